@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds SBK and starts it on its default database (build/bin/SBK.MDB).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+if [ -x build/bin/sbk ]; then
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "$(uname)" = Linux ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "There is no display here, so the SBK window cannot open."
+        echo "Use the command-line tool instead, for example:"
+        echo "  build/bin/sbk-cli import FOLDER --subfolders"
+        echo "  build/bin/sbk-cli list"
+        echo "  build/bin/sbk-cli --help"
+        exit 0
+    fi
+    exec build/bin/sbk "$@"
+fi
+exec build/bin/sbk-cli --help

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <memory>
+#include <stdexcept>
+
+class Database;
+
+// A wrong command line: reported with a hint to --help and exit status 2.
+class CliUsageError : public std::runtime_error {
+public:
+    explicit CliUsageError(const QString& message) : std::runtime_error(message.toStdString()), text(message) {}
+    QString text;
+};
+
+// What a command gets: its own arguments, the global options and the two output streams.
+struct CliContext {
+    QStringList args;   // the arguments after the command's name
+    QString dbOption;   // the value of --db, "" when not given
+    QTextStream& out;
+    QTextStream& err;
+    bool stderrIsTerminal = false;
+    bool stdinIsTerminal = false;
+
+    // --db, else the settings' database path, else "SBK.MDB" beside the program.
+    QString databasePath() const;
+    // Opens the database at databasePath(); the default database is created when missing.
+    std::unique_ptr<Database> openDatabase() const;
+};
+
+// The options of one command: each "--name" either a flag or taking one value; values of an
+// option given several times are kept in order. Anything else starting with "--" is a usage error.
+class CliArgs {
+public:
+    CliArgs(const QStringList& args, const QStringList& flags, const QStringList& valued);
+
+    bool has(const QString& name) const { return m_values.contains(name); }
+    QString value(const QString& name, const QString& defaultValue = QString()) const;
+    QStringList values(const QString& name) const { return m_values.value(name); }
+    const QStringList& positionals() const { return m_positionals; }
+    // Requires between min and max positional arguments.
+    void expectPositionals(int min, int max, const QString& what) const;
+
+private:
+    QMap<QString, QStringList> m_values;
+    QStringList m_positionals;
+};
+
+using CliHandler = int (*)(CliContext&);
+
+struct CliCommandInfo {
+    QString name;
+    QString synopsis; // e.g. "list [--json] [--name VALUE] ..."
+    QString summary;  // one line
+    CliHandler run;
+};
+
+// Commands register themselves with a static CliRegistration in their own source file.
+class CliRegistry {
+public:
+    static QList<CliCommandInfo>& commands();
+    static const CliCommandInfo* find(const QString& name);
+};
+
+struct CliRegistration {
+    explicit CliRegistration(const CliCommandInfo& info) { CliRegistry::commands().append(info); }
+};
+
+// A one-line progress bar on stderr, drawn only when stderr is a terminal.
+void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text);
+void cliProgressDone(CliContext& context);

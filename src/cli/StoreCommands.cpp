@@ -1,0 +1,170 @@
+// Commands on the database as a whole: init, list, where-is.
+#include "cli/CliCommand.h"
+#include "core/SbkError.h"
+#include "metadata/FilterClauses.h"
+#include "store/Database.h"
+#include "store/StyleListing.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+
+namespace {
+
+int runInit(CliContext& context)
+{
+    const CliArgs args(context.args, {QStringLiteral("if-missing")}, {});
+    args.expectPositionals(0, 1, QStringLiteral("PATH"));
+    const QString path = args.positionals().isEmpty() ? context.databasePath() : args.positionals().first();
+    if (args.has(QStringLiteral("if-missing")) && QFileInfo::exists(path))
+        return 0;
+    Database::createEmpty(path);
+    context.out << QStringLiteral("Created the empty database %1\n").arg(QFileInfo(path).absoluteFilePath());
+    return 0;
+}
+
+// "name", "name:desc" -> the filter dialog's display name and its descending flag.
+std::pair<QString, bool> sortKey(const QString& text)
+{
+    static const QMap<QString, QString> keys{
+        {QStringLiteral("name"), QStringLiteral("NAME")},     {QStringLiteral("description"), QStringLiteral("DESCRIPTION")},
+        {QStringLiteral("family"), QStringLiteral("FAMILY")}, {QStringLiteral("group"), QStringLiteral("GROUP")},
+        {QStringLiteral("file"), QStringLiteral("FILE NAME")}, {QStringLiteral("author"), QStringLiteral("AUTHOR")}};
+    QString key = text.toLower();
+    bool descending = false;
+    if (key.endsWith(QStringLiteral(":desc"))) {
+        descending = true;
+        key.chop(5);
+    } else if (key.endsWith(QStringLiteral(":asc"))) {
+        key.chop(4);
+    }
+    if (!keys.contains(key))
+        throw CliUsageError(QStringLiteral("unknown sort key \"%1\" (use name, description, family, group, file or "
+                                           "author, optionally followed by :desc)")
+                                .arg(text));
+    return {keys.value(key), descending};
+}
+
+int runList(CliContext& context)
+{
+    const QStringList fieldOptions{QStringLiteral("name"),  QStringLiteral("desc"), QStringLiteral("family"),
+                                   QStringLiteral("group"), QStringLiteral("file"), QStringLiteral("author")};
+    const CliArgs args(context.args, {QStringLiteral("json")}, fieldOptions + QStringList{QStringLiteral("sort")});
+    args.expectPositionals(0, 0, QString());
+
+    std::array<QString, FilterClauses::FieldCount> values;
+    for (int i = 0; i < FilterClauses::FieldCount; ++i)
+        values[size_t(i)] = args.value(fieldOptions[i]);
+    std::array<QString, FilterClauses::SortCount> choices;
+    choices.fill(FilterClauses::displayNames().first());
+    std::array<bool, FilterClauses::SortCount> descending{};
+    const QStringList sorts = args.values(QStringLiteral("sort"));
+    if (sorts.size() > FilterClauses::SortCount)
+        throw CliUsageError(QStringLiteral("at most six --sort keys"));
+    for (qsizetype i = 0; i < sorts.size(); ++i)
+        std::tie(choices[size_t(i)], descending[size_t(i)]) = sortKey(sorts[i]);
+    const FilterState filter = FilterClauses::build(values, choices, descending);
+
+    const auto db = context.openDatabase();
+    const StyleListing listing = StyleListing::GetAllStyles(db->connection(), filter.FilterWhere, filter.FilterOrder);
+    if (args.has(QStringLiteral("json"))) {
+        QJsonArray rows;
+        for (const StyleListRow& row : listing)
+            rows.append(QJsonObject{{QStringLiteral("StyleProg"), row.StyleProg},
+                                    {QStringLiteral("StyleName1"), row.StyleName1},
+                                    {QStringLiteral("StyleDesc"), row.StyleDesc},
+                                    {QStringLiteral("StyleFamily"), row.StyleFamily},
+                                    {QStringLiteral("StyleCat"), row.StyleCat},
+                                    {QStringLiteral("StyleAuthor"), row.StyleAuthor},
+                                    {QStringLiteral("StyleDate"), row.StyleDate}});
+        context.out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
+        return 0;
+    }
+    if (listing.isEmpty()) {
+        context.out << QStringLiteral("No style available\n");
+        return 0;
+    }
+    context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+                       .arg(QStringLiteral("Style").rightJustified(6), QStringLiteral("Name").leftJustified(16),
+                            QStringLiteral("Description").leftJustified(24), QStringLiteral("Family").leftJustified(12),
+                            QStringLiteral("Group").leftJustified(12), QStringLiteral("Author").leftJustified(12),
+                            QStringLiteral("Date"));
+    for (const StyleListRow& row : listing)
+        context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+                           .arg(QString::number(row.StyleProg).rightJustified(6),
+                                QString(row.StyleName1).remove(QChar(0)).leftJustified(16),
+                                row.StyleDesc.leftJustified(24), row.StyleFamily.leftJustified(12),
+                                row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12), row.StyleDate);
+    context.out << QStringLiteral("%1 styles available%2\n")
+                       .arg(listing.RecordCount())
+                       .arg(filter.FilterWhere.isEmpty() ? QString() : QStringLiteral(" - Database filtering is active"));
+    return 0;
+}
+
+int runWhereIs(CliContext& context)
+{
+    const CliArgs args(context.args, {QStringLiteral("json")}, {});
+    args.expectPositionals(1, 1, QStringLiteral("STYLE (a style number)"));
+    bool ok = false;
+    const qint32 style = args.positionals().first().toInt(&ok);
+    if (!ok)
+        throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(args.positionals().first()));
+
+    const auto db = context.openDatabase();
+    QStringList terms;
+    for (int k = 1; k <= 32; ++k)
+        terms << QStringLiteral("BANKSTYLE%1 = ?").arg(k, 2, 10, QLatin1Char('0'));
+    QSqlQuery query(db->connection());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT * FROM QUERY1 WHERE BANKPROG IN (SELECT BANKPROG FROM KORFBANKS WHERE ") +
+                  terms.join(QStringLiteral(" OR ")) + QStringLiteral(") ORDER BY BANKNAME"));
+    for (int k = 1; k <= 32; ++k)
+        query.addBindValue(style);
+    Database::exec(query);
+
+    QJsonArray banks;
+    QString text;
+    while (query.next()) {
+        QJsonArray slotList;
+        QStringList slotTexts;
+        for (int k = 1; k <= 32; ++k) {
+            const QString nn = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
+            if (query.value(nn + QStringLiteral("Prog")).toInt() == style) {
+                slotList.append(k);
+                slotTexts << QString::number(k);
+            }
+        }
+        const qint32 bank = query.value(QStringLiteral("BankProg")).toInt();
+        const QString name = query.value(QStringLiteral("BankName")).toString();
+        const QString desc = query.value(QStringLiteral("BankDesc")).toString();
+        banks.append(QJsonObject{{QStringLiteral("BankProg"), bank},
+                                 {QStringLiteral("BankName"), name},
+                                 {QStringLiteral("BankDesc"), desc},
+                                 {QStringLiteral("Slots"), slotList}});
+        text += QStringLiteral("%1  %2 [%3]  slot%4 %5\n")
+                    .arg(QString::number(bank).rightJustified(6), name, desc,
+                         slotTexts.size() == 1 ? QString() : QStringLiteral("s"), slotTexts.join(QStringLiteral(", ")));
+    }
+    if (args.has(QStringLiteral("json")))
+        context.out << QJsonDocument(banks).toJson(QJsonDocument::Indented);
+    else if (banks.isEmpty())
+        context.out << QStringLiteral("Selected style cannot be found in any bank!\n");
+    else
+        context.out << text;
+    return 0;
+}
+
+const CliRegistration init({QStringLiteral("init"), QStringLiteral("init [PATH] [--if-missing]"),
+                            QStringLiteral("create an empty database (never overwrites a file)"), &runInit});
+const CliRegistration list({QStringLiteral("list"),
+                            QStringLiteral("list [--json] [--name V] [--desc V] [--family V] [--group V] [--file V] "
+                                           "[--author V] [--sort KEY[:desc]]...\n"
+                                           "  A value holding % matches as a pattern; KEY is name, description, "
+                                           "family, group, file or author (up to six keys)."),
+                            QStringLiteral("list the styles, filtered and sorted"), &runList});
+const CliRegistration whereIs({QStringLiteral("where-is"), QStringLiteral("where-is STYLE [--json]"),
+                               QStringLiteral("the banks that hold a style, with its slots"), &runWhereIs});
+
+} // namespace

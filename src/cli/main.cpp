@@ -1,0 +1,85 @@
+// sbk-cli: the command-line front end of SBK.
+#include "cli/CliCommand.h"
+#include "core/SBKModule.h"
+#include "core/SbkError.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void printHelp(QTextStream& out)
+{
+    out << QStringLiteral("Usage: sbk-cli [--db PATH] COMMAND [ARGUMENTS]\n\n"
+                          "The command-line tool of %1, the style librarian for KORG Pa-series arrangers.\n\n"
+                          "Global options:\n"
+                          "  --db PATH     the database file (default: the one in the settings, else SBK.MDB\n"
+                          "                beside the program)\n"
+                          "  --help        this text; \"sbk-cli COMMAND --help\" describes one command\n"
+                          "  --version     the program's version\n\n"
+                          "Commands:\n")
+               .arg(SBKModule::title());
+    for (const CliCommandInfo& command : CliRegistry::commands())
+        out << QStringLiteral("  %1%2\n").arg(command.name.leftJustified(14), command.summary);
+    out << QStringLiteral("\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("SBK"));
+    QCoreApplication::setApplicationName(QStringLiteral("SBK"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList args = app.arguments().mid(1);
+    CliContext context{{}, {}, out, err, isatty(fileno(stderr)) == 1, isatty(fileno(stdin)) == 1};
+    try {
+        while (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) {
+            const QString option = args.takeFirst();
+            if (option == QStringLiteral("--help")) {
+                printHelp(out);
+                return 0;
+            }
+            if (option == QStringLiteral("--version")) {
+                out << QStringLiteral("sbk-cli %1\n").arg(SBKModule::title());
+                return 0;
+            }
+            if (option == QStringLiteral("--db")) {
+                if (args.isEmpty())
+                    throw CliUsageError(QStringLiteral("the option --db needs a value"));
+                context.dbOption = args.takeFirst();
+            } else if (option.startsWith(QStringLiteral("--db="))) {
+                context.dbOption = option.mid(5);
+            } else {
+                throw CliUsageError(QStringLiteral("unknown option %1").arg(option));
+            }
+        }
+        if (args.isEmpty())
+            throw CliUsageError(QStringLiteral("no command given"));
+        const QString name = args.takeFirst();
+        const CliCommandInfo* command = CliRegistry::find(name);
+        if (!command)
+            throw CliUsageError(QStringLiteral("unknown command \"%1\"").arg(name));
+        if (args.contains(QStringLiteral("--help"))) {
+            out << QStringLiteral("Usage: sbk-cli [--db PATH] %1\n%2\n").arg(command->synopsis, command->summary);
+            return 0;
+        }
+        context.args = args;
+        const int status = command->run(context);
+        out.flush();
+        return status;
+    } catch (const CliUsageError& error) {
+        out.flush();
+        err << QStringLiteral("sbk-cli: %1\nTry \"sbk-cli --help\".\n").arg(error.text);
+        return 2;
+    } catch (const SbkError& error) {
+        out.flush();
+        cliProgressDone(context);
+        err << QStringLiteral("sbk-cli: %1\n").arg(error.message());
+        return 1;
+    }
+}

@@ -1,0 +1,85 @@
+#include "core/SBKModule.h"
+
+#include "core/SBKSettings.h"
+#include "core/SbkError.h"
+#include "store/Database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+SBKModule::SBKModule() = default;
+
+SBKModule::~SBKModule()
+{
+    closeDatabase();
+}
+
+QString SBKModule::title()
+{
+    return QStringLiteral("SBK") + QLatin1Char(' ') + QStringLiteral(SBK_VERSION_MAJOR) + QLatin1Char('.') +
+           QStringLiteral(SBK_VERSION_MINOR);
+}
+
+QString SBKModule::defaultDatabasePath()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString besideProgram = QDir(programFolder).filePath(QStringLiteral("SBK.MDB"));
+    if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
+        return besideProgram;
+    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir(dataFolder).filePath(QStringLiteral("SBK.MDB"));
+}
+
+void SBKModule::ensureDefaultDatabase(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return;
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw SbkError(QStringLiteral("Cannot create the folder %1 for the database.").arg(folder));
+    Database::createEmpty(path);
+}
+
+void SBKModule::readParameters(const SBKSettings& settings)
+{
+    KorgProgramPath = settings.value(SBKSettings::Parameters, SBKSettings::KorgProg);
+    FloppyDrive = settings.value(SBKSettings::Parameters, SBKSettings::FloppyDrive);
+    PaHdDrive = settings.value(SBKSettings::Parameters, SBKSettings::PaHdDrive);
+    BackupPath = settings.value(SBKSettings::Parameters, SBKSettings::SbkBackup);
+}
+
+void SBKModule::closeDatabase()
+{
+    // Gateways and the listing go before the connection they use.
+    StyleTable.reset();
+    BankTable.reset();
+    CN01.reset();
+}
+
+void SBKModule::ConnectDatabase()
+{
+    closeDatabase();
+    CN01 = std::make_unique<Database>(DatabasePath);
+    StyleTable = std::make_unique<DbKORFStyle>(CN01->connection());
+    BankTable = std::make_unique<DbKORFBank>(CN01->connection());
+    clearFilter();
+}
+
+QSqlDatabase SBKModule::connection() const
+{
+    return CN01 ? CN01->connection() : QSqlDatabase();
+}
+
+void SBKModule::clearFilter()
+{
+    FilterFields.fill(QString());
+    FilterWhere.clear();
+    FilterOrder.clear();
+}
+
+void SBKModule::refreshListing()
+{
+    StyleRecordset = StyleLibrary.GetAllStyles(connection(), FilterWhere, FilterOrder);
+}

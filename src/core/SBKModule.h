@@ -1,0 +1,78 @@
+#pragma once
+
+#include "store/DbKORFBank.h"
+#include "store/DbKORFStyle.h"
+#include "store/KORFStyles.h"
+#include "store/StyleListing.h"
+#include "sty/KORFLibrary.h"
+
+#include <QString>
+#include <array>
+#include <memory>
+
+class Database;
+class SBKSettings;
+
+// The program's shared state, owned by main and handed to the windows and commands: paths,
+// filter state, the working bank and the shared database objects.
+class SBKModule {
+public:
+    SBKModule();
+    ~SBKModule();
+    SBKModule(const SBKModule&) = delete;
+    SBKModule& operator=(const SBKModule&) = delete;
+
+    // "SBK 1.2": the program's name and version as every caption shows them.
+    static QString title();
+    // The default database file: "SBK.MDB" beside the program, or in the user's data folder when
+    // the program's folder cannot be written (created empty there on first use).
+    static QString defaultDatabasePath();
+    // Creates the default database file when it is missing; throws SbkError on failure.
+    static void ensureDefaultDatabase(const QString& path);
+
+    // Reads KorgProgramPath, FloppyDrive, PaHdDrive and BackupPath (DatabasePath is read by the
+    // start-up, which may have to ask for it).
+    void readParameters(const SBKSettings& settings);
+
+    // Opens CN01 on DatabasePath, replaces both shared gateways and clears the filter state.
+    // Throws SbkError with the database's message; the previous connection is closed either way.
+    void ConnectDatabase();
+    void closeDatabase();
+    bool isConnected() const { return CN01 != nullptr; }
+    QSqlDatabase connection() const;
+    void clearFilter();
+    // StyleRecordset := the listing with the filter state in use.
+    void refreshListing();
+
+    // Paths.
+    QString DatabasePath;
+    QString KorgProgramPath;
+    QString FloppyDrive;
+    QString PaHdDrive;
+    QString BackupPath;
+
+    // Filter state.
+    QString FilterWhere;
+    QString FilterOrder;
+    std::array<QString, 19> FilterFields;
+
+    // Shared objects.
+    KORFStyles WorkingBankStyles;
+    KORFLibrary StyleLibrary;
+    std::unique_ptr<Database> CN01;
+    std::unique_ptr<DbKORFStyle> StyleTable;
+    std::unique_ptr<DbKORFBank> BankTable;
+    StyleListing StyleRecordset;
+
+    // Values exchanged between windows.
+    int GridAnchorRow = 0;
+    int GridEndRow = 0;
+    qint32 BankState = 0; // 0 new, 1 stored, 2 new with changes, 3 stored with changes
+    QString ExchangeValue1;
+    QString ExchangeValue2;
+    QString ExchangeValue3;
+    QString ExchangeValue4;
+    std::array<bool, 33> PickedStyles{};
+    int ImportMode = 0;
+    QString WhereIsStyleNumber;
+};

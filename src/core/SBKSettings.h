@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QSettings;
+
+// The per-user settings store, organization and application "SBK" (on Linux the file
+// ~/.config/SBK/SBK.conf), with its sections "PATH", "PARAMETERS" and "SSF". Every value is a
+// string; an absent key reads as "".
+class SBKSettings {
+public:
+    static inline const QString Path = QStringLiteral("PATH");
+    static inline const QString Parameters = QStringLiteral("PARAMETERS");
+    static inline const QString Ssf = QStringLiteral("SSF");
+    static inline const QString Database = QStringLiteral("DATABASE");
+    static inline const QString KorgProg = QStringLiteral("KORGPROG");
+    static inline const QString FloppyDrive = QStringLiteral("FLOPPYDRIVE");
+    static inline const QString PaHdDrive = QStringLiteral("PAHDDRIVE");
+    static inline const QString SbkBackup = QStringLiteral("SBKBACKUP");
+    static inline const QString Export = QStringLiteral("EXPORT");
+
+    SBKSettings();
+    ~SBKSettings();
+
+    QString value(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+    // Writes and flushes the value; throws SbkError when the store cannot be written.
+    void setValue(const QString& section, const QString& key, const QString& value);
+    QString fileName() const;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// The filter and sort clauses of the style listing, built from the user's entries. Shared by the
+// filter dialog and the command line.
+struct FilterState {
+    QString FilterWhere;                 // condition without WHERE; "" for none
+    QString FilterOrder;                 // sort list without ORDER BY; "" for by style number
+    std::array<QString, 19> FilterFields; // 0-5 values, 6-11 sort choices, 12-17 " DESC" or "", 18 unused
+};
+
+class FilterClauses {
+public:
+    static constexpr int FieldCount = 6;
+    static constexpr int SortCount = 6;
+
+    // "<NOTHING>", "NAME", "DESCRIPTION", "FAMILY", "GROUP", "FILE NAME", "AUTHOR".
+    static const QStringList& displayNames();
+    // "STYLEPROG", "STYLENAME1", "STYLEDESC", "STYLEFAMILY", "STYLECAT", "STYLEFILE", "STYLEAUTHOR".
+    static const QStringList& columnNames();
+
+    // values: name, description, family, group, file name, author (taken trimmed and upper-cased);
+    // sortChoices: display names (upper-cased; "<NOTHING>" for none); descending: per sort row.
+    // A value holding "%" becomes a LIKE test, any other an equality; quotes in values are doubled.
+    static FilterState build(const std::array<QString, FieldCount>& values,
+                             const std::array<QString, SortCount>& sortChoices,
+                             const std::array<bool, SortCount>& descending);
+
+    // A value between single quotes with every quote inside doubled.
+    static QString quoted(const QString& value);
+};

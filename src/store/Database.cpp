@@ -1,0 +1,249 @@
+#include "store/Database.h"
+
+#include "core/SbkError.h"
+#include "store/Transaction.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+QString newConnectionName()
+{
+    return QStringLiteral("sbk-%1").arg(connectionCounter.fetchAndAddOrdered(1));
+}
+
+QString textColumn(const char* name, int size)
+{
+    return QStringLiteral("%1 TEXT COLLATE NOCASE CHECK (length(%1) <= %2)").arg(QLatin1String(name)).arg(size);
+}
+
+QSqlDatabase openConnection(const QString& name, const QString& path)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        const QString why = Database::errorText(db.lastError());
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw SbkError(QStringLiteral("Cannot open the database file %1: %2").arg(path, why));
+    }
+    return db;
+}
+
+void closeConnection(const QString& name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+QString Database::errorText(const QSqlError& error)
+{
+    QString number = error.nativeErrorCode();
+    if (number.isEmpty())
+        number = QString::number(int(error.type()));
+    QString description = error.databaseText();
+    if (description.isEmpty())
+        description = error.driverText();
+    return number + QLatin1Char(' ') + description;
+}
+
+void Database::exec(QSqlQuery& query, const QString& sql)
+{
+    if (!query.exec(sql))
+        throw SbkError(errorText(query.lastError()));
+}
+
+void Database::exec(QSqlQuery& query)
+{
+    if (!query.exec())
+        throw SbkError(errorText(query.lastError()));
+}
+
+QString Database::query1Definition()
+{
+    // One row per bank; every slot is joined on its own, so banks with empty slots and slots
+    // naming deleted styles keep their row.
+    QStringList columns{QStringLiteral("b.BankProg AS BankProg"), QStringLiteral("b.BankName AS BankName"),
+                        QStringLiteral("b.BankDesc AS BankDesc")};
+    QStringList joins;
+    for (int k = 1; k <= 32; ++k) {
+        const QString nn = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
+        columns << QStringLiteral("b.BankStyle%1 AS \"%1Prog\"").arg(nn)
+                << QStringLiteral("s%1.StyleName1 AS \"%1Name\"").arg(nn)
+                << QStringLiteral("s%1.StyleDesc AS \"%1Desc\"").arg(nn);
+        joins << QStringLiteral("LEFT JOIN KORFStyles s%1 ON s%1.StyleProg = b.BankStyle%1").arg(nn);
+    }
+    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM KORFBanks b ") +
+           joins.join(QLatin1Char(' '));
+}
+
+QStringList Database::schemaStatements()
+{
+    QStringList styleColumns{
+        QStringLiteral("StyleProg INTEGER PRIMARY KEY NOT NULL"),
+        textColumn("StyleName1", 16),
+        textColumn("StyleName2", 16),
+        QStringLiteral("StyleLength1 INTEGER"),
+        QStringLiteral("StyleLength2 INTEGER"),
+        QStringLiteral("StyleContent1 BLOB"),
+        QStringLiteral("StyleContent2 BLOB"),
+        QStringLiteral("StyleSeek BLOB CHECK (length(StyleSeek) <= 250)"),
+        textColumn("StyleDate", 10),
+        textColumn("StyleDesc", 250),
+        textColumn("StyleCat", 20),
+        textColumn("StyleFamily", 20),
+        textColumn("StyleFile", 20),
+        textColumn("StyleAuthor", 50),
+    };
+    QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"), textColumn("BankName", 50),
+                            textColumn("BankDesc", 250)};
+    for (int k = 1; k <= 32; ++k)
+        bankColumns << QStringLiteral("BankStyle%1 INTEGER NOT NULL DEFAULT 0").arg(k, 2, 10, QLatin1Char('0'));
+
+    return {
+        QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId),
+        QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion),
+        QStringLiteral("CREATE TABLE KORFStyles (") + styleColumns.join(QStringLiteral(", ")) + QLatin1Char(')'),
+        QStringLiteral("CREATE TABLE KORFBanks (") + bankColumns.join(QStringLiteral(", ")) + QLatin1Char(')'),
+        // Serves the duplicate search by content, so its cost does not grow with the library.
+        QStringLiteral("CREATE INDEX KORFStyles_Seek ON KORFStyles (StyleSeek, StyleLength1, StyleLength2)"),
+        QStringLiteral("CREATE INDEX KORFStyles_Name1 ON KORFStyles (StyleName1)"),
+        QStringLiteral("CREATE INDEX KORFBanks_Name ON KORFBanks (BankName)"),
+        QStringLiteral("CREATE VIEW QUERY1 AS ") + query1Definition(),
+    };
+}
+
+void Database::createEmpty(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        throw SbkError(QStringLiteral("The file %1 exists already; it is not overwritten.").arg(path));
+    const QFileInfo info(path);
+    if (!info.absoluteDir().exists())
+        throw SbkError(QStringLiteral("Cannot create the database file %1: the folder %2 does not exist.")
+                           .arg(path, info.absolutePath()));
+
+    // Build the schema in a temporary file beside the target, then rename it into place.
+    const QString temporary = path + QStringLiteral(".part");
+    QFile::remove(temporary);
+    const QString name = newConnectionName();
+    try {
+        QSqlDatabase db = openConnection(name, temporary);
+        QSqlQuery query(db);
+        for (const QString& statement : schemaStatements())
+            exec(query, statement);
+    } catch (...) {
+        closeConnection(name);
+        QFile::remove(temporary);
+        throw;
+    }
+    closeConnection(name);
+    if (!QFile::rename(temporary, path)) {
+        QFile::remove(temporary);
+        throw SbkError(QStringLiteral("Cannot create the database file %1.").arg(path));
+    }
+}
+
+Database::Database(const QString& path) : m_path(path), m_connectionName(newConnectionName())
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw SbkError(QStringLiteral("The database file %1 does not exist.").arg(path));
+    if (!info.isFile())
+        throw SbkError(QStringLiteral("%1 is not a database file.").arg(path));
+    openConnection(m_connectionName, path);
+    try {
+        checkAndPrepare();
+    } catch (...) {
+        closeConnection(m_connectionName);
+        throw;
+    }
+}
+
+Database::~Database()
+{
+    closeConnection(m_connectionName);
+}
+
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void Database::checkAndPrepare()
+{
+    QSqlDatabase db = connection();
+    QSqlQuery query(db);
+    auto pragma = [&](const char* name) -> qint64 {
+        if (!query.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) || !query.next())
+            throw SbkError(QStringLiteral("%1 is not an SBK database (%2).").arg(m_path, query.lastError().databaseText()));
+        const qint64 value = query.value(0).toLongLong();
+        query.finish();
+        return value;
+    };
+    const qint64 applicationId = pragma("application_id");
+    const qint64 version = pragma("user_version");
+
+    auto hasObject = [&](const QString& type, const QString& objectName) {
+        query.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = ? AND name = ? COLLATE NOCASE"));
+        query.addBindValue(type);
+        query.addBindValue(objectName);
+        const bool found = query.exec() && query.next();
+        query.finish();
+        return found;
+    };
+    auto hasColumns = [&](const QString& table, const QStringList& columns) {
+        const QSqlRecord record = db.record(table);
+        for (const QString& column : columns)
+            if (record.indexOf(column) < 0)
+                return false;
+        return true;
+    };
+
+    if (applicationId == ApplicationId) {
+        if (version > SchemaVersion)
+            throw SbkError(QStringLiteral("The database file %1 was written by a newer version of SBK (database "
+                                          "version %2; this version reads up to %3). It was not changed.")
+                               .arg(m_path)
+                               .arg(version)
+                               .arg(SchemaVersion));
+        // Version 1 is the first; later versions migrate older files here.
+        return;
+    }
+
+    // A file without our mark is accepted when another program filled it with the two tables and
+    // their columns. It is not altered: a missing QUERY1 is made as a view of this connection only.
+    QStringList styleColumns{QStringLiteral("StyleProg"),     QStringLiteral("StyleName1"),
+                             QStringLiteral("StyleName2"),    QStringLiteral("StyleLength1"),
+                             QStringLiteral("StyleLength2"),  QStringLiteral("StyleContent1"),
+                             QStringLiteral("StyleContent2"), QStringLiteral("StyleSeek"),
+                             QStringLiteral("StyleDate"),     QStringLiteral("StyleDesc"),
+                             QStringLiteral("StyleCat"),      QStringLiteral("StyleFamily"),
+                             QStringLiteral("StyleFile"),     QStringLiteral("StyleAuthor")};
+    QStringList bankColumns{QStringLiteral("BankProg"), QStringLiteral("BankName"), QStringLiteral("BankDesc")};
+    for (int k = 1; k <= 32; ++k)
+        bankColumns << QStringLiteral("BankStyle%1").arg(k, 2, 10, QLatin1Char('0'));
+    const bool compatible = applicationId == 0 && hasObject(QStringLiteral("table"), QStringLiteral("KORFStyles")) &&
+                            hasObject(QStringLiteral("table"), QStringLiteral("KORFBanks")) &&
+                            hasColumns(QStringLiteral("KORFStyles"), styleColumns) &&
+                            hasColumns(QStringLiteral("KORFBanks"), bankColumns);
+    if (!compatible)
+        throw SbkError(QStringLiteral("%1 is not an SBK database: it lacks the tables KORFStyles and KORFBanks with "
+                                      "their columns. It was not changed.")
+                           .arg(m_path));
+    if (!hasObject(QStringLiteral("view"), QStringLiteral("QUERY1")))
+        exec(query, QStringLiteral("CREATE TEMP VIEW QUERY1 AS ") + query1Definition());
+}

@@ -1,0 +1,171 @@
+#include "store/DbKORFBank.h"
+
+#include "core/SbkError.h"
+#include "store/Database.h"
+#include "store/Transaction.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+QString slotColumn(int slot)
+{
+    return QStringLiteral("BankStyle%1").arg(slot, 2, 10, QLatin1Char('0'));
+}
+
+QStringList slotColumns()
+{
+    QStringList columns;
+    for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+        columns << slotColumn(k);
+    return columns;
+}
+
+} // namespace
+
+bool DbKORFBank::fail(const QString& text)
+{
+    m_error = text;
+    return false;
+}
+
+bool DbKORFBank::InsKORFBanks()
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    QStringList marks;
+    for (int i = 0; i < 3 + SlotCount; ++i)
+        marks << QStringLiteral("?");
+    query.prepare(QStringLiteral("INSERT INTO KORFBanks (BankProg,BankName,BankDesc,") +
+                  slotColumns().join(QLatin1Char(',')) + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
+                  QLatin1Char(')'));
+    query.addBindValue(m_BankProg);
+    query.addBindValue(m_BankName);
+    query.addBindValue(m_BankDesc);
+    for (qint32 style : m_slots)
+        query.addBindValue(style);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    return true;
+}
+
+bool DbKORFBank::UpdKORFBanks()
+{
+    // Every column in one statement: a failure changes nothing.
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    QStringList sets{QStringLiteral("BankName = ?"), QStringLiteral("BankDesc = ?")};
+    for (const QString& column : slotColumns())
+        sets << column + QStringLiteral(" = ?");
+    query.prepare(QStringLiteral("UPDATE KORFBanks SET ") + sets.join(QStringLiteral(", ")) +
+                  QStringLiteral(" WHERE BankProg = ?"));
+    query.addBindValue(m_BankName);
+    query.addBindValue(m_BankDesc);
+    for (qint32 style : m_slots)
+        query.addBindValue(style);
+    query.addBindValue(m_BankProg);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    return query.numRowsAffected() > 0;
+}
+
+bool DbKORFBank::DelKORFBanks()
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.prepare(QStringLiteral("DELETE FROM KORFBanks WHERE BankProg = ?"));
+    query.addBindValue(m_BankProg);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    return true;
+}
+
+std::array<qint32, DbKORFBank::SlotCount> DbKORFBank::withoutStyle(const std::array<qint32, SlotCount>& values,
+                                                                   qint32 style)
+{
+    std::array<qint32, SlotCount> result{};
+    size_t next = 0;
+    for (qint32 value : values)
+        if (value != style)
+            result[next++] = value;
+    return result;
+}
+
+bool DbKORFBank::DelKORFBanksStyle()
+{
+    m_error.clear();
+    const qint32 style = m_slots[0];
+    try {
+        Transaction transaction(m_connection);
+        QStringList conditions;
+        for (const QString& column : slotColumns())
+            conditions << column + QStringLiteral(" = ?");
+        QSqlQuery query(m_connection);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT BankProg FROM KORFBanks WHERE ") +
+                      conditions.join(QStringLiteral(" OR ")) + QStringLiteral(" ORDER BY BankProg"));
+        for (int k = 0; k < SlotCount; ++k)
+            query.addBindValue(style);
+        Database::exec(query);
+        QList<qint32> banks;
+        while (query.next())
+            banks << query.value(0).toInt();
+        query.finish();
+
+        // A record of its own: the shared bank record holds the working bank's identity.
+        DbKORFBank bank(m_connection);
+        for (qint32 number : banks) {
+            bank.setBankProg(number);
+            if (!bank.GetKORFBanks())
+                continue; // a bank that cannot be read is passed over
+            bank.setSlotValues(withoutStyle(bank.slotValues(), style));
+            bank.UpdKORFBanks();
+        }
+        transaction.commit();
+    } catch (const SbkError& error) {
+        return fail(error.message());
+    }
+    return true;
+}
+
+bool DbKORFBank::readRow(const QString& whereColumn, const QVariant& value)
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT * FROM KORFBanks WHERE %1 = ? ORDER BY BankProg").arg(whereColumn));
+    query.addBindValue(value);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    if (!query.next())
+        return false;
+    const QSqlRecord row = query.record();
+    m_BankProg = row.value(QStringLiteral("BankProg")).toInt();
+    m_BankName = row.value(QStringLiteral("BankName")).toString();
+    m_BankDesc = row.value(QStringLiteral("BankDesc")).toString();
+    for (int k = 1; k <= SlotCount; ++k)
+        m_slots[size_t(k - 1)] = row.value(slotColumn(k)).toInt();
+    return true;
+}
+
+bool DbKORFBank::GetKORFBanks()
+{
+    return readRow(QStringLiteral("BankProg"), m_BankProg);
+}
+
+bool DbKORFBank::GetKORFBanksByName()
+{
+    return readRow(QStringLiteral("BankName"), m_BankName);
+}
+
+qint32 DbKORFBank::NextKORFBank()
+{
+    QSqlQuery query(m_connection);
+    Database::exec(query, QStringLiteral("SELECT MAX(BankProg) AS MAXPROG FROM KORFBanks"));
+    if (!query.next())
+        throw SbkError(Database::errorText(query.lastError()));
+    const QVariant highest = query.value(QStringLiteral("MaxProg"));
+    return highest.isNull() ? 1 : highest.toInt() + 1;
+}

@@ -1,0 +1,202 @@
+#include "store/DbKORFStyle.h"
+
+#include "core/SbkError.h"
+#include "store/Database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+const QByteArray blank(1, ' ');
+}
+
+QByteArray DbKORFStyle::seekOf(const QByteArray& content1)
+{
+    return content1.isEmpty() ? blank : content1.left(250);
+}
+
+bool DbKORFStyle::fail(const QString& text)
+{
+    m_error = text;
+    return false;
+}
+
+bool DbKORFStyle::InsKORFStyles()
+{
+    m_error.clear();
+    if (m_StyleContent1.isEmpty())
+        m_StyleContent1 = blank;
+    if (m_StyleContent2.isEmpty())
+        m_StyleContent2 = blank;
+    m_StyleSeek = m_StyleContent1.left(250);
+
+    QSqlQuery query(m_connection);
+    query.prepare(QStringLiteral(
+        "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
+        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    query.addBindValue(m_StyleProg);
+    query.addBindValue(m_StyleName1);
+    query.addBindValue(m_StyleName2);
+    query.addBindValue(m_StyleLength1);
+    query.addBindValue(m_StyleLength2);
+    query.addBindValue(m_StyleContent1);
+    query.addBindValue(m_StyleContent2);
+    query.addBindValue(m_StyleSeek);
+    query.addBindValue(m_StyleDate);
+    query.addBindValue(m_StyleDesc);
+    query.addBindValue(m_StyleCat);
+    query.addBindValue(m_StyleFamily);
+    query.addBindValue(m_StyleFile);
+    query.addBindValue(m_StyleAuthor);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    return true;
+}
+
+bool DbKORFStyle::UpdKORFStyles()
+{
+    // All descriptive columns in one statement: a failure changes nothing. The data columns and
+    // StyleSeek are never changed by an update.
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.prepare(QStringLiteral(
+        "UPDATE KORFStyles SET StyleName1 = ?, StyleName2 = ?, StyleLength1 = ?, StyleLength2 = ?, StyleDate = ?, "
+        "StyleDesc = ?, StyleCat = ?, StyleFamily = ?, StyleFile = ?, StyleAuthor = ? WHERE StyleProg = ?"));
+    query.addBindValue(m_StyleName1);
+    query.addBindValue(m_StyleName2);
+    query.addBindValue(m_StyleLength1);
+    query.addBindValue(m_StyleLength2);
+    query.addBindValue(m_StyleDate);
+    query.addBindValue(m_StyleDesc);
+    query.addBindValue(m_StyleCat);
+    query.addBindValue(m_StyleFamily);
+    query.addBindValue(m_StyleFile);
+    query.addBindValue(m_StyleAuthor);
+    query.addBindValue(m_StyleProg);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    return query.numRowsAffected() > 0;
+}
+
+bool DbKORFStyle::DelKORFStyles()
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.prepare(QStringLiteral("DELETE FROM KORFStyles WHERE StyleProg = ?"));
+    query.addBindValue(m_StyleProg);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    return true;
+}
+
+void DbKORFStyle::readDescriptive(const QSqlRecord& row)
+{
+    m_StyleDate = row.value(QStringLiteral("StyleDate")).toString();
+    m_StyleDesc = row.value(QStringLiteral("StyleDesc")).toString();
+    m_StyleCat = row.value(QStringLiteral("StyleCat")).toString();
+    m_StyleFamily = row.value(QStringLiteral("StyleFamily")).toString();
+    m_StyleFile = row.value(QStringLiteral("StyleFile")).toString();
+    m_StyleAuthor = row.value(QStringLiteral("StyleAuthor")).toString();
+}
+
+bool DbKORFStyle::GetKORFStyles()
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT * FROM KORFStyles WHERE StyleProg = ?"));
+    query.addBindValue(m_StyleProg);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    if (!query.next())
+        return false;
+    const QSqlRecord row = query.record();
+    m_StyleProg = row.value(QStringLiteral("StyleProg")).toInt();
+    m_StyleName1 = row.value(QStringLiteral("StyleName1")).toString();
+    m_StyleName2 = row.value(QStringLiteral("StyleName2")).toString();
+    m_StyleLength1 = row.value(QStringLiteral("StyleLength1")).toInt();
+    m_StyleLength2 = row.value(QStringLiteral("StyleLength2")).toInt();
+    m_StyleContent1 = row.value(QStringLiteral("StyleContent1")).toByteArray();
+    m_StyleContent2 = row.value(QStringLiteral("StyleContent2")).toByteArray();
+    m_StyleSeek = m_StyleContent1.left(250);
+    readDescriptive(row);
+    return true;
+}
+
+bool DbKORFStyle::GetKORFStylesNoContent()
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, StyleDate, "
+                                 "StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor FROM KORFStyles "
+                                 "WHERE StyleProg = ?"));
+    query.addBindValue(m_StyleProg);
+    if (!query.exec())
+        return fail(Database::errorText(query.lastError()));
+    if (!query.next())
+        return false;
+    const QSqlRecord row = query.record();
+    m_StyleProg = row.value(QStringLiteral("StyleProg")).toInt();
+    m_StyleName1 = row.value(QStringLiteral("StyleName1")).toString();
+    m_StyleName2 = row.value(QStringLiteral("StyleName2")).toString();
+    m_StyleLength1 = row.value(QStringLiteral("StyleLength1")).toInt();
+    m_StyleLength2 = row.value(QStringLiteral("StyleLength2")).toInt();
+    m_StyleContent1 = blank;
+    m_StyleContent2 = blank;
+    m_StyleSeek = blank;
+    readDescriptive(row);
+    return true;
+}
+
+std::optional<QList<QSqlRecord>> DbKORFStyle::GetKORFStylesByName()
+{
+    m_error.clear();
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT * FROM KORFStyles WHERE StyleName1 = ? ORDER BY StyleProg"));
+    query.addBindValue(m_StyleName1);
+    if (!query.exec()) {
+        fail(Database::errorText(query.lastError()));
+        return std::nullopt;
+    }
+    QList<QSqlRecord> rows;
+    while (query.next())
+        rows.append(query.record());
+    return rows;
+}
+
+qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QByteArray& content2, qint32 length1,
+                                           qint32 length2)
+{
+    // Compare with the stored form: the insert keeps an empty block as one blank, so an empty block
+    // must be looked for as that blank or a style with one block would never be found again.
+    const QByteArray stored1 = content1.isEmpty() ? blank : content1;
+    const QByteArray stored2 = content2.isEmpty() ? blank : content2;
+    m_StyleSeek = seekOf(content1);
+
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles "
+                                 "WHERE StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? ORDER BY StyleProg"));
+    query.addBindValue(m_StyleSeek);
+    query.addBindValue(length1);
+    query.addBindValue(length2);
+    Database::exec(query);
+    while (query.next()) {
+        if (query.value(1).toByteArray() == stored1 && query.value(2).toByteArray() == stored2)
+            return query.value(0).toInt();
+    }
+    return -1;
+}
+
+qint32 DbKORFStyle::NextKORFStyle()
+{
+    QSqlQuery query(m_connection);
+    Database::exec(query, QStringLiteral("SELECT MAX(StyleProg) AS MAXPROG FROM KORFStyles"));
+    if (!query.next())
+        throw SbkError(Database::errorText(query.lastError()));
+    const QVariant highest = query.value(QStringLiteral("MaxProg"));
+    return highest.isNull() ? 1 : highest.toInt() + 1;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlRecord>
+#include <QString>
+#include <optional>
+
+// Gateway to the table KORFStyles. An instance holds one row's values in properties named after
+// the columns; the operations copy between them and the database. Every value is bound as a
+// parameter. Ins/Upd/Del/Get never throw: they return false and leave "<number> <description>" in
+// clsKORFStylesError ("" after success). NextKORFStyle and GetKORFStylesByContent throw SbkError.
+class DbKORFStyle {
+public:
+    DbKORFStyle() = default;
+    explicit DbKORFStyle(QSqlDatabase connection) : m_connection(connection) {}
+
+    qint32 StyleProg() const { return m_StyleProg; }
+    void setStyleProg(qint32 v) { m_StyleProg = v; }
+    const QString& StyleName1() const { return m_StyleName1; }
+    void setStyleName1(const QString& v) { m_StyleName1 = v; }
+    const QString& StyleName2() const { return m_StyleName2; }
+    void setStyleName2(const QString& v) { m_StyleName2 = v; }
+    qint32 StyleLength1() const { return m_StyleLength1; }
+    void setStyleLength1(qint32 v) { m_StyleLength1 = v; }
+    qint32 StyleLength2() const { return m_StyleLength2; }
+    void setStyleLength2(qint32 v) { m_StyleLength2 = v; }
+    const QByteArray& StyleContent1() const { return m_StyleContent1; }
+    void setStyleContent1(const QByteArray& v) { m_StyleContent1 = v; }
+    const QByteArray& StyleContent2() const { return m_StyleContent2; }
+    void setStyleContent2(const QByteArray& v) { m_StyleContent2 = v; }
+    const QByteArray& StyleSeek() const { return m_StyleSeek; }
+    void setStyleSeek(const QByteArray& v) { m_StyleSeek = v; }
+    const QString& StyleDate() const { return m_StyleDate; }
+    void setStyleDate(const QString& v) { m_StyleDate = v; }
+    const QString& StyleDesc() const { return m_StyleDesc; }
+    void setStyleDesc(const QString& v) { m_StyleDesc = v; }
+    const QString& StyleCat() const { return m_StyleCat; }
+    void setStyleCat(const QString& v) { m_StyleCat = v; }
+    const QString& StyleFamily() const { return m_StyleFamily; }
+    void setStyleFamily(const QString& v) { m_StyleFamily = v; }
+    const QString& StyleFile() const { return m_StyleFile; }
+    void setStyleFile(const QString& v) { m_StyleFile = v; }
+    const QString& StyleAuthor() const { return m_StyleAuthor; }
+    void setStyleAuthor(const QString& v) { m_StyleAuthor = v; }
+
+    QSqlDatabase ActiveConnection() const { return m_connection; }
+    void setActiveConnection(QSqlDatabase connection) { m_connection = connection; }
+    const QString& clsKORFStylesError() const { return m_error; }
+
+    // The search key of a first block: its first 250 bytes, one blank when it is empty.
+    static QByteArray seekOf(const QByteArray& content1);
+
+    bool InsKORFStyles();
+    bool UpdKORFStyles();
+    bool DelKORFStyles();
+    bool GetKORFStyles();
+    bool GetKORFStylesNoContent();
+    // All columns of the styles whose StyleName1 equals the property (ignoring case);
+    // std::nullopt on a database failure.
+    std::optional<QList<QSqlRecord>> GetKORFStylesByName();
+    qint32 GetKORFStylesByContent(const QByteArray& content1, const QByteArray& content2, qint32 length1,
+                                  qint32 length2);
+    qint32 NextKORFStyle();
+
+private:
+    bool fail(const QString& text);
+    void readDescriptive(const QSqlRecord& row);
+
+    qint32 m_StyleProg = 0;
+    QString m_StyleName1;
+    QString m_StyleName2;
+    qint32 m_StyleLength1 = 0;
+    qint32 m_StyleLength2 = 0;
+    QByteArray m_StyleContent1;
+    QByteArray m_StyleContent2;
+    QByteArray m_StyleSeek;
+    QString m_StyleDate;
+    QString m_StyleDesc;
+    QString m_StyleCat;
+    QString m_StyleFamily;
+    QString m_StyleFile;
+    QString m_StyleAuthor;
+    QSqlDatabase m_connection;
+    QString m_error;
+};

@@ -1,0 +1,36 @@
+#include "store/StyleListing.h"
+
+#include "store/Database.h"
+
+#include <QSqlQuery>
+
+QString StyleListing::statement(const QString& filterWhere, const QString& filterOrder)
+{
+    QString sql = QStringLiteral(
+        "SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, STYLEAUTHOR, STYLEDATE FROM KORFSTYLES");
+    if (!filterWhere.isEmpty())
+        sql += QStringLiteral(" WHERE ") + filterWhere;
+    sql += QStringLiteral(" ORDER BY ") + (filterOrder.isEmpty() ? QStringLiteral("STYLEPROG") : filterOrder);
+    return sql;
+}
+
+StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
+                                            const QString& filterOrder)
+{
+    QSqlQuery query(connection);
+    query.setForwardOnly(true);
+    Database::exec(query, statement(filterWhere, filterOrder));
+    StyleListing result;
+    while (query.next()) {
+        StyleListRow row;
+        row.StyleProg = query.value(0).toInt();
+        row.StyleName1 = query.value(1).toString();
+        row.StyleDesc = query.value(2).toString();
+        row.StyleFamily = query.value(3).toString();
+        row.StyleCat = query.value(4).toString();
+        row.StyleAuthor = query.value(5).toString();
+        row.StyleDate = query.value(6).toString();
+        result.m_rows.append(std::move(row));
+    }
+    return result;
+}

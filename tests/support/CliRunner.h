@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class TestEnvironment;
+
+// Runs sbk-cli (its path comes from the SBK_CLI environment variable set by CTest) as a process
+// with the test's settings folder, and keeps its exit code and output.
+struct CliResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliResult runCli(const TestEnvironment& env, const QStringList& args, const QByteArray& input = QByteArray());

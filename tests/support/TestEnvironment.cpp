@@ -1,0 +1,64 @@
+#include "TestEnvironment.h"
+
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtTest>
+
+TestEnvironment::TestEnvironment()
+{
+    if (!m_dir.isValid())
+        qFatal("cannot create a temporary folder");
+    QDir().mkpath(configFolder());
+    qputenv("XDG_CONFIG_HOME", configFolder().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configFolder());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configFolder());
+}
+
+TestEnvironment::~TestEnvironment() = default;
+
+QString TestEnvironment::path(const QString& name) const
+{
+    return m_dir.filePath(name);
+}
+
+QString TestEnvironment::configFolder() const
+{
+    return m_dir.filePath(QStringLiteral("config"));
+}
+
+QString TestEnvironment::createDatabase(const QString& name) const
+{
+    const QString file = path(name);
+    Database::createEmpty(file);
+    return file;
+}
+
+std::unique_ptr<Database> TestEnvironment::openDatabase(const QString& name) const
+{
+    return std::make_unique<Database>(path(name));
+}
+
+QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    const QString file = path(name);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write a test file");
+    return file;
+}
+
+QByteArray TestEnvironment::readFile(const QString& path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    return in.readAll();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class Database;
+
+// A temporary folder for one test, with the settings store redirected into it so that no test
+// touches the real user's settings. Create one per test function.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    QString path(const QString& name) const;
+    // The folder that holds the redirected settings (XDG_CONFIG_HOME for child processes).
+    QString configFolder() const;
+    // A new empty database file in the folder.
+    QString createDatabase(const QString& name = QStringLiteral("test.mdb")) const;
+    std::unique_ptr<Database> openDatabase(const QString& name = QStringLiteral("test.mdb")) const;
+
+    // Writes a file of bytes (folders created as needed) and returns its path.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
+    static QByteArray readFile(const QString& path);
+
+private:
+    QTemporaryDir m_dir;
+};
