@@ -1,0 +1,160 @@
+#include "banks/WorkingBank.h"
+
+#include "core/Prompt.h"
+#include "core/SBKModule.h"
+#include "store/DbKORFStyle.h"
+
+WorkingBank::WorkingBank(SBKModule& module, Prompt& prompt) : m_module(module), m_prompt(prompt) {}
+
+int WorkingBank::count() const
+{
+    return m_module.WorkingBankStyles.Count();
+}
+
+QString WorkingBank::slotCaption(int slot) const
+{
+    if (slot < 0 || slot >= count())
+        return QString();
+    return m_module.WorkingBankStyles.Item(slot + 1)->StyleName1();
+}
+
+void WorkingBank::refuse(const QString& text)
+{
+    m_prompt.message(text, QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+}
+
+void WorkingBank::markChanged()
+{
+    if (m_module.BankState == 0)
+        m_module.BankState = 2;
+    else if (m_module.BankState == 1)
+        m_module.BankState = 3;
+}
+
+bool WorkingBank::insert(const QList<GridRow>& rows)
+{
+    if (count() >= SlotCount) {
+        refuse(QStringLiteral("Bank already holds 32 styles. Selected style(s) cannot be added!"));
+        return false;
+    }
+    KORFStyles& styles = m_module.WorkingBankStyles;
+    for (const GridRow& row : rows) {
+        bool add = true;
+        const int present = styles.Count();
+        // Asked once per matching entry; the last answer decides.
+        for (int position = 1; position <= present; ++position) {
+            if (styles.Item(position)->StyleProg() == row.number)
+                add = m_prompt.confirm(QStringLiteral("Style ") + row.name +
+                                       QStringLiteral(" already present inside bank. Would you like to insert it "
+                                                      "anyway?"));
+        }
+        if (add && m_module.StyleTable) {
+            DbKORFStyle& table = *m_module.StyleTable;
+            table.setStyleProg(row.number);
+            if (table.GetKORFStylesNoContent()) {
+                const QByteArray blank(1, ' ');
+                styles.Add(table.StyleProg(), table.StyleName1(), QStringLiteral(" "), 0, 0, blank, blank);
+                m_selectedSlot = styles.Count() - 1;
+            }
+        }
+        if (styles.Count() >= SlotCount)
+            break;
+    }
+    markChanged();
+    return true;
+}
+
+bool WorkingBank::remove()
+{
+    if (count() == 0) {
+        refuse(QStringLiteral("Bank is empty: there's nothing to remove!"));
+        return false;
+    }
+    if (m_selectedSlot < 0 || m_selectedSlot >= count())
+        return true;
+    const QString name = slotCaption(m_selectedSlot).trimmed();
+    if (!m_prompt.confirm(QStringLiteral("Style ") + name + QStringLiteral(" will be deleted from bank. Are you sure?")))
+        return true;
+    m_module.WorkingBankStyles.Remove(m_selectedSlot + 1);
+    // The bank now differs from what is stored (or from nothing): closing or loading must ask.
+    markChanged();
+    if (m_selectedSlot + 1 > count())
+        m_selectedSlot = count() - 1;
+    return true;
+}
+
+bool WorkingBank::moveUp()
+{
+    if (count() == 0) {
+        refuse(QStringLiteral("Bank is empty: there's nothing to move up!"));
+        return false;
+    }
+    if (m_selectedSlot > 0 && m_selectedSlot < count()) {
+        m_module.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot);
+        --m_selectedSlot;
+        markChanged();
+    }
+    return true;
+}
+
+bool WorkingBank::moveDown()
+{
+    if (count() == 0) {
+        refuse(QStringLiteral("Bank is empty: there's nothing to move down!"));
+        return false;
+    }
+    if (m_selectedSlot >= 0 && m_selectedSlot < count() - 1) {
+        m_module.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot + 2);
+        ++m_selectedSlot;
+        markChanged();
+    }
+    return true;
+}
+
+bool WorkingBank::erase()
+{
+    if (count() == 0) {
+        refuse(QStringLiteral("Bank is empty: there's nothing to remove."));
+        return false;
+    }
+    if (!m_prompt.confirm(QStringLiteral("Would you really like to clear current bank?")))
+        return false;
+    clear();
+    return true;
+}
+
+void WorkingBank::clear()
+{
+    m_module.WorkingBankStyles.Clear();
+    m_selectedSlot = -1;
+    m_module.BankState = 0;
+}
+
+bool WorkingBank::selectSlot(int slot)
+{
+    if (slotCaption(slot).trimmed().isEmpty())
+        return false;
+    m_selectedSlot = slot;
+    return true;
+}
+
+void WorkingBank::LoadWorkingBank(SBKModule& module)
+{
+    DbKORFStyle styles(module.connection());
+    module.WorkingBankStyles.Clear();
+    if (!module.BankTable)
+        return;
+    for (int slot = 1; slot <= SlotCount; ++slot)
+        AddStyleToWorkingBank(module, styles, module.BankTable->BankStyle(slot));
+}
+
+void WorkingBank::AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number)
+{
+    if (number == 0)
+        return;
+    styles.setStyleProg(number);
+    // A slot naming a style that is gone would show a blank, unselectable entry; it is left out.
+    if (!styles.GetKORFStylesNoContent())
+        return;
+    module.WorkingBankStyles.Add(number, styles.StyleName1(), QString(), 0, 0, QByteArray(), QByteArray());
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class DbKORFStyle;
+class Prompt;
+class SBKModule;
+
+// The working bank: up to 32 styles gathered in the styles window before they are saved as a
+// bank, written as an STY file, exported or printed. The styles live in the shared
+// WorkingBankStyles and the state in the shared BankState; this class adds the selected slot and
+// the editing commands with their messages. It shows nothing itself except through the Prompt.
+class WorkingBank {
+public:
+    static constexpr int SlotCount = 32;
+
+    // One grid row handed to Insert: the style number (column 0) and the name (column 1).
+    struct GridRow {
+        qint32 number = 0;
+        QString name;
+    };
+
+    WorkingBank(SBKModule& module, Prompt& prompt);
+
+    int SelectedSlot() const { return m_selectedSlot; }
+    void setSelectedSlot(int slot) { m_selectedSlot = slot; }
+    int count() const;
+    // The name shown in a slot, "" for an empty slot.
+    QString slotCaption(int slot) const;
+
+    // The commands of the Banks menu. Each returns false when it stopped early (a refusal or a
+    // declined erase), true when the menu's enabled states are to be brought up to date.
+    bool insert(const QList<GridRow>& rows);
+    bool remove();
+    bool moveUp();
+    bool moveDown();
+    bool erase();
+
+    // Empties the bank: no styles, no selection, state 0 (new). The stored bank's identity in
+    // BankTable is kept.
+    void clear();
+    // Selects a filled slot; a click on an empty slot keeps the selection (false).
+    bool selectSlot(int slot);
+
+    // Refills WorkingBankStyles from the 32 slot fields of BankTable, skipping empty slots (so
+    // slots 1, 2 and 5 load as three entries) and slots whose style is no longer stored.
+    static void LoadWorkingBank(SBKModule& module);
+    static void AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number);
+
+private:
+    // A stored bank whose slots changed is "stored with changes", a new one "new with changes".
+    void markChanged();
+    void refuse(const QString& text);
+
+    SBKModule& m_module;
+    Prompt& m_prompt;
+    int m_selectedSlot = -1;
+};

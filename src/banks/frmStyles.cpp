@@ -1,0 +1,477 @@
+#include "banks/frmStyles.h"
+
+#include "banks/StyleGridModel.h"
+#include "core/Prompt.h"
+#include "core/SBKModule.h"
+#include "core/SbkError.h"
+#include "core/WindowOpener.h"
+#include "metadata/frmStyleEdit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Widths of the grid's columns; the header buttons take the same widths. (The column of the
+// style number is there but never shown.)
+constexpr int ColumnWidth[StyleGridModel::ColumnCount] = {1, 92, 167, 67, 67};
+const QChar Confirmed(28);
+
+} // namespace
+
+QString frmStyles::sortKey(int button)
+{
+    switch (button) {
+    case 1: return QStringLiteral("STYLENAME1");
+    case 2: return QStringLiteral("STYLEDESC");
+    case 3: return QStringLiteral("STYLEFAMILY");
+    case 4: return QStringLiteral("STYLECAT");
+    default: return QString();
+    }
+}
+
+frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
+    : QDialog(parent), m_module(module), m_prompt(prompt), m_bank(module, prompt),
+      m_model(new StyleGridModel(this)), m_frStyle(new QGroupBox(this)), m_grid(new QTableView(this)),
+      m_frBank(new QGroupBox(this)), m_lbBankDesc(new QLabel(this))
+{
+    setObjectName(QStringLiteral("frmStyles"));
+    setWindowTitle(SBKModule::title() + QStringLiteral(" - Styles Management"));
+    setModal(true);
+
+    // Menus. Only the commands the program has are shown.
+    auto* menuBar = new QMenuBar(this);
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mTopFile"));
+    QAction* exit = addCommand(file, QStringLiteral("mFile"), 5, QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), true);
+    connect(exit, &QAction::triggered, this, &QDialog::close);
+
+    QMenu* styles = menuBar->addMenu(QStringLiteral("&Styles"));
+    styles->setObjectName(QStringLiteral("mTopStyles"));
+    struct Item {
+        int index;
+        const char* caption;
+        QKeySequence shortcut;
+    };
+    const Item styleItems[] = {
+        {0, "Update (group)", QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {1, "Delete (group)", QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {3, "Export to SSF", QKeySequence(Qt::CTRL | Qt::Key_T)},
+        {4, "Import from SSF", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {6, "Set Filter", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {7, "Reset Filter", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {8, "Where is?", QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {10, "Send to Korg utility", QKeySequence(Qt::CTRL | Qt::Key_K)},
+    };
+    for (const Item& item : styleItems)
+        addCommand(styles, QStringLiteral("mStyles"), item.index, QString::fromLatin1(item.caption), item.shortcut,
+                   false);
+    styles->menuAction()->setVisible(false);
+
+    QMenu* banks = menuBar->addMenu(QStringLiteral("&Banks"));
+    banks->setObjectName(QStringLiteral("mTopBank"));
+    const Item bankItems[] = {
+        {0, "Insert selected style(s) inside bank", QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+        {1, "Remove selected style from bank", QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+        {2, "Move selected style up", QKeySequence(Qt::SHIFT | Qt::Key_F2)},
+        {3, "Move selected style down", QKeySequence(Qt::Key_F2)},
+        {5, "Erase bank", QKeySequence(Qt::Key_F7)},
+        {7, "Save bank", QKeySequence(Qt::Key_F8)},
+        {8, "Save bank as ...", QKeySequence(Qt::Key_F9)},
+        {9, "Load bank", QKeySequence(Qt::Key_F4)},
+        {11, "Export bank to SSF", QKeySequence(Qt::CTRL | Qt::Key_X)},
+        {13, "Make .STY file", QKeySequence(Qt::Key_F5)},
+        {15, "Print bank", QKeySequence(Qt::Key_F3)},
+    };
+    for (const Item& item : bankItems) {
+        const bool editing = item.index <= 5;
+        if (item.index == 5)
+            banks->addSeparator();
+        QAction* action = addCommand(banks, QStringLiteral("mbank"), item.index, QString::fromLatin1(item.caption),
+                                     item.shortcut, editing);
+        if (editing)
+            connect(action, &QAction::triggered, this, [this, i = item.index] { mbank_Click(i); });
+    }
+
+    // Left half: header buttons over the grid.
+    m_frStyle->setObjectName(QStringLiteral("frStyle"));
+    const QStringList titles{QStringLiteral("Style"), QStringLiteral("Name"), QStringLiteral("Description"),
+                             QStringLiteral("Family"), QStringLiteral("Group")};
+    auto* header = new QHBoxLayout;
+    header->setSpacing(0);
+    for (int i = 0; i < 5; ++i) {
+        auto* button = new QPushButton(titles.at(i), m_frStyle);
+        button->setObjectName(QStringLiteral("cbTitle_%1").arg(i));
+        button->setAutoDefault(false);
+        button->setFixedWidth(ColumnWidth[i]);
+        button->setAutoFillBackground(true);
+        connect(button, &QPushButton::clicked, this, [this, i] { cbTitle_Click(i); });
+        header->addWidget(button);
+        m_cbTitle.at(size_t(i)) = button;
+    }
+    m_cbTitle[0]->hide();
+    header->addStretch();
+
+    m_grid->setObjectName(QStringLiteral("grdStyles"));
+    m_grid->setToolTip(QStringLiteral("Double click for style editing"));
+    m_grid->setModel(m_model);
+    m_grid->horizontalHeader()->hide();
+    m_grid->verticalHeader()->hide();
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setWordWrap(false);
+    m_grid->setMinimumSize(420, 400);
+    for (int c = 0; c < StyleGridModel::ColumnCount; ++c)
+        m_grid->setColumnWidth(c, ColumnWidth[c]);
+    m_grid->setColumnHidden(0, true);
+    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            grdStyles_DblClick(index.row());
+    });
+    auto* left = new QVBoxLayout(m_frStyle);
+    left->addLayout(header);
+    left->addWidget(m_grid);
+
+    // Right half: the working bank.
+    m_frBank->setObjectName(QStringLiteral("frBank"));
+    m_lbBankDesc->setObjectName(QStringLiteral("lbBankDesc"));
+    m_lbBankDesc->setWordWrap(true);
+    m_lbBankDesc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_lbBankDesc->setFixedHeight(78);
+    m_lbBankDesc->setAutoFillBackground(true);
+    QPalette grey = m_lbBankDesc->palette();
+    grey.setColor(QPalette::Window, slotEmpty());
+    m_lbBankDesc->setPalette(grey);
+
+    auto* bankButtons = new QVBoxLayout;
+    const QStringList bankCaptions{QStringLiteral(">"), QStringLiteral("<")};
+    const QStringList bankTips{QStringLiteral("Add selected style(s) to bank"),
+                               QStringLiteral("Remove selected style from bank")};
+    for (int i = 0; i < 2; ++i) {
+        auto* button = new QPushButton(bankCaptions.at(i), m_frBank);
+        button->setObjectName(QStringLiteral("cmdBank_%1").arg(i));
+        button->setToolTip(bankTips.at(i));
+        button->setAutoDefault(false);
+        button->setFixedSize(25, 19);
+        connect(button, &QPushButton::clicked, this, [this, i] { mbank_Click(i); });
+        bankButtons->addWidget(button);
+    }
+    bankButtons->addStretch();
+
+    auto* slotGrid = new QGridLayout;
+    slotGrid->setVerticalSpacing(1);
+    for (int s = 0; s < WorkingBank::SlotCount; ++s) {
+        auto* label = new QLabel(m_frBank);
+        label->setObjectName(QStringLiteral("lbNewStyle_%1").arg(s));
+        label->setFixedSize(107, 19);
+        label->setAutoFillBackground(true);
+        label->setFrameShape(QFrame::Box);
+        label->installEventFilter(this);
+        slotGrid->addWidget(label, s % 16, s / 16);
+        m_lbNewStyle.at(size_t(s)) = label;
+    }
+    auto* bankRow = new QHBoxLayout;
+    bankRow->addLayout(bankButtons);
+    bankRow->addLayout(slotGrid);
+    auto* right = new QVBoxLayout(m_frBank);
+    right->addWidget(m_lbBankDesc);
+    right->addLayout(bankRow);
+    right->addStretch();
+
+    auto* halves = new QHBoxLayout;
+    halves->addWidget(m_frStyle, 1);
+    halves->addWidget(m_frBank, 0);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar);
+    layout->addLayout(halves);
+
+    // Load: the listing with the clause in use, an empty working bank.
+    updateStylesMenu();
+    m_bank.setSelectedSlot(-1);
+    queryListing();
+    ClearWorkingBank();
+    RefreshStyleGrid();
+    ShowWorkingBank();
+}
+
+frmStyles::~frmStyles() = default;
+
+QAction* frmStyles::addCommand(QMenu* menu, const QString& name, int index, const QString& caption,
+                               const QKeySequence& shortcut, bool shown)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setVisible(shown);
+    m_commands.insert(action->objectName(), action);
+    return action;
+}
+
+QAction* frmStyles::command(const QString& menu, int index) const
+{
+    return m_commands.value(QStringLiteral("%1_%2").arg(menu).arg(index));
+}
+
+void frmStyles::queryListing()
+{
+    try {
+        m_module.refreshListing();
+    } catch (const SbkError& e) {
+        m_module.StyleRecordset = StyleListing();
+        m_prompt.message(e.message(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+    }
+}
+
+void frmStyles::RefreshStyleGrid()
+{
+    const StyleListing& listing = m_module.StyleRecordset;
+    if (listing.isEmpty()) {
+        m_frStyle->setTitle(QStringLiteral("No style available"));
+    } else {
+        m_frStyle->setTitle(QLatin1Char(' ') + QString::number(listing.RecordCount()) +
+                            (m_module.FilterWhere.isEmpty()
+                                 ? QStringLiteral(" styles available ")
+                                 : QStringLiteral(" styles available - Database filtering is active ")));
+    }
+    m_model->setListing(listing);
+    if (m_model->rowCount() > 0)
+        m_grid->setCurrentIndex(m_model->index(0, 1));
+    updateStylesMenu();
+    UpdateBankMenu();
+}
+
+void frmStyles::updateStylesMenu()
+{
+    const bool rows = m_model->rowCount() > 0;
+    for (int index : {0, 1, 3, 8})
+        command(QStringLiteral("mStyles"), index)->setEnabled(rows);
+    command(QStringLiteral("mStyles"), 10)->setEnabled(rows && !m_module.KorgProgramPath.trimmed().isEmpty());
+}
+
+void frmStyles::setHeaderColour(int button, const QColor& colour)
+{
+    QPushButton* b = m_cbTitle.at(size_t(button));
+    QPalette palette = b->palette();
+    palette.setColor(QPalette::Button, colour);
+    b->setPalette(palette);
+}
+
+void frmStyles::cbTitle_Click(int index)
+{
+    if (index < 1 || index > 4)
+        return;
+    const QColor background = palette().color(QPalette::Window);
+    for (int b = 1; b <= 4; ++b)
+        setHeaderColour(b, background);
+    const QString key = sortKey(index);
+    const QString descending = key + QStringLiteral(" DESC");
+    QColor colour;
+    if (m_module.FilterOrder == key) {
+        m_module.FilterOrder = descending;
+        colour = lightGreen();
+    } else if (m_module.FilterOrder == descending) {
+        m_module.FilterOrder.clear();
+        colour = QApplication::palette().color(QPalette::Button);
+    } else {
+        m_module.FilterOrder = key;
+        colour = lightRed();
+    }
+    m_module.FilterFields[6] = m_module.FilterOrder;
+    queryListing();
+    RefreshStyleGrid();
+    setHeaderColour(index, colour);
+}
+
+void frmStyles::recordSelection()
+{
+    if (m_model->rowCount() == 0) {
+        m_module.GridAnchorRow = m_module.GridEndRow = -1;
+        return;
+    }
+    // The selected rows top to bottom, whichever way the selection was made.
+    const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        const int current = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
+        m_module.GridAnchorRow = m_module.GridEndRow = current;
+        return;
+    }
+    int first = rows.constFirst().row();
+    int last = first;
+    for (const QModelIndex& index : rows) {
+        first = std::min(first, index.row());
+        last = std::max(last, index.row());
+    }
+    m_module.GridAnchorRow = first;
+    m_module.GridEndRow = last;
+}
+
+void frmStyles::grdStyles_DblClick(int row)
+{
+    recordSelection();
+    if (row < 0 || row >= m_model->rowCount() || !m_module.StyleTable)
+        return;
+    DbKORFStyle& table = *m_module.StyleTable;
+    table.setStyleProg(m_model->styleNumber(row));
+    if (!table.GetKORFStylesNoContent())
+        return; // deleted since the grid was filled
+    frmStyleEdit edit(m_module, m_prompt, this);
+    WindowOpener::exec(edit);
+    if (m_module.ExchangeValue1 != QString(Confirmed))
+        return;
+    if (!table.UpdKORFStyles()) {
+        m_prompt.message(table.clsKORFStylesError(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+        return;
+    }
+    m_model->updateRow(row, table.StyleName1(), table.StyleDesc(), table.StyleFamily(), table.StyleCat());
+}
+
+void frmStyles::setSlot(int slot, const QString& caption, const QColor& colour)
+{
+    QLabel* label = m_lbNewStyle.at(size_t(slot));
+    label->setText(caption);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, colour);
+    label->setPalette(palette);
+}
+
+void frmStyles::ShowWorkingBank()
+{
+    const int count = m_bank.count();
+    for (int s = 0; s < WorkingBank::SlotCount; ++s) {
+        if (s >= count) {
+            setSlot(s, QString(), slotEmpty());
+            continue;
+        }
+        const QString caption = m_bank.slotCaption(s);
+        setSlot(s, caption,
+                s == m_bank.SelectedSlot() ? slotSelected() : (caption.isEmpty() ? slotEmpty() : slotFilled()));
+    }
+}
+
+void frmStyles::ClearWorkingBank()
+{
+    m_bank.clear();
+    for (int s = 0; s < WorkingBank::SlotCount; ++s)
+        setSlot(s, QString(), slotEmpty());
+    m_frBank->setTitle(QStringLiteral("<empty bank>"));
+    m_lbBankDesc->setText(QString());
+    m_lbBankDesc->setToolTip(QString());
+    UpdateBankMenu();
+}
+
+void frmStyles::showStoredBank()
+{
+    if (!m_module.BankTable)
+        return;
+    m_frBank->setTitle(QLatin1Char(' ') + m_module.BankTable->BankName());
+    m_lbBankDesc->setText(m_module.BankTable->BankDesc());
+    m_lbBankDesc->setToolTip(m_module.BankTable->BankDesc());
+    WorkingBank::LoadWorkingBank(m_module);
+    m_module.BankState = 1;
+    m_bank.setSelectedSlot(m_bank.count() > 0 ? 0 : -1);
+    ShowWorkingBank();
+    UpdateBankMenu();
+}
+
+void frmStyles::UpdateBankMenu()
+{
+    const int count = m_bank.count();
+    const bool filled = count >= 1;
+    const bool selected = m_bank.SelectedSlot() >= 0;
+    const auto set = [this](int index, bool enabled) { command(QStringLiteral("mbank"), index)->setEnabled(enabled); };
+    set(0, count < WorkingBank::SlotCount && m_model->rowCount() > 0);
+    set(1, filled);
+    set(2, selected);
+    set(3, selected);
+    set(5, filled);
+    set(7, filled);
+    set(8, filled);
+    set(9, true);
+    set(11, filled);
+    set(13, filled);
+    set(15, filled);
+}
+
+void frmStyles::lbNewStyle_Click(int slot)
+{
+    if (m_bank.selectSlot(slot))
+        ShowWorkingBank();
+}
+
+void frmStyles::mbank_Click(int index)
+{
+    recordSelection();
+    bool goOn = true;
+    switch (index) {
+    case 0: {
+        QList<WorkingBank::GridRow> rows;
+        if (m_module.GridAnchorRow >= 0)
+            for (int r = m_module.GridAnchorRow; r <= m_module.GridEndRow; ++r)
+                rows.append({m_model->styleNumber(r), m_model->text(r, 1).trimmed()});
+        goOn = m_bank.insert(rows);
+        if (goOn)
+            ShowWorkingBank();
+        break;
+    }
+    case 1:
+        goOn = m_bank.remove();
+        if (goOn)
+            ShowWorkingBank();
+        break;
+    case 2:
+        goOn = m_bank.moveUp();
+        ShowWorkingBank();
+        break;
+    case 3:
+        goOn = m_bank.moveDown();
+        ShowWorkingBank();
+        break;
+    case 5:
+        goOn = m_bank.erase();
+        if (goOn)
+            ClearWorkingBank();
+        break;
+    default:
+        return;
+    }
+    if (goOn)
+        UpdateBankMenu();
+}
+
+void frmStyles::reject()
+{
+    if ((m_module.BankState == 2 || m_module.BankState == 3) &&
+        !m_prompt.confirm(QStringLiteral(
+            "Current bank has been modified. Do you really want to close SBK and discard all changes?")))
+        return;
+    QDialog::reject();
+}
+
+bool frmStyles::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (int s = 0; s < WorkingBank::SlotCount; ++s) {
+            if (watched == m_lbNewStyle.at(size_t(s))) {
+                lbNewStyle_Click(s);
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "banks/WorkingBank.h"
+
+#include <QColor>
+#include <QDialog>
+#include <QMap>
+#include <array>
+
+class Prompt;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTableView;
+class SBKModule;
+class StyleGridModel;
+
+// The styles window, the program's workplace: the style grid with its sort buttons on the left,
+// the working bank of 32 slots on the right, and the File, Styles and Banks menus.
+//
+// Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"). Items whose
+// commands are not part of the program yet are created hidden (and so have no shortcut); a
+// command is added by connecting its action with command() and showing it.
+class frmStyles : public QDialog {
+    Q_OBJECT
+public:
+    static QColor lightRed() { return QColor(255, 192, 192); }
+    static QColor lightGreen() { return QColor(192, 255, 192); }
+    static QColor slotSelected() { return QColor(255, 255, 0); }
+    static QColor slotFilled() { return QColor(255, 255, 255); }
+    static QColor slotEmpty() { return QColor(224, 224, 224); }
+    // The sort key of header button 1..4 ("STYLENAME1", ...).
+    static QString sortKey(int button);
+
+    frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
+    ~frmStyles() override;
+
+    // The menu item of menu "mFile", "mStyles" or "mbank" with the design's index.
+    QAction* command(const QString& menu, int index) const;
+    WorkingBank& bank() { return m_bank; }
+    StyleGridModel* gridModel() const { return m_model; }
+    QTableView* grid() const { return m_grid; }
+
+    // Refills the grid from StyleRecordset as it stands, then the count caption and the menus.
+    void RefreshStyleGrid();
+    // StyleRecordset := the listing with the filter in use; a clause the database refuses is
+    // reported and leaves an empty grid.
+    void queryListing();
+    void cbTitle_Click(int index);
+    void grdStyles_DblClick(int row);
+    void lbNewStyle_Click(int slot);
+    void mbank_Click(int index);
+    void ClearWorkingBank();
+    void ShowWorkingBank();
+    void UpdateBankMenu();
+    // After a stored bank was put into BankTable: shows it as the working bank, state 1.
+    void showStoredBank();
+    // GridAnchorRow and GridEndRow := the first and last selected grid rows (-1 without rows).
+    void recordSelection();
+
+public slots:
+    // Closing asks first when the working bank holds unsaved changes.
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* addCommand(QMenu* menu, const QString& name, int index, const QString& caption,
+                        const QKeySequence& shortcut, bool shown);
+    void setHeaderColour(int button, const QColor& colour);
+    void setSlot(int slot, const QString& caption, const QColor& colour);
+    void updateStylesMenu();
+
+    SBKModule& m_module;
+    Prompt& m_prompt;
+    WorkingBank m_bank;
+    StyleGridModel* m_model;
+    QGroupBox* m_frStyle;
+    QTableView* m_grid;
+    std::array<QPushButton*, 5> m_cbTitle{};
+    QGroupBox* m_frBank;
+    QLabel* m_lbBankDesc;
+    std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
+    QMap<QString, QAction*> m_commands;
+};

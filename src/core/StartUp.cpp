@@ -1,0 +1,89 @@
+#include "core/StartUp.h"
+
+#include "core/Prompt.h"
+#include "core/SBKModule.h"
+#include "core/SBKSettings.h"
+#include "core/SbkError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString Sbk = QStringLiteral("SBK");
+
+bool isBesideProgram(const QString& path)
+{
+    return QFileInfo(path).absolutePath() == QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath();
+}
+
+} // namespace
+
+QString StartUp::examplePath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\SBK\\SBK.MDB");
+#else
+    return QDir(QDir::homePath()).filePath(QStringLiteral("SBK/SBK.MDB"));
+#endif
+}
+
+bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, const QString& defaultDatabase)
+{
+    module.WorkingBankStyles.Clear();
+    module.DatabasePath = settings.value(SBKSettings::Path, SBKSettings::Database);
+    try {
+        if (module.DatabasePath.isEmpty()) {
+            module.DatabasePath = defaultDatabase.isEmpty() ? SBKModule::defaultDatabasePath() : defaultDatabase;
+            // An installed copy keeps its default database in the user's data folder and starts
+            // it empty there; beside a writable program the user is asked as before.
+            if (defaultDatabase.isEmpty() && !isBesideProgram(module.DatabasePath))
+                SBKModule::ensureDefaultDatabase(module.DatabasePath);
+            while (!QFileInfo(module.DatabasePath).isFile()) {
+                module.DatabasePath =
+                    prompt.input(QStringLiteral("Please insert database path (Example: %1)").arg(examplePath()), Sbk,
+                                 module.DatabasePath)
+                        .value_or(QString());
+                if (module.DatabasePath.isEmpty() &&
+                    prompt.message(QStringLiteral("A database path is needed or SBK cannot continue. Try again?"),
+                                   Sbk, Prompt::Icon::Critical, Prompt::Buttons::YesNo,
+                                   Prompt::Answer::Yes) == Prompt::Answer::No)
+                    return false;
+            }
+            settings.setValue(SBKSettings::Path, SBKSettings::Database, module.DatabasePath);
+        }
+        module.readParameters(settings);
+        module.ConnectDatabase();
+    } catch (const SbkError& e) {
+        prompt.message(e.message(), Sbk, Prompt::Icon::Critical);
+        return false;
+    }
+    return true;
+}
+
+void StartUp::ExitApplication(SBKModule& module)
+{
+    module.closeDatabase();
+    module.WorkingBankStyles.Clear();
+    QCoreApplication::processEvents();
+    QCoreApplication::exit(0);
+}
+
+QString StartUp::ShowOpenDialog(Prompt& prompt, const QString& filter)
+{
+    try {
+        return prompt.openFile(filter);
+    } catch (...) {
+        return QString();
+    }
+}
+
+QString StartUp::ShowSaveDialog(Prompt& prompt, const QString& filter, const QString& proposedName)
+{
+    try {
+        return prompt.saveFile(filter, proposedName);
+    } catch (...) {
+        return QString();
+    }
+}

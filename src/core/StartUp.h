@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class Prompt;
+class SBKModule;
+class SBKSettings;
+
+// The program's start-up and its shared procedures around the database and the file dialogs.
+class StartUp {
+public:
+    // Reads the settings, makes sure a database file is known (asking for it while none exists at
+    // the path), opens the shared connection and reads the parameters. Returns false when the
+    // program must end: the user gave up asking for a path, or the database could not be opened
+    // (its message has then been shown). defaultDatabase overrides SBKModule::defaultDatabasePath.
+    static bool Main(SBKSettings& settings, SBKModule& module, Prompt& prompt,
+                     const QString& defaultDatabase = QString());
+
+    // The example path in the question for the database path, in the platform's own form.
+    static QString examplePath();
+
+    // Orderly end: releases the shared objects, closes the database and ends the event loop.
+    static void ExitApplication(SBKModule& module);
+
+    // The shared file dialogs; any failure, cancelling included, gives "".
+    static QString ShowOpenDialog(Prompt& prompt, const QString& filter);
+    static QString ShowSaveDialog(Prompt& prompt, const QString& filter, const QString& proposedName);
+};

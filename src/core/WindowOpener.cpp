@@ -1,0 +1,26 @@
+#include "core/WindowOpener.h"
+
+#include <QDialog>
+
+WindowOpener::Hook& WindowOpener::current()
+{
+    static Hook hook;
+    return hook;
+}
+
+int WindowOpener::exec(QDialog& window)
+{
+    if (current())
+        return current()(window);
+    return window.exec();
+}
+
+WindowOpener::ScopedHook::ScopedHook(Hook hook) : m_previous(std::move(current()))
+{
+    current() = std::move(hook);
+}
+
+WindowOpener::ScopedHook::~ScopedHook()
+{
+    current() = std::move(m_previous);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class Prompt;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SBKModule;
+
+// Edits the four paths kept in the settings: database, KORG utility, floppy disk and backup file.
+// Saving checks the first two, stores all four and switches to the new database when its path
+// changed.
+class frmParameters : public QDialog {
+    Q_OBJECT
+public:
+    static inline const QString CheckTitle = QStringLiteral("Save Parameters Value");
+
+    frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
+
+    void cmdSearch_Click(int index);
+    void cmdOk_Click();
+
+    // Whether the file systems this program runs on ignore the case of names. Only there are
+    // paths upper-cased and compared without case; elsewhere "/home/ann/Styles" and
+    // "/HOME/ANN/STYLES" are different folders.
+    static bool fileSystemIgnoresCase();
+    // A path as it is stored: trimmed, and upper-cased where case does not matter.
+    static QString storedForm(const QString& text);
+    static bool samePath(const QString& a, const QString& b);
+
+private:
+    SBKModule& m_module;
+    Prompt& m_prompt;
+    std::array<QLineEdit*, 4> m_txtField{};
+};

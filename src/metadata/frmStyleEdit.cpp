@@ -1,0 +1,117 @@
+#include "metadata/frmStyleEdit.h"
+
+#include "core/SBKModule.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent) : QDialog(parent), m_module(module)
+{
+    (void)prompt; // nothing to ask: the dialog checks nothing
+    setObjectName(QStringLiteral("frmStyleEdit"));
+    setWindowTitle(QStringLiteral("Style edit"));
+    setModal(true);
+
+    // Rows top to bottom. Labels are numbered Code, Name, Length, Description, Family, Group,
+    // STY file name, Author, Date of import; read-only values are lbField(0..2), texts txtField(0..5).
+    struct Row {
+        const char* caption;
+        int label;
+        int field;    // txtField index, or -1
+        int value;    // lbField index, or -1
+        int maxLength;
+    };
+    const Row rows[] = {
+        {"Code ", 0, -1, 0, 0},          {"Name ", 1, 0, -1, 11},          {"Length ", 2, -1, 1, 0},
+        {"Description ", 3, 1, -1, 250}, {"Family ", 4, 2, -1, 20},         {"Group ", 5, 3, -1, 20},
+        {"STY file name ", 6, 4, -1, 20}, {"Date of import ", 8, -1, 2, 0}, {"Author ", 7, 5, -1, 50},
+    };
+    // Family, group and file name hold at most 20 characters in the database; the fields stop
+    // there instead of letting the update fail.
+    const DbKORFStyle* table = m_module.StyleTable.get();
+    const QStringList values{
+        table ? QString::number(table->StyleProg()) : QString(),
+        table ? QString::number(qint64(table->StyleLength1()) + table->StyleLength2()) : QString(),
+        table ? table->StyleDate() : QString(),
+    };
+    const QStringList texts{
+        table ? table->StyleName1() : QString(),  table ? table->StyleDesc() : QString(),
+        table ? table->StyleFamily() : QString(), table ? table->StyleCat() : QString(),
+        table ? table->StyleFile() : QString(),   table ? table->StyleAuthor() : QString(),
+    };
+
+    auto* grid = new QGridLayout;
+    int line = 0;
+    for (const Row& row : rows) {
+        auto* label = new QLabel(QString::fromLatin1(row.caption), this);
+        label->setObjectName(QStringLiteral("lbDesc_%1").arg(row.label));
+        grid->addWidget(label, line, 0);
+        if (row.field >= 0) {
+            auto* field = new QLineEdit(this);
+            field->setObjectName(QStringLiteral("txtField_%1").arg(row.field));
+            field->setMaxLength(row.maxLength);
+            field->setText(texts.at(row.field));
+            m_txtField.at(size_t(row.field)) = field;
+            grid->addWidget(field, line, 1);
+        } else {
+            auto* value = new QLabel(values.at(row.value), this);
+            value->setObjectName(QStringLiteral("lbField_%1").arg(row.value));
+            value->setAutoFillBackground(true);
+            QPalette palette = value->palette();
+            palette.setColor(QPalette::Window, QColor(224, 224, 224));
+            value->setPalette(palette);
+            grid->addWidget(value, line, 1);
+        }
+        ++line;
+    }
+    grid->setColumnMinimumWidth(1, 320);
+
+    auto* update = new QPushButton(QStringLiteral("Update"), this);
+    update->setObjectName(QStringLiteral("cbUpdate"));
+    update->setToolTip(QStringLiteral("Updates style changes to database"));
+    update->setAutoDefault(false);
+    connect(update, &QPushButton::clicked, this, &frmStyleEdit::cbUpdate_Click);
+    auto* exit = new QPushButton(QStringLiteral("Exit"), this);
+    exit->setObjectName(QStringLiteral("cbExit"));
+    exit->setToolTip(QStringLiteral("Cancel any update and exit"));
+    exit->setAutoDefault(false);
+    connect(exit, &QPushButton::clicked, this, &frmStyleEdit::cbExit_Click);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(update);
+    buttons->addWidget(exit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    m_module.ExchangeValue1 = QString(Cancelled);
+}
+
+void frmStyleEdit::cbUpdate_Click()
+{
+    if (DbKORFStyle* table = m_module.StyleTable.get()) {
+        // As typed: no trimming, no checks.
+        table->setStyleName1(m_txtField[0]->text());
+        table->setStyleDesc(m_txtField[1]->text());
+        table->setStyleFamily(m_txtField[2]->text());
+        table->setStyleCat(m_txtField[3]->text());
+        table->setStyleFile(m_txtField[4]->text());
+        table->setStyleAuthor(m_txtField[5]->text());
+    }
+    m_module.ExchangeValue1 = QString(Confirmed);
+    accept();
+}
+
+void frmStyleEdit::cbExit_Click()
+{
+    m_module.ExchangeValue1 = QString(Cancelled);
+    QDialog::reject();
+}
+
+void frmStyleEdit::reject()
+{
+    cbExit_Click();
+}

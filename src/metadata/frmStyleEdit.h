@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class Prompt;
+class QLabel;
+class QLineEdit;
+class SBKModule;
+
+// Edits the descriptive texts of the style held by the shared StyleTable (loaded by the caller
+// without its contents). Update writes the six texts into StyleTable and answers code 28 in
+// ExchangeValue1; Exit answers code 27 and leaves StyleTable alone. Storing is the caller's job.
+class frmStyleEdit : public QDialog {
+    Q_OBJECT
+public:
+    static inline const QChar Confirmed = QChar(28);
+    static inline const QChar Cancelled = QChar(27);
+
+    frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
+
+    void cbUpdate_Click();
+    void cbExit_Click();
+
+public slots:
+    void reject() override; // the close box and Esc answer like Exit
+
+private:
+    SBKModule& m_module;
+    std::array<QLineEdit*, 6> m_txtField{};
+};
