@@ -1,0 +1,91 @@
+#pragma once
+
+// Small helpers shared by the window tests: a connected SBKModule on a fresh database, and
+// styles and banks written straight through the gateways.
+
+#include "TestEnvironment.h"
+#include "core/SBKModule.h"
+#include "store/Database.h"
+#include "store/DbKORFBank.h"
+#include "store/DbKORFStyle.h"
+
+#include <QAbstractButton>
+#include <QSqlQuery>
+#include <QString>
+#include <QtTest>
+
+namespace guitest {
+
+inline void connectTo(SBKModule& module, const QString& path)
+{
+    module.DatabasePath = path;
+    module.ConnectDatabase();
+}
+
+inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
+                       const QString& family = QString(), const QString& group = QString(),
+                       const QByteArray& content1 = QByteArray("data"), const QByteArray& content2 = QByteArray())
+{
+    DbKORFStyle table(module.connection());
+    const qint32 prog = table.NextKORFStyle();
+    table.setStyleProg(prog);
+    table.setStyleName1(name);
+    table.setStyleName2(name);
+    table.setStyleLength1(qint32(content1.size()));
+    table.setStyleLength2(qint32(content2.size()));
+    table.setStyleContent1(content1);
+    table.setStyleContent2(content2);
+    table.setStyleDate(QStringLiteral("2026-12-06"));
+    table.setStyleDesc(desc);
+    table.setStyleFamily(family);
+    table.setStyleCat(group);
+    table.setStyleAuthor(QStringLiteral("Tester"));
+    if (!table.InsKORFStyles())
+        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
+    return prog;
+}
+
+// Styles "S001".."Snnn" with descriptions "D<n>".
+inline void addStyles(SBKModule& module, int count)
+{
+    for (int i = 1; i <= count; ++i)
+        addStyle(module, QStringLiteral("S%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("D%1").arg(i));
+}
+
+inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues)
+{
+    DbKORFBank bank(module.connection());
+    const qint32 prog = bank.NextKORFBank();
+    bank.setBankProg(prog);
+    bank.setBankName(name);
+    bank.setBankDesc(name + QStringLiteral(" description"));
+    for (int i = 0; i < slotValues.size(); ++i)
+        bank.setBankStyle(i + 1, slotValues.at(i));
+    if (!bank.InsKORFBanks())
+        qFatal("cannot insert a test bank: %s", qPrintable(bank.clsKORFBanksError()));
+    return prog;
+}
+
+inline int countRows(SBKModule& module, const QString& table)
+{
+    QSqlQuery query(module.connection());
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+template <typename T>
+T* child(QObject* parent, const QString& name)
+{
+    T* found = parent->findChild<T*>(name);
+    if (!found)
+        qFatal("no child %s", qPrintable(name));
+    return found;
+}
+
+inline void click(QObject* parent, const QString& name)
+{
+    QTest::mouseClick(child<QAbstractButton>(parent, name), Qt::LeftButton);
+}
+
+} // namespace guitest
