@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -55,11 +56,13 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     auto* menuBar = new QMenuBar(this);
     QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mTopFile"));
-    QAction* exit = addCommand(file, QStringLiteral("mFile"), 5, QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), true);
+    m_menus.insert(QStringLiteral("mFile"), file);
+    QAction* exit = addCommand(QStringLiteral("mFile"), 5, QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), true);
     connect(exit, &QAction::triggered, this, &QDialog::close);
 
     QMenu* styles = menuBar->addMenu(QStringLiteral("&Styles"));
     styles->setObjectName(QStringLiteral("mTopStyles"));
+    m_menus.insert(QStringLiteral("mStyles"), styles);
     struct Item {
         int index;
         const char* caption;
@@ -76,12 +79,11 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         {10, "Send to Korg utility", QKeySequence(Qt::CTRL | Qt::Key_K)},
     };
     for (const Item& item : styleItems)
-        addCommand(styles, QStringLiteral("mStyles"), item.index, QString::fromLatin1(item.caption), item.shortcut,
-                   false);
-    styles->menuAction()->setVisible(false);
+        addCommand(QStringLiteral("mStyles"), item.index, QString::fromLatin1(item.caption), item.shortcut, false);
 
     QMenu* banks = menuBar->addMenu(QStringLiteral("&Banks"));
     banks->setObjectName(QStringLiteral("mTopBank"));
+    m_menus.insert(QStringLiteral("mbank"), banks);
     const Item bankItems[] = {
         {0, "Insert selected style(s) inside bank", QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
         {1, "Remove selected style from bank", QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
@@ -97,13 +99,14 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     };
     for (const Item& item : bankItems) {
         const bool editing = item.index <= 5;
-        if (item.index == 5)
-            banks->addSeparator();
-        QAction* action = addCommand(banks, QStringLiteral("mbank"), item.index, QString::fromLatin1(item.caption),
-                                     item.shortcut, editing);
+        QAction* action =
+            addCommand(QStringLiteral("mbank"), item.index, QString::fromLatin1(item.caption), item.shortcut, editing);
         if (editing)
             connect(action, &QAction::triggered, this, [this, i = item.index] { mbank_Click(i); });
     }
+
+    for (const QString& menu : m_menus.keys())
+        rebuildMenu(menu);
 
     // Left half: header buttons over the grid.
     m_frStyle->setObjectName(QStringLiteral("frStyle"));
@@ -111,6 +114,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
                              QStringLiteral("Family"), QStringLiteral("Group")};
     auto* header = new QHBoxLayout;
     header->setSpacing(0);
+    header->setContentsMargins(m_grid->frameWidth(), 0, 0, 0);
     for (int i = 0; i < 5; ++i) {
         auto* button = new QPushButton(titles.at(i), m_frStyle);
         button->setObjectName(QStringLiteral("cbTitle_%1").arg(i));
@@ -211,16 +215,42 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 
 frmStyles::~frmStyles() = default;
 
-QAction* frmStyles::addCommand(QMenu* menu, const QString& name, int index, const QString& caption,
-                               const QKeySequence& shortcut, bool shown)
+QAction* frmStyles::addCommand(const QString& menu, int index, const QString& caption, const QKeySequence& shortcut,
+                               bool shown)
 {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QStringLiteral("%1_%2").arg(menu).arg(index));
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
-    action->setVisible(shown);
     m_commands.insert(action->objectName(), action);
+    if (shown)
+        attachCommand(menu, index);
     return action;
+}
+
+void frmStyles::attachCommand(const QString& menu, int index)
+{
+    QList<int>& attached = m_attached[menu];
+    if (!attached.contains(index)) {
+        attached.append(index);
+        std::sort(attached.begin(), attached.end());
+    }
+    rebuildMenu(menu);
+}
+
+void frmStyles::rebuildMenu(const QString& menu)
+{
+    QMenu* target = m_menus.value(menu);
+    if (!target)
+        return;
+    target->clear(); // removes the actions from the menu; they stay owned by the window
+    const QList<int> attached = m_attached.value(menu);
+    for (int i = 0; i < attached.size(); ++i) {
+        if (i > 0 && attached.at(i) > attached.at(i - 1) + 1)
+            target->addSeparator();
+        target->addAction(command(menu, attached.at(i)));
+    }
+    target->menuAction()->setVisible(!attached.isEmpty());
 }
 
 QAction* frmStyles::command(const QString& menu, int index) const

@@ -20,9 +20,11 @@ class StyleGridModel;
 // The styles window, the program's workplace: the style grid with its sort buttons on the left,
 // the working bank of 32 slots on the right, and the File, Styles and Banks menus.
 //
-// Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"). Items whose
-// commands are not part of the program yet are created hidden (and so have no shortcut); a
-// command is added by connecting its action with command() and showing it.
+// Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), all created
+// with their captions and shortcuts, and kept enabled or disabled as the window's state asks.
+// Items whose commands are not part of the program yet stay out of the menus (so they show
+// nothing and their shortcuts do nothing); a command is added by connecting its action from
+// command() and calling attachCommand(), which puts it into its menu at its place.
 class frmStyles : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +41,8 @@ public:
 
     // The menu item of menu "mFile", "mStyles" or "mbank" with the design's index.
     QAction* command(const QString& menu, int index) const;
+    // Shows a menu item in its menu, in index order; a gap in the indexes becomes a separator.
+    void attachCommand(const QString& menu, int index);
     WorkingBank& bank() { return m_bank; }
     StyleGridModel* gridModel() const { return m_model; }
     QTableView* grid() const { return m_grid; }
@@ -68,8 +72,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* addCommand(QMenu* menu, const QString& name, int index, const QString& caption,
-                        const QKeySequence& shortcut, bool shown);
+    QAction* addCommand(const QString& menu, int index, const QString& caption, const QKeySequence& shortcut,
+                        bool shown);
+    void rebuildMenu(const QString& menu);
     void setHeaderColour(int button, const QColor& colour);
     void setSlot(int slot, const QString& caption, const QColor& colour);
     void updateStylesMenu();
@@ -85,4 +90,6 @@ private:
     QLabel* m_lbBankDesc;
     std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
     QMap<QString, QAction*> m_commands;
+    QMap<QString, QMenu*> m_menus;         // "mFile", "mStyles", "mbank"
+    QMap<QString, QList<int>> m_attached; // the indexes shown in each menu
 };

@@ -8,6 +8,8 @@
 #include "interchange/PddRestore.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <climits>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -168,7 +170,9 @@ void frmBckpRstr::cmbRestore_Click()
     setBusy(false);
     if (!check.valid) {
         m_lbCheck->hide();
-        return fail(PddRestore::invalidMessage(path));
+        // The designed message, and below it what the check found, so the file can be mended.
+        return fail(PddRestore::invalidMessage(path) +
+                    (check.problem.isEmpty() ? QString() : QStringLiteral("\n\n") + check.problem));
     }
     const bool go = m_prompt.confirm(PddRestore::CheckedQuestion);
     m_lbCheck->hide();
