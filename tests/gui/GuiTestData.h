@@ -48,8 +48,11 @@ inline qint32 addStyle(SBKModule& module, const QString& name, const QString& de
 // Styles "S001".."Snnn" with descriptions "D<n>".
 inline void addStyles(SBKModule& module, int count)
 {
+    QSqlDatabase db = module.connection();
+    db.transaction();
     for (int i = 1; i <= count; ++i)
         addStyle(module, QStringLiteral("S%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("D%1").arg(i));
+    db.commit();
 }
 
 inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues)
