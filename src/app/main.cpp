@@ -1,19 +1,18 @@
 #include "core/DialogPrompt.h"
+#include "core/frmMain.h"
 #include "core/HelpKeyFilter.h"
 #include "core/SBKModule.h"
 #include "core/SBKSettings.h"
 #include "core/StartUp.h"
-#include "core/frmMain.h"
 
-#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <QApplication>
 
 namespace {
 
 // Without a display Qt would end the program with a platform error; say what to do instead.
-bool displayMissing()
-{
+bool displayMissing() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -24,14 +23,13 @@ bool displayMissing()
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     if (displayMissing()) {
         std::fputs("sbk: there is no display here, so the SBK window cannot open.\n"
-                    "Use the command-line tool instead, for example:\n"
-                    "  sbk-cli list\n"
-                    "  sbk-cli --help\n",
-                    stderr);
+                   "Use the command-line tool instead, for example:\n"
+                   "  sbk-cli list\n"
+                   "  sbk-cli --help\n",
+                   stderr);
         return 1;
     }
     QApplication app(argc, argv);

@@ -6,33 +6,28 @@
 
 WorkingBank::WorkingBank(SBKModule& module, Prompt& prompt) : m_module(module), m_prompt(prompt) {}
 
-int WorkingBank::count() const
-{
+int WorkingBank::count() const {
     return m_module.WorkingBankStyles.Count();
 }
 
-QString WorkingBank::slotCaption(int slot) const
-{
+QString WorkingBank::slotCaption(int slot) const {
     if (slot < 0 || slot >= count())
         return QString();
     return m_module.WorkingBankStyles.Item(slot + 1)->StyleName1();
 }
 
-void WorkingBank::refuse(const QString& text)
-{
+void WorkingBank::refuse(const QString& text) {
     m_prompt.message(text, QStringLiteral("SBK"), Prompt::Icon::Exclamation);
 }
 
-void WorkingBank::markChanged()
-{
+void WorkingBank::markChanged() {
     if (m_module.BankState == 0)
         m_module.BankState = 2;
     else if (m_module.BankState == 1)
         m_module.BankState = 3;
 }
 
-bool WorkingBank::insert(const QList<GridRow>& rows)
-{
+bool WorkingBank::insert(const QList<GridRow>& rows) {
     if (count() >= SlotCount) {
         refuse(QStringLiteral("Bank already holds 32 styles. Selected style(s) cannot be added!"));
         return false;
@@ -44,9 +39,10 @@ bool WorkingBank::insert(const QList<GridRow>& rows)
         // Asked once per matching entry; the last answer decides.
         for (int position = 1; position <= present; ++position) {
             if (styles.Item(position)->StyleProg() == row.number)
-                add = m_prompt.confirm(QStringLiteral("Style ") + row.name +
-                                       QStringLiteral(" already present inside bank. Would you like to insert it "
-                                                      "anyway?"));
+                add = m_prompt.confirm(
+                    QStringLiteral("Style ") + row.name +
+                    QStringLiteral(" already present inside bank. Would you like to insert it "
+                                   "anyway?"));
         }
         if (add && m_module.StyleTable) {
             DbKORFStyle& table = *m_module.StyleTable;
@@ -64,8 +60,7 @@ bool WorkingBank::insert(const QList<GridRow>& rows)
     return true;
 }
 
-bool WorkingBank::remove()
-{
+bool WorkingBank::remove() {
     if (count() == 0) {
         refuse(QStringLiteral("Bank is empty: there's nothing to remove!"));
         return false;
@@ -73,7 +68,8 @@ bool WorkingBank::remove()
     if (m_selectedSlot < 0 || m_selectedSlot >= count())
         return true;
     const QString name = slotCaption(m_selectedSlot).trimmed();
-    if (!m_prompt.confirm(QStringLiteral("Style ") + name + QStringLiteral(" will be deleted from bank. Are you sure?")))
+    if (!m_prompt.confirm(QStringLiteral("Style ") + name +
+                          QStringLiteral(" will be deleted from bank. Are you sure?")))
         return true;
     m_module.WorkingBankStyles.Remove(m_selectedSlot + 1);
     // The bank now differs from what is stored (or from nothing): closing or loading must ask.
@@ -83,8 +79,7 @@ bool WorkingBank::remove()
     return true;
 }
 
-bool WorkingBank::moveUp()
-{
+bool WorkingBank::moveUp() {
     if (count() == 0) {
         refuse(QStringLiteral("Bank is empty: there's nothing to move up!"));
         return false;
@@ -97,8 +92,7 @@ bool WorkingBank::moveUp()
     return true;
 }
 
-bool WorkingBank::moveDown()
-{
+bool WorkingBank::moveDown() {
     if (count() == 0) {
         refuse(QStringLiteral("Bank is empty: there's nothing to move down!"));
         return false;
@@ -111,8 +105,7 @@ bool WorkingBank::moveDown()
     return true;
 }
 
-bool WorkingBank::erase()
-{
+bool WorkingBank::erase() {
     if (count() == 0) {
         refuse(QStringLiteral("Bank is empty: there's nothing to remove."));
         return false;
@@ -123,23 +116,20 @@ bool WorkingBank::erase()
     return true;
 }
 
-void WorkingBank::clear()
-{
+void WorkingBank::clear() {
     m_module.WorkingBankStyles.Clear();
     m_selectedSlot = -1;
     m_module.BankState = 0;
 }
 
-bool WorkingBank::selectSlot(int slot)
-{
+bool WorkingBank::selectSlot(int slot) {
     if (slotCaption(slot).trimmed().isEmpty())
         return false;
     m_selectedSlot = slot;
     return true;
 }
 
-void WorkingBank::LoadWorkingBank(SBKModule& module)
-{
+void WorkingBank::LoadWorkingBank(SBKModule& module) {
     DbKORFStyle styles(module.connection());
     module.WorkingBankStyles.Clear();
     if (!module.BankTable)
@@ -148,8 +138,7 @@ void WorkingBank::LoadWorkingBank(SBKModule& module)
         AddStyleToWorkingBank(module, styles, module.BankTable->BankStyle(slot));
 }
 
-void WorkingBank::AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number)
-{
+void WorkingBank::AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number) {
     if (number == 0)
         return;
     styles.setStyleProg(number);

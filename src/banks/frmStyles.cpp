@@ -2,11 +2,12 @@
 
 #include "banks/StyleGridModel.h"
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
 #include "core/SbkError.h"
+#include "core/SBKModule.h"
 #include "core/WindowOpener.h"
 #include "metadata/frmStyleEdit.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QGridLayout>
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace {
 
@@ -32,22 +32,25 @@ const QChar Confirmed(28);
 
 } // namespace
 
-QString frmStyles::sortKey(int button)
-{
+QString frmStyles::sortKey(int button) {
     switch (button) {
-    case 1: return QStringLiteral("STYLENAME1");
-    case 2: return QStringLiteral("STYLEDESC");
-    case 3: return QStringLiteral("STYLEFAMILY");
-    case 4: return QStringLiteral("STYLECAT");
-    default: return QString();
+    case 1:
+        return QStringLiteral("STYLENAME1");
+    case 2:
+        return QStringLiteral("STYLEDESC");
+    case 3:
+        return QStringLiteral("STYLEFAMILY");
+    case 4:
+        return QStringLiteral("STYLECAT");
+    default:
+        return QString();
     }
 }
 
 frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QDialog(parent), m_module(module), m_prompt(prompt), m_bank(module, prompt),
       m_model(new StyleGridModel(this)), m_frStyle(new QGroupBox(this)), m_grid(new QTableView(this)),
-      m_frBank(new QGroupBox(this)), m_lbBankDesc(new QLabel(this))
-{
+      m_frBank(new QGroupBox(this)), m_lbBankDesc(new QLabel(this)) {
     setObjectName(QStringLiteral("frmStyles"));
     setWindowTitle(SBKModule::title() + QStringLiteral(" - Styles Management"));
     setModal(true);
@@ -57,7 +60,8 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mTopFile"));
     m_menus.insert(QStringLiteral("mFile"), file);
-    QAction* exit = addCommand(QStringLiteral("mFile"), 5, QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), true);
+    QAction* exit = addCommand(QStringLiteral("mFile"), 5, QStringLiteral("Exit"),
+                               QKeySequence(Qt::CTRL | Qt::Key_Q), true);
     connect(exit, &QAction::triggered, this, &QDialog::close);
 
     QMenu* styles = menuBar->addMenu(QStringLiteral("&Styles"));
@@ -79,7 +83,8 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         {10, "Send to Korg utility", QKeySequence(Qt::CTRL | Qt::Key_K)},
     };
     for (const Item& item : styleItems)
-        addCommand(QStringLiteral("mStyles"), item.index, QString::fromLatin1(item.caption), item.shortcut, false);
+        addCommand(QStringLiteral("mStyles"), item.index, QString::fromLatin1(item.caption), item.shortcut,
+                   false);
 
     QMenu* banks = menuBar->addMenu(QStringLiteral("&Banks"));
     banks->setObjectName(QStringLiteral("mTopBank"));
@@ -99,8 +104,8 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     };
     for (const Item& item : bankItems) {
         const bool editing = item.index <= 5;
-        QAction* action =
-            addCommand(QStringLiteral("mbank"), item.index, QString::fromLatin1(item.caption), item.shortcut, editing);
+        QAction* action = addCommand(QStringLiteral("mbank"), item.index, QString::fromLatin1(item.caption),
+                                     item.shortcut, editing);
         if (editing)
             connect(action, &QAction::triggered, this, [this, i = item.index] { mbank_Click(i); });
     }
@@ -215,9 +220,8 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 
 frmStyles::~frmStyles() = default;
 
-QAction* frmStyles::addCommand(const QString& menu, int index, const QString& caption, const QKeySequence& shortcut,
-                               bool shown)
-{
+QAction* frmStyles::addCommand(const QString& menu, int index, const QString& caption,
+                               const QKeySequence& shortcut, bool shown) {
     auto* action = new QAction(caption, this);
     action->setObjectName(QStringLiteral("%1_%2").arg(menu).arg(index));
     action->setShortcut(shortcut);
@@ -228,8 +232,7 @@ QAction* frmStyles::addCommand(const QString& menu, int index, const QString& ca
     return action;
 }
 
-void frmStyles::attachCommand(const QString& menu, int index)
-{
+void frmStyles::attachCommand(const QString& menu, int index) {
     QList<int>& attached = m_attached[menu];
     if (!attached.contains(index)) {
         attached.append(index);
@@ -238,8 +241,7 @@ void frmStyles::attachCommand(const QString& menu, int index)
     rebuildMenu(menu);
 }
 
-void frmStyles::rebuildMenu(const QString& menu)
-{
+void frmStyles::rebuildMenu(const QString& menu) {
     QMenu* target = m_menus.value(menu);
     if (!target)
         return;
@@ -253,13 +255,11 @@ void frmStyles::rebuildMenu(const QString& menu)
     target->menuAction()->setVisible(!attached.isEmpty());
 }
 
-QAction* frmStyles::command(const QString& menu, int index) const
-{
+QAction* frmStyles::command(const QString& menu, int index) const {
     return m_commands.value(QStringLiteral("%1_%2").arg(menu).arg(index));
 }
 
-void frmStyles::queryListing()
-{
+void frmStyles::queryListing() {
     try {
         m_module.refreshListing();
     } catch (const SbkError& e) {
@@ -268,8 +268,7 @@ void frmStyles::queryListing()
     }
 }
 
-void frmStyles::RefreshStyleGrid()
-{
+void frmStyles::RefreshStyleGrid() {
     const StyleListing& listing = m_module.StyleRecordset;
     if (listing.isEmpty()) {
         m_frStyle->setTitle(QStringLiteral("No style available"));
@@ -286,24 +285,21 @@ void frmStyles::RefreshStyleGrid()
     UpdateBankMenu();
 }
 
-void frmStyles::updateStylesMenu()
-{
+void frmStyles::updateStylesMenu() {
     const bool rows = m_model->rowCount() > 0;
     for (int index : {0, 1, 3, 8})
         command(QStringLiteral("mStyles"), index)->setEnabled(rows);
     command(QStringLiteral("mStyles"), 10)->setEnabled(rows && !m_module.KorgProgramPath.trimmed().isEmpty());
 }
 
-void frmStyles::setHeaderColour(int button, const QColor& colour)
-{
+void frmStyles::setHeaderColour(int button, const QColor& colour) {
     QPushButton* b = m_cbTitle.at(size_t(button));
     QPalette palette = b->palette();
     palette.setColor(QPalette::Button, colour);
     b->setPalette(palette);
 }
 
-void frmStyles::cbTitle_Click(int index)
-{
+void frmStyles::cbTitle_Click(int index) {
     if (index < 1 || index > 4)
         return;
     const QColor background = palette().color(QPalette::Window);
@@ -328,8 +324,7 @@ void frmStyles::cbTitle_Click(int index)
     setHeaderColour(index, colour);
 }
 
-void frmStyles::recordSelection()
-{
+void frmStyles::recordSelection() {
     if (m_model->rowCount() == 0) {
         m_module.GridAnchorRow = m_module.GridEndRow = -1;
         return;
@@ -351,8 +346,7 @@ void frmStyles::recordSelection()
     m_module.GridEndRow = last;
 }
 
-void frmStyles::grdStyles_DblClick(int row)
-{
+void frmStyles::grdStyles_DblClick(int row) {
     recordSelection();
     if (row < 0 || row >= m_model->rowCount() || !m_module.StyleTable)
         return;
@@ -371,8 +365,7 @@ void frmStyles::grdStyles_DblClick(int row)
     m_model->updateRow(row, table.StyleName1(), table.StyleDesc(), table.StyleFamily(), table.StyleCat());
 }
 
-void frmStyles::setSlot(int slot, const QString& caption, const QColor& colour)
-{
+void frmStyles::setSlot(int slot, const QString& caption, const QColor& colour) {
     QLabel* label = m_lbNewStyle.at(size_t(slot));
     label->setText(caption);
     QPalette palette = label->palette();
@@ -380,8 +373,7 @@ void frmStyles::setSlot(int slot, const QString& caption, const QColor& colour)
     label->setPalette(palette);
 }
 
-void frmStyles::ShowWorkingBank()
-{
+void frmStyles::ShowWorkingBank() {
     const int count = m_bank.count();
     for (int s = 0; s < WorkingBank::SlotCount; ++s) {
         if (s >= count) {
@@ -390,12 +382,12 @@ void frmStyles::ShowWorkingBank()
         }
         const QString caption = m_bank.slotCaption(s);
         setSlot(s, caption,
-                s == m_bank.SelectedSlot() ? slotSelected() : (caption.isEmpty() ? slotEmpty() : slotFilled()));
+                s == m_bank.SelectedSlot() ? slotSelected()
+                                           : (caption.isEmpty() ? slotEmpty() : slotFilled()));
     }
 }
 
-void frmStyles::ClearWorkingBank()
-{
+void frmStyles::ClearWorkingBank() {
     m_bank.clear();
     for (int s = 0; s < WorkingBank::SlotCount; ++s)
         setSlot(s, QString(), slotEmpty());
@@ -405,8 +397,7 @@ void frmStyles::ClearWorkingBank()
     UpdateBankMenu();
 }
 
-void frmStyles::showStoredBank()
-{
+void frmStyles::showStoredBank() {
     if (!m_module.BankTable)
         return;
     m_frBank->setTitle(QLatin1Char(' ') + m_module.BankTable->BankName());
@@ -419,12 +410,13 @@ void frmStyles::showStoredBank()
     UpdateBankMenu();
 }
 
-void frmStyles::UpdateBankMenu()
-{
+void frmStyles::UpdateBankMenu() {
     const int count = m_bank.count();
     const bool filled = count >= 1;
     const bool selected = m_bank.SelectedSlot() >= 0;
-    const auto set = [this](int index, bool enabled) { command(QStringLiteral("mbank"), index)->setEnabled(enabled); };
+    const auto set = [this](int index, bool enabled) {
+        command(QStringLiteral("mbank"), index)->setEnabled(enabled);
+    };
     set(0, count < WorkingBank::SlotCount && m_model->rowCount() > 0);
     set(1, filled);
     set(2, selected);
@@ -438,14 +430,12 @@ void frmStyles::UpdateBankMenu()
     set(15, filled);
 }
 
-void frmStyles::lbNewStyle_Click(int slot)
-{
+void frmStyles::lbNewStyle_Click(int slot) {
     if (m_bank.selectSlot(slot))
         ShowWorkingBank();
 }
 
-void frmStyles::mbank_Click(int index)
-{
+void frmStyles::mbank_Click(int index) {
     recordSelection();
     bool goOn = true;
     switch (index) {
@@ -484,8 +474,7 @@ void frmStyles::mbank_Click(int index)
         UpdateBankMenu();
 }
 
-void frmStyles::reject()
-{
+void frmStyles::reject() {
     if ((m_module.BankState == 2 || m_module.BankState == 3) &&
         !m_prompt.confirm(QStringLiteral(
             "Current bank has been modified. Do you really want to close SBK and discard all changes?")))
@@ -493,8 +482,7 @@ void frmStyles::reject()
     QDialog::reject();
 }
 
-bool frmStyles::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmStyles::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         for (int s = 0; s < WorkingBank::SlotCount; ++s) {
             if (watched == m_lbNewStyle.at(size_t(s))) {

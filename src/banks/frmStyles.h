@@ -2,10 +2,10 @@
 
 #include "banks/WorkingBank.h"
 
+#include <array>
 #include <QColor>
 #include <QDialog>
 #include <QMap>
-#include <array>
 
 class Prompt;
 class QAction;
@@ -90,6 +90,6 @@ private:
     QLabel* m_lbBankDesc;
     std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
     QMap<QString, QAction*> m_commands;
-    QMap<QString, QMenu*> m_menus;         // "mFile", "mStyles", "mbank"
+    QMap<QString, QMenu*> m_menus;        // "mFile", "mStyles", "mbank"
     QMap<QString, QList<int>> m_attached; // the indexes shown in each menu
 };

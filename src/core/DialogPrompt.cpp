@@ -6,23 +6,31 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-QWidget* DialogPrompt::owner()
-{
+QWidget* DialogPrompt::owner() {
     return QApplication::activeWindow();
 }
 
 Prompt::Answer DialogPrompt::message(const QString& text, const QString& title, Icon icon, Buttons buttons,
-                                     Answer defaultButton)
-{
+                                     Answer defaultButton) {
     QMessageBox box(owner());
     box.setWindowTitle(title);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     if (buttons == Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
@@ -35,8 +43,8 @@ Prompt::Answer DialogPrompt::message(const QString& text, const QString& title, 
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-std::optional<QString> DialogPrompt::input(const QString& prompt, const QString& title, const QString& proposed)
-{
+std::optional<QString> DialogPrompt::input(const QString& prompt, const QString& title,
+                                           const QString& proposed) {
     bool ok = false;
     const QString text = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, proposed, &ok);
     if (!ok)
@@ -44,8 +52,7 @@ std::optional<QString> DialogPrompt::input(const QString& prompt, const QString&
     return text;
 }
 
-QString DialogPrompt::caseFreePattern(const QString& pattern)
-{
+QString DialogPrompt::caseFreePattern(const QString& pattern) {
     QString result;
     for (const QChar c : pattern) {
         const QChar lower = c.toLower();
@@ -58,8 +65,7 @@ QString DialogPrompt::caseFreePattern(const QString& pattern)
     return result;
 }
 
-QStringList DialogPrompt::nameFilters(const QString& filter)
-{
+QStringList DialogPrompt::nameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList result;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -74,8 +80,7 @@ QStringList DialogPrompt::nameFilters(const QString& filter)
     return result;
 }
 
-QString DialogPrompt::openFile(const QString& filter)
-{
+QString DialogPrompt::openFile(const QString& filter) {
     QFileDialog dialog(owner());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -86,8 +91,7 @@ QString DialogPrompt::openFile(const QString& filter)
     return dialog.selectedFiles().constFirst();
 }
 
-QString DialogPrompt::saveFile(const QString& filter, const QString& proposedName)
-{
+QString DialogPrompt::saveFile(const QString& filter, const QString& proposedName) {
     QFileDialog dialog(owner());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -99,7 +103,6 @@ QString DialogPrompt::saveFile(const QString& filter, const QString& proposedNam
     return dialog.selectedFiles().constFirst();
 }
 
-QString DialogPrompt::chooseFolder(const QString& title, const QString& start)
-{
+QString DialogPrompt::chooseFolder(const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(owner(), title, start);
 }

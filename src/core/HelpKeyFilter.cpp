@@ -7,8 +7,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event)
-{
+bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);

@@ -7,8 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBrowser(this))
-{
+HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBrowser(this)) {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(SBKModule::title() + QStringLiteral(" - Help"));
     m_browser->setObjectName(QStringLiteral("txtHelp"));

@@ -1,9 +1,9 @@
 #include "core/StartUp.h"
 
 #include "core/Prompt.h"
+#include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/SBKSettings.h"
-#include "core/SbkError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,15 +13,14 @@ namespace {
 
 const QString Sbk = QStringLiteral("SBK");
 
-bool isBesideProgram(const QString& path)
-{
-    return QFileInfo(path).absolutePath() == QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath();
+bool isBesideProgram(const QString& path) {
+    return QFileInfo(path).absolutePath() ==
+           QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath();
 }
 
 } // namespace
 
-QString StartUp::examplePath()
-{
+QString StartUp::examplePath() {
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\SBK\\SBK.MDB");
 #else
@@ -29,26 +28,28 @@ QString StartUp::examplePath()
 #endif
 }
 
-bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, const QString& defaultDatabase)
-{
+bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, const QString& defaultDatabase) {
     module.WorkingBankStyles.Clear();
     module.DatabasePath = settings.value(SBKSettings::Path, SBKSettings::Database);
     try {
         if (module.DatabasePath.isEmpty()) {
-            module.DatabasePath = defaultDatabase.isEmpty() ? SBKModule::defaultDatabasePath() : defaultDatabase;
+            module.DatabasePath =
+                defaultDatabase.isEmpty() ? SBKModule::defaultDatabasePath() : defaultDatabase;
             // An installed copy keeps its default database in the user's data folder and starts
             // it empty there; beside a writable program the user is asked as before.
             if (defaultDatabase.isEmpty() && !isBesideProgram(module.DatabasePath))
                 SBKModule::ensureDefaultDatabase(module.DatabasePath);
             while (!QFileInfo(module.DatabasePath).isFile()) {
                 module.DatabasePath =
-                    prompt.input(QStringLiteral("Please insert database path (Example: %1)").arg(examplePath()), Sbk,
-                                 module.DatabasePath)
+                    prompt
+                        .input(QStringLiteral("Please insert database path (Example: %1)").arg(examplePath()),
+                               Sbk, module.DatabasePath)
                         .value_or(QString());
                 if (module.DatabasePath.isEmpty() &&
-                    prompt.message(QStringLiteral("A database path is needed or SBK cannot continue. Try again?"),
-                                   Sbk, Prompt::Icon::Critical, Prompt::Buttons::YesNo,
-                                   Prompt::Answer::Yes) == Prompt::Answer::No)
+                    prompt.message(
+                        QStringLiteral("A database path is needed or SBK cannot continue. Try again?"), Sbk,
+                        Prompt::Icon::Critical, Prompt::Buttons::YesNo,
+                        Prompt::Answer::Yes) == Prompt::Answer::No)
                     return false;
             }
             settings.setValue(SBKSettings::Path, SBKSettings::Database, module.DatabasePath);
@@ -62,16 +63,14 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
     return true;
 }
 
-void StartUp::ExitApplication(SBKModule& module)
-{
+void StartUp::ExitApplication(SBKModule& module) {
     module.closeDatabase();
     module.WorkingBankStyles.Clear();
     QCoreApplication::processEvents();
     QCoreApplication::exit(0);
 }
 
-QString StartUp::ShowOpenDialog(Prompt& prompt, const QString& filter)
-{
+QString StartUp::ShowOpenDialog(Prompt& prompt, const QString& filter) {
     try {
         return prompt.openFile(filter);
     } catch (...) {
@@ -79,8 +78,7 @@ QString StartUp::ShowOpenDialog(Prompt& prompt, const QString& filter)
     }
 }
 
-QString StartUp::ShowSaveDialog(Prompt& prompt, const QString& filter, const QString& proposedName)
-{
+QString StartUp::ShowSaveDialog(Prompt& prompt, const QString& filter, const QString& proposedName) {
     try {
         return prompt.saveFile(filter, proposedName);
     } catch (...) {

@@ -2,25 +2,21 @@
 
 #include <QDialog>
 
-WindowOpener::Hook& WindowOpener::current()
-{
+WindowOpener::Hook& WindowOpener::current() {
     static Hook hook;
     return hook;
 }
 
-int WindowOpener::exec(QDialog& window)
-{
+int WindowOpener::exec(QDialog& window) {
     if (current())
         return current()(window);
     return window.exec();
 }
 
-WindowOpener::ScopedHook::ScopedHook(Hook hook) : m_previous(std::move(current()))
-{
+WindowOpener::ScopedHook::ScopedHook(Hook hook) : m_previous(std::move(current())) {
     current() = std::move(hook);
 }
 
-WindowOpener::ScopedHook::~ScopedHook()
-{
+WindowOpener::ScopedHook::~ScopedHook() {
     current() = std::move(m_previous);
 }

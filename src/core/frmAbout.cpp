@@ -4,15 +4,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-QString frmAbout::versionTip()
-{
+QString frmAbout::versionTip() {
     return QStringLiteral("Version ") + QStringLiteral(SBK_VERSION_MAJOR) + QStringLiteral(".") +
            QStringLiteral(SBK_VERSION_MINOR) + QStringLiteral(" (") + ReleaseDate +
            QStringLiteral(")  - Press a key or a mouse button to exit!");
 }
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
-{
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmAbout"));
     auto* layout = new QVBoxLayout(this);
 
@@ -26,8 +24,9 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     const QStringList texts{
         QStringLiteral("SBK keeps your styles in one place. Many players helped it along with ideas, test "
                        "banks and patient reports of what went wrong; thank you all, and especially:"),
-        QStringLiteral("SBK is given away free of charge. You may use it, copy it and pass it on as you like, "
-                       "as long as you do not sell it and you pass this notice on with it."),
+        QStringLiteral(
+            "SBK is given away free of charge. You may use it, copy it and pass it on as you like, "
+            "as long as you do not sell it and you pass this notice on with it."),
         QStringLiteral("SBK comes with no warranty of any kind. It is offered as it is, in the hope that it "
                        "is useful; keep backups of your styles and of your database."),
         QStringLiteral("If you feel you owe something for SBK, please do not send it to me: spend it on a "
@@ -42,7 +41,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
         layout->addWidget(label);
         if (i == 0) {
             auto* names = new QLabel(
-                QStringLiteral("Alberto, Bruna, Carlo, Daniela, Enzo, Franca, Giorgio, Ilaria, Luca, Marta"), this);
+                QStringLiteral("Alberto, Bruna, Carlo, Daniela, Enzo, Franca, Giorgio, Ilaria, Luca, Marta"),
+                this);
             names->setObjectName(QStringLiteral("Label2"));
             names->setWordWrap(true);
             names->setAlignment(Qt::AlignHCenter);
@@ -53,14 +53,12 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     setFixedWidth(420);
 }
 
-void frmAbout::keyPressEvent(QKeyEvent* event)
-{
+void frmAbout::keyPressEvent(QKeyEvent* event) {
     event->accept();
     accept();
 }
 
-bool frmAbout::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
         accept();
         return true;

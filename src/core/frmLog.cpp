@@ -5,8 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmLog::frmLog(QWidget* parent) : QDialog(parent), m_txtResult(new QPlainTextEdit(this))
-{
+frmLog::frmLog(QWidget* parent) : QDialog(parent), m_txtResult(new QPlainTextEdit(this)) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("Log file viewer"));
     m_txtResult->setObjectName(QStringLiteral("txtResult"));
@@ -23,24 +22,20 @@ frmLog::frmLog(QWidget* parent) : QDialog(parent), m_txtResult(new QPlainTextEdi
     resize(600, 420);
 }
 
-void frmLog::setText(const QString& text)
-{
+void frmLog::setText(const QString& text) {
     m_txtResult->setPlainText(text);
 }
 
-QString frmLog::text() const
-{
+QString frmLog::text() const {
     return m_txtResult->toPlainText();
 }
 
-bool frmLog::closesWindow(const QKeyEvent* event)
-{
+bool frmLog::closesWindow(const QKeyEvent* event) {
     const QString text = event->text();
     return !text.isEmpty() && text.at(0).unicode() < 128;
 }
 
-void frmLog::keyPressEvent(QKeyEvent* event)
-{
+void frmLog::keyPressEvent(QKeyEvent* event) {
     if (closesWindow(event)) {
         reject();
         return;
@@ -48,8 +43,7 @@ void frmLog::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool frmLog::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmLog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_txtResult && event->type() == QEvent::KeyPress &&
         closesWindow(static_cast<QKeyEvent*>(event))) {
         reject();

@@ -1,13 +1,13 @@
 #include "core/frmMain.h"
 
 #include "banks/frmStyles.h"
-#include "core/Prompt.h"
-#include "core/SBKModule.h"
-#include "core/SbkError.h"
-#include "core/StartUp.h"
-#include "core/WindowOpener.h"
 #include "core/frmAbout.h"
 #include "core/frmParameters.h"
+#include "core/Prompt.h"
+#include "core/SbkError.h"
+#include "core/SBKModule.h"
+#include "core/StartUp.h"
+#include "core/WindowOpener.h"
 #include "store/Database.h"
 #include "store/Transaction.h"
 
@@ -23,8 +23,7 @@ const QString Sbk = QStringLiteral("SBK");
 }
 
 frmMain::frmMain(SBKModule& module, Prompt& prompt, QWidget* parent)
-    : QWidget(parent), m_module(module), m_prompt(prompt), m_picture(new QLabel(this))
-{
+    : QWidget(parent), m_module(module), m_prompt(prompt), m_picture(new QLabel(this)) {
     setObjectName(QStringLiteral("frmMain"));
     // Form_Load: the caption is the program's name and version.
     setWindowTitle(SBKModule::title());
@@ -34,8 +33,9 @@ frmMain::frmMain(SBKModule& module, Prompt& prompt, QWidget* parent)
     m_picture->setFixedSize(200, 63);
     m_picture->installEventFilter(this);
 
-    const QStringList captions{QStringLiteral("Styles"), QStringLiteral("About"), QStringLiteral("Parameters"),
-                               QStringLiteral("Backup / Restore"), QStringLiteral("Exit")};
+    const QStringList captions{QStringLiteral("Styles"), QStringLiteral("About"),
+                               QStringLiteral("Parameters"), QStringLiteral("Backup / Restore"),
+                               QStringLiteral("Exit")};
     for (int i = 0; i < 5; ++i) {
         auto* button = new QPushButton(captions.at(i), this);
         button->setObjectName(QStringLiteral("cmdMenu_%1").arg(i));
@@ -63,8 +63,7 @@ frmMain::frmMain(SBKModule& module, Prompt& prompt, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void frmMain::cmdMenu_Click(int index)
-{
+void frmMain::cmdMenu_Click(int index) {
     switch (index) {
     case 0: {
         frmStyles window(m_module, m_prompt, this);
@@ -90,8 +89,7 @@ void frmMain::cmdMenu_Click(int index)
     }
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_picture && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         Picture1_MouseDown(mouse->button(), mouse->modifiers());
@@ -100,23 +98,22 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmMain::Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
-{
+void frmMain::Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
     const Qt::KeyboardModifiers held =
         modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (button != Qt::LeftButton || held != (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
         return;
-    const std::optional<QString> code =
-        m_prompt.input(QStringLiteral("WARNING: insert password for complete database deletion"), Sbk, QString());
+    const std::optional<QString> code = m_prompt.input(
+        QStringLiteral("WARNING: insert password for complete database deletion"), Sbk, QString());
     if (!code || *code != AccessCode)
         return;
-    if (!m_prompt.confirm(QStringLiteral("WARNING: All data inside SBK database will be deleted. Are you sure?")))
+    if (!m_prompt.confirm(
+            QStringLiteral("WARNING: All data inside SBK database will be deleted. Are you sure?")))
         return;
     deleteWholeDatabase();
 }
 
-void frmMain::deleteWholeDatabase()
-{
+void frmMain::deleteWholeDatabase() {
     // Both tables or neither: a failure part way must not leave banks pointing at no styles.
     try {
         if (!m_module.isConnected())

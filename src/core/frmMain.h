@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QWidget>
 #include <array>
+#include <QWidget>
 
 class Prompt;
 class QLabel;

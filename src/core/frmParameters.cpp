@@ -1,9 +1,9 @@
 #include "core/frmParameters.h"
 
 #include "core/Prompt.h"
+#include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/SBKSettings.h"
-#include "core/SbkError.h"
 #include "core/StartUp.h"
 
 #include <QFileInfo>
@@ -13,8 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-bool frmParameters::fileSystemIgnoresCase()
-{
+bool frmParameters::fileSystemIgnoresCase() {
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
     return true;
 #else
@@ -22,20 +21,17 @@ bool frmParameters::fileSystemIgnoresCase()
 #endif
 }
 
-QString frmParameters::storedForm(const QString& text)
-{
+QString frmParameters::storedForm(const QString& text) {
     const QString trimmed = text.trimmed();
     return fileSystemIgnoresCase() ? trimmed.toUpper() : trimmed;
 }
 
-bool frmParameters::samePath(const QString& a, const QString& b)
-{
+bool frmParameters::samePath(const QString& a, const QString& b) {
     return a.compare(b, fileSystemIgnoresCase() ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
 }
 
 frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
-    : QDialog(parent), m_module(module), m_prompt(prompt)
-{
+    : QDialog(parent), m_module(module), m_prompt(prompt) {
     setObjectName(QStringLiteral("frmParameters"));
     setWindowTitle(QStringLiteral("SBK parameters"));
     setModal(true);
@@ -95,8 +91,7 @@ frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
     m_txtField[3]->setText(m_module.BackupPath);
 }
 
-void frmParameters::cmdSearch_Click(int index)
-{
+void frmParameters::cmdSearch_Click(int index) {
     QString chosen;
     int field = 0;
     switch (index) {
@@ -105,9 +100,9 @@ void frmParameters::cmdSearch_Click(int index)
         field = 0;
         break;
     case 1:
-        chosen = StartUp::ShowOpenDialog(m_prompt, fileSystemIgnoresCase()
-                                                       ? QStringLiteral("Executables (*.EXE)|*.EXE")
-                                                       : QStringLiteral("Executables (*.EXE)|*.EXE|All files (*)|*"));
+        chosen = StartUp::ShowOpenDialog(
+            m_prompt, fileSystemIgnoresCase() ? QStringLiteral("Executables (*.EXE)|*.EXE")
+                                              : QStringLiteral("Executables (*.EXE)|*.EXE|All files (*)|*"));
         field = 1;
         break;
     case 2:
@@ -125,8 +120,7 @@ void frmParameters::cmdSearch_Click(int index)
         m_txtField.at(size_t(field))->setText(chosen);
 }
 
-void frmParameters::cmdOk_Click()
-{
+void frmParameters::cmdOk_Click() {
     auto refuse = [this](const QString& text) { m_prompt.message(text, CheckTitle, Prompt::Icon::Critical); };
     const QString database = storedForm(m_txtField[0]->text());
     const QString utility = storedForm(m_txtField[1]->text());

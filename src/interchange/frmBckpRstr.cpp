@@ -1,15 +1,15 @@
 #include "interchange/frmBckpRstr.h"
 
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
 #include "core/SbkError.h"
+#include "core/SBKModule.h"
 #include "core/StartUp.h"
 #include "interchange/PddBackup.h"
 #include "interchange/PddRestore.h"
 
-#include <QApplication>
 #include <algorithm>
 #include <climits>
+#include <QApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -25,15 +25,15 @@ const QString PddFilter = QStringLiteral("SBK Database Dump (*.PDD)|*.PDD");
 } // namespace
 
 frmBckpRstr::frmBckpRstr(SBKModule& module, Prompt& prompt, QWidget* parent)
-    : QDialog(parent), m_module(module), m_prompt(prompt), m_lbCheck(new QLabel(QStringLiteral("CHECKING"), this)),
-      m_progressBar(new QProgressBar(this))
-{
+    : QDialog(parent), m_module(module), m_prompt(prompt),
+      m_lbCheck(new QLabel(QStringLiteral("CHECKING"), this)), m_progressBar(new QProgressBar(this)) {
     setObjectName(QStringLiteral("frmBckpRstr"));
     setWindowTitle(QStringLiteral("Backup / Restore SBK database"));
     setModal(true);
 
     auto* grid = new QGridLayout;
-    const QStringList labels{QStringLiteral("Backup database to ... "), QStringLiteral("Restore database from ... ")};
+    const QStringList labels{QStringLiteral("Backup database to ... "),
+                             QStringLiteral("Restore database from ... ")};
     const int labelIndex[2] = {1, 0};
     for (int i = 0; i < 2; ++i) {
         auto* label = new QLabel(labels.at(i), this);
@@ -90,15 +90,13 @@ frmBckpRstr::frmBckpRstr(SBKModule& module, Prompt& prompt, QWidget* parent)
     layout->addLayout(buttons);
 }
 
-void frmBckpRstr::cmdSearch_Click(int index)
-{
+void frmBckpRstr::cmdSearch_Click(int index) {
     const QString chosen = StartUp::ShowOpenDialog(m_prompt, PddFilter);
     if (!chosen.isEmpty() && index >= 0 && index < 2)
         m_txtField.at(size_t(index))->setText(chosen);
 }
 
-void frmBckpRstr::setBusy(bool busy)
-{
+void frmBckpRstr::setBusy(bool busy) {
     for (QPushButton* button : std::as_const(m_buttons))
         button->setEnabled(!busy);
     if (busy)
@@ -107,13 +105,11 @@ void frmBckpRstr::setBusy(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-void frmBckpRstr::fail(const QString& text)
-{
+void frmBckpRstr::fail(const QString& text) {
     m_prompt.message(text, Sbk, Prompt::Icon::Critical);
 }
 
-void frmBckpRstr::begin(qint64 total, const QString& label)
-{
+void frmBckpRstr::begin(qint64 total, const QString& label) {
     (void)label;
     m_total = total;
     // The bar counts records; an empty database leaves it empty (range 0..1, value 0).
@@ -123,8 +119,7 @@ void frmBckpRstr::begin(qint64 total, const QString& label)
     QApplication::processEvents();
 }
 
-void frmBckpRstr::step(qint64 done, const QString& text)
-{
+void frmBckpRstr::step(qint64 done, const QString& text) {
     (void)text;
     m_progressBar->setValue(int(std::clamp<qint64>(done, 0, m_progressBar->maximum())));
     QApplication::processEvents();
@@ -132,8 +127,7 @@ void frmBckpRstr::step(qint64 done, const QString& text)
 
 void frmBckpRstr::end() {}
 
-void frmBckpRstr::cmbBackup_Click()
-{
+void frmBckpRstr::cmbBackup_Click() {
     const QString typed = m_txtField[0]->text().trimmed();
     if (typed.isEmpty())
         return fail(QStringLiteral("Please insert PDD file path!"));
@@ -155,8 +149,7 @@ void frmBckpRstr::cmbBackup_Click()
     m_progressBar->hide();
 }
 
-void frmBckpRstr::cmbRestore_Click()
-{
+void frmBckpRstr::cmbRestore_Click() {
     const QString path = m_txtField[1]->text().trimmed();
     if (path.isEmpty())
         return fail(QStringLiteral("Please insert PDD file path!"));

@@ -2,8 +2,8 @@
 
 #include "core/Progress.h"
 
-#include <QDialog>
 #include <array>
+#include <QDialog>
 
 class Prompt;
 class QLabel;

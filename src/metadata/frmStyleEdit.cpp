@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent) : QDialog(parent), m_module(module)
-{
+frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
+    : QDialog(parent), m_module(module) {
     (void)prompt; // nothing to ask: the dialog checks nothing
     setObjectName(QStringLiteral("frmStyleEdit"));
     setWindowTitle(QStringLiteral("Style edit"));
@@ -21,13 +21,13 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent) :
     struct Row {
         const char* caption;
         int label;
-        int field;    // txtField index, or -1
-        int value;    // lbField index, or -1
+        int field; // txtField index, or -1
+        int value; // lbField index, or -1
         int maxLength;
     };
     const Row rows[] = {
-        {"Code ", 0, -1, 0, 0},          {"Name ", 1, 0, -1, 11},          {"Length ", 2, -1, 1, 0},
-        {"Description ", 3, 1, -1, 250}, {"Family ", 4, 2, -1, 20},         {"Group ", 5, 3, -1, 20},
+        {"Code ", 0, -1, 0, 0},           {"Name ", 1, 0, -1, 11},          {"Length ", 2, -1, 1, 0},
+        {"Description ", 3, 1, -1, 250},  {"Family ", 4, 2, -1, 20},        {"Group ", 5, 3, -1, 20},
         {"STY file name ", 6, 4, -1, 20}, {"Date of import ", 8, -1, 2, 0}, {"Author ", 7, 5, -1, 50},
     };
     // Family, group and file name hold at most 20 characters in the database; the fields stop
@@ -90,8 +90,7 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent) :
     m_module.ExchangeValue1 = QString(Cancelled);
 }
 
-void frmStyleEdit::cbUpdate_Click()
-{
+void frmStyleEdit::cbUpdate_Click() {
     if (DbKORFStyle* table = m_module.StyleTable.get()) {
         // As typed: no trimming, no checks.
         table->setStyleName1(m_txtField[0]->text());
@@ -105,13 +104,11 @@ void frmStyleEdit::cbUpdate_Click()
     accept();
 }
 
-void frmStyleEdit::cbExit_Click()
-{
+void frmStyleEdit::cbExit_Click() {
     m_module.ExchangeValue1 = QString(Cancelled);
     QDialog::reject();
 }
 
-void frmStyleEdit::reject()
-{
+void frmStyleEdit::reject() {
     cbExit_Click();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QDialog>
 #include <array>
+#include <QDialog>
 
 class Prompt;
 class QLabel;

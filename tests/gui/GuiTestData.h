@@ -3,11 +3,11 @@
 // Small helpers shared by the window tests: a connected SBKModule on a fresh database, and
 // styles and banks written straight through the gateways.
 
-#include "TestEnvironment.h"
 #include "core/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "TestEnvironment.h"
 
 #include <QAbstractButton>
 #include <QSqlQuery>
@@ -16,16 +16,15 @@
 
 namespace guitest {
 
-inline void connectTo(SBKModule& module, const QString& path)
-{
+inline void connectTo(SBKModule& module, const QString& path) {
     module.DatabasePath = path;
     module.ConnectDatabase();
 }
 
 inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
                        const QString& family = QString(), const QString& group = QString(),
-                       const QByteArray& content1 = QByteArray("data"), const QByteArray& content2 = QByteArray())
-{
+                       const QByteArray& content1 = QByteArray("data"),
+                       const QByteArray& content2 = QByteArray()) {
     DbKORFStyle table(module.connection());
     const qint32 prog = table.NextKORFStyle();
     table.setStyleProg(prog);
@@ -46,8 +45,7 @@ inline qint32 addStyle(SBKModule& module, const QString& name, const QString& de
 }
 
 // Styles "S001".."Snnn" with descriptions "D<n>".
-inline void addStyles(SBKModule& module, int count)
-{
+inline void addStyles(SBKModule& module, int count) {
     QSqlDatabase db = module.connection();
     db.transaction();
     for (int i = 1; i <= count; ++i)
@@ -55,8 +53,7 @@ inline void addStyles(SBKModule& module, int count)
     db.commit();
 }
 
-inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues)
-{
+inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues) {
     DbKORFBank bank(module.connection());
     const qint32 prog = bank.NextKORFBank();
     bank.setBankProg(prog);
@@ -69,25 +66,21 @@ inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32
     return prog;
 }
 
-inline int countRows(SBKModule& module, const QString& table)
-{
+inline int countRows(SBKModule& module, const QString& table) {
     QSqlQuery query(module.connection());
     if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !query.next())
         return -1;
     return query.value(0).toInt();
 }
 
-template <typename T>
-T* child(QObject* parent, const QString& name)
-{
+template <typename T> T* child(QObject* parent, const QString& name) {
     T* found = parent->findChild<T*>(name);
     if (!found)
         qFatal("no child %s", qPrintable(name));
     return found;
 }
 
-inline void click(QObject* parent, const QString& name)
-{
+inline void click(QObject* parent, const QString& name) {
     QTest::mouseClick(child<QAbstractButton>(parent, name), Qt::LeftButton);
 }
 

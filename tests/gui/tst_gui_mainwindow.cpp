@@ -1,14 +1,14 @@
 // The main window with its hidden complete deletion, the about box, the log window and the help
 // that F1 opens anywhere.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
-#include "core/HelpKeyFilter.h"
-#include "core/HelpViewer.h"
-#include "core/WindowOpener.h"
 #include "core/frmAbout.h"
 #include "core/frmLog.h"
 #include "core/frmMain.h"
+#include "core/HelpKeyFilter.h"
+#include "core/HelpViewer.h"
+#include "core/WindowOpener.h"
+#include "GuiTestData.h"
+#include "ScriptedPrompt.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -37,8 +37,7 @@ private slots:
     void helpOnF1();
 };
 
-void MainWindowTest::layoutAndCaptions()
-{
+void MainWindowTest::layoutAndCaptions() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -46,8 +45,9 @@ void MainWindowTest::layoutAndCaptions()
     frmMain window(module, prompt);
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("SBK 1.2"));
-    const QStringList captions{QStringLiteral("Styles"), QStringLiteral("About"), QStringLiteral("Parameters"),
-                               QStringLiteral("Backup / Restore"), QStringLiteral("Exit")};
+    const QStringList captions{QStringLiteral("Styles"), QStringLiteral("About"),
+                               QStringLiteral("Parameters"), QStringLiteral("Backup / Restore"),
+                               QStringLiteral("Exit")};
     QList<QPushButton*> buttons;
     for (int i = 0; i < 5; ++i) {
         buttons << child<QPushButton>(&window, QStringLiteral("cmdMenu_%1").arg(i));
@@ -60,11 +60,11 @@ void MainWindowTest::layoutAndCaptions()
     QCOMPARE(buttons[0]->width(), buttons[2]->geometry().right() - buttons[1]->geometry().left() + 1);
     QCOMPARE(buttons[1]->y(), buttons[2]->y());
     QCOMPARE(buttons[3]->y(), buttons[4]->y());
-    QVERIFY(logo->y() < buttons[0]->y() && buttons[0]->y() < buttons[1]->y() && buttons[1]->y() < buttons[3]->y());
+    QVERIFY(logo->y() < buttons[0]->y() && buttons[0]->y() < buttons[1]->y() &&
+            buttons[1]->y() < buttons[3]->y());
 }
 
-void MainWindowTest::buttonsOpenTheirWindows()
-{
+void MainWindowTest::buttonsOpenTheirWindows() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -85,8 +85,7 @@ void MainWindowTest::buttonsOpenTheirWindows()
     QVERIFY(prompt.asked().isEmpty());
 }
 
-void MainWindowTest::exitEndsOrderly()
-{
+void MainWindowTest::exitEndsOrderly() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -98,8 +97,7 @@ void MainWindowTest::exitEndsOrderly()
     QVERIFY(!window.isVisible());
 }
 
-void MainWindowTest::hiddenDeletion_data()
-{
+void MainWindowTest::hiddenDeletion_data() {
     QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<std::optional<QString>>("code");
@@ -109,16 +107,20 @@ void MainWindowTest::hiddenDeletion_data()
 
     const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
     const QString codeQuestion = QStringLiteral("WARNING: insert password for complete database deletion");
-    const QString sure = QStringLiteral("WARNING: All data inside SBK database will be deleted. Are you sure?");
+    const QString sure =
+        QStringLiteral("WARNING: All data inside SBK database will be deleted. Are you sure?");
     const std::optional<QString> code = frmMain::AccessCode;
-    QTest::newRow("plain click") << Qt::LeftButton << Qt::KeyboardModifiers() << code << true << QStringList() << false;
-    QTest::newRow("ctrl and alt only") << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier)
-                                       << code << true << QStringList() << false;
-    QTest::newRow("with meta too") << Qt::LeftButton << (all | Qt::MetaModifier) << code << true << QStringList()
-                                   << false;
+    QTest::newRow("plain click") << Qt::LeftButton << Qt::KeyboardModifiers() << code << true << QStringList()
+                                 << false;
+    QTest::newRow("ctrl and alt only")
+        << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << code << true
+        << QStringList() << false;
+    QTest::newRow("with meta too") << Qt::LeftButton << (all | Qt::MetaModifier) << code << true
+                                   << QStringList() << false;
     QTest::newRow("right button") << Qt::RightButton << all << code << true << QStringList() << false;
-    QTest::newRow("code in lower case") << Qt::LeftButton << all << std::optional<QString>(QStringLiteral("loop on/off"))
-                                        << true << QStringList{codeQuestion} << false;
+    QTest::newRow("code in lower case")
+        << Qt::LeftButton << all << std::optional<QString>(QStringLiteral("loop on/off")) << true
+        << QStringList{codeQuestion} << false;
     QTest::newRow("empty code") << Qt::LeftButton << all << std::optional<QString>(QString()) << true
                                 << QStringList{codeQuestion} << false;
     QTest::newRow("cancelled") << Qt::LeftButton << all << std::optional<QString>() << true
@@ -126,12 +128,12 @@ void MainWindowTest::hiddenDeletion_data()
     QTest::newRow("code then No") << Qt::LeftButton << all << code << false << QStringList{codeQuestion, sure}
                                   << false;
     QTest::newRow("code then Yes") << Qt::LeftButton << all << code << true
-                                   << QStringList{codeQuestion, sure, QStringLiteral("SBK database successfully initialized")}
+                                   << QStringList{codeQuestion, sure,
+                                                  QStringLiteral("SBK database successfully initialized")}
                                    << true;
 }
 
-void MainWindowTest::hiddenDeletion()
-{
+void MainWindowTest::hiddenDeletion() {
     QFETCH(Qt::MouseButton, button);
     QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(std::optional<QString>, code);
@@ -167,8 +169,7 @@ void MainWindowTest::hiddenDeletion()
     }
 }
 
-void MainWindowTest::aboutBox()
-{
+void MainWindowTest::aboutBox() {
     frmAbout about;
     about.show();
     QVERIFY(about.windowFlags() & Qt::FramelessWindowHint);
@@ -182,15 +183,13 @@ void MainWindowTest::aboutBox()
         QVERIFY2(all.contains(QString::fromLatin1(word), Qt::CaseInsensitive), word);
 }
 
-void MainWindowTest::aboutClosesOnClickAndKey_data()
-{
+void MainWindowTest::aboutClosesOnClickAndKey_data() {
     QTest::addColumn<QString>("target");
     for (const char* name : {"Picture1", "Label1_0", "Label1_3", "Label2", "<key>"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void MainWindowTest::aboutClosesOnClickAndKey()
-{
+void MainWindowTest::aboutClosesOnClickAndKey() {
     QFETCH(QString, target);
     frmAbout about;
     about.show();
@@ -202,8 +201,7 @@ void MainWindowTest::aboutClosesOnClickAndKey()
     QVERIFY(!about.isVisible());
 }
 
-void MainWindowTest::logClosesOnPlainKeys_data()
-{
+void MainWindowTest::logClosesOnPlainKeys_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("closes");
     QTest::newRow("Esc") << int(Qt::Key_Escape) << true;
@@ -213,8 +211,7 @@ void MainWindowTest::logClosesOnPlainKeys_data()
     QTest::newRow("page down") << int(Qt::Key_PageDown) << false;
 }
 
-void MainWindowTest::logClosesOnPlainKeys()
-{
+void MainWindowTest::logClosesOnPlainKeys() {
     QFETCH(int, key);
     QFETCH(bool, closes);
     frmLog log;
@@ -232,8 +229,7 @@ void MainWindowTest::logClosesOnPlainKeys()
     }
 }
 
-void MainWindowTest::helpOnF1()
-{
+void MainWindowTest::helpOnF1() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -254,8 +250,8 @@ void MainWindowTest::helpOnF1()
     QTest::keyClick(child<QPushButton>(&window, QStringLiteral("cmdMenu_0")), Qt::Key_F1);
     QCOMPARE(help.opened(), 1);
     QCOMPARE(owner, &window);
-    for (const char* section : {"Getting started", "Importing styles", "Building banks", "writing to the instrument",
-                                "SSF and PDD", "Parameters"})
+    for (const char* section : {"Getting started", "Importing styles", "Building banks",
+                                "writing to the instrument", "SSF and PDD", "Parameters"})
         QVERIFY2(shown.contains(QString::fromLatin1(section), Qt::CaseInsensitive), section);
 
     frmLog log; // any other window too

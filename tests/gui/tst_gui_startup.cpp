@@ -1,12 +1,12 @@
 // Start-up loop, reconnection through the parameters dialog, the shared file dialog filters and
 // the orderly end.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
 #include "core/DialogPrompt.h"
+#include "core/frmParameters.h"
 #include "core/SBKSettings.h"
 #include "core/StartUp.h"
-#include "core/frmParameters.h"
+#include "GuiTestData.h"
+#include "ScriptedPrompt.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -33,8 +33,7 @@ private slots:
     void exitApplicationClosesDatabase();
 };
 
-void StartUpTest::defaultDatabasePresent()
-{
+void StartUpTest::defaultDatabasePresent() {
     TestEnvironment env;
     const QString path = env.createDatabase(QStringLiteral("SBK.MDB"));
     SBKSettings settings;
@@ -47,8 +46,7 @@ void StartUpTest::defaultDatabasePresent()
     QVERIFY(module.StyleTable && module.BankTable);
 }
 
-void StartUpTest::emptyAnswerThenNo()
-{
+void StartUpTest::emptyAnswerThenNo() {
     TestEnvironment env;
     const QString missing = env.path(QStringLiteral("SBK.MDB"));
     SBKSettings settings;
@@ -58,18 +56,19 @@ void StartUpTest::emptyAnswerThenNo()
     QVERIFY(!StartUp::Main(settings, module, prompt, missing));
     QCOMPARE(prompt.asked().size(), 2);
     QCOMPARE(prompt.asked().at(0).kind, ScriptedPrompt::Kind::Input);
-    QCOMPARE(prompt.asked().at(0).text, QStringLiteral("Please insert database path (Example: %1)").arg(StartUp::examplePath()));
+    QCOMPARE(prompt.asked().at(0).text,
+             QStringLiteral("Please insert database path (Example: %1)").arg(StartUp::examplePath()));
     QCOMPARE(prompt.asked().at(0).title, QStringLiteral("SBK"));
     QCOMPARE(prompt.asked().at(0).proposed, missing);
-    QCOMPARE(prompt.asked().at(1).text, QStringLiteral("A database path is needed or SBK cannot continue. Try again?"));
+    QCOMPARE(prompt.asked().at(1).text,
+             QStringLiteral("A database path is needed or SBK cannot continue. Try again?"));
     QCOMPARE(prompt.asked().at(1).icon, Prompt::Icon::Critical);
     QCOMPARE(prompt.asked().at(1).buttons, Prompt::Buttons::YesNo);
     QVERIFY(settings.value(SBKSettings::Path, SBKSettings::Database).isEmpty());
     QVERIFY(!module.isConnected());
 }
 
-void StartUpTest::emptyAnswerThenYesThenPath()
-{
+void StartUpTest::emptyAnswerThenYesThenPath() {
     TestEnvironment env;
     const QString existing = env.createDatabase(QStringLiteral("mine.mdb"));
     SBKSettings settings;
@@ -84,8 +83,7 @@ void StartUpTest::emptyAnswerThenYesThenPath()
     QCOMPARE(module.connection().databaseName(), existing);
 }
 
-void StartUpTest::missingPathAskedAgainAtOnce()
-{
+void StartUpTest::missingPathAskedAgainAtOnce() {
     TestEnvironment env;
     const QString existing = env.createDatabase(QStringLiteral("mine.mdb"));
     const QString nowhere = env.path(QStringLiteral("nowhere/none.mdb"));
@@ -100,8 +98,7 @@ void StartUpTest::missingPathAskedAgainAtOnce()
     QCOMPARE(settings.value(SBKSettings::Path, SBKSettings::Database), existing);
 }
 
-void StartUpTest::storedPathThatCannotOpen()
-{
+void StartUpTest::storedPathThatCannotOpen() {
     TestEnvironment env;
     SBKSettings settings;
     const QString gone = env.path(QStringLiteral("gone.mdb"));
@@ -116,8 +113,7 @@ void StartUpTest::storedPathThatCannotOpen()
     QCOMPARE(module.KorgProgramPath, QStringLiteral("/opt/korg"));
 }
 
-void StartUpTest::reconnectAfterDatabasePathChange()
-{
+void StartUpTest::reconnectAfterDatabasePathChange() {
     TestEnvironment env;
     const QString first = env.createDatabase(QStringLiteral("first.mdb"));
     const QString second = env.createDatabase(QStringLiteral("second.mdb"));
@@ -154,8 +150,7 @@ void StartUpTest::reconnectAfterDatabasePathChange()
     QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
 }
 
-void StartUpTest::sameDatabasePathKeepsConnection()
-{
+void StartUpTest::sameDatabasePathKeepsConnection() {
     TestEnvironment env;
     const QString path = env.createDatabase();
     SBKModule module;
@@ -164,30 +159,29 @@ void StartUpTest::sameDatabasePathKeepsConnection()
     const QString connectionName = module.connection().connectionName();
     ScriptedPrompt prompt;
     frmParameters dialog(module, prompt);
-    child<QLineEdit>(&dialog, QStringLiteral("txtField_0"))->setText(QStringLiteral("  ") + path + QStringLiteral(" "));
+    child<QLineEdit>(&dialog, QStringLiteral("txtField_0"))
+        ->setText(QStringLiteral("  ") + path + QStringLiteral(" "));
     dialog.cmdOk_Click();
     QCOMPARE(module.connection().connectionName(), connectionName);
     QCOMPARE(module.FilterWhere, QStringLiteral("STYLECAT = 'POP'"));
     QCOMPARE(module.DatabasePath, frmParameters::storedForm(path));
 }
 
-void StartUpTest::parameterChecks_data()
-{
+void StartUpTest::parameterChecks_data() {
     QTest::addColumn<QString>("database");
     QTest::addColumn<QString>("utility");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty database path") << QStringLiteral("   ") << QString()
-                                         << QStringLiteral("Database path is mandatory!");
-    QTest::newRow("missing database") << QStringLiteral("<missing>") << QString()
-                                      << QStringLiteral("Database file not found!");
-    QTest::newRow("database is a folder") << QStringLiteral("<folder>") << QString()
-                                          << QStringLiteral("Database file not found!");
+    QTest::newRow("empty database path")
+        << QStringLiteral("   ") << QString() << QStringLiteral("Database path is mandatory!");
+    QTest::newRow("missing database")
+        << QStringLiteral("<missing>") << QString() << QStringLiteral("Database file not found!");
+    QTest::newRow("database is a folder")
+        << QStringLiteral("<folder>") << QString() << QStringLiteral("Database file not found!");
     QTest::newRow("missing utility") << QStringLiteral("<db>") << QStringLiteral("<missing>")
                                      << QStringLiteral("KORG utility not found!");
 }
 
-void StartUpTest::parameterChecks()
-{
+void StartUpTest::parameterChecks() {
     QFETCH(QString, database);
     QFETCH(QString, utility);
     QFETCH(QString, message);
@@ -215,8 +209,7 @@ void StartUpTest::parameterChecks()
     QCOMPARE(module.DatabasePath, path);
 }
 
-void StartUpTest::parametersKeepCaseAndTrim()
-{
+void StartUpTest::parametersKeepCaseAndTrim() {
     TestEnvironment env;
     const QString path = env.createDatabase(QStringLiteral("Mixed.mdb"));
     const QString utility = env.writeFile(QStringLiteral("Korg/Utility.exe"), "x");
@@ -224,7 +217,8 @@ void StartUpTest::parametersKeepCaseAndTrim()
     connectTo(module, path);
     ScriptedPrompt prompt;
     frmParameters dialog(module, prompt);
-    child<QLineEdit>(&dialog, QStringLiteral("txtField_1"))->setText(QStringLiteral(" ") + utility + QStringLiteral(" "));
+    child<QLineEdit>(&dialog, QStringLiteral("txtField_1"))
+        ->setText(QStringLiteral(" ") + utility + QStringLiteral(" "));
     child<QLineEdit>(&dialog, QStringLiteral("txtField_2"))->setText(QStringLiteral(" /media/Floppy "));
     child<QLineEdit>(&dialog, QStringLiteral("txtField_3"))->setText(QStringLiteral("/home/Ann/Backup.pdd"));
     dialog.cmdOk_Click();
@@ -232,7 +226,8 @@ void StartUpTest::parametersKeepCaseAndTrim()
     const bool upper = frmParameters::fileSystemIgnoresCase();
     QCOMPARE(module.KorgProgramPath, upper ? utility.toUpper() : utility);
     QCOMPARE(module.FloppyDrive, upper ? QStringLiteral("/MEDIA/FLOPPY") : QStringLiteral("/media/Floppy"));
-    QCOMPARE(module.BackupPath, upper ? QStringLiteral("/HOME/ANN/BACKUP.PDD") : QStringLiteral("/home/Ann/Backup.pdd"));
+    QCOMPARE(module.BackupPath,
+             upper ? QStringLiteral("/HOME/ANN/BACKUP.PDD") : QStringLiteral("/home/Ann/Backup.pdd"));
     SBKSettings settings;
     QCOMPARE(settings.value(SBKSettings::Parameters, SBKSettings::KorgProg), module.KorgProgramPath);
     QCOMPARE(settings.value(SBKSettings::Parameters, SBKSettings::FloppyDrive), module.FloppyDrive);
@@ -241,8 +236,7 @@ void StartUpTest::parametersKeepCaseAndTrim()
     QCOMPARE(frmParameters::samePath(path, path.toUpper()), upper);
 }
 
-void StartUpTest::parametersExitStoresNothing()
-{
+void StartUpTest::parametersExitStoresNothing() {
     TestEnvironment env;
     const QString path = env.createDatabase();
     SBKModule module;
@@ -259,8 +253,7 @@ void StartUpTest::parametersExitStoresNothing()
     QVERIFY(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SbkBackup).isEmpty());
 }
 
-void StartUpTest::parametersRefuseForeignDatabase()
-{
+void StartUpTest::parametersRefuseForeignDatabase() {
     TestEnvironment env;
     const QString path = env.createDatabase();
     const QString foreign = env.writeFile(QStringLiteral("notes.mdb"), "just some text, not a database");
@@ -279,8 +272,7 @@ void StartUpTest::parametersRefuseForeignDatabase()
     QCOMPARE(module.connection().databaseName(), path);
 }
 
-void StartUpTest::parametersSearchButtons()
-{
+void StartUpTest::parametersSearchButtons() {
     TestEnvironment env;
     const QString path = env.createDatabase();
     SBKModule module;
@@ -288,7 +280,9 @@ void StartUpTest::parametersSearchButtons()
     ScriptedPrompt prompt;
     frmParameters dialog(module, prompt);
     dialog.show();
-    prompt.answerFile(QStringLiteral("/x/other.mdb")).answerFile(QString()).answerFile(QStringLiteral("/x/dump.pdd"));
+    prompt.answerFile(QStringLiteral("/x/other.mdb"))
+        .answerFile(QString())
+        .answerFile(QStringLiteral("/x/dump.pdd"));
     click(&dialog, QStringLiteral("cmdSearch_0"));
     click(&dialog, QStringLiteral("cmdSearch_1")); // cancelled: unchanged
     click(&dialog, QStringLiteral("cmdSearch_2"));
@@ -302,14 +296,14 @@ void StartUpTest::parametersSearchButtons()
         prompt.answerFile(QStringLiteral("/media/floppy"));
         click(&dialog, QStringLiteral("cmdSearch_3"));
         QCOMPARE(prompt.asked().last().kind, ScriptedPrompt::Kind::Folder);
-        QCOMPARE(child<QLineEdit>(&dialog, QStringLiteral("txtField_2"))->text(), QStringLiteral("/media/floppy"));
+        QCOMPARE(child<QLineEdit>(&dialog, QStringLiteral("txtField_2"))->text(),
+                 QStringLiteral("/media/floppy"));
     } else {
         QCOMPARE(child<QLineEdit>(&dialog, QStringLiteral("txtField_2"))->maxLength(), 2);
     }
 }
 
-void StartUpTest::fileDialogFilters()
-{
+void StartUpTest::fileDialogFilters() {
     const QStringList filters =
         DialogPrompt::nameFilters(QStringLiteral("Single Style File (*.SSF)|*.SSF| All files (*.*)|*.*"));
     QCOMPARE(filters, (QStringList{QStringLiteral("Single Style File (*.SSF) (*.[sS][sS][fF])"),
@@ -322,8 +316,7 @@ void StartUpTest::fileDialogFilters()
     QVERIFY(!re.match(QStringLiteral("user01.pdd")).hasMatch());
 }
 
-void StartUpTest::exitApplicationClosesDatabase()
-{
+void StartUpTest::exitApplicationClosesDatabase() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());

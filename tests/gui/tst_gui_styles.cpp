@@ -1,12 +1,12 @@
 // The styles window: grid model, sort buttons and colours, count caption, editing by double
 // click, the closing question and the Styles menu states.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
-#include "banks/StyleGridModel.h"
 #include "banks/frmStyles.h"
+#include "banks/StyleGridModel.h"
 #include "core/WindowOpener.h"
+#include "GuiTestData.h"
 #include "metadata/frmStyleEdit.h"
+#include "ScriptedPrompt.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -40,12 +40,12 @@ private slots:
     void hundredThousandStyles();
 
 private:
-    static QColor headerColour(frmStyles& window, int i)
-    {
-        return child<QPushButton>(&window, QStringLiteral("cbTitle_%1").arg(i))->palette().color(QPalette::Button);
+    static QColor headerColour(frmStyles& window, int i) {
+        return child<QPushButton>(&window, QStringLiteral("cbTitle_%1").arg(i))
+            ->palette()
+            .color(QPalette::Button);
     }
-    static QStringList names(frmStyles& window)
-    {
+    static QStringList names(frmStyles& window) {
         QStringList list;
         for (int r = 0; r < window.gridModel()->rowCount(); ++r)
             list << window.gridModel()->text(r, 1);
@@ -53,8 +53,7 @@ private:
     }
 };
 
-void StylesWindowTest::gridModel()
-{
+void StylesWindowTest::gridModel() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -85,8 +84,7 @@ void StylesWindowTest::gridModel()
     QCOMPARE(model.rowCount(), 0);
 }
 
-void StylesWindowTest::windowLayout()
-{
+void StylesWindowTest::windowLayout() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -106,7 +104,10 @@ void StylesWindowTest::windowLayout()
     for (int i = 1; i <= 4; ++i) {
         auto* button = child<QPushButton>(&window, QStringLiteral("cbTitle_%1").arg(i));
         QCOMPARE(button->width(), window.grid()->columnWidth(i));
-        const int columnX = window.grid()->viewport()->mapTo(&window, QPoint(window.grid()->columnViewportPosition(i), 0)).x();
+        const int columnX = window.grid()
+                                ->viewport()
+                                ->mapTo(&window, QPoint(window.grid()->columnViewportPosition(i), 0))
+                                .x();
         QCOMPARE(button->mapTo(&window, QPoint(0, 0)).x(), columnX);
     }
     // Menus: only commands the program has are shown.
@@ -119,9 +120,11 @@ void StylesWindowTest::windowLayout()
     QStringList shown;
     for (QAction* action : banks->actions())
         shown << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
-    QCOMPARE(shown, (QStringList{QStringLiteral("mbank_0"), QStringLiteral("mbank_1"), QStringLiteral("mbank_2"),
-                                 QStringLiteral("mbank_3"), QStringLiteral("-"), QStringLiteral("mbank_5")}));
-    QCOMPARE(window.command(QStringLiteral("mbank"), 0)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+    QCOMPARE(shown,
+             (QStringList{QStringLiteral("mbank_0"), QStringLiteral("mbank_1"), QStringLiteral("mbank_2"),
+                          QStringLiteral("mbank_3"), QStringLiteral("-"), QStringLiteral("mbank_5")}));
+    QCOMPARE(window.command(QStringLiteral("mbank"), 0)->shortcut(),
+             QKeySequence(Qt::SHIFT | Qt::Key_Insert));
     QCOMPARE(window.command(QStringLiteral("mbank"), 3)->shortcut(), QKeySequence(Qt::Key_F2));
     // A later command joins its menu at its place.
     window.attachCommand(QStringLiteral("mStyles"), 7);
@@ -129,8 +132,7 @@ void StylesWindowTest::windowLayout()
     QCOMPARE(styles->actions().size(), 1);
 }
 
-void StylesWindowTest::sortClicks()
-{
+void StylesWindowTest::sortClicks() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -140,29 +142,32 @@ void StylesWindowTest::sortClicks()
     ScriptedPrompt prompt;
     frmStyles window(module, prompt);
     window.show();
-    QCOMPARE(names(window), (QStringList{QStringLiteral("Bossa"), QStringLiteral("Alpine"), QStringLiteral("Cha Cha")}));
+    QCOMPARE(names(window),
+             (QStringList{QStringLiteral("Bossa"), QStringLiteral("Alpine"), QStringLiteral("Cha Cha")}));
 
     auto* name = child<QPushButton>(&window, QStringLiteral("cbTitle_1"));
     QTest::mouseClick(name, Qt::LeftButton);
     QCOMPARE(module.FilterOrder, QStringLiteral("STYLENAME1"));
     QCOMPARE(module.FilterFields[6], QStringLiteral("STYLENAME1"));
     QCOMPARE(headerColour(window, 1), frmStyles::lightRed());
-    QCOMPARE(names(window), (QStringList{QStringLiteral("Alpine"), QStringLiteral("Bossa"), QStringLiteral("Cha Cha")}));
+    QCOMPARE(names(window),
+             (QStringList{QStringLiteral("Alpine"), QStringLiteral("Bossa"), QStringLiteral("Cha Cha")}));
 
     QTest::mouseClick(name, Qt::LeftButton);
     QCOMPARE(module.FilterOrder, QStringLiteral("STYLENAME1 DESC"));
     QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
-    QCOMPARE(names(window), (QStringList{QStringLiteral("Cha Cha"), QStringLiteral("Bossa"), QStringLiteral("Alpine")}));
+    QCOMPARE(names(window),
+             (QStringList{QStringLiteral("Cha Cha"), QStringLiteral("Bossa"), QStringLiteral("Alpine")}));
 
     QTest::mouseClick(name, Qt::LeftButton);
     QVERIFY(module.FilterOrder.isEmpty());
     QVERIFY(module.FilterFields[6].isEmpty());
     QCOMPARE(headerColour(window, 1), QApplication::palette().color(QPalette::Button));
-    QCOMPARE(names(window), (QStringList{QStringLiteral("Bossa"), QStringLiteral("Alpine"), QStringLiteral("Cha Cha")}));
+    QCOMPARE(names(window),
+             (QStringList{QStringLiteral("Bossa"), QStringLiteral("Alpine"), QStringLiteral("Cha Cha")}));
 }
 
-void StylesWindowTest::sortByOtherColumnResetsColours()
-{
+void StylesWindowTest::sortByOtherColumnResetsColours() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -185,19 +190,17 @@ void StylesWindowTest::sortByOtherColumnResetsColours()
     QCOMPARE(module.FilterOrder, QStringLiteral("STYLEDESC"));
 }
 
-void StylesWindowTest::countCaption_data()
-{
+void StylesWindowTest::countCaption_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("caption");
     QTest::newRow("no filter") << QString() << QStringLiteral(" 15 styles available ");
     QTest::newRow("filter") << QStringLiteral("STYLECAT = 'POP'")
                             << QStringLiteral(" 12 styles available - Database filtering is active ");
-    QTest::newRow("filter matching nothing") << QStringLiteral("STYLECAT = 'JAZZ'")
-                                             << QStringLiteral("No style available");
+    QTest::newRow("filter matching nothing")
+        << QStringLiteral("STYLECAT = 'JAZZ'") << QStringLiteral("No style available");
 }
 
-void StylesWindowTest::countCaption()
-{
+void StylesWindowTest::countCaption() {
     QFETCH(QString, filter);
     QFETCH(QString, caption);
     TestEnvironment env;
@@ -212,15 +215,15 @@ void StylesWindowTest::countCaption()
     QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(), caption);
 }
 
-void StylesWindowTest::emptyListingDisablesCommands()
-{
+void StylesWindowTest::emptyListingDisablesCommands() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
     module.KorgProgramPath = QStringLiteral("/opt/korg/utility");
     ScriptedPrompt prompt;
     frmStyles window(module, prompt);
-    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(), QStringLiteral("No style available"));
+    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(),
+             QStringLiteral("No style available"));
     QCOMPARE(window.gridModel()->rowCount(), 0);
     for (int i : {0, 1, 3, 8, 10})
         QVERIFY(!window.command(QStringLiteral("mStyles"), i)->isEnabled());
@@ -230,8 +233,7 @@ void StylesWindowTest::emptyListingDisablesCommands()
     QVERIFY(window.command(QStringLiteral("mbank"), 9)->isEnabled());
 }
 
-void StylesWindowTest::sendToUtilityNeedsProgram()
-{
+void StylesWindowTest::sendToUtilityNeedsProgram() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -246,8 +248,7 @@ void StylesWindowTest::sendToUtilityNeedsProgram()
     QVERIFY(window.command(QStringLiteral("mStyles"), 10)->isEnabled());
 }
 
-void StylesWindowTest::editByDoubleClickKeepsRow()
-{
+void StylesWindowTest::editByDoubleClickKeepsRow() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -280,7 +281,8 @@ void StylesWindowTest::editByDoubleClickKeepsRow()
     QCOMPARE(module.ExchangeValue1, QString(QChar(28)));
     QCOMPARE(module.GridAnchorRow, 2);
     // Updated where it stands, though it now sorts first.
-    QCOMPARE(names(window), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Aardvark")}));
+    QCOMPARE(names(window),
+             (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Aardvark")}));
     QCOMPARE(window.gridModel()->text(2, 2), QStringLiteral("new description"));
     DbKORFStyle check(module.connection());
     check.setStyleProg(gamma);
@@ -294,8 +296,7 @@ void StylesWindowTest::editByDoubleClickKeepsRow()
     QCOMPARE(names(window).constFirst(), QStringLiteral("Aardvark"));
 }
 
-void StylesWindowTest::editCancelledOrRefused()
-{
+void StylesWindowTest::editCancelledOrRefused() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -328,8 +329,7 @@ void StylesWindowTest::editCancelledOrRefused()
     QVERIFY(prompt.asked().isEmpty());
 }
 
-void StylesWindowTest::styleEditDialog()
-{
+void StylesWindowTest::styleEditDialog() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -361,8 +361,7 @@ void StylesWindowTest::styleEditDialog()
     QCOMPARE(module.StyleTable->StyleCat(), QStringLiteral("G"));
 }
 
-void StylesWindowTest::closingQuestion_data()
-{
+void StylesWindowTest::closingQuestion_data() {
     QTest::addColumn<int>("state");
     QTest::addColumn<bool>("answer");
     QTest::addColumn<bool>("asked");
@@ -374,8 +373,7 @@ void StylesWindowTest::closingQuestion_data()
     QTest::newRow("stored with changes, Yes") << 3 << true << true << true;
 }
 
-void StylesWindowTest::closingQuestion()
-{
+void StylesWindowTest::closingQuestion() {
     QFETCH(int, state);
     QFETCH(bool, answer);
     QFETCH(bool, asked);
@@ -395,17 +393,17 @@ void StylesWindowTest::closingQuestion()
     window.command(QStringLiteral("mFile"), 5)->trigger();
     QCOMPARE(!prompt.asked().isEmpty(), asked);
     if (asked) {
-        QCOMPARE(prompt.texts(), QStringList{QStringLiteral(
-                                     "Current bank has been modified. Do you really want to close SBK and discard all "
-                                     "changes?")});
+        QCOMPARE(prompt.texts(),
+                 QStringList{QStringLiteral(
+                     "Current bank has been modified. Do you really want to close SBK and discard all "
+                     "changes?")});
         QCOMPARE(prompt.asked().at(0).defaultButton, Prompt::Answer::No);
     }
     QCOMPARE(window.isVisible(), !closed);
     QCOMPARE(module.WorkingBankStyles.Count(), 1); // closing does not clear the bank
 }
 
-void StylesWindowTest::badFilterShowsMessage()
-{
+void StylesWindowTest::badFilterShowsMessage() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -416,11 +414,11 @@ void StylesWindowTest::badFilterShowsMessage()
     QCOMPARE(prompt.asked().size(), 1);
     QCOMPARE(prompt.asked().at(0).icon, Prompt::Icon::Critical);
     QCOMPARE(window.gridModel()->rowCount(), 0);
-    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(), QStringLiteral("No style available"));
+    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(),
+             QStringLiteral("No style available"));
 }
 
-void StylesWindowTest::hundredThousandStyles()
-{
+void StylesWindowTest::hundredThousandStyles() {
     // The grid is a view over the listing: 100,000 rows fill it without a widget per cell.
     StyleListing listing;
     TestEnvironment env;
@@ -430,7 +428,8 @@ void StylesWindowTest::hundredThousandStyles()
         QSqlDatabase db = module.connection();
         db.transaction();
         QSqlQuery query(db);
-        query.prepare(QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc) VALUES (?, ?, ?)"));
+        query.prepare(
+            QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc) VALUES (?, ?, ?)"));
         for (int i = 1; i <= 100000; ++i) {
             query.addBindValue(i);
             query.addBindValue(QStringLiteral("N%1").arg(i % 9973));
@@ -443,7 +442,8 @@ void StylesWindowTest::hundredThousandStyles()
     frmStyles window(module, prompt);
     window.show();
     QCOMPARE(window.gridModel()->rowCount(), 100000);
-    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(), QStringLiteral(" 100000 styles available "));
+    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(),
+             QStringLiteral(" 100000 styles available "));
     window.cbTitle_Click(1);
     QCOMPARE(window.gridModel()->rowCount(), 100000);
     window.grid()->scrollToBottom();

@@ -1,11 +1,11 @@
 // The working bank: slots and colours, the Banks menu commands with their messages, the state
 // table, and loading a stored bank.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
+#include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
 #include "banks/WorkingBank.h"
-#include "banks/frmStyles.h"
+#include "GuiTestData.h"
+#include "ScriptedPrompt.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -21,21 +21,21 @@ namespace {
 const QString Empty = QStringLiteral("Bank is empty: there's nothing to remove!");
 
 // Selects grid rows first..last as a user would drag over them.
-void selectRows(frmStyles& window, int first, int last)
-{
+void selectRows(frmStyles& window, int first, int last) {
     QTableView* grid = window.grid();
     const QItemSelection range(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4));
-    grid->selectionModel()->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
+    grid->selectionModel()->setCurrentIndex(window.gridModel()->index(last, 1),
+                                            QItemSelectionModel::NoUpdate);
     grid->selectionModel()->select(range, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-QColor slotColour(frmStyles& window, int slot)
-{
-    return child<QLabel>(&window, QStringLiteral("lbNewStyle_%1").arg(slot))->palette().color(QPalette::Window);
+QColor slotColour(frmStyles& window, int slot) {
+    return child<QLabel>(&window, QStringLiteral("lbNewStyle_%1").arg(slot))
+        ->palette()
+        .color(QPalette::Window);
 }
 
-QString slotText(frmStyles& window, int slot)
-{
+QString slotText(frmStyles& window, int slot) {
     return child<QLabel>(&window, QStringLiteral("lbNewStyle_%1").arg(slot))->text();
 }
 
@@ -70,8 +70,7 @@ private:
     std::unique_ptr<ScriptedPrompt> m_prompt;
 };
 
-void WorkingBankTest::init()
-{
+void WorkingBankTest::init() {
     m_env = std::make_unique<TestEnvironment>();
     m_module = std::make_unique<SBKModule>();
     connectTo(*m_module, m_env->createDatabase());
@@ -79,15 +78,13 @@ void WorkingBankTest::init()
     m_prompt = std::make_unique<ScriptedPrompt>();
 }
 
-void WorkingBankTest::cleanup()
-{
+void WorkingBankTest::cleanup() {
     m_prompt.reset();
     m_module.reset();
     m_env.reset();
 }
 
-void WorkingBankTest::insertShowsSlotsAndColours()
-{
+void WorkingBankTest::insertShowsSlotsAndColours() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frBank"))->title(), QStringLiteral("<empty bank>"));
@@ -123,8 +120,7 @@ void WorkingBankTest::insertShowsSlotsAndColours()
     QCOMPARE(entry->StyleLength1(), 0);
 }
 
-void WorkingBankTest::insertFiveIntoThirty()
-{
+void WorkingBankTest::insertFiveIntoThirty() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     selectRows(window, 0, 29);
@@ -139,30 +135,28 @@ void WorkingBankTest::insertFiveIntoThirty()
     QVERIFY(child<QPushButton>(&window, QStringLiteral("cmdBank_0"))->isEnabled()); // never disabled
 }
 
-void WorkingBankTest::insertIntoFullBank()
-{
+void WorkingBankTest::insertIntoFullBank() {
     frmStyles window(*m_module, *m_prompt);
     selectRows(window, 0, 31);
     window.mbank_Click(0);
     m_module->BankState = 1;
     selectRows(window, 35, 35);
     window.mbank_Click(0);
-    QCOMPARE(m_prompt->texts(), QStringList{QStringLiteral("Bank already holds 32 styles. Selected style(s) cannot be added!")});
+    QCOMPARE(m_prompt->texts(),
+             QStringList{QStringLiteral("Bank already holds 32 styles. Selected style(s) cannot be added!")});
     QCOMPARE(m_prompt->asked().at(0).icon, Prompt::Icon::Exclamation);
     QCOMPARE(m_prompt->asked().at(0).title, QStringLiteral("SBK"));
     QCOMPARE(m_module->BankState, 1); // refused before the state changes
 }
 
-void WorkingBankTest::duplicatesAskedPerEntry_data()
-{
+void WorkingBankTest::duplicatesAskedPerEntry_data() {
     QTest::addColumn<QList<int>>("answers"); // 1 Yes, 0 No
     QTest::addColumn<bool>("added");
     QTest::newRow("Yes then No") << QList<int>{1, 0} << false;
     QTest::newRow("No then Yes") << QList<int>{0, 1} << true;
 }
 
-void WorkingBankTest::duplicatesAskedPerEntry()
-{
+void WorkingBankTest::duplicatesAskedPerEntry() {
     QFETCH(QList<int>, answers);
     QFETCH(bool, added);
     frmStyles window(*m_module, *m_prompt);
@@ -175,7 +169,8 @@ void WorkingBankTest::duplicatesAskedPerEntry()
     for (int a : answers)
         m_prompt->answer(a ? Prompt::Answer::Yes : Prompt::Answer::No);
     window.mbank_Click(0);
-    const QString question = QStringLiteral("Style S005 already present inside bank. Would you like to insert it anyway?");
+    const QString question =
+        QStringLiteral("Style S005 already present inside bank. Would you like to insert it anyway?");
     QCOMPARE(m_prompt->texts(), (QStringList{question, question}));
     QCOMPARE(m_prompt->asked().at(0).icon, Prompt::Icon::Question);
     QCOMPARE(m_prompt->asked().at(0).defaultButton, Prompt::Answer::No);
@@ -183,8 +178,7 @@ void WorkingBankTest::duplicatesAskedPerEntry()
     QCOMPARE(m_module->BankState, 2);
 }
 
-void WorkingBankTest::upwardSelectionInserts()
-{
+void WorkingBankTest::upwardSelectionInserts() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     QTableView* grid = window.grid();
@@ -200,8 +194,7 @@ void WorkingBankTest::upwardSelectionInserts()
     QCOMPARE(m_module->WorkingBankStyles.Item(3)->StyleName1(), QStringLiteral("S007"));
 }
 
-void WorkingBankTest::removeLastOfThree()
-{
+void WorkingBankTest::removeLastOfThree() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     selectRows(window, 0, 2);
@@ -209,7 +202,8 @@ void WorkingBankTest::removeLastOfThree()
     QCOMPARE(window.bank().SelectedSlot(), 2);
     m_prompt->answer(Prompt::Answer::Yes);
     click(&window, QStringLiteral("cmdBank_1"));
-    QCOMPARE(m_prompt->texts(), QStringList{QStringLiteral("Style S003 will be deleted from bank. Are you sure?")});
+    QCOMPARE(m_prompt->texts(),
+             QStringList{QStringLiteral("Style S003 will be deleted from bank. Are you sure?")});
     QCOMPARE(m_module->WorkingBankStyles.Count(), 2);
     QCOMPARE(window.bank().SelectedSlot(), 1);
     QCOMPARE(slotColour(window, 1), frmStyles::slotSelected());
@@ -222,8 +216,7 @@ void WorkingBankTest::removeLastOfThree()
     QCOMPARE(m_module->WorkingBankStyles.Count(), 2);
 }
 
-void WorkingBankTest::removeOnlyStyleDisablesCommands()
-{
+void WorkingBankTest::removeOnlyStyleDisablesCommands() {
     frmStyles window(*m_module, *m_prompt);
     selectRows(window, 3, 3);
     window.mbank_Click(0);
@@ -238,8 +231,7 @@ void WorkingBankTest::removeOnlyStyleDisablesCommands()
     QVERIFY(window.command(QStringLiteral("mbank"), 9)->isEnabled());
 }
 
-void WorkingBankTest::emptyBankMessages_data()
-{
+void WorkingBankTest::emptyBankMessages_data() {
     QTest::addColumn<int>("command");
     QTest::addColumn<QString>("message");
     QTest::newRow("remove") << 1 << Empty;
@@ -248,8 +240,7 @@ void WorkingBankTest::emptyBankMessages_data()
     QTest::newRow("erase") << 5 << QStringLiteral("Bank is empty: there's nothing to remove.");
 }
 
-void WorkingBankTest::emptyBankMessages()
-{
+void WorkingBankTest::emptyBankMessages() {
     QFETCH(int, command);
     QFETCH(QString, message);
     frmStyles window(*m_module, *m_prompt);
@@ -260,8 +251,7 @@ void WorkingBankTest::emptyBankMessages()
     QCOMPARE(m_module->BankState, 0);
 }
 
-void WorkingBankTest::moveAtTheEndsDoesNothing()
-{
+void WorkingBankTest::moveAtTheEndsDoesNothing() {
     frmStyles window(*m_module, *m_prompt);
     selectRows(window, 0, 2);
     window.mbank_Click(0);
@@ -280,8 +270,7 @@ void WorkingBankTest::moveAtTheEndsDoesNothing()
     QVERIFY(m_prompt->asked().isEmpty());
 }
 
-void WorkingBankTest::slotClicks()
-{
+void WorkingBankTest::slotClicks() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     selectRows(window, 0, 2);
@@ -296,8 +285,7 @@ void WorkingBankTest::slotClicks()
     QCOMPARE(slotColour(window, 20), frmStyles::slotEmpty());
 }
 
-void WorkingBankTest::stateTable_data()
-{
+void WorkingBankTest::stateTable_data() {
     // Events on a bank of two styles with slot 1 selected; "remove" and the moves are answered
     // Yes where they ask. Changing a stored bank in any way makes it "stored with changes", so
     // that closing or loading asks before the change is lost.
@@ -311,8 +299,7 @@ void WorkingBankTest::stateTable_data()
     QTest::newRow("clear") << QStringLiteral("clear") << QList<int>{0, 0, 0, 0};
 }
 
-void WorkingBankTest::stateTable()
-{
+void WorkingBankTest::stateTable() {
     QFETCH(QString, event);
     QFETCH(QList<int>, after);
     for (int before = 0; before < 4; ++before) {
@@ -334,13 +321,13 @@ void WorkingBankTest::stateTable()
             QVERIFY(bank.erase());
         else
             bank.clear();
-        QVERIFY2(m_module->BankState == after.at(before),
-                 qPrintable(QStringLiteral("%1 from %2 gave %3").arg(event).arg(before).arg(m_module->BankState)));
+        QVERIFY2(
+            m_module->BankState == after.at(before),
+            qPrintable(QStringLiteral("%1 from %2 gave %3").arg(event).arg(before).arg(m_module->BankState)));
     }
 }
 
-void WorkingBankTest::eraseAsksAndClears()
-{
+void WorkingBankTest::eraseAsksAndClears() {
     frmStyles window(*m_module, *m_prompt);
     selectRows(window, 0, 3);
     window.mbank_Click(0);
@@ -358,8 +345,7 @@ void WorkingBankTest::eraseAsksAndClears()
     QVERIFY(!window.command(QStringLiteral("mbank"), 5)->isEnabled());
 }
 
-void WorkingBankTest::loadStoredBank()
-{
+void WorkingBankTest::loadStoredBank() {
     // A stored bank with styles in slots 1, 2 and 5, and one slot naming a style that is gone.
     DbKORFStyle gone(m_module->connection());
     gone.setStyleProg(40);
@@ -376,8 +362,10 @@ void WorkingBankTest::loadStoredBank()
     QCOMPARE(slotText(window, 2), QStringLiteral("S012"));
     QCOMPARE(window.bank().SelectedSlot(), 0);
     QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frBank"))->title(), QStringLiteral(" MY BANK"));
-    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbBankDesc"))->text(), QStringLiteral("MY BANK description"));
-    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbBankDesc"))->toolTip(), QStringLiteral("MY BANK description"));
+    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbBankDesc"))->text(),
+             QStringLiteral("MY BANK description"));
+    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbBankDesc"))->toolTip(),
+             QStringLiteral("MY BANK description"));
     // Loaded entries carry empty contents.
     QCOMPARE(m_module->WorkingBankStyles.Item(1)->StyleContent1(), QByteArray());
     // Every opening of the window starts empty again.
@@ -386,8 +374,7 @@ void WorkingBankTest::loadStoredBank()
     QCOMPARE(m_module->BankState, 0);
 }
 
-void WorkingBankTest::shortcuts()
-{
+void WorkingBankTest::shortcuts() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     window.activateWindow();
