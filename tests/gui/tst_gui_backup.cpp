@@ -1,138 +1,108 @@
 // The backup / restore window over the PDD engines, opened from the main window.
 
-#include "core/frmMain.h"
-#include "core/WindowOpener.h"
 #include "GuiTestData.h"
-#include "interchange/frmBckpRstr.h"
-#include "interchange/PddBackup.h"
 #include "ScriptedPrompt.h"
+#include "core/WindowOpener.h"
+#include "core/frmMain.h"
+#include "interchange/PddBackup.h"
+#include "interchange/frmBckpRstr.h"
 
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 
 using namespace guitest;
 
 class BackupWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void layout();
     void refusals_data();
     void refusals();
     void backupThenRestoreFromMainWindow();
-    void restoreDeclined_data();
-    void restoreDeclined();
 };
 
-void BackupWindowTest::layout() {
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    module.BackupPath = QStringLiteral("/backups/SBK.PDD");
-    ScriptedPrompt prompt;
-    frmBckpRstr window(module, prompt);
-    window.show();
-    QCOMPARE(window.windowTitle(), QStringLiteral("Backup / Restore SBK database"));
-    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbDesc_1"))->text(),
-             QStringLiteral("Backup database to ... "));
-    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbDesc_0"))->text(),
-             QStringLiteral("Restore database from ... "));
-    QCOMPARE(child<QLineEdit>(&window, QStringLiteral("txtField_0"))->text(), module.BackupPath);
-    QCOMPARE(child<QLineEdit>(&window, QStringLiteral("txtField_1"))->text(), module.BackupPath);
-    QCOMPARE(child<QPushButton>(&window, QStringLiteral("cmbBackup"))->toolTip(),
-             QStringLiteral("Backup database to PDD file"));
-    QCOMPARE(child<QPushButton>(&window, QStringLiteral("cmbRestore"))->toolTip(),
-             QStringLiteral("Restore database from PDD file"));
-    QCOMPARE(child<QPushButton>(&window, QStringLiteral("cmbExit"))->toolTip(), QStringLiteral("Exit"));
-    QVERIFY(!child<QLabel>(&window, QStringLiteral("lbCheck"))->isVisible());
-    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbCheck"))->text(), QStringLiteral("CHECKING"));
-    QVERIFY(!child<QProgressBar>(&window, QStringLiteral("ProgressBar1"))->isVisible());
-    prompt.answerFile(QStringLiteral("/x/chosen.pdd")).answerFile(QString());
-    click(&window, QStringLiteral("cmdSearch_1"));
-    click(&window, QStringLiteral("cmdSearch_0"));
-    QCOMPARE(prompt.asked().at(0).text, QStringLiteral("SBK Database Dump (*.PDD)|*.PDD"));
-    QCOMPARE(child<QLineEdit>(&window, QStringLiteral("txtField_1"))->text(),
-             QStringLiteral("/x/chosen.pdd"));
-    QCOMPARE(child<QLineEdit>(&window, QStringLiteral("txtField_0"))->text(), module.BackupPath);
-    click(&window, QStringLiteral("cmbExit"));
-    QVERIFY(!window.isVisible());
-}
-
-void BackupWindowTest::refusals_data() {
+void BackupWindowTest::refusals_data()
+{
+    // button, the path typed, Yes/No answers (1/0), the texts shown (each may be followed by more).
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QList<int>>("answers");
     QTest::addColumn<QStringList>("asked");
     const QString insert = QStringLiteral("Please insert PDD file path!");
-    QTest::newRow("backup without path")
-        << QStringLiteral("cmbBackup") << QStringLiteral("  ") << QList<int>{} << QStringList{insert};
+    const QString checked = QStringLiteral("Restore file has been correctly checked. Confirm restore to SBK database?");
+    QTest::newRow("backup without path") << "cmbBackup" << "  " << QList<int>{} << QStringList{insert};
     QTest::newRow("backup, other extension, No")
-        << QStringLiteral("cmbBackup") << QStringLiteral("<dir>/dump.txt") << QList<int>{0}
+        << "cmbBackup" << "<dir>/dump.txt" << QList<int>{0}
         << QStringList{QStringLiteral("File extension is not PDD. Confirm backup file name?")};
-    QTest::newRow("backup not confirmed")
-        << QStringLiteral("cmbBackup") << QStringLiteral("<dir>/dump.pdd") << QList<int>{0}
-        << QStringList{QStringLiteral("Confirm database backup?")};
-    QTest::newRow("restore without path")
-        << QStringLiteral("cmbRestore") << QString() << QList<int>{} << QStringList{insert};
-    QTest::newRow("restore file missing")
-        << QStringLiteral("cmbRestore") << QStringLiteral("<dir>/none.pdd") << QList<int>{}
-        << QStringList{QStringLiteral("Can't find restore file!")};
+    QTest::newRow("backup not confirmed") << "cmbBackup" << "<dir>/dump.pdd" << QList<int>{0}
+                                          << QStringList{QStringLiteral("Confirm database backup?")};
+    QTest::newRow("restore without path") << "cmbRestore" << "" << QList<int>{} << QStringList{insert};
+    QTest::newRow("restore file missing") << "cmbRestore" << "<dir>/none.pdd" << QList<int>{}
+                                          << QStringList{QStringLiteral("Can't find restore file!")};
     QTest::newRow("restore file not a dump")
-        << QStringLiteral("cmbRestore") << QStringLiteral("<dir>/notes.pdd") << QList<int>{}
-        << QStringList{QStringLiteral(
-               "<dir>/notes.pdd is not a SBK backup files or is corrupted! Restore process aborted!")};
+        << "cmbRestore" << "<dir>/notes.pdd" << QList<int>{}
+        << QStringList{QStringLiteral("<dir>/notes.pdd is not a SBK backup files or is corrupted! Restore process aborted!")};
+    QTest::newRow("restore, No to the first question") << "cmbRestore" << "<dump>" << QList<int>{0} << QStringList{checked};
+    QTest::newRow("restore, No to the second question")
+        << "cmbRestore" << "<dump>" << QList<int>{1, 0}
+        << QStringList{checked, QStringLiteral("Warning: current data will be lost! Confirm restore to SBK database?")};
 }
 
-void BackupWindowTest::refusals() {
+void BackupWindowTest::refusals()
+{
     QFETCH(QString, button);
     QFETCH(QString, path);
     QFETCH(QList<int>, answers);
     QFETCH(QStringList, asked);
     TestEnvironment env;
+    const QString dir = env.path(QString()).chopped(1);
     env.writeFile(QStringLiteral("notes.pdd"), "SBK BACKUP\r\nsomething else\r\n");
     SBKModule module;
     connectTo(module, env.createDatabase());
-    addStyles(module, 2);
+    addStyles(module, 1);
+    const QString dump = PddBackup::targetPath(env.path(QStringLiteral("good.pdd")));
+    PddBackup::backup(module.connection(), dump);
+    addStyles(module, 1);
     ScriptedPrompt prompt;
     for (int a : answers)
         prompt.answer(a ? Prompt::Answer::Yes : Prompt::Answer::No);
     frmBckpRstr window(module, prompt);
     window.show();
-    const QString dir = env.path(QString()).chopped(1);
-    path.replace(QStringLiteral("<dir>"), dir);
-    child<QLineEdit>(&window, button == QLatin1String("cmbBackup") ? QStringLiteral("txtField_0")
-                                                                   : QStringLiteral("txtField_1"))
-        ->setText(path);
+    path.replace(QStringLiteral("<dir>"), dir).replace(QStringLiteral("<dump>"), dump);
+    const bool backup = button == QLatin1String("cmbBackup");
+    child<QLineEdit>(&window, backup ? QStringLiteral("txtField_0") : QStringLiteral("txtField_1"))->setText(path);
     click(&window, button);
+
     QCOMPARE(prompt.asked().size(), asked.size());
-    for (int i = 0; i < asked.size(); ++i)
-        QVERIFY2(
-            prompt.asked().at(i).text.startsWith(QString(asked.at(i)).replace(QStringLiteral("<dir>"), dir)),
-            qPrintable(prompt.asked().at(i).text));
-    if (answers.isEmpty())
-        QCOMPARE(prompt.asked().constLast().icon, Prompt::Icon::Critical);
-    QVERIFY(!QFileInfo::exists(PddBackup::targetPath(dir + QStringLiteral("/dump.pdd"))));
-    QVERIFY(!QFileInfo::exists(PddBackup::targetPath(dir + QStringLiteral("/dump.txt"))));
+    for (int i = 0; i < asked.size(); ++i) {
+        const ScriptedPrompt::Asked& a = prompt.asked().at(i);
+        QVERIFY2(a.text.startsWith(QString(asked.at(i)).replace(QStringLiteral("<dir>"), dir)), qPrintable(a.text));
+        QCOMPARE(a.icon, answers.isEmpty() ? Prompt::Icon::Critical : Prompt::Icon::Question);
+        QCOMPARE(a.title, QStringLiteral("SBK"));
+    }
+    for (const char* name : {"/dump.pdd", "/dump.txt"})
+        QVERIFY(!QFileInfo::exists(PddBackup::targetPath(dir + QString::fromLatin1(name))));
     QVERIFY(!child<QLabel>(&window, QStringLiteral("lbCheck"))->isVisible());
+    QVERIFY(!child<QProgressBar>(&window, QStringLiteral("ProgressBar1"))->isVisible());
     QCOMPARE(countRows(module, QStringLiteral("KORFSTYLES")), 2);
 }
 
-void BackupWindowTest::backupThenRestoreFromMainWindow() {
+void BackupWindowTest::backupThenRestoreFromMainWindow()
+{
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
+    module.BackupPath = env.path(QStringLiteral("dump.pdd"));
     const QByteArray content("line one\r\nline two\nTABLE KORFSTYLES\r\n\x00\xff", 44);
     const qint32 a = addStyle(module, QStringLiteral("Alpha"), QStringLiteral("first"), QStringLiteral("POP"),
                               QStringLiteral("8BEAT"), content, QByteArray("second block"));
     const qint32 b = addStyle(module, QStringLiteral("Beta"));
     addBank(module, QStringLiteral("MY BANK"), {b, a});
-    const QString typed = env.path(QStringLiteral("dump.pdd"));
 
     ScriptedPrompt prompt;
     frmMain main(module, prompt);
-    QString step;
+    QString button;
     int progressMaximum = -1;
     bool progressShownAfter = true;
     WindowOpener::ScopedHook hook([&](QDialog& dialog) {
@@ -140,27 +110,23 @@ void BackupWindowTest::backupThenRestoreFromMainWindow() {
         if (!window)
             return int(QDialog::Rejected);
         window->show();
+        // Both fields start with the backup path; the restore reads the name the backup wrote.
+        child<QLineEdit>(window, QStringLiteral("txtField_1"))->setText(PddBackup::targetPath(module.BackupPath));
+        click(window, button);
         auto* bar = child<QProgressBar>(window, QStringLiteral("ProgressBar1"));
-        if (step == QLatin1String("backup")) {
-            child<QLineEdit>(window, QStringLiteral("txtField_0"))->setText(typed);
-            click(window, QStringLiteral("cmbBackup"));
-        } else {
-            child<QLineEdit>(window, QStringLiteral("txtField_1"))->setText(PddBackup::targetPath(typed));
-            click(window, QStringLiteral("cmbRestore"));
-        }
         progressMaximum = bar->maximum();
         progressShownAfter = bar->isVisible();
         click(window, QStringLiteral("cmbExit"));
         return window->result();
     });
 
-    step = QStringLiteral("backup");
+    button = QStringLiteral("cmbBackup");
     prompt.answer(Prompt::Answer::Yes);
     click(&main, QStringLiteral("cmdMenu_3"));
     QCOMPARE(prompt.texts(), (QStringList{QStringLiteral("Confirm database backup?"),
                                           QStringLiteral("SBK database backup completed without errors!")}));
     QCOMPARE(prompt.asked().at(1).icon, Prompt::Icon::None);
-    QVERIFY(QFileInfo::exists(PddBackup::targetPath(typed)));
+    QVERIFY(QFileInfo::exists(PddBackup::targetPath(module.BackupPath)));
     QCOMPARE(progressMaximum, 3); // one bank and two styles
     QVERIFY(!progressShownAfter);
 
@@ -173,13 +139,10 @@ void BackupWindowTest::backupThenRestoreFromMainWindow() {
     addStyle(module, QStringLiteral("Intruder"));
     prompt.clear();
     prompt.answer(Prompt::Answer::Yes).answer(Prompt::Answer::Yes);
-    step = QStringLiteral("restore");
+    button = QStringLiteral("cmbRestore");
     click(&main, QStringLiteral("cmdMenu_3"));
-    QCOMPARE(prompt.texts(),
-             (QStringList{
-                 QStringLiteral("Restore file has been correctly checked. Confirm restore to SBK database?"),
-                 QStringLiteral("Warning: current data will be lost! Confirm restore to SBK database?"),
-                 QStringLiteral("SBK database restore completed without errors!")}));
+    QCOMPARE(prompt.texts().size(), 3);
+    QCOMPARE(prompt.texts().at(2), QStringLiteral("SBK database restore completed without errors!"));
     QVERIFY(!progressShownAfter);
 
     QCOMPARE(countRows(module, QStringLiteral("KORFSTYLES")), 2);
@@ -196,39 +159,6 @@ void BackupWindowTest::backupThenRestoreFromMainWindow() {
     QCOMPARE(bank.BankName(), QStringLiteral("MY BANK"));
     QCOMPARE(bank.BankStyle(1), b);
     QCOMPARE(bank.BankStyle(2), a);
-}
-
-void BackupWindowTest::restoreDeclined_data() {
-    QTest::addColumn<QList<int>>("answers");
-    QTest::addColumn<int>("questions");
-    QTest::newRow("No to the first question") << QList<int>{0} << 1;
-    QTest::newRow("No to the second question") << QList<int>{1, 0} << 2;
-}
-
-void BackupWindowTest::restoreDeclined() {
-    QFETCH(QList<int>, answers);
-    QFETCH(int, questions);
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    addStyles(module, 1);
-    const QString dump = PddBackup::targetPath(env.path(QStringLiteral("dump.pdd")));
-    PddBackup::backup(module.connection(), dump);
-    addStyles(module, 2);
-    ScriptedPrompt prompt;
-    for (int a : answers)
-        prompt.answer(a ? Prompt::Answer::Yes : Prompt::Answer::No);
-    frmBckpRstr window(module, prompt);
-    window.show();
-    child<QLineEdit>(&window, QStringLiteral("txtField_1"))->setText(dump);
-    click(&window, QStringLiteral("cmbRestore"));
-    QCOMPARE(prompt.asked().size(), questions);
-    for (const ScriptedPrompt::Asked& asked : prompt.asked()) {
-        QCOMPARE(asked.icon, Prompt::Icon::Question);
-        QCOMPARE(asked.defaultButton, Prompt::Answer::No);
-    }
-    QVERIFY(!child<QLabel>(&window, QStringLiteral("lbCheck"))->isVisible());
-    QCOMPARE(countRows(module, QStringLiteral("KORFSTYLES")), 3);
 }
 
 QTEST_MAIN(BackupWindowTest)
