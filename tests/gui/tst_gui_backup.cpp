@@ -1,11 +1,11 @@
 // The backup / restore window over the PDD engines, opened from the main window.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
-#include "core/WindowOpener.h"
 #include "core/frmMain.h"
-#include "interchange/PddBackup.h"
+#include "core/WindowOpener.h"
+#include "GuiTestData.h"
 #include "interchange/frmBckpRstr.h"
+#include "interchange/PddBackup.h"
+#include "ScriptedPrompt.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -22,35 +22,44 @@ private slots:
     void backupThenRestoreFromMainWindow();
 };
 
-void BackupWindowTest::refusals_data()
-{
+void BackupWindowTest::refusals_data() {
     // button, the path typed, Yes/No answers (1/0), the texts shown (each may be followed by more).
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QList<int>>("answers");
     QTest::addColumn<QStringList>("asked");
     const QString insert = QStringLiteral("Please insert PDD file path!");
-    const QString checked = QStringLiteral("Restore file has been correctly checked. Confirm restore to SBK database?");
-    QTest::newRow("backup without path") << "cmbBackup" << "  " << QList<int>{} << QStringList{insert};
+    const QString checked =
+        QStringLiteral("Restore file has been correctly checked. Confirm restore to SBK database?");
+    QTest::newRow("backup without path") << "cmbBackup"
+                                         << "  " << QList<int>{} << QStringList{insert};
     QTest::newRow("backup, other extension, No")
-        << "cmbBackup" << "<dir>/dump.txt" << QList<int>{0}
+        << "cmbBackup"
+        << "<dir>/dump.txt" << QList<int>{0}
         << QStringList{QStringLiteral("File extension is not PDD. Confirm backup file name?")};
-    QTest::newRow("backup not confirmed") << "cmbBackup" << "<dir>/dump.pdd" << QList<int>{0}
-                                          << QStringList{QStringLiteral("Confirm database backup?")};
-    QTest::newRow("restore without path") << "cmbRestore" << "" << QList<int>{} << QStringList{insert};
-    QTest::newRow("restore file missing") << "cmbRestore" << "<dir>/none.pdd" << QList<int>{}
-                                          << QStringList{QStringLiteral("Can't find restore file!")};
+    QTest::newRow("backup not confirmed")
+        << "cmbBackup"
+        << "<dir>/dump.pdd" << QList<int>{0} << QStringList{QStringLiteral("Confirm database backup?")};
+    QTest::newRow("restore without path") << "cmbRestore"
+                                          << "" << QList<int>{} << QStringList{insert};
+    QTest::newRow("restore file missing")
+        << "cmbRestore"
+        << "<dir>/none.pdd" << QList<int>{} << QStringList{QStringLiteral("Can't find restore file!")};
     QTest::newRow("restore file not a dump")
-        << "cmbRestore" << "<dir>/notes.pdd" << QList<int>{}
-        << QStringList{QStringLiteral("<dir>/notes.pdd is not a SBK backup files or is corrupted! Restore process aborted!")};
-    QTest::newRow("restore, No to the first question") << "cmbRestore" << "<dump>" << QList<int>{0} << QStringList{checked};
+        << "cmbRestore"
+        << "<dir>/notes.pdd" << QList<int>{}
+        << QStringList{QStringLiteral(
+               "<dir>/notes.pdd is not a SBK backup files or is corrupted! Restore process aborted!")};
+    QTest::newRow("restore, No to the first question") << "cmbRestore"
+                                                       << "<dump>" << QList<int>{0} << QStringList{checked};
     QTest::newRow("restore, No to the second question")
-        << "cmbRestore" << "<dump>" << QList<int>{1, 0}
-        << QStringList{checked, QStringLiteral("Warning: current data will be lost! Confirm restore to SBK database?")};
+        << "cmbRestore"
+        << "<dump>" << QList<int>{1, 0}
+        << QStringList{checked, QStringLiteral(
+                                    "Warning: current data will be lost! Confirm restore to SBK database?")};
 }
 
-void BackupWindowTest::refusals()
-{
+void BackupWindowTest::refusals() {
     QFETCH(QString, button);
     QFETCH(QString, path);
     QFETCH(QList<int>, answers);
@@ -71,13 +80,15 @@ void BackupWindowTest::refusals()
     window.show();
     path.replace(QStringLiteral("<dir>"), dir).replace(QStringLiteral("<dump>"), dump);
     const bool backup = button == QLatin1String("cmbBackup");
-    child<QLineEdit>(&window, backup ? QStringLiteral("txtField_0") : QStringLiteral("txtField_1"))->setText(path);
+    child<QLineEdit>(&window, backup ? QStringLiteral("txtField_0") : QStringLiteral("txtField_1"))
+        ->setText(path);
     click(&window, button);
 
     QCOMPARE(prompt.asked().size(), asked.size());
     for (int i = 0; i < asked.size(); ++i) {
         const ScriptedPrompt::Asked& a = prompt.asked().at(i);
-        QVERIFY2(a.text.startsWith(QString(asked.at(i)).replace(QStringLiteral("<dir>"), dir)), qPrintable(a.text));
+        QVERIFY2(a.text.startsWith(QString(asked.at(i)).replace(QStringLiteral("<dir>"), dir)),
+                 qPrintable(a.text));
         QCOMPARE(a.icon, answers.isEmpty() ? Prompt::Icon::Critical : Prompt::Icon::Question);
         QCOMPARE(a.title, QStringLiteral("SBK"));
     }
@@ -88,8 +99,7 @@ void BackupWindowTest::refusals()
     QCOMPARE(countRows(module, QStringLiteral("KORFSTYLES")), 2);
 }
 
-void BackupWindowTest::backupThenRestoreFromMainWindow()
-{
+void BackupWindowTest::backupThenRestoreFromMainWindow() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -111,7 +121,8 @@ void BackupWindowTest::backupThenRestoreFromMainWindow()
             return int(QDialog::Rejected);
         window->show();
         // Both fields start with the backup path; the restore reads the name the backup wrote.
-        child<QLineEdit>(window, QStringLiteral("txtField_1"))->setText(PddBackup::targetPath(module.BackupPath));
+        child<QLineEdit>(window, QStringLiteral("txtField_1"))
+            ->setText(PddBackup::targetPath(module.BackupPath));
         click(window, button);
         auto* bar = child<QProgressBar>(window, QStringLiteral("ProgressBar1"));
         progressMaximum = bar->maximum();

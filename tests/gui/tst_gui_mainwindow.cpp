@@ -34,8 +34,7 @@ private slots:
     void helpOnF1();
 };
 
-void MainWindowTest::buttonsOpenTheirWindows()
-{
+void MainWindowTest::buttonsOpenTheirWindows() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -134,15 +133,13 @@ void MainWindowTest::hiddenDeletion() {
     }
 }
 
-void MainWindowTest::aboutClosesOnClickAndKey_data()
-{
+void MainWindowTest::aboutClosesOnClickAndKey_data() {
     QTest::addColumn<QString>("target");
     for (const char* name : {"Picture1", "Label1_0", "Label1_3", "Label2", "<key>"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void MainWindowTest::aboutClosesOnClickAndKey()
-{
+void MainWindowTest::aboutClosesOnClickAndKey() {
     QFETCH(QString, target);
     frmAbout about;
     about.show();

@@ -1,12 +1,12 @@
 // Start-up loop, the parameters dialog with its reconnection, the file dialog filters and the
 // orderly end.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
 #include "core/DialogPrompt.h"
+#include "core/frmParameters.h"
 #include "core/SBKSettings.h"
 #include "core/StartUp.h"
-#include "core/frmParameters.h"
+#include "GuiTestData.h"
+#include "ScriptedPrompt.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -26,8 +26,7 @@ private slots:
     void exitApplicationClosesDatabase();
 };
 
-void StartUpTest::startUpLoop_data()
-{
+void StartUpTest::startUpLoop_data() {
     // script: answers in order, "db" / "nowhere" / "" / "cancel" for input boxes, "yes" / "no"
     // for the question. asked: "input:<proposal>" or "question" for each box shown.
     QTest::addColumn<QString>("stored");
@@ -36,8 +35,8 @@ void StartUpTest::startUpLoop_data()
     QTest::addColumn<QStringList>("asked");
     QTest::addColumn<bool>("goesOn");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("default file present") << QString() << true << QStringList() << QStringList() << true
-                                          << QStringLiteral("default");
+    QTest::newRow("default file present")
+        << QString() << true << QStringList() << QStringList() << true << QStringLiteral("default");
     QTest::newRow("empty answer, No") << QString() << false << QStringList{"", "no"}
                                       << QStringList{"input:default", "question"} << false << QString();
     QTest::newRow("cancelled, Yes, then a file")
@@ -46,12 +45,11 @@ void StartUpTest::startUpLoop_data()
     QTest::newRow("missing file asked again at once")
         << QString() << false << QStringList{"nowhere", "db"} << QStringList{"input:default", "input:nowhere"}
         << true << QStringLiteral("db");
-    QTest::newRow("stored path used as it stands") << QStringLiteral("db") << false << QStringList() << QStringList()
-                                                   << true << QStringLiteral("db");
+    QTest::newRow("stored path used as it stands")
+        << QStringLiteral("db") << false << QStringList() << QStringList() << true << QStringLiteral("db");
 }
 
-void StartUpTest::startUpLoop()
-{
+void StartUpTest::startUpLoop() {
     QFETCH(QString, stored);
     QFETCH(bool, defaultExists);
     QFETCH(QStringList, script);
@@ -81,7 +79,8 @@ void StartUpTest::startUpLoop()
     QStringList seen;
     for (const ScriptedPrompt::Asked& a : prompt.asked()) {
         if (a.kind == ScriptedPrompt::Kind::Input) {
-            QCOMPARE(a.text, QStringLiteral("Please insert database path (Example: %1)").arg(StartUp::examplePath()));
+            QCOMPARE(a.text,
+                     QStringLiteral("Please insert database path (Example: %1)").arg(StartUp::examplePath()));
             seen << QStringLiteral("input:") + paths.key(a.proposed);
         } else {
             QCOMPARE(a.text, QStringLiteral("A database path is needed or SBK cannot continue. Try again?"));
@@ -98,8 +97,7 @@ void StartUpTest::startUpLoop()
         QVERIFY(module.StyleTable && module.BankTable);
 }
 
-void StartUpTest::reconnectAfterDatabasePathChange()
-{
+void StartUpTest::reconnectAfterDatabasePathChange() {
     TestEnvironment env;
     const QString first = env.createDatabase(QStringLiteral("first.mdb"));
     const QString second = env.createDatabase(QStringLiteral("second.mdb"));
@@ -141,27 +139,36 @@ void StartUpTest::reconnectAfterDatabasePathChange()
     QVERIFY(!again.isVisible());
     QCOMPARE(module.connection().databaseName(), second);
     QVERIFY(module.FilterWhere.isEmpty() && module.FilterOrder.isEmpty());
-    QVERIFY(std::all_of(module.FilterFields.begin(), module.FilterFields.end(), [](auto& f) { return f.isEmpty(); }));
+    QVERIFY(std::all_of(module.FilterFields.begin(), module.FilterFields.end(),
+                        [](auto& f) { return f.isEmpty(); }));
     module.refreshListing();
     QCOMPARE(module.StyleRecordset.RecordCount(), 2);
     QCOMPARE(module.StyleRecordset.row(0).StyleName1, QStringLiteral("ZETA")); // by style number
     QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
 }
 
-void StartUpTest::parameterChecks_data()
-{
+void StartUpTest::parameterChecks_data() {
     QTest::addColumn<QString>("database");
     QTest::addColumn<QString>("utility");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty database path") << "   " << "" << "Database path is mandatory!";
-    QTest::newRow("missing database") << "<missing>" << "" << "Database file not found!";
-    QTest::newRow("database is a folder") << "<folder>" << "" << "Database file not found!";
-    QTest::newRow("missing utility") << "<db>" << "<missing>" << "KORG utility not found!";
-    QTest::newRow("Exit") << "<db>" << "<missing>" << "";
+    QTest::newRow("empty database path") << "   "
+                                         << ""
+                                         << "Database path is mandatory!";
+    QTest::newRow("missing database") << "<missing>"
+                                      << ""
+                                      << "Database file not found!";
+    QTest::newRow("database is a folder") << "<folder>"
+                                          << ""
+                                          << "Database file not found!";
+    QTest::newRow("missing utility") << "<db>"
+                                     << "<missing>"
+                                     << "KORG utility not found!";
+    QTest::newRow("Exit") << "<db>"
+                          << "<missing>"
+                          << "";
 }
 
-void StartUpTest::parameterChecks()
-{
+void StartUpTest::parameterChecks() {
     QFETCH(QString, database);
     QFETCH(QString, utility);
     QFETCH(QString, message);
@@ -190,8 +197,7 @@ void StartUpTest::parameterChecks()
     QVERIFY(module.KorgProgramPath.isEmpty());
 }
 
-void StartUpTest::parametersKeepCaseAndTrim()
-{
+void StartUpTest::parametersKeepCaseAndTrim() {
     TestEnvironment env;
     const QString path = env.createDatabase(QStringLiteral("Mixed.mdb"));
     const QString utility = env.writeFile(QStringLiteral("Korg/Utility.exe"), "x");
@@ -215,7 +221,9 @@ void StartUpTest::parametersKeepCaseAndTrim()
     dialog.cmdOk_Click();
     QCOMPARE(prompt.asked().size(), frmParameters::fileSystemIgnoresCase() ? 1 : 2);
 
-    const auto expected = [](const QString& s) { return frmParameters::fileSystemIgnoresCase() ? s.toUpper() : s; };
+    const auto expected = [](const QString& s) {
+        return frmParameters::fileSystemIgnoresCase() ? s.toUpper() : s;
+    };
     QCOMPARE(module.KorgProgramPath, expected(utility));
     QCOMPARE(module.FloppyDrive, expected(QStringLiteral("/media/Floppy")));
     QCOMPARE(module.BackupPath, expected(QStringLiteral("/home/Ann/Backup.pdd")));
@@ -227,11 +235,11 @@ void StartUpTest::parametersKeepCaseAndTrim()
     QCOMPARE(frmParameters::samePath(path, path.toUpper()), frmParameters::fileSystemIgnoresCase());
 }
 
-void StartUpTest::fileDialogFilters()
-{
-    QCOMPARE(DialogPrompt::nameFilters(QStringLiteral("Single Style File (*.SSF)|*.SSF| All files (*.*)|*.*")),
-             (QStringList{QStringLiteral("Single Style File (*.SSF) (*.[sS][sS][fF])"),
-                          QStringLiteral("All files (*.*) (*.*)")}));
+void StartUpTest::fileDialogFilters() {
+    QCOMPARE(
+        DialogPrompt::nameFilters(QStringLiteral("Single Style File (*.SSF)|*.SSF| All files (*.*)|*.*")),
+        (QStringList{QStringLiteral("Single Style File (*.SSF) (*.[sS][sS][fF])"),
+                     QStringLiteral("All files (*.*) (*.*)")}));
     const QString filter = DialogPrompt::nameFilters(QStringLiteral("Styles (*.STY)|*.STY")).constFirst();
     const QString glob = filter.mid(filter.lastIndexOf(QLatin1Char('(')) + 1).chopped(1);
     const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(glob));
@@ -240,8 +248,7 @@ void StartUpTest::fileDialogFilters()
     QVERIFY(!re.match(QStringLiteral("user01.pdd")).hasMatch());
 }
 
-void StartUpTest::exitApplicationClosesDatabase()
-{
+void StartUpTest::exitApplicationClosesDatabase() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());

@@ -1,12 +1,12 @@
 // The styles window: grid model, sort buttons and colours, count caption and menu states,
 // editing by double click, and the closing question.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
-#include "banks/StyleGridModel.h"
 #include "banks/frmStyles.h"
+#include "banks/StyleGridModel.h"
 #include "core/WindowOpener.h"
+#include "GuiTestData.h"
 #include "metadata/frmStyleEdit.h"
+#include "ScriptedPrompt.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -22,13 +22,13 @@ using namespace guitest;
 
 namespace {
 
-QColor headerColour(frmStyles& window, int i)
-{
-    return child<QPushButton>(&window, QStringLiteral("cbTitle_%1").arg(i))->palette().color(QPalette::Button);
+QColor headerColour(frmStyles& window, int i) {
+    return child<QPushButton>(&window, QStringLiteral("cbTitle_%1").arg(i))
+        ->palette()
+        .color(QPalette::Button);
 }
 
-QString names(frmStyles& window)
-{
+QString names(frmStyles& window) {
     QStringList list;
     for (int r = 0; r < window.gridModel()->rowCount(); ++r)
         list << window.gridModel()->text(r, 1);
@@ -50,8 +50,7 @@ private slots:
     void closingQuestion();
 };
 
-void StylesWindowTest::gridModel()
-{
+void StylesWindowTest::gridModel() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -76,8 +75,7 @@ void StylesWindowTest::gridModel()
     QCOMPARE(model.rowCount(), 0);
 }
 
-void StylesWindowTest::sortClicks()
-{
+void StylesWindowTest::sortClicks() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -120,21 +118,26 @@ void StylesWindowTest::sortClicks()
     QCOMPARE(module.FilterOrder, QStringLiteral("STYLEDESC"));
 }
 
-void StylesWindowTest::countCaptionAndMenus_data()
-{
+void StylesWindowTest::countCaptionAndMenus_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("utility");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("rows");
-    QTest::newRow("no filter") << "" << "  " << " 15 styles available " << true;
-    QTest::newRow("filter") << "STYLECAT = 'POP'" << "/opt/korg"
+    QTest::newRow("no filter") << ""
+                               << "  "
+                               << " 15 styles available " << true;
+    QTest::newRow("filter") << "STYLECAT = 'POP'"
+                            << "/opt/korg"
                             << " 12 styles available - Database filtering is active " << true;
-    QTest::newRow("filter matching nothing") << "STYLECAT = 'JAZZ'" << "/opt/korg" << "No style available" << false;
-    QTest::newRow("filter the database refuses") << "NOSUCHCOLUMN = 1" << "" << "No style available" << false;
+    QTest::newRow("filter matching nothing") << "STYLECAT = 'JAZZ'"
+                                             << "/opt/korg"
+                                             << "No style available" << false;
+    QTest::newRow("filter the database refuses") << "NOSUCHCOLUMN = 1"
+                                                 << ""
+                                                 << "No style available" << false;
 }
 
-void StylesWindowTest::countCaptionAndMenus()
-{
+void StylesWindowTest::countCaptionAndMenus() {
     QFETCH(QString, filter);
     QFETCH(QString, utility);
     QFETCH(QString, caption);
@@ -154,7 +157,8 @@ void StylesWindowTest::countCaptionAndMenus()
     QCOMPARE(prompt.asked().size(), filter.startsWith(QLatin1String("NOSUCH")) ? 1 : 0);
     for (int i : {0, 1, 3, 8})
         QCOMPARE(window.command(QStringLiteral("mStyles"), i)->isEnabled(), rows);
-    QCOMPARE(window.command(QStringLiteral("mStyles"), 10)->isEnabled(), rows && !utility.trimmed().isEmpty());
+    QCOMPARE(window.command(QStringLiteral("mStyles"), 10)->isEnabled(),
+             rows && !utility.trimmed().isEmpty());
     QVERIFY(window.command(QStringLiteral("mStyles"), 6)->isEnabled());
     QCOMPARE(window.command(QStringLiteral("mbank"), 0)->isEnabled(), rows);
 
@@ -168,8 +172,7 @@ void StylesWindowTest::countCaptionAndMenus()
     QVERIFY(styles->menuAction()->isVisible());
 }
 
-void StylesWindowTest::editByDoubleClickKeepsRow()
-{
+void StylesWindowTest::editByDoubleClickKeepsRow() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -223,8 +226,7 @@ void StylesWindowTest::editByDoubleClickKeepsRow()
     QVERIFY(prompt.asked().isEmpty());
 }
 
-void StylesWindowTest::styleEditDialog()
-{
+void StylesWindowTest::styleEditDialog() {
     TestEnvironment env;
     SBKModule module;
     connectTo(module, env.createDatabase());
@@ -250,8 +252,7 @@ void StylesWindowTest::styleEditDialog()
     QCOMPARE(module.StyleTable->StyleCat(), QStringLiteral("G"));
 }
 
-void StylesWindowTest::closingQuestion_data()
-{
+void StylesWindowTest::closingQuestion_data() {
     QTest::addColumn<int>("state");
     QTest::addColumn<bool>("answer");
     QTest::addColumn<bool>("asked");
@@ -263,8 +264,7 @@ void StylesWindowTest::closingQuestion_data()
     QTest::newRow("stored with changes, Yes") << 3 << true << true << true;
 }
 
-void StylesWindowTest::closingQuestion()
-{
+void StylesWindowTest::closingQuestion() {
     QFETCH(int, state);
     QFETCH(bool, answer);
     QFETCH(bool, asked);
@@ -280,9 +280,10 @@ void StylesWindowTest::closingQuestion()
     prompt.answer(answer ? Prompt::Answer::Yes : Prompt::Answer::No);
     module.BankState = state;
     window.command(QStringLiteral("mFile"), 5)->trigger();
-    QCOMPARE(prompt.texts(), asked ? QStringList{QStringLiteral("Current bank has been modified. Do you really want to "
-                                                                "close SBK and discard all changes?")}
-                                   : QStringList());
+    QCOMPARE(prompt.texts(),
+             asked ? QStringList{QStringLiteral("Current bank has been modified. Do you really want to "
+                                                "close SBK and discard all changes?")}
+                   : QStringList());
     QCOMPARE(window.isVisible(), !closed);
     QCOMPARE(module.WorkingBankStyles.Count(), 1); // closing does not clear the bank
 }

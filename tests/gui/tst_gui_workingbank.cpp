@@ -1,11 +1,11 @@
 // The working bank: slots and colours, the Banks menu commands with their messages, the state
 // table, loading a stored bank and the shortcuts.
 
-#include "GuiTestData.h"
-#include "ScriptedPrompt.h"
+#include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
 #include "banks/WorkingBank.h"
-#include "banks/frmStyles.h"
+#include "GuiTestData.h"
+#include "ScriptedPrompt.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -19,25 +19,23 @@ using namespace guitest;
 namespace {
 
 // Selects grid rows first..last as a user would drag over them.
-void selectRows(frmStyles& window, int first, int last)
-{
+void selectRows(frmStyles& window, int first, int last) {
     const QItemSelection range(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4));
-    window.grid()->selectionModel()->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
-    window.grid()->selectionModel()->select(range, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.grid()->selectionModel()->setCurrentIndex(window.gridModel()->index(last, 1),
+                                                     QItemSelectionModel::NoUpdate);
+    window.grid()->selectionModel()->select(range,
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-QLabel* slotLabel(frmStyles& window, int slot)
-{
+QLabel* slotLabel(frmStyles& window, int slot) {
     return child<QLabel>(&window, QStringLiteral("lbNewStyle_%1").arg(slot));
 }
 
-QColor slotColour(frmStyles& window, int slot)
-{
+QColor slotColour(frmStyles& window, int slot) {
     return slotLabel(window, slot)->palette().color(QPalette::Window);
 }
 
-bool enabled(frmStyles& window, int index)
-{
+bool enabled(frmStyles& window, int index) {
     return window.command(QStringLiteral("mbank"), index)->isEnabled();
 }
 
@@ -67,8 +65,7 @@ private:
     std::unique_ptr<ScriptedPrompt> m_prompt;
 };
 
-void WorkingBankTest::init()
-{
+void WorkingBankTest::init() {
     m_env = std::make_unique<TestEnvironment>();
     m_module = std::make_unique<SBKModule>();
     connectTo(*m_module, m_env->createDatabase());
@@ -76,15 +73,13 @@ void WorkingBankTest::init()
     m_prompt = std::make_unique<ScriptedPrompt>();
 }
 
-void WorkingBankTest::cleanup()
-{
+void WorkingBankTest::cleanup() {
     m_prompt.reset();
     m_module.reset();
     m_env.reset();
 }
 
-void WorkingBankTest::insertFiveIntoThirty()
-{
+void WorkingBankTest::insertFiveIntoThirty() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frBank"))->title(), QStringLiteral("<empty bank>"));
@@ -118,16 +113,14 @@ void WorkingBankTest::insertFiveIntoThirty()
     QCOMPARE(m_module->BankState, 1); // refused before the state changes
 }
 
-void WorkingBankTest::duplicatesAskedPerEntry_data()
-{
+void WorkingBankTest::duplicatesAskedPerEntry_data() {
     QTest::addColumn<QList<int>>("answers"); // 1 Yes, 0 No
     QTest::addColumn<bool>("added");
     QTest::newRow("Yes then No") << QList<int>{1, 0} << false;
     QTest::newRow("No then Yes") << QList<int>{0, 1} << true;
 }
 
-void WorkingBankTest::duplicatesAskedPerEntry()
-{
+void WorkingBankTest::duplicatesAskedPerEntry() {
     QFETCH(QList<int>, answers);
     QFETCH(bool, added);
     frmStyles window(*m_module, *m_prompt);
@@ -147,12 +140,12 @@ void WorkingBankTest::duplicatesAskedPerEntry()
     QCOMPARE(m_module->BankState, 2);
 }
 
-void WorkingBankTest::upwardSelectionInserts()
-{
+void WorkingBankTest::upwardSelectionInserts() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     QTableView* grid = window.grid();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(window.gridModel()->index(6, 1)).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(window.gridModel()->index(6, 1)).center());
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                       grid->visualRect(window.gridModel()->index(4, 1)).center());
     window.mbank_Click(0);
@@ -163,15 +156,15 @@ void WorkingBankTest::upwardSelectionInserts()
     QCOMPARE(grid->selectionModel()->selectedRows().size(), 3); // the selection stays
 }
 
-void WorkingBankTest::removeLastOfThree()
-{
+void WorkingBankTest::removeLastOfThree() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     selectRows(window, 0, 2);
     window.mbank_Click(0);
     m_prompt->answer(Prompt::Answer::Yes);
     click(&window, QStringLiteral("cmdBank_1"));
-    QCOMPARE(m_prompt->texts(), QStringList{QStringLiteral("Style S003 will be deleted from bank. Are you sure?")});
+    QCOMPARE(m_prompt->texts(),
+             QStringList{QStringLiteral("Style S003 will be deleted from bank. Are you sure?")});
     QCOMPARE(m_module->WorkingBankStyles.Count(), 2);
     QCOMPARE(window.bank().SelectedSlot(), 1);
     QCOMPARE(slotColour(window, 1), frmStyles::slotSelected());
@@ -187,8 +180,7 @@ void WorkingBankTest::removeLastOfThree()
     QVERIFY(enabled(window, 0) && enabled(window, 9));
 }
 
-void WorkingBankTest::emptyBankMessages_data()
-{
+void WorkingBankTest::emptyBankMessages_data() {
     QTest::addColumn<int>("command");
     QTest::addColumn<QString>("message");
     QTest::newRow("remove") << 1 << QStringLiteral("Bank is empty: there's nothing to remove!");
@@ -197,8 +189,7 @@ void WorkingBankTest::emptyBankMessages_data()
     QTest::newRow("erase") << 5 << QStringLiteral("Bank is empty: there's nothing to remove.");
 }
 
-void WorkingBankTest::emptyBankMessages()
-{
+void WorkingBankTest::emptyBankMessages() {
     QFETCH(int, command);
     QFETCH(QString, message);
     frmStyles window(*m_module, *m_prompt);
@@ -209,8 +200,7 @@ void WorkingBankTest::emptyBankMessages()
     QCOMPARE(m_module->BankState, 0);
 }
 
-void WorkingBankTest::movesAndSlotClicks()
-{
+void WorkingBankTest::movesAndSlotClicks() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     selectRows(window, 0, 2);
@@ -238,8 +228,7 @@ void WorkingBankTest::movesAndSlotClicks()
     QCOMPARE(slotColour(window, 0), frmStyles::slotEmpty());
 }
 
-void WorkingBankTest::stateTable_data()
-{
+void WorkingBankTest::stateTable_data() {
     // Events on a bank of two styles with the last slot selected, confirmations answered Yes.
     // Any change to a stored bank makes it "stored with changes", so closing or loading asks.
     QTest::addColumn<QString>("event");
@@ -251,8 +240,7 @@ void WorkingBankTest::stateTable_data()
     QTest::newRow("erase") << QStringLiteral("erase") << QList<int>{0, 0, 0, 0};
 }
 
-void WorkingBankTest::stateTable()
-{
+void WorkingBankTest::stateTable() {
     QFETCH(QString, event);
     QFETCH(QList<int>, after);
     for (int before = 0; before < 4; ++before) {
@@ -262,19 +250,19 @@ void WorkingBankTest::stateTable()
         bank.insert({{1, QStringLiteral("S001")}, {2, QStringLiteral("S002")}});
         m_module->BankState = before;
         prompt.answer(Prompt::Answer::Yes);
-        const bool done = event == QLatin1String("insert") ? bank.insert({{3, QStringLiteral("S003")}})
+        const bool done = event == QLatin1String("insert")   ? bank.insert({{3, QStringLiteral("S003")}})
                           : event == QLatin1String("remove") ? bank.remove()
                           : event == QLatin1String("up")     ? bank.moveUp()
                           : event == QLatin1String("down")   ? bank.moveDown()
                                                              : bank.erase();
         QVERIFY(done);
-        QVERIFY2(m_module->BankState == after.at(before),
-                 qPrintable(QStringLiteral("%1 from %2 gave %3").arg(event).arg(before).arg(m_module->BankState)));
+        QVERIFY2(
+            m_module->BankState == after.at(before),
+            qPrintable(QStringLiteral("%1 from %2 gave %3").arg(event).arg(before).arg(m_module->BankState)));
     }
 }
 
-void WorkingBankTest::loadStoredBank()
-{
+void WorkingBankTest::loadStoredBank() {
     // Styles in slots 1, 2 and 5, and a slot naming a style that is gone.
     DbKORFStyle gone(m_module->connection());
     gone.setStyleProg(40);
@@ -290,15 +278,15 @@ void WorkingBankTest::loadStoredBank()
              QStringLiteral("S007S003S012"));
     QCOMPARE(window.bank().SelectedSlot(), 0);
     QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frBank"))->title(), QStringLiteral(" MY BANK"));
-    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbBankDesc"))->toolTip(), QStringLiteral("MY BANK description"));
+    QCOMPARE(child<QLabel>(&window, QStringLiteral("lbBankDesc"))->toolTip(),
+             QStringLiteral("MY BANK description"));
     // Every opening of the window starts empty again.
     frmStyles again(*m_module, *m_prompt);
     QCOMPARE(m_module->WorkingBankStyles.Count(), 0);
     QCOMPARE(m_module->BankState, 0);
 }
 
-void WorkingBankTest::shortcuts()
-{
+void WorkingBankTest::shortcuts() {
     frmStyles window(*m_module, *m_prompt);
     window.show();
     window.activateWindow();
