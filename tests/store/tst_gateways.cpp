@@ -8,13 +8,6 @@
 
 namespace {
 
-QByteArray allBytes()
-{
-    QByteArray bytes;
-    for (int b = 0; b < 256; ++b)
-        bytes.append(char(b));
-    return bytes;
-}
 
 bool insert(QSqlDatabase db, qint32 prog, const QByteArray& c1, const QByteArray& c2,
             const QString& name = QStringLiteral("STYLE"))
@@ -59,13 +52,13 @@ private Q_SLOTS:
 
     void contentsSurviveByteForByte()
     {
-        QVERIFY(insert(db->connection(), 1, allBytes(), allBytes() + allBytes()));
+        QVERIFY(insert(db->connection(), 1, TestEnvironment::allBytes(), TestEnvironment::allBytes() + TestEnvironment::allBytes()));
         DbKORFStyle style(db->connection());
         style.setStyleProg(1);
         QVERIFY(style.GetKORFStyles());
-        QCOMPARE(style.StyleContent1(), allBytes());
-        QCOMPARE(style.StyleContent2(), allBytes() + allBytes());
-        QCOMPARE(style.StyleSeek(), allBytes().left(250));
+        QCOMPARE(style.StyleContent1(), TestEnvironment::allBytes());
+        QCOMPARE(style.StyleContent2(), TestEnvironment::allBytes() + TestEnvironment::allBytes());
+        QCOMPARE(style.StyleSeek(), TestEnvironment::allBytes().left(250));
     }
 
     void emptyContentIsStoredAsBlank()
@@ -131,7 +124,7 @@ private Q_SLOTS:
 
     void duplicateSearchByContent()
     {
-        QByteArray block1 = allBytes().repeated(3);
+        QByteArray block1 = TestEnvironment::allBytes().repeated(3);
         QByteArray block2 = "second block";
         QVERIFY(insert(db->connection(), 10, block1, block2));
         QVERIFY(insert(db->connection(), 11, block1, block2)); // a second equal style
@@ -153,7 +146,7 @@ private Q_SLOTS:
 
     void updateWritesDescriptiveColumnsOnly()
     {
-        QVERIFY(insert(db->connection(), 1, allBytes(), "b"));
+        QVERIFY(insert(db->connection(), 1, TestEnvironment::allBytes(), "b"));
         DbKORFStyle style(db->connection());
         style.setStyleProg(1);
         QVERIFY(style.GetKORFStylesNoContent());
@@ -167,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(check.GetKORFStyles());
         QCOMPARE(check.StyleName1(), QStringLiteral("New"));
         QCOMPARE(check.StyleDesc(), QStringLiteral("it's new"));
-        QCOMPARE(check.StyleContent1(), allBytes());
+        QCOMPARE(check.StyleContent1(), TestEnvironment::allBytes());
 
         // A failing column changes nothing, not even the columns before it.
         style.setStyleName1(QStringLiteral("Newer"));

@@ -1,17 +1,8 @@
+#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "store/KORFStyles.h"
 
 #include <QtTest>
-
-namespace {
-QByteArray allBytes()
-{
-    QByteArray bytes;
-    for (int b = 0; b < 256; ++b)
-        bytes.append(char(b));
-    return bytes;
-}
-} // namespace
 
 class TestStyleList : public QObject {
     Q_OBJECT
@@ -37,12 +28,12 @@ private Q_SLOTS:
         KORFStyles list;
         list.Add(1, QStringLiteral("A"), QStringLiteral("a"), 1, 2, "x", "y", QStringLiteral("k1"));
         list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {});
-        list.Add(3, QStringLiteral("C"), QStringLiteral("c"), 5, 6, allBytes(), "z", QStringLiteral("k3"));
+        list.Add(3, QStringLiteral("C"), QStringLiteral("c"), 5, 6, TestEnvironment::allBytes(), "z", QStringLiteral("k3"));
         const KORFStylePtr first = list.Item(1);
         list.Swap(1, 3);
         QCOMPARE(list.Item(1).get(), first.get());
         QCOMPARE(first->StyleProg(), 3);
-        QCOMPARE(first->StyleContent1(), allBytes());
+        QCOMPARE(first->StyleContent1(), TestEnvironment::allBytes());
         QCOMPARE(list.Item(3)->StyleName1(), QStringLiteral("A"));
         // Keys stay with the objects, not the values.
         QCOMPARE(list.Item(QStringLiteral("k1")).get(), first.get());
@@ -92,14 +83,14 @@ private Q_SLOTS:
     void everyByteSurvives()
     {
         KORFStyles list;
-        const QString name = QString::fromLatin1(allBytes().mid(1, 16));
-        list.Add(1, name, {}, 256, 256, allBytes(), allBytes());
+        const QString name = QString::fromLatin1(TestEnvironment::allBytes().mid(1, 16));
+        list.Add(1, name, {}, 256, 256, TestEnvironment::allBytes(), TestEnvironment::allBytes());
         list.Add(2, {}, {}, 0, 0, {}, {});
         list.Swap(1, 2);
         const KORFStylePtr moved = list.Item(2);
-        QCOMPARE(moved->StyleContent1(), allBytes());
+        QCOMPARE(moved->StyleContent1(), TestEnvironment::allBytes());
         QCOMPARE(moved->StyleContent2().size(), 256);
-        QCOMPARE(moved->StyleName1().toLatin1(), allBytes().mid(1, 16));
+        QCOMPARE(moved->StyleName1().toLatin1(), TestEnvironment::allBytes().mid(1, 16));
     }
 };
 
