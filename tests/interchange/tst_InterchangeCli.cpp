@@ -12,8 +12,6 @@ class TestInterchangeCli : public QObject {
 
 private slots:
     void ssfExportAndImport();
-    void ssfExportUsage_data();
-    void ssfExportUsage();
     void backupAndRestore();
     void restoreRefusals();
 };
@@ -72,32 +70,6 @@ void TestInterchangeCli::ssfExportAndImport()
     r = runCli(env, {QStringLiteral("--db"), b, QStringLiteral("ssf-import"), out + QStringLiteral("/NONE.SSF")});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, QByteArray("sbk-cli: SSF file not found\n"));
-}
-
-void TestInterchangeCli::ssfExportUsage_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("status");
-    QTest::newRow("no folder") << QStringList{QStringLiteral("1")} << 2;
-    QTest::newRow("no styles") << QStringList{QStringLiteral("--to"), QStringLiteral(".")} << 2;
-    QTest::newRow("two modes") << QStringList{QStringLiteral("--to"), QStringLiteral("."), QStringLiteral("--all"),
-                                              QStringLiteral("1")}
-                               << 2;
-    QTest::newRow("not a number") << QStringList{QStringLiteral("--to"), QStringLiteral("."), QStringLiteral("x")} << 2;
-    QTest::newRow("unknown bank") << QStringList{QStringLiteral("--to"), QStringLiteral("."), QStringLiteral("--bank"),
-                                                 QStringLiteral("Nope")}
-                                  << 1;
-}
-
-void TestInterchangeCli::ssfExportUsage()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, status);
-    TestEnvironment env;
-    const QString a = env.createDatabase();
-    const CliResult r = runCli(env, QStringList{QStringLiteral("--db"), a, QStringLiteral("ssf-export")} + args);
-    QCOMPARE(r.exitCode, status);
-    QVERIFY(r.err.startsWith("sbk-cli: "));
 }
 
 void TestInterchangeCli::backupAndRestore()

@@ -65,7 +65,6 @@ private slots:
     void damagedFile();
     void folderRunStopsAtFirstRefusal();
     void folderRunPassesOverOtherFiles();
-    void missingFileAndFolder();
     void fuzzFindingsAreRefusedCleanly();
 };
 
@@ -98,16 +97,6 @@ void TestSsf::designedExampleByteForByte()
     const QString path = SsfFile::write(style, env.path(QString()));
     QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("TEST.SSF"));
     QCOMPARE(TestEnvironment::readFile(path), expected);
-
-    DbKORFStyle back;
-    QVERIFY(SsfFile::read(expected, QStringLiteral("TEST.SSF"), back));
-    QCOMPARE(back.StyleName1(), QStringLiteral("TEST"));
-    QCOMPARE(back.StyleName2(), QString());
-    QCOMPARE(back.StyleLength1(), 3);
-    QCOMPARE(back.StyleContent2(), QByteArray("de"));
-    QCOMPARE(back.StyleCat(), QStringLiteral("POP"));
-    QCOMPARE(back.StyleDesc(), QString());
-    QCOMPARE(back.StyleDate(), QStringLiteral("2006/05/12"));
 }
 
 void TestSsf::fileName_data()
@@ -411,18 +400,6 @@ void TestSsf::folderRunPassesOverOtherFiles()
     QVERIFY(result.succeeded());
     QCOMPARE(result.message(), SsfImport::DoneMessage);
     QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(), 0);
-}
-
-void TestSsf::missingFileAndFolder()
-{
-    TestEnvironment env;
-    env.createDatabase();
-    auto db = env.openDatabase();
-    SsfImport importer(db->connection());
-    const SsfImport::Result file = importer.importFile(env.path(QStringLiteral("NONE.SSF")));
-    QVERIFY(!file.found);
-    QCOMPARE(file.message(), SsfImport::NotFoundMessage);
-    QVERIFY(!importer.importFolder(env.path(QStringLiteral("none"))).found);
 }
 
 void TestSsf::fuzzFindingsAreRefusedCleanly()
