@@ -130,7 +130,8 @@ QByteArray SsfFile::exportDate(const QString& storedDate)
     QDate date = QDate::fromString(trimmed, QStringLiteral("yyyy/MM/dd"));
     if (!date.isValid())
         date = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
-    if (!date.isValid() || date.year() < 1000 || date.year() > 9999)
+    // Any year the reader takes back (0001 to 9999) is written as it stands.
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
         return UnknownDate;
     return date.toString(QStringLiteral("dd/MM/yyyy")).toLatin1();
 }
