@@ -4,13 +4,13 @@
 #include "interchange/PddRestore.h"
 #include "store/Database.h"
 
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <cstdint>
-#include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -19,8 +19,7 @@ struct Fixture {
     QString input;
     std::unique_ptr<Database> db;
 
-    Fixture()
-    {
+    Fixture() {
         if (!dir.isValid())
             abort();
         input = dir.filePath(QStringLiteral("INPUT.PDD"));
@@ -36,8 +35,7 @@ struct Fixture {
 
 Fixture* fixture = nullptr;
 
-qint64 rows(const char* table)
-{
+qint64 rows(const char* table) {
     QSqlQuery query(fixture->db->connection());
     if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table)) || !query.next())
         abort();
@@ -46,15 +44,13 @@ qint64 rows(const char* table)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
     fixture = new Fixture;
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         QFile file(fixture->input);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -9,19 +9,18 @@
 
 namespace {
 
-bool same(const DbKORFStyle& a, const DbKORFStyle& b)
-{
+bool same(const DbKORFStyle& a, const DbKORFStyle& b) {
     return a.StyleName1() == b.StyleName1() && a.StyleName2() == b.StyleName2() &&
            a.StyleLength1() == b.StyleLength1() && a.StyleLength2() == b.StyleLength2() &&
            a.StyleContent1() == b.StyleContent1() && a.StyleContent2() == b.StyleContent2() &&
-           a.StyleAuthor() == b.StyleAuthor() && a.StyleCat() == b.StyleCat() && a.StyleFamily() == b.StyleFamily() &&
-           a.StyleDesc() == b.StyleDesc() && a.StyleFile() == b.StyleFile() && a.StyleDate() == b.StyleDate();
+           a.StyleAuthor() == b.StyleAuthor() && a.StyleCat() == b.StyleCat() &&
+           a.StyleFamily() == b.StyleFamily() && a.StyleDesc() == b.StyleDesc() &&
+           a.StyleFile() == b.StyleFile() && a.StyleDate() == b.StyleDate();
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     DbKORFStyle style;
     try {

@@ -12,8 +12,8 @@
 #include "store/KORFStyles.h"
 #include "store/StyleListing.h"
 
-#include <QFileInfo>
 #include <cstdio>
+#include <QFileInfo>
 
 namespace {
 
@@ -21,8 +21,7 @@ namespace {
 class CliProgress : public Progress {
 public:
     explicit CliProgress(CliContext& context) : m_context(context) {}
-    void begin(qint64 total, const QString& label) override
-    {
+    void begin(qint64 total, const QString& label) override {
         m_total = total;
         cliProgressLine(m_context, 0, total, label);
     }
@@ -34,8 +33,7 @@ private:
     qint64 m_total = 0;
 };
 
-qint32 styleNumber(const QString& text)
-{
+qint32 styleNumber(const QString& text) {
     bool ok = false;
     const qint32 number = text.toInt(&ok);
     if (!ok)
@@ -44,8 +42,7 @@ qint32 styleNumber(const QString& text)
 }
 
 // The styles of a saved bank, by number or else by name, as the working bank holds them.
-QString loadBank(QSqlDatabase db, const QString& bankText, KORFStyles& styles)
-{
+QString loadBank(QSqlDatabase db, const QString& bankText, KORFStyles& styles) {
     DbKORFBank bank(db);
     bool isNumber = false;
     const qint32 number = bankText.toInt(&isNumber);
@@ -58,17 +55,17 @@ QString loadBank(QSqlDatabase db, const QString& bankText, KORFStyles& styles)
         found = bank.GetKORFBanksByName();
     }
     if (!found)
-        throw SbkError(bank.clsKORFBanksError().isEmpty()
-                           ? QStringLiteral("There is no bank %1.").arg(bankText)
-                           : QStringLiteral("Cannot read the bank %1: %2").arg(bankText, bank.clsKORFBanksError()));
+        throw SbkError(
+            bank.clsKORFBanksError().isEmpty()
+                ? QStringLiteral("There is no bank %1.").arg(bankText)
+                : QStringLiteral("Cannot read the bank %1: %2").arg(bankText, bank.clsKORFBanksError()));
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
         if (bank.BankStyle(slot) != 0)
             styles.Add(bank.BankStyle(slot), QString(), QString(), 0, 0, QByteArray(), QByteArray());
     return bank.BankName();
 }
 
-int runSsfExport(CliContext& context)
-{
+int runSsfExport(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("all")}, {QStringLiteral("to"), QStringLiteral("bank")});
     const QString folder = args.value(QStringLiteral("to")).trimmed();
     if (folder.isEmpty())
@@ -76,7 +73,8 @@ int runSsfExport(CliContext& context)
     const int modes = (args.positionals().isEmpty() ? 0 : 1) + (args.has(QStringLiteral("all")) ? 1 : 0) +
                       (args.has(QStringLiteral("bank")) ? 1 : 0);
     if (modes != 1)
-        throw CliUsageError(QStringLiteral("ssf-export needs exactly one of: style numbers, --all or --bank BANK"));
+        throw CliUsageError(
+            QStringLiteral("ssf-export needs exactly one of: style numbers, --all or --bank BANK"));
 
     const auto db = context.openDatabase();
     CliProgress progress(context);
@@ -101,13 +99,13 @@ int runSsfExport(CliContext& context)
     for (const QString& file : result.files)
         context.out << file << '\n';
     if (result.skipped > 0)
-        context.out << QStringLiteral("%1 style number(s) not in the database were passed over\n").arg(result.skipped);
+        context.out << QStringLiteral("%1 style number(s) not in the database were passed over\n")
+                           .arg(result.skipped);
     context.out << done << '\n';
     return 0;
 }
 
-int runSsfImport(CliContext& context)
-{
+int runSsfImport(CliContext& context) {
     const CliArgs args(context.args, {}, {});
     args.expectPositionals(1, 1, QStringLiteral("PATH (an SSF file or a folder)"));
     const QString path = args.positionals().first();
@@ -115,7 +113,8 @@ int runSsfImport(CliContext& context)
     const auto db = context.openDatabase();
     CliProgress progress(context);
     SsfImport importer(db->connection(), &progress);
-    const SsfImport::Result result = QFileInfo(path).isDir() ? importer.importFolder(path) : importer.importFile(path);
+    const SsfImport::Result result =
+        QFileInfo(path).isDir() ? importer.importFolder(path) : importer.importFile(path);
     for (const SsfImport::FileResult& file : result.files) {
         const QString name = QFileInfo(file.path).fileName();
         switch (file.outcome) {
@@ -139,8 +138,7 @@ int runSsfImport(CliContext& context)
     return 0;
 }
 
-int runBackup(CliContext& context)
-{
+int runBackup(CliContext& context) {
     const CliArgs args(context.args, {}, {});
     args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to write)"));
     const QString target = PddBackup::targetPath(args.positionals().first());
@@ -154,8 +152,7 @@ int runBackup(CliContext& context)
     return 0;
 }
 
-int runRestore(CliContext& context)
-{
+int runRestore(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("yes")}, {});
     args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to read)"));
     const QString path = args.positionals().first().trimmed();
@@ -180,23 +177,27 @@ int runRestore(CliContext& context)
     }
     CliProgress progress(context);
     PddRestore::restore(db->connection(), path, check.records, &progress);
-    context.out << PddRestore::DoneMessage << '\n' << QStringLiteral("%1 records restored\n").arg(check.records);
+    context.out << PddRestore::DoneMessage << '\n'
+                << QStringLiteral("%1 records restored\n").arg(check.records);
     return 0;
 }
 
-const CliRegistration ssfExport({QStringLiteral("ssf-export"),
-                                 QStringLiteral("ssf-export --to FOLDER (STYLE... | --all | --bank BANK)\n"
-                                                "  One SSF file per style; --all exports every style in number order, "
-                                                "--bank the styles of a saved bank (number or name)."),
-                                 QStringLiteral("write styles as SSF files"), &runSsfExport});
+const CliRegistration
+    ssfExport({QStringLiteral("ssf-export"),
+               QStringLiteral("ssf-export --to FOLDER (STYLE... | --all | --bank BANK)\n"
+                              "  One SSF file per style; --all exports every style in number order, "
+                              "--bank the styles of a saved bank (number or name)."),
+               QStringLiteral("write styles as SSF files"), &runSsfExport});
 const CliRegistration ssfImport({QStringLiteral("ssf-import"), QStringLiteral("ssf-import PATH"),
-                                 QStringLiteral("import an SSF file, or every *SSF file of a folder"), &runSsfImport});
+                                 QStringLiteral("import an SSF file, or every *SSF file of a folder"),
+                                 &runSsfImport});
 const CliRegistration backup({QStringLiteral("backup"), QStringLiteral("backup FILE"),
                               QStringLiteral("write the whole database as a PDD file (its name upper-cased)"),
                               &runBackup});
 const CliRegistration restore({QStringLiteral("restore"),
                                QStringLiteral("restore FILE [--yes]\n"
                                               "  Asks two questions on the terminal unless --yes is given."),
-                               QStringLiteral("replace the database with the contents of a PDD file"), &runRestore});
+                               QStringLiteral("replace the database with the contents of a PDD file"),
+                               &runRestore});
 
 } // namespace

@@ -13,7 +13,8 @@ public:
 
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons = Buttons::Ok,
                    Answer defaultButton = Answer::Ok) override;
-    std::optional<QString> input(const QString& prompt, const QString& title, const QString& proposed) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& proposed) override;
     QString openFile(const QString& filter) override;
     QString saveFile(const QString& filter, const QString& proposedName) override;
     QString chooseFolder(const QString& title, const QString& start) override;

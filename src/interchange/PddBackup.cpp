@@ -23,8 +23,7 @@ const QByteArray lineEnd = QByteArrayLiteral("\r\n");
 
 // Whether the folder lies on a file system that tells "a" from "A": the folder is looked up with
 // the case of its letters turned round, and it is the same folder only where case does not count.
-bool distinguishesCase(const QString& folder)
-{
+bool distinguishesCase(const QString& folder) {
 #ifdef Q_OS_WIN
     (void)folder;
     return false;
@@ -52,19 +51,19 @@ class PddWriter {
 public:
     PddWriter(QSaveFile& file, const QString& path) : m_file(file), m_path(path) {}
 
-    void write(const QByteArray& bytes)
-    {
+    void write(const QByteArray& bytes) {
         if (m_file.write(bytes) != bytes.size())
-            throw SbkError(QStringLiteral("Cannot write the PDD file %1: %2").arg(m_path, m_file.errorString()));
+            throw SbkError(
+                QStringLiteral("Cannot write the PDD file %1: %2").arg(m_path, m_file.errorString()));
     }
-    void line(const QByteArray& bytes)
-    {
+    void line(const QByteArray& bytes) {
         m_record += bytes;
         m_record += lineEnd;
     }
-    void number(const QVariant& value) { line(value.isNull() ? QByteArray() : QByteArray::number(value.toLongLong())); }
-    void flush()
-    {
+    void number(const QVariant& value) {
+        line(value.isNull() ? QByteArray() : QByteArray::number(value.toLongLong()));
+    }
+    void flush() {
         write(m_record);
         m_record.clear();
     }
@@ -76,24 +75,25 @@ private:
 };
 
 // A text value as one line: one byte per character, no line break (the layout has no escaping).
-QByteArray textLine(const QVariant& value, bool isName, const QString& owner, const QString& column)
-{
+QByteArray textLine(const QVariant& value, bool isName, const QString& owner, const QString& column) {
     const QString text = value.toString();
     if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-        throw SbkError(QStringLiteral("Cannot back up %1: its %2 holds a line break, which a PDD file cannot carry. "
-                                      "Edit it and back up again.")
-                           .arg(owner, column));
-    const std::optional<QByteArray> bytes = isName ? SingleByteText::encodeName(text) : SingleByteText::encode(text);
+        throw SbkError(
+            QStringLiteral("Cannot back up %1: its %2 holds a line break, which a PDD file cannot carry. "
+                           "Edit it and back up again.")
+                .arg(owner, column));
+    const std::optional<QByteArray> bytes =
+        isName ? SingleByteText::encodeName(text) : SingleByteText::encode(text);
     if (!bytes)
-        throw SbkError(QStringLiteral("Cannot back up %1: its %2 \"%3\" holds a character that cannot be written in "
-                                      "%4. Edit it and back up again.")
-                           .arg(owner, column, text,
-                                isName ? QStringLiteral("ISO-8859-1") : SingleByteText::encodingName()));
+        throw SbkError(
+            QStringLiteral("Cannot back up %1: its %2 \"%3\" holds a character that cannot be written in "
+                           "%4. Edit it and back up again.")
+                .arg(owner, column, text,
+                     isName ? QStringLiteral("ISO-8859-1") : SingleByteText::encodingName()));
     return *bytes;
 }
 
-qint64 countRows(QSqlQuery& query, const QString& table)
-{
+qint64 countRows(QSqlQuery& query, const QString& table) {
     Database::exec(query, QStringLiteral("SELECT COUNT(*) FROM ") + table);
     const qint64 count = query.next() ? query.value(0).toLongLong() : 0;
     query.finish();
@@ -102,8 +102,7 @@ qint64 countRows(QSqlQuery& query, const QString& table)
 
 } // namespace
 
-QString PddBackup::targetPath(const QString& typedPath)
-{
+QString PddBackup::targetPath(const QString& typedPath) {
     const QString path = typedPath.trimmed();
     const qsizetype cut = path.lastIndexOf(QLatin1Char('/'));
 #ifdef Q_OS_WIN
@@ -119,8 +118,7 @@ QString PddBackup::targetPath(const QString& typedPath)
     return path.toUpper();
 }
 
-void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
-{
+void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw SbkError(QStringLiteral("Cannot write the PDD file %1: %2").arg(path, file.errorString()));
@@ -143,11 +141,13 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
     QStringList slotColumns;
     for (int k = 1; k <= 32; ++k)
         slotColumns << QStringLiteral("BankStyle%1").arg(k, 2, 10, QLatin1Char('0'));
-    Database::exec(query, QStringLiteral("SELECT BankProg, BankName, BankDesc, ") + slotColumns.join(QStringLiteral(", ")) +
+    Database::exec(query, QStringLiteral("SELECT BankProg, BankName, BankDesc, ") +
+                              slotColumns.join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM KORFBanks ORDER BY BankProg, BankName"));
     qint64 written = 0;
     while (query.next()) {
-        const QString owner = QStringLiteral("bank %1 (%2)").arg(query.value(0).toLongLong()).arg(query.value(1).toString());
+        const QString owner =
+            QStringLiteral("bank %1 (%2)").arg(query.value(0).toLongLong()).arg(query.value(1).toString());
         out.number(query.value(0));
         out.line(textLine(query.value(1), false, owner, QStringLiteral("name")));
         out.line(textLine(query.value(2), false, owner, QStringLiteral("description")));
@@ -160,17 +160,21 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
     }
     query.finish();
     if (written != banks)
-        throw SbkError(QStringLiteral("The bank table changed during the backup; %1 was not written.").arg(path));
+        throw SbkError(
+            QStringLiteral("The bank table changed during the backup; %1 was not written.").arg(path));
 
     out.line("TABLE KORFSTYLES");
     out.line("##NR" + QByteArray::number(styles));
-    Database::exec(query, QStringLiteral("SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, "
-                                         "StyleContent1, StyleContent2, StyleDate, StyleDesc, StyleCat, StyleFamily, "
-                                         "StyleFile, StyleAuthor FROM KORFStyles ORDER BY StyleProg"));
+    Database::exec(
+        query, QStringLiteral("SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, "
+                              "StyleContent1, StyleContent2, StyleDate, StyleDesc, StyleCat, StyleFamily, "
+                              "StyleFile, StyleAuthor FROM KORFStyles ORDER BY StyleProg"));
     written = 0;
     while (query.next()) {
         const QString name1 = query.value(1).toString();
-        const QString owner = QStringLiteral("style %1 (%2)").arg(query.value(0).toLongLong()).arg(QString(name1).remove(QChar(0)));
+        const QString owner = QStringLiteral("style %1 (%2)")
+                                  .arg(query.value(0).toLongLong())
+                                  .arg(QString(name1).remove(QChar(0)));
         const qint64 length1 = query.value(3).toLongLong();
         const qint64 length2 = query.value(4).toLongLong();
         QByteArray content1 = query.value(5).toByteArray();
@@ -181,13 +185,14 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
             return content.size() == length || (length == 0 && (content.isEmpty() || content == " "));
         };
         if (!fits(content1, length1) || !fits(content2, length2))
-            throw SbkError(QStringLiteral("Cannot back up %1: its stored lengths (%2, %3) do not match its data "
-                                          "(%4, %5 bytes), and a PDD file reads the data back by these lengths.")
-                               .arg(owner)
-                               .arg(length1)
-                               .arg(length2)
-                               .arg(content1.size())
-                               .arg(content2.size()));
+            throw SbkError(
+                QStringLiteral("Cannot back up %1: its stored lengths (%2, %3) do not match its data "
+                               "(%4, %5 bytes), and a PDD file reads the data back by these lengths.")
+                    .arg(owner)
+                    .arg(length1)
+                    .arg(length2)
+                    .arg(content1.size())
+                    .arg(content2.size()));
         out.number(query.value(0));
         out.line(textLine(query.value(1), true, owner, QStringLiteral("name")));
         out.line(textLine(query.value(2), true, owner, QStringLiteral("second name")));
@@ -209,7 +214,8 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
     }
     query.finish();
     if (written != styles)
-        throw SbkError(QStringLiteral("The style table changed during the backup; %1 was not written.").arg(path));
+        throw SbkError(
+            QStringLiteral("The style table changed during the backup; %1 was not written.").arg(path));
 
     out.line(Header);
     out.flush();

@@ -13,8 +13,7 @@ namespace {
 // No value line of a dump is longer: texts hold at most 250 characters, numbers a few digits.
 constexpr qint64 MaxLine = 4096;
 
-QString shown(const QByteArray& bytes)
-{
+QString shown(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.left(40).toPercentEncoding(" #/:"));
 }
 
@@ -22,8 +21,7 @@ QString shown(const QByteArray& bytes)
 
 PddReader::PddReader(const QString& path) : m_path(path), m_file(path) {}
 
-void PddReader::damaged(const QString& what) const
-{
+void PddReader::damaged(const QString& what) const {
     throw SbkError(QStringLiteral("The PDD file %1 is damaged at line %2 (byte %3): %4.")
                        .arg(m_path)
                        .arg(m_lineNumber)
@@ -31,8 +29,7 @@ void PddReader::damaged(const QString& what) const
                        .arg(what));
 }
 
-QByteArray PddReader::line(const QString& what)
-{
+QByteArray PddReader::line(const QString& what) {
     m_lineStart = m_file.pos();
     ++m_lineNumber;
     if (m_file.atEnd())
@@ -47,15 +44,14 @@ QByteArray PddReader::line(const QString& what)
     return bytes;
 }
 
-void PddReader::expectLine(const QByteArray& expected)
-{
+void PddReader::expectLine(const QByteArray& expected) {
     const QByteArray found = line(QStringLiteral("the line \"%1\"").arg(QString::fromLatin1(expected)));
     if (found != expected)
-        damaged(QStringLiteral("\"%1\" expected, \"%2\" found").arg(QString::fromLatin1(expected), shown(found)));
+        damaged(
+            QStringLiteral("\"%1\" expected, \"%2\" found").arg(QString::fromLatin1(expected), shown(found)));
 }
 
-QByteArray PddReader::counted(qint64 count, const QString& what)
-{
+QByteArray PddReader::counted(qint64 count, const QString& what) {
     m_lineStart = m_file.pos();
     ++m_lineNumber;
     if (count < 0 || count > m_size - m_file.pos())
@@ -80,8 +76,7 @@ QByteArray PddReader::counted(qint64 count, const QString& what)
     return bytes;
 }
 
-qint64 PddReader::count(const QString& table)
-{
+qint64 PddReader::count(const QString& table) {
     const QByteArray bytes = line(QStringLiteral("the record count of %1").arg(table));
     const QByteArray digits = bytes.mid(4);
     bool ok = bytes.startsWith("##NR") && !digits.isEmpty() && digits.size() <= 18;
@@ -93,8 +88,7 @@ qint64 PddReader::count(const QString& table)
     return digits.toLongLong();
 }
 
-qint32 PddReader::number(const QString& what, bool required)
-{
+qint32 PddReader::number(const QString& what, bool required) {
     const QByteArray bytes = line(what);
     // An empty line is a value the database held as null.
     if (bytes.isEmpty() && !required)
@@ -109,27 +103,24 @@ qint32 PddReader::number(const QString& what, bool required)
     return value;
 }
 
-QString PddReader::text(const QString& what)
-{
+QString PddReader::text(const QString& what) {
     return SingleByteText::decode(line(what));
 }
 
-QString PddReader::name(const QString& what)
-{
+QString PddReader::name(const QString& what) {
     return SingleByteText::decodeName(line(what));
 }
 
-void PddReader::readBank(DbKORFBank& bank)
-{
+void PddReader::readBank(DbKORFBank& bank) {
     bank.setBankProg(number(QStringLiteral("the bank number"), true));
     bank.setBankName(text(QStringLiteral("the bank name")));
     bank.setBankDesc(text(QStringLiteral("the bank description")));
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
-        bank.setBankStyle(slot, number(QStringLiteral("slot %1 of bank %2").arg(slot).arg(bank.BankProg()), false));
+        bank.setBankStyle(slot,
+                          number(QStringLiteral("slot %1 of bank %2").arg(slot).arg(bank.BankProg()), false));
 }
 
-void PddReader::readStyle(DbKORFStyle& style)
-{
+void PddReader::readStyle(DbKORFStyle& style) {
     style.setStyleProg(number(QStringLiteral("the style number"), true));
     const QString of = QStringLiteral(" of style %1").arg(style.StyleProg());
     style.setStyleName1(name(QStringLiteral("the name") + of));
@@ -152,8 +143,7 @@ void PddReader::readStyle(DbKORFStyle& style)
     style.setStyleAuthor(text(QStringLiteral("the author") + of));
 }
 
-qint64 PddReader::read(const Handlers& handlers)
-{
+qint64 PddReader::read(const Handlers& handlers) {
     if (!m_file.open(QIODevice::ReadOnly))
         throw SbkError(QStringLiteral("Cannot read the PDD file %1: %2").arg(m_path, m_file.errorString()));
     m_size = m_file.size();
@@ -161,8 +151,8 @@ qint64 PddReader::read(const Handlers& handlers)
     qint64 total = 0;
 
     expectLine(PddBackup::Header);
-    const QStringList tables{QStringLiteral("KORFBANKS"), QStringLiteral("KORFSONGS"), QStringLiteral("KORFSONSTY"),
-                             QStringLiteral("KORFSTYLES")};
+    const QStringList tables{QStringLiteral("KORFBANKS"), QStringLiteral("KORFSONGS"),
+                             QStringLiteral("KORFSONSTY"), QStringLiteral("KORFSTYLES")};
     qsizetype next = 0; // the first table that may still come
     for (;;) {
         const QByteArray header = line(QStringLiteral("a table block or the closing line"));
@@ -177,8 +167,8 @@ qint64 PddReader::read(const Handlers& handlers)
             const QString expected = next == 0 ? QStringLiteral("\"TABLE KORFBANKS\"")
                                      : next == tables.size()
                                          ? QStringLiteral("the closing line \"SBK BACKUP\"")
-                                         : QStringLiteral("\"TABLE %1\"").arg(tables.mid(next).join(
-                                               QStringLiteral("\", \"TABLE ")));
+                                         : QStringLiteral("\"TABLE %1\"")
+                                               .arg(tables.mid(next).join(QStringLiteral("\", \"TABLE ")));
             damaged(QStringLiteral("%1 expected, \"%2\" found").arg(expected, shown(header)));
         }
         const QString table = tables[found];
@@ -189,8 +179,9 @@ qint64 PddReader::read(const Handlers& handlers)
         total += records;
         const bool songs = found == 1 || found == 2;
         if (songs && records > 0)
-            damaged(QStringLiteral("the block \"TABLE %1\" holds %2 records; this program keeps no song tables, so "
-                                   "they cannot be restored")
+            damaged(QStringLiteral(
+                        "the block \"TABLE %1\" holds %2 records; this program keeps no song tables, so "
+                        "they cannot be restored")
                         .arg(table)
                         .arg(records));
         if (handlers.table)

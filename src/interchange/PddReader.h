@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <functional>
 
 class DbKORFBank;
 class DbKORFStyle;

@@ -11,8 +11,7 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 
-PddRestore::Check PddRestore::validate(const QString& path)
-{
+PddRestore::Check PddRestore::validate(const QString& path) {
     Check check;
     if (!QFileInfo(path).isFile()) {
         check.problem = QStringLiteral("The file %1 does not exist.").arg(path);
@@ -28,8 +27,7 @@ PddRestore::Check PddRestore::validate(const QString& path)
     return check;
 }
 
-void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress)
-{
+void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
     if (!QFileInfo(path).isFile())
         throw SbkError(MissingFileMessage);
     try {
@@ -60,9 +58,10 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
         handlers.style = [&](DbKORFStyle& style) {
             style.setActiveConnection(db);
             if (!style.InsKORFStyles())
-                throw SbkError(QStringLiteral("Style %1 (%2) cannot be stored: %3")
-                                   .arg(style.StyleProg())
-                                   .arg(QString(style.StyleName1()).remove(QChar(0)), style.clsKORFStylesError()));
+                throw SbkError(
+                    QStringLiteral("Style %1 (%2) cannot be stored: %3")
+                        .arg(style.StyleProg())
+                        .arg(QString(style.StyleName1()).remove(QChar(0)), style.clsKORFStylesError()));
             if (progress)
                 progress->step(++done, style.StyleName1());
         };

@@ -16,13 +16,17 @@ public:
     static inline const QString DataLostQuestion =
         QStringLiteral("Warning: current data will be lost! Confirm restore to SBK database?");
     static inline const QString MissingFileMessage = QStringLiteral("Can't find restore file!");
-    static inline const QString DoneMessage = QStringLiteral("SBK database restore completed without errors!");
-    static QString invalidMessage(const QString& path)
-    {
+    static inline const QString DoneMessage =
+        QStringLiteral("SBK database restore completed without errors!");
+    static QString invalidMessage(const QString& path) {
         return path + QStringLiteral(" is not a SBK backup files or is corrupted! Restore process aborted!");
     }
 
-    struct Check { bool valid = false; qint64 records = 0; QString problem; };
+    struct Check {
+        bool valid = false;
+        qint64 records = 0;
+        QString problem;
+    };
     // The validation pass: structure check and record total.
     static Check validate(const QString& path);
     // Restores in one transaction; throws SbkError (database exactly as before) on any failure.

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 // The one-byte text of SSF and PDD files. Descriptive texts (author, group, family, description,
 // file, date, bank name and description) are written in Windows-1252 when Qt's converters offer

@@ -10,17 +10,13 @@
 #include <QFileInfo>
 
 SsfExport::SsfExport(QSqlDatabase connection, const QString& folder, Progress* progress)
-    : m_connection(connection), m_folder(folder.trimmed()), m_progress(progress)
-{
-}
+    : m_connection(connection), m_folder(folder.trimmed()), m_progress(progress) {}
 
-SsfExport::Result SsfExport::exportStyles(const QList<qint32>& styleNumbers)
-{
+SsfExport::Result SsfExport::exportStyles(const QList<qint32>& styleNumbers) {
     return run(styleNumbers, QStringLiteral("Exporting the selected styles"));
 }
 
-SsfExport::Result SsfExport::exportListing(const StyleListing& listing)
-{
+SsfExport::Result SsfExport::exportListing(const StyleListing& listing) {
     QList<qint32> numbers;
     numbers.reserve(listing.RecordCount());
     for (const StyleListRow& row : listing)
@@ -28,16 +24,14 @@ SsfExport::Result SsfExport::exportListing(const StyleListing& listing)
     return run(numbers, QStringLiteral("Exporting all styles"));
 }
 
-SsfExport::Result SsfExport::exportBank(const KORFStyles& bankStyles)
-{
+SsfExport::Result SsfExport::exportBank(const KORFStyles& bankStyles) {
     QList<qint32> numbers;
     for (const KORFStylePtr& style : bankStyles)
         numbers.append(style->StyleProg());
     return run(numbers, QStringLiteral("Exporting the bank"));
 }
 
-SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QString& label)
-{
+SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QString& label) {
     if (m_folder.isEmpty())
         throw SbkError(QStringLiteral("No export folder given."));
     if (!QFileInfo(m_folder).isDir())
@@ -55,7 +49,8 @@ SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QStrin
             result.files.append(SsfFile::write(style, m_folder));
         } else {
             if (!style.clsKORFStylesError().isEmpty())
-                throw SbkError(QStringLiteral("Cannot read style %1: %2").arg(number).arg(style.clsKORFStylesError()));
+                throw SbkError(
+                    QStringLiteral("Cannot read style %1: %2").arg(number).arg(style.clsKORFStylesError()));
             ++result.skipped;
         }
         if (m_progress)

@@ -18,10 +18,11 @@ class SsfExport {
 public:
     static inline const QString SelectedDoneMessage =
         QStringLiteral("Styles export to SSF file terminated without errors!");
-    static inline const QString AllDoneMessage = QStringLiteral("All styles successfully exported to SSF files!");
-    static QString bankDoneMessage(const QString& bankName)
-    {
-        return QStringLiteral("Export of bank ") + bankName + QStringLiteral(" to SSF files terminated without errors!");
+    static inline const QString AllDoneMessage =
+        QStringLiteral("All styles successfully exported to SSF files!");
+    static QString bankDoneMessage(const QString& bankName) {
+        return QStringLiteral("Export of bank ") + bankName +
+               QStringLiteral(" to SSF files terminated without errors!");
     }
 
     struct Result {

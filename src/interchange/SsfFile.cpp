@@ -13,43 +13,44 @@ namespace {
 
 const QString allowedInFileName = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_");
 
-QString describe(const DbKORFStyle& style)
-{
-    return QStringLiteral("style %1 (%2)").arg(style.StyleProg()).arg(QString(style.StyleName1()).remove(QChar(0)));
+QString describe(const DbKORFStyle& style) {
+    return QStringLiteral("style %1 (%2)")
+        .arg(style.StyleProg())
+        .arg(QString(style.StyleName1()).remove(QChar(0)));
 }
 
 // Appends one field: its count in five digits, then the bytes.
-void appendField(QByteArray& out, const QByteArray& value, const DbKORFStyle& style, const char* what)
-{
+void appendField(QByteArray& out, const QByteArray& value, const DbKORFStyle& style, const char* what) {
     if (value.size() > SsfFile::MaxField)
-        throw SbkError(QStringLiteral("Cannot export %1 to an SSF file: its %2 is %3 bytes long, and an SSF field "
-                                      "holds at most 99,999.")
-                           .arg(describe(style), QLatin1String(what))
-                           .arg(value.size()));
+        throw SbkError(
+            QStringLiteral("Cannot export %1 to an SSF file: its %2 is %3 bytes long, and an SSF field "
+                           "holds at most 99,999.")
+                .arg(describe(style), QLatin1String(what))
+                .arg(value.size()));
     out += QByteArray::number(value.size()).rightJustified(5, '0');
     out += value;
 }
 
-void appendNumber(QByteArray& out, qint32 value, const DbKORFStyle& style, const char* what)
-{
+void appendNumber(QByteArray& out, qint32 value, const DbKORFStyle& style, const char* what) {
     if (value < 0 || value > SsfFile::MaxField)
-        throw SbkError(QStringLiteral("Cannot export %1 to an SSF file: its %2 is %3, and an SSF file holds only "
-                                      "0 to 99,999.")
-                           .arg(describe(style), QLatin1String(what))
-                           .arg(value));
+        throw SbkError(
+            QStringLiteral("Cannot export %1 to an SSF file: its %2 is %3, and an SSF file holds only "
+                           "0 to 99,999.")
+                .arg(describe(style), QLatin1String(what))
+                .arg(value));
     out += "00005";
     out += QByteArray::number(value).rightJustified(5, '0');
 }
 
-QByteArray text(const QString& value, bool isName, const DbKORFStyle& style, const char* what)
-{
+QByteArray text(const QString& value, bool isName, const DbKORFStyle& style, const char* what) {
     const std::optional<QByteArray> bytes =
         isName ? SingleByteText::encodeName(value) : SingleByteText::encode(value);
     if (!bytes)
-        throw SbkError(QStringLiteral("Cannot export %1 to an SSF file: its %2 \"%3\" holds a character that cannot "
-                                      "be written in %4.")
-                           .arg(describe(style), QLatin1String(what), value,
-                                isName ? QStringLiteral("ISO-8859-1") : SingleByteText::encodingName()));
+        throw SbkError(
+            QStringLiteral("Cannot export %1 to an SSF file: its %2 \"%3\" holds a character that cannot "
+                           "be written in %4.")
+                .arg(describe(style), QLatin1String(what), value,
+                     isName ? QStringLiteral("ISO-8859-1") : SingleByteText::encodingName()));
     return *bytes;
 }
 
@@ -60,13 +61,12 @@ public:
 
     qsizetype offset() const { return m_offset; }
 
-    [[noreturn]] void damaged(qsizetype at, const QString& what) const
-    {
-        throw SbkError(QStringLiteral("The SSF file %1 is damaged at byte %2: %3.").arg(m_fileName).arg(at).arg(what));
+    [[noreturn]] void damaged(qsizetype at, const QString& what) const {
+        throw SbkError(
+            QStringLiteral("The SSF file %1 is damaged at byte %2: %3.").arg(m_fileName).arg(at).arg(what));
     }
 
-    QByteArray take(qsizetype count, const QString& field)
-    {
+    QByteArray take(qsizetype count, const QString& field) {
         const qsizetype left = m_bytes.size() - m_offset;
         if (count > left)
             damaged(m_offset, QStringLiteral("the file ends %1 bytes before the end of %2 (%3 announced)")
@@ -78,8 +78,7 @@ public:
         return value;
     }
 
-    QByteArray field(const QString& name)
-    {
+    QByteArray field(const QString& name) {
         const qsizetype at = m_offset;
         const QByteArray count = take(5, QStringLiteral("the count of ") + name);
         int n = 0;
@@ -92,8 +91,7 @@ public:
         return take(n, name);
     }
 
-    qint32 number(const QString& name)
-    {
+    qint32 number(const QString& name) {
         const qsizetype at = m_offset;
         const QByteArray value = field(name);
         bool ok = value.size() >= 1 && value.size() <= 9;
@@ -113,8 +111,7 @@ private:
 
 } // namespace
 
-QString SsfFile::fileName(const QString& styleName1)
-{
+QString SsfFile::fileName(const QString& styleName1) {
     QString name;
     for (const QChar c : styleName1) {
         const QChar upper = c.toUpper();
@@ -124,8 +121,7 @@ QString SsfFile::fileName(const QString& styleName1)
     return name + QStringLiteral(".SSF");
 }
 
-QByteArray SsfFile::exportDate(const QString& storedDate)
-{
+QByteArray SsfFile::exportDate(const QString& storedDate) {
     const QString trimmed = storedDate.trimmed();
     QDate date = QDate::fromString(trimmed, QStringLiteral("yyyy/MM/dd"));
     if (!date.isValid())
@@ -136,8 +132,7 @@ QByteArray SsfFile::exportDate(const QString& storedDate)
     return date.toString(QStringLiteral("dd/MM/yyyy")).toLatin1();
 }
 
-QByteArray SsfFile::encode(const DbKORFStyle& style)
-{
+QByteArray SsfFile::encode(const DbKORFStyle& style) {
     QByteArray out = Signature;
     out.reserve(16 + 12 * 5 + style.StyleContent1().size() + style.StyleContent2().size() + 512);
     appendField(out, text(style.StyleName1(), true, style, "name"), style, "name");
@@ -156,8 +151,7 @@ QByteArray SsfFile::encode(const DbKORFStyle& style)
     return out;
 }
 
-QString SsfFile::write(const DbKORFStyle& style, const QString& folder)
-{
+QString SsfFile::write(const DbKORFStyle& style, const QString& folder) {
     const QByteArray bytes = encode(style);
     // The folder as typed is a folder whether or not it ends in a separator.
     const QString path = QDir(folder).filePath(fileName(style.StyleName1()));
@@ -172,8 +166,7 @@ QString SsfFile::write(const DbKORFStyle& style, const QString& folder)
     return path;
 }
 
-bool SsfFile::read(const QByteArray& bytes, const QString& fileName, DbKORFStyle& style)
-{
+bool SsfFile::read(const QByteArray& bytes, const QString& fileName, DbKORFStyle& style) {
     if (!bytes.startsWith(Signature))
         return false;
     FieldReader in(bytes, fileName);

@@ -9,16 +9,14 @@
 #include <QFile>
 #include <QFileInfo>
 
-int SsfImport::Result::inserted() const
-{
+int SsfImport::Result::inserted() const {
     int count = 0;
     for (const FileResult& file : files)
         count += file.outcome == Outcome::Inserted ? 1 : 0;
     return count;
 }
 
-QString SsfImport::Result::message() const
-{
+QString SsfImport::Result::message() const {
     if (!found)
         return NotFoundMessage;
     if (files.isEmpty() || !files.last().refused())
@@ -29,10 +27,10 @@ QString SsfImport::Result::message() const
     return QStringLiteral("SSF file import aborted: ") + last.problem;
 }
 
-SsfImport::SsfImport(QSqlDatabase connection, Progress* progress) : m_connection(connection), m_progress(progress) {}
+SsfImport::SsfImport(QSqlDatabase connection, Progress* progress)
+    : m_connection(connection), m_progress(progress) {}
 
-SsfImport::FileResult SsfImport::importOne(const QString& path)
-{
+SsfImport::FileResult SsfImport::importOne(const QString& path) {
     FileResult result;
     result.path = path;
     const QString name = QFileInfo(path).fileName();
@@ -64,7 +62,8 @@ SsfImport::FileResult SsfImport::importOne(const QString& path)
     const QByteArray content1 = style.StyleContent1().isEmpty() ? QByteArray(" ") : style.StyleContent1();
     const QByteArray content2 = style.StyleContent2().isEmpty() ? QByteArray(" ") : style.StyleContent2();
     DbKORFStyle search(m_connection);
-    const qint32 present = search.GetKORFStylesByContent(content1, content2, style.StyleLength1(), style.StyleLength2());
+    const qint32 present =
+        search.GetKORFStylesByContent(content1, content2, style.StyleLength1(), style.StyleLength2());
     if (present != -1) {
         result.outcome = Outcome::AlreadyPresent;
         result.styleProg = present;
@@ -73,7 +72,8 @@ SsfImport::FileResult SsfImport::importOne(const QString& path)
     style.setStyleProg(style.NextKORFStyle());
     if (!style.InsKORFStyles()) {
         result.outcome = Outcome::InsertFailed;
-        result.problem = QStringLiteral("the style of %1 could not be stored (%2)").arg(name, style.clsKORFStylesError());
+        result.problem =
+            QStringLiteral("the style of %1 could not be stored (%2)").arg(name, style.clsKORFStylesError());
         return result;
     }
     result.outcome = Outcome::Inserted;
@@ -81,8 +81,7 @@ SsfImport::FileResult SsfImport::importOne(const QString& path)
     return result;
 }
 
-SsfImport::Result SsfImport::importFile(const QString& path)
-{
+SsfImport::Result SsfImport::importFile(const QString& path) {
     Result result;
     if (!QFileInfo(path).isFile()) {
         result.found = false;
@@ -98,8 +97,7 @@ SsfImport::Result SsfImport::importFile(const QString& path)
     return result;
 }
 
-QStringList SsfImport::folderFiles(const QString& folder)
-{
+QStringList SsfImport::folderFiles(const QString& folder) {
     QStringList files;
     const QDir dir(folder);
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -109,8 +107,7 @@ QStringList SsfImport::folderFiles(const QString& folder)
     return files;
 }
 
-SsfImport::Result SsfImport::importFolder(const QString& folder)
-{
+SsfImport::Result SsfImport::importFolder(const QString& folder) {
     Result result;
     if (!QFileInfo(folder).isDir()) {
         result.found = false;

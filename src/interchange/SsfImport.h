@@ -15,7 +15,8 @@ class Progress;
 class SsfImport {
 public:
     static inline const QString DoneMessage = QStringLiteral("SSF file import ended without errors");
-    static inline const QString PresentMessage = QStringLiteral("SSF file import aborted: style already present");
+    static inline const QString PresentMessage =
+        QStringLiteral("SSF file import aborted: style already present");
     static inline const QString NotFoundMessage = QStringLiteral("SSF file not found");
 
     enum class Outcome { Inserted, NotSsf, AlreadyPresent, Damaged, InsertFailed };
@@ -25,8 +26,10 @@ public:
         Outcome outcome = Outcome::NotSsf;
         qint32 styleProg = 0; // the new number (Inserted) or the number holding the content (AlreadyPresent)
         QString problem;      // what was wrong (Damaged, InsertFailed)
-        bool refused() const { return outcome == Outcome::AlreadyPresent || outcome == Outcome::Damaged ||
-                                      outcome == Outcome::InsertFailed; }
+        bool refused() const {
+            return outcome == Outcome::AlreadyPresent || outcome == Outcome::Damaged ||
+                   outcome == Outcome::InsertFailed;
+        }
     };
 
     struct Result {

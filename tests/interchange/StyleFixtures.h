@@ -22,8 +22,7 @@ struct StyleFixture {
     QString author;
 };
 
-inline void addStyle(QSqlDatabase db, const StyleFixture& f)
-{
+inline void addStyle(QSqlDatabase db, const StyleFixture& f) {
     DbKORFStyle style(db);
     style.setStyleProg(f.prog);
     style.setStyleName1(f.name1);
@@ -42,8 +41,7 @@ inline void addStyle(QSqlDatabase db, const StyleFixture& f)
 }
 
 inline void addBank(QSqlDatabase db, qint32 prog, const QString& name, const QString& desc,
-                    const QList<qint32>& slotValues)
-{
+                    const QList<qint32>& slotValues) {
     DbKORFBank bank(db);
     bank.setBankProg(prog);
     bank.setBankName(name);
@@ -54,8 +52,7 @@ inline void addBank(QSqlDatabase db, qint32 prog, const QString& name, const QSt
 }
 
 // Every column of every row of a table, in a stable order, for before/after comparisons.
-inline QList<QVariantList> tableRows(QSqlDatabase db, const QString& table, const QString& order)
-{
+inline QList<QVariantList> tableRows(QSqlDatabase db, const QString& table, const QString& order) {
     QSqlQuery query(db);
     query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order));
     QList<QVariantList> rows;

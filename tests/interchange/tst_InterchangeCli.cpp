@@ -1,8 +1,8 @@
 #include "CliRunner.h"
-#include "StyleFixtures.h"
-#include "TestEnvironment.h"
 #include "interchange/PddRestore.h"
 #include "store/Database.h"
+#include "StyleFixtures.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QtTest>
@@ -18,8 +18,7 @@ private slots:
 
 namespace {
 
-void fill(QSqlDatabase db)
-{
+void fill(QSqlDatabase db) {
     for (int prog : {1, 2, 3}) {
         StyleFixture f;
         f.prog = prog;
@@ -32,8 +31,7 @@ void fill(QSqlDatabase db)
 
 } // namespace
 
-void TestInterchangeCli::ssfExportAndImport()
-{
+void TestInterchangeCli::ssfExportAndImport() {
     TestEnvironment env;
     const QString a = env.createDatabase(QStringLiteral("a.mdb"));
     const QString b = env.createDatabase(QStringLiteral("b.mdb"));
@@ -44,11 +42,13 @@ void TestInterchangeCli::ssfExportAndImport()
     const QString out = env.path(QStringLiteral("out"));
     QDir().mkpath(out);
 
-    CliResult r = runCli(env, {QStringLiteral("--db"), a, QStringLiteral("ssf-export"), QStringLiteral("--to"), out,
-                               QStringLiteral("--bank"), QStringLiteral("Live")});
+    CliResult r =
+        runCli(env, {QStringLiteral("--db"), a, QStringLiteral("ssf-export"), QStringLiteral("--to"), out,
+                     QStringLiteral("--bank"), QStringLiteral("Live")});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.endsWith("Export of bank Live to SSF files terminated without errors!\n"));
-    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{QStringLiteral("STYLE1.SSF"), QStringLiteral("STYLE3.SSF")}));
+    QCOMPARE(QDir(out).entryList(QDir::Files),
+             (QStringList{QStringLiteral("STYLE1.SSF"), QStringLiteral("STYLE3.SSF")}));
 
     r = runCli(env, {QStringLiteral("--db"), a, QStringLiteral("ssf-export"), QStringLiteral("--to"), out,
                      QStringLiteral("--all")});
@@ -62,18 +62,19 @@ void TestInterchangeCli::ssfExportAndImport()
                                "STYLE3.SSF: imported as style 3\nSSF file import ended without errors\n"));
 
     // The same file again is refused: exit status 1 and the designed message.
-    r = runCli(env, {QStringLiteral("--db"), b, QStringLiteral("ssf-import"), out + QStringLiteral("/STYLE2.SSF")});
+    r = runCli(
+        env, {QStringLiteral("--db"), b, QStringLiteral("ssf-import"), out + QStringLiteral("/STYLE2.SSF")});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.out, QByteArray("STYLE2.SSF: already present as style 2\n"));
     QCOMPARE(r.err, QByteArray("sbk-cli: SSF file import aborted: style already present\n"));
 
-    r = runCli(env, {QStringLiteral("--db"), b, QStringLiteral("ssf-import"), out + QStringLiteral("/NONE.SSF")});
+    r = runCli(env,
+               {QStringLiteral("--db"), b, QStringLiteral("ssf-import"), out + QStringLiteral("/NONE.SSF")});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, QByteArray("sbk-cli: SSF file not found\n"));
 }
 
-void TestInterchangeCli::backupAndRestore()
-{
+void TestInterchangeCli::backupAndRestore() {
     TestEnvironment env;
     const QString a = env.createDatabase(QStringLiteral("a.mdb"));
     const QString b = env.createDatabase(QStringLiteral("b.mdb"));
@@ -81,10 +82,13 @@ void TestInterchangeCli::backupAndRestore()
         auto db = env.openDatabase(QStringLiteral("a.mdb"));
         fill(db->connection());
     }
-    CliResult r = runCli(env, {QStringLiteral("--db"), a, QStringLiteral("backup"), env.path(QStringLiteral("dump.pdd"))});
+    CliResult r = runCli(
+        env, {QStringLiteral("--db"), a, QStringLiteral("backup"), env.path(QStringLiteral("dump.pdd"))});
     QCOMPARE(r.exitCode, 0);
     const QString written = env.path(QStringLiteral("DUMP.PDD"));
-    QCOMPARE(r.out, QStringLiteral("SBK database backup completed without errors!\nWritten to %1\n").arg(written).toUtf8());
+    QCOMPARE(r.out, QStringLiteral("SBK database backup completed without errors!\nWritten to %1\n")
+                        .arg(written)
+                        .toUtf8());
     QVERIFY(QFileInfo::exists(written));
 
     r = runCli(env, {QStringLiteral("--db"), b, QStringLiteral("restore"), written, QStringLiteral("--yes")});
@@ -98,8 +102,7 @@ void TestInterchangeCli::backupAndRestore()
              tableRows(da->connection(), QStringLiteral("KORFBanks"), QStringLiteral("BankProg")));
 }
 
-void TestInterchangeCli::restoreRefusals()
-{
+void TestInterchangeCli::restoreRefusals() {
     TestEnvironment env;
     const QString a = env.createDatabase();
     {
@@ -107,23 +110,28 @@ void TestInterchangeCli::restoreRefusals()
         fill(db->connection());
     }
     const QString bad = env.writeFile(QStringLiteral("BAD.PDD"), "SBK BACKUP\r\nTABLE KORFSTYLES\r\n");
-    CliResult r = runCli(env, {QStringLiteral("--db"), a, QStringLiteral("restore"), bad, QStringLiteral("--yes")});
+    CliResult r =
+        runCli(env, {QStringLiteral("--db"), a, QStringLiteral("restore"), bad, QStringLiteral("--yes")});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad) + "\n").toUtf8()), r.err.constData());
+    QVERIFY2(r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad) + "\n").toUtf8()),
+             r.err.constData());
 
-    r = runCli(env, {QStringLiteral("--db"), a, QStringLiteral("restore"), env.path(QStringLiteral("NONE.PDD"))});
+    r = runCli(env,
+               {QStringLiteral("--db"), a, QStringLiteral("restore"), env.path(QStringLiteral("NONE.PDD"))});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, QByteArray("sbk-cli: Can't find restore file!\n"));
 
     // Without a terminal to ask on and without --yes, a good file is refused too; answers typed
     // into a pipe do not count.
-    const QString good = env.writeFile(QStringLiteral("EMPTY.PDD"), "SBK BACKUP\r\nTABLE KORFBANKS\r\n##NR0\r\n"
-                                                                    "TABLE KORFSTYLES\r\n##NR0\r\nSBK BACKUP\r\n");
+    const QString good =
+        env.writeFile(QStringLiteral("EMPTY.PDD"), "SBK BACKUP\r\nTABLE KORFBANKS\r\n##NR0\r\n"
+                                                   "TABLE KORFSTYLES\r\n##NR0\r\nSBK BACKUP\r\n");
     r = runCli(env, {QStringLiteral("--db"), a, QStringLiteral("restore"), good}, "y\ny\n");
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("give --yes"));
     auto db = env.openDatabase();
-    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(), 3);
+    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(),
+             3);
 }
 
 QTEST_GUILESS_MAIN(TestInterchangeCli)

@@ -1,10 +1,10 @@
-#include "StyleFixtures.h"
-#include "TestEnvironment.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "interchange/PddBackup.h"
 #include "interchange/PddRestore.h"
 #include "store/Database.h"
+#include "StyleFixtures.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -20,48 +20,56 @@ public:
     qint64 last = 0;
 };
 
-QByteArray allBytes()
-{
+QByteArray allBytes() {
     QByteArray bytes;
     for (int i = 0; i < 256; ++i)
         bytes.append(char(i));
     return bytes;
 }
 
-QByteArray lines(const QList<QByteArray>& list)
-{
+QByteArray lines(const QList<QByteArray>& list) {
     QByteArray out;
     for (const QByteArray& line : list)
         out += line + "\r\n";
     return out;
 }
 
-QList<QByteArray> bankLines(qint32 prog, const QByteArray& name, const QByteArray& desc, const QList<qint32>& filled)
-{
+QList<QByteArray> bankLines(qint32 prog, const QByteArray& name, const QByteArray& desc,
+                            const QList<qint32>& filled) {
     QList<QByteArray> out{QByteArray::number(prog), name, desc};
     for (int k = 0; k < 32; ++k)
         out << QByteArray::number(k < filled.size() ? filled[k] : 0);
     return out;
 }
 
-QList<QByteArray> styleLines(qint32 prog, const QByteArray& name, const QByteArray& content1, const QByteArray& content2,
-                             const QByteArray& desc = "")
-{
-    return {QByteArray::number(prog), name, "", QByteArray::number(content1.size()), QByteArray::number(content2.size()),
-            content1, content2, content1.left(250), "2006/05/12", desc, "", "", "", ""};
+QList<QByteArray> styleLines(qint32 prog, const QByteArray& name, const QByteArray& content1,
+                             const QByteArray& content2, const QByteArray& desc = "") {
+    return {QByteArray::number(prog),
+            name,
+            "",
+            QByteArray::number(content1.size()),
+            QByteArray::number(content2.size()),
+            content1,
+            content2,
+            content1.left(250),
+            "2006/05/12",
+            desc,
+            "",
+            "",
+            "",
+            ""};
 }
 
-QList<QVariantList> styles(QSqlDatabase db)
-{
+QList<QVariantList> styles(QSqlDatabase db) {
     return tableRows(db, QStringLiteral("KORFStyles"), QStringLiteral("StyleProg"));
 }
 
-QList<QVariantList> banks(QSqlDatabase db)
-{
+QList<QVariantList> banks(QSqlDatabase db) {
     return tableRows(db, QStringLiteral("KORFBanks"), QStringLiteral("BankProg"));
 }
 
-const QList<QByteArray> emptyDump{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSTYLES", "##NR0", "SBK BACKUP"};
+const QList<QByteArray> emptyDump{"SBK BACKUP",       "TABLE KORFBANKS", "##NR0",
+                                  "TABLE KORFSTYLES", "##NR0",           "SBK BACKUP"};
 
 } // namespace
 
@@ -84,8 +92,7 @@ private slots:
     void fuzzFindingsAreRefusedCleanly();
 };
 
-void TestPdd::emptyTablesWrittenAsNr0()
-{
+void TestPdd::emptyTablesWrittenAsNr0() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
@@ -107,8 +114,7 @@ void TestPdd::emptyTablesWrittenAsNr0()
     QVERIFY(banks(full->connection()).isEmpty());
 }
 
-void TestPdd::backupLineByLine()
-{
+void TestPdd::backupLineByLine() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
@@ -133,17 +139,17 @@ void TestPdd::backupLineByLine()
 
     QList<QByteArray> expected{"SBK BACKUP", "TABLE KORFBANKS", "##NR2"};
     expected << bankLines(1, "First", "", {1, 2, 3}) << bankLines(2, "Second", "two", {3, 1});
-    expected << "TABLE KORFSTYLES" << "##NR3";
-    expected << styleLines(1, "S1", "bbbbb", "second", "Caf\xe9 \x80") << styleLines(2, "S2", QByteArray(300, 'c'), "second")
-             << styleLines(3, "S3", "ddddd", "second");
+    expected << "TABLE KORFSTYLES"
+             << "##NR3";
+    expected << styleLines(1, "S1", "bbbbb", "second", "Caf\xe9 \x80")
+             << styleLines(2, "S2", QByteArray(300, 'c'), "second") << styleLines(3, "S3", "ddddd", "second");
     expected << "SBK BACKUP";
     const QByteArray written = TestEnvironment::readFile(path);
     QCOMPARE(written.split('\n').size(), expected.size() + 1);
     QCOMPARE(written, lines(expected));
 }
 
-void TestPdd::everyByteSurvivesBackupAndRestore()
-{
+void TestPdd::everyByteSurvivesBackupAndRestore() {
     TestEnvironment env;
     env.createDatabase(QStringLiteral("a.mdb"));
     env.createDatabase(QStringLiteral("b.mdb"));
@@ -188,14 +194,14 @@ void TestPdd::everyByteSurvivesBackupAndRestore()
     QCOMPARE(banks(b->connection()), banks(a->connection()));
 }
 
-void TestPdd::nullValuesComeBackEmpty()
-{
+void TestPdd::nullValuesComeBackEmpty() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
     QSqlQuery query(db->connection());
-    QVERIFY(query.exec(QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
-                                      "StyleContent1, StyleContent2) VALUES (1, 'N', 3, 0, X'616263', ' ')")));
+    QVERIFY(query.exec(
+        QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
+                       "StyleContent1, StyleContent2) VALUES (1, 'N', 3, 0, X'616263', ' ')")));
     QVERIFY(query.exec(QStringLiteral("INSERT INTO KORFBanks (BankProg) VALUES (4)")));
     const QString path = env.path(QStringLiteral("NULL.PDD"));
     PddBackup::backup(db->connection(), path);
@@ -214,29 +220,31 @@ void TestPdd::nullValuesComeBackEmpty()
     QCOMPARE(bank.BankName(), QString());
 }
 
-void TestPdd::backupRefusesWhatTheLayoutCannotCarry_data()
-{
+void TestPdd::backupRefusesWhatTheLayoutCannotCarry_data() {
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("named");
     QTest::newRow("line break in a bank description")
-        << QStringLiteral("INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (3, 'Live', 'two' || char(10) || 'lines')")
+        << QStringLiteral("INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (3, 'Live', 'two' || "
+                          "char(10) || 'lines')")
         << QStringLiteral("bank 3 (Live): its description holds a line break");
     QTest::newRow("carriage return in a style name")
-        << QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, StyleContent1, "
-                          "StyleContent2) VALUES (5, 'A' || char(13), 1, 1, X'41', X'42')")
+        << QStringLiteral(
+               "INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, StyleContent1, "
+               "StyleContent2) VALUES (5, 'A' || char(13), 1, 1, X'41', X'42')")
         << QStringLiteral("style 5 (A\r): its name holds a line break");
     QTest::newRow("character without one-byte form")
-        << QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, StyleContent1, "
-                          "StyleContent2, StyleAuthor) VALUES (6, 'W', 1, 1, X'41', X'42', char(20013))")
+        << QStringLiteral(
+               "INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, StyleContent1, "
+               "StyleContent2, StyleAuthor) VALUES (6, 'W', 1, 1, X'41', X'42', char(20013))")
         << QStringLiteral("style 6 (W): its author");
     QTest::newRow("length that does not describe the data")
-        << QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, StyleContent1, "
-                          "StyleContent2) VALUES (8, 'L', 9, 1, X'41', X'42')")
+        << QStringLiteral(
+               "INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, StyleContent1, "
+               "StyleContent2) VALUES (8, 'L', 9, 1, X'41', X'42')")
         << QStringLiteral("style 8 (L): its stored lengths (9, 1) do not match");
 }
 
-void TestPdd::backupRefusesWhatTheLayoutCannotCarry()
-{
+void TestPdd::backupRefusesWhatTheLayoutCannotCarry() {
     QFETCH(QString, statement);
     QFETCH(QString, named);
     TestEnvironment env;
@@ -253,16 +261,17 @@ void TestPdd::backupRefusesWhatTheLayoutCannotCarry()
         QVERIFY2(error.message().contains(named), qPrintable(error.message()));
     }
     QCOMPARE(TestEnvironment::readFile(path), QByteArray("older backup"));
-    QCOMPARE(QDir(env.path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("OLD.PDD")});
+    QCOMPARE(QDir(env.path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("OLD.PDD")});
 }
 
-void TestPdd::songBlocks()
-{
+void TestPdd::songBlocks() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
-    QList<QByteArray> withSongs{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSONGS", "##NR0",
-                                "TABLE KORFSONSTY", "##NR0", "TABLE KORFSTYLES", "##NR1"};
+    QList<QByteArray> withSongs{"SBK BACKUP", "TABLE KORFBANKS",  "##NR0", "TABLE KORFSONGS",
+                                "##NR0",      "TABLE KORFSONSTY", "##NR0", "TABLE KORFSTYLES",
+                                "##NR1"};
     withSongs << styleLines(4, "SONGLESS", "abc", "de") << "SBK BACKUP";
     const QString path = env.writeFile(QStringLiteral("SONGS.PDD"), lines(withSongs));
     const PddRestore::Check check = PddRestore::validate(path);
@@ -283,14 +292,14 @@ void TestPdd::songBlocks()
     const QString refused = env.writeFile(QStringLiteral("REFUSED.PDD"), lines(songRecords));
     const PddRestore::Check bad = PddRestore::validate(refused);
     QVERIFY(!bad.valid);
-    QVERIFY2(bad.problem.contains(QStringLiteral("\"TABLE KORFSONGS\" holds 2 records")), qPrintable(bad.problem));
+    QVERIFY2(bad.problem.contains(QStringLiteral("\"TABLE KORFSONGS\" holds 2 records")),
+             qPrintable(bad.problem));
     const auto before = styles(db->connection());
     QVERIFY_THROWS_EXCEPTION(SbkError, PddRestore::restore(db->connection(), refused, 3));
     QCOMPARE(styles(db->connection()), before);
 }
 
-void TestPdd::invalidFiles_data()
-{
+void TestPdd::invalidFiles_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("problem");
     auto replaced = [](qsizetype at, const QByteArray& line) {
@@ -300,14 +309,18 @@ void TestPdd::invalidFiles_data()
     };
     QTest::newRow("empty file") << QByteArray() << QStringLiteral("line 1 (byte 0): the file ends");
     QTest::newRow("other header") << replaced(0, "SBK BACKUP 2") << QStringLiteral("\"SBK BACKUP\" expected");
-    QTest::newRow("count not decimal") << replaced(2, "##NRx") << QStringLiteral("decimal number expected for KORFBANKS");
-    QTest::newRow("negative count") << replaced(4, "##NR-1") << QStringLiteral("decimal number expected for KORFSTYLES");
-    QTest::newRow("count past the end") << replaced(4, "##NR40000") << QStringLiteral("line 6 (byte 65): the style number is not a number");
-    QTest::newRow("styles block missing") << lines({"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "SBK BACKUP"})
-                                          << QStringLiteral("\"TABLE KORFSONGS\", \"TABLE KORFSONSTY\", \"TABLE KORFSTYLES\" expected");
+    QTest::newRow("count not decimal")
+        << replaced(2, "##NRx") << QStringLiteral("decimal number expected for KORFBANKS");
+    QTest::newRow("negative count") << replaced(4, "##NR-1")
+                                    << QStringLiteral("decimal number expected for KORFSTYLES");
+    QTest::newRow("count past the end")
+        << replaced(4, "##NR40000") << QStringLiteral("line 6 (byte 65): the style number is not a number");
+    QTest::newRow("styles block missing")
+        << lines({"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "SBK BACKUP"})
+        << QStringLiteral("\"TABLE KORFSONGS\", \"TABLE KORFSONSTY\", \"TABLE KORFSTYLES\" expected");
     QTest::newRow("closing line missing") << lines(emptyDump.mid(0, 5)) << QStringLiteral("the file ends");
-    QTest::newRow("text after the closing line") << lines(emptyDump + QList<QByteArray>{"more"})
-                                                 << QStringLiteral("text follows the closing line");
+    QTest::newRow("text after the closing line")
+        << lines(emptyDump + QList<QByteArray>{"more"}) << QStringLiteral("text follows the closing line");
     QList<QByteArray> longData{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSTYLES", "##NR1"};
     QList<QByteArray> record = styleLines(1, "X", "abc", "de");
     record[3] = "2000000000";
@@ -324,8 +337,7 @@ void TestPdd::invalidFiles_data()
     QTest::newRow("line without end") << QByteArray(5000, 'S') << QStringLiteral("longer than 4096 bytes");
 }
 
-void TestPdd::invalidFiles()
-{
+void TestPdd::invalidFiles() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, problem);
     TestEnvironment env;
@@ -336,27 +348,29 @@ void TestPdd::invalidFiles()
     QVERIFY2(check.problem.contains(path), qPrintable(check.problem));
 }
 
-void TestPdd::failedRestoreLeavesDatabaseUnchanged_data()
-{
+void TestPdd::failedRestoreLeavesDatabaseUnchanged_data() {
     QTest::addColumn<QByteArray>("bytes");
     QList<QByteArray> head{"SBK BACKUP", "TABLE KORFBANKS", "##NR1"};
     head << bankLines(1, "NEW", "", {1, 2});
-    head << "TABLE KORFSTYLES" << "##NR3";
+    head << "TABLE KORFSTYLES"
+         << "##NR3";
     QList<QByteArray> repeated = head;
-    repeated << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij") << styleLines(2, "C", "klm", "no")
-             << "SBK BACKUP";
+    repeated << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij")
+             << styleLines(2, "C", "klm", "no") << "SBK BACKUP";
     QTest::newRow("repeated style number refused by the insert") << lines(repeated);
     QList<QByteArray> tooLong = head;
     tooLong << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij")
             << styleLines(3, "NAME LONGER THAN SIXTEEN", "klm", "no") << "SBK BACKUP";
     QTest::newRow("name too long for its column") << lines(tooLong);
     QList<QByteArray> cut = head;
-    cut << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij") << "3" << "C" << "" << "3";
+    cut << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij") << "3"
+        << "C"
+        << ""
+        << "3";
     QTest::newRow("file cut inside the third record") << lines(cut);
 }
 
-void TestPdd::failedRestoreLeavesDatabaseUnchanged()
-{
+void TestPdd::failedRestoreLeavesDatabaseUnchanged() {
     QFETCH(QByteArray, bytes);
     TestEnvironment env;
     env.createDatabase();
@@ -373,7 +387,8 @@ void TestPdd::failedRestoreLeavesDatabaseUnchanged()
         PddRestore::restore(db->connection(), path, 4);
         QFAIL("the restore did not fail");
     } catch (const SbkError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("The database was not changed.")), qPrintable(error.message()));
+        QVERIFY2(error.message().contains(QStringLiteral("The database was not changed.")),
+                 qPrintable(error.message()));
         QVERIFY2(error.message().contains(path), qPrintable(error.message()));
     }
     QCOMPARE(styles(db->connection()), stylesBefore);
@@ -386,8 +401,7 @@ void TestPdd::failedRestoreLeavesDatabaseUnchanged()
     QCOMPARE(styles(db->connection()).size(), 2);
 }
 
-void TestPdd::targetPath()
-{
+void TestPdd::targetPath() {
     TestEnvironment env;
     const QString folder = env.path(QStringLiteral("Backups/Mixed"));
     QDir().mkpath(folder);
@@ -399,12 +413,12 @@ void TestPdd::targetPath()
     // The backup to a folder that does not exist fails and leaves nothing.
     env.createDatabase();
     auto db = env.openDatabase();
-    QVERIFY_THROWS_EXCEPTION(SbkError, PddBackup::backup(db->connection(), env.path(QStringLiteral("none/X.PDD"))));
+    QVERIFY_THROWS_EXCEPTION(SbkError,
+                             PddBackup::backup(db->connection(), env.path(QStringLiteral("none/X.PDD"))));
     QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("none"))));
 }
 
-void TestPdd::fuzzFindingsAreRefusedCleanly()
-{
+void TestPdd::fuzzFindingsAreRefusedCleanly() {
     const QDir dir(QStringLiteral(SBK_INTERCHANGE_DATA "/pdd"));
     if (!dir.exists())
         QSKIP("no PDD regression files");

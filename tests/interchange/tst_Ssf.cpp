@@ -1,5 +1,3 @@
-#include "StyleFixtures.h"
-#include "TestEnvironment.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "interchange/SsfExport.h"
@@ -8,6 +6,8 @@
 #include "store/Database.h"
 #include "store/KORFStyles.h"
 #include "store/StyleListing.h"
+#include "StyleFixtures.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QtTest>
@@ -22,8 +22,7 @@ public:
     QList<qint64> steps;
 };
 
-QByteArray allBytes()
-{
+QByteArray allBytes() {
     QByteArray bytes;
     for (int i = 0; i < 256; ++i)
         bytes.append(char(i));
@@ -31,16 +30,14 @@ QByteArray allBytes()
 }
 
 // An SSF file put together field by field, so that single fields can be damaged.
-QByteArray ssf(const QList<QByteArray>& fields)
-{
+QByteArray ssf(const QList<QByteArray>& fields) {
     QByteArray out = SsfFile::Signature;
     for (const QByteArray& field : fields)
         out += QByteArray::number(field.size()).rightJustified(5, '0') + field;
     return out;
 }
 
-QList<QByteArray> goodFields(const QByteArray& content1 = "abc")
-{
+QList<QByteArray> goodFields(const QByteArray& content1 = "abc") {
     return {"NAME", "", "00003", "00002", content1, "de", "", "POP", "", "", "", "12/05/2006"};
 }
 
@@ -68,8 +65,7 @@ private slots:
     void fuzzFindingsAreRefusedCleanly();
 };
 
-void TestSsf::designedExampleByteForByte()
-{
+void TestSsf::designedExampleByteForByte() {
     DbKORFStyle style;
     style.setStyleName1(QStringLiteral("TEST"));
     style.setStyleLength1(3);
@@ -99,8 +95,7 @@ void TestSsf::designedExampleByteForByte()
     QCOMPARE(TestEnvironment::readFile(path), expected);
 }
 
-void TestSsf::fileName_data()
-{
+void TestSsf::fileName_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("file");
     QTest::newRow("blanks dropped") << QStringLiteral("Pop Ballad 2") << QStringLiteral("POPBALLAD2.SSF");
@@ -111,15 +106,13 @@ void TestSsf::fileName_data()
     QTest::newRow("control bytes") << QStringLiteral("A\u0000B\u00ff") << QStringLiteral("AB.SSF");
 }
 
-void TestSsf::fileName()
-{
+void TestSsf::fileName() {
     QFETCH(QString, name);
     QFETCH(QString, file);
     QCOMPARE(SsfFile::fileName(name), file);
 }
 
-void TestSsf::folderWithoutSeparatorHoldsTheFile()
-{
+void TestSsf::folderWithoutSeparatorHoldsTheFile() {
     TestEnvironment env;
     const QString folder = env.path(QStringLiteral("out"));
     QDir().mkpath(folder);
@@ -132,8 +125,7 @@ void TestSsf::folderWithoutSeparatorHoldsTheFile()
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("A.SSF")));
 }
 
-void TestSsf::exportDate_data()
-{
+void TestSsf::exportDate_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QByteArray>("written");
     QTest::newRow("import form") << QStringLiteral("2006/05/12") << QByteArray("12/05/2006");
@@ -144,15 +136,13 @@ void TestSsf::exportDate_data()
     QTest::newRow("early year") << QStringLiteral("0006/05/12") << QByteArray("12/05/0006");
 }
 
-void TestSsf::exportDate()
-{
+void TestSsf::exportDate() {
     QFETCH(QString, stored);
     QFETCH(QByteArray, written);
     QCOMPARE(SsfFile::exportDate(stored), written);
 }
 
-void TestSsf::styleThatCannotBeWritten_data()
-{
+void TestSsf::styleThatCannotBeWritten_data() {
     QTest::addColumn<StyleFixture>("fixture");
     QTest::addColumn<QString>("named");
     StyleFixture f;
@@ -170,8 +160,7 @@ void TestSsf::styleThatCannotBeWritten_data()
     QTest::newRow("description outside one byte") << wideDesc << QStringLiteral("description");
 }
 
-void TestSsf::styleThatCannotBeWritten()
-{
+void TestSsf::styleThatCannotBeWritten() {
     QFETCH(StyleFixture, fixture);
     QFETCH(QString, named);
     TestEnvironment env;
@@ -194,14 +183,12 @@ void TestSsf::styleThatCannotBeWritten()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("OLD.SSF")});
 }
 
-void TestSsf::exportModes()
-{
+void TestSsf::exportModes() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
-    for (const auto& [prog, name] : QList<std::pair<int, QString>>{{1, QStringLiteral("Zeta")},
-                                                                  {2, QStringLiteral("Alpha")},
-                                                                  {3, QStringLiteral("Mid")}}) {
+    for (const auto& [prog, name] : QList<std::pair<int, QString>>{
+             {1, QStringLiteral("Zeta")}, {2, QStringLiteral("Alpha")}, {3, QStringLiteral("Mid")}}) {
         StyleFixture f;
         f.prog = prog;
         f.name1 = name;
@@ -215,16 +202,19 @@ void TestSsf::exportModes()
 
     // Selected numbers: a number that is not stored is passed over without a word.
     SsfExport::Result selected = exporter.exportStyles({3, 99, 1});
-    QCOMPARE(selected.files, (QStringList{folder + QStringLiteral("/MID.SSF"), folder + QStringLiteral("/ZETA.SSF")}));
+    QCOMPARE(selected.files,
+             (QStringList{folder + QStringLiteral("/MID.SSF"), folder + QStringLiteral("/ZETA.SSF")}));
     QCOMPARE(selected.skipped, 1);
     QCOMPARE(progress.total, 3);
     QCOMPARE(progress.steps, (QList<qint64>{1, 2, 3}));
 
     // The listing in its own order.
-    const StyleListing byName = StyleListing::GetAllStyles(db->connection(), QString(), QStringLiteral("STYLENAME1"));
+    const StyleListing byName =
+        StyleListing::GetAllStyles(db->connection(), QString(), QStringLiteral("STYLENAME1"));
     const SsfExport::Result all = exporter.exportListing(byName);
-    QCOMPARE(all.files, (QStringList{folder + QStringLiteral("/ALPHA.SSF"), folder + QStringLiteral("/MID.SSF"),
-                                     folder + QStringLiteral("/ZETA.SSF")}));
+    QCOMPARE(all.files,
+             (QStringList{folder + QStringLiteral("/ALPHA.SSF"), folder + QStringLiteral("/MID.SSF"),
+                          folder + QStringLiteral("/ZETA.SSF")}));
 
     // The working bank, slot by slot.
     KORFStyles bank;
@@ -234,11 +224,11 @@ void TestSsf::exportModes()
     QCOMPARE(banked.files, QStringList{folder + QStringLiteral("/ALPHA.SSF")});
     QCOMPARE(banked.skipped, 1);
 
-    QVERIFY_THROWS_EXCEPTION(SbkError, SsfExport(db->connection(), env.path(QStringLiteral("missing"))).exportStyles({1}));
+    QVERIFY_THROWS_EXCEPTION(
+        SbkError, SsfExport(db->connection(), env.path(QStringLiteral("missing"))).exportStyles({1}));
 }
 
-void TestSsf::roundTripIntoSameAndOtherDatabase()
-{
+void TestSsf::roundTripIntoSameAndOtherDatabase() {
     TestEnvironment env;
     env.createDatabase(QStringLiteral("a.mdb"));
     env.createDatabase(QStringLiteral("b.mdb"));
@@ -294,8 +284,7 @@ void TestSsf::roundTripIntoSameAndOtherDatabase()
     QCOMPARE(back.StyleDate(), QStringLiteral("2006/05/12"));
 }
 
-void TestSsf::emptyBlockFoundAgainAsDuplicate()
-{
+void TestSsf::emptyBlockFoundAgainAsDuplicate() {
     // The database stores an empty block as one blank; the file carries it empty.
     TestEnvironment env;
     env.createDatabase();
@@ -309,15 +298,16 @@ void TestSsf::emptyBlockFoundAgainAsDuplicate()
     QCOMPARE(importer.importFile(path).files.first().outcome, SsfImport::Outcome::AlreadyPresent);
 }
 
-void TestSsf::damagedFile_data()
-{
+void TestSsf::damagedFile_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("problem");
     const QByteArray good = ssf(goodFields());
     QByteArray letterInCount = good;
     letterInCount.replace(16, 5, "0a004");
-    QTest::newRow("count not five digits") << letterInCount << QStringLiteral("count of the name is not five digits");
-    QTest::newRow("file ends early") << good.left(good.size() - 4) << QStringLiteral("ends 4 bytes before the end of the date");
+    QTest::newRow("count not five digits")
+        << letterInCount << QStringLiteral("count of the name is not five digits");
+    QTest::newRow("file ends early") << good.left(good.size() - 4)
+                                     << QStringLiteral("ends 4 bytes before the end of the date");
     QTest::newRow("ends inside a count") << good.left(18) << QStringLiteral("the count of the name");
     QList<QByteArray> badDate = goodFields();
     badDate[11] = "31/02/2006";
@@ -329,11 +319,11 @@ void TestSsf::damagedFile_data()
     QList<QByteArray> badLength = goodFields();
     badLength[2] = "0x003";
     QTest::newRow("length not a number") << ssf(badLength) << QStringLiteral("first length is not a number");
-    QTest::newRow("huge count") << QByteArray(SsfFile::Signature + "99999AB") << QStringLiteral("99999 announced");
+    QTest::newRow("huge count") << QByteArray(SsfFile::Signature + "99999AB")
+                                << QStringLiteral("99999 announced");
 }
 
-void TestSsf::damagedFile()
-{
+void TestSsf::damagedFile() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, problem);
     TestEnvironment env;
@@ -344,14 +334,15 @@ void TestSsf::damagedFile()
     QCOMPARE(result.files.size(), 1);
     QCOMPARE(result.files.first().outcome, SsfImport::Outcome::Damaged);
     QVERIFY(!result.succeeded());
-    QVERIFY2(result.message().startsWith(QStringLiteral("SSF file import aborted: The SSF file BROKEN.SSF is damaged at byte ")),
+    QVERIFY2(result.message().startsWith(
+                 QStringLiteral("SSF file import aborted: The SSF file BROKEN.SSF is damaged at byte ")),
              qPrintable(result.message()));
     QVERIFY2(result.message().contains(problem), qPrintable(result.message()));
-    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(), 0);
+    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(),
+             0);
 }
 
-void TestSsf::folderRunStopsAtFirstRefusal()
-{
+void TestSsf::folderRunStopsAtFirstRefusal() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
@@ -373,18 +364,19 @@ void TestSsf::folderRunStopsAtFirstRefusal()
     QCOMPARE(result.files[0].styleProg, 2);
     QCOMPARE(result.files[1].outcome, SsfImport::Outcome::AlreadyPresent);
     QCOMPARE(result.message(), SsfImport::PresentMessage);
-    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(), 2);
+    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(),
+             2);
 
     // A damaged file is a refusal too.
     env.writeFile(QStringLiteral("in2/A.SSF"), ssf(goodFields("fourth")).left(30));
     env.writeFile(QStringLiteral("in2/B.SSF"), ssf(goodFields("fifth")));
-    const SsfImport::Result damaged = SsfImport(db->connection()).importFolder(env.path(QStringLiteral("in2")));
+    const SsfImport::Result damaged =
+        SsfImport(db->connection()).importFolder(env.path(QStringLiteral("in2")));
     QCOMPARE(damaged.files.size(), 1);
     QVERIFY(damaged.message().contains(QStringLiteral("A.SSF is damaged")));
 }
 
-void TestSsf::folderRunPassesOverOtherFiles()
-{
+void TestSsf::folderRunPassesOverOtherFiles() {
     TestEnvironment env;
     env.createDatabase();
     auto db = env.openDatabase();
@@ -400,11 +392,11 @@ void TestSsf::folderRunPassesOverOtherFiles()
     QCOMPARE(result.files[1].outcome, SsfImport::Outcome::NotSsf);
     QVERIFY(result.succeeded());
     QCOMPARE(result.message(), SsfImport::DoneMessage);
-    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(), 0);
+    QCOMPARE(tableRows(db->connection(), QStringLiteral("KORFStyles"), QStringLiteral("StyleProg")).size(),
+             0);
 }
 
-void TestSsf::fuzzFindingsAreRefusedCleanly()
-{
+void TestSsf::fuzzFindingsAreRefusedCleanly() {
     // Inputs that once troubled the reader. Each is refused naming the file, or read; what is read
     // must be written back to a file that reads to the same style.
     const QDir dir(QStringLiteral(SBK_INTERCHANGE_DATA "/ssf"));
