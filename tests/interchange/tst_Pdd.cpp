@@ -89,7 +89,6 @@ private slots:
     void failedRestoreLeavesDatabaseUnchanged_data();
     void failedRestoreLeavesDatabaseUnchanged();
     void targetPath();
-    void fuzzFindingsAreRefusedCleanly();
 };
 
 void TestPdd::emptyTablesWrittenAsNr0() {
@@ -416,24 +415,6 @@ void TestPdd::targetPath() {
     QVERIFY_THROWS_EXCEPTION(SbkError,
                              PddBackup::backup(db->connection(), env.path(QStringLiteral("none/X.PDD"))));
     QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("none"))));
-}
-
-void TestPdd::fuzzFindingsAreRefusedCleanly() {
-    const QDir dir(QStringLiteral(SBK_INTERCHANGE_DATA "/pdd"));
-    if (!dir.exists())
-        QSKIP("no PDD regression files");
-    TestEnvironment env;
-    env.createDatabase();
-    auto db = env.openDatabase();
-    for (const QFileInfo& info : dir.entryInfoList(QDir::Files)) {
-        const PddRestore::Check check = PddRestore::validate(info.filePath());
-        if (!check.valid)
-            continue;
-        try {
-            PddRestore::restore(db->connection(), info.filePath(), check.records);
-        } catch (const SbkError&) {
-        }
-    }
 }
 
 QTEST_GUILESS_MAIN(TestPdd)
