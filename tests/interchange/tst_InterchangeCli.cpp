@@ -61,7 +61,7 @@ void TestInterchangeCli::ssfExportAndImport() {
     QCOMPARE(r.out, QByteArray("STYLE1.SSF: imported as style 1\nSTYLE2.SSF: imported as style 2\n"
                                "STYLE3.SSF: imported as style 3\nSSF file import ended without errors\n"));
 
-    // The same file again is refused: exit status 1 and the designed message.
+    // The same file again is refused: exit status 1 and the import's own message.
     r = runCli(
         env, {QStringLiteral("--db"), b, QStringLiteral("ssf-import"), out + QStringLiteral("/STYLE2.SSF")});
     QCOMPARE(r.exitCode, 1);

@@ -47,7 +47,7 @@ class TestSsf : public QObject {
     Q_OBJECT
 
 private slots:
-    void designedExampleByteForByte();
+    void layoutExampleByteForByte();
     void fileName_data();
     void fileName();
     void folderWithoutSeparatorHoldsTheFile();
@@ -65,7 +65,7 @@ private slots:
     void fuzzFindingsAreRefusedCleanly();
 };
 
-void TestSsf::designedExampleByteForByte() {
+void TestSsf::layoutExampleByteForByte() {
     DbKORFStyle style;
     style.setStyleName1(QStringLiteral("TEST"));
     style.setStyleLength1(3);
