@@ -62,3 +62,11 @@ QByteArray TestEnvironment::readFile(const QString& path)
         return {};
     return in.readAll();
 }
+
+QByteArray TestEnvironment::allBytes()
+{
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes.append(char(b));
+    return bytes;
+}

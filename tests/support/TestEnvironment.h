@@ -23,6 +23,8 @@ public:
     // Writes a file of bytes (folders created as needed) and returns its path.
     QString writeFile(const QString& name, const QByteArray& bytes) const;
     static QByteArray readFile(const QString& path);
+    // The 256 byte values 0..255 in order.
+    static QByteArray allBytes();
 
 private:
     QTemporaryDir m_dir;

@@ -1,0 +1,203 @@
+// Commands that move styles and whole databases in and out: ssf-export, ssf-import, backup, restore.
+#include "cli/CliCommand.h"
+#include "cli/TerminalPrompt.h"
+#include "core/Progress.h"
+#include "core/SbkError.h"
+#include "interchange/PddBackup.h"
+#include "interchange/PddRestore.h"
+#include "interchange/SsfExport.h"
+#include "interchange/SsfImport.h"
+#include "store/Database.h"
+#include "store/DbKORFBank.h"
+#include "store/KORFStyles.h"
+#include "store/StyleListing.h"
+
+#include <cstdio>
+#include <QFileInfo>
+
+namespace {
+
+// The one-line bar on stderr (drawn only when stderr is a terminal).
+class CliProgress : public Progress {
+public:
+    explicit CliProgress(CliContext& context) : m_context(context) {}
+    void begin(qint64 total, const QString& label) override {
+        m_total = total;
+        cliProgressLine(m_context, 0, total, label);
+    }
+    void step(qint64 done, const QString& text) override { cliProgressLine(m_context, done, m_total, text); }
+    void end() override { cliProgressDone(m_context); }
+
+private:
+    CliContext& m_context;
+    qint64 m_total = 0;
+};
+
+qint32 styleNumber(const QString& text) {
+    bool ok = false;
+    const qint32 number = text.toInt(&ok);
+    if (!ok)
+        throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(text));
+    return number;
+}
+
+// The styles of a saved bank, by number or else by name, as the working bank holds them.
+QString loadBank(QSqlDatabase db, const QString& bankText, KORFStyles& styles) {
+    DbKORFBank bank(db);
+    bool isNumber = false;
+    const qint32 number = bankText.toInt(&isNumber);
+    bool found = false;
+    if (isNumber) {
+        bank.setBankProg(number);
+        found = bank.GetKORFBanks();
+    } else {
+        bank.setBankName(bankText);
+        found = bank.GetKORFBanksByName();
+    }
+    if (!found)
+        throw SbkError(
+            bank.clsKORFBanksError().isEmpty()
+                ? QStringLiteral("There is no bank %1.").arg(bankText)
+                : QStringLiteral("Cannot read the bank %1: %2").arg(bankText, bank.clsKORFBanksError()));
+    for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
+        if (bank.BankStyle(slot) != 0)
+            styles.Add(bank.BankStyle(slot), QString(), QString(), 0, 0, QByteArray(), QByteArray());
+    return bank.BankName();
+}
+
+int runSsfExport(CliContext& context) {
+    const CliArgs args(context.args, {QStringLiteral("all")}, {QStringLiteral("to"), QStringLiteral("bank")});
+    const QString folder = args.value(QStringLiteral("to")).trimmed();
+    if (folder.isEmpty())
+        throw CliUsageError(QStringLiteral("ssf-export needs --to FOLDER"));
+    const int modes = (args.positionals().isEmpty() ? 0 : 1) + (args.has(QStringLiteral("all")) ? 1 : 0) +
+                      (args.has(QStringLiteral("bank")) ? 1 : 0);
+    if (modes != 1)
+        throw CliUsageError(
+            QStringLiteral("ssf-export needs exactly one of: style numbers, --all or --bank BANK"));
+
+    const auto db = context.openDatabase();
+    CliProgress progress(context);
+    SsfExport exporter(db->connection(), folder, &progress);
+    SsfExport::Result result;
+    QString done;
+    if (args.has(QStringLiteral("all"))) {
+        result = exporter.exportListing(StyleListing::GetAllStyles(db->connection(), QString(), QString()));
+        done = SsfExport::AllDoneMessage;
+    } else if (args.has(QStringLiteral("bank"))) {
+        KORFStyles styles;
+        const QString name = loadBank(db->connection(), args.value(QStringLiteral("bank")), styles);
+        result = exporter.exportBank(styles);
+        done = SsfExport::bankDoneMessage(name);
+    } else {
+        QList<qint32> numbers;
+        for (const QString& text : args.positionals())
+            numbers.append(styleNumber(text));
+        result = exporter.exportStyles(numbers);
+        done = SsfExport::SelectedDoneMessage;
+    }
+    for (const QString& file : result.files)
+        context.out << file << '\n';
+    if (result.skipped > 0)
+        context.out << QStringLiteral("%1 style number(s) not in the database were passed over\n")
+                           .arg(result.skipped);
+    context.out << done << '\n';
+    return 0;
+}
+
+int runSsfImport(CliContext& context) {
+    const CliArgs args(context.args, {}, {});
+    args.expectPositionals(1, 1, QStringLiteral("PATH (an SSF file or a folder)"));
+    const QString path = args.positionals().first();
+
+    const auto db = context.openDatabase();
+    CliProgress progress(context);
+    SsfImport importer(db->connection(), &progress);
+    const SsfImport::Result result =
+        QFileInfo(path).isDir() ? importer.importFolder(path) : importer.importFile(path);
+    for (const SsfImport::FileResult& file : result.files) {
+        const QString name = QFileInfo(file.path).fileName();
+        switch (file.outcome) {
+        case SsfImport::Outcome::Inserted:
+            context.out << QStringLiteral("%1: imported as style %2\n").arg(name).arg(file.styleProg);
+            break;
+        case SsfImport::Outcome::NotSsf:
+            context.out << QStringLiteral("%1: not an SSF file, passed over\n").arg(name);
+            break;
+        case SsfImport::Outcome::AlreadyPresent:
+            context.out << QStringLiteral("%1: already present as style %2\n").arg(name).arg(file.styleProg);
+            break;
+        case SsfImport::Outcome::Damaged:
+        case SsfImport::Outcome::InsertFailed:
+            break; // the closing message says why
+        }
+    }
+    if (!result.succeeded())
+        throw SbkError(result.message());
+    context.out << result.message() << '\n';
+    return 0;
+}
+
+int runBackup(CliContext& context) {
+    const CliArgs args(context.args, {}, {});
+    args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to write)"));
+    const QString target = PddBackup::targetPath(args.positionals().first());
+    if (target.isEmpty())
+        throw SbkError(QStringLiteral("Please insert PDD file path!"));
+
+    const auto db = context.openDatabase();
+    CliProgress progress(context);
+    PddBackup::backup(db->connection(), target, &progress);
+    context.out << PddBackup::DoneMessage << '\n' << QStringLiteral("Written to %1\n").arg(target);
+    return 0;
+}
+
+int runRestore(CliContext& context) {
+    const CliArgs args(context.args, {QStringLiteral("yes")}, {});
+    args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to read)"));
+    const QString path = args.positionals().first().trimmed();
+    const bool confirmed = args.has(QStringLiteral("yes"));
+    if (!QFileInfo(path).isFile())
+        throw SbkError(PddRestore::MissingFileMessage);
+    // The two questions protect the current data; without a terminal to ask them on, only --yes
+    // may stand in for the answers.
+    if (!confirmed && !context.stdinIsTerminal)
+        throw SbkError(QStringLiteral("restore replaces the whole database and asks for confirmation on the "
+                                      "terminal; stdin is not a terminal, so give --yes to confirm."));
+
+    const auto db = context.openDatabase();
+    const PddRestore::Check check = PddRestore::validate(path);
+    if (!check.valid)
+        throw SbkError(PddRestore::invalidMessage(path) + QLatin1Char('\n') + check.problem);
+    if (!confirmed) {
+        QTextStream in(stdin);
+        TerminalPrompt prompt(in, context.err);
+        if (!prompt.confirm(PddRestore::CheckedQuestion) || !prompt.confirm(PddRestore::DataLostQuestion))
+            throw SbkError(QStringLiteral("Restore cancelled; the database was not changed."));
+    }
+    CliProgress progress(context);
+    PddRestore::restore(db->connection(), path, check.records, &progress);
+    context.out << PddRestore::DoneMessage << '\n'
+                << QStringLiteral("%1 records restored\n").arg(check.records);
+    return 0;
+}
+
+const CliRegistration
+    ssfExport({QStringLiteral("ssf-export"),
+               QStringLiteral("ssf-export --to FOLDER (STYLE... | --all | --bank BANK)\n"
+                              "  One SSF file per style; --all exports every style in number order, "
+                              "--bank the styles of a saved bank (number or name)."),
+               QStringLiteral("write styles as SSF files"), &runSsfExport});
+const CliRegistration ssfImport({QStringLiteral("ssf-import"), QStringLiteral("ssf-import PATH"),
+                                 QStringLiteral("import an SSF file, or every *SSF file of a folder"),
+                                 &runSsfImport});
+const CliRegistration backup({QStringLiteral("backup"), QStringLiteral("backup FILE"),
+                              QStringLiteral("write the whole database as a PDD file (its name upper-cased)"),
+                              &runBackup});
+const CliRegistration restore({QStringLiteral("restore"),
+                               QStringLiteral("restore FILE [--yes]\n"
+                                              "  Asks two questions on the terminal unless --yes is given."),
+                               QStringLiteral("replace the database with the contents of a PDD file"),
+                               &runRestore});
+
+} // namespace

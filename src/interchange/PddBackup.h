@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSqlDatabase>
+#include <QString>
+
+class Progress;
+
+// The PDD dump of the whole database: a one-byte text file with CR LF line ends. The header line
+// "SBK BACKUP", then the block "TABLE KORFBANKS" and the block "TABLE KORFSTYLES", each followed
+// by "##NR" and its record count and then the records, one value per line in column order, and
+// the closing line "SBK BACKUP". The two style data blocks and the search key are written as raw
+// bytes and read back by count, so they may hold any byte; every other value is one line.
+class PddBackup {
+public:
+    static inline const QByteArray Header = QByteArrayLiteral("SBK BACKUP");
+    static inline const QString DoneMessage = QStringLiteral("SBK database backup completed without errors!");
+
+    // The path the backup writes to for a typed path: on a file system that distinguishes case
+    // only the file name is upper-cased, the folders stay as typed; elsewhere the whole path.
+    static QString targetPath(const QString& typedPath);
+    // Writes the whole database as a PDD file at path (written to a temporary file beside it,
+    // renamed into place when complete). Throws SbkError with a clear message; nothing left on disk then.
+    static void backup(QSqlDatabase db, const QString& path, Progress* progress = nullptr);
+};

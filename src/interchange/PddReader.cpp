@@ -1,0 +1,208 @@
+#include "interchange/PddReader.h"
+
+#include "core/SbkError.h"
+#include "interchange/PddBackup.h"
+#include "interchange/SingleByteText.h"
+#include "store/DbKORFBank.h"
+#include "store/DbKORFStyle.h"
+
+#include <limits>
+
+namespace {
+
+// No value line of a dump is longer: texts hold at most 250 characters, numbers a few digits.
+constexpr qint64 MaxLine = 4096;
+
+QString shown(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.left(40).toPercentEncoding(" #/:"));
+}
+
+} // namespace
+
+PddReader::PddReader(const QString& path) : m_path(path), m_file(path) {}
+
+void PddReader::damaged(const QString& what) const {
+    throw SbkError(QStringLiteral("The PDD file %1 is damaged at line %2 (byte %3): %4.")
+                       .arg(m_path)
+                       .arg(m_lineNumber)
+                       .arg(m_lineStart)
+                       .arg(what));
+}
+
+QByteArray PddReader::line(const QString& what) {
+    m_lineStart = m_file.pos();
+    ++m_lineNumber;
+    if (m_file.atEnd())
+        damaged(QStringLiteral("the file ends where %1 was expected").arg(what));
+    QByteArray bytes = m_file.readLine(MaxLine + 2);
+    if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    else if (!m_file.atEnd())
+        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(what).arg(MaxLine));
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    return bytes;
+}
+
+void PddReader::expectLine(const QByteArray& expected) {
+    const QByteArray found = line(QStringLiteral("the line \"%1\"").arg(QString::fromLatin1(expected)));
+    if (found != expected)
+        damaged(
+            QStringLiteral("\"%1\" expected, \"%2\" found").arg(QString::fromLatin1(expected), shown(found)));
+}
+
+QByteArray PddReader::counted(qint64 count, const QString& what) {
+    m_lineStart = m_file.pos();
+    ++m_lineNumber;
+    if (count < 0 || count > m_size - m_file.pos())
+        damaged(QStringLiteral("%1 is announced as %2 bytes, but only %3 are left in the file")
+                    .arg(what)
+                    .arg(count)
+                    .arg(m_size - m_file.pos()));
+    const QByteArray bytes = m_file.read(count);
+    if (bytes.size() != count)
+        damaged(QStringLiteral("%1 cannot be read: %2").arg(what, m_file.errorString()));
+    // The rest of the line is its line end; an empty block was stored as one blank, which stays
+    // on the line.
+    const qint64 start = m_lineStart;
+    const QByteArray rest = line(QStringLiteral("the line end after %1").arg(what));
+    --m_lineNumber;
+    m_lineStart = start;
+    if (!rest.isEmpty() && !(count == 0 && rest == " "))
+        damaged(QStringLiteral("%1 is followed by %2 unexpected bytes (\"%3\") instead of the line end")
+                    .arg(what)
+                    .arg(rest.size())
+                    .arg(shown(rest)));
+    return bytes;
+}
+
+qint64 PddReader::count(const QString& table) {
+    const QByteArray bytes = line(QStringLiteral("the record count of %1").arg(table));
+    const QByteArray digits = bytes.mid(4);
+    bool ok = bytes.startsWith("##NR") && !digits.isEmpty() && digits.size() <= 18;
+    for (const char c : digits)
+        ok = ok && c >= '0' && c <= '9';
+    if (!ok)
+        damaged(QStringLiteral("a record count \"##NR\" and a decimal number expected for %1, \"%2\" found")
+                    .arg(table, shown(bytes)));
+    return digits.toLongLong();
+}
+
+qint32 PddReader::number(const QString& what, bool required) {
+    const QByteArray bytes = line(what);
+    // An empty line is a value the database held as null.
+    if (bytes.isEmpty() && !required)
+        return 0;
+    bool ok = false;
+    const qint32 value = bytes.toInt(&ok);
+    const QByteArray digits = bytes.startsWith('-') ? bytes.mid(1) : bytes;
+    for (const char c : digits)
+        ok = ok && c >= '0' && c <= '9';
+    if (!ok || digits.isEmpty())
+        damaged(QStringLiteral("%1 is not a number (\"%2\")").arg(what, shown(bytes)));
+    return value;
+}
+
+QString PddReader::text(const QString& what) {
+    return SingleByteText::decode(line(what));
+}
+
+QString PddReader::name(const QString& what) {
+    return SingleByteText::decodeName(line(what));
+}
+
+void PddReader::readBank(DbKORFBank& bank) {
+    bank.setBankProg(number(QStringLiteral("the bank number"), true));
+    bank.setBankName(text(QStringLiteral("the bank name")));
+    bank.setBankDesc(text(QStringLiteral("the bank description")));
+    for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
+        bank.setBankStyle(slot,
+                          number(QStringLiteral("slot %1 of bank %2").arg(slot).arg(bank.BankProg()), false));
+}
+
+void PddReader::readStyle(DbKORFStyle& style) {
+    style.setStyleProg(number(QStringLiteral("the style number"), true));
+    const QString of = QStringLiteral(" of style %1").arg(style.StyleProg());
+    style.setStyleName1(name(QStringLiteral("the name") + of));
+    style.setStyleName2(name(QStringLiteral("the second name") + of));
+    const qint32 length1 = number(QStringLiteral("the first length") + of, false);
+    const qint32 length2 = number(QStringLiteral("the second length") + of, false);
+    if (length1 < 0 || length2 < 0)
+        damaged(QStringLiteral("a negative length") + of);
+    style.setStyleLength1(length1);
+    style.setStyleLength2(length2);
+    style.setStyleContent1(counted(length1, QStringLiteral("the first data block") + of));
+    style.setStyleContent2(counted(length2, QStringLiteral("the second data block") + of));
+    // The search key is derived again by the insert; it is read only to pass over it.
+    counted(qMin<qint64>(250, length1), QStringLiteral("the search key") + of);
+    style.setStyleDate(text(QStringLiteral("the date") + of));
+    style.setStyleDesc(text(QStringLiteral("the description") + of));
+    style.setStyleCat(text(QStringLiteral("the group") + of));
+    style.setStyleFamily(text(QStringLiteral("the family") + of));
+    style.setStyleFile(text(QStringLiteral("the file name") + of));
+    style.setStyleAuthor(text(QStringLiteral("the author") + of));
+}
+
+qint64 PddReader::read(const Handlers& handlers) {
+    if (!m_file.open(QIODevice::ReadOnly))
+        throw SbkError(QStringLiteral("Cannot read the PDD file %1: %2").arg(m_path, m_file.errorString()));
+    m_size = m_file.size();
+    m_lineNumber = 0;
+    qint64 total = 0;
+
+    expectLine(PddBackup::Header);
+    const QStringList tables{QStringLiteral("KORFBANKS"), QStringLiteral("KORFSONGS"),
+                             QStringLiteral("KORFSONSTY"), QStringLiteral("KORFSTYLES")};
+    qsizetype next = 0; // the first table that may still come
+    for (;;) {
+        const QByteArray header = line(QStringLiteral("a table block or the closing line"));
+        if (header == PddBackup::Header && next == tables.size())
+            break;
+        qsizetype found = -1;
+        for (qsizetype i = next; i < tables.size() && found < 0; ++i)
+            if (header == "TABLE " + tables[i].toLatin1())
+                found = i;
+        // KORFBANKS and KORFSTYLES are demanded; the song blocks may be left out.
+        if (found < 0 || (found > 0 && next == 0)) {
+            const QString expected = next == 0 ? QStringLiteral("\"TABLE KORFBANKS\"")
+                                     : next == tables.size()
+                                         ? QStringLiteral("the closing line \"SBK BACKUP\"")
+                                         : QStringLiteral("\"TABLE %1\"")
+                                               .arg(tables.mid(next).join(QStringLiteral("\", \"TABLE ")));
+            damaged(QStringLiteral("%1 expected, \"%2\" found").arg(expected, shown(header)));
+        }
+        const QString table = tables[found];
+        next = found + 1;
+        const qint64 records = count(table);
+        if (records > std::numeric_limits<qint64>::max() - total)
+            damaged(QStringLiteral("the record counts add up to more than can be counted"));
+        total += records;
+        const bool songs = found == 1 || found == 2;
+        if (songs && records > 0)
+            damaged(QStringLiteral(
+                        "the block \"TABLE %1\" holds %2 records; this program keeps no song tables, so "
+                        "they cannot be restored")
+                        .arg(table)
+                        .arg(records));
+        if (handlers.table)
+            handlers.table(table, records);
+        for (qint64 i = 0; i < records; ++i) {
+            if (found == 0) {
+                DbKORFBank bank;
+                readBank(bank);
+                if (handlers.bank)
+                    handlers.bank(bank);
+            } else {
+                DbKORFStyle style;
+                readStyle(style);
+                if (handlers.style)
+                    handlers.style(style);
+            }
+        }
+    }
+    // Nothing but empty lines may follow the closing line.
+    while (!m_file.atEnd())
+        if (!line(QStringLiteral("the end of the file")).isEmpty())
+            damaged(QStringLiteral("text follows the closing line \"SBK BACKUP\""));
+    return total;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+class DbKORFBank;
+class DbKORFStyle;
+
+// Reads a PDD file from start to end and hands every table block and record to the caller. Every
+// count is checked against what the file still holds before anything is read or allocated; a
+// file that differs from the layout throws SbkError naming the file, the line, the byte offset and
+// what was expected. The blocks must come in the order the backup writes them: KORFBANKS, then
+// KORFSONGS and KORFSONSTY when present, then KORFSTYLES, then the closing line. A song block
+// must be empty: this program keeps no song tables, so their records cannot be restored.
+class PddReader {
+public:
+    struct Handlers {
+        std::function<void(const QString& table, qint64 records)> table; // at each block header
+        std::function<void(DbKORFBank&)> bank;
+        std::function<void(DbKORFStyle&)> style;
+    };
+
+    explicit PddReader(const QString& path);
+
+    // Reads the whole file; returns the total of the block counts. Throws SbkError.
+    qint64 read(const Handlers& handlers);
+
+private:
+    [[noreturn]] void damaged(const QString& what) const;
+    QByteArray line(const QString& what);
+    void expectLine(const QByteArray& expected);
+    QByteArray counted(qint64 count, const QString& what);
+    qint64 count(const QString& table);
+    qint32 number(const QString& what, bool required);
+    QString text(const QString& what);
+    QString name(const QString& what);
+    void readBank(DbKORFBank& bank);
+    void readStyle(DbKORFStyle& style);
+
+    QString m_path;
+    QFile m_file;
+    qint64 m_size = 0;
+    qint64 m_lineNumber = 0;
+    qint64 m_lineStart = 0;
+};

@@ -1,0 +1,79 @@
+#include "interchange/PddRestore.h"
+
+#include "core/Progress.h"
+#include "core/SbkError.h"
+#include "interchange/PddReader.h"
+#include "store/Database.h"
+#include "store/DbKORFBank.h"
+#include "store/DbKORFStyle.h"
+#include "store/Transaction.h"
+
+#include <QFileInfo>
+#include <QSqlQuery>
+
+PddRestore::Check PddRestore::validate(const QString& path) {
+    Check check;
+    if (!QFileInfo(path).isFile()) {
+        check.problem = QStringLiteral("The file %1 does not exist.").arg(path);
+        return check;
+    }
+    try {
+        PddReader reader(path);
+        check.records = reader.read({});
+        check.valid = true;
+    } catch (const SbkError& error) {
+        check.problem = error.message();
+    }
+    return check;
+}
+
+void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
+    if (!QFileInfo(path).isFile())
+        throw SbkError(MissingFileMessage);
+    try {
+        Transaction transaction(db);
+        QSqlQuery query(db);
+        qint64 done = 0;
+        if (progress)
+            progress->begin(total, QStringLiteral("Restoring the database"));
+
+        PddReader::Handlers handlers;
+        // A table is emptied when its block is reached; a song block is always empty (the reader
+        // refuses one with records), and this program keeps no song tables to empty.
+        handlers.table = [&](const QString& table, qint64) {
+            if (table == QStringLiteral("KORFBANKS"))
+                Database::exec(query, QStringLiteral("DELETE FROM KORFBanks"));
+            else if (table == QStringLiteral("KORFSTYLES"))
+                Database::exec(query, QStringLiteral("DELETE FROM KORFStyles"));
+        };
+        handlers.bank = [&](DbKORFBank& bank) {
+            bank.setActiveConnection(db);
+            if (!bank.InsKORFBanks())
+                throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
+                                   .arg(bank.BankProg())
+                                   .arg(bank.BankName(), bank.clsKORFBanksError()));
+            if (progress)
+                progress->step(++done, bank.BankName());
+        };
+        handlers.style = [&](DbKORFStyle& style) {
+            style.setActiveConnection(db);
+            if (!style.InsKORFStyles())
+                throw SbkError(
+                    QStringLiteral("Style %1 (%2) cannot be stored: %3")
+                        .arg(style.StyleProg())
+                        .arg(QString(style.StyleName1()).remove(QChar(0)), style.clsKORFStylesError()));
+            if (progress)
+                progress->step(++done, style.StyleName1());
+        };
+        PddReader(path).read(handlers);
+        query.finish();
+        transaction.commit();
+        if (progress)
+            progress->end();
+    } catch (const SbkError& error) {
+        if (progress)
+            progress->end();
+        throw SbkError(QStringLiteral("The restore from %1 stopped: %2\nThe database was not changed.")
+                           .arg(path, error.message()));
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <QByteArray>
+#include <QString>
+
+// The one-byte text of SSF and PDD files. Descriptive texts (author, group, family, description,
+// file, date, bank name and description) are written in Windows-1252 when Qt's converters offer
+// it, else in Latin-1. Style names are byte strings taken from STY files (one Latin-1 character
+// per byte) and are written byte for byte, so that a name that came from the instrument goes back
+// to it unchanged.
+class SingleByteText {
+public:
+    // "windows-1252", or "ISO-8859-1" when this Qt has no converter for it.
+    static QString encodingName();
+
+    // A descriptive text as bytes; std::nullopt when a character has no one-byte form.
+    static std::optional<QByteArray> encode(const QString& text);
+    static QString decode(const QByteArray& bytes);
+
+    // A style name as bytes (Latin-1); std::nullopt when a character lies above U+00FF.
+    static std::optional<QByteArray> encodeName(const QString& name);
+    static QString decodeName(const QByteArray& bytes);
+};

@@ -1,0 +1,62 @@
+#include "interchange/SsfExport.h"
+
+#include "core/Progress.h"
+#include "core/SbkError.h"
+#include "interchange/SsfFile.h"
+#include "store/DbKORFStyle.h"
+#include "store/KORFStyles.h"
+#include "store/StyleListing.h"
+
+#include <QFileInfo>
+
+SsfExport::SsfExport(QSqlDatabase connection, const QString& folder, Progress* progress)
+    : m_connection(connection), m_folder(folder.trimmed()), m_progress(progress) {}
+
+SsfExport::Result SsfExport::exportStyles(const QList<qint32>& styleNumbers) {
+    return run(styleNumbers, QStringLiteral("Exporting the selected styles"));
+}
+
+SsfExport::Result SsfExport::exportListing(const StyleListing& listing) {
+    QList<qint32> numbers;
+    numbers.reserve(listing.RecordCount());
+    for (const StyleListRow& row : listing)
+        numbers.append(row.StyleProg);
+    return run(numbers, QStringLiteral("Exporting all styles"));
+}
+
+SsfExport::Result SsfExport::exportBank(const KORFStyles& bankStyles) {
+    QList<qint32> numbers;
+    for (const KORFStylePtr& style : bankStyles)
+        numbers.append(style->StyleProg());
+    return run(numbers, QStringLiteral("Exporting the bank"));
+}
+
+SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QString& label) {
+    if (m_folder.isEmpty())
+        throw SbkError(QStringLiteral("No export folder given."));
+    if (!QFileInfo(m_folder).isDir())
+        throw SbkError(QStringLiteral("The export folder %1 does not exist.").arg(m_folder));
+
+    Result result;
+    const qint64 total = styleNumbers.size();
+    if (m_progress)
+        m_progress->begin(total, label);
+    DbKORFStyle style(m_connection);
+    qint64 done = 0;
+    for (const qint32 number : styleNumbers) {
+        style.setStyleProg(number);
+        if (style.GetKORFStyles()) {
+            result.files.append(SsfFile::write(style, m_folder));
+        } else {
+            if (!style.clsKORFStylesError().isEmpty())
+                throw SbkError(
+                    QStringLiteral("Cannot read style %1: %2").arg(number).arg(style.clsKORFStylesError()));
+            ++result.skipped;
+        }
+        if (m_progress)
+            m_progress->step(++done, style.StyleName1());
+    }
+    if (m_progress)
+        m_progress->end();
+    return result;
+}

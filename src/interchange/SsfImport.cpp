@@ -1,0 +1,130 @@
+#include "interchange/SsfImport.h"
+
+#include "core/Progress.h"
+#include "core/SbkError.h"
+#include "interchange/SsfFile.h"
+#include "store/DbKORFStyle.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+int SsfImport::Result::inserted() const {
+    int count = 0;
+    for (const FileResult& file : files)
+        count += file.outcome == Outcome::Inserted ? 1 : 0;
+    return count;
+}
+
+QString SsfImport::Result::message() const {
+    if (!found)
+        return NotFoundMessage;
+    if (files.isEmpty() || !files.last().refused())
+        return DoneMessage;
+    const FileResult& last = files.last();
+    if (last.outcome == Outcome::AlreadyPresent)
+        return PresentMessage;
+    return QStringLiteral("SSF file import aborted: ") + last.problem;
+}
+
+SsfImport::SsfImport(QSqlDatabase connection, Progress* progress)
+    : m_connection(connection), m_progress(progress) {}
+
+SsfImport::FileResult SsfImport::importOne(const QString& path) {
+    FileResult result;
+    result.path = path;
+    const QString name = QFileInfo(path).fileName();
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.outcome = Outcome::Damaged;
+        result.problem = QStringLiteral("cannot read the SSF file %1: %2").arg(path, file.errorString());
+        return result;
+    }
+    // No SSF file is longer than the layout allows; what lies beyond is never read.
+    const QByteArray bytes = file.read(SsfFile::MaxFileSize);
+    file.close();
+
+    DbKORFStyle style(m_connection);
+    try {
+        if (!SsfFile::read(bytes, name, style)) {
+            result.outcome = Outcome::NotSsf;
+            return result;
+        }
+    } catch (const SbkError& error) {
+        result.outcome = Outcome::Damaged;
+        result.problem = error.message();
+        return result;
+    }
+
+    // The duplicate test compares the data as the insert will store it: an empty block is stored
+    // as one blank.
+    const QByteArray content1 = style.StyleContent1().isEmpty() ? QByteArray(" ") : style.StyleContent1();
+    const QByteArray content2 = style.StyleContent2().isEmpty() ? QByteArray(" ") : style.StyleContent2();
+    DbKORFStyle search(m_connection);
+    const qint32 present =
+        search.GetKORFStylesByContent(content1, content2, style.StyleLength1(), style.StyleLength2());
+    if (present != -1) {
+        result.outcome = Outcome::AlreadyPresent;
+        result.styleProg = present;
+        return result;
+    }
+    style.setStyleProg(style.NextKORFStyle());
+    if (!style.InsKORFStyles()) {
+        result.outcome = Outcome::InsertFailed;
+        result.problem =
+            QStringLiteral("the style of %1 could not be stored (%2)").arg(name, style.clsKORFStylesError());
+        return result;
+    }
+    result.outcome = Outcome::Inserted;
+    result.styleProg = style.StyleProg();
+    return result;
+}
+
+SsfImport::Result SsfImport::importFile(const QString& path) {
+    Result result;
+    if (!QFileInfo(path).isFile()) {
+        result.found = false;
+        return result;
+    }
+    if (m_progress)
+        m_progress->begin(1, QStringLiteral("Importing SSF file"));
+    result.files.append(importOne(path));
+    if (m_progress) {
+        m_progress->step(1, QFileInfo(path).fileName());
+        m_progress->end();
+    }
+    return result;
+}
+
+QStringList SsfImport::folderFiles(const QString& folder) {
+    QStringList files;
+    const QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& name : names)
+        if (name.endsWith(QStringLiteral("SSF"), Qt::CaseSensitive))
+            files.append(dir.filePath(name));
+    return files;
+}
+
+SsfImport::Result SsfImport::importFolder(const QString& folder) {
+    Result result;
+    if (!QFileInfo(folder).isDir()) {
+        result.found = false;
+        return result;
+    }
+    const QStringList files = folderFiles(folder);
+    if (m_progress)
+        m_progress->begin(files.size(), QStringLiteral("Importing SSF files"));
+    qint64 done = 0;
+    for (const QString& path : files) {
+        result.files.append(importOne(path));
+        if (m_progress)
+            m_progress->step(++done, QFileInfo(path).fileName());
+        if (result.files.last().refused())
+            break;
+    }
+    if (m_progress)
+        m_progress->end();
+    return result;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class Progress;
+
+// Reads SSF files into the style database: one file, or every file of a folder whose name ends in
+// "SSF" (exactly, in upper case), in the order of their names. Each file gives at most one new
+// style under the next free style number. A file without the SSF signature is passed over; a file
+// whose content is stored already, a damaged file or a failed insert is refused, and a folder run
+// stops at the first refusal (styles inserted before it stay).
+class SsfImport {
+public:
+    static inline const QString DoneMessage = QStringLiteral("SSF file import ended without errors");
+    static inline const QString PresentMessage =
+        QStringLiteral("SSF file import aborted: style already present");
+    static inline const QString NotFoundMessage = QStringLiteral("SSF file not found");
+
+    enum class Outcome { Inserted, NotSsf, AlreadyPresent, Damaged, InsertFailed };
+
+    struct FileResult {
+        QString path;
+        Outcome outcome = Outcome::NotSsf;
+        qint32 styleProg = 0; // the new number (Inserted) or the number holding the content (AlreadyPresent)
+        QString problem;      // what was wrong (Damaged, InsertFailed)
+        bool refused() const {
+            return outcome == Outcome::AlreadyPresent || outcome == Outcome::Damaged ||
+                   outcome == Outcome::InsertFailed;
+        }
+    };
+
+    struct Result {
+        bool found = true; // false when the file (or folder) does not exist
+        QList<FileResult> files;
+        bool succeeded() const { return found && (files.isEmpty() || !files.last().refused()); }
+        int inserted() const;
+        // The text to show at the end: DoneMessage, PresentMessage, NotFoundMessage, or the reason
+        // a damaged file or a failed insert stopped the import.
+        QString message() const;
+    };
+
+    explicit SsfImport(QSqlDatabase connection, Progress* progress = nullptr);
+
+    Result importFile(const QString& path);
+    // A folder that does not exist gives a result with found = false and nothing read.
+    Result importFolder(const QString& folder);
+    FileResult importOne(const QString& path);
+
+    // The files a folder run visits, in order.
+    static QStringList folderFiles(const QString& folder);
+
+private:
+    QSqlDatabase m_connection;
+    Progress* m_progress;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+// Styles and banks put straight into a test database through the gateways.
+#include "store/DbKORFBank.h"
+#include "store/DbKORFStyle.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QtTest>
+
+struct StyleFixture {
+    qint32 prog = 1;
+    QString name1 = QStringLiteral("STYLE");
+    QString name2;
+    QByteArray content1 = QByteArrayLiteral("data one");
+    QByteArray content2 = QByteArrayLiteral("data two");
+    QString date = QStringLiteral("2006/05/12");
+    QString desc;
+    QString group;
+    QString family;
+    QString file;
+    QString author;
+};
+
+inline void addStyle(QSqlDatabase db, const StyleFixture& f) {
+    DbKORFStyle style(db);
+    style.setStyleProg(f.prog);
+    style.setStyleName1(f.name1);
+    style.setStyleName2(f.name2);
+    style.setStyleLength1(qint32(f.content1.size()));
+    style.setStyleLength2(qint32(f.content2.size()));
+    style.setStyleContent1(f.content1);
+    style.setStyleContent2(f.content2);
+    style.setStyleDate(f.date);
+    style.setStyleDesc(f.desc);
+    style.setStyleCat(f.group);
+    style.setStyleFamily(f.family);
+    style.setStyleFile(f.file);
+    style.setStyleAuthor(f.author);
+    QVERIFY2(style.InsKORFStyles(), qPrintable(style.clsKORFStylesError()));
+}
+
+inline void addBank(QSqlDatabase db, qint32 prog, const QString& name, const QString& desc,
+                    const QList<qint32>& slotValues) {
+    DbKORFBank bank(db);
+    bank.setBankProg(prog);
+    bank.setBankName(name);
+    bank.setBankDesc(desc);
+    for (qsizetype i = 0; i < slotValues.size(); ++i)
+        bank.setBankStyle(int(i) + 1, slotValues[i]);
+    QVERIFY2(bank.InsKORFBanks(), qPrintable(bank.clsKORFBanksError()));
+}
+
+// Every column of every row of a table, in a stable order, for before/after comparisons.
+inline QList<QVariantList> tableRows(QSqlDatabase db, const QString& table, const QString& order) {
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order));
+    QList<QVariantList> rows;
+    while (query.next()) {
+        QVariantList row;
+        for (int i = 0; i < query.record().count(); ++i)
+            row << query.value(i);
+        rows << row;
+    }
+    return rows;
+}
