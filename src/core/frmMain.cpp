@@ -3,6 +3,7 @@
 #include "banks/frmStyles.h"
 #include "core/frmAbout.h"
 #include "core/frmParameters.h"
+#include "interchange/frmBckpRstr.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
@@ -77,6 +78,11 @@ void frmMain::cmdMenu_Click(int index) {
     }
     case 2: {
         frmParameters window(m_module, m_prompt, this);
+        WindowOpener::exec(window);
+        break;
+    }
+    case 3: {
+        frmBckpRstr window(m_module, m_prompt, this);
         WindowOpener::exec(window);
         break;
     }
