@@ -79,14 +79,10 @@ void MainWindowTest::hiddenDeletion_data() {
     QTest::newRow("ctrl and alt only")
         << Qt::LeftButton << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << code << true
         << QStringList() << false;
-    QTest::newRow("with meta too") << Qt::LeftButton << (all | Qt::MetaModifier) << code << true
-                                   << QStringList() << false;
     QTest::newRow("right button") << Qt::RightButton << all << code << true << QStringList() << false;
     QTest::newRow("code in lower case")
         << Qt::LeftButton << all << std::optional<QString>(QStringLiteral("loop on/off")) << true
         << QStringList{codeQuestion} << false;
-    QTest::newRow("empty code") << Qt::LeftButton << all << std::optional<QString>(QString()) << true
-                                << QStringList{codeQuestion} << false;
     QTest::newRow("cancelled") << Qt::LeftButton << all << std::optional<QString>() << true
                                << QStringList{codeQuestion} << false;
     QTest::newRow("code then No") << Qt::LeftButton << all << code << false << QStringList{codeQuestion, sure}
@@ -159,7 +155,6 @@ void MainWindowTest::logClosesOnPlainKeys_data() {
     QTest::newRow("Enter") << int(Qt::Key_Return) << true;
     QTest::newRow("letter") << int(Qt::Key_A) << true;
     QTest::newRow("arrow down") << int(Qt::Key_Down) << false;
-    QTest::newRow("page down") << int(Qt::Key_PageDown) << false;
 }
 
 void MainWindowTest::logClosesOnPlainKeys() {

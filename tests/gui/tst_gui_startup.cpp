@@ -23,7 +23,6 @@ private slots:
     void parameterChecks();
     void parametersKeepCaseAndTrim();
     void fileDialogFilters();
-    void exitApplicationClosesDatabase();
 };
 
 void StartUpTest::startUpLoop_data() {
@@ -246,16 +245,6 @@ void StartUpTest::fileDialogFilters() {
     for (const char* name : {"USER01.STY", "user01.sty", "Mixed.Sty"})
         QVERIFY2(re.match(QString::fromLatin1(name)).hasMatch(), name);
     QVERIFY(!re.match(QStringLiteral("user01.pdd")).hasMatch());
-}
-
-void StartUpTest::exitApplicationClosesDatabase() {
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    module.WorkingBankStyles.Add(1, QStringLiteral("A"), QString(), 0, 0, {}, {});
-    StartUp::ExitApplication(module);
-    QVERIFY(!module.isConnected() && !module.StyleTable && !module.BankTable);
-    QCOMPARE(module.WorkingBankStyles.Count(), 0);
 }
 
 QTEST_MAIN(StartUpTest)
