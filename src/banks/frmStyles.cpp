@@ -260,12 +260,17 @@ QAction* frmStyles::command(const QString& menu, int index) const {
 }
 
 void frmStyles::queryListing() {
+    // A large library takes a moment to list: the wait pointer shows meanwhile.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         m_module.refreshListing();
     } catch (const SbkError& e) {
+        QApplication::restoreOverrideCursor();
         m_module.StyleRecordset = StyleListing();
         m_prompt.message(e.message(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+        return;
     }
+    QApplication::restoreOverrideCursor();
 }
 
 void frmStyles::RefreshStyleGrid() {
