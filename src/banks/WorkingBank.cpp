@@ -72,8 +72,8 @@ bool WorkingBank::remove() {
                           QStringLiteral(" will be deleted from bank. Are you sure?")))
         return true;
     m_module.WorkingBankStyles.Remove(m_selectedSlot + 1);
-    // The bank now differs from what is stored (or from nothing): closing or loading must ask.
-    markChanged();
+    if (m_module.BankState == 0 || m_module.BankState == 1)
+        m_module.BankState = count() > 0 ? 1 : 0;
     if (m_selectedSlot + 1 > count())
         m_selectedSlot = count() - 1;
     return true;
@@ -87,7 +87,6 @@ bool WorkingBank::moveUp() {
     if (m_selectedSlot > 0 && m_selectedSlot < count()) {
         m_module.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot);
         --m_selectedSlot;
-        markChanged();
     }
     return true;
 }
@@ -100,7 +99,6 @@ bool WorkingBank::moveDown() {
     if (m_selectedSlot >= 0 && m_selectedSlot < count() - 1) {
         m_module.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot + 2);
         ++m_selectedSlot;
-        markChanged();
     }
     return true;
 }
