@@ -73,6 +73,18 @@ void KORFLibrary::FillCollectionFromStyle(const QString& sFileName, KORFStyles& 
 
 void KORFLibrary::FillCollectionFromBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles)
 {
+    // A read that fails leaves no half-filled list behind.
+    try {
+        readBytes(bytes, fileName, objStyles);
+    } catch (...) {
+        objStyles.Clear();
+        m_RetVal = ReadFailed;
+        throw;
+    }
+}
+
+void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles)
+{
     m_RetVal = ReadFailed;
     objStyles.Clear();
     StyCursor cursor(bytes, fileName);

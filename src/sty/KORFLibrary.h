@@ -54,5 +54,7 @@ public:
     }
 
 private:
+    void readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles);
+
     qint32 m_RetVal = 0;
 };
