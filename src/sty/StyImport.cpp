@@ -110,6 +110,9 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
         files = {path};
     }
 
+    // One gateway for the whole run, so its statements are prepared once.
+    DbKORFStyle table(m_connection);
+    m_table = &table;
     try {
         Transaction transaction(m_connection);
         QString currentFolder;
@@ -123,9 +126,11 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
         }
         transaction.commit();
     } catch (const SbkError& error) {
+        m_table = nullptr;
         m_log.clear();
         throw SbkError(error.message() + QStringLiteral("\nThe import was stopped; the database is as it was before."));
     }
+    m_table = nullptr;
     return m_log;
 }
 
@@ -204,7 +209,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount)
 void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortName)
 {
     KORFStyle& style = *styles.Item(index);
-    DbKORFStyle table(m_connection);
+    DbKORFStyle& table = *m_table;
 
     qint32 existing = -1;
     if (m_policy == Policy::SkipDuplicates) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class DbKORFStyle;
 class KORFStyles;
 
 // The style import: brings the styles of one STY file or of every STY file of a folder (and,
@@ -85,6 +86,7 @@ private:
     void report(Stage stage, const QString& text, int fileIndex, int fileCount) const;
 
     QSqlDatabase m_connection;
+    DbKORFStyle* m_table = nullptr; // the run's style gateway
     Policy m_policy = Policy::SkipDuplicates;
     bool m_subfolders = false;
     Picker m_picker;
