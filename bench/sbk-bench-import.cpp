@@ -10,6 +10,7 @@
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,7 +18,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <cstdio>
 
 namespace {
 
@@ -25,8 +25,7 @@ constexpr int StylesPerFile = 32;
 
 QTextStream out(stdout);
 
-QByteArray randomBlock(QRandomGenerator& random, int bodySize, const QByteArray& chunkId)
-{
+QByteArray randomBlock(QRandomGenerator& random, int bodySize, const QByteArray& chunkId) {
     QByteArray body(bodySize, Qt::Uninitialized);
     random.fillRange(reinterpret_cast<quint32*>(body.data()), bodySize / 4);
     return chunkId + KORFBytes::LongToBytes(bodySize) + body;
@@ -40,8 +39,7 @@ struct Collection {
 };
 
 // N bank files of 32 styles: a first block of about blockSize bytes and a second of a quarter.
-Collection generate(const QString& folder, int fileCount, int blockSize)
-{
+Collection generate(const QString& folder, int fileCount, int blockSize) {
     Collection collection;
     QRandomGenerator random(20240601);
     KORFLibrary library;
@@ -50,9 +48,10 @@ Collection generate(const QString& folder, int fileCount, int blockSize)
         for (int s = 0; s < StylesPerFile; ++s) {
             const int size1 = (blockSize - 512 + int(random.bounded(1024))) & ~3;
             const QByteArray first = randomBlock(random, size1, QByteArray("\x06\x00\x00\x30", 4));
-            const QByteArray second = randomBlock(random, (size1 / 4) & ~3, QByteArray("\x09\x01\x00\x30", 4));
-            styles.Add(s + 1, QStringLiteral("Bench %1-%2").arg(f).arg(s), QStringLiteral("Perf"), qint32(first.size()),
-                       qint32(second.size()), first, second);
+            const QByteArray second =
+                randomBlock(random, (size1 / 4) & ~3, QByteArray("\x09\x01\x00\x30", 4));
+            styles.Add(s + 1, QStringLiteral("Bench %1-%2").arg(f).arg(s), QStringLiteral("Perf"),
+                       qint32(first.size()), qint32(second.size()), first, second);
             collection.bytes += first.size() + second.size();
             ++collection.styles;
         }
@@ -64,16 +63,14 @@ Collection generate(const QString& folder, int fileCount, int blockSize)
     return collection;
 }
 
-QString freshDatabase(const QString& folder, const QString& name)
-{
+QString freshDatabase(const QString& folder, const QString& name) {
     const QString path = QDir(folder).filePath(name);
     QFile::remove(path);
     Database::createEmpty(path);
     return path;
 }
 
-void insertPlain(QSqlDatabase db, const QList<KORFStyles>& lists, qint32 firstNumber)
-{
+void insertPlain(QSqlDatabase db, const QList<KORFStyles>& lists, qint32 firstNumber) {
     QSqlQuery begin(db);
     Database::exec(begin, QStringLiteral("BEGIN"));
     QSqlQuery insert(db);
@@ -105,14 +102,14 @@ void insertPlain(QSqlDatabase db, const QList<KORFStyles>& lists, qint32 firstNu
 }
 
 // many small styles (blocks of about 200 bytes), stored before the import is measured.
-void preload(QSqlDatabase db, int count)
-{
+void preload(QSqlDatabase db, int count) {
     QRandomGenerator random(7);
     QList<KORFStyles> lists;
     KORFStyles styles;
     for (int i = 0; i < count; ++i) {
         const QByteArray block = randomBlock(random, 192, QByteArray("\x06\x00\x00\x30", 4));
-        styles.Add(i + 1, QStringLiteral("Small %1").arg(i), QString(), qint32(block.size()), 0, block, QByteArray(" "));
+        styles.Add(i + 1, QStringLiteral("Small %1").arg(i), QString(), qint32(block.size()), 0, block,
+                   QByteArray(" "));
     }
     lists.append(styles);
     insertPlain(db, lists, 1);
@@ -126,8 +123,7 @@ struct Figure {
     double megabytesPerSecond() const { return bytes / seconds / 1e6; }
 };
 
-void print(const char* what, const Figure& figure)
-{
+void print(const char* what, const Figure& figure) {
     out << QStringLiteral("%1 %2 s  %3 styles/s  %4 MB/s\n")
                .arg(QLatin1String(what), -34)
                .arg(figure.seconds, 8, 'f', 2)
@@ -136,8 +132,7 @@ void print(const char* what, const Figure& figure)
     out.flush();
 }
 
-Figure runImport(const QString& databasePath, const QString& folder, const Collection& collection)
-{
+Figure runImport(const QString& databasePath, const QString& folder, const Collection& collection) {
     Database db(databasePath);
     StyImport import(db.connection());
     QElapsedTimer timer;
@@ -145,12 +140,13 @@ Figure runImport(const QString& databasePath, const QString& folder, const Colle
     import.run(folder, true, QString(), QString(), QString());
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (import.stylesStored() != collection.styles)
-        throw SbkError(QStringLiteral("The import stored %1 styles, not %2.").arg(import.stylesStored()).arg(collection.styles));
+        throw SbkError(QStringLiteral("The import stored %1 styles, not %2.")
+                           .arg(import.stylesStored())
+                           .arg(collection.styles));
     return {seconds, collection.styles, collection.bytes};
 }
 
-Figure measureFloor(const QString& folder, const Collection& collection)
-{
+Figure measureFloor(const QString& folder, const Collection& collection) {
     const QString path = freshDatabase(folder, QStringLiteral("floor.mdb"));
     Database db(path);
     QElapsedTimer timer;
@@ -161,8 +157,7 @@ Figure measureFloor(const QString& folder, const Collection& collection)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int files = 200;
     int blockSize = 16384;
@@ -179,7 +174,9 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--folder"))
             folder = args[i + 1];
         else {
-            std::fprintf(stderr, "usage: sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--folder DIR]\n");
+            std::fprintf(
+                stderr,
+                "usage: sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--folder DIR]\n");
             return 2;
         }
     }
@@ -194,21 +191,25 @@ int main(int argc, char** argv)
     QDir().mkpath(styFolder);
 
     try {
-        out << QStringLiteral("Generating %1 files x %2 styles, first blocks of about %3 bytes, second blocks a "
-                              "quarter of that, in %4\n")
+        out << QStringLiteral(
+                   "Generating %1 files x %2 styles, first blocks of about %3 bytes, second blocks a "
+                   "quarter of that, in %4\n")
                    .arg(files)
                    .arg(StylesPerFile)
                    .arg(blockSize)
                    .arg(folder);
         out.flush();
         const Collection collection = generate(styFolder, files, blockSize);
-        out << QStringLiteral("%1 styles, %2 MB of style data\n").arg(collection.styles).arg(collection.bytes / 1e6, 0, 'f', 1);
+        out << QStringLiteral("%1 styles, %2 MB of style data\n")
+                   .arg(collection.styles)
+                   .arg(collection.bytes / 1e6, 0, 'f', 1);
 
         // Floor: the same blocks with plain prepared inserts in one transaction, measured before and after
         // the imports so that both meet the same state of the disk cache; the faster one counts.
         const Figure floorBefore = measureFloor(folder, collection);
         print("floor (plain prepared inserts)", floorBefore);
-        const Figure empty = runImport(freshDatabase(folder, QStringLiteral("empty.mdb")), styFolder, collection);
+        const Figure empty =
+            runImport(freshDatabase(folder, QStringLiteral("empty.mdb")), styFolder, collection);
         print("import into an empty database", empty);
 
         const QString fullPath = freshDatabase(folder, QStringLiteral("full.mdb"));

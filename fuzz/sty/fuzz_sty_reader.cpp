@@ -6,8 +6,7 @@
 
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     KORFLibrary library;
     KORFStyles styles;
@@ -25,14 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     KORFLibrary again;
     KORFStyles back;
-    again.FillCollectionFromBytes(KORFLibrary::encodeCollection(styles, 17), QStringLiteral("AGAIN.STY"), back);
+    again.FillCollectionFromBytes(KORFLibrary::encodeCollection(styles, 17), QStringLiteral("AGAIN.STY"),
+                                  back);
     if (again.RetVal() != 0 || back.Count() != styles.Count())
         std::abort();
     for (int i = 1; i <= styles.Count(); ++i) {
         const KORFStyle& a = *styles.Item(i);
         const KORFStyle& b = *back.Item(i);
         if (a.StyleContent1() != b.StyleContent1() || a.StyleContent2() != b.StyleContent2() ||
-            a.StyleLength1() != b.StyleLength1() || a.StyleLength2() != b.StyleLength2() || b.StyleProg() != i)
+            a.StyleLength1() != b.StyleLength1() || a.StyleLength2() != b.StyleLength2() ||
+            b.StyleProg() != i)
             std::abort();
     }
     return 0;

@@ -18,13 +18,11 @@
 
 namespace {
 
-QString shown(const QString& name)
-{
+QString shown(const QString& name) {
     return QString(name).remove(QChar(0));
 }
 
-int runStyInfo(CliContext& context)
-{
+int runStyInfo(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(1, 1, QStringLiteral("FILE"));
     const QString path = args.positionals().first();
@@ -42,7 +40,8 @@ int runStyInfo(CliContext& context)
                                     {QStringLiteral("StyleLength2"), style->StyleLength2()}});
         context.out << QJsonDocument(QJsonObject{{QStringLiteral("file"), path},
                                                  {QStringLiteral("RetVal"), library.RetVal()},
-                                                 {QStringLiteral("meaning"), KORFLibrary::readResultText(library.RetVal())},
+                                                 {QStringLiteral("meaning"),
+                                                  KORFLibrary::readResultText(library.RetVal())},
                                                  {QStringLiteral("styles"), list}})
                            .toJson(QJsonDocument::Indented);
         return 0;
@@ -54,8 +53,10 @@ int runStyInfo(CliContext& context)
     if (library.RetVal() != KORFLibrary::ReadKorf)
         return 0;
     context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
-                       .arg(QStringLiteral("Prog").rightJustified(4), QStringLiteral("Name 1").leftJustified(16),
-                            QStringLiteral("Length 1").rightJustified(9), QStringLiteral("Name 2").leftJustified(16),
+                       .arg(QStringLiteral("Prog").rightJustified(4),
+                            QStringLiteral("Name 1").leftJustified(16),
+                            QStringLiteral("Length 1").rightJustified(9),
+                            QStringLiteral("Name 2").leftJustified(16),
                             QStringLiteral("Length 2").rightJustified(9));
     for (const KORFStylePtr& style : styles)
         context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
@@ -68,8 +69,7 @@ int runStyInfo(CliContext& context)
     return 0;
 }
 
-int runImport(CliContext& context)
-{
+int runImport(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("subfolders")},
                        {QStringLiteral("policy"), QStringLiteral("family"), QStringLiteral("group"),
                         QStringLiteral("author")});
@@ -84,7 +84,8 @@ int runImport(CliContext& context)
     else if (policyText == QLatin1String("all"))
         policy = StyImport::Policy::ImportAll;
     else
-        throw CliUsageError(QStringLiteral("unknown policy \"%1\" (use content, name or all)").arg(policyText));
+        throw CliUsageError(
+            QStringLiteral("unknown policy \"%1\" (use content, name or all)").arg(policyText));
     const QFileInfo info(path);
     if (!info.exists())
         throw SbkError(QStringLiteral("%1 does not exist.").arg(path));
@@ -99,31 +100,31 @@ int runImport(CliContext& context)
     import.setProgress([&context](StyImport::Stage stage, const QString& text, int fileIndex, int fileCount) {
         if (stage != StyImport::Stage::Folder)
             cliProgressLine(context, fileIndex, fileCount, text.trimmed());
-    });
-    QString log;
-    try {
-        log = import.run(path, folder, args.value(QStringLiteral("family")), args.value(QStringLiteral("group")),
-                         args.value(QStringLiteral("author")));
-    } catch (...) {
-        cliProgressDone(context);
-        throw;
-    }
+});
+QString log;
+try {
+    log = import.run(path, folder, args.value(QStringLiteral("family")), args.value(QStringLiteral("group")),
+                     args.value(QStringLiteral("author")));
+} catch (...) {
     cliProgressDone(context);
-    context.out << QString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    context.out << QStringLiteral("%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
-                                  "%5 banks created from %6 files read, %7 files not imported\n")
-                       .arg(import.stylesStored())
-                       .arg(import.stylesOverwritten())
-                       .arg(import.stylesDuplicate())
-                       .arg(import.stylesUnpicked())
-                       .arg(import.banksStored())
-                       .arg(import.filesRead())
-                       .arg(import.filesSkipped());
-    return 0;
+    throw;
 }
+cliProgressDone(context);
+context.out << QString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+context.out << QStringLiteral(
+                   "%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
+                   "%5 banks created from %6 files read, %7 files not imported\n")
+                   .arg(import.stylesStored())
+                   .arg(import.stylesOverwritten())
+                   .arg(import.stylesDuplicate())
+                   .arg(import.stylesUnpicked())
+                   .arg(import.banksStored())
+                   .arg(import.filesRead())
+                   .arg(import.filesSkipped());
+return 0;
+} // namespace
 
-int runBanks(CliContext& context)
-{
+int runBanks(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(0, 0, QString());
     const auto db = context.openDatabase();
@@ -147,8 +148,8 @@ int runBanks(CliContext& context)
                                  {QStringLiteral("BankDesc"), desc},
                                  {QStringLiteral("Slots"), used}});
         text += QStringLiteral("%1  %2  %3  %4\n")
-                    .arg(QString::number(bank).rightJustified(6), name.leftJustified(20), QString::number(used).rightJustified(5),
-                         desc);
+                    .arg(QString::number(bank).rightJustified(6), name.leftJustified(20),
+                         QString::number(used).rightJustified(5), desc);
         ++count;
     }
     if (args.has(QStringLiteral("json"))) {
@@ -160,15 +161,15 @@ int runBanks(CliContext& context)
         return 0;
     }
     context.out << QStringLiteral("%1  %2  %3  %4\n")
-                       .arg(QStringLiteral("Bank").rightJustified(6), QStringLiteral("Name").leftJustified(20),
-                            QStringLiteral("Slots"), QStringLiteral("Description"));
+                       .arg(QStringLiteral("Bank").rightJustified(6),
+                            QStringLiteral("Name").leftJustified(20), QStringLiteral("Slots"),
+                            QStringLiteral("Description"));
     context.out << text << QStringLiteral("%1 banks\n").arg(count);
     return 0;
 }
 
 // The bank named on the command line, by number or else by name.
-DbKORFBank loadBank(const Database& db, const QString& which)
-{
+DbKORFBank loadBank(const Database& db, const QString& which) {
     DbKORFBank bank(db.connection());
     bool isNumber = false;
     const qint32 number = which.toInt(&isNumber);
@@ -181,14 +182,14 @@ DbKORFBank loadBank(const Database& db, const QString& which)
         found = bank.GetKORFBanksByName();
     }
     if (!found)
-        throw SbkError(bank.clsKORFBanksError().isEmpty()
-                           ? QStringLiteral("There is no bank %1.").arg(which)
-                           : QStringLiteral("Cannot read the bank %1: %2").arg(which, bank.clsKORFBanksError()));
+        throw SbkError(
+            bank.clsKORFBanksError().isEmpty()
+                ? QStringLiteral("There is no bank %1.").arg(which)
+                : QStringLiteral("Cannot read the bank %1: %2").arg(which, bank.clsKORFBanksError()));
     return bank;
 }
 
-int runBankShow(CliContext& context)
-{
+int runBankShow(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(1, 1, QStringLiteral("BANK (a bank number or name)"));
     const auto db = context.openDatabase();
@@ -196,7 +197,8 @@ int runBankShow(CliContext& context)
 
     DbKORFStyle table(db->connection());
     QJsonArray slotList;
-    QString text = QStringLiteral("Bank %1  %2  %3\n").arg(bank.BankProg()).arg(bank.BankName(), bank.BankDesc());
+    QString text =
+        QStringLiteral("Bank %1  %2  %3\n").arg(bank.BankProg()).arg(bank.BankName(), bank.BankDesc());
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k) {
         const qint32 style = bank.BankStyle(k);
         QString name;
@@ -229,8 +231,7 @@ int runBankShow(CliContext& context)
     return 0;
 }
 
-int runMakeSty(CliContext& context)
-{
+int runMakeSty(CliContext& context) {
     const CliArgs args(context.args, {}, {QStringLiteral("user-bank")});
     args.expectPositionals(2, 2, QStringLiteral("BANK and OUTPUT"));
     const QString userBankText = args.value(QStringLiteral("user-bank"), QStringLiteral("17"));
@@ -250,8 +251,9 @@ int runMakeSty(CliContext& context)
             continue;
         table.setStyleProg(style);
         if (!table.GetKORFStylesNoContent()) {
-            context.err << QStringLiteral("sbk-cli: slot %1 names the style %2, which is no longer stored; it is left "
-                                          "out\n")
+            context.err << QStringLiteral(
+                               "sbk-cli: slot %1 names the style %2, which is no longer stored; it is left "
+                               "out\n")
                                .arg(k)
                                .arg(style);
             continue;
@@ -266,20 +268,23 @@ int runMakeSty(CliContext& context)
 }
 
 const CliRegistration styInfo({QStringLiteral("sty-info"), QStringLiteral("sty-info FILE [--json]"),
-                               QStringLiteral("what an STY file holds: its kind and its styles"), &runStyInfo});
-const CliRegistration import({QStringLiteral("import"),
-                              QStringLiteral("import PATH [--subfolders] [--policy content|name|all] [--family F] "
-                                             "[--group G] [--author A]\n"
-                                             "  PATH is an STY file or a folder of them. content: styles already "
-                                             "stored are not imported again (default); name: a stored style of the "
-                                             "same name is replaced; all: everything is imported."),
-                              QStringLiteral("import styles from STY files (one transaction)"), &runImport});
+                               QStringLiteral("what an STY file holds: its kind and its styles"),
+                               &runStyInfo});
+const CliRegistration
+    import({QStringLiteral("import"),
+            QStringLiteral("import PATH [--subfolders] [--policy content|name|all] [--family F] "
+                           "[--group G] [--author A]\n"
+                           "  PATH is an STY file or a folder of them. content: styles already "
+                           "stored are not imported again (default); name: a stored style of the "
+                           "same name is replaced; all: everything is imported."),
+            QStringLiteral("import styles from STY files (one transaction)"), &runImport});
 const CliRegistration banks({QStringLiteral("banks"), QStringLiteral("banks [--json]"),
                              QStringLiteral("list the stored banks"), &runBanks});
 const CliRegistration bankShow({QStringLiteral("bank-show"), QStringLiteral("bank-show BANK [--json]"),
                                 QStringLiteral("the 32 slots of a bank (by number or name) with style names"),
                                 &runBankShow});
-const CliRegistration makeSty({QStringLiteral("make-sty"), QStringLiteral("make-sty BANK OUTPUT [--user-bank 17|18|19]"),
+const CliRegistration makeSty({QStringLiteral("make-sty"),
+                               QStringLiteral("make-sty BANK OUTPUT [--user-bank 17|18|19]"),
                                QStringLiteral("write a stored bank as an STY file"), &runMakeSty});
 
 } // namespace

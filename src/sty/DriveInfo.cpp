@@ -4,22 +4,19 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
-bool DriveInfo::isReady(const QString& folder) const
-{
+bool DriveInfo::isReady(const QString& folder) const {
     if (folder.isEmpty())
         return false;
     const QFileInfo info(folder);
     return info.isDir() && info.isWritable();
 }
 
-qint64 DriveInfo::freeSpace(const QString& folder) const
-{
+qint64 DriveInfo::freeSpace(const QString& folder) const {
     const QStorageInfo storage(folder);
     return storage.isValid() && storage.isReady() ? storage.bytesAvailable() : -1;
 }
 
-bool DriveInfo::isRemovableVolumeRoot(const QString& folder) const
-{
+bool DriveInfo::isRemovableVolumeRoot(const QString& folder) const {
     if (folder.isEmpty())
         return false;
     const QString canonical = QFileInfo(folder).canonicalFilePath();

@@ -2,8 +2,7 @@
 
 #include "core/SbkError.h"
 
-qint32 KORFBytes::BytesToLong(const QByteArray& s)
-{
+qint32 KORFBytes::BytesToLong(const QByteArray& s) {
     if (s.size() > 4)
         throw SbkError(QStringLiteral("Overflow: a number of %1 bytes does not fit 4 bytes.").arg(s.size()));
     quint64 value = 0;
@@ -16,13 +15,11 @@ qint32 KORFBytes::BytesToLong(const QByteArray& s)
     return qint32(value);
 }
 
-int KORFBytes::FirstByte(const QByteArray& s)
-{
+int KORFBytes::FirstByte(const QByteArray& s) {
     return s.isEmpty() ? 0 : int(quint8(s.at(0)));
 }
 
-QByteArray KORFBytes::LongToBytes(qint64 v, int n)
-{
+QByteArray KORFBytes::LongToBytes(qint64 v, int n) {
     QByteArray bytes(n, '\0');
     if (v <= 0)
         return bytes;

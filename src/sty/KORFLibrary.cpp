@@ -4,10 +4,10 @@
 #include "sty/KORFBytes.h"
 #include "sty/StyCursor.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <array>
 #include <limits>
+#include <QFile>
+#include <QSaveFile>
 
 namespace {
 
@@ -23,8 +23,7 @@ const QByteArray directoryId("\x05\x00\x00\x18", 4);
 const QByteArray newerDirectoryId("\x05\x01\x00\x18", 4);
 
 // A name from a directory record: control bytes become blanks, one character per byte.
-QString nameFromRecord(const QByteArray& record)
-{
+QString nameFromRecord(const QByteArray& record) {
     QByteArray name = record.left(16);
     for (char& c : name) {
         if (quint8(c) < 32)
@@ -34,8 +33,7 @@ QString nameFromRecord(const QByteArray& record)
 }
 
 // The 16 name bytes of a directory record: the name's bytes, padded with 00 bytes and cut to 16.
-QByteArray nameForRecord(const QString& name)
-{
+QByteArray nameForRecord(const QString& name) {
     QByteArray bytes = name.toLatin1();
     bytes.append(QByteArray(16, '\0'));
     return bytes.left(16);
@@ -44,8 +42,7 @@ QByteArray nameForRecord(const QString& name)
 // Bytes 21 and 22 of a directory record carry the data version of its block, which the block's
 // own chunk ID holds in its second and third bytes. The instrument checks them; a block too short
 // to carry a chunk ID gets the usual 00 00 (first block) or 00 02 (second block).
-QByteArray versionBytes(const QByteArray& block, bool first)
-{
+QByteArray versionBytes(const QByteArray& block, bool first) {
     if (block.size() >= 4)
         return block.mid(1, 2);
     return first ? QByteArray("\x00\x00", 2) : QByteArray("\x00\x02", 2);
@@ -53,8 +50,7 @@ QByteArray versionBytes(const QByteArray& block, bool first)
 
 } // namespace
 
-void KORFLibrary::FillCollectionFromStyle(const QString& sFileName, KORFStyles& objStyles)
-{
+void KORFLibrary::FillCollectionFromStyle(const QString& sFileName, KORFStyles& objStyles) {
     m_RetVal = ReadFailed;
     objStyles.Clear();
     QFile file(sFileName);
@@ -71,8 +67,8 @@ void KORFLibrary::FillCollectionFromStyle(const QString& sFileName, KORFStyles& 
     FillCollectionFromBytes(bytes, sFileName, objStyles);
 }
 
-void KORFLibrary::FillCollectionFromBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles)
-{
+void KORFLibrary::FillCollectionFromBytes(const QByteArray& bytes, const QString& fileName,
+                                          KORFStyles& objStyles) {
     // A read that fails leaves no half-filled list behind.
     try {
         readBytes(bytes, fileName, objStyles);
@@ -83,8 +79,7 @@ void KORFLibrary::FillCollectionFromBytes(const QByteArray& bytes, const QString
     }
 }
 
-void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles)
-{
+void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles) {
     m_RetVal = ReadFailed;
     objStyles.Clear();
     StyCursor cursor(bytes, fileName);
@@ -93,7 +88,8 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
     // not a KORF file.
     if (bytes.isEmpty())
         cursor.take(HeaderSize, QStringLiteral("the file header"));
-    const QByteArray header = cursor.take(std::min(HeaderSize, cursor.remaining()), QStringLiteral("the file header"));
+    const QByteArray header =
+        cursor.take(std::min(HeaderSize, cursor.remaining()), QStringLiteral("the file header"));
     if (header.mid(23, 4) != "KORF") {
         static const char* const signatures[] = {"KORG9", "KORG<", "KORGM", "KORGI"};
         m_RetVal = ReadNotKorf;
@@ -124,7 +120,8 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
     // One placeholder per bank position; placeholder p stands for position p - 1.
     std::array<KORFStylePtr, SlotCount> placeholders;
     for (int p = 0; p < SlotCount; ++p)
-        placeholders[size_t(p)] = objStyles.Add(p + 1, QString(), QString(), -1, 0, QByteArray(), QByteArray());
+        placeholders[size_t(p)] =
+            objStyles.Add(p + 1, QString(), QString(), -1, 0, QByteArray(), QByteArray());
 
     struct Record {
         int position;
@@ -136,10 +133,11 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
         record.replace('\'', '`');
         const int position = KORFBytes::FirstByte(record.mid(20, 1));
         if (position >= SlotCount)
-            cursor.fail(directoryAt + qsizetype(r) * RecordSize + 20,
-                        QStringLiteral("directory record %1 names style position %2; positions run from 0 to 31")
-                            .arg(r + 1)
-                            .arg(position));
+            cursor.fail(
+                directoryAt + qsizetype(r) * RecordSize + 20,
+                QStringLiteral("directory record %1 names style position %2; positions run from 0 to 31")
+                    .arg(r + 1)
+                    .arg(position));
         const bool first = record.at(18) == FirstBlockType;
         if (first)
             placeholders[size_t(position)]->setStyleName1(nameFromRecord(record));
@@ -180,12 +178,12 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
     m_RetVal = ReadKorf;
 }
 
-QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBank)
-{
+QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBank) {
     if (UserBank < 0 || UserBank > 255)
         throw SbkError(QStringLiteral("The user bank %1 cannot be written as one byte.").arg(UserBank));
     if (objStyles.Count() > 256)
-        throw SbkError(QStringLiteral("A style bank file holds at most 256 styles, not %1.").arg(objStyles.Count()));
+        throw SbkError(
+            QStringLiteral("A style bank file holds at most 256 styles, not %1.").arg(objStyles.Count()));
 
     // Every block that takes part must be exactly as long as its length says: the offsets and
     // chunk lengths of the file are computed from the lengths, the bytes come from the contents.
@@ -202,19 +200,21 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
             if (block.length == 0)
                 continue;
             if (block.length < 0 || block.length != block.content.size())
-                throw SbkError(QStringLiteral("The style %1 (%2) cannot be written: its %3 block holds %4 bytes "
-                                              "but its length says %5.")
-                                   .arg(style->StyleProg())
-                                   .arg(style->StyleName1().trimmed(), QLatin1String(block.which))
-                                   .arg(block.content.size())
-                                   .arg(block.length));
+                throw SbkError(
+                    QStringLiteral("The style %1 (%2) cannot be written: its %3 block holds %4 bytes "
+                                   "but its length says %5.")
+                        .arg(style->StyleProg())
+                        .arg(style->StyleName1().trimmed(), QLatin1String(block.which))
+                        .arg(block.content.size())
+                        .arg(block.length));
             ++blockCount;
             totalLength += block.length;
         }
     }
     const qint64 fileSize = 60 + 28 * blockCount + totalLength;
     if (fileSize > MaxFileSize)
-        throw SbkError(QStringLiteral("The styles need %1 bytes, too many for one style bank file.").arg(fileSize));
+        throw SbkError(
+            QStringLiteral("The styles need %1 bytes, too many for one style bank file.").arg(fileSize));
 
     QByteArray out;
     out.reserve(qsizetype(fileSize));
@@ -262,8 +262,8 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
     return out;
 }
 
-void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles, int UserBank)
-{
+void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles,
+                                           int UserBank) {
     m_RetVal = -1;
     const QByteArray bytes = encodeCollection(objStyles, UserBank);
     QSaveFile file(sFileName);
@@ -274,8 +274,7 @@ void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFS
     m_RetVal = 0;
 }
 
-QString KORFLibrary::readResultText(qint32 retVal)
-{
+QString KORFLibrary::readResultText(qint32 retVal) {
     switch (retVal) {
     case ReadFailed:
         return QStringLiteral("the file could not be read");

@@ -3,13 +3,11 @@
 #include "core/SbkError.h"
 #include "sty/KORFBytes.h"
 
-void StyCursor::fail(qsizetype offset, const QString& problem) const
-{
+void StyCursor::fail(qsizetype offset, const QString& problem) const {
     throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(m_fileName).arg(offset).arg(problem));
 }
 
-void StyCursor::require(qsizetype n, const QString& what) const
-{
+void StyCursor::require(qsizetype n, const QString& what) const {
     // Compare with what is left (never add to the offset): a huge announced length cannot wrap.
     if (n < 0 || n > remaining())
         fail(m_offset, QStringLiteral("unexpected end of file: %1 of %2 bytes expected, %3 left")
@@ -18,25 +16,23 @@ void StyCursor::require(qsizetype n, const QString& what) const
                            .arg(remaining()));
 }
 
-QByteArray StyCursor::take(qsizetype n, const QString& what)
-{
+QByteArray StyCursor::take(qsizetype n, const QString& what) {
     require(n, what);
     const QByteArray part = m_bytes.mid(m_offset, n);
     m_offset += n;
     return part;
 }
 
-void StyCursor::skip(qsizetype n, const QString& what)
-{
+void StyCursor::skip(qsizetype n, const QString& what) {
     require(n, what);
     m_offset += n;
 }
 
-qint32 StyCursor::takeLength(const QString& what)
-{
+qint32 StyCursor::takeLength(const QString& what) {
     const qsizetype at = m_offset;
     const QByteArray bytes = take(4, what);
     if (quint8(bytes.at(0)) & 0x80)
-        fail(at, QStringLiteral("overflow: %1 0x%2 has its top bit set").arg(what, QString::fromLatin1(bytes.toHex())));
+        fail(at, QStringLiteral("overflow: %1 0x%2 has its top bit set")
+                     .arg(what, QString::fromLatin1(bytes.toHex())));
     return KORFBytes::BytesToLong(bytes);
 }

@@ -22,13 +22,11 @@ constexpr int FamilySize = 20;
 constexpr int GroupSize = 20;
 constexpr int AuthorSize = 50;
 
-QString orBlank(const QString& value)
-{
+QString orBlank(const QString& value) {
     return value.isEmpty() ? blank : value;
 }
 
-void collectFiles(const QString& folder, bool subfolders, QStringList& files, QSet<QString>& visited)
-{
+void collectFiles(const QString& folder, bool subfolders, QStringList& files, QSet<QString>& visited) {
     // A folder reached twice (through a link) is scanned once, so a link loop cannot recurse forever.
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     if (visited.contains(canonical))
@@ -43,8 +41,8 @@ void collectFiles(const QString& folder, bool subfolders, QStringList& files, QS
     }
     if (!subfolders)
         return;
-    const QFileInfoList children = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                                     QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList children =
+        dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& child : children)
         collectFiles(child.filePath(), subfolders, files, visited);
 }
@@ -53,16 +51,14 @@ void collectFiles(const QString& folder, bool subfolders, QStringList& files, QS
 
 StyImport::StyImport(QSqlDatabase connection) : m_connection(connection) {}
 
-QStringList StyImport::filesOfFolder(const QString& folder, bool subfolders)
-{
+QStringList StyImport::filesOfFolder(const QString& folder, bool subfolders) {
     QStringList files;
     QSet<QString> visited;
     collectFiles(folder, subfolders, files, visited);
     return files;
 }
 
-QString StyImport::shortNameOf(const QString& path)
-{
+QString StyImport::shortNameOf(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (name.size() <= 20)
         return name;
@@ -73,25 +69,24 @@ QString StyImport::shortNameOf(const QString& path)
     return name.left(20 - extension.size()) + extension;
 }
 
-void StyImport::report(Stage stage, const QString& text, int fileIndex, int fileCount) const
-{
+void StyImport::report(Stage stage, const QString& text, int fileIndex, int fileCount) const {
     if (m_progress)
         m_progress(stage, text, fileIndex, fileCount);
 }
 
 QString StyImport::run(const QString& path, bool folder, const QString& family, const QString& group,
-                       const QString& author)
-{
+                       const QString& author) {
     m_log.clear();
-    m_filesRead = m_filesSkipped = m_stylesStored = m_stylesOverwritten = m_stylesDuplicate = m_stylesUnpicked =
-        m_banksStored = 0;
+    m_filesRead = m_filesSkipped = m_stylesStored = m_stylesOverwritten = m_stylesDuplicate =
+        m_stylesUnpicked = m_banksStored = 0;
 
     // Values that cannot be stored are refused before anything is read.
     const struct {
         const QString& value;
         int size;
         const char* name;
-    } fields[] = {{family, FamilySize, "family"}, {group, GroupSize, "group"}, {author, AuthorSize, "author"}};
+    } fields[] = {
+        {family, FamilySize, "family"}, {group, GroupSize, "group"}, {author, AuthorSize, "author"}};
     for (const auto& field : fields) {
         if (field.value.size() > field.size)
             throw SbkError(QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
@@ -128,14 +123,14 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
     } catch (const SbkError& error) {
         m_table = nullptr;
         m_log.clear();
-        throw SbkError(error.message() + QStringLiteral("\nThe import was stopped; the database is as it was before."));
+        throw SbkError(error.message() +
+                       QStringLiteral("\nThe import was stopped; the database is as it was before."));
     }
     m_table = nullptr;
     return m_log;
 }
 
-void StyImport::importFile(const QString& path, int fileIndex, int fileCount)
-{
+void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     const QString shortName = shortNameOf(path);
     report(Stage::File, shortName, fileIndex, fileCount);
 
@@ -147,19 +142,23 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount)
         break;
     case KORFLibrary::ReadNotKorf:
         m_log += shortName + blank +
-                 QStringLiteral("is not a Pa style, is damaged, its format is unknown or you have no rights to access "
-                                "it!") +
+                 QStringLiteral(
+                     "is not a Pa style, is damaged, its format is unknown or you have no rights to access "
+                     "it!") +
                  lineEnd;
         ++m_filesSkipped;
         return;
     case KORFLibrary::ReadNewerModel:
-        m_log += shortName + QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet") + lineEnd;
+        m_log += shortName +
+                 QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet") + lineEnd;
         ++m_filesSkipped;
         return;
     default: {
-        static const QString models[] = {QStringLiteral("i3,i2,i1,i4s arrangers"), QStringLiteral("i5 arranger"),
-                                         QStringLiteral("iS40,iS50 arrangers"), QStringLiteral("i30 arranger")};
-        m_log += shortName + QStringLiteral(" is probably a style for KORG ") + models[library.RetVal() - 1] + lineEnd;
+        static const QString models[] = {QStringLiteral("i3,i2,i1,i4s arrangers"),
+                                         QStringLiteral("i5 arranger"), QStringLiteral("iS40,iS50 arrangers"),
+                                         QStringLiteral("i30 arranger")};
+        m_log += shortName + QStringLiteral(" is probably a style for KORG ") + models[library.RetVal() - 1] +
+                 lineEnd;
         ++m_filesSkipped;
         return;
     }
@@ -202,19 +201,19 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount)
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
         bank.setBankStyle(slot, slot <= styles.Count() ? styles.Item(slot)->StyleProg() : 0);
     if (!bank.InsKORFBanks())
-        throw SbkError(QStringLiteral("Cannot store the bank of the file %1: %2").arg(path, bank.clsKORFBanksError()));
+        throw SbkError(
+            QStringLiteral("Cannot store the bank of the file %1: %2").arg(path, bank.clsKORFBanksError()));
     ++m_banksStored;
 }
 
-void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortName)
-{
+void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortName) {
     KORFStyle& style = *styles.Item(index);
     DbKORFStyle& table = *m_table;
 
     qint32 existing = -1;
     if (m_policy == Policy::SkipDuplicates) {
-        existing = table.GetKORFStylesByContent(style.StyleContent1(), style.StyleContent2(), style.StyleLength1(),
-                                                style.StyleLength2());
+        existing = table.GetKORFStylesByContent(style.StyleContent1(), style.StyleContent2(),
+                                                style.StyleLength1(), style.StyleLength2());
         if (existing != -1) {
             DbKORFStyle stored(m_connection);
             stored.setStyleProg(existing);
@@ -223,10 +222,10 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
                                    .arg(existing)
                                    .arg(stored.clsKORFStylesError()));
             m_log += QStringLiteral("Style ") + style.StyleName1() + QStringLiteral(" (") +
-                     QString::number(style.StyleProg()) + QStringLiteral(") ") + QStringLiteral("from file ") +
-                     shortName + QStringLiteral(" is the same as style ") + stored.StyleName1() +
-                     QStringLiteral(" (") + QString::number(existing) + QStringLiteral(") ") +
-                     QStringLiteral("from file ") + stored.StyleFile() +
+                     QString::number(style.StyleProg()) + QStringLiteral(") ") +
+                     QStringLiteral("from file ") + shortName + QStringLiteral(" is the same as style ") +
+                     stored.StyleName1() + QStringLiteral(" (") + QString::number(existing) +
+                     QStringLiteral(") ") + QStringLiteral("from file ") + stored.StyleFile() +
                      QStringLiteral(", and will not be imported!") + lineEnd;
             style.setStyleProg(existing);
             ++m_stylesDuplicate;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <array>
+#include <functional>
+#include <optional>
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
-#include <array>
-#include <functional>
-#include <optional>
 
 class DbKORFStyle;
 class KORFStyles;
@@ -42,7 +42,8 @@ public:
     using Picker = std::function<std::optional<PickerAnswer>(const PickerRequest&)>;
     // Called when the run enters a folder, takes up a file (with its number and the number of
     // files in the run) or stores a style.
-    using ProgressCallback = std::function<void(Stage stage, const QString& text, int fileIndex, int fileCount)>;
+    using ProgressCallback =
+        std::function<void(Stage stage, const QString& text, int fileIndex, int fileCount)>;
 
     explicit StyImport(QSqlDatabase connection);
 
@@ -62,7 +63,8 @@ public:
     // Imports a single file (whatever its extension) or, when folder is true, every file of the
     // folder whose name ends in "STY" in any case. Returns the log (lines end with CR LF; empty
     // when nothing was skipped). Throws SbkError after rolling back the whole run.
-    QString run(const QString& path, bool folder, const QString& family, const QString& group, const QString& author);
+    QString run(const QString& path, bool folder, const QString& family, const QString& group,
+                const QString& author);
 
     // The files a folder run takes, in order: the folder's own files by name, then each subfolder
     // depth first when subfolders is set.

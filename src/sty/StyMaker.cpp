@@ -1,8 +1,8 @@
 #include "sty/StyMaker.h"
 
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
 #include "core/SbkError.h"
+#include "core/SBKModule.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "sty/DriveInfo.h"
@@ -29,18 +29,15 @@ const SetFile setFiles[] = {
     {"!789.SET", "USER01.STY"}, {"!789.SET", "USER02.STY"}, {"!789.SET", "USER03.STY"}, // 12..14
 };
 
-QString native(const QString& path)
-{
+QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-QString join(const QString& folder, const QString& rest)
-{
+QString join(const QString& folder, const QString& rest) {
     return native(QDir::cleanPath(folder + QLatin1Char('/') + rest));
 }
 
-bool isInside(const QString& path, const QString& folder)
-{
+bool isInside(const QString& path, const QString& folder) {
     if (folder.isEmpty())
         return false;
     const QString p = QDir::cleanPath(QDir::fromNativeSeparators(path));
@@ -51,37 +48,32 @@ bool isInside(const QString& path, const QString& folder)
 } // namespace
 
 StyMaker::StyMaker(SBKModule& module, Prompt& prompt, DriveInfo& drives)
-    : m_module(module), m_prompt(prompt), m_drives(drives), m_workFolder(QDir::tempPath())
-{
-}
+    : m_module(module), m_prompt(prompt), m_drives(drives), m_workFolder(QDir::tempPath()) {}
 
-QString StyMaker::workFilePath() const
-{
+QString StyMaker::workFilePath() const {
     return join(m_workFolder, QStringLiteral("WRK.STY"));
 }
 
-QString StyMaker::caption(int index, const QString& floppyDrive)
-{
+QString StyMaker::caption(int index, const QString& floppyDrive) {
     if (index == 0)
         return QStringLiteral("Make as ...");
     if (index == 1)
         return QStringLiteral("Make as ") + native(floppyDrive) + QDir::separator() + QStringLiteral(" ...");
     if (index == 2)
-        return QStringLiteral("Make as ") + native(floppyDrive) + QDir::separator() + QStringLiteral("USER01.STY");
+        return QStringLiteral("Make as ") + native(floppyDrive) + QDir::separator() +
+               QStringLiteral("USER01.STY");
     if (index <= 5)
         return QStringLiteral("Make for DIRECT FD - Bank %1").arg(index - 2);
     return QStringLiteral("Make for DIRECT HD - Bank %1").arg(index - 5);
 }
 
-int StyMaker::userBankOf(int index)
-{
+int StyMaker::userBankOf(int index) {
     if (index < 3)
         return 17;
     return 17 + (index - 3) % 3;
 }
 
-QString StyMaker::fileNameOf(const QString& bankName)
-{
+QString StyMaker::fileNameOf(const QString& bankName) {
     // The name becomes part of a path: a separator or ".." in it must not lead out of the folder.
     QString name = bankName;
     name.remove(QLatin1Char(' '));
@@ -95,8 +87,8 @@ QString StyMaker::fileNameOf(const QString& bankName)
     return name;
 }
 
-QString StyMaker::targetPath(int index, const QString& floppyDrive, const QString& paHdDrive, const QString& bankName)
-{
+QString StyMaker::targetPath(int index, const QString& floppyDrive, const QString& paHdDrive,
+                             const QString& bankName) {
     if (index == 1)
         return join(floppyDrive, fileNameOf(bankName) + QStringLiteral(".STY"));
     if (index == 2)
@@ -109,8 +101,7 @@ QString StyMaker::targetPath(int index, const QString& floppyDrive, const QStrin
     return QString();
 }
 
-void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection)
-{
+void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) {
     DbKORFStyle table(connection);
     for (const KORFStylePtr& style : styles) {
         table.setStyleProg(style->StyleProg());
@@ -130,14 +121,12 @@ void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection)
     }
 }
 
-StyMaker::Result StyMaker::fail(const QString& text)
-{
+StyMaker::Result StyMaker::fail(const QString& text) {
     m_prompt.message(text, title, Prompt::Icon::Critical);
     return Result::Failed;
 }
 
-StyMaker::Result StyMaker::make(int index)
-{
+StyMaker::Result StyMaker::make(int index) {
     if (index < 0 || index >= DestinationCount)
         return fail(QStringLiteral("There is no destination %1 for a style file.").arg(index));
     const QString floppy = m_module.FloppyDrive;
@@ -147,7 +136,8 @@ StyMaker::Result StyMaker::make(int index)
     QString target;
     QString drive;
     if (index == 0) {
-        target = m_prompt.saveFile(QStringLiteral("Styles (*.STY)|*.STY"), fileNameOf(bankName) + QStringLiteral(".STY"));
+        target = m_prompt.saveFile(QStringLiteral("Styles (*.STY)|*.STY"),
+                                   fileNameOf(bankName) + QStringLiteral(".STY"));
         if (target.isEmpty())
             return Result::Cancelled;
         target = native(target);
@@ -159,8 +149,9 @@ StyMaker::Result StyMaker::make(int index)
 
     if (!isAvailable(index, paHd) || !m_drives.isReady(drive)) {
         if (index >= 1 && index <= 5 ? true : isInside(drive, floppy))
-            m_prompt.message(QStringLiteral("Floppy disk ") + native(drive) + QStringLiteral(": is not ready!"), title,
-                             Prompt::Icon::Critical);
+            m_prompt.message(QStringLiteral("Floppy disk ") + native(drive) +
+                                 QStringLiteral(": is not ready!"),
+                             title, Prompt::Icon::Critical);
         else
             m_prompt.message(QStringLiteral("Pa hard disk ") + native(drive) +
                                  QStringLiteral(": is not ready or not available!"),
@@ -183,8 +174,7 @@ StyMaker::Result StyMaker::make(int index)
     return Result::Created;
 }
 
-StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target)
-{
+StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
     const QString workFile = workFilePath();
     m_module.StyleLibrary.WriteStyleFromCollection(workFile, m_module.WorkingBankStyles, 17);
     const qint64 size = QFileInfo(workFile).size();
@@ -199,7 +189,8 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target)
     // The copy goes to a temporary file beside the target and replaces it only when complete.
     QFile source(workFile);
     if (!source.open(QIODevice::ReadOnly))
-        throw SbkError(QStringLiteral("Cannot read the work file %1: %2").arg(workFile, source.errorString()));
+        throw SbkError(
+            QStringLiteral("Cannot read the work file %1: %2").arg(workFile, source.errorString()));
     const QByteArray bytes = source.readAll();
     source.close();
     QSaveFile copy(target);
@@ -210,8 +201,7 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target)
     return Result::Created;
 }
 
-bool StyMaker::wipeFloppy()
-{
+bool StyMaker::wipeFloppy() {
     QDir root(m_module.FloppyDrive);
     const QFileInfoList entries =
         root.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -228,24 +218,25 @@ bool StyMaker::wipeFloppy()
     return complete;
 }
 
-StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank)
-{
+StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) {
     const QString floppy = m_module.FloppyDrive;
     const QString setFolder = join(floppy, QStringLiteral("SBK.SET"));
     if (!QFileInfo(setFolder).isDir()) {
         // Emptying a folder that is not a disk of its own would destroy the user's files.
         if (!m_drives.isRemovableVolumeRoot(floppy)) {
-            m_prompt.message(QStringLiteral("The floppy folder ") + native(floppy) +
-                                 QStringLiteral(" is not the root of a removable disk, so it is not emptied. Choose the "
-                                                "mount point of the floppy disk or USB stick in the parameters, or "
-                                                "create the folder SBK.SET on it yourself."),
-                             title, Prompt::Icon::Critical);
+            m_prompt.message(
+                QStringLiteral("The floppy folder ") + native(floppy) +
+                    QStringLiteral(" is not the root of a removable disk, so it is not emptied. Choose the "
+                                   "mount point of the floppy disk or USB stick in the parameters, or "
+                                   "create the folder SBK.SET on it yourself."),
+                title, Prompt::Icon::Critical);
             return Result::Refused;
         }
         if (!m_prompt.confirm(QStringLiteral("Floppy is about to be completely deleted. Are you sure?")))
             return Result::Cancelled;
         if (!wipeFloppy())
-            throw SbkError(QStringLiteral("The floppy disk %1 could not be emptied completely.").arg(native(floppy)));
+            throw SbkError(
+                QStringLiteral("The floppy disk %1 could not be emptied completely.").arg(native(floppy)));
         if (!QDir().mkpath(setFolder))
             throw SbkError(QStringLiteral("Cannot create the folder %1.").arg(setFolder));
     }

@@ -34,8 +34,7 @@ public:
     // Refreshes the working bank's styles from the database and writes them to the destination.
     Result make(int index);
     // Whether the dialog stays open after a result (the user may try again).
-    static bool staysOpen(Result result)
-    {
+    static bool staysOpen(Result result) {
         return result == Result::Cancelled || result == Result::NotReady || result == Result::Refused ||
                result == Result::Failed;
     }
@@ -47,7 +46,8 @@ public:
     // The user bank byte written into every directory record: 17, 18 or 19.
     static int userBankOf(int index);
     // The file a destination writes (destination 0 is chosen by the user: "").
-    static QString targetPath(int index, const QString& floppyDrive, const QString& paHdDrive, const QString& bankName);
+    static QString targetPath(int index, const QString& floppyDrive, const QString& paHdDrive,
+                              const QString& bankName);
     // The bank's name as a file name: blanks removed, characters no file name may hold replaced.
     static QString fileNameOf(const QString& bankName);
 

@@ -1,10 +1,10 @@
 // The STY reader and writer: the designed byte layout, round trips, odd layouts, damaged and
 // foreign files, and the instrument's own files.
-#include "StyTestData.h"
-#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "sty/KORFBytes.h"
 #include "sty/KORFLibrary.h"
+#include "StyTestData.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -14,14 +14,12 @@ using namespace StyTestData;
 
 namespace {
 
-QByteArray hex(const char* text)
-{
+QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
 // Reads bytes and returns the error text ("" when the read succeeded).
-QString readError(const QByteArray& bytes, KORFLibrary& library, KORFStyles& styles)
-{
+QString readError(const QByteArray& bytes, KORFLibrary& library, KORFStyles& styles) {
     try {
         library.FillCollectionFromBytes(bytes, QStringLiteral("BANK.STY"), styles);
     } catch (const SbkError& error) {
@@ -59,8 +57,7 @@ private slots:
     void regressionInputs();
 };
 
-void TestKORFLibrary::bigEndianNumbers_data()
-{
+void TestKORFLibrary::bigEndianNumbers_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("value");
     QTest::newRow("empty") << QByteArray() << qint64(0);
@@ -70,8 +67,7 @@ void TestKORFLibrary::bigEndianNumbers_data()
     QTest::newRow("high bytes only") << hex("0102") << qint64(0x01020000);
 }
 
-void TestKORFLibrary::bigEndianNumbers()
-{
+void TestKORFLibrary::bigEndianNumbers() {
     QFETCH(QByteArray, bytes);
     QFETCH(qint64, value);
     if (value < 0) {
@@ -87,11 +83,23 @@ void TestKORFLibrary::bigEndianNumbers()
     QCOMPARE(KORFBytes::FirstByte(hex("ff01")), 255);
 }
 
-void TestKORFLibrary::emptyListIsSixtyBytes()
-{
+void TestKORFLibrary::emptyListIsSixtyBytes() {
     const QByteArray bytes = KORFLibrary::encodeCollection(KORFStyles());
-    QCOMPARE(bytes, hex("01000114" "00000034" "02000018" "0000000c" "0b000000000000" "4b4f5246" "00"
-                        "05000018" "00000000" "fe000018" "00000010" "4b424547" "0000001c" "4b454e44" "00000001"));
+    QCOMPARE(bytes, hex("01000114"
+                        "00000034"
+                        "02000018"
+                        "0000000c"
+                        "0b000000000000"
+                        "4b4f5246"
+                        "00"
+                        "05000018"
+                        "00000000"
+                        "fe000018"
+                        "00000010"
+                        "4b424547"
+                        "0000001c"
+                        "4b454e44"
+                        "00000001"));
     KORFLibrary library;
     KORFStyles styles;
     library.FillCollectionFromBytes(bytes, QStringLiteral("EMPTY.STY"), styles);
@@ -99,11 +107,11 @@ void TestKORFLibrary::emptyListIsSixtyBytes()
     QCOMPARE(styles.Count(), 0);
 }
 
-void TestKORFLibrary::twoBlocksOfOneStyle()
-{
+void TestKORFLibrary::twoBlocksOfOneStyle() {
     KORFStyles styles;
     // A second block whose chunk ID carries 00 02 gets the designed version bytes 00 02.
-    addStyle(styles, QStringLiteral("Pop"), block(92, 1), QStringLiteral("Pop perf"), block(192, 2, hex("09000230")));
+    addStyle(styles, QStringLiteral("Pop"), block(92, 1), QStringLiteral("Pop perf"),
+             block(192, 2, hex("09000230")));
     const QByteArray bytes = KORFLibrary::encodeCollection(styles, 18);
     QCOMPARE(bytes.size(), 416);
     QVERIFY(bytes.startsWith(hex("0100011400000198")));
@@ -112,12 +120,14 @@ void TestKORFLibrary::twoBlocksOfOneStyle()
     QCOMPARE(bytes.mid(60 + 16, 8), hex("0000071200000200"));
     QCOMPARE(bytes.mid(84, 100), block(92, 1));
     QCOMPARE(bytes.mid(184, 200), block(192, 2, hex("09000230")));
-    QCOMPARE(bytes.mid(384), hex("fe00001800000018") + "KBEG" + hex("0000001c" "00000054" "000000b8") + "KEND" +
-                                 hex("00000003"));
+    QCOMPARE(bytes.mid(384), hex("fe00001800000018") + "KBEG" +
+                                 hex("0000001c"
+                                     "00000054"
+                                     "000000b8") +
+                                 "KEND" + hex("00000003"));
 }
 
-void TestKORFLibrary::roundTrip_data()
-{
+void TestKORFLibrary::roundTrip_data() {
     QTest::addColumn<int>("styleCount");
     QTest::addColumn<bool>("secondBlocks");
     QTest::addColumn<int>("blockSize");
@@ -127,8 +137,7 @@ void TestKORFLibrary::roundTrip_data()
     QTest::newRow("empty bodies") << 5 << true << 0;
 }
 
-void TestKORFLibrary::roundTrip()
-{
+void TestKORFLibrary::roundTrip() {
     QFETCH(int, styleCount);
     QFETCH(bool, secondBlocks);
     QFETCH(int, blockSize);
@@ -167,8 +176,7 @@ void TestKORFLibrary::roundTrip()
     QCOMPARE(again.mid(directoryEnd), original.mid(directoryEnd));
 }
 
-void TestKORFLibrary::namesFromBytes()
-{
+void TestKORFLibrary::namesFromBytes() {
     KORFStyles styles;
     addStyle(styles, QStringLiteral("Rock'n'Roll"), block(4, 1));
     addStyle(styles, QStringLiteral("A name longer than sixteen"), block(4, 2));
@@ -181,10 +189,10 @@ void TestKORFLibrary::namesFromBytes()
     QCOMPARE(back.Item(3)->StyleName1(), QString::fromLatin1("Caf\xe9 \xff  !").leftJustified(16));
 }
 
-void TestKORFLibrary::versionBytesFollowTheBlocks()
-{
+void TestKORFLibrary::versionBytesFollowTheBlocks() {
     KORFStyles styles;
-    addStyle(styles, QStringLiteral("Pa600"), block(20, 1), QStringLiteral("Perf"), block(20, 2, hex("09010030")));
+    addStyle(styles, QStringLiteral("Pa600"), block(20, 1), QStringLiteral("Perf"),
+             block(20, 2, hex("09010030")));
     addStyle(styles, QStringLiteral("Tiny"), hex("0a0b0c"), QStringLiteral("Tiny 2"), hex("0102"));
     const QByteArray bytes = KORFLibrary::encodeCollection(styles);
     QCOMPARE(bytes.mid(36 + 21, 2), hex("0000"));
@@ -194,8 +202,7 @@ void TestKORFLibrary::versionBytesFollowTheBlocks()
     QCOMPARE(bytes.mid(108 + 21, 2), hex("0002"));
 }
 
-void TestKORFLibrary::gapsInPositionsAreCompacted()
-{
+void TestKORFLibrary::gapsInPositionsAreCompacted() {
     const QByteArray file = rawSty({{"First", 2, 0}, {"Third", 2, 2}, {"Third perf", 7, 2}},
                                    {block(10, 1), block(11, 2), block(12, 3)});
     KORFLibrary library;
@@ -212,20 +219,20 @@ void TestKORFLibrary::gapsInPositionsAreCompacted()
     QCOMPARE(int(written.at(84 + 20)), 1);
 }
 
-void TestKORFLibrary::blockTypes_data()
-{
+void TestKORFLibrary::blockTypes_data() {
     QTest::addColumn<int>("secondType");
     QTest::newRow("7") << 7;
     QTest::newRow("3") << 3;
     QTest::newRow("0") << 0;
 }
 
-void TestKORFLibrary::blockTypes()
-{
+void TestKORFLibrary::blockTypes() {
     QFETCH(int, secondType);
     // Three records (an odd count): style 0 with two blocks, style 1 with only a second block,
     // which holds no style; then a later first block for position 0 replaces the earlier one.
-    const QByteArray file = rawSty({{"One", 2, 0}, {"One b", quint8(secondType), 0}, {"Lonely", quint8(secondType), 1},
+    const QByteArray file = rawSty({{"One", 2, 0},
+                                    {"One b", quint8(secondType), 0},
+                                    {"Lonely", quint8(secondType), 1},
                                     {"One again", 2, 0}},
                                    {block(5, 1), block(6, 2), block(7, 3), block(8, 4)});
     KORFLibrary library;
@@ -246,8 +253,7 @@ void TestKORFLibrary::blockTypes()
     QCOMPARE(styles.Item(2)->StyleLength2(), 11);
 }
 
-void TestKORFLibrary::foreignFiles_data()
-{
+void TestKORFLibrary::foreignFiles_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("retVal");
     QTest::newRow("KORG9") << QByteArray("KORG9 and more bytes to fill the header") << 1;
@@ -260,8 +266,7 @@ void TestKORFLibrary::foreignFiles_data()
     QTest::newRow("KORF one byte late") << (QByteArray(24, '\0') + "KORF") << 5;
 }
 
-void TestKORFLibrary::foreignFiles()
-{
+void TestKORFLibrary::foreignFiles() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, retVal);
     TestEnvironment env;
@@ -273,8 +278,7 @@ void TestKORFLibrary::foreignFiles()
     QCOMPARE(styles.Count(), 0);
 }
 
-void TestKORFLibrary::truncatedAtEveryByte()
-{
+void TestKORFLibrary::truncatedAtEveryByte() {
     KORFStyles styles;
     addStyle(styles, QStringLiteral("A"), block(30, 1), QStringLiteral("A2"), block(40, 2));
     addStyle(styles, QStringLiteral("B"), block(50, 3));
@@ -302,21 +306,22 @@ void TestKORFLibrary::truncatedAtEveryByte()
     QVERIFY(readError(QByteArray(), library, styles).contains(QStringLiteral("end of file")));
 }
 
-void TestKORFLibrary::damagedFiles_data()
-{
+void TestKORFLibrary::damagedFiles_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
 
     const QByteArray good = rawSty({{"A", 2, 0}}, {block(10, 1)});
     QByteArray huge = good;
     huge.replace(60 + 4, 4, hex("7ffffff0"));
-    QTest::newRow("block longer than the file") << huge << QStringLiteral("offset 68: unexpected end of file");
+    QTest::newRow("block longer than the file")
+        << huge << QStringLiteral("offset 68: unexpected end of file");
     QByteArray topBit = good;
     topBit.replace(60 + 4, 4, hex("80000010"));
     QTest::newRow("length with top bit") << topBit << QStringLiteral("offset 64: overflow");
     QByteArray directoryTopBit = good;
     directoryTopBit.replace(32, 4, hex("ffffffff"));
-    QTest::newRow("directory length with top bit") << directoryTopBit << QStringLiteral("offset 32: overflow");
+    QTest::newRow("directory length with top bit")
+        << directoryTopBit << QStringLiteral("offset 32: overflow");
 
     QList<Record> many;
     QList<QByteArray> blocks;
@@ -324,15 +329,15 @@ void TestKORFLibrary::damagedFiles_data()
         many.append({"S", quint8(i % 2 ? 7 : 2), quint8(i / 2)});
         blocks.append(block(1, i));
     }
-    QTest::newRow("65 records") << rawSty(many, blocks) << QStringLiteral("offset 36: the directory holds 65 records");
+    QTest::newRow("65 records") << rawSty(many, blocks)
+                                << QStringLiteral("offset 36: the directory holds 65 records");
     QTest::newRow("position 32") << rawSty({{"A", 2, 0}, {"B", 2, 32}}, {block(1, 1), block(1, 2)})
                                  << QStringLiteral("offset 80: directory record 2 names style position 32");
     QTest::newRow("position 255") << rawSty({{"A", 2, 255}}, {block(1, 1)})
                                   << QStringLiteral("offset 56: directory record 1 names style position 255");
 }
 
-void TestKORFLibrary::damagedFiles()
-{
+void TestKORFLibrary::damagedFiles() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
     KORFLibrary library;
@@ -344,8 +349,7 @@ void TestKORFLibrary::damagedFiles()
     QCOMPARE(styles.Count(), 0);
 }
 
-void TestKORFLibrary::newerModelIsRecognised()
-{
+void TestKORFLibrary::newerModelIsRecognised() {
     QByteArray file = rawSty({{"A", 2, 0}}, {block(10, 1)});
     file.replace(28, 4, hex("05010018"));
     KORFLibrary library;
@@ -355,8 +359,7 @@ void TestKORFLibrary::newerModelIsRecognised()
     QCOMPARE(styles.Count(), 0);
 }
 
-void TestKORFLibrary::failedWriteKeepsOlderFile()
-{
+void TestKORFLibrary::failedWriteKeepsOlderFile() {
     TestEnvironment env;
     const QString path = env.writeFile(QStringLiteral("out/BANK.STY"), "older file");
     KORFStyles styles;
@@ -365,10 +368,11 @@ void TestKORFLibrary::failedWriteKeepsOlderFile()
     QVERIFY_THROWS_EXCEPTION(SbkError, library.WriteStyleFromCollection(path, styles));
     QCOMPARE(library.RetVal(), -1);
     QCOMPARE(TestEnvironment::readFile(path), QByteArray("older file"));
-    QCOMPARE(QDir(env.path(QStringLiteral("out"))).entryList(QDir::Files), QStringList{QStringLiteral("BANK.STY")});
+    QCOMPARE(QDir(env.path(QStringLiteral("out"))).entryList(QDir::Files),
+             QStringList{QStringLiteral("BANK.STY")});
 
-    QVERIFY_THROWS_EXCEPTION(SbkError, library.WriteStyleFromCollection(env.path(QStringLiteral("missing/X.STY")),
-                                                                        KORFStyles()));
+    QVERIFY_THROWS_EXCEPTION(
+        SbkError, library.WriteStyleFromCollection(env.path(QStringLiteral("missing/X.STY")), KORFStyles()));
     QVERIFY_THROWS_EXCEPTION(SbkError, library.WriteStyleFromCollection(path, KORFStyles(), 256));
 
     library.WriteStyleFromCollection(path, KORFStyles());
@@ -376,8 +380,7 @@ void TestKORFLibrary::failedWriteKeepsOlderFile()
     QCOMPARE(library.RetVal(), 0);
 }
 
-void TestKORFLibrary::realInstrumentFiles()
-{
+void TestKORFLibrary::realInstrumentFiles() {
     const QString folder = qEnvironmentVariable("SBK_REAL_STY");
     if (folder.isEmpty() || !QDir(folder).exists())
         QSKIP("the folder of instrument-saved STY files is not available");
@@ -412,24 +415,29 @@ void TestKORFLibrary::realInstrumentFiles()
     QVERIFY(newer > 0);
 }
 
-void TestKORFLibrary::regressionInputs_data()
-{
+void TestKORFLibrary::regressionInputs_data() {
     // Inputs that once misled or could mislead the reader, kept as files; every file of the
     // folder must be listed here with what it must give (an error text or a RetVal).
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("retVal");
-    QTest::newRow("2 GB block") << "excessive-block-length.sty" << "at byte offset 68: unexpected end of file" << -1;
-    QTest::newRow("top bit") << "length-top-bit.sty" << "at byte offset 64: overflow" << -1;
-    QTest::newRow("65 records") << "directory-65-records.sty" << "holds 65 records" << -1;
-    QTest::newRow("position 32") << "position-32.sty" << "names style position 32" << -1;
-    QTest::newRow("truncated index") << "truncated-index.sty" << "at byte offset 86: unexpected end of file" << -1;
-    QTest::newRow("blocks without directory") << "zero-length-directory-with-blocks.sty" << "" << 0;
-    QTest::newRow("short header") << "short-header.sty" << "" << 5;
+    QTest::newRow("2 GB block") << "excessive-block-length.sty"
+                                << "at byte offset 68: unexpected end of file" << -1;
+    QTest::newRow("top bit") << "length-top-bit.sty"
+                             << "at byte offset 64: overflow" << -1;
+    QTest::newRow("65 records") << "directory-65-records.sty"
+                                << "holds 65 records" << -1;
+    QTest::newRow("position 32") << "position-32.sty"
+                                 << "names style position 32" << -1;
+    QTest::newRow("truncated index") << "truncated-index.sty"
+                                     << "at byte offset 86: unexpected end of file" << -1;
+    QTest::newRow("blocks without directory") << "zero-length-directory-with-blocks.sty"
+                                              << "" << 0;
+    QTest::newRow("short header") << "short-header.sty"
+                                  << "" << 5;
 }
 
-void TestKORFLibrary::regressionInputs()
-{
+void TestKORFLibrary::regressionInputs() {
     QFETCH(QString, file);
     QFETCH(QString, error);
     QFETCH(int, retVal);

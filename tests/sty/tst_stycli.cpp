@@ -1,8 +1,8 @@
 // sbk-cli end to end: sty-info, import, banks, bank-show and make-sty, run as a process.
 #include "CliRunner.h"
+#include "sty/KORFLibrary.h"
 #include "StyTestData.h"
 #include "TestEnvironment.h"
-#include "sty/KORFLibrary.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,12 +13,12 @@ using namespace StyTestData;
 
 namespace {
 
-QByteArray bankFile(int count, int variant)
-{
+QByteArray bankFile(int count, int variant) {
     KORFStyles styles;
     for (int i = 0; i < count; ++i)
         addStyle(styles, QStringLiteral("Style %1-%2").arg(variant).arg(i), block(40 + i, i + 10 * variant),
-                 QStringLiteral("Perf"), block(20, 100 + i + 10 * variant, QByteArray("\x09\x01\x00\x30", 4)));
+                 QStringLiteral("Perf"),
+                 block(20, 100 + i + 10 * variant, QByteArray("\x09\x01\x00\x30", 4)));
     return KORFLibrary::encodeCollection(styles);
 }
 
@@ -35,8 +35,7 @@ private slots:
     void usageErrors();
 };
 
-void TestStyCli::styInfo()
-{
+void TestStyCli::styInfo() {
     TestEnvironment env;
     const QString file = env.writeFile(QStringLiteral("A.STY"), bankFile(2, 1));
     CliResult result = runCli(env, {QStringLiteral("sty-info"), file, QStringLiteral("--json")});
@@ -45,28 +44,30 @@ void TestStyCli::styInfo()
     QCOMPARE(info.value(QStringLiteral("RetVal")).toInt(), 0);
     const QJsonArray styles = info.value(QStringLiteral("styles")).toArray();
     QCOMPARE(styles.size(), 2);
-    QCOMPARE(styles[1].toObject().value(QStringLiteral("StyleName1")).toString(), QStringLiteral("Style 1-1       "));
+    QCOMPARE(styles[1].toObject().value(QStringLiteral("StyleName1")).toString(),
+             QStringLiteral("Style 1-1       "));
     QCOMPARE(styles[1].toObject().value(QStringLiteral("StyleLength1")).toInt(), 49);
 
     result = runCli(env, {QStringLiteral("sty-info"), env.writeFile(QStringLiteral("B.STY"), "KORGI")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.contains("RetVal 4, a style for KORG i30 arranger"));
 
-    result = runCli(env, {QStringLiteral("sty-info"), env.writeFile(QStringLiteral("C.STY"), bankFile(1, 1).left(70))});
+    result = runCli(
+        env, {QStringLiteral("sty-info"), env.writeFile(QStringLiteral("C.STY"), bankFile(1, 1).left(70))});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.startsWith("sbk-cli: "));
     QVERIFY(result.err.contains("C.STY: at byte offset 36: unexpected end of file"));
 }
 
-void TestStyCli::importListAndWriteBack()
-{
+void TestStyCli::importListAndWriteBack() {
     TestEnvironment env;
     const QString db = env.createDatabase();
     env.writeFile(QStringLiteral("in/ONE.STY"), bankFile(3, 1));
     env.writeFile(QStringLiteral("in/sub/TWO.STY"), bankFile(2, 2));
     env.writeFile(QStringLiteral("in/sub/I30.STY"), "KORGI");
-    CliResult result = runCli(env, {QStringLiteral("--db"), db, QStringLiteral("import"), env.path(QStringLiteral("in")),
-                                    QStringLiteral("--subfolders"), QStringLiteral("--author"), QStringLiteral("Me")});
+    CliResult result =
+        runCli(env, {QStringLiteral("--db"), db, QStringLiteral("import"), env.path(QStringLiteral("in")),
+                     QStringLiteral("--subfolders"), QStringLiteral("--author"), QStringLiteral("Me")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.startsWith("I30.STY is probably a style for KORG i30 arranger\n"));
     QVERIFY(result.out.contains("5 styles imported"));
@@ -80,10 +81,12 @@ void TestStyCli::importListAndWriteBack()
 
     result = runCli(env, {QStringLiteral("--db"), db, QStringLiteral("bank-show"), QStringLiteral("TWO002"),
                           QStringLiteral("--json")});
-    const QJsonArray slotList = QJsonDocument::fromJson(result.out).object().value(QStringLiteral("Slots")).toArray();
+    const QJsonArray slotList =
+        QJsonDocument::fromJson(result.out).object().value(QStringLiteral("Slots")).toArray();
     QCOMPARE(slotList.size(), 32);
     QCOMPARE(slotList[1].toObject().value(QStringLiteral("StyleProg")).toInt(), 5);
-    QCOMPARE(slotList[1].toObject().value(QStringLiteral("StyleName1")).toString(), QStringLiteral("Style 2-1       "));
+    QCOMPARE(slotList[1].toObject().value(QStringLiteral("StyleName1")).toString(),
+             QStringLiteral("Style 2-1       "));
     QCOMPARE(slotList[2].toObject().value(QStringLiteral("StyleProg")).toInt(), 0);
 
     const QString output = env.path(QStringLiteral("OUT.STY"));
@@ -97,39 +100,39 @@ void TestStyCli::importListAndWriteBack()
     QCOMPARE(int(written.at(36 + 19)), 18);
 
     // Imported again under the default policy, every style is a duplicate.
-    result = runCli(env, {QStringLiteral("--db"), db, QStringLiteral("import"), env.path(QStringLiteral("in/ONE.STY"))});
+    result = runCli(
+        env, {QStringLiteral("--db"), db, QStringLiteral("import"), env.path(QStringLiteral("in/ONE.STY"))});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out.count("and will not be imported!"), 3);
 }
 
-void TestStyCli::failedImportLeavesDatabase()
-{
+void TestStyCli::failedImportLeavesDatabase() {
     TestEnvironment env;
     const QString db = env.createDatabase();
     env.writeFile(QStringLiteral("in/1.STY"), bankFile(2, 1));
     env.writeFile(QStringLiteral("in/2.STY"), bankFile(2, 2));
     env.writeFile(QStringLiteral("in/3.STY"), bankFile(2, 3).left(100));
-    const CliResult result = runCli(env, {QStringLiteral("--db"), db, QStringLiteral("import"), env.path(QStringLiteral("in"))});
+    const CliResult result =
+        runCli(env, {QStringLiteral("--db"), db, QStringLiteral("import"), env.path(QStringLiteral("in"))});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.contains("3.STY: at byte offset"));
     QVERIFY(result.out.isEmpty());
     for (const QString& command : {QStringLiteral("list"), QStringLiteral("banks")}) {
-        const CliResult listing = runCli(env, {QStringLiteral("--db"), db, command, QStringLiteral("--json")});
+        const CliResult listing =
+            runCli(env, {QStringLiteral("--db"), db, command, QStringLiteral("--json")});
         QCOMPARE(listing.exitCode, 0);
         QVERIFY(QJsonDocument::fromJson(listing.out).array().isEmpty());
     }
 }
 
-void TestStyCli::usageErrors_data()
-{
+void TestStyCli::usageErrors_data() {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("policy") << QStringList{"import", ".", "--policy", "newest"};
     QTest::newRow("user bank") << QStringList{"make-sty", "1", "x.sty", "--user-bank", "20"};
     QTest::newRow("no file") << QStringList{"sty-info"};
 }
 
-void TestStyCli::usageErrors()
-{
+void TestStyCli::usageErrors() {
     QFETCH(QStringList, args);
     TestEnvironment env;
     QCOMPARE(runCli(env, QStringList{QStringLiteral("--db"), env.createDatabase()} + args).exitCode, 2);

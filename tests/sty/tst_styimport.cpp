@@ -1,13 +1,13 @@
 // The style import engine: duplicate policies, stored values, the picker, logs, folder scans and
 // the rollback of a failed run.
-#include "StyTestData.h"
-#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
+#include "StyTestData.h"
+#include "TestEnvironment.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -17,8 +17,7 @@ using namespace StyTestData;
 namespace {
 
 // A bank file of count styles; variant changes the data so that files can differ.
-QByteArray bankFile(int count, int variant = 0, bool secondBlocks = true)
-{
+QByteArray bankFile(int count, int variant = 0, bool secondBlocks = true) {
     KORFStyles styles;
     for (int i = 0; i < count; ++i)
         addStyle(styles, QStringLiteral("Style %1").arg(i + 1), block(40 + i, i + 10 * variant),
@@ -27,16 +26,14 @@ QByteArray bankFile(int count, int variant = 0, bool secondBlocks = true)
     return KORFLibrary::encodeCollection(styles);
 }
 
-int count(QSqlDatabase db, const QString& sql)
-{
+int count(QSqlDatabase db, const QString& sql) {
     QSqlQuery query(db);
     Database::exec(query, sql);
     query.next();
     return query.value(0).toInt();
 }
 
-QStringList column(QSqlDatabase db, const QString& sql)
-{
+QStringList column(QSqlDatabase db, const QString& sql) {
     QSqlQuery query(db);
     Database::exec(query, sql);
     QStringList values;
@@ -45,8 +42,7 @@ QStringList column(QSqlDatabase db, const QString& sql)
     return values;
 }
 
-DbKORFBank bank(QSqlDatabase db, int number)
-{
+DbKORFBank bank(QSqlDatabase db, int number) {
     DbKORFBank bank(db);
     bank.setBankProg(number);
     if (!bank.GetKORFBanks())
@@ -72,8 +68,7 @@ private slots:
     void shortNames();
 };
 
-void TestStyImport::policiesTwice_data()
-{
+void TestStyImport::policiesTwice_data() {
     QTest::addColumn<int>("policy");
     QTest::addColumn<int>("styles");
     QTest::addColumn<int>("logLines");
@@ -83,8 +78,7 @@ void TestStyImport::policiesTwice_data()
     QTest::newRow("all") << int(StyImport::Policy::ImportAll) << 6 << 0 << false;
 }
 
-void TestStyImport::policiesTwice()
-{
+void TestStyImport::policiesTwice() {
     QFETCH(int, policy);
     QFETCH(int, styles);
     QFETCH(int, logLines);
@@ -109,12 +103,12 @@ void TestStyImport::policiesTwice()
     QCOMPARE(bank(db->connection(), 1).slotValues() == bank(db->connection(), 2).slotValues(), sameSlots);
     QCOMPARE(bank(db->connection(), 2).BankStyle(4), 0);
     if (logLines)
-        QVERIFY(log.startsWith(QStringLiteral("Style Single           (1) from file POP.STY is the same as style "
-                                              "Single           (1) from file POP.STY, and will not be imported!\r\n")));
+        QVERIFY(log.startsWith(
+            QStringLiteral("Style Single           (1) from file POP.STY is the same as style "
+                           "Single           (1) from file POP.STY, and will not be imported!\r\n")));
 }
 
-void TestStyImport::overwriteByNameReplacesData()
-{
+void TestStyImport::overwriteByNameReplacesData() {
     TestEnvironment env;
     env.createDatabase();
     const auto db = env.openDatabase();
@@ -138,13 +132,13 @@ void TestStyImport::overwriteByNameReplacesData()
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 2);
 }
 
-void TestStyImport::storedValues()
-{
+void TestStyImport::storedValues() {
     TestEnvironment env;
     env.createDatabase();
     const auto db = env.openDatabase();
     // Styles at positions 1 and 3 of the bank; the first has no second block.
-    const QByteArray bytes = rawSty({{"Alpha", 2, 0}, {"Gamma", 2, 2}, {"Gamma b", 7, 2}}, {block(10, 1), block(11, 2), block(12, 3)});
+    const QByteArray bytes = rawSty({{"Alpha", 2, 0}, {"Gamma", 2, 2}, {"Gamma b", 7, 2}},
+                                    {block(10, 1), block(11, 2), block(12, 3)});
     const QString file = env.writeFile(QStringLiteral("abcdefghij_long_name.sty"), bytes);
     StyImport import(db->connection());
     import.setToday(QDate(2024, 3, 9));
@@ -175,8 +169,7 @@ void TestStyImport::storedValues()
     QCOMPARE(stored1.slotValues(), expected);
 }
 
-void TestStyImport::picker()
-{
+void TestStyImport::picker() {
     TestEnvironment env;
     env.createDatabase();
     const auto db = env.openDatabase();
@@ -189,47 +182,47 @@ void TestStyImport::picker()
     StyImport import(db->connection());
     import.setPicker([&](const StyImport::PickerRequest& request) -> std::optional<StyImport::PickerAnswer> {
         requests.append(request);
-        if (call++ == 1)
-            return std::nullopt; // closed: the first answer stays in force
-        StyImport::PickerAnswer answer;
-        answer.picked[0] = true;
-        answer.picked[2] = true;
-        answer.picked[5] = true; // an empty row: no effect
-        answer.values = {QStringLiteral("Fam"), QStringLiteral("Grp"), QStringLiteral("Picked author"),
-                         QStringLiteral("Desc")};
-        return answer;
-    });
-    import.run(env.path(QStringLiteral("scan")), true, QString(), QString(), QStringLiteral("Given author"));
+    if (call++ == 1)
+        return std::nullopt; // closed: the first answer stays in force
+    StyImport::PickerAnswer answer;
+    answer.picked[0] = true;
+    answer.picked[2] = true;
+    answer.picked[5] = true; // an empty row: no effect
+    answer.values = {QStringLiteral("Fam"), QStringLiteral("Grp"), QStringLiteral("Picked author"),
+                     QStringLiteral("Desc")};
+    return answer;
+});
+import.run(env.path(QStringLiteral("scan")), true, QString(), QString(), QStringLiteral("Given author"));
 
-    QCOMPARE(requests.size(), 3);
-    QCOMPARE(requests[0].shortName, QStringLiteral("A.STY"));
-    QCOMPARE(requests[0].styleNames.size(), 3);
-    QCOMPARE(requests[0].values[2], QStringLiteral("Given author"));
-    QCOMPARE(requests[0].values[3], QStringLiteral(" "));
-    QCOMPARE(requests[1].values[2], QStringLiteral("Picked author"));
-    QCOMPARE(import.stylesStored(), 6);
-    QCOMPARE(import.stylesUnpicked(), 3);
-    for (int b = 1; b <= 3; ++b) {
-        const DbKORFBank stored = bank(db->connection(), b);
-        QCOMPARE(stored.BankStyle(2), -1);
-        QCOMPARE(stored.BankStyle(1), 2 * b - 1);
-        QCOMPARE(stored.BankStyle(3), 2 * b);
-    }
-    QCOMPARE(column(db->connection(), QStringLiteral("SELECT DISTINCT StyleAuthor FROM KORFStyles")),
-             QStringList{QStringLiteral("Picked author")});
-    QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles WHERE StyleDesc = 'Desc'")), 0);
+QCOMPARE(requests.size(), 3);
+QCOMPARE(requests[0].shortName, QStringLiteral("A.STY"));
+QCOMPARE(requests[0].styleNames.size(), 3);
+QCOMPARE(requests[0].values[2], QStringLiteral("Given author"));
+QCOMPARE(requests[0].values[3], QStringLiteral(" "));
+QCOMPARE(requests[1].values[2], QStringLiteral("Picked author"));
+QCOMPARE(import.stylesStored(), 6);
+QCOMPARE(import.stylesUnpicked(), 3);
+for (int b = 1; b <= 3; ++b) {
+    const DbKORFBank stored = bank(db->connection(), b);
+    QCOMPARE(stored.BankStyle(2), -1);
+    QCOMPARE(stored.BankStyle(1), 2 * b - 1);
+    QCOMPARE(stored.BankStyle(3), 2 * b);
+}
+QCOMPARE(column(db->connection(), QStringLiteral("SELECT DISTINCT StyleAuthor FROM KORFStyles")),
+         QStringList{QStringLiteral("Picked author")});
+QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles WHERE StyleDesc = 'Desc'")),
+         0);
 
-    // Closed on the first file shown: nothing was ever ticked, so every style is skipped.
-    StyImport fresh(db->connection());
-    fresh.setPicker([](const StyImport::PickerRequest&) { return std::optional<StyImport::PickerAnswer>(); });
-    fresh.run(env.path(QStringLiteral("scan/A.STY")), false, QString(), QString(), QString());
-    QCOMPARE(fresh.stylesStored(), 0);
-    QCOMPARE(fresh.banksStored(), 1);
-    QCOMPARE(bank(db->connection(), 4).BankStyle(3), -1);
+// Closed on the first file shown: nothing was ever ticked, so every style is skipped.
+StyImport fresh(db->connection());
+fresh.setPicker([](const StyImport::PickerRequest&) { return std::optional<StyImport::PickerAnswer>(); });
+fresh.run(env.path(QStringLiteral("scan/A.STY")), false, QString(), QString(), QString());
+QCOMPARE(fresh.stylesStored(), 0);
+QCOMPARE(fresh.banksStored(), 1);
+QCOMPARE(bank(db->connection(), 4).BankStyle(3), -1);
 }
 
-void TestStyImport::foreignFilesAreLogged()
-{
+void TestStyImport::foreignFilesAreLogged() {
     TestEnvironment env;
     env.createDatabase();
     const auto db = env.openDatabase();
@@ -243,18 +236,18 @@ void TestStyImport::foreignFilesAreLogged()
     env.writeFile(QStringLiteral("f/FMYSTY"), "KORG9");
     StyImport import(db->connection());
     const QString log = import.run(env.path(QStringLiteral("f")), true, QString(), QString(), QString());
-    QCOMPARE(log, QStringLiteral("A_I30.STY is probably a style for KORG i30 arranger\r\n"
-                                 "B_I5.sty is probably a style for KORG i5 arranger\r\n"
-                                 "C_TEXT.STY is not a Pa style, is damaged, its format is unknown or you have no "
-                                 "rights to access it!\r\n"
-                                 "D_PA1000.STY is a style bank of a newer Pa model and cannot be imported yet\r\n"
-                                 "FMYSTY is probably a style for KORG i3,i2,i1,i4s arrangers\r\n"));
+    QCOMPARE(log,
+             QStringLiteral("A_I30.STY is probably a style for KORG i30 arranger\r\n"
+                            "B_I5.sty is probably a style for KORG i5 arranger\r\n"
+                            "C_TEXT.STY is not a Pa style, is damaged, its format is unknown or you have no "
+                            "rights to access it!\r\n"
+                            "D_PA1000.STY is a style bank of a newer Pa model and cannot be imported yet\r\n"
+                            "FMYSTY is probably a style for KORG i3,i2,i1,i4s arrangers\r\n"));
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 0);
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 0);
 }
 
-void TestStyImport::folderOrder()
-{
+void TestStyImport::folderOrder() {
     TestEnvironment env;
     env.createDatabase();
     const auto db = env.openDatabase();
@@ -268,21 +261,20 @@ void TestStyImport::folderOrder()
     import.setProgress([&](StyImport::Stage stage, const QString& text, int, int) {
         if (stage == StyImport::Stage::Folder)
             folders << QFileInfo(text).fileName();
-    });
-    import.setSubfolders(true);
-    import.run(env.path(QStringLiteral("top")), true, QString(), QString(), QString());
-    QCOMPARE(column(db->connection(), QStringLiteral("SELECT StyleFile FROM KORFStyles ORDER BY StyleProg")),
-             (QStringList{"A.STY", "b.sty", "c.sty", "d.sty", "e.sty"}));
-    QCOMPARE(folders, (QStringList{"top", "a", "deeper", "z"}));
+});
+import.setSubfolders(true);
+import.run(env.path(QStringLiteral("top")), true, QString(), QString(), QString());
+QCOMPARE(column(db->connection(), QStringLiteral("SELECT StyleFile FROM KORFStyles ORDER BY StyleProg")),
+         (QStringList{"A.STY", "b.sty", "c.sty", "d.sty", "e.sty"}));
+QCOMPARE(folders, (QStringList{"top", "a", "deeper", "z"}));
 
-    import.setSubfolders(false);
-    import.setPolicy(StyImport::Policy::ImportAll);
-    import.run(env.path(QStringLiteral("top")), true, QString(), QString(), QString());
-    QCOMPARE(import.filesRead(), 2);
+import.setSubfolders(false);
+import.setPolicy(StyImport::Policy::ImportAll);
+import.run(env.path(QStringLiteral("top")), true, QString(), QString(), QString());
+QCOMPARE(import.filesRead(), 2);
 }
 
-void TestStyImport::errorRollsBackTheWholeRun()
-{
+void TestStyImport::errorRollsBackTheWholeRun() {
     TestEnvironment env;
     env.createDatabase();
     const auto db = env.openDatabase();
@@ -298,7 +290,8 @@ void TestStyImport::errorRollsBackTheWholeRun()
         import.run(env.path(QStringLiteral("run")), true, QString(), QString(), QString());
         QFAIL("the damaged file was not reported");
     } catch (const SbkError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("3.STY: at byte offset ")), qPrintable(error.message()));
+        QVERIFY2(error.message().contains(QStringLiteral("3.STY: at byte offset ")),
+                 qPrintable(error.message()));
         QVERIFY(error.message().contains(QStringLiteral("the database is as it was before")));
     }
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 2);
@@ -306,23 +299,27 @@ void TestStyImport::errorRollsBackTheWholeRun()
 
     // Values that do not fit their columns are refused before anything is read.
     QVERIFY_THROWS_EXCEPTION(SbkError, import.run(earlier, false, QString(21, 'x'), QString(), QString()));
-    QVERIFY_THROWS_EXCEPTION(SbkError, import.run(env.path(QStringLiteral("nowhere")), true, QString(), QString(), QString()));
+    QVERIFY_THROWS_EXCEPTION(
+        SbkError, import.run(env.path(QStringLiteral("nowhere")), true, QString(), QString(), QString()));
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 1);
 }
 
-void TestStyImport::shortNames_data()
-{
+void TestStyImport::shortNames_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("shortName");
-    QTest::newRow("short") << "/x/USER01.STY" << "USER01.STY";
-    QTest::newRow("exactly 20") << "/x/abcdefghijklmno.STY" << "abcdefghijklmno.STY";
-    QTest::newRow("long") << "/x/My favourite styles 2024.sty" << "My favourite sty.sty";
-    QTest::newRow("no extension") << "/x/averyveryverylongnamewithoutdotSTY" << "averyveryverylongnam";
-    QTest::newRow("long extension") << "/x/a.averyveryverylongextension" << "a.averyveryverylonge";
+    QTest::newRow("short") << "/x/USER01.STY"
+                           << "USER01.STY";
+    QTest::newRow("exactly 20") << "/x/abcdefghijklmno.STY"
+                                << "abcdefghijklmno.STY";
+    QTest::newRow("long") << "/x/My favourite styles 2024.sty"
+                          << "My favourite sty.sty";
+    QTest::newRow("no extension") << "/x/averyveryverylongnamewithoutdotSTY"
+                                  << "averyveryverylongnam";
+    QTest::newRow("long extension") << "/x/a.averyveryverylongextension"
+                                    << "a.averyveryverylonge";
 }
 
-void TestStyImport::shortNames()
-{
+void TestStyImport::shortNames() {
     QFETCH(QString, path);
     QFETCH(QString, shortName);
     QCOMPARE(StyImport::shortNameOf(path), shortName);

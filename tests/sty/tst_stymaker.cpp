@@ -1,13 +1,13 @@
 // Making STY files from the working bank: the fifteen destinations, readiness, the work-file
 // route with its free-space test, the floppy set folder with its wipe, and the direct route.
-#include "ScriptedPrompt.h"
-#include "StyTestData.h"
-#include "TestEnvironment.h"
 #include "core/SBKModule.h"
+#include "ScriptedPrompt.h"
 #include "sty/DriveInfo.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
 #include "sty/StyMaker.h"
+#include "StyTestData.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QtTest>
@@ -35,11 +35,11 @@ struct Fixture {
     FakeDrives drives;
     QByteArray stored;
 
-    Fixture()
-    {
+    Fixture() {
         KORFStyles styles;
         for (int i = 0; i < 3; ++i)
-            addStyle(styles, QStringLiteral("Style %1").arg(i), block(50 + i, i), QStringLiteral("Perf %1").arg(i),
+            addStyle(styles, QStringLiteral("Style %1").arg(i), block(50 + i, i),
+                     QStringLiteral("Perf %1").arg(i),
                      i == 1 ? QByteArray() : block(60 + i, 10 + i, QByteArray("\x09\x01\x00\x30", 4)));
         stored = KORFLibrary::encodeCollection(styles);
         module.DatabasePath = env.createDatabase();
@@ -47,7 +47,8 @@ struct Fixture {
         StyImport(module.connection())
             .run(env.writeFile(QStringLiteral("IN.STY"), stored), false, QString(), QString(), QString());
         for (int i = 1; i <= 3; ++i)
-            module.WorkingBankStyles.Add(i, QStringLiteral("stale"), QString(), 0, 0, QByteArray(), QByteArray());
+            module.WorkingBankStyles.Add(i, QStringLiteral("stale"), QString(), 0, 0, QByteArray(),
+                                         QByteArray());
         module.BankTable->setBankName(QStringLiteral("MY BANK 1"));
         module.FloppyDrive = env.path(QStringLiteral("floppy"));
         module.PaHdDrive = env.path(QStringLiteral("pahd"));
@@ -55,8 +56,7 @@ struct Fixture {
         QDir().mkpath(module.PaHdDrive);
     }
 
-    StyMaker maker()
-    {
+    StyMaker maker() {
         StyMaker m(module, prompt, drives);
         m.setWorkFolder(env.path(QStringLiteral("work")));
         QDir().mkpath(env.path(QStringLiteral("work")));
@@ -64,8 +64,7 @@ struct Fixture {
     }
 
     // The written file holds the stored styles with the user bank byte in every record.
-    void verifyWritten(const QString& path, int userBank) const
-    {
+    void verifyWritten(const QString& path, int userBank) const {
         const QByteArray bytes = TestEnvironment::readFile(path);
         QCOMPARE(bytes.size(), stored.size());
         const int directoryEnd = 36 + 5 * 24;
@@ -94,30 +93,37 @@ private slots:
     void volumeRootTest();
 };
 
-void TestStyMaker::destinations_data()
-{
+void TestStyMaker::destinations_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("userBank");
-    QTest::newRow("0") << 0 << "Make as ..." << "" << 17;
-    QTest::newRow("1") << 1 << "Make as /fd/ ..." << "/fd/MYBANK1.STY" << 17;
-    QTest::newRow("2") << 2 << "Make as /fd/USER01.STY" << "/fd/USER01.STY" << 17;
-    QTest::newRow("3") << 3 << "Make for DIRECT FD - Bank 1" << "/fd/SBK.SET/STYLE/USER01.STY" << 17;
-    QTest::newRow("5") << 5 << "Make for DIRECT FD - Bank 3" << "/fd/SBK.SET/STYLE/USER03.STY" << 19;
-    QTest::newRow("6") << 6 << "Make for DIRECT HD - Bank 1" << "/hd/!123.SET/STYLE/USER01.STY" << 17;
-    QTest::newRow("10") << 10 << "Make for DIRECT HD - Bank 5" << "/hd/!456.SET/STYLE/USER02.STY" << 18;
-    QTest::newRow("14") << 14 << "Make for DIRECT HD - Bank 9" << "/hd/!789.SET/STYLE/USER03.STY" << 19;
+    QTest::newRow("0") << 0 << "Make as ..."
+                       << "" << 17;
+    QTest::newRow("1") << 1 << "Make as /fd/ ..."
+                       << "/fd/MYBANK1.STY" << 17;
+    QTest::newRow("2") << 2 << "Make as /fd/USER01.STY"
+                       << "/fd/USER01.STY" << 17;
+    QTest::newRow("3") << 3 << "Make for DIRECT FD - Bank 1"
+                       << "/fd/SBK.SET/STYLE/USER01.STY" << 17;
+    QTest::newRow("5") << 5 << "Make for DIRECT FD - Bank 3"
+                       << "/fd/SBK.SET/STYLE/USER03.STY" << 19;
+    QTest::newRow("6") << 6 << "Make for DIRECT HD - Bank 1"
+                       << "/hd/!123.SET/STYLE/USER01.STY" << 17;
+    QTest::newRow("10") << 10 << "Make for DIRECT HD - Bank 5"
+                        << "/hd/!456.SET/STYLE/USER02.STY" << 18;
+    QTest::newRow("14") << 14 << "Make for DIRECT HD - Bank 9"
+                        << "/hd/!789.SET/STYLE/USER03.STY" << 19;
 }
 
-void TestStyMaker::destinations()
-{
+void TestStyMaker::destinations() {
     QFETCH(int, index);
     QFETCH(QString, caption);
     QFETCH(QString, path);
     QFETCH(int, userBank);
     QCOMPARE(StyMaker::caption(index, QStringLiteral("/fd")), caption);
-    QCOMPARE(StyMaker::targetPath(index, QStringLiteral("/fd"), QStringLiteral("/hd"), QStringLiteral("MY BANK 1")),
+    QCOMPARE(StyMaker::targetPath(index, QStringLiteral("/fd"), QStringLiteral("/hd"),
+                                  QStringLiteral("MY BANK 1")),
              path);
     QCOMPARE(StyMaker::userBankOf(index), userBank);
     QCOMPARE(StyMaker::isAvailable(index, QString()), index < 6);
@@ -127,8 +133,7 @@ void TestStyMaker::destinations()
              QStringLiteral("/fd/_._x_y.STY"));
 }
 
-void TestStyMaker::notReady()
-{
+void TestStyMaker::notReady() {
     Fixture f;
     f.module.FloppyDrive = f.env.path(QStringLiteral("no-floppy"));
     f.module.PaHdDrive = f.env.path(QStringLiteral("no-pahd"));
@@ -147,8 +152,7 @@ void TestStyMaker::notReady()
     QVERIFY(StyMaker::staysOpen(StyMaker::Result::NotReady));
 }
 
-void TestStyMaker::throughWorkFile()
-{
+void TestStyMaker::throughWorkFile() {
     Fixture f;
     QCOMPARE(f.maker().make(1), StyMaker::Result::Created);
     const QString target = f.env.path(QStringLiteral("floppy/MYBANK1.STY"));
@@ -161,21 +165,20 @@ void TestStyMaker::throughWorkFile()
     QVERIFY(!StyMaker::staysOpen(StyMaker::Result::Created));
 }
 
-void TestStyMaker::notEnoughSpace()
-{
+void TestStyMaker::notEnoughSpace() {
     Fixture f;
     const QString target = f.env.writeFile(QStringLiteral("floppy/USER01.STY"), "older");
     f.drives.free = f.stored.size();
     QCOMPARE(f.maker().make(2), StyMaker::Result::NotEnoughSpace);
-    QCOMPARE(f.prompt.texts(), QStringList{QStringLiteral("An error has occured during create process of style ") +
-                                           target + QStringLiteral(". Not enough space available inside floppy disk!")});
+    QCOMPARE(f.prompt.texts(),
+             QStringList{QStringLiteral("An error has occured during create process of style ") + target +
+                         QStringLiteral(". Not enough space available inside floppy disk!")});
     QCOMPARE(TestEnvironment::readFile(target), QByteArray("older"));
     QVERIFY(QFileInfo::exists(f.maker().workFilePath()));
     QVERIFY(!StyMaker::staysOpen(StyMaker::Result::NotEnoughSpace));
 }
 
-void TestStyMaker::chosenFile()
-{
+void TestStyMaker::chosenFile() {
     Fixture f;
     f.prompt.answerFile(QString());
     QCOMPARE(f.maker().make(0), StyMaker::Result::Cancelled);
@@ -190,8 +193,7 @@ void TestStyMaker::chosenFile()
     f.verifyWritten(target, 17);
 }
 
-void TestStyMaker::setFolderPresent()
-{
+void TestStyMaker::setFolderPresent() {
     Fixture f;
     QDir().mkpath(f.env.path(QStringLiteral("floppy/SBK.SET")));
     const QString other = f.env.writeFile(QStringLiteral("floppy/KEEP.TXT"), "keep");
@@ -202,8 +204,7 @@ void TestStyMaker::setFolderPresent()
     QCOMPARE(f.prompt.texts(), QStringList{target + QStringLiteral(" successfully created!")});
 }
 
-void TestStyMaker::setFolderWipe_data()
-{
+void TestStyMaker::setFolderWipe_data() {
     QTest::addColumn<bool>("removable");
     QTest::addColumn<int>("answer");
     QTest::addColumn<int>("result");
@@ -212,8 +213,7 @@ void TestStyMaker::setFolderWipe_data()
     QTest::newRow("Yes") << true << int(Prompt::Answer::Yes) << int(StyMaker::Result::Created);
 }
 
-void TestStyMaker::setFolderWipe()
-{
+void TestStyMaker::setFolderWipe() {
     QFETCH(bool, removable);
     QFETCH(int, answer);
     QFETCH(int, result);
@@ -246,8 +246,7 @@ void TestStyMaker::setFolderWipe()
     }
 }
 
-void TestStyMaker::direct()
-{
+void TestStyMaker::direct() {
     Fixture f;
     // The set folders of the instrument's disk are never created.
     QCOMPARE(f.maker().make(9), StyMaker::Result::Failed);
@@ -262,8 +261,7 @@ void TestStyMaker::direct()
                                            QStringLiteral(" successfully created!"));
 }
 
-void TestStyMaker::volumeRootTest()
-{
+void TestStyMaker::volumeRootTest() {
     // The system's root and the home folder are never disks that may be wiped, nor is a plain folder.
     const DriveInfo drives;
     QVERIFY(!drives.isRemovableVolumeRoot(QStringLiteral("/")));
