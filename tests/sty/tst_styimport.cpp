@@ -302,6 +302,19 @@ void TestStyImport::errorRollsBackTheWholeRun() {
     QVERIFY_THROWS_EXCEPTION(
         SbkError, import.run(env.path(QStringLiteral("nowhere")), true, QString(), QString(), QString()));
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 1);
+
+    // A failed insert (a family from the picker too long for its column) stops and undoes the run.
+    import.setPicker([](const StyImport::PickerRequest& request) {
+        StyImport::PickerAnswer answer;
+        answer.picked.fill(true);
+        answer.values = request.values;
+        answer.values[0] = QString(30, 'f');
+        return std::optional<StyImport::PickerAnswer>(answer);
+    });
+    QVERIFY_THROWS_EXCEPTION(SbkError, import.run(env.path(QStringLiteral("run/1.STY")), false, QString(), QString(),
+                                                  QString()));
+    QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 2);
+    QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 1);
 }
 
 void TestStyImport::shortNames_data() {
