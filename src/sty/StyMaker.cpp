@@ -148,7 +148,7 @@ StyMaker::Result StyMaker::make(int index) {
     }
 
     if (!isAvailable(index, paHd) || !m_drives.isReady(drive)) {
-        if (index >= 1 && index <= 5 ? true : isInside(drive, floppy))
+        if ((index >= 1 && index <= 5) || isInside(drive, floppy))
             m_prompt.message(QStringLiteral("Floppy disk ") + native(drive) +
                                  QStringLiteral(": is not ready!"),
                              title, Prompt::Icon::Critical);

@@ -64,6 +64,7 @@ private slots:
     void foreignFilesAreLogged();
     void folderOrder();
     void errorRollsBackTheWholeRun();
+    void realInstrumentFolder();
     void shortNames_data();
     void shortNames();
 };
@@ -315,6 +316,25 @@ void TestStyImport::errorRollsBackTheWholeRun() {
                                                   QString()));
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 2);
     QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 1);
+}
+
+void TestStyImport::realInstrumentFolder()
+{
+    const QString folder = qEnvironmentVariable("SBK_REAL_STY");
+    if (folder.isEmpty() || !QDir(folder).exists())
+        QSKIP("the folder of instrument-saved STY files is not available");
+    TestEnvironment env;
+    env.createDatabase();
+    const auto db = env.openDatabase();
+    StyImport import(db->connection());
+    import.setSubfolders(true);
+    const QString log = import.run(folder, true, QString(), QString(), QString());
+    // Pa600 banks are imported; banks of newer models are logged and passed over.
+    QVERIFY(import.filesRead() > 0);
+    QCOMPARE(import.banksStored(), import.filesRead());
+    QVERIFY(import.filesSkipped() > 0);
+    QCOMPARE(int(log.count(QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet\r\n"))),
+             import.filesSkipped());
 }
 
 void TestStyImport::shortNames_data() {
