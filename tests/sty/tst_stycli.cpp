@@ -31,8 +31,6 @@ private slots:
     void styInfo();
     void importListAndWriteBack();
     void failedImportLeavesDatabase();
-    void usageErrors_data();
-    void usageErrors();
 };
 
 void TestStyCli::styInfo() {
@@ -123,19 +121,6 @@ void TestStyCli::failedImportLeavesDatabase() {
         QCOMPARE(listing.exitCode, 0);
         QVERIFY(QJsonDocument::fromJson(listing.out).array().isEmpty());
     }
-}
-
-void TestStyCli::usageErrors_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("policy") << QStringList{"import", ".", "--policy", "newest"};
-    QTest::newRow("user bank") << QStringList{"make-sty", "1", "x.sty", "--user-bank", "20"};
-    QTest::newRow("no file") << QStringList{"sty-info"};
-}
-
-void TestStyCli::usageErrors() {
-    QFETCH(QStringList, args);
-    TestEnvironment env;
-    QCOMPARE(runCli(env, QStringList{QStringLiteral("--db"), env.createDatabase()} + args).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestStyCli)
