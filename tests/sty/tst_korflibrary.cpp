@@ -1,4 +1,4 @@
-// The STY reader and writer: the designed byte layout, round trips, odd layouts, damaged and
+// The STY reader and writer: the byte layout of a bank file, round trips, odd layouts, damaged and
 // foreign files, and the instrument's own files.
 #include "core/SbkError.h"
 #include "sty/KORFBytes.h"
@@ -81,7 +81,7 @@ void TestKORFLibrary::emptyListIsSixtyBytes() {
 
 void TestKORFLibrary::twoBlocksOfOneStyle() {
     KORFStyles styles;
-    // A second block whose chunk ID carries 00 02 gets the designed version bytes 00 02.
+    // A second block whose chunk ID carries 00 02 keeps the usual version bytes 00 02.
     addStyle(styles, QStringLiteral("Pop"), block(92, 1), QStringLiteral("Pop perf"),
              block(192, 2, hex("09000230")));
     const QByteArray bytes = KORFLibrary::encodeCollection(styles, 18);
