@@ -267,6 +267,7 @@ void TestStyMaker::volumeRootTest() {
     QVERIFY(!drives.isRemovableVolumeRoot(QStringLiteral("/")));
     QVERIFY(!drives.isRemovableVolumeRoot(QDir::homePath()));
     QVERIFY(!drives.isRemovableVolumeRoot(QString()));
+    QVERIFY(!drives.isRemovableVolumeRoot(QStringLiteral("/dev/shm")));
     TestEnvironment env;
     QVERIFY(!drives.isRemovableVolumeRoot(env.path(QString())));
     QVERIFY(drives.isReady(env.path(QString())));
