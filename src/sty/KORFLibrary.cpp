@@ -148,13 +148,14 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
 
     for (int r = 0; r < recordCount; ++r) {
         const QString what = QStringLiteral("the block of directory record %1").arg(r + 1);
-        const QByteArray chunkId = cursor.take(4, QStringLiteral("the chunk ID of %1").arg(what));
+        const qsizetype blockAt = cursor.offset();
+        cursor.skip(4, QStringLiteral("the chunk ID of %1").arg(what));
         const qint32 length = cursor.takeLength(QStringLiteral("the length of %1").arg(what));
-        const qsizetype bodyAt = cursor.offset();
-        const QByteArray body = cursor.take(length, what);
+        cursor.skip(length, what);
         if (length > std::numeric_limits<qint32>::max() - 8)
-            cursor.fail(bodyAt, QStringLiteral("overflow: %1 is too long").arg(what));
-        const QByteArray block = chunkId + KORFBytes::LongToBytes(length) + body;
+            cursor.fail(blockAt, QStringLiteral("overflow: %1 is too long").arg(what));
+        // The block is kept whole, header included, exactly as the file holds it.
+        const QByteArray block = bytes.mid(blockAt, 8 + qsizetype(length));
         KORFStyle& style = *placeholders[size_t(records[r].position)];
         if (records[r].first) {
             style.setStyleContent1(block);
