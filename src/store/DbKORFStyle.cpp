@@ -15,6 +15,20 @@ QByteArray DbKORFStyle::seekOf(const QByteArray& content1)
     return content1.isEmpty() ? blank : content1.left(250);
 }
 
+QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql)
+{
+    if (!slot) {
+        auto query = std::make_shared<QSqlQuery>(m_connection);
+        query->setForwardOnly(true);
+        if (!query->prepare(sql)) {
+            m_error = Database::errorText(query->lastError());
+            return nullptr;
+        }
+        slot = query;
+    }
+    return slot.get();
+}
+
 bool DbKORFStyle::fail(const QString& text)
 {
     m_error = text;
@@ -30,11 +44,14 @@ bool DbKORFStyle::InsKORFStyles()
         m_StyleContent2 = blank;
     m_StyleSeek = m_StyleContent1.left(250);
 
-    QSqlQuery query(m_connection);
-    query.prepare(QStringLiteral(
-        "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
-        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    QSqlQuery* statement = prepared(m_statements.insert,
+                                    QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
+                                                   "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
+                                                   "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
+                                                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    if (!statement)
+        return false;
+    QSqlQuery& query = *statement;
     query.addBindValue(m_StyleProg);
     query.addBindValue(m_StyleName1);
     query.addBindValue(m_StyleName2);
@@ -49,7 +66,9 @@ bool DbKORFStyle::InsKORFStyles()
     query.addBindValue(m_StyleFamily);
     query.addBindValue(m_StyleFile);
     query.addBindValue(m_StyleAuthor);
-    if (!query.exec())
+    const bool done = query.exec();
+    query.finish();
+    if (!done)
         return fail(Database::errorText(query.lastError()));
     return true;
 }
@@ -176,27 +195,38 @@ qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QBy
     const QByteArray stored2 = content2.isEmpty() ? blank : content2;
     m_StyleSeek = seekOf(content1);
 
-    QSqlQuery query(m_connection);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles "
-                                 "WHERE StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? ORDER BY StyleProg"));
+    QSqlQuery* statement =
+        prepared(m_statements.byContent,
+                 QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles "
+                                "WHERE StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? ORDER BY StyleProg"));
+    if (!statement)
+        throw SbkError(m_error);
+    QSqlQuery& query = *statement;
     query.addBindValue(m_StyleSeek);
     query.addBindValue(length1);
     query.addBindValue(length2);
     Database::exec(query);
+    qint32 found = -1;
     while (query.next()) {
-        if (query.value(1).toByteArray() == stored1 && query.value(2).toByteArray() == stored2)
-            return query.value(0).toInt();
+        if (query.value(1).toByteArray() == stored1 && query.value(2).toByteArray() == stored2) {
+            found = query.value(0).toInt();
+            break;
+        }
     }
-    return -1;
+    query.finish();
+    return found;
 }
 
 qint32 DbKORFStyle::NextKORFStyle()
 {
-    QSqlQuery query(m_connection);
-    Database::exec(query, QStringLiteral("SELECT MAX(StyleProg) AS MAXPROG FROM KORFStyles"));
+    QSqlQuery* statement = prepared(m_statements.next, QStringLiteral("SELECT MAX(StyleProg) AS MAXPROG FROM KORFStyles"));
+    if (!statement)
+        throw SbkError(m_error);
+    QSqlQuery& query = *statement;
+    Database::exec(query);
     if (!query.next())
         throw SbkError(Database::errorText(query.lastError()));
     const QVariant highest = query.value(QStringLiteral("MaxProg"));
+    query.finish();
     return highest.isNull() ? 1 : highest.toInt() + 1;
 }

@@ -5,7 +5,10 @@
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
+#include <memory>
 #include <optional>
+
+class QSqlQuery;
 
 // Gateway to the table KORFStyles. An instance holds one row's values in properties named after
 // the columns; the operations copy between them and the database. Every value is bound as a
@@ -46,7 +49,11 @@ public:
     void setStyleAuthor(const QString& v) { m_StyleAuthor = v; }
 
     QSqlDatabase ActiveConnection() const { return m_connection; }
-    void setActiveConnection(QSqlDatabase connection) { m_connection = connection; }
+    void setActiveConnection(QSqlDatabase connection)
+    {
+        m_connection = connection;
+        m_statements = StatementCache();
+    }
     const QString& clsKORFStylesError() const { return m_error; }
 
     // The search key of a first block: its first 250 bytes, one blank when it is empty.
@@ -65,8 +72,27 @@ public:
     qint32 NextKORFStyle();
 
 private:
+    // The statements an import runs for every style, prepared once per instance: preparing them
+    // anew for each style cost more than storing the style. Copies of an instance prepare their own.
+    struct StatementCache {
+        std::shared_ptr<QSqlQuery> insert;
+        std::shared_ptr<QSqlQuery> byContent;
+        std::shared_ptr<QSqlQuery> next;
+        StatementCache() = default;
+        StatementCache(const StatementCache&) {}
+        StatementCache& operator=(const StatementCache&)
+        {
+            insert.reset();
+            byContent.reset();
+            next.reset();
+            return *this;
+        }
+    };
+
     bool fail(const QString& text);
     void readDescriptive(const QSqlRecord& row);
+    // The cached statement, prepared on first use; nullptr when the database refuses it.
+    QSqlQuery* prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql);
 
     qint32 m_StyleProg = 0;
     QString m_StyleName1;
@@ -84,4 +110,5 @@ private:
     QString m_StyleAuthor;
     QSqlDatabase m_connection;
     QString m_error;
+    StatementCache m_statements;
 };

@@ -1,23 +1,60 @@
 #pragma once
 
+#include "store/KORFStyles.h"
 #include "store/StyleListing.h"
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
 
-// The STY library: the status value RetVal of the last read or write and the style listing.
+// The STY library: reads and writes KORF containers (STY bank files of up to 32 styles), keeps the
+// status value RetVal of the last read or write, and offers the style listing.
 class KORFLibrary {
 public:
+    // RetVal after a read.
+    enum ReadResult : qint32 {
+        ReadFailed = -1,   // set on entry; stays when the read stops with an error
+        ReadKorf = 0,      // a KORF file was read; the list holds its styles
+        ReadKorgI3 = 1,    // begins with "KORG9"
+        ReadKorgI5 = 2,    // begins with "KORG<"
+        ReadKorgIS40 = 3,  // begins with "KORGM"
+        ReadKorgI30 = 4,   // begins with "KORGI"
+        ReadNotKorf = 5,   // none of the known signatures
+        ReadNewerModel = 6 // a KORF bank of a newer Pa model (directory chunk 05 01 00 18)
+    };
+
+    // Files larger than this are refused before they are read into memory.
+    static constexpr qint64 MaxFileSize = 256 * 1024 * 1024;
+
     qint32 RetVal() const { return m_RetVal; }
     void setRetVal(qint32 v) { m_RetVal = v; }
 
+    // Empties objStyles and fills it with the styles of the STY file: compacted, in position
+    // order, StyleProg = the style's 1-based position in the bank. Throws SbkError naming the file,
+    // the byte offset and the fault; RetVal then stays -1.
+    void FillCollectionFromStyle(const QString& sFileName, KORFStyles& objStyles);
+    // The same for a file already in memory; fileName only names it in errors.
+    void FillCollectionFromBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles);
+
+    // Writes the list as one STY file. The file is written beside the target under a temporary
+    // name and renamed into place when complete, so a failure leaves an older file intact and no
+    // partial one. Throws SbkError; RetVal is -1 after a failure, 0 after success.
+    void WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles, int UserBank = 0);
+    // The bytes of the STY file for the list (what WriteStyleFromCollection writes).
+    static QByteArray encodeCollection(const KORFStyles& objStyles, int UserBank = 0);
+
+    // A short text for a RetVal after a read, for listings and logs.
+    static QString readResultText(qint32 retVal);
+
     // The style listing with the filter and sort clauses in use; throws SbkError when the
     // database rejects a clause. Does not change RetVal.
-    StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere, const QString& filterOrder) const
-    {
+    StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
+                              const QString& filterOrder) const {
         return StyleListing::GetAllStyles(connection, filterWhere, filterOrder);
     }
 
 private:
+    void readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles);
+
     qint32 m_RetVal = 0;
 };

@@ -1,0 +1,2 @@
+# The STY reader on bytes in memory. Seeds: python3 fuzz/sty/make_seeds.py DIR
+sbk_add_fuzzer(fuzz_sty_reader ${CMAKE_CURRENT_LIST_DIR}/fuzz_sty_reader.cpp)

@@ -1,0 +1,274 @@
+#include "sty/StyImport.h"
+
+#include "core/SbkError.h"
+#include "store/DbKORFBank.h"
+#include "store/DbKORFStyle.h"
+#include "store/KORFStyles.h"
+#include "store/Transaction.h"
+#include "sty/KORFLibrary.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlRecord>
+
+namespace {
+
+const QString lineEnd = QStringLiteral("\r\n");
+const QString blank = QStringLiteral(" ");
+
+// Column sizes of KORFStyles that the attached values must fit.
+constexpr int FamilySize = 20;
+constexpr int GroupSize = 20;
+constexpr int AuthorSize = 50;
+
+QString orBlank(const QString& value) {
+    return value.isEmpty() ? blank : value;
+}
+
+void collectFiles(const QString& folder, bool subfolders, QStringList& files, QSet<QString>& visited) {
+    // A folder reached twice (through a link) is scanned once, so a link loop cannot recurse forever.
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (visited.contains(canonical))
+        return;
+    visited.insert(canonical);
+    const QDir dir(folder);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& entry : entries) {
+        if (entry.fileName().right(3).toUpper() == QLatin1String("STY"))
+            files.append(entry.filePath());
+    }
+    if (!subfolders)
+        return;
+    const QFileInfoList children =
+        dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& child : children)
+        collectFiles(child.filePath(), subfolders, files, visited);
+}
+
+} // namespace
+
+StyImport::StyImport(QSqlDatabase connection) : m_connection(connection) {}
+
+QStringList StyImport::filesOfFolder(const QString& folder, bool subfolders) {
+    QStringList files;
+    QSet<QString> visited;
+    collectFiles(folder, subfolders, files, visited);
+    return files;
+}
+
+QString StyImport::shortNameOf(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (name.size() <= 20)
+        return name;
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    if (dot <= 0 || name.size() - dot >= 20)
+        return name.left(20);
+    const QString extension = name.mid(dot);
+    return name.left(20 - extension.size()) + extension;
+}
+
+void StyImport::report(Stage stage, const QString& text, int fileIndex, int fileCount) const {
+    if (m_progress)
+        m_progress(stage, text, fileIndex, fileCount);
+}
+
+QString StyImport::run(const QString& path, bool folder, const QString& family, const QString& group,
+                       const QString& author) {
+    m_log.clear();
+    m_filesRead = m_filesSkipped = m_stylesStored = m_stylesOverwritten = m_stylesDuplicate =
+        m_stylesUnpicked = m_banksStored = 0;
+
+    // Values that cannot be stored are refused before anything is read.
+    const struct {
+        const QString& value;
+        int size;
+        const char* name;
+    } fields[] = {
+        {family, FamilySize, "family"}, {group, GroupSize, "group"}, {author, AuthorSize, "author"}};
+    for (const auto& field : fields) {
+        if (field.value.size() > field.size)
+            throw SbkError(QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
+                               .arg(QLatin1String(field.name), field.value)
+                               .arg(field.size));
+    }
+    ExchangeValues = {orBlank(family), orBlank(group), orBlank(author), blank};
+    m_date = (m_today.isValid() ? m_today : QDate::currentDate()).toString(QStringLiteral("yyyy/MM/dd"));
+
+    QStringList files;
+    if (folder) {
+        if (!QFileInfo(path).isDir())
+            throw SbkError(QStringLiteral("The folder %1 does not exist.").arg(path));
+        files = filesOfFolder(path, m_subfolders);
+    } else {
+        files = {path};
+    }
+
+    // One gateway for the whole run, so its statements are prepared once.
+    DbKORFStyle table(m_connection);
+    m_table = &table;
+    try {
+        Transaction transaction(m_connection);
+        QString currentFolder;
+        for (int i = 0; i < files.size(); ++i) {
+            const QString fileFolder = QFileInfo(files[i]).path();
+            if (folder && fileFolder != currentFolder) {
+                currentFolder = fileFolder;
+                report(Stage::Folder, QDir::toNativeSeparators(fileFolder), i, int(files.size()));
+            }
+            importFile(files[i], i, int(files.size()));
+        }
+        transaction.commit();
+    } catch (const SbkError& error) {
+        m_table = nullptr;
+        m_log.clear();
+        throw SbkError(error.message() +
+                       QStringLiteral("\nThe import was stopped; the database is as it was before."));
+    }
+    m_table = nullptr;
+    return m_log;
+}
+
+void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
+    const QString shortName = shortNameOf(path);
+    report(Stage::File, shortName, fileIndex, fileCount);
+
+    KORFLibrary library;
+    KORFStyles styles;
+    library.FillCollectionFromStyle(path, styles);
+    switch (library.RetVal()) {
+    case KORFLibrary::ReadKorf:
+        break;
+    case KORFLibrary::ReadNotKorf:
+        m_log += shortName + blank +
+                 QStringLiteral(
+                     "is not a Pa style, is damaged, its format is unknown or you have no rights to access "
+                     "it!") +
+                 lineEnd;
+        ++m_filesSkipped;
+        return;
+    case KORFLibrary::ReadNewerModel:
+        m_log += shortName +
+                 QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet") + lineEnd;
+        ++m_filesSkipped;
+        return;
+    default: {
+        static const QString models[] = {QStringLiteral("i3,i2,i1,i4s arrangers"),
+                                         QStringLiteral("i5 arranger"), QStringLiteral("iS40,iS50 arrangers"),
+                                         QStringLiteral("i30 arranger")};
+        m_log += shortName + QStringLiteral(" is probably a style for KORG ") + models[library.RetVal() - 1] +
+                 lineEnd;
+        ++m_filesSkipped;
+        return;
+    }
+    }
+    ++m_filesRead;
+
+    // From here on a style's StyleProg is its number within the file's list; -1 marks a style the
+    // user did not pick.
+    for (int i = 1; i <= styles.Count(); ++i)
+        styles.Item(i)->setStyleProg(i);
+    if (m_picker) {
+        PickerRequest request{shortName, {}, ExchangeValues};
+        for (const KORFStylePtr& style : styles)
+            request.styleNames.append(style->StyleName1());
+        if (const std::optional<PickerAnswer> answer = m_picker(request)) {
+            for (int r = 0; r < 32; ++r)
+                PickedStyles[size_t(r)] = answer->picked[size_t(r)];
+            ExchangeValues = answer->values;
+        }
+        for (int i = 1; i <= styles.Count(); ++i) {
+            if (i > 32 || !PickedStyles[size_t(i - 1)])
+                styles.Item(i)->setStyleProg(-1);
+        }
+    }
+
+    for (int i = 1; i <= styles.Count(); ++i) {
+        if (styles.Item(i)->StyleProg() == -1) {
+            ++m_stylesUnpicked;
+            continue;
+        }
+        report(Stage::Style, styles.Item(i)->StyleName1(), fileIndex, fileCount);
+        storeStyle(styles, i, shortName);
+    }
+
+    DbKORFBank bank(m_connection);
+    const QString u = shortName.left(shortName.size() - 4).toUpper().left(5);
+    bank.setBankProg(bank.NextKORFBank());
+    bank.setBankName(u + QStringLiteral("%1").arg(bank.BankProg(), 3, 10, QLatin1Char('0')));
+    bank.setBankDesc(QStringLiteral("Bank ") + u);
+    for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
+        bank.setBankStyle(slot, slot <= styles.Count() ? styles.Item(slot)->StyleProg() : 0);
+    if (!bank.InsKORFBanks())
+        throw SbkError(
+            QStringLiteral("Cannot store the bank of the file %1: %2").arg(path, bank.clsKORFBanksError()));
+    ++m_banksStored;
+}
+
+void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortName) {
+    KORFStyle& style = *styles.Item(index);
+    DbKORFStyle& table = *m_table;
+
+    qint32 existing = -1;
+    if (m_policy == Policy::SkipDuplicates) {
+        existing = table.GetKORFStylesByContent(style.StyleContent1(), style.StyleContent2(),
+                                                style.StyleLength1(), style.StyleLength2());
+        if (existing != -1) {
+            DbKORFStyle stored(m_connection);
+            stored.setStyleProg(existing);
+            if (!stored.GetKORFStyles() && !stored.clsKORFStylesError().isEmpty())
+                throw SbkError(QStringLiteral("Cannot read the stored style %1: %2")
+                                   .arg(existing)
+                                   .arg(stored.clsKORFStylesError()));
+            m_log += QStringLiteral("Style ") + style.StyleName1() + QStringLiteral(" (") +
+                     QString::number(style.StyleProg()) + QStringLiteral(") ") +
+                     QStringLiteral("from file ") + shortName + QStringLiteral(" is the same as style ") +
+                     stored.StyleName1() + QStringLiteral(" (") + QString::number(existing) +
+                     QStringLiteral(") ") + QStringLiteral("from file ") + stored.StyleFile() +
+                     QStringLiteral(", and will not be imported!") + lineEnd;
+            style.setStyleProg(existing);
+            ++m_stylesDuplicate;
+            return;
+        }
+    } else if (m_policy == Policy::OverwriteByName) {
+        table.setStyleName1(style.StyleName1());
+        const std::optional<QList<QSqlRecord>> rows = table.GetKORFStylesByName();
+        if (!rows)
+            throw SbkError(QStringLiteral("Cannot look up the style %1: %2")
+                               .arg(style.StyleName1().trimmed(), table.clsKORFStylesError()));
+        if (!rows->isEmpty()) {
+            existing = rows->first().value(QStringLiteral("StyleProg")).toInt();
+            table.setStyleProg(existing);
+            // The update leaves the data untouched, so the row is replaced under the same number.
+            if (!table.DelKORFStyles())
+                throw SbkError(QStringLiteral("Cannot replace the stored style %1: %2")
+                                   .arg(existing)
+                                   .arg(table.clsKORFStylesError()));
+        }
+    }
+
+    const qint32 number = existing != -1 ? existing : table.NextKORFStyle();
+    table.setStyleProg(number);
+    table.setStyleName1(style.StyleName1());
+    table.setStyleName2(style.StyleName2());
+    table.setStyleLength1(style.StyleLength1());
+    table.setStyleLength2(style.StyleLength2());
+    table.setStyleContent1(style.StyleContent1());
+    table.setStyleContent2(style.StyleContent2());
+    table.setStyleSeek(QByteArray(" "));
+    table.setStyleDate(m_date);
+    table.setStyleDesc(style.StyleName1());
+    table.setStyleCat(ExchangeValues[1]);
+    table.setStyleFamily(ExchangeValues[0]);
+    table.setStyleFile(shortName);
+    table.setStyleAuthor(ExchangeValues[2]);
+    if (!table.InsKORFStyles())
+        throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
+                           .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));
+    style.setStyleProg(number);
+    if (existing != -1)
+        ++m_stylesOverwritten;
+    else
+        ++m_stylesStored;
+}

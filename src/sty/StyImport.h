@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class DbKORFStyle;
+class KORFStyles;
+
+// The style import: brings the styles of one STY file or of every STY file of a folder (and,
+// optionally, its subfolders) into the database, checks each style against the stored ones by
+// the chosen duplicate policy, creates one bank per file that was read, and collects a log of
+// everything it skipped. A whole run is one transaction: an error anywhere leaves the database as
+// it was before the run. The engine asks nothing itself: the style picker is a callback.
+class StyImport {
+public:
+    enum class Policy {
+        ImportAll = 0,       // no duplicate check
+        OverwriteByName = 1, // a stored style of the same name is replaced, keeping its number
+        SkipDuplicates = 2,  // a style whose data is stored already is not imported again
+    };
+    enum class Stage { Folder, File, Style };
+
+    // What the picker is shown for one file: its short name, the names of its styles in list
+    // order and the four values (family, group, author, description) it offers for editing.
+    struct PickerRequest {
+        QString shortName;
+        QStringList styleNames;
+        std::array<QString, 4> values;
+    };
+    // The picker's answer: a tick per row (row r = the (r + 1)-th style) and the four values.
+    struct PickerAnswer {
+        std::array<bool, 32> picked{};
+        std::array<QString, 4> values;
+    };
+    // std::nullopt: the picker was closed without an answer, so the ticks and values of the
+    // previous answer stay in force.
+    using Picker = std::function<std::optional<PickerAnswer>(const PickerRequest&)>;
+    // Called when the run enters a folder, takes up a file (with its number and the number of
+    // files in the run) or stores a style.
+    using ProgressCallback =
+        std::function<void(Stage stage, const QString& text, int fileIndex, int fileCount)>;
+
+    explicit StyImport(QSqlDatabase connection);
+
+    void setPolicy(Policy policy) { m_policy = policy; }
+    void setSubfolders(bool on) { m_subfolders = on; }
+    void setPicker(Picker picker) { m_picker = std::move(picker); }
+    void setProgress(ProgressCallback progress) { m_progress = std::move(progress); }
+    // The import date written to StyleDate; today unless set.
+    void setToday(const QDate& date) { m_today = date; }
+
+    // The ticks and values the picker hands on from file to file (the program keeps them in its
+    // shared state between runs). At the start of a run the first three values are replaced by
+    // the family, group and author given to run(), the fourth by one blank.
+    std::array<bool, 33> PickedStyles{};
+    std::array<QString, 4> ExchangeValues;
+
+    // Imports a single file (whatever its extension) or, when folder is true, every file of the
+    // folder whose name ends in "STY" in any case. Returns the log (lines end with CR LF; empty
+    // when nothing was skipped). Throws SbkError after rolling back the whole run.
+    QString run(const QString& path, bool folder, const QString& family, const QString& group,
+                const QString& author);
+
+    // The files a folder run takes, in order: the folder's own files by name, then each subfolder
+    // depth first when subfolders is set.
+    static QStringList filesOfFolder(const QString& folder, bool subfolders);
+    // The name a file is known by in the database, the log and its bank's name: the file's own
+    // name, shortened to fit 20 characters with its extension kept.
+    static QString shortNameOf(const QString& path);
+
+    // Counts of the last run.
+    int filesRead() const { return m_filesRead; }
+    int filesSkipped() const { return m_filesSkipped; }
+    int stylesStored() const { return m_stylesStored; }
+    int stylesOverwritten() const { return m_stylesOverwritten; }
+    int stylesDuplicate() const { return m_stylesDuplicate; }
+    int stylesUnpicked() const { return m_stylesUnpicked; }
+    int banksStored() const { return m_banksStored; }
+
+private:
+    void importFile(const QString& path, int fileIndex, int fileCount);
+    void storeStyle(KORFStyles& styles, int index, const QString& shortName);
+    void report(Stage stage, const QString& text, int fileIndex, int fileCount) const;
+
+    QSqlDatabase m_connection;
+    DbKORFStyle* m_table = nullptr; // the run's style gateway
+    Policy m_policy = Policy::SkipDuplicates;
+    bool m_subfolders = false;
+    Picker m_picker;
+    ProgressCallback m_progress;
+    QDate m_today;
+    QString m_log;
+    QString m_date;
+    int m_filesRead = 0;
+    int m_filesSkipped = 0;
+    int m_stylesStored = 0;
+    int m_stylesOverwritten = 0;
+    int m_stylesDuplicate = 0;
+    int m_stylesUnpicked = 0;
+    int m_banksStored = 0;
+};

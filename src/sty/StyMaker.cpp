@@ -1,0 +1,249 @@
+#include "sty/StyMaker.h"
+
+#include "core/Prompt.h"
+#include "core/SbkError.h"
+#include "core/SBKModule.h"
+#include "store/DbKORFStyle.h"
+#include "store/KORFStyles.h"
+#include "sty/DriveInfo.h"
+#include "sty/KORFLibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QString title = QStringLiteral("SBK");
+
+// Destinations 3..14 by index: the set folder and the user style file.
+struct SetFile {
+    const char* set;
+    const char* file;
+};
+const SetFile setFiles[] = {
+    {"SBK.SET", "USER01.STY"},  {"SBK.SET", "USER02.STY"},  {"SBK.SET", "USER03.STY"},  // 3..5
+    {"!123.SET", "USER01.STY"}, {"!123.SET", "USER02.STY"}, {"!123.SET", "USER03.STY"}, // 6..8
+    {"!456.SET", "USER01.STY"}, {"!456.SET", "USER02.STY"}, {"!456.SET", "USER03.STY"}, // 9..11
+    {"!789.SET", "USER01.STY"}, {"!789.SET", "USER02.STY"}, {"!789.SET", "USER03.STY"}, // 12..14
+};
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString join(const QString& folder, const QString& rest) {
+    return native(QDir::cleanPath(folder + QLatin1Char('/') + rest));
+}
+
+bool isInside(const QString& path, const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    const QString p = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    const QString f = QDir::cleanPath(QDir::fromNativeSeparators(folder));
+    return p == f || p.startsWith(f.endsWith(QLatin1Char('/')) ? f : f + QLatin1Char('/'));
+}
+
+} // namespace
+
+StyMaker::StyMaker(SBKModule& module, Prompt& prompt, DriveInfo& drives)
+    : m_module(module), m_prompt(prompt), m_drives(drives), m_workFolder(QDir::tempPath()) {}
+
+QString StyMaker::workFilePath() const {
+    return join(m_workFolder, QStringLiteral("WRK.STY"));
+}
+
+QString StyMaker::caption(int index, const QString& floppyDrive) {
+    if (index == 0)
+        return QStringLiteral("Make as ...");
+    if (index == 1)
+        return QStringLiteral("Make as ") + native(floppyDrive) + QDir::separator() + QStringLiteral(" ...");
+    if (index == 2)
+        return QStringLiteral("Make as ") + native(floppyDrive) + QDir::separator() +
+               QStringLiteral("USER01.STY");
+    if (index <= 5)
+        return QStringLiteral("Make for DIRECT FD - Bank %1").arg(index - 2);
+    return QStringLiteral("Make for DIRECT HD - Bank %1").arg(index - 5);
+}
+
+int StyMaker::userBankOf(int index) {
+    if (index < 3)
+        return 17;
+    return 17 + (index - 3) % 3;
+}
+
+QString StyMaker::fileNameOf(const QString& bankName) {
+    // The name becomes part of a path: a separator or ".." in it must not lead out of the folder.
+    QString name = bankName;
+    name.remove(QLatin1Char(' '));
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : name) {
+        if (forbidden.contains(c) || c.unicode() < 32)
+            c = QLatin1Char('_');
+    }
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
+    return name;
+}
+
+QString StyMaker::targetPath(int index, const QString& floppyDrive, const QString& paHdDrive,
+                             const QString& bankName) {
+    if (index == 1)
+        return join(floppyDrive, fileNameOf(bankName) + QStringLiteral(".STY"));
+    if (index == 2)
+        return join(floppyDrive, QStringLiteral("USER01.STY"));
+    if (index >= 3 && index <= 14) {
+        const SetFile& entry = setFiles[index - 3];
+        const QString drive = index <= 5 ? floppyDrive : paHdDrive;
+        return join(drive, QLatin1String(entry.set) + QStringLiteral("/STYLE/") + QLatin1String(entry.file));
+    }
+    return QString();
+}
+
+void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) {
+    DbKORFStyle table(connection);
+    for (const KORFStylePtr& style : styles) {
+        table.setStyleProg(style->StyleProg());
+        if (!table.GetKORFStyles()) {
+            if (!table.clsKORFStylesError().isEmpty())
+                throw SbkError(QStringLiteral("Cannot read the style %1 from the database: %2")
+                                   .arg(style->StyleProg())
+                                   .arg(table.clsKORFStylesError()));
+            continue;
+        }
+        style->setStyleContent1(table.StyleContent1());
+        style->setStyleContent2(table.StyleContent2());
+        style->setStyleLength1(table.StyleLength1());
+        style->setStyleLength2(table.StyleLength2());
+        style->setStyleName1(table.StyleName1());
+        style->setStyleName2(table.StyleName2());
+    }
+}
+
+StyMaker::Result StyMaker::fail(const QString& text) {
+    m_prompt.message(text, title, Prompt::Icon::Critical);
+    return Result::Failed;
+}
+
+StyMaker::Result StyMaker::make(int index) {
+    if (index < 0 || index >= DestinationCount)
+        return fail(QStringLiteral("There is no destination %1 for a style file.").arg(index));
+    const QString floppy = m_module.FloppyDrive;
+    const QString paHd = m_module.PaHdDrive;
+    const QString bankName = m_module.BankTable ? m_module.BankTable->BankName() : QString();
+
+    QString target;
+    QString drive;
+    if (index == 0) {
+        target = m_prompt.saveFile(QStringLiteral("Styles (*.STY)|*.STY"),
+                                   fileNameOf(bankName) + QStringLiteral(".STY"));
+        if (target.isEmpty())
+            return Result::Cancelled;
+        target = native(target);
+        drive = QFileInfo(target).absolutePath();
+    } else {
+        target = targetPath(index, floppy, paHd, bankName);
+        drive = index <= 5 ? floppy : paHd;
+    }
+
+    if (!isAvailable(index, paHd) || !m_drives.isReady(drive)) {
+        if ((index >= 1 && index <= 5) || isInside(drive, floppy))
+            m_prompt.message(QStringLiteral("Floppy disk ") + native(drive) +
+                                 QStringLiteral(": is not ready!"),
+                             title, Prompt::Icon::Critical);
+        else
+            m_prompt.message(QStringLiteral("Pa hard disk ") + native(drive) +
+                                 QStringLiteral(": is not ready or not available!"),
+                             title, Prompt::Icon::Critical);
+        return Result::NotReady;
+    }
+
+    try {
+        refreshFromDatabase(m_module.WorkingBankStyles, m_module.connection());
+        if (index <= 2)
+            return makeThroughWorkFile(target);
+        if (index <= 5)
+            return makeInSetFolder(target, userBankOf(index));
+        KORFLibrary& library = m_module.StyleLibrary;
+        library.WriteStyleFromCollection(target, m_module.WorkingBankStyles, userBankOf(index));
+    } catch (const SbkError& error) {
+        return fail(error.message());
+    }
+    m_prompt.message(target + QStringLiteral(" successfully created!"), title, Prompt::Icon::Information);
+    return Result::Created;
+}
+
+StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
+    const QString workFile = workFilePath();
+    m_module.StyleLibrary.WriteStyleFromCollection(workFile, m_module.WorkingBankStyles, 17);
+    const qint64 size = QFileInfo(workFile).size();
+    const qint64 free = m_drives.freeSpace(QFileInfo(target).absolutePath());
+    if (free >= 0 && size >= free) {
+        m_prompt.message(QStringLiteral("An error has occured during create process of style ") + target +
+                             QStringLiteral(". Not enough space available inside floppy disk!"),
+                         title, Prompt::Icon::Critical);
+        return Result::NotEnoughSpace;
+    }
+
+    // The copy goes to a temporary file beside the target and replaces it only when complete.
+    QFile source(workFile);
+    if (!source.open(QIODevice::ReadOnly))
+        throw SbkError(
+            QStringLiteral("Cannot read the work file %1: %2").arg(workFile, source.errorString()));
+    const QByteArray bytes = source.readAll();
+    source.close();
+    QSaveFile copy(target);
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size() || !copy.commit())
+        throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(target, copy.errorString()));
+    QFile::remove(workFile);
+    m_prompt.message(target + QStringLiteral(" successfully created"), title, Prompt::Icon::Information);
+    return Result::Created;
+}
+
+bool StyMaker::wipeFloppy() {
+    QDir root(m_module.FloppyDrive);
+    const QFileInfoList entries =
+        root.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    bool complete = true;
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir() && !entry.isSymLink()) {
+            complete = QDir(entry.filePath()).removeRecursively() && complete;
+        } else {
+            // Read-only files go too.
+            QFile::setPermissions(entry.filePath(), entry.permissions() | QFile::WriteUser);
+            complete = QFile::remove(entry.filePath()) && complete;
+        }
+    }
+    return complete;
+}
+
+StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) {
+    const QString floppy = m_module.FloppyDrive;
+    const QString setFolder = join(floppy, QStringLiteral("SBK.SET"));
+    if (!QFileInfo(setFolder).isDir()) {
+        // Emptying a folder that is not a disk of its own would destroy the user's files.
+        if (!m_drives.isRemovableVolumeRoot(floppy)) {
+            m_prompt.message(
+                QStringLiteral("The floppy folder ") + native(floppy) +
+                    QStringLiteral(" is not the root of a removable disk, so it is not emptied. Choose the "
+                                   "mount point of the floppy disk or USB stick in the parameters, or "
+                                   "create the folder SBK.SET on it yourself."),
+                title, Prompt::Icon::Critical);
+            return Result::Refused;
+        }
+        if (!m_prompt.confirm(QStringLiteral("Floppy is about to be completely deleted. Are you sure?")))
+            return Result::Cancelled;
+        if (!wipeFloppy())
+            throw SbkError(
+                QStringLiteral("The floppy disk %1 could not be emptied completely.").arg(native(floppy)));
+        if (!QDir().mkpath(setFolder))
+            throw SbkError(QStringLiteral("Cannot create the folder %1.").arg(setFolder));
+    }
+    const QString styleFolder = join(setFolder, QStringLiteral("STYLE"));
+    if (!QFileInfo(styleFolder).isDir() && !QDir().mkpath(styleFolder))
+        throw SbkError(QStringLiteral("Cannot create the folder %1.").arg(styleFolder));
+    m_module.StyleLibrary.WriteStyleFromCollection(target, m_module.WorkingBankStyles, userBank);
+    m_prompt.message(target + QStringLiteral(" successfully created!"), title, Prompt::Icon::Information);
+    return Result::Created;
+}
