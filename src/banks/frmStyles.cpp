@@ -27,7 +27,7 @@ namespace {
 
 // Widths of the grid's columns; the header buttons take the same widths. (The column of the
 // style number is there but never shown.)
-constexpr int ColumnWidth[StyleGridModel::ColumnCount] = {1, 92, 167, 67, 67};
+constexpr int ColumnWidth[StyleGridModel::ColumnCount] = {1, 110, 167, 67, 67};
 const QChar Confirmed(28);
 
 } // namespace
@@ -144,6 +144,8 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     m_grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
+    // Names are padded with blanks to 16 characters: clip them rather than end them with "...".
+    m_grid->setTextElideMode(Qt::ElideNone);
     m_grid->setMinimumSize(420, 400);
     for (int c = 0; c < StyleGridModel::ColumnCount; ++c)
         m_grid->setColumnWidth(c, ColumnWidth[c]);
