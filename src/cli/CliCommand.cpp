@@ -6,24 +6,21 @@
 
 #include <algorithm>
 
-QString CliContext::databasePath() const
-{
+QString CliContext::databasePath() const {
     if (!dbOption.isEmpty())
         return dbOption;
     const QString stored = SBKSettings().value(SBKSettings::Path, SBKSettings::Database);
     return stored.isEmpty() ? SBKModule::defaultDatabasePath() : stored;
 }
 
-std::unique_ptr<Database> CliContext::openDatabase() const
-{
+std::unique_ptr<Database> CliContext::openDatabase() const {
     const QString path = databasePath();
     if (dbOption.isEmpty() && path == SBKModule::defaultDatabasePath())
         SBKModule::ensureDefaultDatabase(path);
     return std::make_unique<Database>(path);
 }
 
-CliArgs::CliArgs(const QStringList& args, const QStringList& flags, const QStringList& valued)
-{
+CliArgs::CliArgs(const QStringList& args, const QStringList& flags, const QStringList& valued) {
     bool onlyPositionals = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -60,48 +57,43 @@ CliArgs::CliArgs(const QStringList& args, const QStringList& flags, const QStrin
     }
 }
 
-QString CliArgs::value(const QString& name, const QString& defaultValue) const
-{
+QString CliArgs::value(const QString& name, const QString& defaultValue) const {
     const QStringList list = m_values.value(name);
     return list.isEmpty() ? defaultValue : list.last();
 }
 
-void CliArgs::expectPositionals(int min, int max, const QString& what) const
-{
+void CliArgs::expectPositionals(int min, int max, const QString& what) const {
     if (m_positionals.size() < min)
         throw CliUsageError(QStringLiteral("missing %1").arg(what));
     if (m_positionals.size() > max)
         throw CliUsageError(QStringLiteral("unexpected argument \"%1\"").arg(m_positionals.at(max)));
 }
 
-QList<CliCommandInfo>& CliRegistry::commands()
-{
+QList<CliCommandInfo>& CliRegistry::commands() {
     static QList<CliCommandInfo> list;
     return list;
 }
 
-const CliCommandInfo* CliRegistry::find(const QString& name)
-{
+const CliCommandInfo* CliRegistry::find(const QString& name) {
     const auto& list = commands();
     auto it = std::find_if(list.begin(), list.end(), [&](const CliCommandInfo& c) { return c.name == name; });
     return it == list.end() ? nullptr : &*it;
 }
 
-void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text)
-{
+void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text) {
     if (!context.stderrIsTerminal)
         return;
     constexpr int width = 30;
     const int filled = total > 0 ? int(std::min<qint64>(width, done * width / total)) : 0;
-    QString line = QStringLiteral("\r[") + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char(' ')) +
-                   QStringLiteral("] ");
+    QString line = QStringLiteral("\r[") + QString(filled, QLatin1Char('#')) +
+                   QString(width - filled, QLatin1Char(' ')) + QStringLiteral("] ");
     line += total > 0 ? QStringLiteral("%1/%2 ").arg(done).arg(total) : QString();
     line += text.left(40);
     context.err << line.leftJustified(90) << Qt::flush;
 }
 
-void cliProgressDone(CliContext& context)
-{
+void cliProgressDone(CliContext& context) {
     if (context.stderrIsTerminal)
-        context.err << QStringLiteral("\r") << QString(90, QLatin1Char(' ')) << QStringLiteral("\r") << Qt::flush;
+        context.err << QStringLiteral("\r") << QString(90, QLatin1Char(' ')) << QStringLiteral("\r")
+                    << Qt::flush;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
-#include <memory>
 #include <stdexcept>
 
 class Database;
@@ -12,14 +12,15 @@ class Database;
 // A wrong command line: reported with a hint to --help and exit status 2.
 class CliUsageError : public std::runtime_error {
 public:
-    explicit CliUsageError(const QString& message) : std::runtime_error(message.toStdString()), text(message) {}
+    explicit CliUsageError(const QString& message)
+        : std::runtime_error(message.toStdString()), text(message) {}
     QString text;
 };
 
 // What a command gets: its own arguments, the global options and the two output streams.
 struct CliContext {
-    QStringList args;   // the arguments after the command's name
-    QString dbOption;   // the value of --db, "" when not given
+    QStringList args; // the arguments after the command's name
+    QString dbOption; // the value of --db, "" when not given
     QTextStream& out;
     QTextStream& err;
     bool stderrIsTerminal = false;

@@ -13,8 +13,7 @@
 
 namespace {
 
-int runInit(CliContext& context)
-{
+int runInit(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("if-missing")}, {});
     args.expectPositionals(0, 1, QStringLiteral("PATH"));
     const QString path = args.positionals().isEmpty() ? context.databasePath() : args.positionals().first();
@@ -26,12 +25,13 @@ int runInit(CliContext& context)
 }
 
 // "name", "name:desc" -> the filter dialog's display name and its descending flag.
-std::pair<QString, bool> sortKey(const QString& text)
-{
-    static const QMap<QString, QString> keys{
-        {QStringLiteral("name"), QStringLiteral("NAME")},     {QStringLiteral("description"), QStringLiteral("DESCRIPTION")},
-        {QStringLiteral("family"), QStringLiteral("FAMILY")}, {QStringLiteral("group"), QStringLiteral("GROUP")},
-        {QStringLiteral("file"), QStringLiteral("FILE NAME")}, {QStringLiteral("author"), QStringLiteral("AUTHOR")}};
+std::pair<QString, bool> sortKey(const QString& text) {
+    static const QMap<QString, QString> keys{{QStringLiteral("name"), QStringLiteral("NAME")},
+                                             {QStringLiteral("description"), QStringLiteral("DESCRIPTION")},
+                                             {QStringLiteral("family"), QStringLiteral("FAMILY")},
+                                             {QStringLiteral("group"), QStringLiteral("GROUP")},
+                                             {QStringLiteral("file"), QStringLiteral("FILE NAME")},
+                                             {QStringLiteral("author"), QStringLiteral("AUTHOR")}};
     QString key = text.toLower();
     bool descending = false;
     if (key.endsWith(QStringLiteral(":desc"))) {
@@ -41,17 +41,18 @@ std::pair<QString, bool> sortKey(const QString& text)
         key.chop(4);
     }
     if (!keys.contains(key))
-        throw CliUsageError(QStringLiteral("unknown sort key \"%1\" (use name, description, family, group, file or "
-                                           "author, optionally followed by :desc)")
-                                .arg(text));
+        throw CliUsageError(
+            QStringLiteral("unknown sort key \"%1\" (use name, description, family, group, file or "
+                           "author, optionally followed by :desc)")
+                .arg(text));
     return {keys.value(key), descending};
 }
 
-int runList(CliContext& context)
-{
+int runList(CliContext& context) {
     const QStringList fieldOptions{QStringLiteral("name"),  QStringLiteral("desc"), QStringLiteral("family"),
                                    QStringLiteral("group"), QStringLiteral("file"), QStringLiteral("author")};
-    const CliArgs args(context.args, {QStringLiteral("json")}, fieldOptions + QStringList{QStringLiteral("sort")});
+    const CliArgs args(context.args, {QStringLiteral("json")},
+                       fieldOptions + QStringList{QStringLiteral("sort")});
     args.expectPositionals(0, 0, QString());
 
     std::array<QString, FilterClauses::FieldCount> values;
@@ -68,7 +69,8 @@ int runList(CliContext& context)
     const FilterState filter = FilterClauses::build(values, choices, descending);
 
     const auto db = context.openDatabase();
-    const StyleListing listing = StyleListing::GetAllStyles(db->connection(), filter.FilterWhere, filter.FilterOrder);
+    const StyleListing listing =
+        StyleListing::GetAllStyles(db->connection(), filter.FilterWhere, filter.FilterOrder);
     if (args.has(QStringLiteral("json"))) {
         QJsonArray rows;
         for (const StyleListRow& row : listing)
@@ -87,30 +89,34 @@ int runList(CliContext& context)
         return 0;
     }
     context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
-                       .arg(QStringLiteral("Style").rightJustified(6), QStringLiteral("Name").leftJustified(16),
-                            QStringLiteral("Description").leftJustified(24), QStringLiteral("Family").leftJustified(12),
-                            QStringLiteral("Group").leftJustified(12), QStringLiteral("Author").leftJustified(12),
-                            QStringLiteral("Date"));
+                       .arg(QStringLiteral("Style").rightJustified(6),
+                            QStringLiteral("Name").leftJustified(16),
+                            QStringLiteral("Description").leftJustified(24),
+                            QStringLiteral("Family").leftJustified(12),
+                            QStringLiteral("Group").leftJustified(12),
+                            QStringLiteral("Author").leftJustified(12), QStringLiteral("Date"));
     for (const StyleListRow& row : listing)
         context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
                            .arg(QString::number(row.StyleProg).rightJustified(6),
                                 QString(row.StyleName1).remove(QChar(0)).leftJustified(16),
                                 row.StyleDesc.leftJustified(24), row.StyleFamily.leftJustified(12),
-                                row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12), row.StyleDate);
+                                row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12),
+                                row.StyleDate);
     context.out << QStringLiteral("%1 styles available%2\n")
                        .arg(listing.RecordCount())
-                       .arg(filter.FilterWhere.isEmpty() ? QString() : QStringLiteral(" - Database filtering is active"));
+                       .arg(filter.FilterWhere.isEmpty() ? QString()
+                                                         : QStringLiteral(" - Database filtering is active"));
     return 0;
 }
 
-int runWhereIs(CliContext& context)
-{
+int runWhereIs(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(1, 1, QStringLiteral("STYLE (a style number)"));
     bool ok = false;
     const qint32 style = args.positionals().first().toInt(&ok);
     if (!ok)
-        throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(args.positionals().first()));
+        throw CliUsageError(
+            QStringLiteral("STYLE must be a style number, not \"%1\"").arg(args.positionals().first()));
 
     const auto db = context.openDatabase();
     QStringList terms;
@@ -118,8 +124,9 @@ int runWhereIs(CliContext& context)
         terms << QStringLiteral("BANKSTYLE%1 = ?").arg(k, 2, 10, QLatin1Char('0'));
     QSqlQuery query(db->connection());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT * FROM QUERY1 WHERE BANKPROG IN (SELECT BANKPROG FROM KORFBANKS WHERE ") +
-                  terms.join(QStringLiteral(" OR ")) + QStringLiteral(") ORDER BY BANKNAME"));
+    query.prepare(
+        QStringLiteral("SELECT * FROM QUERY1 WHERE BANKPROG IN (SELECT BANKPROG FROM KORFBANKS WHERE ") +
+        terms.join(QStringLiteral(" OR ")) + QStringLiteral(") ORDER BY BANKNAME"));
     for (int k = 1; k <= 32; ++k)
         query.addBindValue(style);
     Database::exec(query);
@@ -145,7 +152,8 @@ int runWhereIs(CliContext& context)
                                  {QStringLiteral("Slots"), slotList}});
         text += QStringLiteral("%1  %2 [%3]  slot%4 %5\n")
                     .arg(QString::number(bank).rightJustified(6), name, desc,
-                         slotTexts.size() == 1 ? QString() : QStringLiteral("s"), slotTexts.join(QStringLiteral(", ")));
+                         slotTexts.size() == 1 ? QString() : QStringLiteral("s"),
+                         slotTexts.join(QStringLiteral(", ")));
     }
     if (args.has(QStringLiteral("json")))
         context.out << QJsonDocument(banks).toJson(QJsonDocument::Indented);
@@ -158,12 +166,13 @@ int runWhereIs(CliContext& context)
 
 const CliRegistration init({QStringLiteral("init"), QStringLiteral("init [PATH] [--if-missing]"),
                             QStringLiteral("create an empty database (never overwrites a file)"), &runInit});
-const CliRegistration list({QStringLiteral("list"),
-                            QStringLiteral("list [--json] [--name V] [--desc V] [--family V] [--group V] [--file V] "
-                                           "[--author V] [--sort KEY[:desc]]...\n"
-                                           "  A value holding % matches as a pattern; KEY is name, description, "
-                                           "family, group, file or author (up to six keys)."),
-                            QStringLiteral("list the styles, filtered and sorted"), &runList});
+const CliRegistration
+    list({QStringLiteral("list"),
+          QStringLiteral("list [--json] [--name V] [--desc V] [--family V] [--group V] [--file V] "
+                         "[--author V] [--sort KEY[:desc]]...\n"
+                         "  A value holding % matches as a pattern; KEY is name, description, "
+                         "family, group, file or author (up to six keys)."),
+          QStringLiteral("list the styles, filtered and sorted"), &runList});
 const CliRegistration whereIs({QStringLiteral("where-is"), QStringLiteral("where-is STYLE [--json]"),
                                QStringLiteral("the banks that hold a style, with its slots"), &runWhereIs});
 

@@ -1,24 +1,24 @@
 // sbk-cli: the command-line front end of SBK.
 #include "cli/CliCommand.h"
-#include "core/SBKModule.h"
 #include "core/SbkError.h"
+#include "core/SBKModule.h"
 
-#include <QCoreApplication>
 #include <cstdio>
+#include <QCoreApplication>
 #include <unistd.h>
 
 namespace {
 
-void printHelp(QTextStream& out)
-{
-    out << QStringLiteral("Usage: sbk-cli [--db PATH] COMMAND [ARGUMENTS]\n\n"
-                          "The command-line tool of %1, the style librarian for KORG Pa-series arrangers.\n\n"
-                          "Global options:\n"
-                          "  --db PATH     the database file (default: the one in the settings, else SBK.MDB\n"
-                          "                beside the program)\n"
-                          "  --help        this text; \"sbk-cli COMMAND --help\" describes one command\n"
-                          "  --version     the program's version\n\n"
-                          "Commands:\n")
+void printHelp(QTextStream& out) {
+    out << QStringLiteral(
+               "Usage: sbk-cli [--db PATH] COMMAND [ARGUMENTS]\n\n"
+               "The command-line tool of %1, the style librarian for KORG Pa-series arrangers.\n\n"
+               "Global options:\n"
+               "  --db PATH     the database file (default: the one in the settings, else SBK.MDB\n"
+               "                beside the program)\n"
+               "  --help        this text; \"sbk-cli COMMAND --help\" describes one command\n"
+               "  --version     the program's version\n\n"
+               "Commands:\n")
                .arg(SBKModule::title());
     for (const CliCommandInfo& command : CliRegistry::commands())
         out << QStringLiteral("  %1%2\n").arg(command.name.leftJustified(14), command.summary);
@@ -27,8 +27,7 @@ void printHelp(QTextStream& out)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("SBK"));
     QCoreApplication::setApplicationName(QStringLiteral("SBK"));
@@ -65,7 +64,8 @@ int main(int argc, char** argv)
         if (!command)
             throw CliUsageError(QStringLiteral("unknown command \"%1\"").arg(name));
         if (args.contains(QStringLiteral("--help"))) {
-            out << QStringLiteral("Usage: sbk-cli [--db PATH] %1\n%2\n").arg(command->synopsis, command->summary);
+            out << QStringLiteral("Usage: sbk-cli [--db PATH] %1\n%2\n")
+                       .arg(command->synopsis, command->summary);
             return 0;
         }
         context.args = args;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <optional>
+#include <QString>
 
 // Everything an engine or a window asks or tells the user goes through this interface: the program
 // implements it with real dialogs, the command line with the terminal, tests with scripted answers.
@@ -14,11 +14,12 @@ public:
     virtual ~Prompt() = default;
 
     // A message box. With Buttons::Ok the answer is always Answer::Ok.
-    virtual Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons = Buttons::Ok,
-                           Answer defaultButton = Answer::Ok) = 0;
+    virtual Answer message(const QString& text, const QString& title, Icon icon,
+                           Buttons buttons = Buttons::Ok, Answer defaultButton = Answer::Ok) = 0;
 
     // An input box; std::nullopt when cancelled.
-    virtual std::optional<QString> input(const QString& prompt, const QString& title, const QString& proposed) = 0;
+    virtual std::optional<QString> input(const QString& prompt, const QString& title,
+                                         const QString& proposed) = 0;
 
     // File dialogs. The filter is "desc|pattern|desc|pattern"; the result is "" when cancelled.
     virtual QString openFile(const QString& filter) = 0;
@@ -27,8 +28,7 @@ public:
     virtual QString chooseFolder(const QString& title, const QString& start) = 0;
 
     // Shorthand for the usual Yes/No question with the question icon and No preset.
-    bool confirm(const QString& text, const QString& title = QStringLiteral("SBK"))
-    {
+    bool confirm(const QString& text, const QString& title = QStringLiteral("SBK")) {
         return message(text, title, Icon::Question, Buttons::YesNo, Answer::No) == Answer::Yes;
     }
 };

@@ -1,7 +1,7 @@
 #include "core/SBKModule.h"
 
-#include "core/SBKSettings.h"
 #include "core/SbkError.h"
+#include "core/SBKSettings.h"
 #include "store/Database.h"
 
 #include <QCoreApplication>
@@ -11,19 +11,16 @@
 
 SBKModule::SBKModule() = default;
 
-SBKModule::~SBKModule()
-{
+SBKModule::~SBKModule() {
     closeDatabase();
 }
 
-QString SBKModule::title()
-{
+QString SBKModule::title() {
     return QStringLiteral("SBK") + QLatin1Char(' ') + QStringLiteral(SBK_VERSION_MAJOR) + QLatin1Char('.') +
            QStringLiteral(SBK_VERSION_MINOR);
 }
 
-QString SBKModule::defaultDatabasePath()
-{
+QString SBKModule::defaultDatabasePath() {
     const QString programFolder = QCoreApplication::applicationDirPath();
     const QString besideProgram = QDir(programFolder).filePath(QStringLiteral("SBK.MDB"));
     if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
@@ -32,8 +29,7 @@ QString SBKModule::defaultDatabasePath()
     return QDir(dataFolder).filePath(QStringLiteral("SBK.MDB"));
 }
 
-void SBKModule::ensureDefaultDatabase(const QString& path)
-{
+void SBKModule::ensureDefaultDatabase(const QString& path) {
     if (QFileInfo::exists(path))
         return;
     const QString folder = QFileInfo(path).absolutePath();
@@ -42,24 +38,21 @@ void SBKModule::ensureDefaultDatabase(const QString& path)
     Database::createEmpty(path);
 }
 
-void SBKModule::readParameters(const SBKSettings& settings)
-{
+void SBKModule::readParameters(const SBKSettings& settings) {
     KorgProgramPath = settings.value(SBKSettings::Parameters, SBKSettings::KorgProg);
     FloppyDrive = settings.value(SBKSettings::Parameters, SBKSettings::FloppyDrive);
     PaHdDrive = settings.value(SBKSettings::Parameters, SBKSettings::PaHdDrive);
     BackupPath = settings.value(SBKSettings::Parameters, SBKSettings::SbkBackup);
 }
 
-void SBKModule::closeDatabase()
-{
+void SBKModule::closeDatabase() {
     // Gateways and the listing go before the connection they use.
     StyleTable.reset();
     BankTable.reset();
     CN01.reset();
 }
 
-void SBKModule::ConnectDatabase()
-{
+void SBKModule::ConnectDatabase() {
     closeDatabase();
     CN01 = std::make_unique<Database>(DatabasePath);
     StyleTable = std::make_unique<DbKORFStyle>(CN01->connection());
@@ -67,19 +60,16 @@ void SBKModule::ConnectDatabase()
     clearFilter();
 }
 
-QSqlDatabase SBKModule::connection() const
-{
+QSqlDatabase SBKModule::connection() const {
     return CN01 ? CN01->connection() : QSqlDatabase();
 }
 
-void SBKModule::clearFilter()
-{
+void SBKModule::clearFilter() {
     FilterFields.fill(QString());
     FilterWhere.clear();
     FilterOrder.clear();
 }
 
-void SBKModule::refreshListing()
-{
+void SBKModule::refreshListing() {
     StyleRecordset = StyleLibrary.GetAllStyles(connection(), FilterWhere, FilterOrder);
 }

@@ -6,9 +6,9 @@
 #include "store/StyleListing.h"
 #include "sty/KORFLibrary.h"
 
-#include <QString>
 #include <array>
 #include <memory>
+#include <QString>
 
 class Database;
 class SBKSettings;

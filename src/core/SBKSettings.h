@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <memory>
+#include <QString>
 
 class QSettings;
 

@@ -7,7 +7,8 @@
 // it names the file or record concerned and what was wrong.
 class SbkError : public std::runtime_error {
 public:
-    explicit SbkError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit SbkError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
     const QString& message() const { return m_message; }
 
 private:

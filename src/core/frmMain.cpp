@@ -3,12 +3,12 @@
 #include "banks/frmStyles.h"
 #include "core/frmAbout.h"
 #include "core/frmParameters.h"
-#include "interchange/frmBckpRstr.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/StartUp.h"
 #include "core/WindowOpener.h"
+#include "interchange/frmBckpRstr.h"
 #include "store/Database.h"
 #include "store/Transaction.h"
 

@@ -1,24 +1,22 @@
 #include "metadata/FilterClauses.h"
 
-const QStringList& FilterClauses::displayNames()
-{
-    static const QStringList names{QStringLiteral("<NOTHING>"), QStringLiteral("NAME"),      QStringLiteral("DESCRIPTION"),
-                                   QStringLiteral("FAMILY"),    QStringLiteral("GROUP"),     QStringLiteral("FILE NAME"),
+const QStringList& FilterClauses::displayNames() {
+    static const QStringList names{QStringLiteral("<NOTHING>"),   QStringLiteral("NAME"),
+                                   QStringLiteral("DESCRIPTION"), QStringLiteral("FAMILY"),
+                                   QStringLiteral("GROUP"),       QStringLiteral("FILE NAME"),
                                    QStringLiteral("AUTHOR")};
     return names;
 }
 
-const QStringList& FilterClauses::columnNames()
-{
-    static const QStringList columns{QStringLiteral("STYLEPROG"),   QStringLiteral("STYLENAME1"),
-                                     QStringLiteral("STYLEDESC"),   QStringLiteral("STYLEFAMILY"),
-                                     QStringLiteral("STYLECAT"),    QStringLiteral("STYLEFILE"),
+const QStringList& FilterClauses::columnNames() {
+    static const QStringList columns{QStringLiteral("STYLEPROG"),  QStringLiteral("STYLENAME1"),
+                                     QStringLiteral("STYLEDESC"),  QStringLiteral("STYLEFAMILY"),
+                                     QStringLiteral("STYLECAT"),   QStringLiteral("STYLEFILE"),
                                      QStringLiteral("STYLEAUTHOR")};
     return columns;
 }
 
-QString FilterClauses::quoted(const QString& value)
-{
+QString FilterClauses::quoted(const QString& value) {
     QString doubled = value;
     doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + doubled + QLatin1Char('\'');
@@ -26,8 +24,7 @@ QString FilterClauses::quoted(const QString& value)
 
 FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
                                  const std::array<QString, SortCount>& sortChoices,
-                                 const std::array<bool, SortCount>& descending)
-{
+                                 const std::array<bool, SortCount>& descending) {
     FilterState state;
     QStringList conditions;
     for (int i = 0; i < FieldCount; ++i) {
@@ -35,7 +32,8 @@ FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
         state.FilterFields[size_t(i)] = value;
         if (value.isEmpty())
             continue;
-        const QString comparison = value.contains(QLatin1Char('%')) ? QStringLiteral(" LIKE ") : QStringLiteral(" = ");
+        const QString comparison =
+            value.contains(QLatin1Char('%')) ? QStringLiteral(" LIKE ") : QStringLiteral(" = ");
         conditions << columnNames().at(i + 1) + comparison + quoted(value);
     }
     state.FilterWhere = conditions.join(QStringLiteral(" AND "));

@@ -1,14 +1,14 @@
 #pragma once
 
+#include <array>
 #include <QString>
 #include <QStringList>
-#include <array>
 
 // The filter and sort clauses of the style listing, built from the user's entries. Shared by the
 // filter dialog and the command line.
 struct FilterState {
-    QString FilterWhere;                 // condition without WHERE; "" for none
-    QString FilterOrder;                 // sort list without ORDER BY; "" for by style number
+    QString FilterWhere;                  // condition without WHERE; "" for none
+    QString FilterOrder;                  // sort list without ORDER BY; "" for by style number
     std::array<QString, 19> FilterFields; // 0-5 values, 6-11 sort choices, 12-17 " DESC" or "", 18 unused
 };
 

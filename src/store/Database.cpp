@@ -15,18 +15,17 @@ namespace {
 
 QAtomicInt connectionCounter;
 
-QString newConnectionName()
-{
+QString newConnectionName() {
     return QStringLiteral("sbk-%1").arg(connectionCounter.fetchAndAddOrdered(1));
 }
 
-QString textColumn(const char* name, int size)
-{
-    return QStringLiteral("%1 TEXT COLLATE NOCASE CHECK (length(%1) <= %2)").arg(QLatin1String(name)).arg(size);
+QString textColumn(const char* name, int size) {
+    return QStringLiteral("%1 TEXT COLLATE NOCASE CHECK (length(%1) <= %2)")
+        .arg(QLatin1String(name))
+        .arg(size);
 }
 
-QSqlDatabase openConnection(const QString& name, const QString& path)
-{
+QSqlDatabase openConnection(const QString& name, const QString& path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
     if (!db.open()) {
@@ -38,8 +37,7 @@ QSqlDatabase openConnection(const QString& name, const QString& path)
     return db;
 }
 
-void closeConnection(const QString& name)
-{
+void closeConnection(const QString& name) {
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isValid())
@@ -50,8 +48,7 @@ void closeConnection(const QString& name)
 
 } // namespace
 
-QString Database::errorText(const QSqlError& error)
-{
+QString Database::errorText(const QSqlError& error) {
     QString number = error.nativeErrorCode();
     if (number.isEmpty())
         number = QString::number(int(error.type()));
@@ -61,20 +58,17 @@ QString Database::errorText(const QSqlError& error)
     return number + QLatin1Char(' ') + description;
 }
 
-void Database::exec(QSqlQuery& query, const QString& sql)
-{
+void Database::exec(QSqlQuery& query, const QString& sql) {
     if (!query.exec(sql))
         throw SbkError(errorText(query.lastError()));
 }
 
-void Database::exec(QSqlQuery& query)
-{
+void Database::exec(QSqlQuery& query) {
     if (!query.exec())
         throw SbkError(errorText(query.lastError()));
 }
 
-QString Database::query1Definition()
-{
+QString Database::query1Definition() {
     // One row per bank; every slot is joined on its own, so banks with empty slots and slots
     // naming deleted styles keep their row.
     QStringList columns{QStringLiteral("b.BankProg AS BankProg"), QStringLiteral("b.BankName AS BankName"),
@@ -87,12 +81,11 @@ QString Database::query1Definition()
                 << QStringLiteral("s%1.StyleDesc AS \"%1Desc\"").arg(nn);
         joins << QStringLiteral("LEFT JOIN KORFStyles s%1 ON s%1.StyleProg = b.BankStyle%1").arg(nn);
     }
-    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM KORFBanks b ") +
-           joins.join(QLatin1Char(' '));
+    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM KORFBanks b ") + joins.join(QLatin1Char(' '));
 }
 
-QStringList Database::schemaStatements()
-{
+QStringList Database::schemaStatements() {
     QStringList styleColumns{
         QStringLiteral("StyleProg INTEGER PRIMARY KEY NOT NULL"),
         textColumn("StyleName1", 16),
@@ -109,16 +102,19 @@ QStringList Database::schemaStatements()
         textColumn("StyleFile", 20),
         textColumn("StyleAuthor", 50),
     };
-    QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"), textColumn("BankName", 50),
-                            textColumn("BankDesc", 250)};
+    QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"),
+                            textColumn("BankName", 50), textColumn("BankDesc", 250)};
     for (int k = 1; k <= 32; ++k)
-        bankColumns << QStringLiteral("BankStyle%1 INTEGER NOT NULL DEFAULT 0").arg(k, 2, 10, QLatin1Char('0'));
+        bankColumns
+            << QStringLiteral("BankStyle%1 INTEGER NOT NULL DEFAULT 0").arg(k, 2, 10, QLatin1Char('0'));
 
     return {
         QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId),
         QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion),
-        QStringLiteral("CREATE TABLE KORFStyles (") + styleColumns.join(QStringLiteral(", ")) + QLatin1Char(')'),
-        QStringLiteral("CREATE TABLE KORFBanks (") + bankColumns.join(QStringLiteral(", ")) + QLatin1Char(')'),
+        QStringLiteral("CREATE TABLE KORFStyles (") + styleColumns.join(QStringLiteral(", ")) +
+            QLatin1Char(')'),
+        QStringLiteral("CREATE TABLE KORFBanks (") + bankColumns.join(QStringLiteral(", ")) +
+            QLatin1Char(')'),
         // Serves the duplicate search by content, so its cost does not grow with the library.
         QStringLiteral("CREATE INDEX KORFStyles_Seek ON KORFStyles (StyleSeek, StyleLength1, StyleLength2)"),
         QStringLiteral("CREATE INDEX KORFStyles_Name1 ON KORFStyles (StyleName1)"),
@@ -127,8 +123,7 @@ QStringList Database::schemaStatements()
     };
 }
 
-void Database::createEmpty(const QString& path)
-{
+void Database::createEmpty(const QString& path) {
     if (QFileInfo::exists(path))
         throw SbkError(QStringLiteral("The file %1 exists already; it is not overwritten.").arg(path));
     const QFileInfo info(path);
@@ -157,8 +152,7 @@ void Database::createEmpty(const QString& path)
     }
 }
 
-Database::Database(const QString& path) : m_path(path), m_connectionName(newConnectionName())
-{
+Database::Database(const QString& path) : m_path(path), m_connectionName(newConnectionName()) {
     const QFileInfo info(path);
     if (!info.exists())
         throw SbkError(QStringLiteral("The database file %1 does not exist.").arg(path));
@@ -173,23 +167,21 @@ Database::Database(const QString& path) : m_path(path), m_connectionName(newConn
     }
 }
 
-Database::~Database()
-{
+Database::~Database() {
     closeConnection(m_connectionName);
 }
 
-QSqlDatabase Database::connection() const
-{
+QSqlDatabase Database::connection() const {
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-void Database::checkAndPrepare()
-{
+void Database::checkAndPrepare() {
     QSqlDatabase db = connection();
     QSqlQuery query(db);
     auto pragma = [&](const char* name) -> qint64 {
         if (!query.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) || !query.next())
-            throw SbkError(QStringLiteral("%1 is not an SBK database (%2).").arg(m_path, query.lastError().databaseText()));
+            throw SbkError(QStringLiteral("%1 is not an SBK database (%2).")
+                               .arg(m_path, query.lastError().databaseText()));
         const qint64 value = query.value(0).toLongLong();
         query.finish();
         return value;
@@ -198,7 +190,8 @@ void Database::checkAndPrepare()
     const qint64 version = pragma("user_version");
 
     auto hasObject = [&](const QString& type, const QString& objectName) {
-        query.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = ? AND name = ? COLLATE NOCASE"));
+        query.prepare(
+            QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = ? AND name = ? COLLATE NOCASE"));
         query.addBindValue(type);
         query.addBindValue(objectName);
         const bool found = query.exec() && query.next();
@@ -215,35 +208,38 @@ void Database::checkAndPrepare()
 
     if (applicationId == ApplicationId) {
         if (version > SchemaVersion)
-            throw SbkError(QStringLiteral("The database file %1 was written by a newer version of SBK (database "
-                                          "version %2; this version reads up to %3). It was not changed.")
-                               .arg(m_path)
-                               .arg(version)
-                               .arg(SchemaVersion));
+            throw SbkError(
+                QStringLiteral("The database file %1 was written by a newer version of SBK (database "
+                               "version %2; this version reads up to %3). It was not changed.")
+                    .arg(m_path)
+                    .arg(version)
+                    .arg(SchemaVersion));
         // Version 1 is the first; later versions migrate older files here.
         return;
     }
 
     // A file without our mark is accepted when another program filled it with the two tables and
     // their columns. It is not altered: a missing QUERY1 is made as a view of this connection only.
-    QStringList styleColumns{QStringLiteral("StyleProg"),     QStringLiteral("StyleName1"),
-                             QStringLiteral("StyleName2"),    QStringLiteral("StyleLength1"),
-                             QStringLiteral("StyleLength2"),  QStringLiteral("StyleContent1"),
-                             QStringLiteral("StyleContent2"), QStringLiteral("StyleSeek"),
-                             QStringLiteral("StyleDate"),     QStringLiteral("StyleDesc"),
-                             QStringLiteral("StyleCat"),      QStringLiteral("StyleFamily"),
-                             QStringLiteral("StyleFile"),     QStringLiteral("StyleAuthor")};
-    QStringList bankColumns{QStringLiteral("BankProg"), QStringLiteral("BankName"), QStringLiteral("BankDesc")};
+    QStringList styleColumns{
+        QStringLiteral("StyleProg"),     QStringLiteral("StyleName1"),   QStringLiteral("StyleName2"),
+        QStringLiteral("StyleLength1"),  QStringLiteral("StyleLength2"), QStringLiteral("StyleContent1"),
+        QStringLiteral("StyleContent2"), QStringLiteral("StyleSeek"),    QStringLiteral("StyleDate"),
+        QStringLiteral("StyleDesc"),     QStringLiteral("StyleCat"),     QStringLiteral("StyleFamily"),
+        QStringLiteral("StyleFile"),     QStringLiteral("StyleAuthor")};
+    QStringList bankColumns{QStringLiteral("BankProg"), QStringLiteral("BankName"),
+                            QStringLiteral("BankDesc")};
     for (int k = 1; k <= 32; ++k)
         bankColumns << QStringLiteral("BankStyle%1").arg(k, 2, 10, QLatin1Char('0'));
-    const bool compatible = applicationId == 0 && hasObject(QStringLiteral("table"), QStringLiteral("KORFStyles")) &&
+    const bool compatible = applicationId == 0 &&
+                            hasObject(QStringLiteral("table"), QStringLiteral("KORFStyles")) &&
                             hasObject(QStringLiteral("table"), QStringLiteral("KORFBanks")) &&
                             hasColumns(QStringLiteral("KORFStyles"), styleColumns) &&
                             hasColumns(QStringLiteral("KORFBanks"), bankColumns);
     if (!compatible)
-        throw SbkError(QStringLiteral("%1 is not an SBK database: it lacks the tables KORFStyles and KORFBanks with "
-                                      "their columns. It was not changed.")
-                           .arg(m_path));
+        throw SbkError(
+            QStringLiteral("%1 is not an SBK database: it lacks the tables KORFStyles and KORFBanks with "
+                           "their columns. It was not changed.")
+                .arg(m_path));
     if (!hasObject(QStringLiteral("view"), QStringLiteral("QUERY1")))
         exec(query, QStringLiteral("CREATE TEMP VIEW QUERY1 AS ") + query1Definition());
 }

@@ -10,13 +10,11 @@
 
 namespace {
 
-QString slotColumn(int slot)
-{
+QString slotColumn(int slot) {
     return QStringLiteral("BankStyle%1").arg(slot, 2, 10, QLatin1Char('0'));
 }
 
-QStringList slotColumns()
-{
+QStringList slotColumns() {
     QStringList columns;
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
         columns << slotColumn(k);
@@ -25,22 +23,20 @@ QStringList slotColumns()
 
 } // namespace
 
-bool DbKORFBank::fail(const QString& text)
-{
+bool DbKORFBank::fail(const QString& text) {
     m_error = text;
     return false;
 }
 
-bool DbKORFBank::InsKORFBanks()
-{
+bool DbKORFBank::InsKORFBanks() {
     m_error.clear();
     QSqlQuery query(m_connection);
     QStringList marks;
     for (int i = 0; i < 3 + SlotCount; ++i)
         marks << QStringLiteral("?");
     query.prepare(QStringLiteral("INSERT INTO KORFBanks (BankProg,BankName,BankDesc,") +
-                  slotColumns().join(QLatin1Char(',')) + QStringLiteral(") VALUES (") + marks.join(QLatin1Char(',')) +
-                  QLatin1Char(')'));
+                  slotColumns().join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
+                  marks.join(QLatin1Char(',')) + QLatin1Char(')'));
     query.addBindValue(m_BankProg);
     query.addBindValue(m_BankName);
     query.addBindValue(m_BankDesc);
@@ -51,8 +47,7 @@ bool DbKORFBank::InsKORFBanks()
     return true;
 }
 
-bool DbKORFBank::UpdKORFBanks()
-{
+bool DbKORFBank::UpdKORFBanks() {
     // Every column in one statement: a failure changes nothing.
     m_error.clear();
     QSqlQuery query(m_connection);
@@ -71,8 +66,7 @@ bool DbKORFBank::UpdKORFBanks()
     return query.numRowsAffected() > 0;
 }
 
-bool DbKORFBank::DelKORFBanks()
-{
+bool DbKORFBank::DelKORFBanks() {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.prepare(QStringLiteral("DELETE FROM KORFBanks WHERE BankProg = ?"));
@@ -82,9 +76,8 @@ bool DbKORFBank::DelKORFBanks()
     return true;
 }
 
-std::array<qint32, DbKORFBank::SlotCount> DbKORFBank::withoutStyle(const std::array<qint32, SlotCount>& values,
-                                                                   qint32 style)
-{
+std::array<qint32, DbKORFBank::SlotCount>
+DbKORFBank::withoutStyle(const std::array<qint32, SlotCount>& values, qint32 style) {
     std::array<qint32, SlotCount> result{};
     size_t next = 0;
     for (qint32 value : values)
@@ -93,8 +86,7 @@ std::array<qint32, DbKORFBank::SlotCount> DbKORFBank::withoutStyle(const std::ar
     return result;
 }
 
-bool DbKORFBank::DelKORFBanksStyle()
-{
+bool DbKORFBank::DelKORFBanksStyle() {
     m_error.clear();
     const qint32 style = m_slots[0];
     try {
@@ -130,8 +122,7 @@ bool DbKORFBank::DelKORFBanksStyle()
     return true;
 }
 
-bool DbKORFBank::readRow(const QString& whereColumn, const QVariant& value)
-{
+bool DbKORFBank::readRow(const QString& whereColumn, const QVariant& value) {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.setForwardOnly(true);
@@ -150,18 +141,15 @@ bool DbKORFBank::readRow(const QString& whereColumn, const QVariant& value)
     return true;
 }
 
-bool DbKORFBank::GetKORFBanks()
-{
+bool DbKORFBank::GetKORFBanks() {
     return readRow(QStringLiteral("BankProg"), m_BankProg);
 }
 
-bool DbKORFBank::GetKORFBanksByName()
-{
+bool DbKORFBank::GetKORFBanksByName() {
     return readRow(QStringLiteral("BankName"), m_BankName);
 }
 
-qint32 DbKORFBank::NextKORFBank()
-{
+qint32 DbKORFBank::NextKORFBank() {
     QSqlQuery query(m_connection);
     Database::exec(query, QStringLiteral("SELECT MAX(BankProg) AS MAXPROG FROM KORFBanks"));
     if (!query.next())

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <array>
 #include <QSqlDatabase>
 #include <QString>
-#include <array>
 
 // Gateway to the table KORFBanks: a bank is a name, a description and 32 slots holding style
 // numbers (0 = empty). Ins/Upd/Del/Get never throw: they return false and leave
@@ -26,20 +26,32 @@ public:
     void setBankStyle(int slot, qint32 v) { m_slots.at(size_t(slot - 1)) = v; }
     const std::array<qint32, SlotCount>& slotValues() const { return m_slots; }
     void setSlotValues(const std::array<qint32, SlotCount>& values) { m_slots = values; }
-#define SBK_BANK_SLOT(NN)                                                                                        \
-    qint32 BankStyle##NN() const { return BankStyle(1##NN - 100); }                                              \
-    void setBankStyle##NN(qint32 v) { setBankStyle(1##NN - 100, v); }
-    SBK_BANK_SLOT(01) SBK_BANK_SLOT(02) SBK_BANK_SLOT(03) SBK_BANK_SLOT(04) SBK_BANK_SLOT(05) SBK_BANK_SLOT(06)
-    SBK_BANK_SLOT(07) SBK_BANK_SLOT(08) SBK_BANK_SLOT(09) SBK_BANK_SLOT(10) SBK_BANK_SLOT(11) SBK_BANK_SLOT(12)
-    SBK_BANK_SLOT(13) SBK_BANK_SLOT(14) SBK_BANK_SLOT(15) SBK_BANK_SLOT(16) SBK_BANK_SLOT(17) SBK_BANK_SLOT(18)
-    SBK_BANK_SLOT(19) SBK_BANK_SLOT(20) SBK_BANK_SLOT(21) SBK_BANK_SLOT(22) SBK_BANK_SLOT(23) SBK_BANK_SLOT(24)
-    SBK_BANK_SLOT(25) SBK_BANK_SLOT(26) SBK_BANK_SLOT(27) SBK_BANK_SLOT(28) SBK_BANK_SLOT(29) SBK_BANK_SLOT(30)
-    SBK_BANK_SLOT(31) SBK_BANK_SLOT(32)
+#define SBK_BANK_SLOT(NN)                                                                                    \
+    qint32 BankStyle##NN() const {                                                                           \
+        return BankStyle(1##NN - 100);                                                                       \
+    }                                                                                                        \
+    void setBankStyle##NN(qint32 v) {                                                                        \
+        setBankStyle(1##NN - 100, v);                                                                        \
+    }
+    SBK_BANK_SLOT(01)
+    SBK_BANK_SLOT(02) SBK_BANK_SLOT(03) SBK_BANK_SLOT(04) SBK_BANK_SLOT(05) SBK_BANK_SLOT(06)
+        SBK_BANK_SLOT(07) SBK_BANK_SLOT(08) SBK_BANK_SLOT(09) SBK_BANK_SLOT(10) SBK_BANK_SLOT(11)
+            SBK_BANK_SLOT(12) SBK_BANK_SLOT(13) SBK_BANK_SLOT(14) SBK_BANK_SLOT(15) SBK_BANK_SLOT(16)
+                SBK_BANK_SLOT(17) SBK_BANK_SLOT(18) SBK_BANK_SLOT(19) SBK_BANK_SLOT(20) SBK_BANK_SLOT(21)
+                    SBK_BANK_SLOT(22) SBK_BANK_SLOT(23) SBK_BANK_SLOT(24) SBK_BANK_SLOT(25) SBK_BANK_SLOT(26)
+                        SBK_BANK_SLOT(27) SBK_BANK_SLOT(28) SBK_BANK_SLOT(29) SBK_BANK_SLOT(30)
+                            SBK_BANK_SLOT(31) SBK_BANK_SLOT(32)
 #undef SBK_BANK_SLOT
 
-    QSqlDatabase ActiveConnection() const { return m_connection; }
-    void setActiveConnection(QSqlDatabase connection) { m_connection = connection; }
-    const QString& clsKORFBanksError() const { return m_error; }
+                                QSqlDatabase ActiveConnection() const {
+        return m_connection;
+    }
+    void setActiveConnection(QSqlDatabase connection) {
+        m_connection = connection;
+    }
+    const QString& clsKORFBanksError() const {
+        return m_error;
+    }
 
     bool InsKORFBanks();
     bool UpdKORFBanks();
@@ -53,7 +65,8 @@ public:
 
     // The compaction DelKORFBanksStyle applies to one bank: every slot equal to style is removed,
     // the others keep their order, and zeros fill the end.
-    static std::array<qint32, SlotCount> withoutStyle(const std::array<qint32, SlotCount>& values, qint32 style);
+    static std::array<qint32, SlotCount> withoutStyle(const std::array<qint32, SlotCount>& values,
+                                                      qint32 style);
 
 private:
     bool fail(const QString& text);

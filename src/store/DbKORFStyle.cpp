@@ -10,13 +10,11 @@ namespace {
 const QByteArray blank(1, ' ');
 }
 
-QByteArray DbKORFStyle::seekOf(const QByteArray& content1)
-{
+QByteArray DbKORFStyle::seekOf(const QByteArray& content1) {
     return content1.isEmpty() ? blank : content1.left(250);
 }
 
-QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql)
-{
+QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql) {
     if (!slot) {
         auto query = std::make_shared<QSqlQuery>(m_connection);
         query->setForwardOnly(true);
@@ -29,14 +27,12 @@ QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString
     return slot.get();
 }
 
-bool DbKORFStyle::fail(const QString& text)
-{
+bool DbKORFStyle::fail(const QString& text) {
     m_error = text;
     return false;
 }
 
-bool DbKORFStyle::InsKORFStyles()
-{
+bool DbKORFStyle::InsKORFStyles() {
     m_error.clear();
     if (m_StyleContent1.isEmpty())
         m_StyleContent1 = blank;
@@ -44,11 +40,12 @@ bool DbKORFStyle::InsKORFStyles()
         m_StyleContent2 = blank;
     m_StyleSeek = m_StyleContent1.left(250);
 
-    QSqlQuery* statement = prepared(m_statements.insert,
-                                    QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
-                                                   "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
-                                                   "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
-                                                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    QSqlQuery* statement =
+        prepared(m_statements.insert,
+                 QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
+                                "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
+                                "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
+                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     if (!statement)
         return false;
     QSqlQuery& query = *statement;
@@ -73,14 +70,14 @@ bool DbKORFStyle::InsKORFStyles()
     return true;
 }
 
-bool DbKORFStyle::UpdKORFStyles()
-{
+bool DbKORFStyle::UpdKORFStyles() {
     // All descriptive columns in one statement: a failure changes nothing. The data columns and
     // StyleSeek are never changed by an update.
     m_error.clear();
     QSqlQuery query(m_connection);
     query.prepare(QStringLiteral(
-        "UPDATE KORFStyles SET StyleName1 = ?, StyleName2 = ?, StyleLength1 = ?, StyleLength2 = ?, StyleDate = ?, "
+        "UPDATE KORFStyles SET StyleName1 = ?, StyleName2 = ?, StyleLength1 = ?, StyleLength2 = ?, StyleDate "
+        "= ?, "
         "StyleDesc = ?, StyleCat = ?, StyleFamily = ?, StyleFile = ?, StyleAuthor = ? WHERE StyleProg = ?"));
     query.addBindValue(m_StyleName1);
     query.addBindValue(m_StyleName2);
@@ -98,8 +95,7 @@ bool DbKORFStyle::UpdKORFStyles()
     return query.numRowsAffected() > 0;
 }
 
-bool DbKORFStyle::DelKORFStyles()
-{
+bool DbKORFStyle::DelKORFStyles() {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.prepare(QStringLiteral("DELETE FROM KORFStyles WHERE StyleProg = ?"));
@@ -109,8 +105,7 @@ bool DbKORFStyle::DelKORFStyles()
     return true;
 }
 
-void DbKORFStyle::readDescriptive(const QSqlRecord& row)
-{
+void DbKORFStyle::readDescriptive(const QSqlRecord& row) {
     m_StyleDate = row.value(QStringLiteral("StyleDate")).toString();
     m_StyleDesc = row.value(QStringLiteral("StyleDesc")).toString();
     m_StyleCat = row.value(QStringLiteral("StyleCat")).toString();
@@ -119,8 +114,7 @@ void DbKORFStyle::readDescriptive(const QSqlRecord& row)
     m_StyleAuthor = row.value(QStringLiteral("StyleAuthor")).toString();
 }
 
-bool DbKORFStyle::GetKORFStyles()
-{
+bool DbKORFStyle::GetKORFStyles() {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.setForwardOnly(true);
@@ -143,14 +137,14 @@ bool DbKORFStyle::GetKORFStyles()
     return true;
 }
 
-bool DbKORFStyle::GetKORFStylesNoContent()
-{
+bool DbKORFStyle::GetKORFStylesNoContent() {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, StyleDate, "
-                                 "StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor FROM KORFStyles "
-                                 "WHERE StyleProg = ?"));
+    query.prepare(
+        QStringLiteral("SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, StyleDate, "
+                       "StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor FROM KORFStyles "
+                       "WHERE StyleProg = ?"));
     query.addBindValue(m_StyleProg);
     if (!query.exec())
         return fail(Database::errorText(query.lastError()));
@@ -169,8 +163,7 @@ bool DbKORFStyle::GetKORFStylesNoContent()
     return true;
 }
 
-std::optional<QList<QSqlRecord>> DbKORFStyle::GetKORFStylesByName()
-{
+std::optional<QList<QSqlRecord>> DbKORFStyle::GetKORFStylesByName() {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.setForwardOnly(true);
@@ -186,19 +179,18 @@ std::optional<QList<QSqlRecord>> DbKORFStyle::GetKORFStylesByName()
     return rows;
 }
 
-qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QByteArray& content2, qint32 length1,
-                                           qint32 length2)
-{
+qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QByteArray& content2,
+                                           qint32 length1, qint32 length2) {
     // Compare with the stored form: the insert keeps an empty block as one blank, so an empty block
     // must be looked for as that blank or a style with one block would never be found again.
     const QByteArray stored1 = content1.isEmpty() ? blank : content1;
     const QByteArray stored2 = content2.isEmpty() ? blank : content2;
     m_StyleSeek = seekOf(content1);
 
-    QSqlQuery* statement =
-        prepared(m_statements.byContent,
-                 QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles "
-                                "WHERE StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? ORDER BY StyleProg"));
+    QSqlQuery* statement = prepared(
+        m_statements.byContent,
+        QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles "
+                       "WHERE StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? ORDER BY StyleProg"));
     if (!statement)
         throw SbkError(m_error);
     QSqlQuery& query = *statement;
@@ -217,9 +209,9 @@ qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QBy
     return found;
 }
 
-qint32 DbKORFStyle::NextKORFStyle()
-{
-    QSqlQuery* statement = prepared(m_statements.next, QStringLiteral("SELECT MAX(StyleProg) AS MAXPROG FROM KORFStyles"));
+qint32 DbKORFStyle::NextKORFStyle() {
+    QSqlQuery* statement =
+        prepared(m_statements.next, QStringLiteral("SELECT MAX(StyleProg) AS MAXPROG FROM KORFStyles"));
     if (!statement)
         throw SbkError(m_error);
     QSqlQuery& query = *statement;

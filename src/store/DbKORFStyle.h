@@ -1,12 +1,12 @@
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <QByteArray>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
-#include <memory>
-#include <optional>
 
 class QSqlQuery;
 
@@ -49,8 +49,7 @@ public:
     void setStyleAuthor(const QString& v) { m_StyleAuthor = v; }
 
     QSqlDatabase ActiveConnection() const { return m_connection; }
-    void setActiveConnection(QSqlDatabase connection)
-    {
+    void setActiveConnection(QSqlDatabase connection) {
         m_connection = connection;
         m_statements = StatementCache();
     }
@@ -80,8 +79,7 @@ private:
         std::shared_ptr<QSqlQuery> next;
         StatementCache() = default;
         StatementCache(const StatementCache&) {}
-        StatementCache& operator=(const StatementCache&)
-        {
+        StatementCache& operator=(const StatementCache&) {
             insert.reset();
             byContent.reset();
             next.reset();

@@ -11,9 +11,7 @@ public:
     KORFStyle(qint32 prog, const QString& name1, const QString& name2, qint32 length1, qint32 length2,
               const QByteArray& content1, const QByteArray& content2)
         : m_StyleProg(prog), m_StyleName1(name1), m_StyleName2(name2), m_StyleLength1(length1),
-          m_StyleLength2(length2), m_StyleContent1(content1), m_StyleContent2(content2)
-    {
-    }
+          m_StyleLength2(length2), m_StyleContent1(content1), m_StyleContent2(content2) {}
 
     qint32 StyleProg() const { return m_StyleProg; }
     void setStyleProg(qint32 v) { m_StyleProg = v; }

@@ -2,9 +2,9 @@
 
 #include "store/KORFStyle.h"
 
+#include <memory>
 #include <QHash>
 #include <QList>
-#include <memory>
 
 using KORFStylePtr = std::shared_ptr<KORFStyle>;
 

@@ -4,10 +4,9 @@
 
 #include <QSqlQuery>
 
-QString StyleListing::statement(const QString& filterWhere, const QString& filterOrder)
-{
-    QString sql = QStringLiteral(
-        "SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, STYLEAUTHOR, STYLEDATE FROM KORFSTYLES");
+QString StyleListing::statement(const QString& filterWhere, const QString& filterOrder) {
+    QString sql = QStringLiteral("SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, "
+                                 "STYLEAUTHOR, STYLEDATE FROM KORFSTYLES");
     if (!filterWhere.isEmpty())
         sql += QStringLiteral(" WHERE ") + filterWhere;
     sql += QStringLiteral(" ORDER BY ") + (filterOrder.isEmpty() ? QStringLiteral("STYLEPROG") : filterOrder);
@@ -15,8 +14,7 @@ QString StyleListing::statement(const QString& filterWhere, const QString& filte
 }
 
 StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
-                                            const QString& filterOrder)
-{
+                                        const QString& filterOrder) {
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     Database::exec(query, statement(filterWhere, filterOrder));

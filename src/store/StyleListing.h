@@ -23,7 +23,7 @@ public:
     // (by STYLEPROG when filterOrder is empty). The two clauses are pasted in as they stand; a
     // clause the database rejects throws SbkError with the database's error text.
     static StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
-                                       const QString& filterOrder);
+                                     const QString& filterOrder);
     static QString statement(const QString& filterWhere, const QString& filterOrder);
 
     int RecordCount() const { return int(m_rows.size()); }

@@ -11,27 +11,23 @@ QAtomicInt savepointCounter;
 }
 
 Transaction::Transaction(QSqlDatabase db)
-    : m_db(db), m_name(QStringLiteral("sbk_sp%1").arg(savepointCounter.fetchAndAddOrdered(1)))
-{
+    : m_db(db), m_name(QStringLiteral("sbk_sp%1").arg(savepointCounter.fetchAndAddOrdered(1))) {
     QSqlQuery query(m_db);
     Database::exec(query, QStringLiteral("SAVEPOINT ") + m_name);
     m_open = true;
 }
 
 Transaction::Transaction(Transaction&& other) noexcept
-    : m_db(other.m_db), m_name(other.m_name), m_open(other.m_open)
-{
+    : m_db(other.m_db), m_name(other.m_name), m_open(other.m_open) {
     other.m_open = false;
 }
 
-Transaction::~Transaction()
-{
+Transaction::~Transaction() {
     if (m_open)
         rollback();
 }
 
-void Transaction::commit()
-{
+void Transaction::commit() {
     if (!m_open)
         throw SbkError(QStringLiteral("The transaction has already ended."));
     QSqlQuery query(m_db);
@@ -39,8 +35,7 @@ void Transaction::commit()
     m_open = false;
 }
 
-void Transaction::rollback()
-{
+void Transaction::rollback() {
     if (!m_open)
         return;
     m_open = false;

@@ -28,10 +28,10 @@ bool DriveInfo::isRemovableVolumeRoot(const QString& folder) const {
     if (QDir::cleanPath(storage.rootPath()) != QDir::cleanPath(canonical))
         return false;
     // Memory and kernel file systems (/dev/shm, /run, /proc ...) are mount points too, but no disk.
-    static const QList<QByteArray> virtualTypes{"tmpfs", "ramfs", "proc", "sysfs", "devtmpfs", "devpts",
-                                                "cgroup", "cgroup2", "securityfs", "debugfs", "tracefs",
-                                                "configfs", "fusectl", "mqueue", "hugetlbfs", "pstore",
-                                                "bpf", "autofs", "efivarfs", "binfmt_misc"};
+    static const QList<QByteArray> virtualTypes{
+        "tmpfs",     "ramfs",      "proc",    "sysfs",   "devtmpfs", "devpts",     "cgroup",
+        "cgroup2",   "securityfs", "debugfs", "tracefs", "configfs", "fusectl",    "mqueue",
+        "hugetlbfs", "pstore",     "bpf",     "autofs",  "efivarfs", "binfmt_misc"};
     if (virtualTypes.contains(storage.fileSystemType()))
         return false;
     const QStorageInfo system = QStorageInfo::root();

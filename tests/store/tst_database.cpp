@@ -1,9 +1,9 @@
-#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
+#include "TestEnvironment.h"
 
 #include <QCryptographicHash>
 #include <QSqlError>
@@ -12,13 +12,11 @@
 
 namespace {
 
-QByteArray fileHash(const QString& path)
-{
+QByteArray fileHash(const QString& path) {
     return QCryptographicHash::hash(TestEnvironment::readFile(path), QCryptographicHash::Sha256);
 }
 
-void insertStyle(QSqlDatabase db, qint32 prog, const QString& name, const QString& desc = {})
-{
+void insertStyle(QSqlDatabase db, qint32 prog, const QString& name, const QString& desc = {}) {
     DbKORFStyle style(db);
     style.setStyleProg(prog);
     style.setStyleName1(name);
@@ -33,8 +31,7 @@ class TestDatabase : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void textSizesAreEnforced_data()
-    {
+    void textSizesAreEnforced_data() {
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("size");
         QTest::newRow("name1") << "StyleName1" << 16;
@@ -46,8 +43,7 @@ private Q_SLOTS:
         QTest::newRow("file") << "StyleFile" << 20;
         QTest::newRow("author") << "StyleAuthor" << 50;
     }
-    void textSizesAreEnforced()
-    {
+    void textSizesAreEnforced() {
         QFETCH(QString, column);
         QFETCH(int, size);
         TestEnvironment env;
@@ -65,8 +61,7 @@ private Q_SLOTS:
         QVERIFY(query.lastError().databaseText().contains(QStringLiteral("CHECK constraint failed")));
     }
 
-    void bankSizesAndKeys()
-    {
+    void bankSizesAndKeys() {
         TestEnvironment env;
         env.createDatabase();
         auto db = env.openDatabase();
@@ -86,8 +81,7 @@ private Q_SLOTS:
         QVERIFY(bank.clsKORFBanksError().contains(QStringLiteral("UNIQUE")));
     }
 
-    void textIgnoresCaseNamesIgnoreCase()
-    {
+    void textIgnoresCaseNamesIgnoreCase() {
         TestEnvironment env;
         env.createDatabase();
         auto db = env.openDatabase();
@@ -108,8 +102,7 @@ private Q_SLOTS:
         QCOMPARE(order, (QList<int>{2, 1, 3}));
     }
 
-    void query1HasEveryBank()
-    {
+    void query1HasEveryBank() {
         TestEnvironment env;
         env.createDatabase();
         auto db = env.openDatabase();
@@ -140,25 +133,25 @@ private Q_SLOTS:
         QVERIFY(!query.next());
     }
 
-    void duplicateSearchUsesTheIndex()
-    {
+    void duplicateSearchUsesTheIndex() {
         TestEnvironment env;
         env.createDatabase();
         auto db = env.openDatabase();
         QSqlQuery query(db->connection());
-        QVERIFY(query.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT StyleProg FROM KORFStyles WHERE StyleSeek = x'00' "
-                                          "AND StyleLength1 = 1 AND StyleLength2 = 2")));
+        QVERIFY(query.exec(
+            QStringLiteral("EXPLAIN QUERY PLAN SELECT StyleProg FROM KORFStyles WHERE StyleSeek = x'00' "
+                           "AND StyleLength1 = 1 AND StyleLength2 = 2")));
         QString plan;
         while (query.next())
             plan += query.value(3).toString();
         QVERIFY2(plan.contains(QStringLiteral("KORFStyles_Seek")), qPrintable(plan));
     }
 
-    void refusesFilesItCannotRead()
-    {
+    void refusesFilesItCannotRead() {
         TestEnvironment env;
         // Not a database at all.
-        const QString text = env.writeFile(QStringLiteral("notes.mdb"), QByteArray("just some text\n").repeated(100));
+        const QString text =
+            env.writeFile(QStringLiteral("notes.mdb"), QByteArray("just some text\n").repeated(100));
         const QByteArray before = fileHash(text);
         try {
             Database db(text);
@@ -212,8 +205,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(env.path(QStringLiteral("missing.mdb"))));
     }
 
-    void acceptsTablesFilledByAnotherProgram()
-    {
+    void acceptsTablesFilledByAnotherProgram() {
         // Another program made the two tables with the designed columns, without our mark or QUERY1.
         TestEnvironment env;
         const QString path = env.path(QStringLiteral("foreign.mdb"));
@@ -222,11 +214,13 @@ private Q_SLOTS:
             raw.setDatabaseName(path);
             QVERIFY(raw.open());
             QSqlQuery q(raw);
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE korfstyles (STYLEPROG int, STYLENAME1 text, STYLENAME2 text, "
-                                          "STYLELENGTH1 int, STYLELENGTH2 int, STYLECONTENT1 blob, STYLECONTENT2 blob, "
-                                          "STYLESEEK blob, STYLEDATE text, STYLEDESC text, STYLECAT text, "
-                                          "STYLEFAMILY text, STYLEFILE text, STYLEAUTHOR text)")));
-            QString banks = QStringLiteral("CREATE TABLE KORFBANKS (BANKPROG int, BANKNAME text, BANKDESC text");
+            QVERIFY(q.exec(
+                QStringLiteral("CREATE TABLE korfstyles (STYLEPROG int, STYLENAME1 text, STYLENAME2 text, "
+                               "STYLELENGTH1 int, STYLELENGTH2 int, STYLECONTENT1 blob, STYLECONTENT2 blob, "
+                               "STYLESEEK blob, STYLEDATE text, STYLEDESC text, STYLECAT text, "
+                               "STYLEFAMILY text, STYLEFILE text, STYLEAUTHOR text)")));
+            QString banks =
+                QStringLiteral("CREATE TABLE KORFBANKS (BANKPROG int, BANKNAME text, BANKDESC text");
             for (int k = 1; k <= 32; ++k)
                 banks += QStringLiteral(", BANKSTYLE%1 int").arg(k, 2, 10, QLatin1Char('0'));
             QVERIFY(q.exec(banks + QLatin1Char(')')));
@@ -242,8 +236,7 @@ private Q_SLOTS:
         QCOMPARE(fileHash(path), before);
     }
 
-    void transactionsRollBackUnlessCommitted()
-    {
+    void transactionsRollBackUnlessCommitted() {
         TestEnvironment env;
         env.createDatabase();
         auto db = env.openDatabase();
@@ -268,13 +261,13 @@ private Q_SLOTS:
         QCOMPARE(rows, QList<int>{1});
     }
 
-    void createEmptyNeverOverwrites()
-    {
+    void createEmptyNeverOverwrites() {
         TestEnvironment env;
         const QString path = env.writeFile(QStringLiteral("keep.mdb"), "precious");
         QVERIFY_THROWS_EXCEPTION(SbkError, Database::createEmpty(path));
         QCOMPARE(TestEnvironment::readFile(path), QByteArray("precious"));
-        QVERIFY_THROWS_EXCEPTION(SbkError, Database::createEmpty(env.path(QStringLiteral("no/such/folder/x.mdb"))));
+        QVERIFY_THROWS_EXCEPTION(SbkError,
+                                 Database::createEmpty(env.path(QStringLiteral("no/such/folder/x.mdb"))));
     }
 };
 

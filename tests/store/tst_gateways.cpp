@@ -1,17 +1,15 @@
-#include "TestEnvironment.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "TestEnvironment.h"
 
 #include <QSqlQuery>
 #include <QtTest>
 
 namespace {
 
-
 bool insert(QSqlDatabase db, qint32 prog, const QByteArray& c1, const QByteArray& c2,
-            const QString& name = QStringLiteral("STYLE"))
-{
+            const QString& name = QStringLiteral("STYLE")) {
     DbKORFStyle style(db);
     style.setStyleProg(prog);
     style.setStyleName1(name);
@@ -22,8 +20,7 @@ bool insert(QSqlDatabase db, qint32 prog, const QByteArray& c1, const QByteArray
     return style.InsKORFStyles();
 }
 
-std::array<qint32, 32> slotsOf(std::initializer_list<qint32> first)
-{
+std::array<qint32, 32> slotsOf(std::initializer_list<qint32> first) {
     std::array<qint32, 32> values{};
     std::copy(first.begin(), first.end(), values.begin());
     return values;
@@ -38,21 +35,19 @@ class TestGateways : public QObject {
     std::unique_ptr<Database> db;
 
 private Q_SLOTS:
-    void init()
-    {
+    void init() {
         env = std::make_unique<TestEnvironment>();
         env->createDatabase();
         db = env->openDatabase();
     }
-    void cleanup()
-    {
+    void cleanup() {
         db.reset();
         env.reset();
     }
 
-    void contentsSurviveByteForByte()
-    {
-        QVERIFY(insert(db->connection(), 1, TestEnvironment::allBytes(), TestEnvironment::allBytes() + TestEnvironment::allBytes()));
+    void contentsSurviveByteForByte() {
+        QVERIFY(insert(db->connection(), 1, TestEnvironment::allBytes(),
+                       TestEnvironment::allBytes() + TestEnvironment::allBytes()));
         DbKORFStyle style(db->connection());
         style.setStyleProg(1);
         QVERIFY(style.GetKORFStyles());
@@ -61,8 +56,7 @@ private Q_SLOTS:
         QCOMPARE(style.StyleSeek(), TestEnvironment::allBytes().left(250));
     }
 
-    void emptyContentIsStoredAsBlank()
-    {
+    void emptyContentIsStoredAsBlank() {
         DbKORFStyle style(db->connection());
         style.setStyleProg(1);
         style.setStyleContent1(QByteArray());
@@ -78,8 +72,7 @@ private Q_SLOTS:
         QCOMPARE(query.value(1).toByteArray(), QByteArray(" "));
     }
 
-    void seekIsCutAt250WhateverItHeld()
-    {
+    void seekIsCutAt250WhateverItHeld() {
         DbKORFStyle style(db->connection());
         style.setStyleProg(1);
         style.setStyleContent1(QByteArray(300, 'a') + "tail");
@@ -88,8 +81,7 @@ private Q_SLOTS:
         QCOMPARE(style.StyleSeek(), QByteArray(250, 'a'));
     }
 
-    void numberingAfterDeletes()
-    {
+    void numberingAfterDeletes() {
         DbKORFStyle style(db->connection());
         QCOMPARE(style.NextKORFStyle(), 1);
         QVERIFY(insert(db->connection(), 57, "x", "y"));
@@ -109,8 +101,7 @@ private Q_SLOTS:
         QCOMPARE(bank.NextKORFBank(), 42);
     }
 
-    void duplicateInsertReportsDatabaseError()
-    {
+    void duplicateInsertReportsDatabaseError() {
         QVERIFY(insert(db->connection(), 5, "a", "b"));
         DbKORFStyle style(db->connection());
         style.setStyleProg(5);
@@ -122,21 +113,23 @@ private Q_SLOTS:
         QCOMPARE(style.clsKORFStylesError(), QString());
     }
 
-    void duplicateSearchByContent()
-    {
+    void duplicateSearchByContent() {
         QByteArray block1 = TestEnvironment::allBytes().repeated(3);
         QByteArray block2 = "second block";
         QVERIFY(insert(db->connection(), 10, block1, block2));
         QVERIFY(insert(db->connection(), 11, block1, block2)); // a second equal style
         DbKORFStyle finder(db->connection());
-        QCOMPARE(finder.GetKORFStylesByContent(block1, block2, qint32(block1.size()), qint32(block2.size())), 10);
+        QCOMPARE(finder.GetKORFStylesByContent(block1, block2, qint32(block1.size()), qint32(block2.size())),
+                 10);
 
         QByteArray other2 = block2;
         other2[5] = 'X'; // one byte different in the second block
-        QCOMPARE(finder.GetKORFStylesByContent(block1, other2, qint32(block1.size()), qint32(other2.size())), -1);
+        QCOMPARE(finder.GetKORFStylesByContent(block1, other2, qint32(block1.size()), qint32(other2.size())),
+                 -1);
         QByteArray other1 = block1;
         other1[700] = char(0x41); // beyond the search key
-        QCOMPARE(finder.GetKORFStylesByContent(other1, block2, qint32(other1.size()), qint32(block2.size())), -1);
+        QCOMPARE(finder.GetKORFStylesByContent(other1, block2, qint32(other1.size()), qint32(block2.size())),
+                 -1);
         QCOMPARE(finder.GetKORFStylesByContent(block1, block2, 1, qint32(block2.size())), -1);
 
         // A style with one block is found again, although its empty block is stored as a blank.
@@ -144,8 +137,7 @@ private Q_SLOTS:
         QCOMPARE(finder.GetKORFStylesByContent("only one", QByteArray(), 8, 0), 12);
     }
 
-    void updateWritesDescriptiveColumnsOnly()
-    {
+    void updateWritesDescriptiveColumnsOnly() {
         QVERIFY(insert(db->connection(), 1, TestEnvironment::allBytes(), "b"));
         DbKORFStyle style(db->connection());
         style.setStyleProg(1);
@@ -176,8 +168,7 @@ private Q_SLOTS:
         QCOMPARE(style.clsKORFStylesError(), QString());
     }
 
-    void namesWithQuotesAreFound()
-    {
+    void namesWithQuotesAreFound() {
         QVERIFY(insert(db->connection(), 1, "a", "b", QStringLiteral("Rock'n'Roll")));
         QVERIFY(insert(db->connection(), 2, "c", "d", QStringLiteral("ROCK'N'ROLL")));
         DbKORFStyle style(db->connection());
@@ -201,8 +192,7 @@ private Q_SLOTS:
         QCOMPARE(byName.clsKORFBanksError(), QString());
     }
 
-    void bankRoundTripAndUpdate()
-    {
+    void bankRoundTripAndUpdate() {
         DbKORFBank bank(db->connection());
         bank.setBankProg(1);
         bank.setBankName(QStringLiteral("Bank"));
@@ -227,8 +217,7 @@ private Q_SLOTS:
         QVERIFY(!read.GetKORFBanks());
     }
 
-    void removingAStyleCompactsEveryBank_data()
-    {
+    void removingAStyleCompactsEveryBank_data() {
         QTest::addColumn<QList<qint32>>("before");
         QTest::addColumn<QList<qint32>>("after");
         QTest::newRow("designed example") << QList<qint32>{5, 9, 5, 0, 7} << QList<qint32>{9, 0, 7};
@@ -237,8 +226,7 @@ private Q_SLOTS:
         QList<qint32> full(32, 5);
         QTest::newRow("full of it") << full << QList<qint32>{};
     }
-    void removingAStyleCompactsEveryBank()
-    {
+    void removingAStyleCompactsEveryBank() {
         QFETCH(QList<qint32>, before);
         QFETCH(QList<qint32>, after);
         std::array<qint32, 32> slotsBefore{};

@@ -1,19 +1,19 @@
-#include "TestEnvironment.h"
+#include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/SBKSettings.h"
-#include "core/SbkError.h"
 #include "metadata/FilterClauses.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/StyleListing.h"
+#include "TestEnvironment.h"
 
 #include <QSettings>
 #include <QtTest>
 
 namespace {
 
-void addStyle(QSqlDatabase db, qint32 prog, const QString& name, const QString& group, const QString& author)
-{
+void addStyle(QSqlDatabase db, qint32 prog, const QString& name, const QString& group,
+              const QString& author) {
     DbKORFStyle style(db);
     style.setStyleProg(prog);
     style.setStyleName1(name);
@@ -24,16 +24,14 @@ void addStyle(QSqlDatabase db, qint32 prog, const QString& name, const QString& 
     QVERIFY2(style.InsKORFStyles(), qPrintable(style.clsKORFStylesError()));
 }
 
-QList<qint32> numbers(const StyleListing& listing)
-{
+QList<qint32> numbers(const StyleListing& listing) {
     QList<qint32> list;
     for (const StyleListRow& row : listing)
         list << row.StyleProg;
     return list;
 }
 
-FilterState filter(const QStringList& values, const QStringList& sorts = {}, const QList<bool>& desc = {})
-{
+FilterState filter(const QStringList& values, const QStringList& sorts = {}, const QList<bool>& desc = {}) {
     std::array<QString, 6> v, s;
     std::array<bool, 6> d{};
     for (int i = 0; i < 6; ++i) {
@@ -50,15 +48,14 @@ class TestListing : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void clausesAreBuiltAsTheFilterDialogDoes()
-    {
+    void clausesAreBuiltAsTheFilterDialogDoes() {
         const FilterState none = filter({});
         QCOMPARE(none.FilterWhere, QString());
         QCOMPARE(none.FilterOrder, QString());
 
-        const FilterState example = filter({QStringLiteral(" pop% "), {}, {}, {}, {}, QStringLiteral("smith")},
-                                           {QStringLiteral("name"), QStringLiteral("GROUP"), QStringLiteral("NAME")},
-                                           {true, false, false});
+        const FilterState example = filter(
+            {QStringLiteral(" pop% "), {}, {}, {}, {}, QStringLiteral("smith")},
+            {QStringLiteral("name"), QStringLiteral("GROUP"), QStringLiteral("NAME")}, {true, false, false});
         QCOMPARE(example.FilterWhere, QStringLiteral("STYLENAME1 LIKE 'POP%' AND STYLEAUTHOR = 'SMITH'"));
         QCOMPARE(example.FilterOrder, QStringLiteral("STYLENAME1 DESC, STYLECAT, STYLENAME1"));
         QCOMPARE(example.FilterFields[0], QStringLiteral("POP%"));
@@ -73,15 +70,17 @@ private Q_SLOTS:
         QCOMPARE(unknown.FilterOrder, QStringLiteral("STYLEFILE"));
     }
 
-    void listingFiltersAndSortsIgnoringCase()
-    {
+    void listingFiltersAndSortsIgnoringCase() {
         TestEnvironment env;
         env.createDatabase();
         auto db = env.openDatabase();
-        addStyle(db->connection(), 1, QStringLiteral("bossa"), QStringLiteral("Latin"), QStringLiteral("Ann"));
-        addStyle(db->connection(), 2, QStringLiteral("Ballad"), QStringLiteral("pop"), QStringLiteral("O'Brien"));
+        addStyle(db->connection(), 1, QStringLiteral("bossa"), QStringLiteral("Latin"),
+                 QStringLiteral("Ann"));
+        addStyle(db->connection(), 2, QStringLiteral("Ballad"), QStringLiteral("pop"),
+                 QStringLiteral("O'Brien"));
         addStyle(db->connection(), 3, QStringLiteral("ALPINE"), QStringLiteral("POP"), QStringLiteral("Ann"));
-        addStyle(db->connection(), 4, QStringLiteral("cha cha"), QStringLiteral("Pop Rock"), QStringLiteral("Ann"));
+        addStyle(db->connection(), 4, QStringLiteral("cha cha"), QStringLiteral("Pop Rock"),
+                 QStringLiteral("Ann"));
 
         auto list = [&](const FilterState& f) {
             return numbers(StyleListing::GetAllStyles(db->connection(), f.FilterWhere, f.FilterOrder));
@@ -98,26 +97,29 @@ private Q_SLOTS:
         QCOMPARE(listing.RecordCount(), 4);
         QCOMPARE(listing.row(1).StyleCat, QStringLiteral("pop"));
         QCOMPARE(listing.row(1).StyleDesc, QStringLiteral("Ballad desc"));
-        QCOMPARE(StyleListing::statement({}, {}),
-                 QStringLiteral("SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, STYLEAUTHOR, "
-                                "STYLEDATE FROM KORFSTYLES ORDER BY STYLEPROG"));
-        QVERIFY_THROWS_EXCEPTION(SbkError, StyleListing::GetAllStyles(db->connection(), QStringLiteral("NOPE ="), {}));
+        QCOMPARE(
+            StyleListing::statement({}, {}),
+            QStringLiteral("SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, STYLEAUTHOR, "
+                           "STYLEDATE FROM KORFSTYLES ORDER BY STYLEPROG"));
+        QVERIFY_THROWS_EXCEPTION(SbkError,
+                                 StyleListing::GetAllStyles(db->connection(), QStringLiteral("NOPE ="), {}));
     }
 
-    void settingsUseTheDesignedKeys()
-    {
+    void settingsUseTheDesignedKeys() {
         TestEnvironment env;
         {
             SBKSettings settings;
             QCOMPARE(settings.value(SBKSettings::Path, SBKSettings::Database), QString());
             settings.setValue(SBKSettings::Path, SBKSettings::Database, QStringLiteral("/music/SBK.MDB"));
-            settings.setValue(SBKSettings::Parameters, SBKSettings::FloppyDrive, QStringLiteral("/media/floppy"));
+            settings.setValue(SBKSettings::Parameters, SBKSettings::FloppyDrive,
+                              QStringLiteral("/media/floppy"));
             settings.setValue(SBKSettings::Ssf, SBKSettings::Export, QStringLiteral("/tmp/ssf/"));
             QVERIFY(settings.fileName().startsWith(env.configFolder()));
         }
         QSettings raw(QStringLiteral("SBK"), QStringLiteral("SBK"));
         QCOMPARE(raw.value(QStringLiteral("PATH/DATABASE")).toString(), QStringLiteral("/music/SBK.MDB"));
-        QCOMPARE(raw.value(QStringLiteral("PARAMETERS/FLOPPYDRIVE")).toString(), QStringLiteral("/media/floppy"));
+        QCOMPARE(raw.value(QStringLiteral("PARAMETERS/FLOPPYDRIVE")).toString(),
+                 QStringLiteral("/media/floppy"));
         QCOMPARE(raw.value(QStringLiteral("SSF/EXPORT")).toString(), QStringLiteral("/tmp/ssf/"));
 
         SBKModule module;
@@ -126,8 +128,7 @@ private Q_SLOTS:
         QCOMPARE(module.KorgProgramPath, QString());
     }
 
-    void connectingClearsTheFilter()
-    {
+    void connectingClearsTheFilter() {
         TestEnvironment env;
         SBKModule module;
         module.DatabasePath = env.createDatabase();

@@ -1,6 +1,6 @@
-#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "store/KORFStyles.h"
+#include "TestEnvironment.h"
 
 #include <QtTest>
 
@@ -8,8 +8,7 @@ class TestStyleList : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void positionsFollowInsertion()
-    {
+    void positionsFollowInsertion() {
         KORFStyles list;
         for (int i = 1; i <= 3; ++i)
             list.Add(i * 10, QStringLiteral("S%1").arg(i), {}, 0, 0, {}, {});
@@ -23,12 +22,12 @@ private Q_SLOTS:
         }
     }
 
-    void swapExchangesValuesNotObjects()
-    {
+    void swapExchangesValuesNotObjects() {
         KORFStyles list;
         list.Add(1, QStringLiteral("A"), QStringLiteral("a"), 1, 2, "x", "y", QStringLiteral("k1"));
         list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {});
-        list.Add(3, QStringLiteral("C"), QStringLiteral("c"), 5, 6, TestEnvironment::allBytes(), "z", QStringLiteral("k3"));
+        list.Add(3, QStringLiteral("C"), QStringLiteral("c"), 5, 6, TestEnvironment::allBytes(), "z",
+                 QStringLiteral("k3"));
         const KORFStylePtr first = list.Item(1);
         list.Swap(1, 3);
         QCOMPARE(list.Item(1).get(), first.get());
@@ -42,8 +41,7 @@ private Q_SLOTS:
         QCOMPARE(list.Item(2)->StyleName1(), QStringLiteral("B"));
     }
 
-    void badPositionsAndKeysLeaveListUnchanged()
-    {
+    void badPositionsAndKeysLeaveListUnchanged() {
         KORFStyles list;
         list.Add(1, QStringLiteral("A"), {}, 0, 0, {}, {}, QStringLiteral("key"));
         list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {});
@@ -53,7 +51,8 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(SbkError, list.Remove(3));
         QVERIFY_THROWS_EXCEPTION(SbkError, list.Remove(QStringLiteral("nokey")));
         QVERIFY_THROWS_EXCEPTION(SbkError, list.Swap(1, 3));
-        QVERIFY_THROWS_EXCEPTION(SbkError, list.Add(3, QStringLiteral("C"), {}, 0, 0, {}, {}, QStringLiteral("key")));
+        QVERIFY_THROWS_EXCEPTION(SbkError,
+                                 list.Add(3, QStringLiteral("C"), {}, 0, 0, {}, {}, QStringLiteral("key")));
         QCOMPARE(list.Count(), 2);
         QCOMPARE(list.Item(1)->StyleName1(), QStringLiteral("A"));
         QCOMPARE(list.Item(2)->StyleName1(), QStringLiteral("B"));
@@ -63,8 +62,7 @@ private Q_SLOTS:
         QCOMPARE(list.Count(), 4);
     }
 
-    void removeClosesTheGap()
-    {
+    void removeClosesTheGap() {
         KORFStyles list;
         list.Add(1, QStringLiteral("A"), {}, 0, 0, {}, {}, QStringLiteral("a"));
         list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {}, QStringLiteral("b"));
@@ -80,8 +78,7 @@ private Q_SLOTS:
         QCOMPARE(list.Item(QStringLiteral("b"))->StyleProg(), 4);
     }
 
-    void everyByteSurvives()
-    {
+    void everyByteSurvives() {
         KORFStyles list;
         const QString name = QString::fromLatin1(TestEnvironment::allBytes().mid(1, 16));
         list.Add(1, name, {}, 256, 256, TestEnvironment::allBytes(), TestEnvironment::allBytes());

@@ -307,19 +307,18 @@ void TestStyImport::errorRollsBackTheWholeRun() {
     // A failed insert (a family from the picker too long for its column) stops and undoes the run.
     import.setPicker([](const StyImport::PickerRequest& request) {
         StyImport::PickerAnswer answer;
-        answer.picked.fill(true);
-        answer.values = request.values;
-        answer.values[0] = QString(30, 'f');
-        return std::optional<StyImport::PickerAnswer>(answer);
-    });
-    QVERIFY_THROWS_EXCEPTION(SbkError, import.run(env.path(QStringLiteral("run/1.STY")), false, QString(), QString(),
-                                                  QString()));
-    QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 2);
-    QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 1);
+    answer.picked.fill(true);
+    answer.values = request.values;
+    answer.values[0] = QString(30, 'f');
+    return std::optional<StyImport::PickerAnswer>(answer);
+});
+QVERIFY_THROWS_EXCEPTION(SbkError, import.run(env.path(QStringLiteral("run/1.STY")), false, QString(),
+                                              QString(), QString()));
+QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFStyles")), 2);
+QCOMPARE(count(db->connection(), QStringLiteral("SELECT COUNT(*) FROM KORFBanks")), 1);
 }
 
-void TestStyImport::realInstrumentFolder()
-{
+void TestStyImport::realInstrumentFolder() {
     const QString folder = qEnvironmentVariable("SBK_REAL_STY");
     if (folder.isEmpty() || !QDir(folder).exists())
         QSKIP("the folder of instrument-saved STY files is not available");
@@ -333,8 +332,9 @@ void TestStyImport::realInstrumentFolder()
     QVERIFY(import.filesRead() > 0);
     QCOMPARE(import.banksStored(), import.filesRead());
     QVERIFY(import.filesSkipped() > 0);
-    QCOMPARE(int(log.count(QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet\r\n"))),
-             import.filesSkipped());
+    QCOMPARE(
+        int(log.count(QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet\r\n"))),
+        import.filesSkipped());
 }
 
 void TestStyImport::shortNames_data() {

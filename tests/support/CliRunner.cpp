@@ -5,8 +5,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-CliResult runCli(const TestEnvironment& env, const QStringList& args, const QByteArray& input)
-{
+CliResult runCli(const TestEnvironment& env, const QStringList& args, const QByteArray& input) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.configFolder());

@@ -1,25 +1,21 @@
 #include "ScriptedPrompt.h"
 
-ScriptedPrompt& ScriptedPrompt::answer(Answer a)
-{
+ScriptedPrompt& ScriptedPrompt::answer(Answer a) {
     m_script.append({Kind::Message, QVariant::fromValue(int(a))});
     return *this;
 }
 
-ScriptedPrompt& ScriptedPrompt::answerText(const std::optional<QString>& text)
-{
+ScriptedPrompt& ScriptedPrompt::answerText(const std::optional<QString>& text) {
     m_script.append({Kind::Input, text ? QVariant(*text) : QVariant()});
     return *this;
 }
 
-ScriptedPrompt& ScriptedPrompt::answerFile(const QString& path)
-{
+ScriptedPrompt& ScriptedPrompt::answerFile(const QString& path) {
     m_script.append({Kind::OpenFile, path});
     return *this;
 }
 
-QVariant ScriptedPrompt::next(Kind kind)
-{
+QVariant ScriptedPrompt::next(Kind kind) {
     auto matches = [&](Kind scripted) {
         if (kind == Kind::SaveFile || kind == Kind::Folder)
             return scripted == Kind::OpenFile;
@@ -33,8 +29,7 @@ QVariant ScriptedPrompt::next(Kind kind)
 }
 
 Prompt::Answer ScriptedPrompt::message(const QString& text, const QString& title, Icon icon, Buttons buttons,
-                                       Answer defaultButton)
-{
+                                       Answer defaultButton) {
     m_asked.append({Kind::Message, text, title, icon, buttons, defaultButton, {}});
     if (buttons == Buttons::Ok) {
         // An OK box needs no script entry, but one scripted as Ok is taken.
@@ -47,8 +42,8 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, const QString& title
     return v.isValid() ? Answer(v.toInt()) : Answer::No;
 }
 
-std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title, const QString& proposed)
-{
+std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title,
+                                             const QString& proposed) {
     m_asked.append({Kind::Input, prompt, title, Icon::None, Buttons::Ok, Answer::Ok, proposed});
     const QVariant v = next(Kind::Input);
     if (!v.isValid())
@@ -56,34 +51,29 @@ std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QStrin
     return v.toString();
 }
 
-QString ScriptedPrompt::openFile(const QString& filter)
-{
+QString ScriptedPrompt::openFile(const QString& filter) {
     m_asked.append({Kind::OpenFile, filter, {}, Icon::None, Buttons::Ok, Answer::Ok, {}});
     return next(Kind::OpenFile).toString();
 }
 
-QString ScriptedPrompt::saveFile(const QString& filter, const QString& proposedName)
-{
+QString ScriptedPrompt::saveFile(const QString& filter, const QString& proposedName) {
     m_asked.append({Kind::SaveFile, filter, {}, Icon::None, Buttons::Ok, Answer::Ok, proposedName});
     return next(Kind::SaveFile).toString();
 }
 
-QString ScriptedPrompt::chooseFolder(const QString& title, const QString& start)
-{
+QString ScriptedPrompt::chooseFolder(const QString& title, const QString& start) {
     m_asked.append({Kind::Folder, title, {}, Icon::None, Buttons::Ok, Answer::Ok, start});
     return next(Kind::Folder).toString();
 }
 
-QStringList ScriptedPrompt::texts() const
-{
+QStringList ScriptedPrompt::texts() const {
     QStringList list;
     for (const Asked& a : m_asked)
         list << a.text;
     return list;
 }
 
-void ScriptedPrompt::clear()
-{
+void ScriptedPrompt::clear() {
     m_script.clear();
     m_asked.clear();
     m_unexpected = 0;

@@ -14,7 +14,7 @@ public:
     enum class Kind { Message, Input, OpenFile, SaveFile, Folder };
     struct Asked {
         Kind kind;
-        QString text;  // message text, input prompt, file filter or folder title
+        QString text; // message text, input prompt, file filter or folder title
         QString title;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
@@ -29,7 +29,8 @@ public:
 
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons = Buttons::Ok,
                    Answer defaultButton = Answer::Ok) override;
-    std::optional<QString> input(const QString& prompt, const QString& title, const QString& proposed) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& proposed) override;
     QString openFile(const QString& filter) override;
     QString saveFile(const QString& filter, const QString& proposedName) override;
     QString chooseFolder(const QString& title, const QString& start) override;

@@ -9,8 +9,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-TestEnvironment::TestEnvironment()
-{
+TestEnvironment::TestEnvironment() {
     if (!m_dir.isValid())
         qFatal("cannot create a temporary folder");
     QDir().mkpath(configFolder());
@@ -23,30 +22,25 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment() = default;
 
-QString TestEnvironment::path(const QString& name) const
-{
+QString TestEnvironment::path(const QString& name) const {
     return m_dir.filePath(name);
 }
 
-QString TestEnvironment::configFolder() const
-{
+QString TestEnvironment::configFolder() const {
     return m_dir.filePath(QStringLiteral("config"));
 }
 
-QString TestEnvironment::createDatabase(const QString& name) const
-{
+QString TestEnvironment::createDatabase(const QString& name) const {
     const QString file = path(name);
     Database::createEmpty(file);
     return file;
 }
 
-std::unique_ptr<Database> TestEnvironment::openDatabase(const QString& name) const
-{
+std::unique_ptr<Database> TestEnvironment::openDatabase(const QString& name) const {
     return std::make_unique<Database>(path(name));
 }
 
-QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const
-{
+QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const {
     const QString file = path(name);
     QDir().mkpath(QFileInfo(file).absolutePath());
     QFile out(file);
@@ -55,16 +49,14 @@ QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes)
     return file;
 }
 
-QByteArray TestEnvironment::readFile(const QString& path)
-{
+QByteArray TestEnvironment::readFile(const QString& path) {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return {};
     return in.readAll();
 }
 
-QByteArray TestEnvironment::allBytes()
-{
+QByteArray TestEnvironment::allBytes() {
     QByteArray bytes;
     for (int b = 0; b < 256; ++b)
         bytes.append(char(b));

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <memory>
 #include <QString>
 #include <QTemporaryDir>
-#include <memory>
 
 class Database;
 
