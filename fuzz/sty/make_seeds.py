@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of fuzz_sty_reader: small STY files of the layouts the tests use
+"""Writes a starting corpus for fuzz_sty_reader: small STY files of the layouts the tests use
 (empty bank, one and two blocks, gaps in positions, odd block types, foreign signatures)."""
 import os
 import struct
