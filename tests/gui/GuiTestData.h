@@ -4,6 +4,7 @@
 // styles and banks written straight through the gateways.
 
 #include "core/SBKModule.h"
+#include "ScriptedPrompt.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -51,6 +52,23 @@ inline void addStyles(SBKModule& module, int count) {
     for (int i = 1; i <= count; ++i)
         addStyle(module, QStringLiteral("S%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("D%1").arg(i));
     db.commit();
+}
+
+// One test's world: its own settings and database, connected, with "S001".."Snnn" in it.
+struct Fixture {
+    TestEnvironment env;
+    SBKModule module;
+    ScriptedPrompt prompt;
+    explicit Fixture(int styles = 0) {
+        connectTo(module, env.createDatabase());
+        addStyles(module, styles);
+    }
+};
+
+// Scripts Yes (1) and No (0) answers in order.
+inline void answerYesNo(ScriptedPrompt& prompt, const QList<int>& answers) {
+    for (int a : answers)
+        prompt.answer(a ? Prompt::Answer::Yes : Prompt::Answer::No);
 }
 
 inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues) {
