@@ -251,18 +251,6 @@ private slots:
             QVERIFY(f.module.StyleTable->NextKORFStyle() == 1 && f.module.BankTable->NextKORFBank() == 1);
     }
 
-    void logClosesOnPlainKeys() {
-        frmLog log;
-        log.setText(u"line 1\nline 2"_s);
-        log.show();
-        auto* text = child<QPlainTextEdit>(&log, u"txtResult"_s);
-        QTest::keyClick(text, Qt::Key_Down); // moving through the text keeps it open
-        QVERIFY(log.isVisible());
-        QTest::keyClick(text, Qt::Key_A);
-        QVERIFY(!log.isVisible());
-        QCOMPARE(text->toPlainText(), u"line 1\nline 2"_s);
-    }
-
     // The buttons open their windows over the main window, F1 the help anywhere, Exit closes.
     void mainWindowButtonsAndHelp() {
         Fixture f;
