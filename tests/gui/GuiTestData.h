@@ -30,16 +30,13 @@ inline qint32 addStyle(SBKModule& module, const QString& name, const QString& de
     const qint32 prog = table.NextKORFStyle();
     table.setStyleProg(prog);
     table.setStyleName1(name);
-    table.setStyleName2(name);
     table.setStyleLength1(qint32(content1.size()));
     table.setStyleLength2(qint32(content2.size()));
     table.setStyleContent1(content1);
     table.setStyleContent2(content2);
-    table.setStyleDate(QStringLiteral("2026-12-06"));
     table.setStyleDesc(desc);
     table.setStyleFamily(family);
     table.setStyleCat(group);
-    table.setStyleAuthor(QStringLiteral("Tester"));
     if (!table.InsKORFStyles())
         qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
     return prog;
