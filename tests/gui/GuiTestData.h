@@ -23,17 +23,13 @@ inline void connectTo(SBKModule& module, const QString& path) {
 }
 
 inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
-                       const QString& family = QString(), const QString& group = QString(),
-                       const QByteArray& content1 = QByteArray("data"),
-                       const QByteArray& content2 = QByteArray()) {
+                       const QString& family = QString(), const QString& group = QString()) {
     DbKORFStyle table(module.connection());
     const qint32 prog = table.NextKORFStyle();
     table.setStyleProg(prog);
     table.setStyleName1(name);
-    table.setStyleLength1(qint32(content1.size()));
-    table.setStyleLength2(qint32(content2.size()));
-    table.setStyleContent1(content1);
-    table.setStyleContent2(content2);
+    table.setStyleLength1(4);
+    table.setStyleContent1(QByteArray("data"));
     table.setStyleDesc(desc);
     table.setStyleFamily(family);
     table.setStyleCat(group);
