@@ -1,4 +1,4 @@
-// The application around the styles window: start-up loop, parameters with their reconnection,
+// The application around the styles window: start-up loop, parameters with their checks and reconnection,
 // file dialog filters, the main window with its hidden complete deletion, about, log, help on F1,
 // and the backup / restore window.
 
@@ -92,7 +92,7 @@ private slots:
             QVERIFY(module.StyleTable && module.BankTable);
     }
 
-    void reconnectAfterDatabasePathChange() {
+    void parametersRefuseOrReconnect() {
         Fixture f;
         const QString first = f.module.DatabasePath;
         const QString second = f.env.createDatabase(u"second.mdb"_s);
@@ -113,7 +113,23 @@ private slots:
         dialog.cmdOk_Click();
         QCOMPARE(f.module.connection().connectionName(), connectionName);
         QCOMPARE(f.module.FilterWhere, u"STYLECAT = 'POP'"_s);
+
+        // Refusals keep the dialog open and change neither the settings nor the database.
         dialog.show();
+        const QString missing = f.env.path(u"missing.mdb"_s);
+        for (const QString& path : {u"   "_s, missing, f.env.path(QString()), first}) {
+            field->setText(path);
+            child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(path == first ? missing : QString());
+            click(&dialog, u"cmdOk"_s);
+        }
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{u"Database path is mandatory!"_s, u"Database file not found!"_s,
+                              u"Database file not found!"_s, u"KORG utility not found!"_s}));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), first);
+        QVERIFY(f.module.KorgProgramPath.isEmpty());
+        QCOMPARE(f.module.connection().connectionName(), connectionName);
+        child<QLineEdit>(&dialog, u"txtField_1"_s)->clear();
 
         // A changed path switches databases at once, with the filter cleared.
         field->clear();
@@ -128,39 +144,7 @@ private slots:
         QCOMPARE(f.module.StyleRecordset.RecordCount(), 2);
         QCOMPARE(f.module.StyleRecordset.row(0).StyleName1, u"ZETA"_s); // by style number
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
-        QVERIFY(f.prompt.asked().isEmpty());
-    }
-
-    void parameterChecks_data() {
-        QTest::addColumn<QString>("database");
-        QTest::addColumn<QString>("utility");
-        QTest::addColumn<QString>("message");
-        const char* rows[][4] = {{"empty database path", "   ", "", "Database path is mandatory!"},
-                                 {"missing database", "<missing>", "", "Database file not found!"},
-                                 {"database is a folder", "<folder>", "", "Database file not found!"},
-                                 {"missing utility", "<db>", "<missing>", "KORG utility not found!"}};
-        for (const auto& row : rows)
-            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
-    }
-
-    void parameterChecks() {
-        QFETCH(QString, database);
-        QFETCH(QString, utility);
-        QFETCH(QString, message);
-        Fixture f;
-        auto resolve = [&](QString text) {
-            return text.replace(u"<missing>"_s, f.env.path(u"missing.bin"_s))
-                .replace(u"<folder>"_s, f.env.path(QString()))
-                .replace(u"<db>"_s, f.module.DatabasePath);
-        };
-        frmParameters dialog(f.module, f.prompt);
-        dialog.show();
-        child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(resolve(database));
-        child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(resolve(utility));
-        click(&dialog, u"cmdOk"_s);
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(f.prompt.texts(), QStringList{message});
-        QVERIFY(SBKSettings().value(SBKSettings::Path, SBKSettings::Database).isEmpty());
+        QCOMPARE(f.prompt.asked().size(), 4);
     }
 
     void parametersKeepCaseAndTrim() {
