@@ -1,6 +1,6 @@
-// The application around the styles window: start-up loop, parameters with their checks and reconnection,
-// file dialog filters, the main window with its hidden complete deletion, about, log, help on F1,
-// and the backup / restore window.
+// The application around the styles window: start-up loop, parameters with their checks and
+// reconnection, file dialog filters, the main window with its buttons, hidden complete deletion
+// and help on F1, and the backup / restore window.
 
 #include "core/DialogPrompt.h"
 #include "core/frmLog.h"
