@@ -4,6 +4,7 @@
 // styles and banks written straight through the gateways.
 
 #include "core/SBKModule.h"
+#include "ScriptedPrompt.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -22,23 +23,16 @@ inline void connectTo(SBKModule& module, const QString& path) {
 }
 
 inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
-                       const QString& family = QString(), const QString& group = QString(),
-                       const QByteArray& content1 = QByteArray("data"),
-                       const QByteArray& content2 = QByteArray()) {
+                       const QString& family = QString(), const QString& group = QString()) {
     DbKORFStyle table(module.connection());
     const qint32 prog = table.NextKORFStyle();
     table.setStyleProg(prog);
     table.setStyleName1(name);
-    table.setStyleName2(name);
-    table.setStyleLength1(qint32(content1.size()));
-    table.setStyleLength2(qint32(content2.size()));
-    table.setStyleContent1(content1);
-    table.setStyleContent2(content2);
-    table.setStyleDate(QStringLiteral("2026-12-06"));
+    table.setStyleLength1(4);
+    table.setStyleContent1(QByteArray("data"));
     table.setStyleDesc(desc);
     table.setStyleFamily(family);
     table.setStyleCat(group);
-    table.setStyleAuthor(QStringLiteral("Tester"));
     if (!table.InsKORFStyles())
         qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
     return prog;
@@ -51,6 +45,23 @@ inline void addStyles(SBKModule& module, int count) {
     for (int i = 1; i <= count; ++i)
         addStyle(module, QStringLiteral("S%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("D%1").arg(i));
     db.commit();
+}
+
+// One test's world: its own settings and database, connected, with "S001".."Snnn" in it.
+struct Fixture {
+    TestEnvironment env;
+    SBKModule module;
+    ScriptedPrompt prompt;
+    explicit Fixture(int styles = 0) {
+        connectTo(module, env.createDatabase());
+        addStyles(module, styles);
+    }
+};
+
+// Scripts Yes (1) and No (0) answers in order.
+inline void answerYesNo(ScriptedPrompt& prompt, const QList<int>& answers) {
+    for (int a : answers)
+        prompt.answer(a ? Prompt::Answer::Yes : Prompt::Answer::No);
 }
 
 inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues) {

@@ -1,17 +1,18 @@
-// The styles window: grid model, sort buttons and colours, count caption and menu states,
-// editing by double click, and the closing question.
+// The styles window: sort buttons and colours, count caption and menu states, editing by double
+// click, the closing question, and the working bank with its commands, messages, state table,
+// stored banks and shortcuts.
 
 #include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
+#include "banks/WorkingBank.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
-#include "metadata/frmStyleEdit.h"
-#include "ScriptedPrompt.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,20 +20,47 @@
 #include <QTableView>
 
 using namespace guitest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 QColor headerColour(frmStyles& window, int i) {
-    return child<QPushButton>(&window, QStringLiteral("cbTitle_%1").arg(i))
-        ->palette()
-        .color(QPalette::Button);
+    return child<QPushButton>(&window, u"cbTitle_%1"_s.arg(i))->palette().color(QPalette::Button);
 }
 
 QString names(frmStyles& window) {
     QStringList list;
     for (int r = 0; r < window.gridModel()->rowCount(); ++r)
         list << window.gridModel()->text(r, 1);
-    return list.join(QLatin1Char(','));
+    return list.join(u',');
+}
+
+// Selects grid rows first..last as a user would drag over them.
+void selectRows(frmStyles& window, int first, int last) {
+    QItemSelectionModel* selection = window.grid()->selectionModel();
+    selection->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
+                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QLabel* slotLabel(frmStyles& window, int slot) {
+    return child<QLabel>(&window, u"lbNewStyle_%1"_s.arg(slot));
+}
+
+// The captions of the first slots, run together.
+QString slotTexts(frmStyles& window, int count) {
+    QString texts;
+    for (int slot = 0; slot < count; ++slot)
+        texts += slotLabel(window, slot)->text();
+    return texts;
+}
+
+QColor slotColour(frmStyles& window, int slot) {
+    return slotLabel(window, slot)->palette().color(QPalette::Window);
+}
+
+bool enabled(frmStyles& window, int index) {
+    return window.command(u"mbank"_s, index)->isEnabled();
 }
 
 } // namespace
@@ -40,249 +68,308 @@ QString names(frmStyles& window) {
 class StylesWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void gridModel();
-    void sortClicks();
-    void countCaptionAndMenus_data();
-    void countCaptionAndMenus();
-    void editByDoubleClickKeepsRow();
-    void styleEditDialog();
-    void closingQuestion_data();
-    void closingQuestion();
-};
+    void sortClicks() {
+        Fixture f;
+        addStyle(f.module, u"Bossa"_s, QString(), QString(), u"ZZ"_s);
+        addStyle(f.module, u"Alpine"_s, QString(), QString(), u"AA"_s);
+        addStyle(f.module, u"Cha Cha"_s, QString(), QString(), u"MM"_s);
+        frmStyles window(f.module, f.prompt);
+        QAbstractItemModelTester tester(window.gridModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        window.show();
+        QCOMPARE(names(window), u"Bossa,Alpine,Cha Cha"_s);
 
-void StylesWindowTest::gridModel() {
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    addStyle(module, QStringLiteral("Fu") + QChar(0) + QStringLiteral("nk"), QStringLiteral("desc"),
-             QStringLiteral("FAM"), QStringLiteral("GRP"));
-    addStyle(module, QStringLiteral("Ballad"));
-    module.refreshListing();
-
-    StyleGridModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setListing(module.StyleRecordset);
-    const QStringList row0{"1", "Funk", "desc", "FAM", "GRP"};
-    for (int c = 0; c < 5; ++c)
-        QCOMPARE(model.data(model.index(0, c)).toString(), row0.at(c));
-    QCOMPARE(model.data(model.index(1, 2)).toString(), QString()); // no description: empty
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.updateRow(1, QStringLiteral("Slow"), QStringLiteral("d"), QStringLiteral("f"), QStringLiteral("g"));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(model.text(1, 1), QStringLiteral("Slow"));
-    QCOMPARE(module.StyleRecordset.row(1).StyleName1, QStringLiteral("Ballad")); // the shared listing is kept
-    model.setListing(StyleListing());
-    QCOMPARE(model.rowCount(), 0);
-}
-
-void StylesWindowTest::sortClicks() {
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    addStyle(module, QStringLiteral("Bossa"), QString(), QString(), QStringLiteral("ZZ"));
-    addStyle(module, QStringLiteral("Alpine"), QString(), QString(), QStringLiteral("AA"));
-    addStyle(module, QStringLiteral("Cha Cha"), QString(), QString(), QStringLiteral("MM"));
-    ScriptedPrompt prompt;
-    frmStyles window(module, prompt);
-    window.show();
-    QCOMPARE(names(window), QStringLiteral("Bossa,Alpine,Cha Cha"));
-
-    auto* name = child<QPushButton>(&window, QStringLiteral("cbTitle_1"));
-    const struct {
-        const char* order;
-        QColor colour;
-        const char* names;
-    } clicks[] = {{"STYLENAME1", frmStyles::lightRed(), "Alpine,Bossa,Cha Cha"},
-                  {"STYLENAME1 DESC", frmStyles::lightGreen(), "Cha Cha,Bossa,Alpine"},
-                  {"", QApplication::palette().color(QPalette::Button), "Bossa,Alpine,Cha Cha"}};
-    for (const auto& click : clicks) {
-        QTest::mouseClick(name, Qt::LeftButton);
-        QCOMPARE(module.FilterOrder, QString::fromLatin1(click.order));
-        QCOMPARE(module.FilterFields[6], module.FilterOrder);
-        QCOMPARE(headerColour(window, 1), click.colour);
-        QCOMPARE(names(window), QString::fromLatin1(click.names));
+        const struct {
+            QString order;
+            QColor colour;
+            QString names;
+        } clicks[] = {
+            {u"STYLENAME1"_s, frmStyles::lightRed(), u"Alpine,Bossa,Cha Cha"_s},
+            {u"STYLENAME1 DESC"_s, frmStyles::lightGreen(), u"Cha Cha,Bossa,Alpine"_s},
+            {QString(), QApplication::palette().color(QPalette::Button), u"Bossa,Alpine,Cha Cha"_s}};
+        for (const auto& click : clicks) {
+            QTest::mouseClick(child<QPushButton>(&window, u"cbTitle_1"_s), Qt::LeftButton);
+            QCOMPARE(f.module.FilterOrder, click.order);
+            QCOMPARE(headerColour(window, 1), click.colour);
+            QCOMPARE(names(window), click.names);
+        }
+        // Another column after name descending: its ascending key, and the name button reset.
+        window.cbTitle_Click(1);
+        window.cbTitle_Click(1);
+        window.cbTitle_Click(4);
+        QCOMPARE(f.module.FilterOrder, u"STYLECAT"_s);
+        QCOMPARE(headerColour(window, 4), frmStyles::lightRed());
+        QCOMPARE(headerColour(window, 1), window.palette().color(QPalette::Window));
+        QCOMPARE(names(window), u"Alpine,Cha Cha,Bossa"_s);
     }
-    // Another column after name descending: its ascending key, and the name button reset.
-    window.cbTitle_Click(1);
-    window.cbTitle_Click(1);
-    window.cbTitle_Click(4);
-    QCOMPARE(module.FilterOrder, QStringLiteral("STYLECAT"));
-    QCOMPARE(headerColour(window, 4), frmStyles::lightRed());
-    QCOMPARE(headerColour(window, 1), window.palette().color(QPalette::Window));
-    QCOMPARE(names(window), QStringLiteral("Alpine,Cha Cha,Bossa"));
-    // Several keys set by the filter give way to the clicked column's ascending key.
-    module.FilterOrder = QStringLiteral("STYLEFAMILY, STYLENAME1 DESC");
-    window.cbTitle_Click(2);
-    QCOMPARE(module.FilterOrder, QStringLiteral("STYLEDESC"));
-}
 
-void StylesWindowTest::countCaptionAndMenus_data() {
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("utility");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("rows");
-    QTest::newRow("no filter") << ""
-                               << "  "
-                               << " 15 styles available " << true;
-    QTest::newRow("filter") << "STYLECAT = 'POP'"
-                            << "/opt/korg"
-                            << " 12 styles available - Database filtering is active " << true;
-    QTest::newRow("filter matching nothing") << "STYLECAT = 'JAZZ'"
-                                             << "/opt/korg"
-                                             << "No style available" << false;
-    QTest::newRow("filter the database refuses") << "NOSUCHCOLUMN = 1"
-                                                 << ""
-                                                 << "No style available" << false;
-}
+    void countCaptionAndMenus_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("utility");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("rows");
+        QTest::newRow("no filter") << QString() << u"  "_s << u" 15 styles available "_s << true;
+        QTest::newRow("filter") << u"STYLECAT = 'POP'"_s << u"/opt/korg"_s
+                                << u" 12 styles available - Database filtering is active "_s << true;
+        QTest::newRow("filter the database refuses")
+            << u"NOSUCHCOLUMN = 1"_s << QString() << u"No style available"_s << false;
+    }
 
-void StylesWindowTest::countCaptionAndMenus() {
-    QFETCH(QString, filter);
-    QFETCH(QString, utility);
-    QFETCH(QString, caption);
-    QFETCH(bool, rows);
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    for (int i = 0; i < 15; ++i)
-        addStyle(module, QStringLiteral("S%1").arg(i), QString(), QString(),
-                 i < 12 ? QStringLiteral("POP") : QStringLiteral("ROCK"));
-    module.FilterWhere = filter;
-    module.KorgProgramPath = utility;
-    ScriptedPrompt prompt;
-    frmStyles window(module, prompt);
-    QCOMPARE(child<QGroupBox>(&window, QStringLiteral("frStyle"))->title(), caption);
-    // A clause the database refuses is reported, and the grid stays empty.
-    QCOMPARE(prompt.asked().size(), filter.startsWith(QLatin1String("NOSUCH")) ? 1 : 0);
-    for (int i : {0, 1, 3, 8})
-        QCOMPARE(window.command(QStringLiteral("mStyles"), i)->isEnabled(), rows);
-    QCOMPARE(window.command(QStringLiteral("mStyles"), 10)->isEnabled(),
-             rows && !utility.trimmed().isEmpty());
-    QVERIFY(window.command(QStringLiteral("mStyles"), 6)->isEnabled());
-    QCOMPARE(window.command(QStringLiteral("mbank"), 0)->isEnabled(), rows);
+    void countCaptionAndMenus() {
+        QFETCH(QString, filter);
+        QFETCH(QString, utility);
+        QFETCH(bool, rows);
+        Fixture f;
+        for (int i = 0; i < 15; ++i)
+            addStyle(f.module, u"S%1"_s.arg(i), QString(), QString(), i < 12 ? u"POP"_s : u"ROCK"_s);
+        f.module.FilterWhere = filter;
+        f.module.KorgProgramPath = utility;
+        frmStyles window(f.module, f.prompt);
+        QTEST(child<QGroupBox>(&window, u"frStyle"_s)->title(), "caption");
+        // A clause the database refuses is reported, and the grid stays empty.
+        QCOMPARE(f.prompt.asked().size(), filter.startsWith("NOSUCH"_L1) ? 1 : 0);
+        QCOMPARE(window.command(u"mStyles"_s, 0)->isEnabled(), rows);
+        QCOMPARE(window.command(u"mStyles"_s, 10)->isEnabled(), rows && !utility.trimmed().isEmpty());
+        QVERIFY(window.command(u"mStyles"_s, 6)->isEnabled());
+        QCOMPARE(enabled(window, 0), rows);
 
-    // Commands whose dialogs are not in the program are kept out of the menus until attached.
-    auto* styles = child<QMenu>(&window, QStringLiteral("mTopStyles"));
-    QVERIFY(!styles->menuAction()->isVisible());
-    window.attachCommand(QStringLiteral("mStyles"), 8);
-    window.attachCommand(QStringLiteral("mStyles"), 6);
-    QCOMPARE(styles->actions().size(), 3); // Set Filter, a separator, Where is?
-    QVERIFY(styles->actions().at(1)->isSeparator());
-    QVERIFY(styles->menuAction()->isVisible());
-}
+        // Commands whose dialogs are not in the program are kept out of the menus until attached.
+        auto* styles = child<QMenu>(&window, u"mTopStyles"_s);
+        QVERIFY(!styles->menuAction()->isVisible());
+        window.attachCommand(u"mStyles"_s, 6);
+        QVERIFY(styles->menuAction()->isVisible());
+    }
 
-void StylesWindowTest::editByDoubleClickKeepsRow() {
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    addStyle(module, QStringLiteral("Alpha"));
-    const qint32 beta = addStyle(module, QStringLiteral("Beta"));
-    const qint32 gamma = addStyle(module, QStringLiteral("Gamma"), QStringLiteral("old"));
-    module.FilterOrder = QStringLiteral("STYLENAME1");
-    ScriptedPrompt prompt;
-    frmStyles window(module, prompt);
-    window.show();
+    void editByDoubleClickKeepsRow() {
+        Fixture f;
+        addStyle(f.module, u"Alpha"_s);
+        const qint32 beta = addStyle(f.module, u"Beta"_s);
+        const qint32 gamma = addStyle(f.module, u"Gamma"_s, u"old"_s);
+        f.module.FilterOrder = u"STYLENAME1"_s;
+        frmStyles window(f.module, f.prompt);
+        window.show();
 
-    QString shownName;
-    QString button = QStringLiteral("cbUpdate");
-    WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-        auto* name = child<QLineEdit>(&dialog, QStringLiteral("txtField_0"));
-        shownName = name->text();
-        name->clear();
-        QTest::keyClicks(name, QStringLiteral("Aardvark"));
-        child<QLineEdit>(&dialog, QStringLiteral("txtField_1"))->setText(QStringLiteral("new description"));
-        QTest::mouseClick(child<QPushButton>(&dialog, button), Qt::LeftButton);
-        return dialog.result();
-    });
-    QTableView* grid = window.grid();
-    const QPoint cell = grid->visualRect(window.gridModel()->index(2, 1)).center();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QString button = u"cbUpdate"_s;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            auto* name = child<QLineEdit>(&dialog, u"txtField_0"_s);
+            name->clear();
+            QTest::keyClicks(name, u"Aardvark"_s);
+            child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(u"new description"_s);
+            QTest::mouseClick(child<QPushButton>(&dialog, button), Qt::LeftButton);
+            return dialog.result();
+        });
+        QTableView* grid = window.grid();
+        const QPoint cell = grid->visualRect(window.gridModel()->index(2, 1)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
 
-    QCOMPARE(shownName, QStringLiteral("Gamma"));
-    QCOMPARE(module.ExchangeValue1, QString(QChar(28)));
-    QCOMPARE(module.GridAnchorRow, 2);
-    // Updated where it stands, though it now sorts first; the next refill moves it.
-    QCOMPARE(names(window), QStringLiteral("Alpha,Beta,Aardvark"));
-    QCOMPARE(window.gridModel()->text(2, 2), QStringLiteral("new description"));
-    DbKORFStyle check(module.connection());
-    check.setStyleProg(gamma);
-    QVERIFY(check.GetKORFStyles());
-    QCOMPARE(check.StyleName1(), QStringLiteral("Aardvark"));
-    QCOMPARE(check.StyleContent1(), QByteArray("data")); // the data blocks are untouched
-    window.queryListing();
-    window.RefreshStyleGrid();
-    QCOMPARE(names(window), QStringLiteral("Aardvark,Alpha,Beta"));
+        QCOMPARE(f.module.ExchangeValue1, QString(QChar(28)));
+        // Updated where it stands, though it now sorts first.
+        QCOMPARE(names(window), u"Alpha,Beta,Aardvark"_s);
+        QCOMPARE(window.gridModel()->text(2, 2), u"new description"_s);
+        DbKORFStyle check(f.module.connection());
+        check.setStyleProg(gamma);
+        QVERIFY(check.GetKORFStyles());
+        QCOMPARE(check.StyleName1(), u"Aardvark"_s);
+        QCOMPARE(check.StyleContent1(), QByteArray("data")); // the data blocks are untouched
 
-    // Exit after typing answers 27 and stores nothing.
-    button = QStringLiteral("cbExit");
-    window.grdStyles_DblClick(2);
-    QCOMPARE(module.ExchangeValue1, QString(QChar(27)));
-    QCOMPARE(window.gridModel()->text(2, 1), QStringLiteral("Beta"));
-    check.setStyleProg(beta);
-    QVERIFY(check.GetKORFStyles());
-    QCOMPARE(check.StyleName1(), QStringLiteral("Beta"));
-    QVERIFY(prompt.asked().isEmpty());
-}
+        // Exit after typing answers 27 and stores nothing.
+        button = u"cbExit"_s;
+        window.grdStyles_DblClick(1);
+        QCOMPARE(f.module.ExchangeValue1, QString(QChar(27)));
+        QCOMPARE(window.gridModel()->text(1, 1), u"Beta"_s);
+        check.setStyleProg(beta);
+        QVERIFY(check.GetKORFStyles());
+        QCOMPARE(check.StyleName1(), u"Beta"_s);
+    }
 
-void StylesWindowTest::styleEditDialog() {
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    const qint32 prog = addStyle(module, QStringLiteral("Funk 1"), QStringLiteral("d"), QStringLiteral("F"),
-                                 QStringLiteral("G"), QByteArray(1000, 'x'), QByteArray(200, 'y'));
-    module.StyleTable->setStyleProg(prog);
-    QVERIFY(module.StyleTable->GetKORFStylesNoContent());
-    ScriptedPrompt prompt;
-    frmStyleEdit dialog(module, prompt);
-    dialog.show();
-    QCOMPARE(child<QLabel>(&dialog, QStringLiteral("lbField_1"))->text(), QStringLiteral("1200"));
-    auto* name = child<QLineEdit>(&dialog, QStringLiteral("txtField_0"));
-    name->clear();
-    QTest::keyClicks(name, QStringLiteral("ABCDEFGHIJKL"));
-    QCOMPARE(name->text(), QStringLiteral("ABCDEFGHIJK")); // the twelfth character is refused
-    child<QLineEdit>(&dialog, QStringLiteral("txtField_2"))->setText(QStringLiteral(" spaced "));
-    dialog.cbUpdate_Click();
-    QCOMPARE(module.ExchangeValue1, QString(QChar(28)));
-    QCOMPARE(module.StyleTable->StyleName1(), QStringLiteral("ABCDEFGHIJK"));
-    QCOMPARE(module.StyleTable->StyleFamily(), QStringLiteral(" spaced ")); // as typed
-    QCOMPARE(module.StyleTable->StyleCat(), QStringLiteral("G"));
-}
+    void closingQuestion() {
+        Fixture f(2);
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        window.mbank_Click(0); // one style in the bank: a new bank with changes
+        answerYesNo(f.prompt, {0, 1});
+        window.command(u"mFile"_s, 5)->trigger();
+        QVERIFY(window.isVisible());
+        f.module.BankState = 3; // a stored bank with changes
+        window.command(u"mFile"_s, 5)->trigger();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(f.prompt.texts(),
+                 QStringList(2,
+                             u"Current bank has been modified. Do you really want to close SBK and discard "
+                             u"all changes?"_s));
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 1); // closing does not clear the bank
+        // A stored bank without changes closes at once.
+        window.show();
+        f.module.BankState = 1;
+        window.command(u"mFile"_s, 5)->trigger();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(f.prompt.texts().size(), 2);
+    }
 
-void StylesWindowTest::closingQuestion_data() {
-    QTest::addColumn<int>("state");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<bool>("asked");
-    QTest::addColumn<bool>("closed");
-    QTest::newRow("new, unchanged") << 0 << false << false << true;
-    QTest::newRow("stored, unchanged") << 1 << false << false << true;
-    QTest::newRow("new with changes, No") << 2 << false << true << false;
-    QTest::newRow("stored with changes, No") << 3 << false << true << false;
-    QTest::newRow("stored with changes, Yes") << 3 << true << true << true;
-}
+    void insertFiveIntoThirty() {
+        Fixture f(40);
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        selectRows(window, 0, 29);
+        click(&window, u"cmdBank_0"_s);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 30);
+        QCOMPARE(window.bank().SelectedSlot(), 29);
 
-void StylesWindowTest::closingQuestion() {
-    QFETCH(int, state);
-    QFETCH(bool, answer);
-    QFETCH(bool, asked);
-    QFETCH(bool, closed);
-    TestEnvironment env;
-    SBKModule module;
-    connectTo(module, env.createDatabase());
-    addStyles(module, 2);
-    ScriptedPrompt prompt;
-    frmStyles window(module, prompt);
-    window.show();
-    window.mbank_Click(0); // one style in the bank
-    prompt.answer(answer ? Prompt::Answer::Yes : Prompt::Answer::No);
-    module.BankState = state;
-    window.command(QStringLiteral("mFile"), 5)->trigger();
-    QCOMPARE(prompt.texts(),
-             asked ? QStringList{QStringLiteral("Current bank has been modified. Do you really want to "
-                                                "close SBK and discard all changes?")}
-                   : QStringList());
-    QCOMPARE(window.isVisible(), !closed);
-    QCOMPARE(module.WorkingBankStyles.Count(), 1); // closing does not clear the bank
-}
+        // Rows 35 up to 31 picked from the bottom: the first two fill the bank, the rest are
+        // skipped silently, and the selection stays.
+        QTableView* grid = window.grid();
+        grid->scrollTo(window.gridModel()->index(34, 1));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(window.gridModel()->index(34, 1)).center());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          grid->visualRect(window.gridModel()->index(30, 1)).center());
+        window.mbank_Click(0);
+        QVERIFY(f.prompt.asked().isEmpty());
+        QVERIFY(f.module.GridAnchorRow == 30 && f.module.GridEndRow == 34);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 32);
+        QCOMPARE(slotLabel(window, 30)->text() + slotLabel(window, 31)->text(), u"S031S032"_s);
+        QCOMPARE(grid->selectionModel()->selectedRows().size(), 5);
+        QVERIFY(!enabled(window, 0));
+
+        f.module.BankState = 1;
+        window.mbank_Click(0);
+        QCOMPARE(f.prompt.texts(),
+                 QStringList{u"Bank already holds 32 styles. Selected style(s) cannot be added!"_s});
+        QCOMPARE(f.module.BankState, 1); // refused before the state changes
+    }
+
+    void duplicatesAskedPerEntry() {
+        Fixture f(40);
+        frmStyles window(f.module, f.prompt);
+        selectRows(window, 4, 4);
+        window.mbank_Click(0);
+        answerYesNo(f.prompt, {1});
+        window.mbank_Click(0); // S005 twice now
+        // Asked once for each entry already there; the last answer decides.
+        f.prompt.clear();
+        answerYesNo(f.prompt, {1, 0, 0, 1});
+        window.mbank_Click(0);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 2);
+        window.mbank_Click(0);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
+        QCOMPARE(
+            f.prompt.texts(),
+            QStringList(4, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
+        QCOMPARE(f.prompt.asked().at(0).defaultButton, Prompt::Answer::No);
+        QCOMPARE(f.module.BankState, 2);
+    }
+
+    // A bank of three through the shortcuts: slot clicks, moves, removing the last, erasing, and
+    // then what each command says on the empty bank.
+    void bankOfThree() {
+        Fixture f(40);
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.grid()->setFocus();
+        selectRows(window, 0, 2);
+        QTest::keyClick(&window, Qt::Key_Insert, Qt::ShiftModifier);
+        QTest::mouseClick(slotLabel(window, 0), Qt::LeftButton);
+        QCOMPARE(slotColour(window, 0), frmStyles::slotSelected());
+        QCOMPARE(slotColour(window, 2), frmStyles::slotFilled());
+        QTest::mouseClick(slotLabel(window, 20), Qt::LeftButton); // an empty slot keeps the selection
+        QTest::keyClick(&window, Qt::Key_F2, Qt::ShiftModifier);  // up at slot 0: nothing
+        QCOMPARE(slotTexts(window, 3), u"S001S002S003"_s);
+        QTest::keyClick(&window, Qt::Key_F2); // down
+        QCOMPARE(window.bank().SelectedSlot(), 1);
+        QCOMPARE(slotTexts(window, 3), u"S002S001S003"_s);
+        window.lbNewStyle_Click(2);
+        QTest::keyClick(&window, Qt::Key_F2); // down at the last slot: nothing
+        QCOMPARE(window.bank().SelectedSlot(), 2);
+
+        answerYesNo(f.prompt, {1});
+        QTest::keyClick(&window, Qt::Key_Delete, Qt::ShiftModifier);
+        QCOMPARE(f.prompt.texts(), QStringList{u"Style S003 will be deleted from bank. Are you sure?"_s});
+        QCOMPARE(slotTexts(window, 3), u"S002S001"_s);
+        QCOMPARE(window.bank().SelectedSlot(), 1);
+        QCOMPARE(slotColour(window, 1), frmStyles::slotSelected());
+        // No keeps the bank; erasing leaves nothing selected and the commands disabled.
+        answerYesNo(f.prompt, {0, 0, 1});
+        QTest::keyClick(&window, Qt::Key_Delete, Qt::ShiftModifier);
+        QTest::keyClick(&window, Qt::Key_F7);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 2);
+        QTest::keyClick(&window, Qt::Key_F7);
+        QCOMPARE(f.prompt.texts().constLast(), u"Would you really like to clear current bank?"_s);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 0);
+        QCOMPARE(window.bank().SelectedSlot(), -1);
+        QCOMPARE(slotColour(window, 0), frmStyles::slotEmpty());
+        QVERIFY(!enabled(window, 1) && !enabled(window, 2) && !enabled(window, 5) && enabled(window, 0));
+
+        f.prompt.clear();
+        for (int command : {1, 2, 3, 5})
+            window.mbank_Click(command);
+        QCOMPARE(f.prompt.texts(), (QStringList{u"Bank is empty: there's nothing to remove!"_s,
+                                                u"Bank is empty: there's nothing to move up!"_s,
+                                                u"Bank is empty: there's nothing to move down!"_s,
+                                                u"Bank is empty: there's nothing to remove."_s}));
+        QCOMPARE(f.prompt.asked().at(0).icon, Prompt::Icon::Exclamation);
+        QCOMPARE(f.module.BankState, 0);
+    }
+
+    void stateTable_data() {
+        // Events on a bank of two styles with the last slot selected, confirmations answered Yes.
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QList<int>>("after"); // the state after the event, for states 0, 1, 2, 3 before
+        QTest::newRow("insert") << u"insert"_s << QList<int>{2, 3, 2, 3};
+        QTest::newRow("remove") << u"remove"_s << QList<int>{1, 1, 2, 3};
+        QTest::newRow("remove both") << u"remove both"_s << QList<int>{0, 0, 2, 3};
+        QTest::newRow("move up") << u"up"_s << QList<int>{0, 1, 2, 3};
+        QTest::newRow("move down at the end") << u"down"_s << QList<int>{0, 1, 2, 3};
+        QTest::newRow("erase") << u"erase"_s << QList<int>{0, 0, 0, 0};
+    }
+
+    void stateTable() {
+        QFETCH(QString, event);
+        QFETCH(QList<int>, after);
+        Fixture f(3);
+        for (int before = 0; before < 4; ++before) {
+            ScriptedPrompt prompt;
+            WorkingBank bank(f.module, prompt);
+            bank.clear();
+            bank.insert({{1, u"S001"_s}, {2, u"S002"_s}});
+            f.module.BankState = before;
+            answerYesNo(prompt, {1, 1});
+            const bool done = event == "insert"_L1        ? bank.insert({{3, u"S003"_s}})
+                              : event == "remove"_L1      ? bank.remove()
+                              : event == "remove both"_L1 ? bank.remove() && bank.remove()
+                              : event == "up"_L1          ? bank.moveUp()
+                              : event == "down"_L1        ? bank.moveDown()
+                                                          : bank.erase();
+            QVERIFY(done);
+            QVERIFY2(f.module.BankState == after.at(before),
+                     qPrintable(u"%1 from %2 gave %3"_s.arg(event).arg(before).arg(f.module.BankState)));
+        }
+    }
+
+    void loadStoredBank() {
+        // Styles in slots 1, 2 and 5, and a slot naming a style that is gone.
+        Fixture f(40);
+        DbKORFStyle gone(f.module.connection());
+        gone.setStyleProg(40);
+        QVERIFY(gone.DelKORFStyles());
+        const qint32 bank = addBank(f.module, u"MY BANK"_s, {7, 3, 0, 0, 12, 40});
+        frmStyles window(f.module, f.prompt);
+        f.module.BankTable->setBankProg(bank);
+        QVERIFY(f.module.BankTable->GetKORFBanks());
+        window.showStoredBank();
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
+        QCOMPARE(slotTexts(window, 3), u"S007S003S012"_s);
+        QCOMPARE(window.bank().SelectedSlot(), 0);
+        QCOMPARE(child<QGroupBox>(&window, u"frBank"_s)->title(), u" MY BANK"_s);
+        // Every opening of the window starts empty again.
+        frmStyles again(f.module, f.prompt);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 0);
+        QCOMPARE(f.module.BankState, 0);
+    }
+};
 
 QTEST_MAIN(StylesWindowTest)
 #include "tst_gui_styles.moc"
