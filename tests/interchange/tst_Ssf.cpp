@@ -141,15 +141,13 @@ void TestSsf::roundTripIntoSameAndOtherDatabase() {
     const QStringList files = SsfExport(a.c, folder).exportStyles({5}).files;
     QCOMPARE(files, QStringList{folder + "/BALLAD.SSF"});
 
-    const SsfImport::Result same = SsfImport(a.c).importFile(files.first());
-    QCOMPARE(same.files.size(), 1);
-    QCOMPARE(same.files.first().outcome, SsfImport::Outcome::AlreadyPresent);
-    QCOMPARE(same.files.first().styleProg, 5);
-    QCOMPARE(same.message(), SsfImport::PresentMessage);
+    const SsfImport::FileResult same = SsfImport(a.c).importOne(files.first());
+    QCOMPARE(same.outcome, SsfImport::Outcome::AlreadyPresent);
+    QCOMPARE(same.styleProg, 5);
 
-    const SsfImport::Result into = SsfImport(b.c).importFile(files.first());
-    QCOMPARE(into.message(), SsfImport::DoneMessage);
-    QCOMPARE(into.files.first().styleProg, 42);
+    const SsfImport::FileResult into = SsfImport(b.c).importOne(files.first());
+    QCOMPARE(into.outcome, SsfImport::Outcome::Inserted);
+    QCOMPARE(into.styleProg, 42);
     // Every column but the number comes back as it was, the date in its stored form.
     QVariantList original = styles(a.c).first(), copy = styles(b.c).last();
     QCOMPARE(copy.takeFirst(), QVariant(42));
