@@ -1,8 +1,13 @@
 #pragma once
 
-// Styles and banks put straight into a test database through the gateways.
+// Styles and banks put straight into a test database through the gateways, and the helpers the
+// interchange tests share.
+#include "core/Progress.h"
+#include "core/SbkError.h"
+#include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "TestEnvironment.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -10,16 +15,11 @@
 
 struct StyleFixture {
     qint32 prog = 1;
-    QString name1 = QStringLiteral("STYLE");
+    QString name1 = "STYLE";
     QString name2;
     QByteArray content1 = QByteArrayLiteral("data one");
     QByteArray content2 = QByteArrayLiteral("data two");
-    QString date = QStringLiteral("2006/05/12");
-    QString desc;
-    QString group;
-    QString family;
-    QString file;
-    QString author;
+    QString desc, group, family, file, author;
 };
 
 inline void addStyle(QSqlDatabase db, const StyleFixture& f) {
@@ -31,7 +31,7 @@ inline void addStyle(QSqlDatabase db, const StyleFixture& f) {
     style.setStyleLength2(qint32(f.content2.size()));
     style.setStyleContent1(f.content1);
     style.setStyleContent2(f.content2);
-    style.setStyleDate(f.date);
+    style.setStyleDate("2006/05/12");
     style.setStyleDesc(f.desc);
     style.setStyleCat(f.group);
     style.setStyleFamily(f.family);
@@ -51,16 +51,47 @@ inline void addBank(QSqlDatabase db, qint32 prog, const QString& name, const QSt
     QVERIFY2(bank.InsKORFBanks(), qPrintable(bank.clsKORFBanksError()));
 }
 
-// Every column of every row of a table, in a stable order, for before/after comparisons.
-inline QList<QVariantList> tableRows(QSqlDatabase db, const QString& table, const QString& order) {
+// Every column of every row of a table in number order, for before/after comparisons.
+inline QList<QVariantList> tableRows(QSqlDatabase db, const QString& table) {
     QSqlQuery query(db);
-    query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order));
+    query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table));
     QList<QVariantList> rows;
     while (query.next()) {
-        QVariantList row;
+        rows << QVariantList();
         for (int i = 0; i < query.record().count(); ++i)
-            row << query.value(i);
-        rows << row;
+            rows.last() << query.value(i);
     }
     return rows;
+}
+
+inline QList<QVariantList> styles(QSqlDatabase db) {
+    return tableRows(db, "KORFStyles");
+}
+
+inline QList<QVariantList> banks(QSqlDatabase db) {
+    return tableRows(db, "KORFBanks");
+}
+
+// A test folder with an empty database open in it.
+struct TestDb {
+    TestEnvironment env;
+    std::unique_ptr<Database> db = (env.createDatabase(), env.openDatabase());
+    QSqlDatabase c = db->connection();
+};
+
+struct CountingProgress : Progress {
+    void begin(qint64 t, const QString&) override { total = t; }
+    void step(qint64 done, const QString&) override { steps << done; }
+    qint64 total = -1;
+    QList<qint64> steps;
+};
+
+// The message of the SbkError that work throws; empty when it throws none.
+template <typename Work> QString errorOf(Work work) {
+    try {
+        work();
+    } catch (const SbkError& error) {
+        return error.message();
+    }
+    return QString();
 }
