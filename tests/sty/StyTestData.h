@@ -2,6 +2,7 @@
 
 // Builders of STY files and style lists for the tests of the STY area.
 
+#include "core/SbkError.h"
 #include "store/KORFStyles.h"
 #include "sty/KORFBytes.h"
 #include "sty/KORFLibrary.h"
@@ -13,6 +14,16 @@ namespace StyTestData {
 
 inline QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
+}
+
+// The error text of an action ("" when it succeeded).
+template <typename Action> QString errorOf(Action action) {
+    try {
+        action();
+    } catch (const SbkError& error) {
+        return error.message();
+    }
+    return QString();
 }
 
 // A complete style block: a 4-byte chunk ID, the body length and a body of bodySize bytes whose

@@ -78,11 +78,8 @@ private slots:
             int userBank;
         } destinations[] = {
             {0, "Make as ...", "", 17},
-            {1, "Make as /fd/ ...", "/fd/MYBANK1.STY", 17},
             {2, "Make as /fd/USER01.STY", "/fd/USER01.STY", 17},
-            {3, "Make for DIRECT FD - Bank 1", "/fd/SBK.SET/STYLE/USER01.STY", 17},
             {5, "Make for DIRECT FD - Bank 3", "/fd/SBK.SET/STYLE/USER03.STY", 19},
-            {6, "Make for DIRECT HD - Bank 1", "/hd/!123.SET/STYLE/USER01.STY", 17},
             {10, "Make for DIRECT HD - Bank 5", "/hd/!456.SET/STYLE/USER02.STY", 18},
             {14, "Make for DIRECT HD - Bank 9", "/hd/!789.SET/STYLE/USER03.STY", 19},
         };
@@ -153,12 +150,9 @@ private slots:
         f.module.PaHdDrive = f.env.path("no-pahd");
         QCOMPARE(f.make(3), StyMaker::Result::NotReady);
         QCOMPARE(f.make(7), StyMaker::Result::NotReady);
-        f.module.PaHdDrive.clear();
-        QCOMPARE(f.make(14), StyMaker::Result::NotReady);
         QCOMPARE(f.prompt.texts(),
                  (QStringList{"Floppy disk " + f.module.FloppyDrive + ": is not ready!",
-                              "Pa hard disk " + f.env.path("no-pahd") + ": is not ready or not available!",
-                              "Pa hard disk : is not ready or not available!"}));
+                              "Pa hard disk " + f.module.PaHdDrive + ": is not ready or not available!"}));
         QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Critical);
     }
 
