@@ -71,23 +71,20 @@ class TestStyMaker : public QObject {
 
 private slots:
     void destinations() {
-        const struct {
-            int index;
-            const char* caption;
-            const char* path;
-            int userBank;
-        } destinations[] = {
-            {0, "Make as ...", "", 17},
-            {2, "Make as /fd/USER01.STY", "/fd/USER01.STY", 17},
-            {5, "Make for DIRECT FD - Bank 3", "/fd/SBK.SET/STYLE/USER03.STY", 19},
-            {10, "Make for DIRECT HD - Bank 5", "/hd/!456.SET/STYLE/USER02.STY", 18},
-            {14, "Make for DIRECT HD - Bank 9", "/hd/!789.SET/STYLE/USER03.STY", 19},
-        };
-        for (const auto& d : destinations) {
-            QCOMPARE(StyMaker::caption(d.index, "/fd"), d.caption);
-            QCOMPARE(StyMaker::targetPath(d.index, "/fd", "/hd", "MY BANK 1"), d.path);
-            QCOMPARE(StyMaker::userBankOf(d.index), d.userBank);
+        // clang-format off
+        const QStringList paths{"", "/fd/MYBANK1.STY", "/fd/USER01.STY", "/fd/SBK.SET/STYLE/USER01.STY",
+            "/fd/SBK.SET/STYLE/USER02.STY", "/fd/SBK.SET/STYLE/USER03.STY", "/hd/!123.SET/STYLE/USER01.STY",
+            "/hd/!123.SET/STYLE/USER02.STY", "/hd/!123.SET/STYLE/USER03.STY", "/hd/!456.SET/STYLE/USER01.STY",
+            "/hd/!456.SET/STYLE/USER02.STY", "/hd/!456.SET/STYLE/USER03.STY", "/hd/!789.SET/STYLE/USER01.STY",
+            "/hd/!789.SET/STYLE/USER02.STY", "/hd/!789.SET/STYLE/USER03.STY"};
+        // clang-format on
+        const QList<int> userBanks{17, 17, 17, 17, 18, 19, 17, 18, 19, 17, 18, 19, 17, 18, 19};
+        for (int index = 0; index < StyMaker::DestinationCount; ++index) {
+            QCOMPARE(StyMaker::targetPath(index, "/fd", "/hd", "MY BANK 1"), paths[index]);
+            QCOMPARE(StyMaker::userBankOf(index), userBanks[index]);
         }
+        QCOMPARE(StyMaker::caption(1, "/fd"), "Make as /fd/ ...");
+        QCOMPARE(StyMaker::caption(14, "/fd"), "Make for DIRECT HD - Bank 9");
         // A bank name cannot lead out of the floppy folder.
         QCOMPARE(StyMaker::targetPath(1, "/fd", QString(), "../x/ y"), "/fd/_._x_y.STY");
     }
@@ -181,12 +178,10 @@ private slots:
         QCOMPARE(QFileInfo::exists(file) && QFileInfo::exists(nested), !wiped);
         const ScriptedPrompt::Asked& question = f.prompt.asked().first();
         if (!removable) {
-            QVERIFY(question.text.startsWith("The floppy folder "));
-            QCOMPARE(question.icon, Prompt::Icon::Critical);
+            QVERIFY2(question.text.startsWith("The floppy folder "), qPrintable(question.text));
             return;
         }
         QCOMPARE(question.text, "Floppy is about to be completely deleted. Are you sure?");
-        QCOMPARE(question.buttons, Prompt::Buttons::YesNo);
         QCOMPARE(question.defaultButton, Prompt::Answer::No);
         if (wiped) {
             f.verifyWritten(f.env.path("floppy/SBK.SET/STYLE/USER03.STY"), 19);
