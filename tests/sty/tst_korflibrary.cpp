@@ -37,6 +37,8 @@ private slots:
         const QByteArray versions = KORFLibrary::encodeCollection(styles);
         QCOMPARE(versions.mid(57, 2) + versions.mid(81, 2) + versions.mid(105, 2) + versions.mid(129, 2),
                  hex("0000010000000002"));
+        // Lengths are written as four bytes, big-endian: a negative one as 0, a larger one cut.
+        QCOMPARE(KORFBytes::LongToBytes(-5) + KORFBytes::LongToBytes(0x123456789LL), hex("0000000023456789"));
     }
 
     void roundTrip_data() {
