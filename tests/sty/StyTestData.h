@@ -2,18 +2,33 @@
 
 // Builders of STY files and style lists for the tests of the STY area.
 
+#include "core/SbkError.h"
 #include "store/KORFStyles.h"
 #include "sty/KORFBytes.h"
+#include "sty/KORFLibrary.h"
 
 #include <QByteArray>
 #include <QList>
 
 namespace StyTestData {
 
+inline QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+// The error text of an action ("" when it succeeded).
+template <typename Action> QString errorOf(Action action) {
+    try {
+        action();
+    } catch (const SbkError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
 // A complete style block: a 4-byte chunk ID, the body length and a body of bodySize bytes whose
 // values depend on seed, so that blocks of different seeds differ.
-inline QByteArray block(int bodySize, int seed,
-                        const QByteArray& chunkId = QByteArray("\x06\x00\x00\x30", 4)) {
+inline QByteArray block(int bodySize, int seed, const QByteArray& chunkId = hex("06000030")) {
     QByteArray bytes = chunkId + KORFBytes::LongToBytes(bodySize);
     for (int i = 0; i < bodySize; ++i)
         bytes.append(char((i * 7 + seed * 31) & 0xFF));
@@ -26,6 +41,17 @@ inline void addStyle(KORFStyles& styles, const QString& name1, const QByteArray&
                block2);
 }
 
+// A bank file of count styles "Style 1", "Style 2"...; variant changes the blocks so that files
+// differ. Second blocks carry data version 1.0 in their chunk ID, as the instrument writes them.
+inline QByteArray bankFile(int count, int variant = 0, bool secondBlocks = true) {
+    KORFStyles styles;
+    for (int i = 0; i < count; ++i)
+        addStyle(styles, QStringLiteral("Style %1").arg(i + 1), block(40 + i, i + 10 * variant),
+                 secondBlocks ? QStringLiteral("Perf %1").arg(i + 1) : QString(),
+                 secondBlocks ? block(20 + i, 100 + i + 10 * variant, hex("09010030")) : QByteArray());
+    return KORFLibrary::encodeCollection(styles);
+}
+
 // One directory record of a hand-built file.
 struct Record {
     QByteArray name;
@@ -35,30 +61,20 @@ struct Record {
 
 // A KORF file built by hand from directory records and their blocks (in the same order), with a
 // correct index chunk: lets tests make layouts the writer never makes (gaps, odd block types).
-inline QByteArray rawSty(const QList<Record>& records, const QList<QByteArray>& blocks,
-                         quint8 userBank = 17) {
-    QByteArray directory;
-    for (const Record& r : records) {
-        QByteArray name = r.name + QByteArray(16, '\0');
-        directory += name.left(16) + QByteArray("\x00\x00", 2) + char(r.type) + char(userBank) +
+inline QByteArray rawSty(const QList<Record>& records, const QList<QByteArray>& blocks) {
+    QByteArray directory, body, offsets;
+    for (const Record& r : records)
+        directory += (r.name + QByteArray(16, '\0')).left(16) + hex("0000") + char(r.type) + char(17) +
                      char(r.position) + QByteArray(3, '\0');
-    }
-    QByteArray body;
-    QByteArray offsets;
-    qint64 offset = 36 + directory.size();
     for (const QByteArray& b : blocks) {
+        offsets += KORFBytes::LongToBytes(36 + directory.size() + body.size());
         body += b;
-        offsets += KORFBytes::LongToBytes(offset);
-        offset += b.size();
     }
-    QByteArray index = QByteArray("\xfe\x00\x00\x18", 4) + KORFBytes::LongToBytes(16 + offsets.size()) +
-                       "KBEG" + KORFBytes::LongToBytes(28) + offsets + "KEND" +
-                       KORFBytes::LongToBytes(blocks.size() + 1);
-    QByteArray file = QByteArray("\x02\x00\x00\x18\x00\x00\x00\x0c", 8) +
-                      QByteArray("\x0b\x00\x00\x00\x00\x00\x00", 7) + "KORF" + QByteArray(1, '\0') +
-                      QByteArray("\x05\x00\x00\x18", 4) + KORFBytes::LongToBytes(directory.size()) +
-                      directory + body + index;
-    return QByteArray("\x01\x00\x01\x14", 4) + KORFBytes::LongToBytes(file.size()) + file;
+    const QByteArray file =
+        hex("020000180000000c0b0000000000004b4f52460005000018") + KORFBytes::LongToBytes(directory.size()) +
+        directory + body + hex("fe000018") + KORFBytes::LongToBytes(16 + offsets.size()) + "KBEG" +
+        KORFBytes::LongToBytes(28) + offsets + "KEND" + KORFBytes::LongToBytes(blocks.size() + 1);
+    return hex("01000114") + KORFBytes::LongToBytes(file.size()) + file;
 }
 
 } // namespace StyTestData
