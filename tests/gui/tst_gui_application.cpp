@@ -232,6 +232,25 @@ private slots:
             QVERIFY(f.module.StyleTable->NextKORFStyle() == 1 && f.module.BankTable->NextKORFBank() == 1);
     }
 
+    // Both tables or neither: when the second delete fails, the styles stay too.
+    void hiddenDeletionIsAllOrNothing() {
+        Fixture f(2);
+        addBank(f.module, u"BANK"_s, {1});
+        QSqlQuery lock(f.module.connection());
+        QVERIFY(lock.exec(u"CREATE TEMP TRIGGER keep BEFORE DELETE ON KORFBanks "
+                          "BEGIN SELECT RAISE(ABORT, 'banks are locked'); END"_s));
+        f.prompt.answerText(frmMain::AccessCode);
+        answerYesNo(f.prompt, {true});
+        frmMain window(f.module, f.prompt);
+        window.show();
+        QTest::mouseClick(child<QLabel>(&window, u"Picture1"_s), Qt::LeftButton,
+                          Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(f.prompt.texts().constLast().contains(u"banks are locked"_s));
+        QCOMPARE(f.prompt.asked().constLast().icon, Prompt::Icon::Critical);
+        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
+        QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
+    }
+
     // The buttons open their windows over the main window, F1 the help anywhere, Exit closes.
     void mainWindowButtonsAndHelp() {
         Fixture f;
