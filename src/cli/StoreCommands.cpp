@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "metadata/FilterClauses.h"
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 #include "store/StyleListing.h"
 
 #include <QFileInfo>
@@ -121,7 +122,7 @@ int runWhereIs(CliContext& context) {
     const auto db = context.openDatabase();
     QStringList terms;
     for (int k = 1; k <= 32; ++k)
-        terms << QStringLiteral("BANKSTYLE%1 = ?").arg(k, 2, 10, QLatin1Char('0'));
+        terms << DbKORFBank::slotColumn(k) + QStringLiteral(" = ?");
     QSqlQuery query(db->connection());
     query.setForwardOnly(true);
     query.prepare(

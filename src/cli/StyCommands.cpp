@@ -137,7 +137,7 @@ int runBanks(CliContext& context) {
     while (query.next()) {
         int used = 0;
         for (int k = 1; k <= DbKORFBank::SlotCount; ++k) {
-            if (query.value(QStringLiteral("BankStyle%1").arg(k, 2, 10, QLatin1Char('0'))).toInt() != 0)
+            if (query.value(DbKORFBank::slotColumn(k)).toInt() != 0)
                 ++used;
         }
         const qint32 bank = query.value(QStringLiteral("BankProg")).toInt();

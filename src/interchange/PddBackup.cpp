@@ -4,6 +4,7 @@
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
 
@@ -140,7 +141,7 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
     out.line("##NR" + QByteArray::number(banks));
     QStringList slotColumns;
     for (int k = 1; k <= 32; ++k)
-        slotColumns << QStringLiteral("BankStyle%1").arg(k, 2, 10, QLatin1Char('0'));
+        slotColumns << DbKORFBank::slotColumn(k);
     Database::exec(query, QStringLiteral("SELECT BankProg, BankName, BankDesc, ") +
                               slotColumns.join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM KORFBanks ORDER BY BankProg, BankName"));

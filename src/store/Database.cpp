@@ -1,4 +1,5 @@
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 
 #include "core/SbkError.h"
 #include "store/Transaction.h"
@@ -105,8 +106,7 @@ QStringList Database::schemaStatements() {
     QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"),
                             textColumn("BankName", 50), textColumn("BankDesc", 250)};
     for (int k = 1; k <= 32; ++k)
-        bankColumns
-            << QStringLiteral("BankStyle%1 INTEGER NOT NULL DEFAULT 0").arg(k, 2, 10, QLatin1Char('0'));
+        bankColumns << DbKORFBank::slotColumn(k) + QStringLiteral(" INTEGER NOT NULL DEFAULT 0");
 
     return {
         QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId),
@@ -229,7 +229,7 @@ void Database::checkAndPrepare() {
     QStringList bankColumns{QStringLiteral("BankProg"), QStringLiteral("BankName"),
                             QStringLiteral("BankDesc")};
     for (int k = 1; k <= 32; ++k)
-        bankColumns << QStringLiteral("BankStyle%1").arg(k, 2, 10, QLatin1Char('0'));
+        bankColumns << DbKORFBank::slotColumn(k);
     const bool compatible = applicationId == 0 &&
                             hasObject(QStringLiteral("table"), QStringLiteral("KORFStyles")) &&
                             hasObject(QStringLiteral("table"), QStringLiteral("KORFBanks")) &&

@@ -10,18 +10,18 @@
 
 namespace {
 
-QString slotColumn(int slot) {
-    return QStringLiteral("BankStyle%1").arg(slot, 2, 10, QLatin1Char('0'));
-}
-
 QStringList slotColumns() {
     QStringList columns;
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
-        columns << slotColumn(k);
+        columns << DbKORFBank::slotColumn(k);
     return columns;
 }
 
 } // namespace
+
+QString DbKORFBank::slotColumn(int slot) {
+    return QStringLiteral("BankStyle%1").arg(slot, 2, 10, QLatin1Char('0'));
+}
 
 bool DbKORFBank::fail(const QString& text) {
     m_error = text;

@@ -34,13 +34,14 @@ public:
         setBankStyle(1##NN - 100, v);                                                                        \
     }
     SBK_BANK_SLOT(01)
-    SBK_BANK_SLOT(02) SBK_BANK_SLOT(03) SBK_BANK_SLOT(04) SBK_BANK_SLOT(05) SBK_BANK_SLOT(06)
-        SBK_BANK_SLOT(07) SBK_BANK_SLOT(08) SBK_BANK_SLOT(09) SBK_BANK_SLOT(10) SBK_BANK_SLOT(11)
-            SBK_BANK_SLOT(12) SBK_BANK_SLOT(13) SBK_BANK_SLOT(14) SBK_BANK_SLOT(15) SBK_BANK_SLOT(16)
-                SBK_BANK_SLOT(17) SBK_BANK_SLOT(18) SBK_BANK_SLOT(19) SBK_BANK_SLOT(20) SBK_BANK_SLOT(21)
-                    SBK_BANK_SLOT(22) SBK_BANK_SLOT(23) SBK_BANK_SLOT(24) SBK_BANK_SLOT(25) SBK_BANK_SLOT(26)
-                        SBK_BANK_SLOT(27) SBK_BANK_SLOT(28) SBK_BANK_SLOT(29) SBK_BANK_SLOT(30)
-                            SBK_BANK_SLOT(31) SBK_BANK_SLOT(32)
+    SBK_BANK_SLOT(02)
+    SBK_BANK_SLOT(03) SBK_BANK_SLOT(04) SBK_BANK_SLOT(05) SBK_BANK_SLOT(06) SBK_BANK_SLOT(07)
+        SBK_BANK_SLOT(08) SBK_BANK_SLOT(09) SBK_BANK_SLOT(10) SBK_BANK_SLOT(11) SBK_BANK_SLOT(12)
+            SBK_BANK_SLOT(13) SBK_BANK_SLOT(14) SBK_BANK_SLOT(15) SBK_BANK_SLOT(16) SBK_BANK_SLOT(17)
+                SBK_BANK_SLOT(18) SBK_BANK_SLOT(19) SBK_BANK_SLOT(20) SBK_BANK_SLOT(21) SBK_BANK_SLOT(22)
+                    SBK_BANK_SLOT(23) SBK_BANK_SLOT(24) SBK_BANK_SLOT(25) SBK_BANK_SLOT(26) SBK_BANK_SLOT(27)
+                        SBK_BANK_SLOT(28) SBK_BANK_SLOT(29) SBK_BANK_SLOT(30) SBK_BANK_SLOT(31)
+                            SBK_BANK_SLOT(32)
 #undef SBK_BANK_SLOT
 
                                 QSqlDatabase ActiveConnection() const {
@@ -62,6 +63,9 @@ public:
     bool GetKORFBanks();
     bool GetKORFBanksByName();
     qint32 NextKORFBank();
+
+    // "BankStyle01" .. "BankStyle32".
+    static QString slotColumn(int slot);
 
     // The compaction DelKORFBanksStyle applies to one bank: every slot equal to style is removed,
     // the others keep their order, and zeros fill the end.
