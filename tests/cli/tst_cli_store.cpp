@@ -10,56 +10,48 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A database made by "sbk-cli init" and filled the way another program would: plain SQL on the
 // designed tables and columns.
 QString independentDatabase(const TestEnvironment& env) {
-    const QString path = env.path(QStringLiteral("filled.mdb"));
-    if (runCli(env, {QStringLiteral("init"), path}).exitCode != 0)
+    const QString path = env.path(u"filled.mdb"_s);
+    if (runCli(env, {u"init"_s, path}).exitCode != 0)
         qFatal("init failed");
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("independent"));
-    db.setDatabaseName(path);
-    if (!db.open())
-        qFatal("cannot open");
-    QSqlQuery q(db);
-    const QList<QStringList> styles{
-        {QStringLiteral("1"), QStringLiteral("Bossa"), QStringLiteral("Latin"), QStringLiteral("Ann")},
-        {QStringLiteral("2"), QStringLiteral("Ballad"), QStringLiteral("Pop"), QStringLiteral("Bob")},
-        {QStringLiteral("3"), QStringLiteral("Alpine"), QStringLiteral("POP"), QStringLiteral("Ann")},
-    };
-    for (const QStringList& s : styles) {
-        q.prepare(QStringLiteral(
-            "INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, "
-            "StyleFamily, StyleDate, StyleContent1, StyleContent2, StyleSeek, StyleLength1, "
-            "StyleLength2) VALUES (?, ?, ?, ?, ?, 'Fam', '2006/05/12', x'00ff', x'20', x'00ff', 2, 0)"));
-        q.addBindValue(s[0].toInt());
-        q.addBindValue(s[1]);
-        q.addBindValue(s[1] + QStringLiteral(" desc"));
-        q.addBindValue(s[2]);
-        q.addBindValue(s[3]);
-        if (!q.exec())
-            qFatal("%s", qPrintable(q.lastError().text()));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"independent"_s);
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        const QStringList statements{
+            u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, StyleDate, "
+            "StyleContent1, StyleContent2, StyleSeek, StyleLength1, StyleLength2) VALUES "
+            "(1, 'Bossa', 'B desc', 'Latin', 'Ann', '2006/05/12', x'00ff', x'20', x'00ff', 2, 0), "
+            "(2, 'Ballad', 'B desc', 'Pop', 'Bob', '2006/05/12', x'01ff', x'20', x'01ff', 2, 0), "
+            "(3, 'Alpine', 'A desc', 'POP', 'Ann', '2006/05/12', x'02ff', x'20', x'02ff', 2, 0)"_s,
+            u"INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03) "
+            u"VALUES "
+            "(1, 'ZEBRA001', 'Bank Z', 2, 1, 2), (2, 'ALPHA002', 'Bank A', 2, 0, 0), (3, 'EMPTY003', 'E', 0, 0, 0)"_s};
+        if (!db.open())
+            qFatal("cannot open");
+        for (const QString& statement : statements)
+            if (!q.exec(statement))
+                qFatal("%s", qPrintable(q.lastError().text()));
     }
-    q.exec(QStringLiteral(
-        "INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03) "
-        "VALUES (1, 'ZEBRA001', 'Bank Z', 2, 1, 2)"));
-    q.exec(QStringLiteral("INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01) VALUES (2, "
-                          "'ALPHA002', 'Bank A', 2)"));
-    q.exec(QStringLiteral(
-        "INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (3, 'EMPTY003', 'Bank E')"));
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("independent"));
+    QSqlDatabase::removeDatabase(u"independent"_s);
     return path;
 }
 
 QJsonArray json(const CliResult& result) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(result.out, &error);
-    if (error.error != QJsonParseError::NoError)
-        qWarning() << result.out << result.err;
-    return doc.array();
+    return QJsonDocument::fromJson(result.out).array();
+}
+
+QList<int> numbers(const QJsonArray& rows, const QString& key) {
+    QList<int> list;
+    for (const QJsonValue& row : rows)
+        list << row.toObject().value(key).toInt();
+    return list;
 }
 
 } // namespace
@@ -72,19 +64,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
-        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "where-is";
-        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0 << "SBK 1.2";
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << "where-is";
+        QTest::newRow("version") << QStringList{u"--version"_s} << 0 << "SBK 1.2";
         QTest::newRow("no command") << QStringList{} << 2 << "no command";
-        QTest::newRow("unknown command")
-            << QStringList{QStringLiteral("frobnicate")} << 2 << "unknown command";
-        QTest::newRow("bad sort") << QStringList{QStringLiteral("list"), QStringLiteral("--sort"),
-                                                 QStringLiteral("size")}
-                                  << 2 << "size";
-        QTest::newRow("where-is without style") << QStringList{QStringLiteral("where-is")} << 2 << "STYLE";
-        QTest::newRow("missing db") << QStringList{QStringLiteral("--db"),
-                                                   QStringLiteral("/nonexistent/x.mdb"),
-                                                   QStringLiteral("list")}
-                                    << 1 << "/nonexistent/x.mdb";
+        QTest::newRow("unknown command") << QStringList{u"frobnicate"_s} << 2 << "unknown command";
+        QTest::newRow("bad sort") << QStringList{u"list"_s, u"--sort"_s, u"size"_s} << 2 << "size";
+        QTest::newRow("missing db") << QStringList{u"--db"_s, u"/nonexistent/x.mdb"_s, u"list"_s} << 1
+                                    << "/nonexistent/x.mdb";
     }
     void exitStatusAndHelp() {
         QFETCH(QStringList, args);
@@ -98,79 +84,44 @@ private Q_SLOTS:
 
     void initRefusesToOverwrite() {
         TestEnvironment env;
-        const QString path = env.path(QStringLiteral("new.mdb"));
-        QCOMPARE(runCli(env, {QStringLiteral("init"), path}).exitCode, 0);
-        QVERIFY(QFile::exists(path));
+        const QString path = env.path(u"new.mdb"_s);
+        QCOMPARE(runCli(env, {u"init"_s, path}).exitCode, 0);
         const QByteArray before = TestEnvironment::readFile(path);
-        const CliResult again = runCli(env, {QStringLiteral("init"), path});
+        const CliResult again = runCli(env, {u"init"_s, path});
         QCOMPARE(again.exitCode, 1);
         QVERIFY(again.err.contains("exists"));
         QCOMPARE(TestEnvironment::readFile(path), before);
-        const CliResult listed =
-            runCli(env, {QStringLiteral("--db"), path, QStringLiteral("list"), QStringLiteral("--json")});
-        QCOMPARE(listed.exitCode, 0);
-        QCOMPARE(json(listed).size(), 0);
     }
 
-    void listOnAnIndependentlyFilledDatabase() {
-        TestEnvironment env;
-        const QString path = independentDatabase(env);
-        const CliResult all =
-            runCli(env, {QStringLiteral("--db"), path, QStringLiteral("list"), QStringLiteral("--json")});
-        QCOMPARE(all.exitCode, 0);
-        const QJsonArray rows = json(all);
-        QCOMPARE(rows.size(), 3);
-        const QJsonObject first = rows.at(0).toObject();
-        QCOMPARE(first.keys(), (QStringList{QStringLiteral("StyleAuthor"), QStringLiteral("StyleCat"),
-                                            QStringLiteral("StyleDate"), QStringLiteral("StyleDesc"),
-                                            QStringLiteral("StyleFamily"), QStringLiteral("StyleName1"),
-                                            QStringLiteral("StyleProg")}));
-        QCOMPARE(first.value(QStringLiteral("StyleName1")).toString(), QStringLiteral("Bossa"));
-        QCOMPARE(first.value(QStringLiteral("StyleDate")).toString(), QStringLiteral("2006/05/12"));
-
-        const CliResult pop =
-            runCli(env, {QStringLiteral("--db"), path, QStringLiteral("list"), QStringLiteral("--json"),
-                         QStringLiteral("--group"), QStringLiteral("pop"), QStringLiteral("--sort"),
-                         QStringLiteral("name")});
-        QCOMPARE(pop.exitCode, 0);
-        const QJsonArray popRows = json(pop);
-        QCOMPARE(popRows.size(), 2);
-        QCOMPARE(popRows.at(0).toObject().value(QStringLiteral("StyleProg")).toInt(), 3);
-        QCOMPARE(popRows.at(1).toObject().value(QStringLiteral("StyleProg")).toInt(), 2);
-
-        const CliResult text =
-            runCli(env, {QStringLiteral("--db"), path, QStringLiteral("list"), QStringLiteral("--author"),
-                         QStringLiteral("ann"), QStringLiteral("--sort"), QStringLiteral("name:desc")});
-        QCOMPARE(text.exitCode, 0);
-        QVERIFY(text.out.indexOf("Bossa") < text.out.indexOf("Alpine"));
-        QVERIFY(text.out.contains("2 styles available - Database filtering is active"));
-    }
-
-    void whereIsReadsQuery1() {
-        TestEnvironment env;
-        const QString path = independentDatabase(env);
-        const CliResult found = runCli(env, {QStringLiteral("--db"), path, QStringLiteral("where-is"),
-                                             QStringLiteral("2"), QStringLiteral("--json")});
-        QCOMPARE(found.exitCode, 0);
-        const QJsonArray banks = json(found);
-        QCOMPARE(banks.size(), 2);
-        QCOMPARE(banks.at(0).toObject().value(QStringLiteral("BankName")).toString(),
-                 QStringLiteral("ALPHA002"));
-        QCOMPARE(banks.at(1).toObject().value(QStringLiteral("Slots")).toArray(), (QJsonArray{1, 3}));
-
-        const CliResult none =
-            runCli(env, {QStringLiteral("--db"), path, QStringLiteral("where-is"), QStringLiteral("3")});
-        QCOMPARE(none.exitCode, 0);
-        QVERIFY(none.out.contains("Selected style cannot be found in any bank!"));
-    }
-
-    void defaultDatabaseComesFromTheSettings() {
+    // list, where-is and the settings' database path on a database another program filled.
+    void commandsOnAnIndependentlyFilledDatabase() {
         TestEnvironment env;
         const QString path = independentDatabase(env);
         SBKSettings().setValue(SBKSettings::Path, SBKSettings::Database, path);
-        const CliResult result = runCli(env, {QStringLiteral("list"), QStringLiteral("--json")});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(json(result).size(), 3);
+
+        const CliResult all = runCli(env, {u"list"_s, u"--json"_s});
+        QCOMPARE(all.exitCode, 0);
+        const QJsonObject first = json(all).at(0).toObject();
+        QCOMPARE(first.keys(), (QStringList{u"StyleAuthor"_s, u"StyleCat"_s, u"StyleDate"_s, u"StyleDesc"_s,
+                                            u"StyleFamily"_s, u"StyleName1"_s, u"StyleProg"_s}));
+        QCOMPARE(first.value(u"StyleName1"_s).toString(), u"Bossa"_s);
+        QCOMPARE(numbers(json(all), u"StyleProg"_s), (QList<int>{1, 2, 3}));
+
+        const CliResult pop =
+            runCli(env, {u"list"_s, u"--json"_s, u"--group"_s, u"pop"_s, u"--sort"_s, u"name"_s});
+        QCOMPARE(numbers(json(pop), u"StyleProg"_s), (QList<int>{3, 2}));
+        const CliResult text = runCli(env, {u"list"_s, u"--author"_s, u"ann"_s, u"--sort"_s, u"name:desc"_s});
+        QVERIFY(text.out.indexOf("Bossa") < text.out.indexOf("Alpine"));
+        QVERIFY(text.out.contains("2 styles available - Database filtering is active"));
+
+        const CliResult found = runCli(env, {u"where-is"_s, u"2"_s, u"--json"_s});
+        QCOMPARE(found.exitCode, 0);
+        const QJsonArray banks = json(found);
+        QCOMPARE(numbers(banks, u"BankProg"_s), (QList<int>{2, 1})); // by bank name
+        QCOMPARE(banks.at(1).toObject().value(u"Slots"_s).toArray(), (QJsonArray{1, 3}));
+        const CliResult none = runCli(env, {u"where-is"_s, u"3"_s});
+        QCOMPARE(none.exitCode, 0);
+        QVERIFY(none.out.contains("Selected style cannot be found in any bank!"));
     }
 };
 
