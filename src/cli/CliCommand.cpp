@@ -97,3 +97,11 @@ void cliProgressDone(CliContext& context) {
         context.err << QStringLiteral("\r") << QString(90, QLatin1Char(' ')) << QStringLiteral("\r")
                     << Qt::flush;
 }
+
+QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
+                          const QJsonValue& slotsValue) {
+    return QJsonObject{{QStringLiteral("BankProg"), prog},
+                       {QStringLiteral("BankName"), name},
+                       {QStringLiteral("BankDesc"), desc},
+                       {QStringLiteral("Slots"), slotsValue}};
+}

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -69,6 +71,11 @@ public:
 struct CliRegistration {
     explicit CliRegistration(const CliCommandInfo& info) { CliRegistry::commands().append(info); }
 };
+
+// One bank as the --json output of the commands shows it: number, name, description and slots
+// (a count or a list, by command).
+QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
+                          const QJsonValue& slotsValue);
 
 // A one-line progress bar on stderr, drawn only when stderr is a terminal.
 void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text);

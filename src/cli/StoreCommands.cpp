@@ -147,10 +147,7 @@ int runWhereIs(CliContext& context) {
         const qint32 bank = query.value(QStringLiteral("BankProg")).toInt();
         const QString name = query.value(QStringLiteral("BankName")).toString();
         const QString desc = query.value(QStringLiteral("BankDesc")).toString();
-        banks.append(QJsonObject{{QStringLiteral("BankProg"), bank},
-                                 {QStringLiteral("BankName"), name},
-                                 {QStringLiteral("BankDesc"), desc},
-                                 {QStringLiteral("Slots"), slotList}});
+        banks.append(cliBankObject(bank, name, desc, slotList));
         text += QStringLiteral("%1  %2 [%3]  slot%4 %5\n")
                     .arg(QString::number(bank).rightJustified(6), name, desc,
                          slotTexts.size() == 1 ? QString() : QStringLiteral("s"),

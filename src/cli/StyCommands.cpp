@@ -143,10 +143,7 @@ int runBanks(CliContext& context) {
         const qint32 bank = query.value(QStringLiteral("BankProg")).toInt();
         const QString name = query.value(QStringLiteral("BankName")).toString();
         const QString desc = query.value(QStringLiteral("BankDesc")).toString();
-        banks.append(QJsonObject{{QStringLiteral("BankProg"), bank},
-                                 {QStringLiteral("BankName"), name},
-                                 {QStringLiteral("BankDesc"), desc},
-                                 {QStringLiteral("Slots"), used}});
+        banks.append(cliBankObject(bank, name, desc, used));
         text += QStringLiteral("%1  %2  %3  %4\n")
                     .arg(QString::number(bank).rightJustified(6), name.leftJustified(20),
                          QString::number(used).rightJustified(5), desc);
