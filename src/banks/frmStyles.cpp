@@ -55,22 +55,18 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     setWindowTitle(SBKModule::title() + QStringLiteral(" - Styles Management"));
     setModal(true);
 
-    // Menus. Only the commands the program has are shown.
+    // Menus: File, Styles and Banks with every command; a missing index is a separator.
     auto* menuBar = new QMenuBar(this);
-    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mTopFile"));
-    m_menus.insert(QStringLiteral("mFile"), file);
-    QAction* exit = addCommand(QStringLiteral("mFile"), 5, QStringLiteral("Exit"),
-                               QKeySequence(Qt::CTRL | Qt::Key_Q), true);
-    connect(exit, &QAction::triggered, this, &QDialog::close);
-
-    QMenu* styles = menuBar->addMenu(QStringLiteral("&Styles"));
-    styles->setObjectName(QStringLiteral("mTopStyles"));
-    m_menus.insert(QStringLiteral("mStyles"), styles);
     struct Item {
         int index;
         const char* caption;
         QKeySequence shortcut;
+    };
+    const Item fileItems[] = {
+        {0, "Import from Folder", QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {1, "Import from STY file", QKeySequence(Qt::CTRL | Qt::Key_J)},
+        {3, "Print", QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {5, "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
     };
     const Item styleItems[] = {
         {0, "Update (group)", QKeySequence(Qt::CTRL | Qt::Key_U)},
@@ -82,13 +78,6 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         {8, "Where is?", QKeySequence(Qt::CTRL | Qt::Key_W)},
         {10, "Send to Korg utility", QKeySequence(Qt::CTRL | Qt::Key_K)},
     };
-    for (const Item& item : styleItems)
-        addCommand(QStringLiteral("mStyles"), item.index, QString::fromLatin1(item.caption), item.shortcut,
-                   false);
-
-    QMenu* banks = menuBar->addMenu(QStringLiteral("&Banks"));
-    banks->setObjectName(QStringLiteral("mTopBank"));
-    m_menus.insert(QStringLiteral("mbank"), banks);
     const Item bankItems[] = {
         {0, "Insert selected style(s) inside bank", QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
         {1, "Remove selected style from bank", QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
@@ -102,16 +91,31 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         {13, "Make .STY file", QKeySequence(Qt::Key_F5)},
         {15, "Print bank", QKeySequence(Qt::Key_F3)},
     };
-    for (const Item& item : bankItems) {
-        const bool editing = item.index <= 5;
-        QAction* action = addCommand(QStringLiteral("mbank"), item.index, QString::fromLatin1(item.caption),
-                                     item.shortcut, editing);
-        if (editing)
-            connect(action, &QAction::triggered, this, [this, i = item.index] { mbank_Click(i); });
-    }
-
-    for (const QString& menu : m_menus.keys())
-        rebuildMenu(menu);
+    const auto addMenu = [&](const QString& name, const QString& title, const QString& objectName,
+                             const auto& items, void (frmStyles::*click)(int)) {
+        QMenu* menu = menuBar->addMenu(title);
+        menu->setObjectName(objectName);
+        int previous = -1;
+        for (const Item& item : items) {
+            if (previous >= 0 && item.index > previous + 1)
+                menu->addSeparator();
+            previous = item.index;
+            auto* action = new QAction(QString::fromLatin1(item.caption), this);
+            action->setObjectName(QStringLiteral("%1_%2").arg(name).arg(item.index));
+            action->setShortcut(item.shortcut);
+            action->setShortcutContext(Qt::WindowShortcut);
+            connect(action, &QAction::triggered, this, [this, click, i = item.index] { (this->*click)(i); });
+            menu->addAction(action);
+            m_commands.insert(action->objectName(), action);
+        }
+    };
+    addMenu(QStringLiteral("mFile"), QStringLiteral("&File"), QStringLiteral("mTopFile"), fileItems,
+            &frmStyles::mFile_Click);
+    addMenu(QStringLiteral("mStyles"), QStringLiteral("&Styles"), QStringLiteral("mTopStyles"), styleItems,
+            &frmStyles::mStyles_Click);
+    addMenu(QStringLiteral("mbank"), QStringLiteral("&Banks"), QStringLiteral("mTopBank"), bankItems,
+            &frmStyles::mbank_Click);
+    command(QStringLiteral("mFile"), 3)->setEnabled(false); // "Print" stays disabled
 
     // Left half: header buttons over the grid.
     m_frStyle->setObjectName(QStringLiteral("frStyle"));
@@ -221,41 +225,6 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 frmStyles::~frmStyles() = default;
-
-QAction* frmStyles::addCommand(const QString& menu, int index, const QString& caption,
-                               const QKeySequence& shortcut, bool shown) {
-    auto* action = new QAction(caption, this);
-    action->setObjectName(QStringLiteral("%1_%2").arg(menu).arg(index));
-    action->setShortcut(shortcut);
-    action->setShortcutContext(Qt::WindowShortcut);
-    m_commands.insert(action->objectName(), action);
-    if (shown)
-        attachCommand(menu, index);
-    return action;
-}
-
-void frmStyles::attachCommand(const QString& menu, int index) {
-    QList<int>& attached = m_attached[menu];
-    if (!attached.contains(index)) {
-        attached.append(index);
-        std::sort(attached.begin(), attached.end());
-    }
-    rebuildMenu(menu);
-}
-
-void frmStyles::rebuildMenu(const QString& menu) {
-    QMenu* target = m_menus.value(menu);
-    if (!target)
-        return;
-    target->clear(); // removes the actions from the menu; they stay owned by the window
-    const QList<int> attached = m_attached.value(menu);
-    for (int i = 0; i < attached.size(); ++i) {
-        if (i > 0 && attached.at(i) > attached.at(i - 1) + 1)
-            target->addSeparator();
-        target->addAction(command(menu, attached.at(i)));
-    }
-    target->menuAction()->setVisible(!attached.isEmpty());
-}
 
 QAction* frmStyles::command(const QString& menu, int index) const {
     return m_commands.value(QStringLiteral("%1_%2").arg(menu).arg(index));
@@ -440,45 +409,6 @@ void frmStyles::UpdateBankMenu() {
 void frmStyles::lbNewStyle_Click(int slot) {
     if (m_bank.selectSlot(slot))
         ShowWorkingBank();
-}
-
-void frmStyles::mbank_Click(int index) {
-    recordSelection();
-    bool goOn = true;
-    switch (index) {
-    case 0: {
-        QList<WorkingBank::GridRow> rows;
-        if (m_module.GridAnchorRow >= 0)
-            for (int r = m_module.GridAnchorRow; r <= m_module.GridEndRow; ++r)
-                rows.append({m_model->styleNumber(r), m_model->text(r, 1).trimmed()});
-        goOn = m_bank.insert(rows);
-        if (goOn)
-            ShowWorkingBank();
-        break;
-    }
-    case 1:
-        goOn = m_bank.remove();
-        if (goOn)
-            ShowWorkingBank();
-        break;
-    case 2:
-        goOn = m_bank.moveUp();
-        ShowWorkingBank();
-        break;
-    case 3:
-        goOn = m_bank.moveDown();
-        ShowWorkingBank();
-        break;
-    case 5:
-        goOn = m_bank.erase();
-        if (goOn)
-            ClearWorkingBank();
-        break;
-    default:
-        return;
-    }
-    if (goOn)
-        UpdateBankMenu();
 }
 
 void frmStyles::reject() {

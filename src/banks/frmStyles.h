@@ -20,11 +20,8 @@ class StyleGridModel;
 // The styles window, the program's workplace: the style grid with its sort buttons on the left,
 // the working bank of 32 slots on the right, and the File, Styles and Banks menus.
 //
-// Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), all created
-// with their captions and shortcuts, and kept enabled or disabled as the window's state asks.
-// Items whose commands are not part of the program yet stay out of the menus (so they show
-// nothing and their shortcuts do nothing); a command is added by connecting its action from
-// command() and calling attachCommand(), which puts it into its menu at its place.
+// Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), kept enabled
+// or disabled as the window's state asks. Their commands live in frmStylesCommands.cpp.
 class frmStyles : public QDialog {
     Q_OBJECT
 public:
@@ -41,8 +38,6 @@ public:
 
     // The menu item of menu "mFile", "mStyles" or "mbank" with the design's index.
     QAction* command(const QString& menu, int index) const;
-    // Shows a menu item in its menu, in index order; a gap in the indexes becomes a separator.
-    void attachCommand(const QString& menu, int index);
     WorkingBank& bank() { return m_bank; }
     StyleGridModel* gridModel() const { return m_model; }
     QTableView* grid() const { return m_grid; }
@@ -55,6 +50,9 @@ public:
     void cbTitle_Click(int index);
     void grdStyles_DblClick(int row);
     void lbNewStyle_Click(int slot);
+    // The menus' click handlers, by the item's index.
+    void mFile_Click(int index);
+    void mStyles_Click(int index);
     void mbank_Click(int index);
     void ClearWorkingBank();
     void ShowWorkingBank();
@@ -72,9 +70,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* addCommand(const QString& menu, int index, const QString& caption, const QKeySequence& shortcut,
-                        bool shown);
-    void rebuildMenu(const QString& menu);
+    // Commands, one handler each (frmStylesCommands.cpp).
+    void importStyles(int mode);
+    void updateGroup();
+    void deleteGroup();
+    void exportToSsf();
+    void importFromSsf();
+    void setFilter();
+    void resetFilter();
+    void whereIs();
+    void sendToKorgUtility();
+    void saveBank(bool asNew);
+    void loadBank();
+    void exportBankToSsf();
+    void makeStyFile();
+    void printBank();
+
     void setHeaderColour(int button, const QColor& colour);
     void setSlot(int slot, const QString& caption, const QColor& colour);
     void updateStylesMenu();
@@ -89,7 +100,5 @@ private:
     QGroupBox* m_frBank;
     QLabel* m_lbBankDesc;
     std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
-    QMap<QString, QAction*> m_commands;
-    QMap<QString, QMenu*> m_menus;        // "mFile", "mStyles", "mbank"
-    QMap<QString, QList<int>> m_attached; // the indexes shown in each menu
+    QMap<QString, QAction*> m_commands; // "mFile_0" ... "mbank_15"
 };
