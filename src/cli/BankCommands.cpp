@@ -117,8 +117,8 @@ int runBankPrint(CliContext& context) {
 const CliRegistration
     bankSave({QStringLiteral("bank-save"),
               QStringLiteral("bank-save NAME [--desc TEXT] STYLE... [--replace]\n"
-                             "  Up to 32 style numbers, in slot order. A bank of the same "
-                             "name is overwritten (keeping its number) only with --replace."),
+                             "  Up to 32 style numbers, in slot order. A bank of the same name"
+                             "\n  is overwritten (keeping its number) only with --replace."),
               QStringLiteral("store a new bank of the given styles"), &runBankSave});
 const CliRegistration bankDelete({QStringLiteral("bank-delete"),
                                   QStringLiteral("bank-delete BANK [--yes]\n"

@@ -58,9 +58,7 @@ private Q_SLOTS:
         for (int i = 0; i < 33; ++i)
             many << u"1"_s;
         QTest::newRow("33 styles") << many << 2 << "at most 32 styles";
-        QTest::newRow("no style") << QStringList{u"bank-save"_s, u"EMPTY"_s} << 2 << "STYLE";
         QTest::newRow("not a number") << QStringList{u"bank-save"_s, u"X"_s, u"two"_s} << 2 << "two";
-        QTest::newRow("blank name") << QStringList{u"bank-save"_s, u"  "_s, u"1"_s} << 2 << "blank";
         QTest::newRow("style not stored")
             << QStringList{u"bank-save"_s, u"X"_s, u"1"_s, u"9"_s} << 1 << "There is no style 9.";
         QTest::newRow("no one-byte form")
@@ -70,8 +68,6 @@ private Q_SLOTS:
         QTest::newRow("print an unknown bank")
             << QStringList{u"bank-print"_s, u"NOPE"_s, u"--pdf"_s, u"x.pdf"_s} << 1
             << "There is no bank NOPE.";
-        QTest::newRow("delete an unknown bank")
-            << QStringList{u"bank-delete"_s, u"7"_s, u"--yes"_s} << 1 << "There is no bank 7.";
     }
     void refusals() {
         QFETCH(QStringList, args);

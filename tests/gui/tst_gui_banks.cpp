@@ -82,14 +82,7 @@ QLineEdit* field(QObject* dialog, int i) {
     return child<QLineEdit>(dialog, u"txtField_%1"_s.arg(i));
 }
 
-// The texts of the bank nodes, top to bottom.
-QStringList bankTexts(const BankTreeModel* model) {
-    QStringList texts;
-    for (int row = 0; row < model->bankCount(); ++row)
-        texts << model->bankIndex(row).data().toString();
-    return texts;
-}
-
+// The texts (or keys) of a node's children, top to bottom.
 QStringList childTexts(const QModelIndex& parent, int role = Qt::DisplayRole) {
     QStringList texts;
     for (int row = 0; row < parent.model()->rowCount(parent); ++row)
@@ -238,11 +231,11 @@ private slots:
                                        {u"ZULU []"_s, u"MIDDLE [x] [a ] b [c]"_s, u"ALPHA [first]"_s},
                                        {u"MIDDLE [x] [a ] b [c]"_s, u"ALPHA [first]"_s, u"ZULU []"_s},
                                        {u"ZULU []"_s, u"ALPHA [first]"_s, u"MIDDLE [x] [a ] b [c]"_s}};
-        QCOMPARE(bankTexts(model), orders[0]);
+        QCOMPARE(childTexts(model->rootIndex()), orders[0]);
         for (int sort : {2, 1, 3, 0}) {
             child<QRadioButton>(&dialog, u"opSort_%1"_s.arg(sort))->click();
             QCOMPARE(dialog.SortIndex(), sort);
-            QCOMPARE(bankTexts(model), orders[sort]);
+            QCOMPARE(childTexts(model->rootIndex()), orders[sort]);
         }
 
         const QModelIndex middle = model->bankIndex(1);
@@ -305,7 +298,7 @@ private slots:
             answerYesNo(f.prompt, {0, 1, 1});
             bankDialog.cmdDelete_Click();
             bankDialog.cmdDelete_Click();
-            if (bankTexts(model) != QStringList{u"YOURS [y]"_s} || f.module.BankState != 2)
+            if (childTexts(model->rootIndex()) != QStringList{u"YOURS [y]"_s} || f.module.BankState != 2)
                 return -1;
             bankDialog.tree()->setCurrentIndex(model->bankIndex(0));
             bankDialog.cmdDelete_Click();
@@ -355,7 +348,7 @@ private slots:
             auto& where = dynamic_cast<frmShowBanks&>(dialog);
             const BankTreeModel* model = where.treeModel();
             if (dialog.windowTitle() != "Where is S005?"_L1 ||
-                bankTexts(model) != QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
+                childTexts(model->rootIndex()) != QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
                 return -1;
             const QModelIndex charlie = model->bankIndex(2);
             if (childTexts(charlie) != QStringList{u"S005 [D5] "_s, u"S001"_s, u"S005 [D5] "_s} ||
