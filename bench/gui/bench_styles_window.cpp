@@ -2,6 +2,7 @@
 // given as the first argument), sorts by name twice, scrolls to the end, and prints the times and
 // the memory the process holds.
 
+#include "BenchSupport.h"
 #include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
 #include "core/Prompt.h"
@@ -11,36 +12,9 @@
 #include <cstdio>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
-
-namespace {
-
-// Answers every question No; the benchmark asks none.
-class SilentPrompt : public Prompt {
-public:
-    Answer message(const QString&, const QString&, Icon, Buttons, Answer) override { return Answer::No; }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    QString openFile(const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&) override { return {}; }
-    QString chooseFolder(const QString&, const QString&) override { return {}; }
-};
-
-long residentKilobytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -70,8 +44,8 @@ int main(int argc, char* argv[]) {
         }
         db.commit();
     }
-    const long before = residentKilobytes();
-    SilentPrompt prompt;
+    const long before = bench::residentKilobytes();
+    bench::SilentPrompt prompt;
     QElapsedTimer timer;
 
     timer.start();
@@ -94,7 +68,7 @@ int main(int argc, char* argv[]) {
     window.grid()->scrollToBottom();
     window.grid()->viewport()->repaint();
     const qint64 scrollMs = timer.elapsed();
-    const long after = residentKilobytes();
+    const long after = bench::residentKilobytes();
 
     std::printf("styles window with %d styles (rows shown: %d)\n", count, window.gridModel()->rowCount());
     std::printf("  open and fill:        %lld ms\n", static_cast<long long>(openMs));

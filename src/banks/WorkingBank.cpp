@@ -2,6 +2,7 @@
 
 #include "core/Prompt.h"
 #include "core/SBKModule.h"
+#include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 
 WorkingBank::WorkingBank(SBKModule& module, Prompt& prompt) : m_module(module), m_prompt(prompt) {}
@@ -144,4 +145,18 @@ void WorkingBank::AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, 
     if (!styles.GetKORFStylesNoContent())
         return;
     module.WorkingBankStyles.Add(number, styles.StyleName1(), QString(), 0, 0, QByteArray(), QByteArray());
+}
+
+bool WorkingBank::loadStoredBank(SBKModule& module, qint32 bankProg, QString& error) {
+    DbKORFBank bank(module.connection());
+    bank.setBankProg(bankProg);
+    if (!bank.GetKORFBanks()) {
+        error = bank.clsKORFBanksError();
+        return false;
+    }
+    if (module.BankTable)
+        *module.BankTable = bank;
+    LoadWorkingBank(module);
+    module.BankState = 1;
+    return true;
 }

@@ -47,6 +47,11 @@ public:
     // slots 1, 2 and 5 load as three entries) and slots whose style is no longer stored.
     static void LoadWorkingBank(SBKModule& module);
     static void AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number);
+    // Makes the stored bank with that number the working bank: BankTable := the bank,
+    // WorkingBankStyles := its styles, BankState := 1. The bank is read through a record of its
+    // own, so when it cannot be read (false, with the database's message in error, or "" when the
+    // bank is gone) BankTable still names the working bank's stored bank.
+    static bool loadStoredBank(SBKModule& module, qint32 bankProg, QString& error);
 
 private:
     // A stored bank whose slots changed is "stored with changes", a new one "new with changes".

@@ -85,6 +85,8 @@ private:
     void exportBankToSsf();
     void makeStyFile();
     void printBank();
+    // The frBank caption and lbBankDesc after the working bank was stored under BankTable's name.
+    void showBankIdentity();
 
     void setHeaderColour(int button, const QColor& colour);
     void setSlot(int slot, const QString& caption, const QColor& colour);

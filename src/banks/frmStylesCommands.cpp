@@ -4,12 +4,35 @@
 
 #include "banks/frmStyles.h"
 
+#include "banks/BankPage.h"
+#include "banks/BankPrinter.h"
+#include "banks/frmBankSave.h"
+#include "banks/frmShowBanks.h"
 #include "banks/StyleGridModel.h"
 #include "core/Prompt.h"
 #include "core/SBKModule.h"
 #include "core/WindowOpener.h"
 
 #include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTableView>
+
+namespace {
+
+// After a window that may have loaded a stored bank: the loaded bank, or else the working bank
+// as it is, from its first slot.
+void showAfterLoading(frmStyles& window, bool loaded) {
+    if (loaded) {
+        window.showStoredBank();
+        return;
+    }
+    window.bank().setSelectedSlot(window.bank().count() > 0 ? 0 : -1);
+    window.ShowWorkingBank();
+    window.UpdateBankMenu();
+}
+
+} // namespace
 
 // ---- File menu -------------------------------------------------------------------------------
 
@@ -85,8 +108,18 @@ void frmStyles::setFilter() {}
 // "Reset Filter".
 void frmStyles::resetFilter() {}
 
-// "Where is?".
-void frmStyles::whereIs() {}
+// "Where is?": the banks that hold the style of the grid's current row.
+void frmStyles::whereIs() {
+    const int row = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    m_module.WhereIsStyleNumber = QString::number(m_model->styleNumber(row));
+    QString caption = command(QStringLiteral("mStyles"), 8)->text().remove(QLatin1Char('&'));
+    caption.chop(1); // "Where is"
+    frmShowBanks window(m_module, m_prompt, this);
+    window.setWindowTitle(caption + QLatin1Char(' ') + m_model->text(row, 1).trimmed() + QLatin1Char('?'));
+    showAfterLoading(*this, window.Form_Activate() && WindowOpener::exec(window) == QDialog::Accepted);
+}
 
 // "Send to Korg utility".
 void frmStyles::sendToKorgUtility() {}
@@ -152,11 +185,46 @@ void frmStyles::mbank_Click(int index) {
 
 // "Save bank" (asNew false) and "Save bank as ..." (asNew true).
 void frmStyles::saveBank(bool asNew) {
-    (void)asNew;
+    if (m_bank.count() == 0) {
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to save!"), QStringLiteral("SBK"),
+                         Prompt::Icon::Exclamation);
+        return;
+    }
+    // A stored bank is updated, a new one inserted; "as ..." always inserts.
+    const qint32 remembered = m_module.BankState;
+    if (asNew || m_module.BankState == 0)
+        m_module.BankState = 2;
+    else if (m_module.BankState == 1)
+        m_module.BankState = 3;
+    frmBankSave dialog(m_module, m_prompt, this);
+    dialog.setWindowTitle(asNew ? QStringLiteral("Bank Save / Insert")
+                                : QStringLiteral("Bank Save / Update"));
+    if (WindowOpener::exec(dialog) == QDialog::Accepted)
+        showBankIdentity();
+    if (m_module.BankState != 1)
+        m_module.BankState = remembered;
+    UpdateBankMenu();
+}
+
+void frmStyles::showBankIdentity() {
+    m_frBank->setTitle(QLatin1Char(' ') + m_module.BankTable->BankName());
+    m_lbBankDesc->setText(m_module.BankTable->BankDesc());
+    m_lbBankDesc->setToolTip(m_module.BankTable->BankDesc());
 }
 
 // "Load bank".
-void frmStyles::loadBank() {}
+void frmStyles::loadBank() {
+    if (m_module.BankState == 2 || m_module.BankState == 3) {
+        if (!m_prompt.confirm(
+                QStringLiteral("If you load another bank, all changes made to current style will "
+                               "be lost. Confirm bank loading?")))
+            return;
+        ClearWorkingBank();
+    }
+    frmBankSave dialog(m_module, m_prompt, this);
+    dialog.setWindowTitle(QStringLiteral("Bank loading"));
+    showAfterLoading(*this, dialog.Form_Activate() && WindowOpener::exec(dialog) == QDialog::Accepted);
+}
 
 // "Export bank to SSF".
 void frmStyles::exportBankToSsf() {}
@@ -164,5 +232,18 @@ void frmStyles::exportBankToSsf() {}
 // "Make .STY file".
 void frmStyles::makeStyFile() {}
 
-// "Print bank".
-void frmStyles::printBank() {}
+// "Print bank": only a stored bank without changes is printed.
+void frmStyles::printBank() {
+    if (m_module.BankState != 1 || !m_module.BankTable)
+        return;
+    const QString name = m_module.BankTable->BankName();
+    if (!m_prompt.confirm(QStringLiteral("Confirm printing of bank ") + name + QLatin1Char('?')))
+        return;
+    QList<qint32> styles;
+    for (int position = 1; position <= m_module.WorkingBankStyles.Count(); ++position)
+        styles << m_module.WorkingBankStyles.Item(position)->StyleProg();
+    BankPrinter::print(
+        BankPage::fromDatabase(m_module.connection(), name, m_module.BankTable->BankDesc(), styles),
+        m_prompt);
+    UpdateBankMenu();
+}

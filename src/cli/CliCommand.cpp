@@ -1,8 +1,10 @@
 #include "cli/CliCommand.h"
 
+#include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/SBKSettings.h"
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 
 #include <algorithm>
 
@@ -104,4 +106,24 @@ QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
                        {QStringLiteral("BankName"), name},
                        {QStringLiteral("BankDesc"), desc},
                        {QStringLiteral("Slots"), slotsValue}};
+}
+
+DbKORFBank cliBank(const Database& db, const QString& which) {
+    DbKORFBank bank(db.connection());
+    bool isNumber = false;
+    const qint32 number = which.toInt(&isNumber);
+    bool found;
+    if (isNumber) {
+        bank.setBankProg(number);
+        found = bank.GetKORFBanks();
+    } else {
+        bank.setBankName(which);
+        found = bank.GetKORFBanksByName();
+    }
+    if (!found)
+        throw SbkError(
+            bank.clsKORFBanksError().isEmpty()
+                ? QStringLiteral("There is no bank %1.").arg(which)
+                : QStringLiteral("Cannot read the bank %1: %2").arg(which, bank.clsKORFBanksError()));
+    return bank;
 }

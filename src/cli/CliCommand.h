@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 class Database;
+class DbKORFBank;
 
 // A wrong command line: reported with a hint to --help and exit status 2.
 class CliUsageError : public std::runtime_error {
@@ -59,6 +60,9 @@ struct CliCommandInfo {
     QString synopsis; // e.g. "list [--json] [--name VALUE] ..."
     QString summary;  // one line
     CliHandler run;
+    // The command lays out a page (fonts, painting): it runs with a GUI application on the
+    // offscreen platform, so it needs no display either.
+    bool paints = false;
 };
 
 // Commands register themselves with a static CliRegistration in their own source file.
@@ -76,6 +80,9 @@ struct CliRegistration {
 // (a count or a list, by command).
 QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
                           const QJsonValue& slotsValue);
+
+// The bank named on the command line, by number or else by name; SbkError when there is none.
+DbKORFBank cliBank(const Database& db, const QString& which);
 
 // A one-line progress bar on stderr, drawn only when stderr is a terminal.
 void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text);

@@ -165,32 +165,11 @@ int runBanks(CliContext& context) {
     return 0;
 }
 
-// The bank named on the command line, by number or else by name.
-DbKORFBank loadBank(const Database& db, const QString& which) {
-    DbKORFBank bank(db.connection());
-    bool isNumber = false;
-    const qint32 number = which.toInt(&isNumber);
-    bool found;
-    if (isNumber) {
-        bank.setBankProg(number);
-        found = bank.GetKORFBanks();
-    } else {
-        bank.setBankName(which);
-        found = bank.GetKORFBanksByName();
-    }
-    if (!found)
-        throw SbkError(
-            bank.clsKORFBanksError().isEmpty()
-                ? QStringLiteral("There is no bank %1.").arg(which)
-                : QStringLiteral("Cannot read the bank %1: %2").arg(which, bank.clsKORFBanksError()));
-    return bank;
-}
-
 int runBankShow(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(1, 1, QStringLiteral("BANK (a bank number or name)"));
     const auto db = context.openDatabase();
-    const DbKORFBank bank = loadBank(*db, args.positionals().first());
+    const DbKORFBank bank = cliBank(*db, args.positionals().first());
 
     DbKORFStyle table(db->connection());
     QJsonArray slotList;
@@ -238,7 +217,7 @@ int runMakeSty(CliContext& context) {
     const QString output = args.positionals().at(1);
 
     const auto db = context.openDatabase();
-    const DbKORFBank bank = loadBank(*db, args.positionals().first());
+    const DbKORFBank bank = cliBank(*db, args.positionals().first());
     // The bank's styles in slot order; empty slots and styles left unpicked at import hold none.
     KORFStyles styles;
     DbKORFStyle table(db->connection());

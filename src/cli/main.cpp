@@ -4,7 +4,9 @@
 #include "core/SBKModule.h"
 
 #include <cstdio>
+#include <memory>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <unistd.h>
 
 namespace {
@@ -25,16 +27,37 @@ void printHelp(QTextStream& out) {
     out << QStringLiteral("\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n");
 }
 
+// The command named on the command line (after the global options), "" when there is none.
+QString commandName(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QStringLiteral("--db"))
+            ++i;
+        else if (!arg.startsWith(QStringLiteral("--")))
+            return arg;
+    }
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // A command that lays out a page needs fonts, hence a GUI application; the offscreen platform
+    // serves it without a display.
+    const CliCommandInfo* named = CliRegistry::find(commandName(argc, argv));
+    std::unique_ptr<QCoreApplication> app;
+    if (named && named->paints) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("SBK"));
     QCoreApplication::setApplicationName(QStringLiteral("SBK"));
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     CliContext context{{}, {}, out, err, isatty(fileno(stderr)) == 1, isatty(fileno(stdin)) == 1};
     try {
         while (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) {

@@ -1,0 +1,74 @@
+#include "banks/BankPrinter.h"
+
+#include "banks/BankPage.h"
+#include "core/Prompt.h"
+#include "core/SbkError.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+
+namespace {
+const QString Sbk = QStringLiteral("SBK");
+} // namespace
+
+BankPrinter::Factory& BankPrinter::factory() {
+    static Factory current;
+    return current;
+}
+
+BankPrinter::ScopedFactory::ScopedFactory(Factory factory) : m_previous(std::move(BankPrinter::factory())) {
+    BankPrinter::factory() = std::move(factory);
+}
+
+BankPrinter::ScopedFactory::~ScopedFactory() {
+    BankPrinter::factory() = std::move(m_previous);
+}
+
+std::unique_ptr<QPrinter> BankPrinter::defaultPrinter() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return nullptr;
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+QString BankPrinter::proposedFileName(const QString& bankName) {
+    QString name = bankName.trimmed();
+    name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]")), QStringLiteral("_"));
+    return (name.isEmpty() ? QStringLiteral("bank") : name) + QStringLiteral(".pdf");
+}
+
+void BankPrinter::print(const BankPage& page, Prompt& prompt) {
+    const std::unique_ptr<QPrinter> printer = factory() ? factory()() : defaultPrinter();
+    if (printer) {
+        printer->setDocName(page.name());
+        QPainter painter;
+        if (!painter.begin(printer.get())) {
+            prompt.message(QStringLiteral("The printer %1 cannot print.").arg(printer->printerName()), Sbk,
+                           Prompt::Icon::Critical);
+            return;
+        }
+        page.paint(painter, QRectF(QPointF(0, 0),
+                                   printer->pageLayout().paintRectPixels(printer->resolution()).size()));
+        if (!painter.end() || printer->printerState() == QPrinter::Error)
+            prompt.message(QStringLiteral("Bank %1 could not be printed.").arg(page.name()), Sbk,
+                           Prompt::Icon::Critical);
+        return;
+    }
+    if (!prompt.confirm(QStringLiteral("No printer is installed. Would you like to save bank %1 as a PDF "
+                                       "file instead?")
+                            .arg(page.name())))
+        return;
+    QString path = prompt.saveFile(QStringLiteral("PDF file (*.PDF)|*.PDF"), proposedFileName(page.name()));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    try {
+        page.writePdf(path);
+    } catch (const SbkError& error) {
+        prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+    }
+}

@@ -1,0 +1,457 @@
+// Banks that last: the bank dialog (save, overwrite, update, load, tree order, delete), the
+// where-is window and bank printing, each walked through from the styles window.
+
+#include "banks/BankPrinter.h"
+#include "banks/BankTreeModel.h"
+#include "banks/frmBankSave.h"
+#include "banks/frmShowBanks.h"
+#include "banks/frmStyles.h"
+#include "banks/StyleGridModel.h"
+#include "core/WindowOpener.h"
+#include "GuiTestData.h"
+#include "PdfText.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTreeView>
+
+using namespace guitest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+qint32 storeBank(SBKModule& module, qint32 prog, const QString& name, const QString& desc,
+                 const QList<qint32>& slotValues) {
+    DbKORFBank bank(module.connection());
+    bank.setBankProg(prog);
+    bank.setBankName(name);
+    bank.setBankDesc(desc);
+    for (int i = 0; i < slotValues.size(); ++i)
+        bank.setBankStyle(i + 1, slotValues.at(i));
+    if (!bank.InsKORFBanks())
+        qFatal("cannot insert a test bank: %s", qPrintable(bank.clsKORFBanksError()));
+    return prog;
+}
+
+// "NAME|DESC|slot,slot,..." of every stored bank by number, the slots up to the last filled one.
+QStringList storedBanks(SBKModule& module) {
+    QSqlQuery query(module.connection());
+    query.exec(u"SELECT * FROM KORFBanks ORDER BY BankProg"_s);
+    QStringList rows;
+    while (query.next()) {
+        QStringList values;
+        for (int k = 1; k <= 32; ++k)
+            values << query.value(DbKORFBank::slotColumn(k)).toString();
+        while (!values.isEmpty() && values.constLast() == "0"_L1)
+            values.removeLast();
+        rows << u"%1:%2|%3|%4"_s.arg(query.value(u"BankProg"_s).toString(),
+                                     query.value(u"BankName"_s).toString(),
+                                     query.value(u"BankDesc"_s).toString(), values.join(u','));
+    }
+    return rows;
+}
+
+void selectRows(frmStyles& window, int first, int last) {
+    QItemSelectionModel* selection = window.grid()->selectionModel();
+    selection->setCurrentIndex(window.gridModel()->index(first, 1), QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
+                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void insertRows(frmStyles& window, int first, int last) {
+    selectRows(window, first, last);
+    window.mbank_Click(0);
+}
+
+QStringList workingBank(SBKModule& module) {
+    QStringList names;
+    for (int p = 1; p <= module.WorkingBankStyles.Count(); ++p)
+        names << module.WorkingBankStyles.Item(p)->StyleName1();
+    return names;
+}
+
+QLineEdit* field(QObject* dialog, int i) {
+    return child<QLineEdit>(dialog, u"txtField_%1"_s.arg(i));
+}
+
+// The texts (or keys) of a node's children, top to bottom.
+QStringList childTexts(const QModelIndex& parent, int role = Qt::DisplayRole) {
+    QStringList texts;
+    for (int row = 0; row < parent.model()->rowCount(parent); ++row)
+        texts << parent.model()->index(row, 0, parent).data(role).toString();
+    return texts;
+}
+
+bool highlighted(const QModelIndex& node) {
+    return node.data(Qt::FontRole).value<QFont>().bold() &&
+           node.data(Qt::ForegroundRole).value<QColor>() == QColor(0, 0, 255);
+}
+
+QString frBankTitle(frmStyles& window) {
+    return child<QGroupBox>(&window, u"frBank"_s)->title();
+}
+
+} // namespace
+
+class BanksTest : public QObject {
+    Q_OBJECT
+private slots:
+    // A new bank saved, saved again under its name (No, then Yes to overwriting it), updated, the
+    // dialog left, and loaded back after the discard question.
+    void saveOverwriteUpdateAndLoad() {
+        Fixture f(10);
+        frmStyles window(f.module, f.prompt);
+        insertRows(window, 0, 2);
+        QCOMPARE(f.module.BankState, 2);
+
+        QStringList seen;
+        std::function<int(frmBankSave&)> drive;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            auto* bankDialog = qobject_cast<frmBankSave*>(&dialog);
+            if (!bankDialog)
+                qFatal("not the bank dialog");
+            seen << dialog.windowTitle() + u'|' + child<QPushButton>(&dialog, u"cmdOk"_s)->text() + u'|' +
+                        field(&dialog, 0)->text() + u'|' +
+                        (field(&dialog, 0)->isEnabled() ? "on"_L1 : "off"_L1);
+            return drive(*bankDialog);
+        });
+
+        // Save: the compact form.
+        drive = [&](frmBankSave& dialog) {
+            if (!dialog.tree()->isHidden() || !child<QRadioButton>(&dialog, u"opSort_0"_s)->isHidden())
+                return -1; // save mode shows no tree
+            QTest::keyClicks(field(&dialog, 0), u"PARTY"_s);
+            field(&dialog, 1)->setText(u"Saturday"_s);
+            dialog.cmdOk_Click();
+            return dialog.result();
+        };
+        window.command(u"mbank"_s, 7)->trigger();
+        QCOMPARE(storedBanks(f.module), QStringList{u"1:PARTY|Saturday|1,2,3"_s});
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(frBankTitle(window), u" PARTY"_s);
+
+        // "Save bank as ..." with the same name: No keeps the dialog open and stores nothing,
+        // Yes overwrites the bank under its number. The name is looked up trimmed, stored as typed.
+        insertRows(window, 3, 3);
+        drive = [&](frmBankSave& dialog) {
+            QTest::keyClicks(field(&dialog, 0), u" PARTY  "_s);
+            field(&dialog, 1)->setText(u"Sunday"_s);
+            answerYesNo(f.prompt, {0});
+            dialog.cmdOk_Click();
+            if (dialog.result() != QDialog::Rejected ||
+                storedBanks(f.module).constFirst().contains("Sunday"_L1))
+                return -1;
+            answerYesNo(f.prompt, {1});
+            dialog.cmdOk_Click();
+            return dialog.result();
+        };
+        window.command(u"mbank"_s, 8)->trigger();
+        QCOMPARE(f.prompt.texts(),
+                 QStringList(2, u"Bank PARTY already present. Would you like to overwrite it?"_s));
+        QCOMPARE(storedBanks(f.module), QStringList{u"1: PARTY  |Sunday|1,2,3,4"_s});
+        QCOMPARE(f.module.BankState, 1);
+
+        // "Save bank" on the changed bank updates it; leaving the dialog restores the state.
+        insertRows(window, 4, 4);
+        drive = [&](frmBankSave& dialog) {
+            field(&dialog, 1)->setText(u"Monday"_s);
+            dialog.cmdOk_Click();
+            return dialog.result();
+        };
+        window.command(u"mbank"_s, 7)->trigger();
+        QCOMPARE(storedBanks(f.module), QStringList{u"1: PARTY  |Monday|1,2,3,4,5"_s});
+        QCOMPARE(child<QLabel>(&window, u"lbBankDesc"_s)->text(), u"Monday"_s);
+        insertRows(window, 5, 5);
+        drive = [&](frmBankSave& dialog) {
+            dialog.findChild<QPushButton*>(u"cmdCancel"_s)->click();
+            return dialog.result();
+        };
+        window.command(u"mbank"_s, 7)->trigger();
+        QCOMPARE(f.module.BankState, 3);
+        QCOMPARE(seen, (QStringList{u"Bank Save / Update|Save style bank||on"_s,
+                                    u"Bank Save / Insert|Save style bank||on"_s,
+                                    u"Bank Save / Update|Update style bank| PARTY  |off"_s,
+                                    u"Bank Save / Update|Update style bank| PARTY  |off"_s}));
+
+        // Loading asks before the changes go; No keeps them and opens nothing.
+        f.prompt.clear();
+        answerYesNo(f.prompt, {0});
+        window.command(u"mbank"_s, 9)->trigger();
+        QCOMPARE(f.prompt.texts(),
+                 QStringList{u"If you load another bank, all changes made to current style will "
+                             u"be lost. Confirm bank loading?"_s});
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 6);
+        QCOMPARE(seen.size(), 4);
+
+        // Yes clears the bank; Ok without a picked bank asks for one; the picked bank loads.
+        storeBank(f.module, 2, u"OTHER"_s, QString(), {9});
+        answerYesNo(f.prompt, {1});
+        drive = [&](frmBankSave& dialog) {
+            if (f.module.WorkingBankStyles.Count() != 0 || dialog.treeModel()->bankCount() != 2)
+                return -1;
+            dialog.cmdOk_Click();
+            dialog.tree()->setCurrentIndex(dialog.treeModel()->bankIndex(0)); // " PARTY  "
+            dialog.cmdOk_Click();
+            return dialog.result();
+        };
+        window.command(u"mbank"_s, 9)->trigger();
+        QCOMPARE(seen.constLast(), u"Bank loading|Load selected style bank||off"_s);
+        QCOMPARE(f.prompt.texts().constLast(), u"Please insert bank name!"_s);
+        QCOMPARE(f.prompt.asked().constLast().icon, Prompt::Icon::Critical);
+        QCOMPARE(workingBank(f.module), (QStringList{u"S001"_s, u"S002"_s, u"S003"_s, u"S004"_s, u"S005"_s}));
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(window.bank().SelectedSlot(), 0);
+        QCOMPARE(frBankTitle(window), u"  PARTY  "_s);
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+
+    // Three banks in the four orders, with their keys, looks and the texts a picked bank shows.
+    void treeOrdersKeysAndPicking() {
+        Fixture f(8);
+        storeBank(f.module, 1, u"MIDDLE [x]"_s, u"a ] b [c"_s, {0, 0, 0, 5, 7, 8});
+        storeBank(f.module, 2, u"ALPHA"_s, u"first"_s, {1});
+        storeBank(f.module, 100000, u"ZULU"_s, QString(), {2, 2});
+        DbKORFStyle gone(f.module.connection());
+        gone.setStyleProg(8);
+        QVERIFY(gone.DelKORFStyles()); // its slot gets no node
+
+        frmBankSave dialog(f.module, f.prompt);
+        QCOMPARE(dialog.mode(), frmBankSave::Mode::Load);
+        QVERIFY(dialog.Form_Activate());
+        const BankTreeModel* model = dialog.treeModel();
+        const QStringList orders[4] = {{u"ALPHA [first]"_s, u"MIDDLE [x] [a ] b [c]"_s, u"ZULU []"_s},
+                                       {u"ZULU []"_s, u"MIDDLE [x] [a ] b [c]"_s, u"ALPHA [first]"_s},
+                                       {u"MIDDLE [x] [a ] b [c]"_s, u"ALPHA [first]"_s, u"ZULU []"_s},
+                                       {u"ZULU []"_s, u"ALPHA [first]"_s, u"MIDDLE [x] [a ] b [c]"_s}};
+        QCOMPARE(childTexts(model->rootIndex()), orders[0]);
+        for (int sort : {2, 1, 3, 0}) {
+            child<QRadioButton>(&dialog, u"opSort_%1"_s.arg(sort))->click();
+            QCOMPARE(dialog.SortIndex(), sort);
+            QCOMPARE(childTexts(model->rootIndex()), orders[sort]);
+        }
+
+        const QModelIndex middle = model->bankIndex(1);
+        const QModelIndex zulu = model->bankIndex(2);
+        QCOMPARE(model->rootIndex().data(BankTreeModel::KeyRole).toString(), u"ROOT"_s);
+        QCOMPARE(middle.data(BankTreeModel::KeyRole).toString(), u"B00001"_s);
+        QCOMPARE(childTexts(middle, BankTreeModel::KeyRole),
+                 (QStringList{u"B00001S0000504"_s, u"B00001S0000705"_s}));
+        QCOMPARE(childTexts(zulu, BankTreeModel::KeyRole),
+                 (QStringList{u"B100000S0000201"_s, u"B100000S0000202"_s}));
+        QCOMPARE(childTexts(middle), (QStringList{u"S005 [D5]"_s, u"S007 [D7]"_s}));
+        QVERIFY(middle.data(Qt::FontRole).value<QFont>().bold() && highlighted(model->index(0, 0, middle)));
+
+        // Picking: the bank's texts as stored, brackets and all; a style node picks nothing.
+        auto* remove = child<QPushButton>(&dialog, u"cmdDelete"_s);
+        dialog.tree()->setCurrentIndex(middle);
+        QCOMPARE(field(&dialog, 0)->text() + u'|' + field(&dialog, 1)->text(), u"MIDDLE [x]|a ] b [c"_s);
+        QVERIFY(!remove->isHidden());
+        QCOMPARE(dialog.SelectedBankNumber(), 1);
+        // A new order keeps the picked bank.
+        dialog.opSort_Click(3);
+        QCOMPARE(dialog.tree()->currentIndex(), model->bankIndex(2));
+        QCOMPARE(dialog.SelectedBankNumber(), 1);
+        dialog.tree()->setCurrentIndex(model->index(0, 0, model->bankIndex(0)));
+        QVERIFY(field(&dialog, 0)->text().isEmpty() && remove->isHidden());
+
+        dialog.tree()->expand(model->bankIndex(0));
+        dialog.cmdCollapse_Click();
+        QVERIFY(!dialog.tree()->isExpanded(model->bankIndex(0)) &&
+                dialog.tree()->isExpanded(model->rootIndex()));
+
+        // The bank with empty slots and a gone style loads compact.
+        dialog.tree()->setCurrentIndex(model->bankIndex(2));
+        dialog.cmdOk_Click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(workingBank(f.module), (QStringList{u"S005"_s, u"S007"_s}));
+        QCOMPARE(f.module.BankTable->BankName(), u"MIDDLE [x]"_s);
+        QCOMPARE(f.module.BankState, 1);
+    }
+
+    // Deleting the working bank's own stored bank makes it a new bank: "Save bank" then inserts.
+    void deleteOwnBankThenSave() {
+        Fixture f(5);
+        storeBank(f.module, 1, u"MINE"_s, u"m"_s, {1, 2});
+        storeBank(f.module, 2, u"YOURS"_s, u"y"_s, {3});
+        frmStyles window(f.module, f.prompt);
+        f.module.BankTable->setBankProg(1);
+        QVERIFY(f.module.BankTable->GetKORFBanks());
+        window.showStoredBank();
+
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            auto& bankDialog = dynamic_cast<frmBankSave&>(dialog);
+            if (bankDialog.mode() != frmBankSave::Mode::Load) {
+                QTest::keyClicks(field(&dialog, 0), u"MINE AGAIN"_s);
+                bankDialog.cmdOk_Click();
+                return dialog.result();
+            }
+            BankTreeModel* model = bankDialog.treeModel();
+            bankDialog.tree()->setCurrentIndex(model->bankIndex(0)); // MINE
+            answerYesNo(f.prompt, {0, 1, 1});
+            bankDialog.cmdDelete_Click();
+            bankDialog.cmdDelete_Click();
+            if (childTexts(model->rootIndex()) != QStringList{u"YOURS [y]"_s} || f.module.BankState != 2)
+                return -1;
+            bankDialog.tree()->setCurrentIndex(model->bankIndex(0));
+            bankDialog.cmdDelete_Click();
+            if (model->rowCount() != 0) // the last bank gone: the tree is empty
+                return -1;
+            bankDialog.reject();
+            return dialog.result();
+        });
+        window.command(u"mbank"_s, 9)->trigger();
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{u"Deleting bank MINE from database?"_s, u"Deleting bank MINE from database?"_s,
+                              u"Deleting bank YOURS from database?"_s}));
+        QCOMPARE(f.module.BankState, 2);
+        QCOMPARE(workingBank(f.module), (QStringList{u"S001"_s, u"S002"_s}));
+        QVERIFY(storedBanks(f.module).isEmpty());
+
+        window.command(u"mbank"_s, 7)->trigger();
+        QCOMPARE(storedBanks(f.module), QStringList{u"1:MINE AGAIN||1,2"_s});
+        QCOMPARE(f.module.BankState, 1);
+
+        // With no bank stored, "Load bank" opens nothing.
+        DbKORFBank all(f.module.connection());
+        all.setBankProg(1);
+        QVERIFY(all.DelKORFBanks());
+        WindowOpener::ScopedHook never([](QDialog&) -> int { qFatal("no dialog expected"); });
+        window.command(u"mbank"_s, 9)->trigger();
+    }
+
+    // A style in three banks, twice in one of them; the double click with its two questions.
+    void whereIs() {
+        Fixture f(6);
+        storeBank(f.module, 1, u"CHARLIE"_s, u"c"_s, {5, 1, 5});
+        storeBank(f.module, 2, u"ALPHA"_s, u"a"_s, {2, 5});
+        storeBank(f.module, 3, u"BRAVO"_s, u"b"_s, {5});
+        storeBank(f.module, 4, u"OTHER"_s, u"o"_s, {1});
+        DbKORFStyle blank(f.module.connection());
+        blank.setStyleProg(1);
+        QVERIFY(blank.GetKORFStylesNoContent());
+        blank.setStyleDesc(u"   "_s);
+        QVERIFY(blank.UpdKORFStyles());
+        frmStyles window(f.module, f.prompt);
+        insertRows(window, 3, 3); // S004 in the working bank
+
+        int opened = 0;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            ++opened;
+            auto& where = dynamic_cast<frmShowBanks&>(dialog);
+            const BankTreeModel* model = where.treeModel();
+            if (dialog.windowTitle() != "Where is S005?"_L1 ||
+                childTexts(model->rootIndex()) != QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
+                return -1;
+            const QModelIndex charlie = model->bankIndex(2);
+            if (childTexts(charlie) != QStringList{u"S005 [D5] "_s, u"S001"_s, u"S005 [D5] "_s} ||
+                !highlighted(model->index(0, 0, charlie)) || highlighted(model->index(1, 0, charlie)) ||
+                !highlighted(model->index(2, 0, charlie)))
+                return -1;
+            // The root and a style do nothing; No to the discard question keeps everything.
+            where.tvBanks_DblClick(model->rootIndex());
+            where.tvBanks_DblClick(model->index(0, 0, charlie));
+            answerYesNo(f.prompt, {1, 0});
+            where.tvBanks_DblClick(charlie);
+            if (dialog.result() == QDialog::Accepted || f.module.WorkingBankStyles.Count() != 1)
+                return -1;
+            answerYesNo(f.prompt, {1, 1});
+            where.tvBanks_DblClick(charlie);
+            return dialog.result();
+        });
+        selectRows(window, 4, 4);
+        window.command(u"mStyles"_s, 8)->trigger();
+        QCOMPARE(opened, 1);
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{u"Confirm bank CHARLIE loading?"_s,
+                              u"Current bank (and all changes made) will be discarded. Are you sure?"_s,
+                              u"Confirm bank CHARLIE loading?"_s,
+                              u"Current bank (and all changes made) will be discarded. Are you sure?"_s}));
+        QCOMPARE(workingBank(f.module), (QStringList{u"S005"_s, u"S001"_s, u"S005"_s}));
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(window.bank().SelectedSlot(), 0);
+        QCOMPARE(frBankTitle(window), u" CHARLIE"_s);
+
+        // A style in no bank: the message, and no window.
+        f.prompt.clear();
+        selectRows(window, 5, 5);
+        window.command(u"mStyles"_s, 8)->trigger();
+        QCOMPARE(opened, 1);
+        QCOMPARE(f.prompt.texts(), QStringList{u"Selected style cannot be found in any bank!"_s});
+        QCOMPARE(f.prompt.asked().constFirst().icon, Prompt::Icon::Information);
+
+        // Any key closes the window, an arrow key too.
+        f.module.WhereIsStyleNumber = u"5"_s;
+        frmShowBanks where(f.module, f.prompt);
+        QVERIFY(where.Form_Activate());
+        where.show();
+        QTest::keyClick(where.tree(), Qt::Key_Down);
+        QVERIFY(!where.isVisible());
+        QCOMPARE(where.result(), int(QDialog::Rejected));
+    }
+
+    // "Print bank": nothing unless the bank is stored and unchanged; the same page on a printer and,
+    // without one, in the PDF file the user chooses.
+    void printBank() {
+        Fixture f(4);
+        storeBank(f.module, 1, u"GIG"_s, u"Friday gig"_s, {3, 1, 2, 4});
+        frmStyles window(f.module, f.prompt);
+        f.module.BankTable->setBankProg(1);
+        QVERIFY(f.module.BankTable->GetKORFBanks());
+        window.showStoredBank();
+        DbKORFStyle gone(f.module.connection());
+        gone.setStyleProg(2);
+        QVERIFY(gone.DelKORFStyles()); // still in the working bank, but no longer stored
+
+        const QString printed = f.env.path(u"printer.pdf"_s);
+        const QString saved = f.env.path(u"chosen.pdf"_s);
+        bool printerThere = true;
+        BankPrinter::ScopedFactory factory([&]() -> std::unique_ptr<QPrinter> {
+            if (!printerThere)
+                return nullptr;
+            auto printer = std::make_unique<QPrinter>();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(printed);
+            return printer;
+        });
+        f.module.BankState = 3;
+        window.command(u"mbank"_s, 15)->trigger();
+        QVERIFY(f.prompt.asked().isEmpty());
+        f.module.BankState = 1;
+        answerYesNo(f.prompt, {0});
+        window.command(u"mbank"_s, 15)->trigger();
+        QVERIFY(!QFileInfo::exists(printed));
+        answerYesNo(f.prompt, {1});
+        window.command(u"mbank"_s, 15)->trigger();
+
+        printerThere = false;
+        answerYesNo(f.prompt, {1, 1});
+        f.prompt.answerFile(saved.chopped(4)); // the extension is added
+        window.command(u"mbank"_s, 15)->trigger();
+        QCOMPARE(f.prompt.texts().mid(2),
+                 (QStringList{u"Confirm printing of bank GIG?"_s,
+                              u"No printer is installed. Would you like to save bank GIG as "
+                              u"a PDF file instead?"_s,
+                              u"PDF file (*.PDF)|*.PDF"_s}));
+        QCOMPARE(f.prompt.asked().constLast().proposed, u"GIG.pdf"_s);
+
+        const QStringList expected{u"GIG"_s, u"Friday gig"_s, u"S003 D3"_s, u"S001 D1"_s, u"S004 D4"_s};
+        for (const QString& pdf : {printed, saved}) {
+            const std::optional<QStringList> lines = pdfLines(pdf);
+            if (!lines)
+                QSKIP("pdftotext (poppler-utils) is not installed");
+            QCOMPARE(*lines, expected);
+        }
+        QCOMPARE(BankPrinter::proposedFileName(u" a/b:c "_s), u"a_b_c.pdf"_s);
+    }
+};
+
+QTEST_MAIN(BanksTest)
+#include "tst_gui_banks.moc"
