@@ -331,8 +331,9 @@ private slots:
             return other;
         };
         std::thread other = holdWriteLock(1500);
-        f.run("A.STY");
+        const QString waited = errorOf([&] { f.run("A.STY"); });
         other.join();
+        QVERIFY2(waited.isEmpty(), qPrintable(waited));
         QCOMPARE(f.counts(), "2|2");
 
         // When the wait runs out, the message says why.
