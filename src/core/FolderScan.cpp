@@ -85,7 +85,9 @@ QList<FolderEntry> listFolder(const QString& folder) {
     const QStringList names =
         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
     for (const QString& name : names) {
-        FolderEntry entry{name, dir.filePath(name)};
+        FolderEntry entry;
+        entry.name = name;
+        entry.path = dir.filePath(name);
         const InputFile::Status status = InputFile::status(entry.path);
         entry.kind = status.kind;
         if (status.kind != InputFile::Kind::Folder)
