@@ -3,7 +3,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins fonts-liberation poppler-utils)
+packages=(
+    cmake ninja-build g++
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev
+    fonts-liberation poppler-utils
+)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -127,6 +127,9 @@ int runSsfImport(CliContext& context) {
         case SsfImport::Outcome::AlreadyPresent:
             context.out << QStringLiteral("%1: already present as style %2\n").arg(name).arg(file.styleProg);
             break;
+        case SsfImport::Outcome::PassedOver:
+            context.out << QStringLiteral("%1 %2; passed over\n").arg(name, file.problem);
+            break;
         case SsfImport::Outcome::Damaged:
         case SsfImport::Outcome::InsertFailed:
             break; // the closing message says why
@@ -157,7 +160,7 @@ int runRestore(CliContext& context) {
     args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to read)"));
     const QString path = args.positionals().first().trimmed();
     const bool confirmed = args.has(QStringLiteral("yes"));
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo::exists(path))
         throw SbkError(PddRestore::MissingFileMessage);
     // The two questions protect the current data; without a terminal to ask them on, only --yes
     // may stand in for the answers.

@@ -42,6 +42,7 @@ int runStyInfo(CliContext& context) {
                                                  {QStringLiteral("RetVal"), library.RetVal()},
                                                  {QStringLiteral("meaning"),
                                                   KORFLibrary::readResultText(library.RetVal())},
+                                                 {QStringLiteral("indexDamaged"), library.IndexDamaged()},
                                                  {QStringLiteral("styles"), list}})
                            .toJson(QJsonDocument::Indented);
         return 0;
@@ -52,6 +53,9 @@ int runStyInfo(CliContext& context) {
                        .arg(KORFLibrary::readResultText(library.RetVal()));
     if (library.RetVal() != KORFLibrary::ReadKorf)
         return 0;
+    if (library.IndexDamaged())
+        context.out << QStringLiteral("The index at the end of the file is damaged; the styles were read "
+                                      "all the same.\n");
     context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
                        .arg(QStringLiteral("Prog").rightJustified(4),
                             QStringLiteral("Name 1").leftJustified(16),
@@ -113,14 +117,17 @@ cliProgressDone(context);
 context.out << QString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 context.out << QStringLiteral(
                    "%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
-                   "%5 banks created from %6 files read, %7 files not imported\n")
+                   "%5 banks created from %6 files read, %7 files not imported%8\n")
                    .arg(import.stylesStored())
                    .arg(import.stylesOverwritten())
                    .arg(import.stylesDuplicate())
                    .arg(import.stylesUnpicked())
                    .arg(import.banksStored())
                    .arg(import.filesRead())
-                   .arg(import.filesSkipped());
+                   .arg(import.filesSkipped())
+                   .arg(import.foldersUnread() > 0
+                            ? QStringLiteral(", %1 folders not read").arg(import.foldersUnread())
+                            : QString());
 return 0;
 } // namespace
 

@@ -127,7 +127,7 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
 
     // Read both tables in one transaction, so that the counts written before the records agree
     // with them. Nothing is changed; the guard rolls back at the end.
-    Transaction snapshot(db);
+    Transaction snapshot(db, Transaction::Mode::Read);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     const qint64 banks = countRows(query, QStringLiteral("KORFBanks"));

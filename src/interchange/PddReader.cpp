@@ -1,5 +1,6 @@
 #include "interchange/PddReader.h"
 
+#include "core/InputFile.h"
 #include "core/SbkError.h"
 #include "interchange/PddBackup.h"
 #include "interchange/SingleByteText.h"
@@ -19,7 +20,7 @@ QString shown(const QByteArray& bytes) {
 
 } // namespace
 
-PddReader::PddReader(const QString& path) : m_path(path), m_file(path) {}
+PddReader::PddReader(const QString& path) : m_path(path) {}
 
 void PddReader::damaged(const QString& what) const {
     throw SbkError(QStringLiteral("The PDD file %1 is damaged at line %2 (byte %3): %4.")
@@ -144,8 +145,7 @@ void PddReader::readStyle(DbKORFStyle& style) {
 }
 
 qint64 PddReader::read(const Handlers& handlers) {
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw SbkError(QStringLiteral("Cannot read the PDD file %1: %2").arg(m_path, m_file.errorString()));
+    InputFile::open(m_file, m_path);
     m_size = m_file.size();
     m_lineNumber = 0;
     qint64 total = 0;

@@ -13,10 +13,6 @@
 
 PddRestore::Check PddRestore::validate(const QString& path) {
     Check check;
-    if (!QFileInfo(path).isFile()) {
-        check.problem = QStringLiteral("The file %1 does not exist.").arg(path);
-        return check;
-    }
     try {
         PddReader reader(path);
         check.records = reader.read({});
@@ -28,7 +24,8 @@ PddRestore::Check PddRestore::validate(const QString& path) {
 }
 
 void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
-    if (!QFileInfo(path).isFile())
+    // Anything else in the file's place is refused by the reader, with its reason.
+    if (!QFileInfo::exists(path))
         throw SbkError(MissingFileMessage);
     try {
         Transaction transaction(db);

@@ -1,12 +1,12 @@
 #include "interchange/SsfImport.h"
 
+#include "core/FolderScan.h"
+#include "core/InputFile.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "interchange/SsfFile.h"
 #include "store/DbKORFStyle.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 int SsfImport::Result::inserted() const {
@@ -35,18 +35,10 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
     result.path = path;
     const QString name = QFileInfo(path).fileName();
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.outcome = Outcome::Damaged;
-        result.problem = QStringLiteral("cannot read the SSF file %1: %2").arg(path, file.errorString());
-        return result;
-    }
-    // No SSF file is longer than the layout allows; what lies beyond is never read.
-    const QByteArray bytes = file.read(SsfFile::MaxFileSize);
-    file.close();
-
     DbKORFStyle style(m_connection);
     try {
+        // No SSF file is longer than the layout allows; a longer one is refused unread.
+        const QByteArray bytes = InputFile::read(path, SsfFile::MaxFileSize);
         if (!SsfFile::read(bytes, name, style)) {
             result.outcome = Outcome::NotSsf;
             return result;
@@ -83,7 +75,7 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
 
 SsfImport::Result SsfImport::importFile(const QString& path) {
     Result result;
-    if (!QFileInfo(path).isFile()) {
+    if (InputFile::status(path).kind == InputFile::Kind::Missing) {
         result.found = false;
         return result;
     }
@@ -97,30 +89,30 @@ SsfImport::Result SsfImport::importFile(const QString& path) {
     return result;
 }
 
-QStringList SsfImport::folderFiles(const QString& folder) {
-    QStringList files;
-    const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QString& name : names)
-        if (name.endsWith(QStringLiteral("SSF"), Qt::CaseSensitive))
-            files.append(dir.filePath(name));
-    return files;
-}
-
 SsfImport::Result SsfImport::importFolder(const QString& folder) {
     Result result;
     if (!QFileInfo(folder).isDir()) {
         result.found = false;
         return result;
     }
-    const QStringList files = folderFiles(folder);
+    QList<FolderEntry> entries = FolderScan::entries(folder, Qt::CaseSensitive);
+    entries.removeIf([](const FolderEntry& entry) { return !entry.name.endsWith(QLatin1String("SSF")); });
     if (m_progress)
-        m_progress->begin(files.size(), QStringLiteral("Importing SSF files"));
+        m_progress->begin(entries.size(), QStringLiteral("Importing SSF files"));
     qint64 done = 0;
-    for (const QString& path : files) {
-        result.files.append(importOne(path));
+    for (const FolderEntry& entry : entries) {
+        // Entries that are no regular files are passed over, each with its reason.
+        if (const QString why = entry.whyNotAFile(); why.isEmpty()) {
+            result.files.append(importOne(entry.path));
+        } else {
+            FileResult passed;
+            passed.path = entry.path;
+            passed.outcome = Outcome::PassedOver;
+            passed.problem = why;
+            result.files.append(passed);
+        }
         if (m_progress)
-            m_progress->step(++done, QFileInfo(path).fileName());
+            m_progress->step(++done, entry.name);
         if (result.files.last().refused())
             break;
     }

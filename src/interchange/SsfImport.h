@@ -19,7 +19,9 @@ public:
         QStringLiteral("SSF file import aborted: style already present");
     static inline const QString NotFoundMessage = QStringLiteral("SSF file not found");
 
-    enum class Outcome { Inserted, NotSsf, AlreadyPresent, Damaged, InsertFailed };
+    // PassedOver: an entry of a folder that is no regular file (a pipe, a device, a broken link, a
+    // name that is not valid UTF-8); problem says why, after the entry's name.
+    enum class Outcome { Inserted, NotSsf, AlreadyPresent, Damaged, InsertFailed, PassedOver };
 
     struct FileResult {
         QString path;
@@ -45,12 +47,10 @@ public:
     explicit SsfImport(QSqlDatabase connection, Progress* progress = nullptr);
 
     Result importFile(const QString& path);
-    // A folder that does not exist gives a result with found = false and nothing read.
+    // A folder that does not exist gives a result with found = false and nothing read; one that
+    // cannot be read throws SbkError.
     Result importFolder(const QString& folder);
     FileResult importOne(const QString& path);
-
-    // The files a folder run visits, in order.
-    static QStringList folderFiles(const QString& folder);
 
 private:
     QSqlDatabase m_connection;

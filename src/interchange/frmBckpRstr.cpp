@@ -153,7 +153,7 @@ void frmBckpRstr::cmbRestore_Click() {
     const QString path = m_txtField[1]->text().trimmed();
     if (path.isEmpty())
         return fail(QStringLiteral("Please insert PDD file path!"));
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo::exists(path))
         return fail(PddRestore::MissingFileMessage);
 
     m_lbCheck->show();

@@ -32,9 +32,12 @@ FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
         state.FilterFields[size_t(i)] = value;
         if (value.isEmpty())
             continue;
+        // Both sides folded (SBKFOLD, registered on every connection): trailing blanks of the
+        // blank-padded stored names do not count, and no letter's case does, within ASCII or not.
         const QString comparison =
             value.contains(QLatin1Char('%')) ? QStringLiteral(" LIKE ") : QStringLiteral(" = ");
-        conditions << columnNames().at(i + 1) + comparison + quoted(value);
+        conditions << QStringLiteral("SBKFOLD(%1)").arg(columnNames().at(i + 1)) + comparison +
+                          QStringLiteral("SBKFOLD(%1)").arg(quoted(value));
     }
     state.FilterWhere = conditions.join(QStringLiteral(" AND "));
 

@@ -25,6 +25,8 @@ public:
     // values: name, description, family, group, file name, author (taken trimmed and upper-cased);
     // sortChoices: display names (upper-cased; "<NOTHING>" for none); descending: per sort row.
     // A value holding "%" becomes a LIKE test, any other an equality; quotes in values are doubled.
+    // Both sides of a test are folded with SBKFOLD (see SqliteConnection): trailing blanks and case
+    // do not count.
     static FilterState build(const std::array<QString, FieldCount>& values,
                              const std::array<QString, SortCount>& sortChoices,
                              const std::array<bool, SortCount>& descending);

@@ -2,6 +2,7 @@
 #include "store/DbKORFBank.h"
 
 #include "core/SbkError.h"
+#include "store/SqliteConnection.h"
 #include "store/Transaction.h"
 
 #include <QAtomicInt>
@@ -29,13 +30,21 @@ QString textColumn(const char* name, int size) {
 QSqlDatabase openConnection(const QString& name, const QString& path) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
+    QString why;
     if (!db.open()) {
-        const QString why = Database::errorText(db.lastError());
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name);
-        throw SbkError(QStringLiteral("Cannot open the database file %1: %2").arg(path, why));
+        why = Database::errorText(db.lastError());
+    } else {
+        try {
+            SqliteConnection::prepare(db);
+            return db;
+        } catch (const SbkError& error) {
+            why = error.message();
+            db.close();
+        }
     }
-    return db;
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    throw SbkError(QStringLiteral("Cannot open the database file %1: %2").arg(path, why));
 }
 
 void closeConnection(const QString& name) {
@@ -56,6 +65,12 @@ QString Database::errorText(const QSqlError& error) {
     QString description = error.databaseText();
     if (description.isEmpty())
         description = error.driverText();
+    // SQLITE_BUSY and SQLITE_LOCKED, also in their extended forms: another program holds the file
+    // longer than the connection waits.
+    const int code = number.toInt() & 0xFF;
+    if (code == 5 || code == 6)
+        description += QStringLiteral(": the database is in use by another program. Try again when it "
+                                      "has finished.");
     return number + QLatin1Char(' ') + description;
 }
 

@@ -2,14 +2,32 @@
 
 #include "store/Database.h"
 
+#include <QRegularExpression>
 #include <QSqlQuery>
+
+QString StyleListing::orderClause(const QString& filterOrder) {
+    if (filterOrder.isEmpty())
+        return QStringLiteral("STYLEPROG");
+    // Text columns sort by their folded form, so that no letter's case counts, within ASCII or not.
+    static const QRegularExpression textKey(
+        QStringLiteral("^(STYLE(?:NAME1|NAME2|DESC|FAMILY|CAT|FILE|AUTHOR))((?: (?:ASC|DESC))?)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList keys = filterOrder.split(QLatin1Char(','));
+    for (QString& key : keys) {
+        key = key.trimmed();
+        const QRegularExpressionMatch match = textKey.match(key);
+        if (match.hasMatch())
+            key = QStringLiteral("SBKFOLD(%1)%2").arg(match.captured(1), match.captured(2));
+    }
+    return keys.join(QStringLiteral(", "));
+}
 
 QString StyleListing::statement(const QString& filterWhere, const QString& filterOrder) {
     QString sql = QStringLiteral("SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, "
                                  "STYLEAUTHOR, STYLEDATE FROM KORFSTYLES");
     if (!filterWhere.isEmpty())
         sql += QStringLiteral(" WHERE ") + filterWhere;
-    sql += QStringLiteral(" ORDER BY ") + (filterOrder.isEmpty() ? QStringLiteral("STYLEPROG") : filterOrder);
+    sql += QStringLiteral(" ORDER BY ") + orderClause(filterOrder);
     return sql;
 }
 

@@ -20,11 +20,14 @@ struct StyleListRow {
 class StyleListing {
 public:
     // SELECT STYLEPROG, STYLENAME1, ... FROM KORFSTYLES [WHERE filterWhere] ORDER BY filterOrder
-    // (by STYLEPROG when filterOrder is empty). The two clauses are pasted in as they stand; a
-    // clause the database rejects throws SbkError with the database's error text.
+    // (by STYLEPROG when filterOrder is empty). The condition is pasted in as it stands, the sort
+    // list with its text columns sorted by SBKFOLD; a clause the database rejects throws SbkError
+    // with the database's error text.
     static StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
                                      const QString& filterOrder);
     static QString statement(const QString& filterWhere, const QString& filterOrder);
+    // The ORDER BY list for filterOrder ("STYLENAME1 DESC, STYLECAT" ...).
+    static QString orderClause(const QString& filterOrder);
 
     int RecordCount() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.isEmpty(); }

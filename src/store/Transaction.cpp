@@ -2,6 +2,7 @@
 
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/SqliteConnection.h"
 
 #include <QAtomicInt>
 #include <QSqlQuery>
@@ -10,10 +11,15 @@ namespace {
 QAtomicInt savepointCounter;
 }
 
-Transaction::Transaction(QSqlDatabase db)
-    : m_db(db), m_name(QStringLiteral("sbk_sp%1").arg(savepointCounter.fetchAndAddOrdered(1))) {
+Transaction::Transaction(QSqlDatabase db, Mode mode) : m_db(db) {
     QSqlQuery query(m_db);
-    Database::exec(query, QStringLiteral("SAVEPOINT ") + m_name);
+    if (SqliteConnection::inTransaction(m_db)) {
+        m_name = QStringLiteral("sbk_sp%1").arg(savepointCounter.fetchAndAddOrdered(1));
+        Database::exec(query, QStringLiteral("SAVEPOINT ") + m_name);
+    } else {
+        Database::exec(query, mode == Mode::Write ? QStringLiteral("BEGIN IMMEDIATE")
+                                                  : QStringLiteral("BEGIN DEFERRED"));
+    }
     m_open = true;
 }
 
@@ -31,7 +37,8 @@ void Transaction::commit() {
     if (!m_open)
         throw SbkError(QStringLiteral("The transaction has already ended."));
     QSqlQuery query(m_db);
-    Database::exec(query, QStringLiteral("RELEASE SAVEPOINT ") + m_name);
+    Database::exec(query, m_name.isEmpty() ? QStringLiteral("COMMIT")
+                                           : QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     m_open = false;
 }
 
@@ -40,7 +47,11 @@ void Transaction::rollback() {
         return;
     m_open = false;
     QSqlQuery query(m_db);
-    // ROLLBACK TO keeps the savepoint open; RELEASE then ends it (and the transaction, when outermost).
+    if (m_name.isEmpty()) {
+        query.exec(QStringLiteral("ROLLBACK"));
+        return;
+    }
+    // ROLLBACK TO keeps the savepoint open; RELEASE then ends it.
     query.exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name);
     query.exec(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
 }

@@ -1,13 +1,14 @@
 #include "sty/KORFLibrary.h"
 
+#include "core/InputFile.h"
 #include "core/SbkError.h"
 #include "sty/KORFBytes.h"
 #include "sty/StyCursor.h"
 
 #include <array>
 #include <limits>
-#include <QFile>
 #include <QSaveFile>
+#include <QtEndian>
 
 namespace {
 
@@ -53,17 +54,7 @@ QByteArray versionBytes(const QByteArray& block, bool first) {
 void KORFLibrary::FillCollectionFromStyle(const QString& sFileName, KORFStyles& objStyles) {
     m_RetVal = ReadFailed;
     objStyles.Clear();
-    QFile file(sFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw SbkError(QStringLiteral("Cannot read the file %1: %2").arg(sFileName, file.errorString()));
-    if (file.size() > MaxFileSize)
-        throw SbkError(QStringLiteral("%1: the file holds %2 bytes, too many for a style bank file.")
-                           .arg(sFileName)
-                           .arg(file.size()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw SbkError(QStringLiteral("Cannot read the file %1: %2").arg(sFileName, file.errorString()));
-    file.close();
+    const QByteArray bytes = InputFile::read(sFileName, MaxFileSize);
     FillCollectionFromBytes(bytes, sFileName, objStyles);
 }
 
@@ -81,6 +72,7 @@ void KORFLibrary::FillCollectionFromBytes(const QByteArray& bytes, const QString
 
 void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles) {
     m_RetVal = ReadFailed;
+    m_indexDamaged = false;
     objStyles.Clear();
     StyCursor cursor(bytes, fileName);
 
@@ -166,10 +158,10 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
         }
     }
 
-    // The index chunk only repeats the block offsets; it is skipped.
-    cursor.skip(4, QStringLiteral("the index chunk ID"));
-    const qint32 indexLength = cursor.takeLength(QStringLiteral("the index chunk length"));
-    cursor.skip(indexLength, QStringLiteral("the index chunk"));
+    // The index chunk only repeats the block offsets; it is skipped. One that is cut short or
+    // missing loses nothing, so the styles are read all the same and the damage is noted.
+    const qint64 room = cursor.remaining() - 8; // what is left for the index body
+    m_indexDamaged = room < 0 || qFromBigEndian<quint32>(bytes.constData() + cursor.offset() + 4) > room;
 
     // Positions that received no first block hold no style.
     for (int p = SlotCount; p >= 1; --p) {

@@ -28,10 +28,14 @@ public:
 
     qint32 RetVal() const { return m_RetVal; }
     void setRetVal(qint32 v) { m_RetVal = v; }
+    // True after a read whose trailing index chunk was cut short or missing. The index only
+    // repeats the block offsets, so the styles were read whole all the same.
+    bool IndexDamaged() const { return m_indexDamaged; }
 
     // Empties objStyles and fills it with the styles of the STY file: compacted, in position
-    // order, StyleProg = the style's 1-based position in the bank. Throws SbkError naming the file,
-    // the byte offset and the fault; RetVal then stays -1.
+    // order, StyleProg = the style's 1-based position in the bank. Only a regular file of at most
+    // MaxFileSize bytes is read. Throws SbkError naming the file, the byte offset and the fault;
+    // RetVal then stays -1.
     void FillCollectionFromStyle(const QString& sFileName, KORFStyles& objStyles);
     // The same for a file already in memory; fileName only names it in errors.
     void FillCollectionFromBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles);
@@ -57,4 +61,5 @@ private:
     void readBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles);
 
     qint32 m_RetVal = 0;
+    bool m_indexDamaged = false;
 };

@@ -1,5 +1,6 @@
 #include "sty/StyImport.h"
 
+#include "core/FolderScan.h"
 #include "core/SbkError.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -26,36 +27,58 @@ QString orBlank(const QString& value) {
     return value.isEmpty() ? blank : value;
 }
 
-void collectFiles(const QString& folder, bool subfolders, QStringList& files, QSet<QString>& visited) {
+bool endsWithSty(const QString& name) {
+    return name.right(3).toUpper() == QLatin1String("STY");
+}
+
+void collectFiles(const QString& folder, bool subfolders, QList<StyImport::FolderItem>& items,
+                  QSet<QString>& visited) {
     // A folder reached twice (through a link) is scanned once, so a link loop cannot recurse forever.
     const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (visited.contains(canonical))
+    if (!canonical.isEmpty() && visited.contains(canonical))
         return;
     visited.insert(canonical);
-    const QDir dir(folder);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& entry : entries) {
-        if (entry.fileName().right(3).toUpper() == QLatin1String("STY"))
-            files.append(entry.filePath());
+    const QList<FolderEntry> entries = FolderScan::entries(folder, Qt::CaseInsensitive);
+    // Every entry whose name ends in "STY" is either taken or named in the log with the reason.
+    for (const FolderEntry& entry : entries) {
+        if (!endsWithSty(entry.name) || (entry.kind == InputFile::Kind::Folder && subfolders))
+            continue;
+        const QString why = entry.whyNotAFile();
+        items.append({entry.path, why.isEmpty()
+                                      ? QString()
+                                      : entry.name + blank + why + QStringLiteral("; it was passed over")});
     }
     if (!subfolders)
         return;
-    const QFileInfoList children =
-        dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& child : children)
-        collectFiles(child.filePath(), subfolders, files, visited);
+    for (const FolderEntry& entry : entries) {
+        if (entry.kind != InputFile::Kind::Folder)
+            continue;
+        const QString shown = QDir::toNativeSeparators(entry.path);
+        if (!entry.problem.isEmpty()) {
+            items.append({entry.path,
+                          QStringLiteral("The folder ") + shown + blank + entry.problem +
+                              QStringLiteral("; its files were not imported"),
+                          true});
+            continue;
+        }
+        try {
+            collectFiles(entry.path, subfolders, items, visited);
+        } catch (const SbkError& error) {
+            items.append(
+                {entry.path, error.message() + QStringLiteral(" Its files were not imported."), true});
+        }
+    }
 }
 
 } // namespace
 
 StyImport::StyImport(QSqlDatabase connection) : m_connection(connection) {}
 
-QStringList StyImport::filesOfFolder(const QString& folder, bool subfolders) {
-    QStringList files;
+QList<StyImport::FolderItem> StyImport::filesOfFolder(const QString& folder, bool subfolders) {
+    QList<FolderItem> items;
     QSet<QString> visited;
-    collectFiles(folder, subfolders, files, visited);
-    return files;
+    collectFiles(folder, subfolders, items, visited);
+    return items;
 }
 
 QString StyImport::shortNameOf(const QString& path) {
@@ -77,8 +100,8 @@ void StyImport::report(Stage stage, const QString& text, int fileIndex, int file
 QString StyImport::run(const QString& path, bool folder, const QString& family, const QString& group,
                        const QString& author) {
     m_log.clear();
-    m_filesRead = m_filesSkipped = m_stylesStored = m_stylesOverwritten = m_stylesDuplicate =
-        m_stylesUnpicked = m_banksStored = 0;
+    m_filesRead = m_filesSkipped = m_foldersUnread = m_stylesStored = m_stylesOverwritten =
+        m_stylesDuplicate = m_stylesUnpicked = m_banksStored = 0;
 
     // Values that cannot be stored are refused before anything is read.
     const struct {
@@ -96,13 +119,13 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
     ExchangeValues = {orBlank(family), orBlank(group), orBlank(author), blank};
     m_date = (m_today.isValid() ? m_today : QDate::currentDate()).toString(QStringLiteral("yyyy/MM/dd"));
 
-    QStringList files;
+    QList<FolderItem> files;
     if (folder) {
         if (!QFileInfo(path).isDir())
             throw SbkError(QStringLiteral("The folder %1 does not exist.").arg(path));
         files = filesOfFolder(path, m_subfolders);
     } else {
-        files = {path};
+        files = {{path, QString()}};
     }
 
     // One gateway for the whole run, so its statements are prepared once.
@@ -112,12 +135,20 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
         Transaction transaction(m_connection);
         QString currentFolder;
         for (int i = 0; i < files.size(); ++i) {
-            const QString fileFolder = QFileInfo(files[i]).path();
+            const QString fileFolder = QFileInfo(files[i].path).path();
             if (folder && fileFolder != currentFolder) {
                 currentFolder = fileFolder;
                 report(Stage::Folder, QDir::toNativeSeparators(fileFolder), i, int(files.size()));
             }
-            importFile(files[i], i, int(files.size()));
+            if (files[i].passedOver.isEmpty()) {
+                importFile(files[i].path, i, int(files.size()));
+                continue;
+            }
+            m_log += files[i].passedOver + lineEnd;
+            if (files[i].folder)
+                ++m_foldersUnread;
+            else
+                ++m_filesSkipped;
         }
         transaction.commit();
     } catch (const SbkError& error) {
@@ -164,6 +195,10 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     }
     }
     ++m_filesRead;
+    if (library.IndexDamaged())
+        m_log += shortName +
+                 QStringLiteral(" has a damaged index at its end; its styles were read all the same") +
+                 lineEnd;
 
     // From here on a style's StyleProg is its number within the file's list; -1 marks a style the
     // user did not pick.

@@ -66,16 +66,25 @@ public:
     QString run(const QString& path, bool folder, const QString& family, const QString& group,
                 const QString& author);
 
-    // The files a folder run takes, in order: the folder's own files by name, then each subfolder
-    // depth first when subfolders is set.
-    static QStringList filesOfFolder(const QString& folder, bool subfolders);
+    // An entry of a folder run: a file to import, or an entry the run passes over with the log
+    // line that names it and says why (a pipe, a device, a broken link, a name that is not valid
+    // UTF-8, a folder that cannot be read).
+    struct FolderItem {
+        QString path;
+        QString passedOver; // the log line; "" for a file to import
+        bool folder = false;
+    };
+    // The entries a folder run takes up, in order: the folder's own files by name, then each
+    // subfolder depth first when subfolders is set. Throws SbkError when folder cannot be read.
+    static QList<FolderItem> filesOfFolder(const QString& folder, bool subfolders);
     // The name a file is known by in the database, the log and its bank's name: the file's own
     // name, shortened to fit 20 characters with its extension kept.
     static QString shortNameOf(const QString& path);
 
     // Counts of the last run.
     int filesRead() const { return m_filesRead; }
-    int filesSkipped() const { return m_filesSkipped; }
+    int filesSkipped() const { return m_filesSkipped; } // not imported: foreign, not regular, odd names
+    int foldersUnread() const { return m_foldersUnread; }
     int stylesStored() const { return m_stylesStored; }
     int stylesOverwritten() const { return m_stylesOverwritten; }
     int stylesDuplicate() const { return m_stylesDuplicate; }
@@ -98,6 +107,7 @@ private:
     QString m_date;
     int m_filesRead = 0;
     int m_filesSkipped = 0;
+    int m_foldersUnread = 0;
     int m_stylesStored = 0;
     int m_stylesOverwritten = 0;
     int m_stylesDuplicate = 0;

@@ -56,7 +56,9 @@ private Q_SLOTS:
         const FilterState example = filter(
             {QStringLiteral(" pop% "), {}, {}, {}, {}, QStringLiteral("smith")},
             {QStringLiteral("name"), QStringLiteral("GROUP"), QStringLiteral("NAME")}, {true, false, false});
-        QCOMPARE(example.FilterWhere, QStringLiteral("STYLENAME1 LIKE 'POP%' AND STYLEAUTHOR = 'SMITH'"));
+        QCOMPARE(example.FilterWhere,
+                 QStringLiteral(
+                     "SBKFOLD(STYLENAME1) LIKE SBKFOLD('POP%') AND SBKFOLD(STYLEAUTHOR) = SBKFOLD('SMITH')"));
         QCOMPARE(example.FilterOrder, QStringLiteral("STYLENAME1 DESC, STYLECAT, STYLENAME1"));
         QCOMPARE(example.FilterFields[0], QStringLiteral("POP%"));
         QCOMPARE(example.FilterFields[6], QStringLiteral("NAME"));
@@ -64,7 +66,7 @@ private Q_SLOTS:
         QCOMPARE(example.FilterFields[13], QString());
 
         const FilterState quote = filter({QStringLiteral("rock'n'roll")});
-        QCOMPARE(quote.FilterWhere, QStringLiteral("STYLENAME1 = 'ROCK''N''ROLL'"));
+        QCOMPARE(quote.FilterWhere, QStringLiteral("SBKFOLD(STYLENAME1) = SBKFOLD('ROCK''N''ROLL')"));
 
         const FilterState unknown = filter({}, {QStringLiteral("COLOUR"), QStringLiteral("file name")});
         QCOMPARE(unknown.FilterOrder, QStringLiteral("STYLEFILE"));
@@ -103,6 +105,18 @@ private Q_SLOTS:
                            "STYLEDATE FROM KORFSTYLES ORDER BY STYLEPROG"));
         QVERIFY_THROWS_EXCEPTION(SbkError,
                                  StyleListing::GetAllStyles(db->connection(), QStringLiteral("NOPE ="), {}));
+
+        // Names as the import stores them, blank-padded, and letters outside ASCII: found as shown,
+        // without case, and sorted so.
+        addStyle(db->connection(), 5, QStringLiteral("New Style       "), QStringLiteral("Été"), {});
+        addStyle(db->connection(), 6, QStringLiteral("émile"), QStringLiteral("été"), {});
+        addStyle(db->connection(), 7, QStringLiteral("Étienne"), QStringLiteral("ÉTÉ  "), {});
+        QCOMPARE(list(filter({QStringLiteral("new style")})), QList<qint32>{5});
+        QCOMPARE(list(filter({QStringLiteral("%STYLE")})), QList<qint32>{5});
+        QCOMPARE(list(filter({{}, {}, {}, QStringLiteral("été")})), (QList<qint32>{5, 6, 7}));
+        QCOMPARE(list(filter({QStringLiteral("é%")})), (QList<qint32>{6, 7}));
+        QCOMPARE(list(filter({}, {QStringLiteral("NAME")})), (QList<qint32>{3, 2, 1, 4, 5, 6, 7}));
+        QCOMPARE(list(filter({}, {QStringLiteral("NAME")}, {true})), (QList<qint32>{7, 6, 5, 4, 1, 2, 3}));
     }
 
     void settingsUseTheDesignedKeys() {

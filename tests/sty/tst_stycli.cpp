@@ -27,6 +27,12 @@ private slots:
         result = runCli(env, {"sty-info", env.writeFile("B.STY", "KORGI")});
         QCOMPARE(result.exitCode, 0);
         QVERIFY(result.out.contains("RetVal 4, a style for KORG i30 arranger"));
+#ifdef Q_OS_UNIX
+        // A device in a file's place is refused unread, not read without end.
+        result = runCli(env, {"sty-info", "/dev/zero"});
+        QVERIFY2(result.exitCode == 1 && result.err.contains("/dev/zero is a device, not a regular file"),
+                 result.err.constData());
+#endif
 
         const QString db = env.createDatabase();
         // A damaged file: the error is shown, the exit status is 1 and nothing was imported.

@@ -1,14 +1,26 @@
-// The style import engine: duplicate policies, stored values, the picker, logs, folder scans and
-// the rollback of a failed run.
+// The style import engine: duplicate policies, stored values, the picker, logs, folder scans with
+// the entries they cannot read, the rollback of a failed run and a database busy with another program.
 #include "core/SbkError.h"
+#include "interchange/PddRestore.h"
+#include "interchange/SsfImport.h"
 #include "store/Database.h"
+#include "store/SqliteConnection.h"
 #include "sty/StyImport.h"
 #include "StyTestData.h"
 #include "TestEnvironment.h"
 
+#include <future>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace StyTestData;
 
@@ -164,6 +176,7 @@ private slots:
         f.env.writeFile("top/C_TEXT.STY", "hello");
         f.env.writeFile("top/D_PA1000.STY", bankFile(1).replace(28, 4, hex("05010018")));
         f.env.writeFile("top/E_OTHER.TXT", "KORGI");
+        f.env.writeFile("top/F_CUT.STY", bankFile(1, 7).chopped(5)); // its index cut short
         f.env.writeFile("top/FMYSTY", "KORG9");
         QStringList folders;
         f.import.setProgress([&](StyImport::Stage stage, const QString& text, int, int) {
@@ -177,14 +190,15 @@ private slots:
                  "C_TEXT.STY is not a Pa style, is damaged, its format is unknown or you have no "
                  "rights to access it!\r\n"
                  "D_PA1000.STY is a style bank of a newer Pa model and cannot be imported yet\r\n"
+                 "F_CUT.STY has a damaged index at its end; its styles were read all the same\r\n"
                  "FMYSTY is probably a style for KORG i3,i2,i1,i4s arrangers\r\n");
         QCOMPARE(f.rows("SELECT StyleFile FROM KORFStyles ORDER BY StyleProg"),
-                 (QStringList{"A.STY", "b.sty", "c.sty", "d.sty", "e.sty"}));
-        QCOMPARE(f.counts(), "5|5");
+                 (QStringList{"A.STY", "b.sty", "F_CUT.STY", "c.sty", "d.sty", "e.sty"}));
+        QCOMPARE(f.counts(), "6|6");
         QCOMPARE(folders, (QStringList{"top", "a", "deeper", "z"}));
         f.import.setSubfolders(false);
         f.run("top", true);
-        QCOMPARE(f.import.filesRead(), 2);
+        QCOMPARE(f.import.filesRead(), 3);
     }
 
     void errorRollsBackTheWholeRun() {
@@ -211,6 +225,123 @@ private slots:
         });
         QVERIFY_THROWS_EXCEPTION(SbkError, f.run("run/1.STY"));
         QCOMPARE(f.counts(), "2|1");
+    }
+
+    void oddEntriesAreNamedNeverRead() {
+#ifndef Q_OS_UNIX
+        QSKIP("pipes, devices and undecodable names are made with POSIX calls");
+#else
+        Fixture f;
+        const QString folder = f.env.path("odd");
+        f.env.writeFile("odd/good.sty", bankFile(2, 1));
+        const QByteArray native = QFile::encodeName(folder);
+        for (const QByteArray dot : {".sty", ".SSF"}) {
+            QCOMPARE(::mkfifo(native + "/p" + dot, 0644), 0);
+            QCOMPARE(::symlink("/dev/zero", native + "/z" + dot), 0);
+            QCOMPARE(::symlink(native + "/nowhere", native + "/broken" + dot), 0);
+            QVERIFY(::close(::open(native + "/lat\xe9" + dot, O_CREAT | O_WRONLY, 0644)) == 0);
+        }
+        QDir().mkpath(f.env.path("odd/folder.sty"));
+        QDir().mkpath(f.env.path("odd/locked"));
+        QFile::setPermissions(f.env.path("odd/locked"), {});
+        // A folder whose path is longer than the system allows, made step by step from its parent.
+        const QByteArray step(200, 'd');
+        int fd = ::open(native, O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < 21; ++i) {
+            ::mkdirat(fd, step, 0755);
+            const int next = ::openat(fd, step, O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        ::close(::openat(fd, "deep.sty", O_CREAT | O_WRONLY, 0644));
+        ::close(fd);
+        const auto cleanUp = qScopeGuard([&] {
+            QFile::setPermissions(f.env.path("odd/locked"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QProcess::execute("rm", {"-rf", folder}); // beyond the reach of Qt's own clean-up
+        });
+
+        // Every entry ending in STY is imported or named with its reason; none stops the run.
+        QCOMPARE(f.run("odd", true),
+                 "broken.sty is a link whose target does not exist; it was passed over\r\n"
+                 "folder.sty is a folder, not a file; it was passed over\r\n"
+                 "lat\\xE9.sty has a name that is not valid UTF-8, so it cannot be opened (rename it to "
+                 "read it); it was passed over\r\n"
+                 "p.sty is a named pipe, not a regular file; it was passed over\r\n"
+                 "z.sty is a device, not a regular file; it was passed over\r\n");
+        QCOMPARE(f.import.filesSkipped(), 5);
+        QCOMPARE(f.counts(), "2|1");
+        // Folders that cannot be read are named too.
+        f.import.setSubfolders(true);
+        const QString log = f.run("odd", true);
+        QVERIFY2(log.contains("cannot be read (File name too long). Its files were not imported.\r\n"),
+                 qPrintable(log.right(300)));
+        if (::geteuid() != 0) // root reads any folder
+            QVERIFY(log.contains("locked cannot be read (Permission denied)."));
+        QCOMPARE(f.import.foldersUnread(), ::geteuid() != 0 ? 2 : 1);
+
+        // Given by name, they are refused unread.
+        const struct {
+            const char* name;
+            const char* reason;
+        } refused[] = {{"odd/p.sty", "is a named pipe"},
+                       {"odd/z.sty", "is a device"},
+                       {"odd/broken.sty", "is a link whose target does not exist"}};
+        for (const auto& entry : refused)
+            QVERIFY(
+                errorOf([&] { f.run(entry.name); }).startsWith(f.env.path(entry.name) + " " + entry.reason));
+        QVERIFY(PddRestore::validate(f.env.path("odd/p.sty")).problem.contains("is a named pipe"));
+        SsfImport ssf(f.db->connection());
+        QVERIFY(ssf.importFile(f.env.path("odd/z.SSF")).message().contains("is a device"));
+        const SsfImport::Result result = ssf.importFolder(folder);
+        QCOMPARE(result.message(), SsfImport::DoneMessage);
+        const QStringList passed{"broken.SSF is a link", "lat\\xE9.SSF has a name", "p.SSF is a named pipe",
+                                 "z.SSF is a device"};
+        QCOMPARE(result.files.size(), passed.size());
+        for (int i = 0; i < passed.size(); ++i) {
+            const SsfImport::FileResult& file = result.files[i];
+            QCOMPARE(file.outcome, SsfImport::Outcome::PassedOver);
+            QVERIFY2((QFileInfo(file.path).fileName() + " " + file.problem).startsWith(passed[i]),
+                     qPrintable(file.problem));
+        }
+#endif
+    }
+
+    void busyDatabaseIsWaitedFor() {
+        Fixture f;
+        f.env.writeFile("A.STY", bankFile(2, 1));
+        // Another program (a thread with a connection of its own) holds a write transaction.
+        auto holdWriteLock = [&](int milliseconds) {
+            auto locked = std::make_shared<std::promise<void>>();
+            std::thread other([path = f.env.path("test.mdb"), milliseconds, locked] {
+                {
+                    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+                    db.setDatabaseName(path);
+                    db.open();
+                    QSqlQuery query(db);
+                    query.exec("BEGIN IMMEDIATE");
+                    query.exec("INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (99, 'X', 'X')");
+                    locked->set_value();
+                    QThread::msleep(milliseconds);
+                    query.exec("COMMIT");
+                }
+                QSqlDatabase::removeDatabase("other");
+            });
+            locked->get_future().wait();
+            return other;
+        };
+        std::thread other = holdWriteLock(1500);
+        const QString waited = errorOf([&] { f.run("A.STY"); });
+        other.join();
+        QVERIFY2(waited.isEmpty(), qPrintable(waited));
+        QCOMPARE(f.counts(), "2|2");
+
+        // When the wait runs out, the message says why.
+        SqliteConnection::setBusyTimeout(f.db->connection(), 100);
+        other = holdWriteLock(1500);
+        const QString error = errorOf([&] { f.run("A.STY"); });
+        other.join();
+        QVERIFY2(error.contains("the database is in use by another program"), qPrintable(error));
     }
 
     void realInstrumentFolder() {
