@@ -102,6 +102,8 @@ int runSsfExport(CliContext& context) {
         context.out << QStringLiteral("%1 style number(s) not in the database were passed over\n")
                            .arg(result.skipped);
     context.out << done << '\n';
+    if (!result.warning().isEmpty())
+        context.err << QStringLiteral("sbk-cli: warning: %1\n").arg(result.warning());
     return 0;
 }
 
@@ -115,6 +117,8 @@ int runSsfImport(CliContext& context) {
     SsfImport importer(db->connection(), &progress);
     const SsfImport::Result result =
         QFileInfo(path).isDir() ? importer.importFolder(path) : importer.importFile(path);
+    if (!result.found)
+        throw SbkError(QStringLiteral("%1: %2").arg(result.message(), path));
     for (const SsfImport::FileResult& file : result.files) {
         const QString name = QFileInfo(file.path).fileName();
         switch (file.outcome) {
@@ -146,12 +150,14 @@ int runBackup(CliContext& context) {
     args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to write)"));
     const QString target = PddBackup::targetPath(args.positionals().first());
     if (target.isEmpty())
-        throw SbkError(QStringLiteral("Please insert PDD file path!"));
+        throw CliUsageError(QStringLiteral("Please insert PDD file path!"));
 
     const auto db = context.openDatabase();
     CliProgress progress(context);
-    PddBackup::backup(db->connection(), target, &progress);
+    const QStringList changed = PddBackup::backup(db->connection(), target, &progress);
     context.out << PddBackup::DoneMessage << '\n' << QStringLiteral("Written to %1\n").arg(target);
+    if (!changed.isEmpty())
+        context.err << QStringLiteral("sbk-cli: warning: %1\n").arg(PddBackup::warning(changed));
     return 0;
 }
 
@@ -160,13 +166,15 @@ int runRestore(CliContext& context) {
     args.expectPositionals(1, 1, QStringLiteral("FILE (the PDD file to read)"));
     const QString path = args.positionals().first().trimmed();
     const bool confirmed = args.has(QStringLiteral("yes"));
-    if (!QFileInfo::exists(path))
-        throw SbkError(PddRestore::MissingFileMessage);
     // The two questions protect the current data; without a terminal to ask them on, only --yes
     // may stand in for the answers.
     if (!confirmed && !context.stdinIsTerminal)
-        throw SbkError(QStringLiteral("restore replaces the whole database and asks for confirmation on the "
-                                      "terminal; stdin is not a terminal, so give --yes to confirm."));
+        throw CliUsageError(QStringLiteral("restore replaces the whole database and asks for confirmation "
+                                           "on the terminal; stdin is not a terminal, so give --yes to "
+                                           "confirm."));
+    // A path that is there but is not a regular file gets the reader's own reason below.
+    if (!QFileInfo::exists(path))
+        throw SbkError(QStringLiteral("%1 %2").arg(PddRestore::MissingFileMessage, path));
 
     const auto db = context.openDatabase();
     const PddRestore::Check check = PddRestore::validate(path);
@@ -195,8 +203,7 @@ const CliRegistration ssfImport({QStringLiteral("ssf-import"), QStringLiteral("s
                                  QStringLiteral("import an SSF file, or every *SSF file of a folder"),
                                  &runSsfImport});
 const CliRegistration backup({QStringLiteral("backup"), QStringLiteral("backup FILE"),
-                              QStringLiteral("write the whole database as a PDD file (its name upper-cased)"),
-                              &runBackup});
+                              QStringLiteral("write the whole database as a PDD file"), &runBackup});
 const CliRegistration restore({QStringLiteral("restore"),
                                QStringLiteral("restore FILE [--yes]\n"
                                               "  Asks two questions on the terminal unless --yes is given."),

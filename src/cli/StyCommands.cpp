@@ -90,6 +90,11 @@ int runImport(CliContext& context) {
     else
         throw CliUsageError(
             QStringLiteral("unknown policy \"%1\" (use content, name or all)").arg(policyText));
+    if (const QString problem =
+            StyImport::refusal(args.value(QStringLiteral("family")), args.value(QStringLiteral("group")),
+                               args.value(QStringLiteral("author")));
+        !problem.isEmpty())
+        throw CliUsageError(problem);
     const QFileInfo info(path);
     if (!info.exists())
         throw SbkError(QStringLiteral("%1 does not exist.").arg(path));
@@ -233,14 +238,15 @@ int runMakeSty(CliContext& context) {
         if (style <= 0)
             continue;
         table.setStyleProg(style);
-        if (!table.GetKORFStylesNoContent()) {
-            context.err << QStringLiteral(
-                               "sbk-cli: slot %1 names the style %2, which is no longer stored; it is left "
-                               "out\n")
-                               .arg(k)
-                               .arg(style);
-            continue;
-        }
+        // A file that lacks a style of the bank is not the bank: nothing is written then.
+        if (!table.GetKORFStylesNoContent())
+            throw SbkError(
+                QStringLiteral("Slot %1 of the bank %2 names the style %3, which is no longer stored; "
+                               "%4 was not written.")
+                    .arg(k)
+                    .arg(bank.BankName())
+                    .arg(style)
+                    .arg(output));
         styles.Add(style, table.StyleName1(), QString(), 0, 0, QByteArray(), QByteArray());
     }
     StyMaker::refreshFromDatabase(styles, db->connection());

@@ -3,10 +3,13 @@
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QIODevice>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +42,19 @@ QString commandName(int argc, char** argv) {
     return QString();
 }
 
+// Everything written to standard output must have reached it: a full disk or a closed pipe is a
+// failure (SbkError), not a success with the output cut.
+void finishOutput(QTextStream& out) {
+    out.flush();
+    if (out.status() == QTextStream::Ok && std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return;
+    const QString why = out.device() ? out.device()->errorString() : QString();
+    throw SbkError(QStringLiteral("cannot write to standard output: %1")
+                       .arg(why.isEmpty() || why == QLatin1String("Unknown error")
+                                ? QString::fromLocal8Bit(std::strerror(errno))
+                                : why));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -64,10 +80,12 @@ int main(int argc, char** argv) {
             const QString option = args.takeFirst();
             if (option == QStringLiteral("--help")) {
                 printHelp(out);
+                finishOutput(out);
                 return 0;
             }
             if (option == QStringLiteral("--version")) {
                 out << QStringLiteral("sbk-cli %1\n").arg(SBKModule::title());
+                finishOutput(out);
                 return 0;
             }
             if (option == QStringLiteral("--db")) {
@@ -86,14 +104,15 @@ int main(int argc, char** argv) {
         const CliCommandInfo* command = CliRegistry::find(name);
         if (!command)
             throw CliUsageError(QStringLiteral("unknown command \"%1\"").arg(name));
+        int status = 0;
         if (args.contains(QStringLiteral("--help"))) {
             out << QStringLiteral("Usage: sbk-cli [--db PATH] %1\n%2\n")
                        .arg(command->synopsis, command->summary);
-            return 0;
+        } else {
+            context.args = args;
+            status = command->run(context);
         }
-        context.args = args;
-        const int status = command->run(context);
-        out.flush();
+        finishOutput(out);
         return status;
     } catch (const CliUsageError& error) {
         out.flush();
@@ -102,7 +121,13 @@ int main(int argc, char** argv) {
     } catch (const SbkError& error) {
         out.flush();
         cliProgressDone(context);
-        err << QStringLiteral("sbk-cli: %1\n").arg(error.message());
+        QString text = error.message();
+        // The database's words for a damaged file ("database disk image is malformed", "malformed
+        // database schema") name no file; here it is named.
+        if (text.contains(QLatin1String("malformed")))
+            text += QStringLiteral("\nThe database file %1 is damaged; restore it from a backup.")
+                        .arg(context.databasePath());
+        err << QStringLiteral("sbk-cli: %1\n").arg(text);
         return 1;
     }
 }

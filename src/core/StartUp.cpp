@@ -32,19 +32,25 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
     module.WorkingBankStyles.Clear();
     module.DatabasePath = settings.value(SBKSettings::Path, SBKSettings::Database);
     try {
-        if (module.DatabasePath.isEmpty()) {
+        // A stored database that has gone is asked for like a first one, proposing the default.
+        const QString gone = !module.DatabasePath.isEmpty() && !QFileInfo(module.DatabasePath).isFile()
+                                 ? module.DatabasePath
+                                 : QString();
+        if (module.DatabasePath.isEmpty() || !gone.isEmpty()) {
             module.DatabasePath =
                 defaultDatabase.isEmpty() ? SBKModule::defaultDatabasePath() : defaultDatabase;
             // An installed copy keeps its default database in the user's data folder and starts
             // it empty there; beside a writable program the user is asked as before.
             if (defaultDatabase.isEmpty() && !isBesideProgram(module.DatabasePath))
                 SBKModule::ensureDefaultDatabase(module.DatabasePath);
-            while (!QFileInfo(module.DatabasePath).isFile()) {
+            const QString question =
+                QStringLiteral("Please insert database path (Example: %1)").arg(examplePath());
+            QString reason = gone.isEmpty() ? QString()
+                                            : QStringLiteral("The database file %1 was not found.\n").arg(gone);
+            while (!reason.isEmpty() || !QFileInfo(module.DatabasePath).isFile()) {
                 module.DatabasePath =
-                    prompt
-                        .input(QStringLiteral("Please insert database path (Example: %1)").arg(examplePath()),
-                               Sbk, module.DatabasePath)
-                        .value_or(QString());
+                    prompt.input(reason + question, Sbk, module.DatabasePath).value_or(QString());
+                reason.clear();
                 if (module.DatabasePath.isEmpty() &&
                     prompt.message(
                         QStringLiteral("A database path is needed or SBK cannot continue. Try again?"), Sbk,

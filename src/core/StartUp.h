@@ -10,9 +10,10 @@ class SBKSettings;
 class StartUp {
 public:
     // Reads the settings, makes sure a database file is known (asking for it while none exists at
-    // the path), opens the shared connection and reads the parameters. Returns false when the
-    // program must end: the user gave up asking for a path, or the database could not be opened
-    // (its message has then been shown). defaultDatabase overrides SBKModule::defaultDatabasePath.
+    // the path; a stored file that has gone is asked for again, proposing the default), opens the
+    // shared connection and reads the parameters. Returns false when the program must end: the user
+    // gave up asking for a path, or the database could not be opened (its message has then been
+    // shown). defaultDatabase overrides SBKModule::defaultDatabasePath.
     static bool Main(SBKSettings& settings, SBKModule& module, Prompt& prompt,
                      const QString& defaultDatabase = QString());
 

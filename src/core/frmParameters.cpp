@@ -1,5 +1,6 @@
 #include "core/frmParameters.h"
 
+#include "core/FieldLimit.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
@@ -49,7 +50,8 @@ frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
         label->setObjectName(QStringLiteral("lbDesc_%1").arg(labelIndex[row]));
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("txtField_%1").arg(row));
-        field->setMaxLength(row == 2 && fileSystemIgnoresCase() ? 2 : 100);
+        // The limits hold for typing; a longer path stored or chosen with Search is kept whole.
+        FieldLimit::apply(field, row == 2 && fileSystemIgnoresCase() ? 2 : 100);
         m_txtField.at(size_t(row)) = field;
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1);

@@ -1,6 +1,7 @@
 #include "interchange/PddBackup.h"
 
 #include "core/Progress.h"
+#include "core/SaveFile.h"
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
 #include "store/Database.h"
@@ -10,7 +11,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -50,10 +50,10 @@ bool distinguishesCase(const QString& folder) {
 
 class PddWriter {
 public:
-    PddWriter(QSaveFile& file, const QString& path) : m_file(file), m_path(path) {}
+    PddWriter(SaveFile& file, const QString& path) : m_file(file), m_path(path) {}
 
     void write(const QByteArray& bytes) {
-        if (m_file.write(bytes) != bytes.size())
+        if (!m_file.writeAll(bytes))
             throw SbkError(
                 QStringLiteral("Cannot write the PDD file %1: %2").arg(m_path, m_file.errorString()));
     }
@@ -64,34 +64,37 @@ public:
     void number(const QVariant& value) {
         line(value.isNull() ? QByteArray() : QByteArray::number(value.toLongLong()));
     }
+    // Records are gathered and written some 64 KiB at a time (the file itself is unbuffered);
+    // finish() writes the rest.
     void flush() {
+        if (m_record.size() >= 0x10000)
+            finish();
+    }
+    void finish() {
         write(m_record);
         m_record.clear();
     }
 
 private:
-    QSaveFile& m_file;
+    SaveFile& m_file;
     QString m_path;
     QByteArray m_record;
 };
 
 // A text value as one line: one byte per character, no line break (the layout has no escaping).
-QByteArray textLine(const QVariant& value, bool isName, const QString& owner, const QString& column) {
+QByteArray textLine(const QVariant& value, bool isName, const char* column, QStringList& changes) {
     const QString text = value.toString();
-    if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-        throw SbkError(
-            QStringLiteral("Cannot back up %1: its %2 holds a line break, which a PDD file cannot carry. "
-                           "Edit it and back up again.")
-                .arg(owner, column));
-    const std::optional<QByteArray> bytes =
-        isName ? SingleByteText::encodeName(text) : SingleByteText::encode(text);
-    if (!bytes)
-        throw SbkError(
-            QStringLiteral("Cannot back up %1: its %2 \"%3\" holds a character that cannot be written in "
-                           "%4. Edit it and back up again.")
-                .arg(owner, column, text,
-                     isName ? QStringLiteral("ISO-8859-1") : SingleByteText::encodingName()));
-    return *bytes;
+    const QString written = SingleByteText::oneByteForm(text, QLatin1Char('?'), isName, true);
+    if (written != text)
+        changes.append(QLatin1String(column));
+    return isName ? *SingleByteText::encodeName(written) : *SingleByteText::encode(written);
+}
+
+// Notes what was changed in one record, as one line naming the record.
+void noteChanges(QStringList& changed, const QString& owner, QStringList& changes) {
+    if (!changes.isEmpty())
+        changed.append(owner + QStringLiteral(": ") + changes.join(QStringLiteral(", ")));
+    changes.clear();
 }
 
 qint64 countRows(QSqlQuery& query, const QString& table) {
@@ -112,16 +115,24 @@ QString PddBackup::targetPath(const QString& typedPath) {
 #else
     const qsizetype at = cut;
 #endif
-    const QString folder = at < 0 ? QString() : path.left(at + 1);
-    const QString name = path.mid(at + 1);
-    if (distinguishesCase(folder))
-        return folder + name.toUpper();
+    // Where case counts, the restore is given the path as typed, so the backup keeps it.
+    if (distinguishesCase(at < 0 ? QString() : path.left(at + 1)))
+        return path;
     return path.toUpper();
 }
 
-void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+QString PddBackup::warning(const QStringList& changed) {
+    if (changed.isEmpty())
+        return QString();
+    return QStringLiteral("The backup is complete, but these styles and banks held what a PDD file cannot "
+                          "carry as stored; each character without a one-byte form and each line break was "
+                          "written as \"?\":\n") +
+           changed.join(QLatin1Char('\n'));
+}
+
+QStringList PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress) {
+    SaveFile file(path);
+    if (!file.openForWriting())
         throw SbkError(QStringLiteral("Cannot write the PDD file %1: %2").arg(path, file.errorString()));
     PddWriter out(file, path);
 
@@ -145,15 +156,19 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
     Database::exec(query, QStringLiteral("SELECT BankProg, BankName, BankDesc, ") +
                               slotColumns.join(QStringLiteral(", ")) +
                               QStringLiteral(" FROM KORFBanks ORDER BY BankProg, BankName"));
+    QStringList changed;
+    QStringList changes;
     qint64 written = 0;
     while (query.next()) {
-        const QString owner =
-            QStringLiteral("bank %1 (%2)").arg(query.value(0).toLongLong()).arg(query.value(1).toString());
         out.number(query.value(0));
-        out.line(textLine(query.value(1), false, owner, QStringLiteral("name")));
-        out.line(textLine(query.value(2), false, owner, QStringLiteral("description")));
+        out.line(textLine(query.value(1), false, "name", changes));
+        out.line(textLine(query.value(2), false, "description", changes));
         for (int k = 0; k < 32; ++k)
             out.number(query.value(3 + k));
+        noteChanges(
+            changed,
+            QStringLiteral("bank %1 (%2)").arg(query.value(0).toLongLong()).arg(query.value(1).toString()),
+            changes);
         out.flush();
         ++written;
         if (progress)
@@ -173,41 +188,40 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
     written = 0;
     while (query.next()) {
         const QString name1 = query.value(1).toString();
-        const QString owner = QStringLiteral("style %1 (%2)")
-                                  .arg(query.value(0).toLongLong())
-                                  .arg(QString(name1).remove(QChar(0)));
-        const qint64 length1 = query.value(3).toLongLong();
-        const qint64 length2 = query.value(4).toLongLong();
-        QByteArray content1 = query.value(5).toByteArray();
-        QByteArray content2 = query.value(6).toByteArray();
+        qint64 length1 = query.value(3).toLongLong();
+        qint64 length2 = query.value(4).toLongLong();
+        const QByteArray content1 = query.value(5).toByteArray();
+        const QByteArray content2 = query.value(6).toByteArray();
+        out.number(query.value(0));
+        out.line(textLine(query.value(1), true, "name", changes));
+        out.line(textLine(query.value(2), true, "second name", changes));
         // The data blocks are read back by their lengths, so a length must describe its block (an
         // empty block is stored as one blank with length 0, which the reader allows for).
-        auto fits = [](const QByteArray& content, qint64 length) {
-            return content.size() == length || (length == 0 && (content.isEmpty() || content == " "));
-        };
-        if (!fits(content1, length1) || !fits(content2, length2))
-            throw SbkError(
-                QStringLiteral("Cannot back up %1: its stored lengths (%2, %3) do not match its data "
-                               "(%4, %5 bytes), and a PDD file reads the data back by these lengths.")
-                    .arg(owner)
-                    .arg(length1)
-                    .arg(length2)
-                    .arg(content1.size())
-                    .arg(content2.size()));
-        out.number(query.value(0));
-        out.line(textLine(query.value(1), true, owner, QStringLiteral("name")));
-        out.line(textLine(query.value(2), true, owner, QStringLiteral("second name")));
-        out.number(query.value(3));
-        out.number(query.value(4));
+        for (auto [length, content, what] : {std::tuple{&length1, &content1, "first length"},
+                                             std::tuple{&length2, &content2, "second length"}}) {
+            if (!DbKORFStyle::lengthFits(*length, *content)) {
+                changes.append(QStringLiteral("%1 %2 (written as %3)")
+                                   .arg(QLatin1String(what))
+                                   .arg(*length)
+                                   .arg(content->size()));
+                *length = content->size();
+            }
+            out.number(*length);
+        }
         out.line(content1);
         out.line(content2);
         out.line(length1 == 0 ? QByteArray(" ") : DbKORFStyle::seekOf(content1));
-        out.line(textLine(query.value(7), false, owner, QStringLiteral("date")));
-        out.line(textLine(query.value(8), false, owner, QStringLiteral("description")));
-        out.line(textLine(query.value(9), false, owner, QStringLiteral("group")));
-        out.line(textLine(query.value(10), false, owner, QStringLiteral("family")));
-        out.line(textLine(query.value(11), false, owner, QStringLiteral("file name")));
-        out.line(textLine(query.value(12), false, owner, QStringLiteral("author")));
+        out.line(textLine(query.value(7), false, "date", changes));
+        out.line(textLine(query.value(8), false, "description", changes));
+        out.line(textLine(query.value(9), false, "group", changes));
+        out.line(textLine(query.value(10), false, "family", changes));
+        out.line(textLine(query.value(11), false, "file name", changes));
+        out.line(textLine(query.value(12), false, "author", changes));
+        noteChanges(changed,
+                    QStringLiteral("style %1 (%2)")
+                        .arg(query.value(0).toLongLong())
+                        .arg(QString(name1).remove(QChar(0)).trimmed()),
+                    changes);
         out.flush();
         ++written;
         if (progress)
@@ -219,9 +233,10 @@ void PddBackup::backup(QSqlDatabase db, const QString& path, Progress* progress)
             QStringLiteral("The style table changed during the backup; %1 was not written.").arg(path));
 
     out.line(Header);
-    out.flush();
+    out.finish();
     if (!file.commit())
         throw SbkError(QStringLiteral("Cannot write the PDD file %1: %2").arg(path, file.errorString()));
     if (progress)
         progress->end();
+    return changed;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 class Progress;
 
@@ -17,9 +18,15 @@ public:
     static inline const QString DoneMessage = QStringLiteral("SBK database backup completed without errors!");
 
     // The path the backup writes to for a typed path: on a file system that distinguishes case
-    // only the file name is upper-cased, the folders stay as typed; elsewhere the whole path.
+    // the path as typed (trimmed), so that the restore finds it; elsewhere upper-cased.
     static QString targetPath(const QString& typedPath);
     // Writes the whole database as a PDD file at path (written to a temporary file beside it,
     // renamed into place when complete). Throws SbkError with a clear message; nothing left on disk then.
-    static void backup(QSqlDatabase db, const QString& path, Progress* progress = nullptr);
+    // What the layout cannot carry as stored does not stop the backup: a character without a
+    // one-byte form and a line break in a text are written as "?", a length that does not describe
+    // its block as the block's size. The result names each style and bank so changed, one a line
+    // ("style 6 (W): author").
+    static QStringList backup(QSqlDatabase db, const QString& path, Progress* progress = nullptr);
+    // The warning to show after the completion message; "" when nothing was changed.
+    static QString warning(const QStringList& changed);
 };

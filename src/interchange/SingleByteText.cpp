@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QStringView>
 
 namespace {
 
@@ -47,4 +48,47 @@ std::optional<QByteArray> SingleByteText::encodeName(const QString& name) {
 
 QString SingleByteText::decodeName(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
+}
+
+QString SingleByteText::oneByteForm(const QString& text, QChar replacement, bool isName, bool lineBreaks) {
+    auto writable = [isName](QStringView part) {
+        if (!isName)
+            return encode(part.toString()).has_value();
+        for (const QChar c : part)
+            if (c.unicode() > 0xFF)
+                return false;
+        return true;
+    };
+    auto isBreak = [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
+    bool breaks = false;
+    for (const QChar c : text)
+        breaks = breaks || isBreak(c);
+    if (!(lineBreaks && breaks) && writable(text))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype width =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        const QStringView c = QStringView(text).mid(i, width);
+        out += (lineBreaks && isBreak(c.front())) || !writable(c) ? QString(replacement) : c.toString();
+        i += width - 1;
+    }
+    return out;
+}
+
+QString SingleByteText::refusal(const QString& field, const QString& value, bool isName) {
+    const QString clean = oneByteForm(value, QChar(0xFFFF), isName, true);
+    const qsizetype at = clean.indexOf(QChar(0xFFFF));
+    if (at < 0)
+        return QString();
+    const QChar c = value.at(at);
+    const bool lineBreak = c == QLatin1Char('\r') || c == QLatin1Char('\n');
+    const QString which =
+        lineBreak
+            ? QStringLiteral("a line break")
+            : QStringLiteral("the character \"%1\"").arg(c.isHighSurrogate() ? value.mid(at, 2) : QString(c));
+    return QStringLiteral("The %1 \"%2\" holds %3, which SSF and PDD files cannot carry. Use only the "
+                          "letters and signs of %4.")
+        .arg(field, value, which, isName ? QStringLiteral("ISO-8859-1") : encodingName());
 }

@@ -21,4 +21,13 @@ public:
     // A style name as bytes (Latin-1); std::nullopt when a character lies above U+00FF.
     static std::optional<QByteArray> encodeName(const QString& name);
     static QString decodeName(const QByteArray& bytes);
+
+    // The text with every character that has no one-byte form (in the name's or the descriptive
+    // texts' encoding) replaced by replacement; a character outside the Basic Multilingual Plane
+    // counts once. With lineBreaks set, CR and LF are replaced too (a PDD line cannot hold them).
+    static QString oneByteForm(const QString& text, QChar replacement, bool isName = false,
+                               bool lineBreaks = false);
+    // Why a typed value cannot be stored: it holds a character without a one-byte form or a line
+    // break. The message names the field ("the author"); "" when the value may be stored.
+    static QString refusal(const QString& field, const QString& value, bool isName = false);
 };

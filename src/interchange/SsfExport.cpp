@@ -9,6 +9,14 @@
 
 #include <QFileInfo>
 
+QString SsfExport::Result::warning() const {
+    if (changed.isEmpty())
+        return QString();
+    return QStringLiteral("The export is complete, but these styles held what an SSF file cannot carry as "
+                          "stored; each character without a one-byte form was written as \"?\":\n") +
+           changed.join(QLatin1Char('\n'));
+}
+
 SsfExport::SsfExport(QSqlDatabase connection, const QString& folder, Progress* progress)
     : m_connection(connection), m_folder(folder.trimmed()), m_progress(progress) {}
 
@@ -46,7 +54,13 @@ SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QStrin
     for (const qint32 number : styleNumbers) {
         style.setStyleProg(number);
         if (style.GetKORFStyles()) {
-            result.files.append(SsfFile::write(style, m_folder));
+            QStringList changes;
+            result.files.append(SsfFile::write(style, m_folder, &changes));
+            if (!changes.isEmpty())
+                result.changed.append(QStringLiteral("style %1 (%2): %3")
+                                          .arg(number)
+                                          .arg(QString(style.StyleName1()).remove(QChar(0)).trimmed(),
+                                               changes.join(QStringLiteral(", "))));
         } else {
             if (!style.clsKORFStylesError().isEmpty())
                 throw SbkError(

@@ -26,8 +26,11 @@ public:
     }
 
     struct Result {
-        QStringList files; // the paths written, in order
-        int skipped = 0;   // numbers that are not stored
+        QStringList files;   // the paths written, in order
+        int skipped = 0;     // numbers that are not stored
+        QStringList changed; // "style 5 (NAME): author, group": what a file could not carry as stored
+        // The warning to show after the completion message; "" when nothing was changed.
+        QString warning() const;
     };
 
     // progress (may be null) gets one step per style handled.

@@ -1,5 +1,6 @@
 #include "interchange/SsfFile.h"
 
+#include "core/SaveFile.h"
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
 #include "store/DbKORFStyle.h"
@@ -7,7 +8,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 
@@ -42,16 +44,23 @@ void appendNumber(QByteArray& out, qint32 value, const DbKORFStyle& style, const
     out += QByteArray::number(value).rightJustified(5, '0');
 }
 
-QByteArray text(const QString& value, bool isName, const DbKORFStyle& style, const char* what) {
-    const std::optional<QByteArray> bytes =
-        isName ? SingleByteText::encodeName(value) : SingleByteText::encode(value);
-    if (!bytes)
-        throw SbkError(
-            QStringLiteral("Cannot export %1 to an SSF file: its %2 \"%3\" holds a character that cannot "
-                           "be written in %4.")
-                .arg(describe(style), QLatin1String(what), value,
-                     isName ? QStringLiteral("ISO-8859-1") : SingleByteText::encodingName()));
-    return *bytes;
+// A text as one byte per character; a character without a one-byte form becomes "?".
+QByteArray text(const QString& value, bool isName, const char* what, QStringList* changes) {
+    const QString written = SingleByteText::oneByteForm(value, QLatin1Char('?'), isName);
+    if (written != value && changes)
+        changes->append(QLatin1String(what));
+    return isName ? *SingleByteText::encodeName(written) : *SingleByteText::encode(written);
+}
+
+// A length as the reader demands it: one that does not describe its block is written as the
+// block's size.
+qint32 length(qint32 stored, const QByteArray& content, const char* what, QStringList* changes) {
+    if (DbKORFStyle::lengthFits(stored, content))
+        return stored;
+    if (changes)
+        changes->append(
+            QStringLiteral("%1 %2 (written as %3)").arg(QLatin1String(what)).arg(stored).arg(content.size()));
+    return qint32(content.size());
 }
 
 // Reads the fields of an SSF file, knowing at every step how much is left.
@@ -121,44 +130,82 @@ QString SsfFile::fileName(const QString& styleName1) {
     return name + QStringLiteral(".SSF");
 }
 
+QDate SsfFile::readStoredDate(const QString& storedDate) {
+    const QString text = storedDate.trimmed();
+    // Three numbers with / . or - between them, perhaps followed by a time.
+    static const QRegularExpression numeric(
+        QStringLiteral("^(\\d{1,4})([./-])(\\d{1,2})\\2(\\d{1,4})(?:[ T].*)?$"));
+    const QRegularExpressionMatch match = numeric.match(text);
+    if (match.hasMatch()) {
+        const QString first = match.captured(1);
+        const QString last = match.captured(4);
+        const int middle = match.captured(3).toInt();
+        if (first.size() == 4 && last.size() <= 2)
+            return QDate(first.toInt(), middle, last.toInt());
+        if (first.size() <= 2 && (last.size() == 4 || last.size() == 2)) {
+            int year = last.toInt();
+            if (last.size() == 2)
+                year += year < 30 ? 2000 : 1900;
+            const QString localeForm = QLocale().dateFormat(QLocale::ShortFormat);
+            const bool monthFirst =
+                localeForm.indexOf(QLatin1Char('M')) < localeForm.indexOf(QLatin1Char('d'));
+            const QDate dayFirstDate(year, middle, first.toInt());
+            const QDate monthFirstDate(year, first.toInt(), middle);
+            if (monthFirst)
+                return monthFirstDate.isValid() ? monthFirstDate : dayFirstDate;
+            return dayFirstDate.isValid() ? dayFirstDate : monthFirstDate;
+        }
+        return QDate();
+    }
+    for (const QLocale::FormatType form : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QDate date = QLocale().toDate(text, form);
+        if (date.isValid())
+            return date;
+    }
+    return QDate();
+}
+
 QByteArray SsfFile::exportDate(const QString& storedDate) {
-    const QString trimmed = storedDate.trimmed();
-    QDate date = QDate::fromString(trimmed, QStringLiteral("yyyy/MM/dd"));
-    if (!date.isValid())
-        date = QDate::fromString(trimmed, QStringLiteral("yyyy-MM-dd"));
+    const QDate date = readStoredDate(storedDate);
     // Any year the reader takes back (0001 to 9999) is written as it stands.
     if (!date.isValid() || date.year() < 1 || date.year() > 9999)
         return UnknownDate;
     return date.toString(QStringLiteral("dd/MM/yyyy")).toLatin1();
 }
 
-QByteArray SsfFile::encode(const DbKORFStyle& style) {
+QByteArray SsfFile::encode(const DbKORFStyle& style, QStringList* changes) {
     QByteArray out = Signature;
     out.reserve(16 + 12 * 5 + style.StyleContent1().size() + style.StyleContent2().size() + 512);
-    appendField(out, text(style.StyleName1(), true, style, "name"), style, "name");
-    appendField(out, text(style.StyleName2(), true, style, "second name"), style, "second name");
-    appendNumber(out, style.StyleLength1(), style, "first length");
-    appendNumber(out, style.StyleLength2(), style, "second length");
+    appendField(out, text(style.StyleName1(), true, "name", changes), style, "name");
+    appendField(out, text(style.StyleName2(), true, "second name", changes), style, "second name");
+    appendNumber(out, length(style.StyleLength1(), style.StyleContent1(), "first length", changes), style,
+                 "first length");
+    appendNumber(out, length(style.StyleLength2(), style.StyleContent2(), "second length", changes), style,
+                 "second length");
     appendField(out, style.StyleContent1(), style, "first data block");
     appendField(out, style.StyleContent2(), style, "second data block");
-    appendField(out, text(style.StyleAuthor(), false, style, "author"), style, "author");
-    appendField(out, text(style.StyleCat(), false, style, "group"), style, "group");
-    appendField(out, text(style.StyleFamily(), false, style, "family"), style, "family");
-    appendField(out, text(style.StyleDesc(), false, style, "description"), style, "description");
-    appendField(out, text(style.StyleFile(), false, style, "file name"), style, "file name");
+    appendField(out, text(style.StyleAuthor(), false, "author", changes), style, "author");
+    appendField(out, text(style.StyleCat(), false, "group", changes), style, "group");
+    appendField(out, text(style.StyleFamily(), false, "family", changes), style, "family");
+    appendField(out, text(style.StyleDesc(), false, "description", changes), style, "description");
+    appendField(out, text(style.StyleFile(), false, "file name", changes), style, "file name");
     out += "00010";
-    out += exportDate(style.StyleDate());
+    const QByteArray date = exportDate(style.StyleDate());
+    if (date == UnknownDate && changes && readStoredDate(style.StyleDate()) != QDate(1900, 1, 1))
+        changes->append(QStringLiteral("date \"%1\" (not a date; written as %2)")
+                            .arg(style.StyleDate(), QString::fromLatin1(UnknownDate)));
+    out += date;
     return out;
 }
 
-QString SsfFile::write(const DbKORFStyle& style, const QString& folder) {
-    const QByteArray bytes = encode(style);
+QString SsfFile::write(const DbKORFStyle& style, const QString& folder, QStringList* changes) {
+    const QByteArray bytes = encode(style, changes);
     // The folder as typed is a folder whether or not it ends in a separator.
     const QString path = QDir(folder).filePath(fileName(style.StyleName1()));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    SaveFile file(path);
+    if (!file.openForWriting())
         throw SbkError(QStringLiteral("Cannot write the SSF file %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.writeAll(bytes) || !file.commit()) {
         const QString why = file.errorString();
         file.cancelWriting();
         throw SbkError(QStringLiteral("Cannot write the SSF file %1: %2").arg(path, why));
@@ -173,10 +220,25 @@ bool SsfFile::read(const QByteArray& bytes, const QString& fileName, DbKORFStyle
     in.take(Signature.size(), QStringLiteral("the signature"));
     const QByteArray name1 = in.field(QStringLiteral("the name"));
     const QByteArray name2 = in.field(QStringLiteral("the second name"));
+    const qsizetype lengthsAt = in.offset();
     const qint32 length1 = in.number(QStringLiteral("the first length"));
     const qint32 length2 = in.number(QStringLiteral("the second length"));
     const QByteArray content1 = in.field(QStringLiteral("the first data block"));
     const QByteArray content2 = in.field(QStringLiteral("the second data block"));
+    // The lengths go into the database beside the blocks, and the STY writer and the PDD backup
+    // trust them: they must describe the blocks as the export writes them.
+    const struct {
+        qint32 length;
+        const QByteArray& content;
+        const char* which;
+    } blocks[] = {{length1, content1, "first"}, {length2, content2, "second"}};
+    for (const auto& block : blocks)
+        if (!DbKORFStyle::lengthFits(block.length, block.content))
+            in.damaged(lengthsAt,
+                       QStringLiteral("the %1 length %2 does not match the %1 data block of %3 bytes")
+                           .arg(QLatin1String(block.which))
+                           .arg(block.length)
+                           .arg(block.content.size()));
     const QByteArray author = in.field(QStringLiteral("the author"));
     const QByteArray group = in.field(QStringLiteral("the group"));
     const QByteArray family = in.field(QStringLiteral("the family"));
@@ -195,11 +257,17 @@ bool SsfFile::read(const QByteArray& bytes, const QString& fileName, DbKORFStyle
     style.setStyleLength2(length2);
     style.setStyleContent1(content1);
     style.setStyleContent2(content2);
-    style.setStyleAuthor(SingleByteText::decode(author));
-    style.setStyleCat(SingleByteText::decode(group));
-    style.setStyleFamily(SingleByteText::decode(family));
-    style.setStyleDesc(SingleByteText::decode(description));
-    style.setStyleFile(SingleByteText::decode(file));
+    // A descriptive text is one line in the database's dumps: a line break in it becomes a blank.
+    auto line = [](const QByteArray& bytes) {
+        return SingleByteText::decode(bytes)
+            .replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    };
+    style.setStyleAuthor(line(author));
+    style.setStyleCat(line(group));
+    style.setStyleFamily(line(family));
+    style.setStyleDesc(line(description));
+    style.setStyleFile(line(file));
     // Stored in the form the STY import writes, so that every stored date has one form and sorts.
     style.setStyleDate(date.toString(QStringLiteral("yyyy/MM/dd")));
     return true;

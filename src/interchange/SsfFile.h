@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
+#include <QStringList>
 
 class DbKORFStyle;
 
@@ -25,21 +27,30 @@ public:
     static QString fileName(const QString& styleName1);
 
     // The bytes of the SSF file of a style (its properties as GetKORFStyles leaves them). Throws
-    // SbkError naming the style when it cannot be written: a field longer than 99,999 bytes, a
-    // length outside 0..99,999, or a text character without a one-byte form.
-    static QByteArray encode(const DbKORFStyle& style);
+    // SbkError naming the style when it cannot be written: a field longer than 99,999 bytes or a
+    // length outside 0..99,999. What a file cannot carry as stored is written so that it reads
+    // back, and named in changes ("author", ...): a character without a one-byte form as "?", a
+    // length that does not describe its block as the block's size, a date that cannot be read as
+    // UnknownDate.
+    static QByteArray encode(const DbKORFStyle& style, QStringList* changes = nullptr);
 
     // Writes the SSF file of a style into a folder (through a temporary file renamed into place
     // when complete, so a failure leaves no partial file and keeps an older one) and returns its
     // path. Throws SbkError.
-    static QString write(const DbKORFStyle& style, const QString& folder);
+    static QString write(const DbKORFStyle& style, const QString& folder, QStringList* changes = nullptr);
 
     // Reads an SSF file's bytes into the style's properties (all but StyleProg and StyleSeek;
     // the date becomes "yyyy/mm/dd"). Returns false, touching nothing, when the bytes do not begin
     // with the signature: such a file is passed over. Throws SbkError naming fileName, the byte
-    // offset and what was wrong when the file is damaged; the style is then left unchanged.
+    // offset and what was wrong when the file is damaged (a count, a length that does not describe
+    // its block, a date); the style is then left unchanged. Line breaks in texts become blanks.
     static bool read(const QByteArray& bytes, const QString& fileName, DbKORFStyle& style);
 
-    // "yyyy/mm/dd" (or "yyyy-mm-dd") as "dd/mm/yyyy"; UnknownDate when it is not a date.
+    // A stored date in any form this program and its dumps hold: "yyyy/mm/dd" and the other
+    // year-first forms, day and month first with any of the separators / . - (in the order of the
+    // locale's short date, the other order when that is no date), two-digit years (00-29 as
+    // 20xx), a time after the date, and the locale's own short and long forms. Invalid when none.
+    static QDate readStoredDate(const QString& storedDate);
+    // The stored date as "dd/mm/yyyy"; UnknownDate when it cannot be read.
     static QByteArray exportDate(const QString& storedDate);
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -137,15 +138,20 @@ void frmBckpRstr::cmbBackup_Click() {
     if (!m_prompt.confirm(QStringLiteral("Confirm database backup?")))
         return;
     setBusy(true);
+    const QString target = PddBackup::targetPath(typed);
+    QStringList changed;
     try {
-        PddBackup::backup(m_module.connection(), PddBackup::targetPath(typed), this);
+        changed = PddBackup::backup(m_module.connection(), target, this);
     } catch (const SbkError& e) {
         setBusy(false);
         m_progressBar->hide();
         return fail(e.message());
     }
     setBusy(false);
-    m_prompt.message(PddBackup::DoneMessage, Sbk, Prompt::Icon::None);
+    m_prompt.message(PddBackup::DoneMessage + QStringLiteral("\n\n") + QDir::toNativeSeparators(target), Sbk,
+                     Prompt::Icon::None);
+    if (!changed.isEmpty())
+        m_prompt.message(PddBackup::warning(changed), Sbk, Prompt::Icon::Exclamation);
     m_progressBar->hide();
 }
 

@@ -1,6 +1,9 @@
 #include "metadata/frmStyleEdit.h"
 
+#include "core/FieldLimit.h"
+#include "core/Prompt.h"
 #include "core/SBKModule.h"
+#include "interchange/SingleByteText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,8 +13,7 @@
 #include <QVBoxLayout>
 
 frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
-    : QDialog(parent), m_module(module) {
-    (void)prompt; // nothing to ask: the dialog checks nothing
+    : QDialog(parent), m_module(module), m_prompt(prompt) {
     setObjectName(QStringLiteral("frmStyleEdit"));
     setWindowTitle(QStringLiteral("Style edit"));
     setModal(true);
@@ -31,7 +33,7 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
         {"STY file name ", 6, 4, -1, 20}, {"Date of import ", 8, -1, 2, 0}, {"Author ", 7, 5, -1, 50},
     };
     // Family, group and file name hold at most 20 characters in the database; the fields stop
-    // there instead of letting the update fail.
+    // typing there instead of letting the update fail. A limit never cuts what is stored.
     const DbKORFStyle* table = m_module.StyleTable.get();
     const QStringList values{
         table ? QString::number(table->StyleProg()) : QString(),
@@ -53,8 +55,8 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
         if (row.field >= 0) {
             auto* field = new QLineEdit(this);
             field->setObjectName(QStringLiteral("txtField_%1").arg(row.field));
-            field->setMaxLength(row.maxLength);
             field->setText(texts.at(row.field));
+            FieldLimit::apply(field, row.maxLength);
             m_txtField.at(size_t(row.field)) = field;
             grid->addWidget(field, line, 1);
         } else {
@@ -91,14 +93,29 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 void frmStyleEdit::cbUpdate_Click() {
+    // Only what SSF and PDD files can carry is stored; the field is named and the dialog stays.
+    static const char* const names[] = {"name", "description", "family", "group", "STY file name", "author"};
+    for (int i = 0; i < 6; ++i) {
+        const QString problem =
+            SingleByteText::refusal(QLatin1String(names[i]), m_txtField[size_t(i)]->text(), i == 0);
+        if (!problem.isEmpty()) {
+            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_txtField[size_t(i)]->setFocus();
+            return;
+        }
+    }
     if (DbKORFStyle* table = m_module.StyleTable.get()) {
-        // As typed: no trimming, no checks.
+        // An emptied family, group or author holds the designed blank (a value stored empty stays
+        // so); otherwise the texts go as typed, untrimmed.
+        auto orBlank = [](const QLineEdit* field, const QString& stored) {
+            return field->text().isEmpty() && !stored.isEmpty() ? QStringLiteral(" ") : field->text();
+        };
         table->setStyleName1(m_txtField[0]->text());
         table->setStyleDesc(m_txtField[1]->text());
-        table->setStyleFamily(m_txtField[2]->text());
-        table->setStyleCat(m_txtField[3]->text());
+        table->setStyleFamily(orBlank(m_txtField[2], table->StyleFamily()));
+        table->setStyleCat(orBlank(m_txtField[3], table->StyleCat()));
         table->setStyleFile(m_txtField[4]->text());
-        table->setStyleAuthor(m_txtField[5]->text());
+        table->setStyleAuthor(orBlank(m_txtField[5], table->StyleAuthor()));
     }
     m_module.ExchangeValue1 = QString(Confirmed);
     accept();

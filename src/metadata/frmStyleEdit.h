@@ -11,6 +11,7 @@ class SBKModule;
 // Edits the descriptive texts of the style held by the shared StyleTable (loaded by the caller
 // without its contents). Update writes the six texts into StyleTable and answers code 28 in
 // ExchangeValue1; Exit answers code 27 and leaves StyleTable alone. Storing is the caller's job.
+// Update refuses, naming the field, a text that SSF and PDD files cannot carry.
 class frmStyleEdit : public QDialog {
     Q_OBJECT
 public:
@@ -27,5 +28,6 @@ public slots:
 
 private:
     SBKModule& m_module;
+    Prompt& m_prompt;
     std::array<QLineEdit*, 6> m_txtField{};
 };

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -47,6 +49,31 @@ QSqlDatabase openConnection(const QString& name, const QString& path) {
     throw SbkError(QStringLiteral("Cannot open the database file %1: %2").arg(path, why));
 }
 
+// The schema's size checks as the database reports them ("CHECK constraint failed: length(StyleName1)
+// <= 16"), in words: "the name holds more than 16 characters".
+QString sizeCheckInWords(const QString& description) {
+    static const QRegularExpression check(
+        QStringLiteral("CHECK constraint failed: length\\((\\w+)\\) <= (\\d+)"));
+    const QRegularExpressionMatch match = check.match(description);
+    if (!match.hasMatch())
+        return description;
+    static const QMap<QString, QString> words{
+        {QStringLiteral("stylename1"), QStringLiteral("name")},
+        {QStringLiteral("stylename2"), QStringLiteral("second name")},
+        {QStringLiteral("styleseek"), QStringLiteral("search key")},
+        {QStringLiteral("styledate"), QStringLiteral("date")},
+        {QStringLiteral("styledesc"), QStringLiteral("description")},
+        {QStringLiteral("stylecat"), QStringLiteral("group")},
+        {QStringLiteral("stylefamily"), QStringLiteral("family")},
+        {QStringLiteral("stylefile"), QStringLiteral("STY file name")},
+        {QStringLiteral("styleauthor"), QStringLiteral("author")},
+        {QStringLiteral("bankname"), QStringLiteral("bank name")},
+        {QStringLiteral("bankdesc"), QStringLiteral("bank description")}};
+    const QString column = match.captured(1);
+    return QStringLiteral("the %1 holds more than %2 characters")
+        .arg(words.value(column.toLower(), column), match.captured(2));
+}
+
 void closeConnection(const QString& name) {
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
@@ -65,6 +92,7 @@ QString Database::errorText(const QSqlError& error) {
     QString description = error.databaseText();
     if (description.isEmpty())
         description = error.driverText();
+    description = sizeCheckInWords(description);
     // SQLITE_BUSY and SQLITE_LOCKED, also in their extended forms: another program holds the file
     // longer than the connection waits.
     const int code = number.toInt() & 0xFF;
@@ -145,6 +173,10 @@ void Database::createEmpty(const QString& path) {
     if (!info.absoluteDir().exists())
         throw SbkError(QStringLiteral("Cannot create the database file %1: the folder %2 does not exist.")
                            .arg(path, info.absolutePath()));
+    // The file is built beside its place under another name; a refusal names the folder, not that name.
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        throw SbkError(QStringLiteral("Cannot create the database file %1: the folder %2 cannot be written.")
+                           .arg(path, info.absolutePath()));
 
     // Build the schema in a temporary file beside the target, then rename it into place.
     const QString temporary = path + QStringLiteral(".part");
@@ -155,6 +187,15 @@ void Database::createEmpty(const QString& path) {
         QSqlQuery query(db);
         for (const QString& statement : schemaStatements())
             exec(query, statement);
+    } catch (const SbkError& error) {
+        closeConnection(name);
+        QFile::remove(temporary);
+        // The reason, without the name of the temporary file, which the user never sees.
+        QString why = error.message();
+        if (const qsizetype at = why.indexOf(temporary + QStringLiteral(": ")); at >= 0)
+            why = why.mid(at + temporary.size() + 2);
+        throw SbkError(QStringLiteral("Cannot create the database file %1 in the folder %2: %3")
+                           .arg(path, info.absolutePath(), why));
     } catch (...) {
         closeConnection(name);
         QFile::remove(temporary);

@@ -57,6 +57,11 @@ public:
 
     // The search key of a first block: its first 250 bytes, one blank when it is empty.
     static QByteArray seekOf(const QByteArray& content1);
+    // Whether a length describes its block as stored: the block's size, or 0 for an empty block
+    // (stored as one blank).
+    static bool lengthFits(qint64 length, const QByteArray& content) {
+        return content.size() == length || (length == 0 && (content.isEmpty() || content == " "));
+    }
 
     bool InsKORFStyles();
     bool UpdKORFStyles();

@@ -1,13 +1,15 @@
 #include "sty/KORFLibrary.h"
 
 #include "core/InputFile.h"
+#include "core/SaveFile.h"
 #include "core/SbkError.h"
+#include "store/DbKORFStyle.h"
 #include "sty/KORFBytes.h"
 #include "sty/StyCursor.h"
 
 #include <array>
 #include <limits>
-#include <QSaveFile>
+#include <QFile>
 #include <QtEndian>
 
 namespace {
@@ -189,10 +191,10 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
             const char* which;
         } blocks[] = {{style->StyleLength1(), style->StyleContent1(), "first"},
                       {style->StyleLength2(), style->StyleContent2(), "second"}};
+        int styleBlocks = 0;
         for (const auto& block : blocks) {
-            if (block.length == 0)
-                continue;
-            if (block.length < 0 || block.length != block.content.size())
+            // A length of 0 leaves the block out, so it must not hide data.
+            if (block.length < 0 || !DbKORFStyle::lengthFits(block.length, block.content))
                 throw SbkError(
                     QStringLiteral("The style %1 (%2) cannot be written: its %3 block holds %4 bytes "
                                    "but its length says %5.")
@@ -200,9 +202,19 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
                         .arg(style->StyleName1().trimmed(), QLatin1String(block.which))
                         .arg(block.content.size())
                         .arg(block.length));
+            if (block.length == 0)
+                continue;
+            ++styleBlocks;
             ++blockCount;
             totalLength += block.length;
         }
+        // A style without a block would silently be missing from the file.
+        if (styleBlocks == 0)
+            throw SbkError(
+                QStringLiteral("The style %1 (%2) cannot be written: it holds no data (is it still "
+                               "stored?).")
+                    .arg(style->StyleProg())
+                    .arg(style->StyleName1().trimmed()));
     }
     const qint64 fileSize = 60 + 28 * blockCount + totalLength;
     if (fileSize > MaxFileSize)
@@ -259,10 +271,10 @@ void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFS
                                            int UserBank) {
     m_RetVal = -1;
     const QByteArray bytes = encodeCollection(objStyles, UserBank);
-    QSaveFile file(sFileName);
-    if (!file.open(QIODevice::WriteOnly))
+    SaveFile file(sFileName);
+    if (!file.openForWriting())
         throw SbkError(QStringLiteral("Cannot create the file %1: %2").arg(sFileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.writeAll(bytes) || !file.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(sFileName, file.errorString()));
     m_RetVal = 0;
 }

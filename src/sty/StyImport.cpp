@@ -2,6 +2,7 @@
 
 #include "core/FolderScan.h"
 #include "core/SbkError.h"
+#include "interchange/SingleByteText.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
@@ -81,6 +82,29 @@ QList<StyImport::FolderItem> StyImport::filesOfFolder(const QString& folder, boo
     return items;
 }
 
+QString StyImport::refusal(const QString& family, const QString& group, const QString& author) {
+    const struct {
+        const QString& value;
+        int size;
+        const char* name;
+    } fields[] = {
+        {family, FamilySize, "family"}, {group, GroupSize, "group"}, {author, AuthorSize, "author"}};
+    for (const auto& field : fields) {
+        if (field.value.size() > field.size)
+            return QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
+                .arg(QLatin1String(field.name), field.value)
+                .arg(field.size);
+        if (const QString problem = SingleByteText::refusal(QLatin1String(field.name), field.value);
+            !problem.isEmpty())
+            return problem;
+    }
+    return QString();
+}
+
+QString StyImport::oneByteName(const QString& name) {
+    return SingleByteText::oneByteForm(name, QLatin1Char('_'), false, true);
+}
+
 QString StyImport::shortNameOf(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (name.size() <= 20)
@@ -104,18 +128,8 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
         m_stylesDuplicate = m_stylesUnpicked = m_banksStored = 0;
 
     // Values that cannot be stored are refused before anything is read.
-    const struct {
-        const QString& value;
-        int size;
-        const char* name;
-    } fields[] = {
-        {family, FamilySize, "family"}, {group, GroupSize, "group"}, {author, AuthorSize, "author"}};
-    for (const auto& field : fields) {
-        if (field.value.size() > field.size)
-            throw SbkError(QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
-                               .arg(QLatin1String(field.name), field.value)
-                               .arg(field.size));
-    }
+    if (const QString problem = refusal(family, group, author); !problem.isEmpty())
+        throw SbkError(problem);
     ExchangeValues = {orBlank(family), orBlank(group), orBlank(author), blank};
     m_date = (m_today.isValid() ? m_today : QDate::currentDate()).toString(QStringLiteral("yyyy/MM/dd"));
 
@@ -162,7 +176,7 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
 }
 
 void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
-    const QString shortName = shortNameOf(path);
+    const QString shortName = oneByteName(shortNameOf(path));
     report(Stage::File, shortName, fileIndex, fileCount);
 
     KORFLibrary library;
@@ -229,7 +243,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     }
 
     DbKORFBank bank(m_connection);
-    const QString u = shortName.left(shortName.size() - 4).toUpper().left(5);
+    const QString u = oneByteName(shortName.left(shortName.size() - 4).toUpper().left(5));
     bank.setBankProg(bank.NextKORFBank());
     bank.setBankName(u + QStringLiteral("%1").arg(bank.BankProg(), 3, 10, QLatin1Char('0')));
     bank.setBankDesc(QStringLiteral("Bank ") + u);

@@ -80,6 +80,12 @@ public:
     // The name a file is known by in the database, the log and its bank's name: the file's own
     // name, shortened to fit 20 characters with its extension kept.
     static QString shortNameOf(const QString& path);
+    // A file or bank name as the database keeps it: every character that SSF and PDD files cannot
+    // carry (no one-byte form, a line break) becomes "_", as in a short file name.
+    static QString oneByteName(const QString& name);
+    // Why the family, group or author attached to the styles cannot be stored (too long, or a
+    // character SSF and PDD files cannot carry), naming the field; "" when they can.
+    static QString refusal(const QString& family, const QString& group, const QString& author);
 
     // Counts of the last run.
     int filesRead() const { return m_filesRead; }

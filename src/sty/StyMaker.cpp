@@ -1,6 +1,7 @@
 #include "sty/StyMaker.h"
 
 #include "core/Prompt.h"
+#include "core/SaveFile.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "store/DbKORFStyle.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -193,8 +193,8 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
             QStringLiteral("Cannot read the work file %1: %2").arg(workFile, source.errorString()));
     const QByteArray bytes = source.readAll();
     source.close();
-    QSaveFile copy(target);
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size() || !copy.commit())
+    SaveFile copy(target);
+    if (!copy.openForWriting() || !copy.writeAll(bytes) || !copy.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(target, copy.errorString()));
     QFile::remove(workFile);
     m_prompt.message(target + QStringLiteral(" successfully created"), title, Prompt::Icon::Information);

@@ -2,9 +2,12 @@
 #include "core/SBKSettings.h"
 #include "TestEnvironment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -71,6 +74,14 @@ private Q_SLOTS:
         QTest::newRow("bad sort") << QStringList{u"list"_s, u"--sort"_s, u"size"_s} << 2 << "size";
         QTest::newRow("missing db") << QStringList{u"--db"_s, u"/nonexistent/x.mdb"_s, u"list"_s} << 1
                                     << "/nonexistent/x.mdb";
+        // Values the command line cannot take are usage errors, refused before anything is opened.
+        QTest::newRow("backup without a path") << QStringList{u"backup"_s, u" "_s} << 2 << "PDD file path";
+        QTest::newRow("group too long")
+            << QStringList{u"import"_s, u"x"_s, u"--group"_s, QString(21, u'g')} << 2 << "The group";
+        QTest::newRow("author without one-byte form")
+            << QStringList{u"import"_s, u"x"_s, u"--author"_s, u"Zo\u00eb \u65e5\u672c"_s} << 2
+            << "The author \"Zo\u00eb \u65e5\u672c\" holds the character";
+        QTest::newRow("restore asked on a pipe") << QStringList{u"restore"_s, u"x.pdd"_s} << 2 << "--yes";
     }
     void exitStatusAndHelp() {
         QFETCH(QStringList, args);
@@ -82,7 +93,7 @@ private Q_SLOTS:
         QVERIFY2((status == 0 ? result.out : result.err).contains(text.toUtf8()), result.out + result.err);
     }
 
-    void initRefusesToOverwrite() {
+    void initRefusals() {
         TestEnvironment env;
         const QString path = env.path(u"new.mdb"_s);
         QCOMPARE(runCli(env, {u"init"_s, path}).exitCode, 0);
@@ -91,6 +102,11 @@ private Q_SLOTS:
         QCOMPARE(again.exitCode, 1);
         QVERIFY(again.err.contains("exists"));
         QCOMPARE(TestEnvironment::readFile(path), before);
+        // A folder that cannot be written is named, not the temporary file the database is built in.
+        const CliResult locked = runCli(env, {u"init"_s, u"/proc/new.mdb"_s});
+        QCOMPARE(locked.exitCode, 1);
+        QVERIFY2(locked.err.contains("the folder /proc") && !locked.err.contains(".part"),
+                 locked.err.constData());
     }
 
     // list, where-is and the settings' database path on a database another program filled.
@@ -122,6 +138,26 @@ private Q_SLOTS:
         const CliResult none = runCli(env, {u"where-is"_s, u"3"_s});
         QCOMPARE(none.exitCode, 0);
         QVERIFY(none.out.contains("Selected style cannot be found in any bank!"));
+
+        // Output that does not reach standard output is a failure with the reason.
+        QProcess full;
+        full.setStandardOutputFile(u"/dev/full"_s);
+        full.start(qEnvironmentVariable("SBK_CLI"), {u"--db"_s, path, u"list"_s, u"--json"_s});
+        QVERIFY(full.waitForFinished());
+        QCOMPARE(full.exitCode(), 1);
+        QCOMPARE(full.readAllStandardError(),
+                 "sbk-cli: cannot write to standard output: No space left on device\n");
+
+        // A damaged database file is named with the database's own words.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
+        file.write(QByteArray(int(file.size() / 2), '\xa5'));
+        file.close();
+        const CliResult damaged = runCli(env, {u"list"_s});
+        QCOMPARE(damaged.exitCode, 1);
+        QVERIFY(damaged.err.contains("malformed"));
+        QVERIFY(damaged.err.endsWith("\nThe database file " + path.toUtf8() +
+                                     " is damaged; restore it from a backup.\n"));
     }
 };
 

@@ -52,6 +52,8 @@ private slots:
             << "db";
         QTest::newRow("stored path used as it stands")
             << "db" << false << QStringList() << QStringList() << "db";
+        QTest::newRow("stored file gone: asked, proposing the default")
+            << "nowhere" << true << QStringList{"db"} << QStringList{"input:default"} << "db";
     }
 
     void startUpLoop() {
@@ -149,7 +151,8 @@ private slots:
 
     void parametersKeepCaseAndTrim() {
         Fixture f;
-        const QString utility = f.env.writeFile(u"Korg/Utility.exe"_s, "x");
+        // Longer than the field's limit for typing: what the program puts in is never cut.
+        const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
         const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
         frmParameters dialog(f.module, f.prompt);
         child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(u" "_s + utility);
@@ -339,6 +342,9 @@ private slots:
         Fixture f(2);
         f.module.BackupPath = f.env.path(u"dump.pdd"_s);
         addBank(f.module, u"MY BANK"_s, {2, 1});
+        // Written by another program: a text a PDD file cannot carry does not stop the backup.
+        QSqlQuery(f.module.connection())
+            .exec(u"UPDATE KORFStyles SET StyleAuthor = char(26085) WHERE StyleProg = 1"_s);
 
         frmMain main(f.module, f.prompt);
         QString button;
@@ -347,8 +353,7 @@ private slots:
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
             auto* window = qobject_cast<frmBckpRstr*>(&dialog);
             window->show();
-            // Both fields start with the backup path; the restore reads the name the backup wrote.
-            child<QLineEdit>(window, u"txtField_1"_s)->setText(PddBackup::targetPath(f.module.BackupPath));
+            // Both fields start with the backup path, which the restore reads as the backup wrote it.
             click(window, button);
             auto* bar = child<QProgressBar>(window, u"ProgressBar1"_s);
             progressMaximum = bar->maximum();
@@ -360,8 +365,11 @@ private slots:
         button = u"cmbBackup"_s;
         answerYesNo(f.prompt, {1});
         click(&main, u"cmdMenu_3"_s);
-        QCOMPARE(f.prompt.texts(), (QStringList{u"Confirm database backup?"_s,
-                                                u"SBK database backup completed without errors!"_s}));
+        QCOMPARE(f.prompt.texts().mid(0, 2),
+                 (QStringList{u"Confirm database backup?"_s,
+                              u"SBK database backup completed without errors!\n\n"_s + f.module.BackupPath}));
+        QVERIFY(f.prompt.texts().value(2).endsWith(u"\nstyle 1 (S001): author"_s));
+        QCOMPARE(f.prompt.asked().value(2).icon, Prompt::Icon::Exclamation);
         QCOMPARE(progressMaximum, 3); // one bank and two styles
         QVERIFY(!progressShownAfter);
 

@@ -178,6 +178,56 @@ private slots:
         QCOMPARE(check.StyleName1(), u"Beta"_s);
     }
 
+    // Field limits hold for typing only; a lone blank gives way to what is typed and comes back when
+    // the field is emptied; a text SSF and PDD files cannot carry is refused, naming the field.
+    void editKeepsWhatIsStored() {
+        Fixture f;
+        const qint32 prog = addStyle(f.module, u"Unplugged Ballad"_s, u"desc"_s, u" "_s, u"OLD"_s);
+        frmStyles window(f.module, f.prompt);
+        int round = 0;
+        bool stayedOpen = false;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            dialog.show();
+            auto* name = child<QLineEdit>(&dialog, u"txtField_0"_s);
+            auto* family = child<QLineEdit>(&dialog, u"txtField_2"_s);
+            auto* author = child<QLineEdit>(&dialog, u"txtField_5"_s);
+            if (round++ == 0) {
+                QTest::keyClick(name, Qt::Key_End);
+                QTest::keyClicks(name, u"x"_s); // not longer than it was put in
+                child<QLineEdit>(&dialog, u"txtField_3"_s)->setText(u"POP"_s);
+                QTest::mouseClick(family, Qt::LeftButton, {},
+                                  QPoint(family->width() - 4, family->height() / 2));
+                QTest::keyClicks(family, u"ROCK"_s);
+                author->insert(u"Zo\u00eb \u65e5"_s); // as pasted
+                click(&dialog, u"cbUpdate"_s);
+                stayedOpen = dialog.isVisible();
+                author->clear();
+            } else {
+                name->selectAll();
+                QTest::keyClicks(name, u"ABCDEFGHIJKLMNOP"_s);
+                family->clear();
+            }
+            click(&dialog, u"cbUpdate"_s);
+            return dialog.result();
+        });
+        window.show();
+        DbKORFStyle check(f.module.connection());
+        check.setStyleProg(prog);
+        const auto stored = [&] {
+            check.GetKORFStylesNoContent();
+            return QStringList{check.StyleName1(), check.StyleFamily(), check.StyleCat()};
+        };
+        window.grdStyles_DblClick(0);
+        QVERIFY(stayedOpen);
+        QCOMPARE(stored(), (QStringList{u"Unplugged Ballad"_s, u"ROCK"_s, u"POP"_s}));
+        QCOMPARE(f.prompt.texts(),
+                 QStringList{u"The author \"Zo\u00eb \u65e5\" holds the character \"\u65e5\", "
+                             "which SSF and PDD files cannot carry. Use only the letters and "
+                             "signs of windows-1252."_s});
+        window.grdStyles_DblClick(0);
+        QCOMPARE(stored(), (QStringList{u"ABCDEFGHIJK"_s, u" "_s, u"POP"_s}));
+    }
+
     void closingQuestion() {
         Fixture f(2);
         frmStyles window(f.module, f.prompt);

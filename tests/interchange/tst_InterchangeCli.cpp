@@ -11,6 +11,7 @@ class TestInterchangeCli : public QObject {
 private slots:
     void ssfExportAndImport();
     void backupAndRestore();
+    void textWithoutOneByteFormDoesNotBlock();
 };
 
 namespace {
@@ -63,21 +64,22 @@ void TestInterchangeCli::ssfExportAndImport() {
 
     r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.err, QByteArray("sbk-cli: SSF file not found\n"));
+    QCOMPARE(r.err, "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n");
 }
 
 void TestInterchangeCli::backupAndRestore() {
     TestEnvironment env;
     const auto [a, b] = twoDatabases(env);
-    CliResult r = cli(env, a, {"backup", env.path("dump.pdd")});
+    // Where case counts, the file is written as typed, so the restore finds it by the same path.
+    const QString written = env.path("dump.pdd");
+    CliResult r = cli(env, a, {"backup", written});
     QCOMPARE(r.exitCode, 0);
-    const QString written = env.path("DUMP.PDD");
     QCOMPARE(r.out, "SBK database backup completed without errors!\nWritten to " + written.toUtf8() + "\n");
 
     // Without a terminal to ask on and without --yes, the restore is refused; answers typed into a
     // pipe do not count.
     r = cli(env, b, {"restore", written}, "y\ny\n");
-    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.exitCode, 2);
     QVERIFY(r.err.contains("give --yes"));
     QVERIFY(styles(env.openDatabase("b.mdb")->connection()).isEmpty());
 
@@ -94,9 +96,49 @@ void TestInterchangeCli::backupAndRestore() {
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad) + "\n").toUtf8()),
              r.err.constData());
-    r = cli(env, a, {"restore", env.path("NONE.PDD")});
+    r = cli(env, a, {"restore", env.path("NONE.PDD"), "--yes"});
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.err, QByteArray("sbk-cli: Can't find restore file!\n"));
+    QCOMPARE(r.err, "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n");
+}
+
+void TestInterchangeCli::textWithoutOneByteFormDoesNotBlock() {
+    // A database another program filled with texts that SSF and PDD files cannot carry, and dates
+    // in other forms: backup and export complete, name what they changed, and exit 0.
+    TestEnvironment env;
+    const QString a = env.createDatabase("a.mdb");
+    {
+        auto db = env.openDatabase("a.mdb");
+        addStyle(db->connection(),
+                 {.prog = 1, .name1 = "Wide", .author = QStringLiteral("Zo\u00eb \u65e5\u672c")});
+        addStyle(db->connection(), {.prog = 2, .name1 = "Dotted", .content1 = "two"});
+        addBank(db->connection(), 1, QStringLiteral("\u03a8-styles"), QString(), {1, 2});
+        QSqlQuery(db->connection())
+            .exec("UPDATE KORFStyles SET StyleDate = CASE StyleProg WHEN 1 THEN 'someday' "
+                  "ELSE '12.05.2006' END");
+    }
+    const QString out = env.path("out");
+    QDir().mkpath(out);
+    CliResult r = cli(env, a, {"ssf-export", "--to", out, "--all"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err,
+             QStringLiteral("sbk-cli: warning: The export is complete, but these styles held what an SSF "
+                            "file cannot carry as stored; each character without a one-byte form was "
+                            "written as \"?\":\nstyle 1 (Wide): author, date \"someday\" (not a date; "
+                            "written as 01/01/1900)\n")
+                 .toUtf8());
+    QVERIFY(TestEnvironment::readFile(out + "/DOTTED.SSF").endsWith("0001012/05/2006"));
+
+    r = cli(env, a, {"backup", env.path("Mixed.pdd")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.startsWith("sbk-cli: warning: The backup is complete") &&
+                 r.err.endsWith(
+                     QStringLiteral("\nbank 1 (\u03a8-styles): name\nstyle 1 (Wide): author\n").toUtf8()),
+             r.err.constData());
+    r = cli(env, a, {"restore", env.path("Mixed.pdd"), "--yes"});
+    QCOMPARE(r.exitCode, 0);
+    auto db = env.openDatabase("a.mdb");
+    QCOMPARE(banks(db->connection()).first().at(1).toString(), "?-styles");
+    QCOMPARE(styles(db->connection()).first().at(13).toString(), QStringLiteral("Zo\u00eb ??"));
 }
 
 QTEST_GUILESS_MAIN(TestInterchangeCli)

@@ -3,9 +3,13 @@
 #include "interchange/PddRestore.h"
 #include "StyleFixtures.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <QDir>
 #include <QSqlError>
 #include <QtTest>
+#include <sys/resource.h>
 
 namespace {
 
@@ -49,8 +53,9 @@ private slots:
     void backupLineByLine();
     void everyByteSurvivesBackupAndRestore();
     void nullValuesComeBackEmpty();
-    void backupRefusesWhatTheLayoutCannotCarry_data();
-    void backupRefusesWhatTheLayoutCannotCarry();
+    void backupWritesWhatTheLayoutCannotCarry_data();
+    void backupWritesWhatTheLayoutCannotCarry();
+    void fullDiskNamesTheReason();
     void songBlocks();
     void invalidFiles_data();
     void invalidFiles();
@@ -128,9 +133,11 @@ void TestPdd::nullValuesComeBackEmpty() {
     QCOMPARE(query.value(1).toString() + query.value(2).toString() + query.value(3).toString(), QString());
 }
 
-void TestPdd::backupRefusesWhatTheLayoutCannotCarry_data() {
+void TestPdd::backupWritesWhatTheLayoutCannotCarry_data() {
     QTest::addColumn<QString>("statement");
-    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("changed");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QVariant>("restored"); // that column after a restore from the backup
     auto style = [](const char* values) {
         return QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
                               "StyleContent1, StyleContent2, StyleAuthor) VALUES (%1)")
@@ -138,27 +145,49 @@ void TestPdd::backupRefusesWhatTheLayoutCannotCarry_data() {
     };
     QTest::newRow("line break in a bank description")
         << "INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (3, 'Live', 'two' || char(10))"
-        << "bank 3 (Live): its description holds a line break";
-    QTest::newRow("carriage return in a style name") << style("5, 'A' || char(13), 1, 1, X'41', X'42', ''")
-                                                     << "style 5 (A\r): its name holds a line break";
-    QTest::newRow("character without one-byte form")
-        << style("6, 'W', 1, 1, X'41', X'42', char(20013)") << "style 6 (W): its author";
-    QTest::newRow("length that does not describe the data")
-        << style("8, 'L', 9, 1, X'41', X'42', ''") << "style 8 (L): its stored lengths (9, 1) do not match";
+        << "bank 3 (Live): description" << 2 << QVariant("two?");
+    QTest::newRow("carriage return in a style name")
+        << style("5, 'A' || char(13), 1, 1, X'41', X'42', ''") << "style 5 (A): name" << 1 << QVariant("A?");
+    QTest::newRow("characters without one-byte form")
+        << style("6, 'W', 1, 1, X'41', X'42', char(20013) || 'x' || char(127925)") << "style 6 (W): author"
+        << 13 << QVariant("?x?");
+    QTest::newRow("lengths that do not describe the data")
+        << style("8, 'L', 9, 0, X'41', X'4243', ''")
+        << "style 8 (L): first length 9 (written as 1), second length 0 (written as 2)" << 4 << QVariant(2);
 }
 
-void TestPdd::backupRefusesWhatTheLayoutCannotCarry() {
+void TestPdd::backupWritesWhatTheLayoutCannotCarry() {
     QFETCH(QString, statement);
-    QFETCH(QString, named);
+    QFETCH(QString, changed);
+    QFETCH(int, column);
     TestDb t;
     QSqlQuery query(t.c);
     QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
-    // An older backup of that name survives, and nothing else is left in the folder.
-    const QString path = t.env.writeFile("out/OLD.PDD", "older backup");
-    const QString message = errorOf([&] { PddBackup::backup(t.c, path); });
-    QVERIFY2(message.contains(named), qPrintable(message));
-    QCOMPARE(TestEnvironment::readFile(path), QByteArray("older backup"));
-    QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden), QStringList{"OLD.PDD"});
+    const QString path = t.env.path("OUT.PDD");
+    const QStringList changes = PddBackup::backup(t.c, path);
+    QCOMPARE(changes, QStringList{changed});
+    QVERIFY(PddBackup::warning(changes).endsWith("\n" + changed));
+    // The file reads back, each such character as "?".
+    restore(t.c, path, 1);
+    const QVariantList row = (statement.contains("KORFBanks") ? banks(t.c) : styles(t.c)).first();
+    QTEST(row.at(column), "restored");
+}
+
+void TestPdd::fullDiskNamesTheReason() {
+    // A file system that takes part of a write and then refuses: the reason is named, nothing is left.
+    TestDb t;
+    addStyle(t.c, {.content1 = QByteArray(200000, 'x')});
+    struct rlimit before {};
+    getrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 100000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    QDir().mkpath(t.env.path("out"));
+    const QString message = errorOf([&] { PddBackup::backup(t.c, t.env.path("out/FULL.PDD")); });
+    setrlimit(RLIMIT_FSIZE, &before);
+    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(message));
+    QCOMPARE(QDir(t.env.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestPdd::songBlocks() {
@@ -254,10 +283,9 @@ void TestPdd::targetPath() {
     TestDb t;
     const QString folder = t.env.path("Backups/Mixed");
     QDir().mkpath(folder);
-    // This file system tells "a" from "A": the folders stay as typed.
-    QCOMPARE(PddBackup::targetPath(folder + "/sbk.pdd"), folder + "/SBK.PDD");
-    QCOMPARE(PddBackup::targetPath("  relative.pdd "), "RELATIVE.PDD");
-    QCOMPARE(PddBackup::targetPath("Not/There/x.pdd"), "Not/There/X.PDD");
+    // This file system tells "a" from "A": the path stays as typed, so the restore finds it.
+    QCOMPARE(PddBackup::targetPath(folder + "/sbk.pdd"), folder + "/sbk.pdd");
+    QCOMPARE(PddBackup::targetPath("  relative.pdd "), "relative.pdd");
 
     // The backup to a folder that does not exist fails and leaves nothing.
     QVERIFY_THROWS_EXCEPTION(SbkError, PddBackup::backup(t.c, t.env.path("none/X.PDD")));

@@ -20,7 +20,8 @@ QByteArray ssf(const QList<QByteArray>& fields) {
 }
 
 QList<QByteArray> goodFields(const QByteArray& content1 = "abc") {
-    return {"NAME", "", "00003", "00002", content1, "de", "", "POP", "", "", "", "12/05/2006"};
+    return {"NAME", "",          QByteArray::number(content1.size()), "2", content1, "de", "", "POP", "", "",
+            "",     "12/05/2006"};
 }
 
 } // namespace
@@ -31,8 +32,8 @@ class TestSsf : public QObject {
 private slots:
     void layoutExampleByteForByte();
     void fileNameAndDateRules();
-    void styleThatCannotBeWritten_data();
     void styleThatCannotBeWritten();
+    void exportWritesWhatAFileCannotCarryAndSaysSo();
     void exportModes();
     void roundTripIntoSameAndOtherDatabase();
     void emptyBlockFoundAgainAsDuplicate();
@@ -61,35 +62,59 @@ void TestSsf::fileNameAndDateRules() {
     QCOMPARE(SsfFile::fileName("a_b"), "A_B.SSF");
     QCOMPARE(SsfFile::fileName(QStringLiteral("\u00e9 \u00df")), ".SSF");
     QCOMPARE(SsfFile::fileName(QStringLiteral("A\u0000B\u00ff")), "AB.SSF");
-    QCOMPARE(SsfFile::exportDate("2006-05-12"), "12/05/2006");
+    // Every form a stored date comes in; day and month in the order of the locale's short date
+    // first, the other order when that is no date.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    for (const char* stored : {"2006/05/12", "2006-05-12", "2006.5.12", "12/05/2006", "12.05.2006", "12-5-06",
+                               "12/05/2006 00:00:00", "2006-05-12T10:00:00"})
+        QCOMPARE(SsfFile::exportDate(stored), "12/05/2006");
+    QCOMPARE(SsfFile::exportDate("05/13/2006"), "13/05/2006");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(SsfFile::exportDate("05/12/2006"), "12/05/2006");
+    QCOMPARE(SsfFile::exportDate(QLocale().toString(QDate(2006, 5, 12), QLocale::LongFormat)), "12/05/2006");
+    QLocale::setDefault(QLocale::c());
     QCOMPARE(SsfFile::exportDate("0006/05/12"), "12/05/0006");
     QCOMPARE(SsfFile::exportDate(QString()), SsfFile::UnknownDate);
     QCOMPARE(SsfFile::exportDate("2006/02/31"), SsfFile::UnknownDate);
 }
 
-void TestSsf::styleThatCannotBeWritten_data() {
-    QTest::addColumn<StyleFixture>("fixture");
-    QTest::addColumn<QString>("named");
-    QTest::newRow("data block over 99,999 bytes")
-        << StyleFixture{.content1 = QByteArray(100000, 'x')} << "first length is 100000";
-    QTest::newRow("name outside one byte")
-        << StyleFixture{.name2 = QStringLiteral("\u4e2d")} << "second name";
-    QTest::newRow("description outside one byte")
-        << StyleFixture{.desc = QStringLiteral("caf\u00e9 \u4e2d")} << "description";
-}
-
 void TestSsf::styleThatCannotBeWritten() {
-    QFETCH(StyleFixture, fixture);
-    QFETCH(QString, named);
     TestDb t;
-    fixture.name1 = "OLD";
-    addStyle(t.c, fixture);
+    addStyle(t.c, {.name1 = "OLD", .content1 = QByteArray(100000, 'x')});
+    const QString named = "first length is 100000";
     // An older file of the same name survives the refusal, and no other file is left.
     const QString older = t.env.writeFile("out/OLD.SSF", "older file");
     const QString message = errorOf([&] { SsfExport(t.c, t.env.path("out")).exportStyles({1}); });
     QVERIFY2(message.contains("style 1 (OLD)") && message.contains(named), qPrintable(message));
     QCOMPARE(TestEnvironment::readFile(older), QByteArray("older file"));
     QCOMPARE(QFileInfo(older).dir().entryList(QDir::Files | QDir::Hidden), QStringList{"OLD.SSF"});
+}
+
+void TestSsf::exportWritesWhatAFileCannotCarryAndSaysSo() {
+    // A database filled by another program: texts without a one-byte form, a date no form reads,
+    // a length that does not describe its block.
+    TestDb t, other;
+    addStyle(t.c, {.prog = 1,
+                   .name1 = QStringLiteral("N\u4e2d"),
+                   .desc = "two\r\nlines",
+                   .author = QStringLiteral("Zo\u00eb \u65e5\U0001F3B5")});
+    addStyle(t.c, {.prog = 2, .name1 = "FINE", .content1 = "fine"});
+    QSqlQuery(t.c).exec("UPDATE KORFStyles SET StyleDate = 'someday', StyleLength2 = 0 WHERE StyleProg = 1");
+    const QString out = t.env.path("out");
+    QDir().mkpath(out);
+    const SsfExport::Result result = SsfExport(t.c, out).exportStyles({1, 2});
+    QCOMPARE(result.files.size(), 2);
+    QCOMPARE(result.changed, QStringList{"style 1 (N\u4e2d): name, second length 0 (written as 8), author, "
+                                         "date \"someday\" (not a date; written as 01/01/1900)"});
+    QVERIFY(result.warning().endsWith(result.changed.first()));
+    // What was written reads back: one "?" for each character, the blocks whole.
+    QCOMPARE(SsfImport(other.c).importFile(result.files.first()).files.first().outcome,
+             SsfImport::Outcome::Inserted);
+    const QVariantList copy = styles(other.c).first();
+    QCOMPARE(copy.at(1).toString() + copy.at(13).toString(), "N?Zo\u00eb ??");
+    QCOMPARE(copy.at(9).toString(), "two  lines"); // a text is one line in the database's dumps
+    QCOMPARE(copy.at(4).toInt(), 8);
+    QCOMPARE(copy.at(8).toString(), "1900/01/01");
 }
 
 void TestSsf::exportModes() {
@@ -156,15 +181,18 @@ void TestSsf::roundTripIntoSameAndOtherDatabase() {
 }
 
 void TestSsf::emptyBlockFoundAgainAsDuplicate() {
-    // The database stores an empty block as one blank; the file carries it empty.
+    // The database stores an empty block as one blank; a file carries it empty, or as the export
+    // writes it, as that blank with length 0.
     TestDb t;
     QList<QByteArray> fields = goodFields();
     fields[3] = "00000";
     fields[5] = "";
     const QString path = t.env.writeFile("E.SSF", ssf(fields));
+    fields[5] = " ";
+    const QString exported = t.env.writeFile("X.SSF", ssf(fields));
     SsfImport importer(t.c);
     QCOMPARE(importer.importFile(path).files.first().outcome, SsfImport::Outcome::Inserted);
-    QCOMPARE(importer.importFile(path).files.first().outcome, SsfImport::Outcome::AlreadyPresent);
+    QCOMPARE(importer.importFile(exported).files.first().outcome, SsfImport::Outcome::AlreadyPresent);
 }
 
 void TestSsf::damagedFile_data() {
@@ -185,6 +213,11 @@ void TestSsf::damagedFile_data() {
     QTest::newRow("length not a number") << withField(2, "0x003") << "first length is not a number";
     QTest::newRow("huge count") << SsfFile::Signature + "99999AB"
                                 << "99999 announced";
+    // The lengths must describe the blocks as they are stored: the writer and the backup trust them.
+    QTest::newRow("length larger than its block")
+        << withField(2, "99999")
+        << "byte 30: the first length 99999 does not match the first data block of 3";
+    QTest::newRow("length 0 for a block") << withField(3, "00000") << "second length 0 does not match";
 }
 
 void TestSsf::damagedFile() {

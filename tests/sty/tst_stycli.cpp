@@ -1,11 +1,13 @@
 // sbk-cli end to end: sty-info, import, banks, bank-show and make-sty, run as a process.
 #include "CliRunner.h"
+#include "store/Database.h"
 #include "StyTestData.h"
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace StyTestData;
@@ -73,6 +75,13 @@ private slots:
         const QByteArray written = TestEnvironment::readFile(env.path("OUT.STY"));
         QCOMPARE(written.mid(36 + 6 * 24), bankFile(3, 1).mid(36 + 6 * 24));
         QCOMPARE(int(written.at(36 + 19)), 18);
+
+        // A bank whose style is gone is not written without it.
+        QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFStyles WHERE StyleProg = 2");
+        result = runCli(env, {"--db", db, "make-sty", "1", env.path("LESS.STY")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains("names the style 2, which is no longer stored"), result.err.constData());
+        QVERIFY(!QFileInfo::exists(env.path("LESS.STY")));
     }
 };
 

@@ -124,6 +124,29 @@ private slots:
                  QStringList{"B.STY|Grp|0|" + block(5, 9).toHex().toUpper()});
         QCOMPARE(f.rows("SELECT BankStyle01 FROM KORFBanks"), (QStringList{"1", "2"}));
         QCOMPARE(f.counts(), "2|2");
+
+        // What SSF and PDD files cannot carry never enters: a file name keeps only characters with a
+        // one-byte form (upper-cased for the bank too), typed values are refused naming the field.
+        f.env.writeFile(QStringLiteral("\u03a8-\u00b5 styles.sty"), rawSty({{"Psi", 2, 0}}, {block(6, 4)}));
+        f.import.setPolicy(StyImport::Policy::ImportAll);
+        f.run(QStringLiteral("\u03a8-\u00b5 styles.sty"));
+        QCOMPARE(f.rows("SELECT StyleFile FROM KORFStyles WHERE StyleProg = 3"),
+                 QStringList{QStringLiteral("_-\u00b5 styles.sty")});
+        QCOMPARE(f.rows("SELECT BankName, BankDesc FROM KORFBanks WHERE BankProg = 3"),
+                 QStringList{"_-_ S003|Bank _-_ S"});
+        const QString refused = [&] {
+            try {
+                f.import.run(f.env.path("B.STY"), false, QString(), QString(),
+                             QStringLiteral("Zo\u00eb \u65e5\u672c"));
+            } catch (const SbkError& e) {
+                return e.message();
+            }
+            return QString();
+        }();
+        QVERIFY2(refused.startsWith(
+                     QStringLiteral("The author \"Zo\u00eb \u65e5\u672c\" holds the character \"\u65e5\"")),
+                 qPrintable(refused));
+        QCOMPARE(f.counts(), "3|3");
     }
 
     void picker() {

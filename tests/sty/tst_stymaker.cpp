@@ -9,6 +9,7 @@
 #include "TestEnvironment.h"
 
 #include <QDir>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace StyTestData;
@@ -131,6 +132,21 @@ private slots:
         QCOMPARE(f.make(9), StyMaker::Result::Failed);
         QVERIFY(f.prompt.texts().last().contains("USER01.STY"));
         QVERIFY(!QFileInfo::exists(f.env.path("pahd/!456.SET")));
+        // A style that cannot be written refuses the bank, naming the style: one no longer stored
+        // (the working bank holds no data for it), one whose stored length hides its data.
+        f.module.WorkingBankStyles.Add(99, "Gone", QString(), 0, 0, QByteArray(), QByteArray());
+        QCOMPARE(f.make(1), StyMaker::Result::Failed);
+        QVERIFY2(
+            f.prompt.texts().last().startsWith("The style 99 (Gone) cannot be written: it holds no data"),
+            qPrintable(f.prompt.texts().last()));
+        f.module.WorkingBankStyles.Remove(4);
+        QSqlQuery(f.module.connection()).exec("UPDATE KORFStyles SET StyleLength2 = 0 WHERE StyleProg = 2");
+        QCOMPARE(f.make(1), StyMaker::Result::Failed);
+        QVERIFY2(
+            f.prompt.texts().last().contains("The style 2 (Style 2) cannot be written: its second block"),
+            qPrintable(f.prompt.texts().last()));
+        QVERIFY(!QFileInfo::exists(f.env.path("floppy/MYBANK1.STY")));
+        QSqlQuery(f.module.connection()).exec("UPDATE KORFStyles SET StyleLength2 = length(StyleContent2)");
         // Not enough space: the work file stays, the older file is kept.
         const QString target = f.env.writeFile("floppy/USER01.STY", "older");
         f.drives.free = f.stored.size();
