@@ -1,6 +1,7 @@
 // How the styles window copes with a large library: opens it on 100,000 styles (or the number
-// given as the first argument), sorts by name twice, scrolls to the end, and prints the times and
-// the memory the process holds.
+// given as the first argument), sorts by name twice, scrolls to the end, types a text into the find
+// field one key at a time, then deletes it and empties the field, and prints the times and the
+// memory the process holds.
 
 #include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
@@ -8,10 +9,12 @@
 #include "core/SBKModule.h"
 #include "store/Database.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -96,6 +99,22 @@ int main(int argc, char* argv[]) {
     const qint64 scrollMs = timer.elapsed();
     const long after = residentKilobytes();
 
+    // Each key as the user types it: the text grows, shrinks again, and Esc empties it.
+    QLineEdit* find = window.findField();
+    const QString typed = QStringLiteral("style12");
+    QList<QPair<QString, qint64>> keys;
+    const auto key = [&](const QString& text) {
+        timer.restart();
+        find->setText(text);
+        app.processEvents();
+        window.grid()->viewport()->repaint();
+        keys.append({text, timer.elapsed()});
+    };
+    for (int n = 1; n <= typed.size(); ++n)
+        key(typed.left(n));
+    for (int n = typed.size() - 1; n >= 0; --n)
+        key(typed.left(n));
+
     std::printf("styles window with %d styles (rows shown: %d)\n", count, window.gridModel()->rowCount());
     std::printf("  open and fill:        %lld ms\n", static_cast<long long>(openMs));
     std::printf("  sort by name:         %lld ms\n", static_cast<long long>(sortMs));
@@ -103,5 +122,16 @@ int main(int argc, char* argv[]) {
     std::printf("  scroll to end+paint:  %lld ms\n", static_cast<long long>(scrollMs));
     std::printf("  memory held by the window and its listing: %ld kB (process %ld kB)\n", after - before,
                 after);
+    qint64 slowest = 0;
+    qint64 total = 0;
+    for (const auto& [text, ms] : keys) {
+        slowest = std::max(slowest, ms);
+        total += ms;
+    }
+    std::printf("  find as you type, %lld keys: slowest %lld ms, mean %lld ms\n",
+                static_cast<long long>(keys.size()), static_cast<long long>(slowest),
+                static_cast<long long>(total / std::max<qsizetype>(1, keys.size())));
+    for (const auto& [text, ms] : keys)
+        std::printf("    \"%s\": %lld ms\n", qPrintable(text), static_cast<long long>(ms));
     return 0;
 }
