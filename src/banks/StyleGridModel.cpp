@@ -5,11 +5,11 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <QMimeData>
-#include <QStringMatcher>
 
 void StyleGridModel::setListing(const StyleListing& listing) {
     beginResetModel();
     m_listing = listing;
+    buildSearchText();
     narrow(nullptr);
     endResetModel();
 }
@@ -34,23 +34,47 @@ void StyleGridModel::narrow(const QList<int>* among) {
     m_shown.clear();
     if (m_search.isEmpty())
         return;
-    const QStringMatcher matcher(m_search, Qt::CaseInsensitive);
-    const auto matches = [&matcher](const QString& text) {
-        return matcher.indexIn(text) >= 0 ||
-               (text.contains(QChar(0)) && matcher.indexIn(shownName(text)) >= 0);
-    };
-    const auto consider = [&](int r) {
-        const StyleListRow& row = m_listing.row(r);
-        if (matches(row.StyleName1) || matcher.indexIn(row.StyleDesc) >= 0)
-            m_shown.append(r);
+    QString needle = m_search.toCaseFolded();
+    needle.remove(QChar(0));
+    const QStringView all(m_searchText);
+    const auto rowText = [&](int r) {
+        return all.sliced(m_searchStart.at(r), m_searchStart.at(r + 1) - m_searchStart.at(r));
     };
     if (among) {
+        m_shown.reserve(among->size());
         for (int r : *among)
-            consider(r);
-    } else {
-        for (int r = 0; r < m_listing.RecordCount(); ++r)
-            consider(r);
+            if (rowText(r).contains(needle))
+                m_shown.append(r);
+        return;
     }
+    // One pass over the text of every row; a hit names its row by where the rows start.
+    m_shown.reserve(m_listing.RecordCount());
+    auto row = m_searchStart.cbegin();
+    for (qsizetype at = all.indexOf(needle); at >= 0; at = all.indexOf(needle, at)) {
+        row = std::upper_bound(row, m_searchStart.cend(), at) - 1;
+        m_shown.append(int(row - m_searchStart.cbegin()));
+        at = *(row + 1); // the next row
+    }
+}
+
+void StyleGridModel::buildSearchText() {
+    // Case folding keeps every text's length, so the rows' starts hold after folding the whole.
+    qsizetype size = 0;
+    for (const StyleListRow& row : m_listing)
+        size += row.StyleName1.size() + row.StyleDesc.size() + 2;
+    m_searchText.clear();
+    m_searchText.reserve(size);
+    m_searchStart.clear();
+    m_searchStart.reserve(m_listing.RecordCount() + 1);
+    for (const StyleListRow& row : m_listing) {
+        m_searchStart.append(int(m_searchText.size()));
+        m_searchText += row.StyleName1.contains(QChar(0)) ? shownName(row.StyleName1) : row.StyleName1;
+        m_searchText += QChar(0); // a found text never runs from the name into the description
+        m_searchText += row.StyleDesc;
+        m_searchText += QChar(0);
+    }
+    m_searchStart.append(int(m_searchText.size()));
+    m_searchText = std::move(m_searchText).toCaseFolded();
 }
 
 int StyleGridModel::listingRow(int row) const {
@@ -101,6 +125,7 @@ void StyleGridModel::updateRow(int row, const QString& name, const QString& desc
     r.StyleDesc = description;
     r.StyleFamily = family;
     r.StyleCat = group;
+    buildSearchText();
     emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
 }
 

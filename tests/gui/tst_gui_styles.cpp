@@ -336,6 +336,9 @@ private slots:
         QVERIFY(check.GetKORFStyles());
         QCOMPARE(check.StyleName1(), u"Aardvark"_s);
         QCOMPARE(check.StyleContent1(), QByteArray("data")); // the data blocks are untouched
+        window.findField()->setText(u"AARDV"_s);             // found by its new name
+        QCOMPARE(names(window), u"Aardvark"_s);
+        window.findField()->clear();
 
         // Exit after typing answers 27 and stores nothing.
         button = u"cbExit"_s;
