@@ -30,12 +30,28 @@ void StyleGridModel::setSearch(const QString& text) {
     endResetModel();
 }
 
+namespace {
+
+// Writes the text case-folded (a character for a character, so lengths hold) and without
+// characters of code 0, which only pad names; returns the end of what it wrote.
+QChar* fold(QStringView text, QChar* out) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0)
+            continue;
+        *out++ = u < 128 ? QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u) : c.toCaseFolded();
+    }
+    return out;
+}
+
+} // namespace
+
 void StyleGridModel::narrow(const QList<int>* among) {
     m_shown.clear();
     if (m_search.isEmpty())
         return;
-    QString needle = m_search.toCaseFolded();
-    needle.remove(QChar(0));
+    QString needle(m_search.size(), Qt::Uninitialized);
+    needle.truncate(fold(m_search, needle.data()) - needle.constData());
     const QStringView all(m_searchText);
     const auto rowText = [&](int r) {
         return all.sliced(m_searchStart.at(r), m_searchStart.at(r + 1) - m_searchStart.at(r));
@@ -47,8 +63,13 @@ void StyleGridModel::narrow(const QList<int>* among) {
                 m_shown.append(r);
         return;
     }
-    // One pass over the text of every row; a hit names its row by where the rows start.
     m_shown.reserve(m_listing.RecordCount());
+    if (needle.isEmpty()) {
+        for (int r = 0; r < m_listing.RecordCount(); ++r)
+            m_shown.append(r);
+        return;
+    }
+    // One pass over the text of every row; a hit names its row by where the rows start.
     auto row = m_searchStart.cbegin();
     for (qsizetype at = all.indexOf(needle); at >= 0; at = all.indexOf(needle, at)) {
         row = std::upper_bound(row, m_searchStart.cend(), at) - 1;
@@ -58,23 +79,23 @@ void StyleGridModel::narrow(const QList<int>* among) {
 }
 
 void StyleGridModel::buildSearchText() {
-    // Case folding keeps every text's length, so the rows' starts hold after folding the whole.
     qsizetype size = 0;
     for (const StyleListRow& row : m_listing)
         size += row.StyleName1.size() + row.StyleDesc.size() + 2;
-    m_searchText.clear();
-    m_searchText.reserve(size);
+    m_searchText.resize(size);
     m_searchStart.clear();
     m_searchStart.reserve(m_listing.RecordCount() + 1);
+    QChar* const start = m_searchText.data();
+    QChar* out = start;
     for (const StyleListRow& row : m_listing) {
-        m_searchStart.append(int(m_searchText.size()));
-        m_searchText += row.StyleName1.contains(QChar(0)) ? shownName(row.StyleName1) : row.StyleName1;
-        m_searchText += QChar(0); // a found text never runs from the name into the description
-        m_searchText += row.StyleDesc;
-        m_searchText += QChar(0);
+        m_searchStart.append(int(out - start));
+        out = fold(row.StyleName1, out);
+        *out++ = QChar(0); // a found text never runs from the name into the description
+        out = fold(row.StyleDesc, out);
+        *out++ = QChar(0);
     }
-    m_searchStart.append(int(m_searchText.size()));
-    m_searchText = std::move(m_searchText).toCaseFolded();
+    m_searchStart.append(int(out - start));
+    m_searchText.truncate(out - start);
 }
 
 int StyleGridModel::listingRow(int row) const {
