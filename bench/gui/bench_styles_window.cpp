@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QSqlQuery>
 #include <QTableView>
@@ -118,6 +119,11 @@ int main(int argc, char* argv[]) {
         window.grid()->viewport()->repaint();
         keys.append({text, timer.elapsed(), qint64(std::clock() - cpu) * 1000 / CLOCKS_PER_SEC});
     };
+    // The user clicks into the find field first: it makes its search text then.
+    timer.restart();
+    QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(find, &focus);
+    const qint64 focusMs = timer.elapsed();
     for (int n = 1; n <= typed.size(); ++n)
         key(typed.left(n));
     for (int n = typed.size() - 1; n >= 0; --n)
@@ -138,6 +144,7 @@ int main(int argc, char* argv[]) {
         slowestCpu = std::max(slowestCpu, k.cpuMs);
         total += k.ms;
     }
+    std::printf("  find field gets the focus: %lld ms\n", static_cast<long long>(focusMs));
     std::printf("  find as you type, %lld keys: slowest %lld ms (processor %lld ms), mean %lld ms\n",
                 static_cast<long long>(keys.size()), static_cast<long long>(slowest),
                 static_cast<long long>(slowestCpu),

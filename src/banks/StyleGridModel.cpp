@@ -9,7 +9,7 @@
 void StyleGridModel::setListing(const StyleListing& listing) {
     beginResetModel();
     m_listing = listing;
-    buildSearchText();
+    m_searchStart.clear(); // the search text is made again when a search needs it
     narrow(nullptr);
     endResetModel();
 }
@@ -50,6 +50,7 @@ void StyleGridModel::narrow(const QList<int>* among) {
     m_shown.clear();
     if (m_search.isEmpty())
         return;
+    prepareSearch();
     QString needle(m_search.size(), Qt::Uninitialized);
     needle.truncate(fold(m_search, needle.data()) - needle.constData());
     const QStringView all(m_searchText);
@@ -78,7 +79,9 @@ void StyleGridModel::narrow(const QList<int>* among) {
     }
 }
 
-void StyleGridModel::buildSearchText() {
+void StyleGridModel::prepareSearch() {
+    if (!m_searchStart.isEmpty())
+        return;
     qsizetype size = 0;
     for (const StyleListRow& row : m_listing)
         size += row.StyleName1.size() + row.StyleDesc.size() + 2;
@@ -146,7 +149,7 @@ void StyleGridModel::updateRow(int row, const QString& name, const QString& desc
     r.StyleDesc = description;
     r.StyleFamily = family;
     r.StyleCat = group;
-    buildSearchText();
+    m_searchStart.clear();
     emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
 }
 

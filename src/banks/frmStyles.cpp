@@ -140,6 +140,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
                                          "(Esc empties it)"));
     m_txtFind->setClearButtonEnabled(true);
     connect(m_txtFind, &QLineEdit::textChanged, this, &frmStyles::findAsYouType);
+    m_txtFind->installEventFilter(this);
     m_lbFound->setObjectName(QStringLiteral("lbFound"));
 
     auto* header = new StyleGridHeader(m_grid);

@@ -1,6 +1,7 @@
-// The styles window's mouse work: grid rows and slots dragged onto the working bank, and the
-// tooltips of grid cells whose text is cut. The drops themselves run through WorkingBankModel, so
-// they check and ask exactly as the ">" button and the move commands do.
+// The styles window's events: grid rows and slots dragged onto the working bank, the tooltips of
+// grid cells whose text is cut, and the find field getting ready as it gets the focus. The drops
+// themselves run through WorkingBankModel, so they check and ask exactly as the ">" button and
+// the move commands do.
 
 #include "banks/frmStyles.h"
 
@@ -14,6 +15,7 @@
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTableView>
@@ -35,6 +37,12 @@ bool frmStyles::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == m_frBank)
         return bankPanelEvent(event);
+    if (watched == m_txtFind) {
+        // The search text is made before the first key rather than by it.
+        if (event->type() == QEvent::FocusIn)
+            m_model->prepareSearch();
+        return false;
+    }
     const auto slot = std::find(m_lbNewStyle.cbegin(), m_lbNewStyle.cend(), watched);
     if (slot != m_lbNewStyle.cend())
         return slotEvent(int(slot - m_lbNewStyle.cbegin()), event);
