@@ -9,7 +9,7 @@
 void StyleGridModel::setListing(const StyleListing& listing) {
     beginResetModel();
     m_listing = listing;
-    m_searchStart.clear(); // the search text is made again when a search needs it
+    forgetSearchText();
     narrow(nullptr);
     endResetModel();
 }
@@ -101,6 +101,11 @@ void StyleGridModel::prepareSearch() {
     m_searchText.truncate(out - start);
 }
 
+void StyleGridModel::forgetSearchText() {
+    m_searchText = QString();
+    m_searchStart = QList<int>();
+}
+
 int StyleGridModel::listingRow(int row) const {
     if (row < 0 || row >= rowCount())
         return -1;
@@ -149,7 +154,7 @@ void StyleGridModel::updateRow(int row, const QString& name, const QString& desc
     r.StyleDesc = description;
     r.StyleFamily = family;
     r.StyleCat = group;
-    m_searchStart.clear();
+    forgetSearchText();
     emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
 }
 

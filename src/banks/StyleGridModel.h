@@ -67,6 +67,8 @@ private:
     int listingRow(int row) const;
     // m_shown := the listing rows (of `among`, or of the whole listing) that match m_search.
     void narrow(const QList<int>* among);
+    // After the rows changed: the search text is made again when a search needs it.
+    void forgetSearchText();
 
     StyleListing m_listing;
     QString m_search;
