@@ -1,6 +1,7 @@
 // How the styles window copes with a large library: opens it on 100,000 styles (or the number
-// given as the first argument), sorts by name twice, scrolls to the end, and prints the times and
-// the memory the process holds.
+// given as the first argument), sorts by name twice, scrolls to the end, types a text into the find
+// field one key at a time, then deletes it and empties the field, and prints the times and the
+// memory the process holds.
 
 #include "BenchSupport.h"
 #include "banks/frmStyles.h"
@@ -9,9 +10,14 @@
 #include "core/SBKModule.h"
 #include "store/Database.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -70,6 +76,34 @@ int main(int argc, char* argv[]) {
     const qint64 scrollMs = timer.elapsed();
     const long after = bench::residentKilobytes();
 
+    // Each key as the user types it: the text grows, shrinks again, and Esc empties it.
+    QLineEdit* find = window.findField();
+    const QString typed = QStringLiteral("style12");
+    // Wall time, and the processor time of this process, which a busy machine does not inflate.
+    struct Key {
+        QString text;
+        qint64 ms;
+        qint64 cpuMs;
+    };
+    QList<Key> keys;
+    const auto key = [&](const QString& text) {
+        const std::clock_t cpu = std::clock();
+        timer.restart();
+        find->setText(text);
+        app.processEvents();
+        window.grid()->viewport()->repaint();
+        keys.append({text, timer.elapsed(), qint64(std::clock() - cpu) * 1000 / CLOCKS_PER_SEC});
+    };
+    // The user clicks into the find field first: it makes its search text then.
+    timer.restart();
+    QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(find, &focus);
+    const qint64 focusMs = timer.elapsed();
+    for (int n = 1; n <= typed.size(); ++n)
+        key(typed.left(n));
+    for (int n = typed.size() - 1; n >= 0; --n)
+        key(typed.left(n));
+
     std::printf("styles window with %d styles (rows shown: %d)\n", count, window.gridModel()->rowCount());
     std::printf("  open and fill:        %lld ms\n", static_cast<long long>(openMs));
     std::printf("  sort by name:         %lld ms\n", static_cast<long long>(sortMs));
@@ -77,5 +111,21 @@ int main(int argc, char* argv[]) {
     std::printf("  scroll to end+paint:  %lld ms\n", static_cast<long long>(scrollMs));
     std::printf("  memory held by the window and its listing: %ld kB (process %ld kB)\n", after - before,
                 after);
+    qint64 slowest = 0;
+    qint64 slowestCpu = 0;
+    qint64 total = 0;
+    for (const Key& k : keys) {
+        slowest = std::max(slowest, k.ms);
+        slowestCpu = std::max(slowestCpu, k.cpuMs);
+        total += k.ms;
+    }
+    std::printf("  find field gets the focus: %lld ms\n", static_cast<long long>(focusMs));
+    std::printf("  find as you type, %lld keys: slowest %lld ms (processor %lld ms), mean %lld ms\n",
+                static_cast<long long>(keys.size()), static_cast<long long>(slowest),
+                static_cast<long long>(slowestCpu),
+                static_cast<long long>(total / std::max<qsizetype>(1, keys.size())));
+    for (const Key& k : keys)
+        std::printf("    \"%s\": %lld ms (processor %lld ms)\n", qPrintable(k.text),
+                    static_cast<long long>(k.ms), static_cast<long long>(k.cpuMs));
     return 0;
 }

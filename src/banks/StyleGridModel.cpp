@@ -1,9 +1,115 @@
 #include "banks/StyleGridModel.h"
 
+#include <algorithm>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QIODevice>
+#include <QMimeData>
+
 void StyleGridModel::setListing(const StyleListing& listing) {
     beginResetModel();
     m_listing = listing;
+    forgetSearchText();
+    narrow(nullptr);
     endResetModel();
+}
+
+void StyleGridModel::setSearch(const QString& text) {
+    if (text == m_search)
+        return;
+    // A longer text only narrows what the shorter one found, which keeps typing fast.
+    const bool within = !m_search.isEmpty() && text.contains(m_search, Qt::CaseInsensitive);
+    beginResetModel();
+    m_search = text;
+    if (within) {
+        const QList<int> previous = m_shown;
+        narrow(&previous);
+    } else {
+        narrow(nullptr);
+    }
+    endResetModel();
+}
+
+namespace {
+
+// Writes the text case-folded (a character for a character, so lengths hold) and without
+// characters of code 0, which only pad names; returns the end of what it wrote.
+QChar* fold(QStringView text, QChar* out) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0)
+            continue;
+        *out++ = u < 128 ? QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u) : c.toCaseFolded();
+    }
+    return out;
+}
+
+} // namespace
+
+void StyleGridModel::narrow(const QList<int>* among) {
+    m_shown.clear();
+    if (m_search.isEmpty())
+        return;
+    prepareSearch();
+    QString needle(m_search.size(), Qt::Uninitialized);
+    needle.truncate(fold(m_search, needle.data()) - needle.constData());
+    const QStringView all(m_searchText);
+    const auto rowText = [&](int r) {
+        return all.sliced(m_searchStart.at(r), m_searchStart.at(r + 1) - m_searchStart.at(r));
+    };
+    if (among) {
+        m_shown.reserve(among->size());
+        for (int r : *among)
+            if (rowText(r).contains(needle))
+                m_shown.append(r);
+        return;
+    }
+    m_shown.reserve(m_listing.RecordCount());
+    if (needle.isEmpty()) {
+        for (int r = 0; r < m_listing.RecordCount(); ++r)
+            m_shown.append(r);
+        return;
+    }
+    // One pass over the text of every row; a hit names its row by where the rows start.
+    auto row = m_searchStart.cbegin();
+    for (qsizetype at = all.indexOf(needle); at >= 0; at = all.indexOf(needle, at)) {
+        row = std::upper_bound(row, m_searchStart.cend(), at) - 1;
+        m_shown.append(int(row - m_searchStart.cbegin()));
+        at = *(row + 1); // the next row
+    }
+}
+
+void StyleGridModel::prepareSearch() {
+    if (!m_searchStart.isEmpty())
+        return;
+    qsizetype size = 0;
+    for (const StyleListRow& row : m_listing)
+        size += row.StyleName1.size() + row.StyleDesc.size() + 2;
+    m_searchText.resize(size);
+    m_searchStart.clear();
+    m_searchStart.reserve(m_listing.RecordCount() + 1);
+    QChar* const start = m_searchText.data();
+    QChar* out = start;
+    for (const StyleListRow& row : m_listing) {
+        m_searchStart.append(int(out - start));
+        out = fold(row.StyleName1, out);
+        *out++ = QChar(0); // a found text never runs from the name into the description
+        out = fold(row.StyleDesc, out);
+        *out++ = QChar(0);
+    }
+    m_searchStart.append(int(out - start));
+    m_searchText.truncate(out - start);
+}
+
+void StyleGridModel::forgetSearchText() {
+    m_searchText = QString();
+    m_searchStart = QList<int>();
+}
+
+int StyleGridModel::listingRow(int row) const {
+    if (row < 0 || row >= rowCount())
+        return -1;
+    return m_search.isEmpty() ? row : m_shown.at(row);
 }
 
 QString StyleGridModel::shownName(const QString& name) {
@@ -13,15 +119,15 @@ QString StyleGridModel::shownName(const QString& name) {
 }
 
 qint32 StyleGridModel::styleNumber(int row) const {
-    if (row < 0 || row >= m_listing.RecordCount())
-        return 0;
-    return m_listing.row(row).StyleProg;
+    const int r = listingRow(row);
+    return r < 0 ? 0 : m_listing.row(r).StyleProg;
 }
 
 QString StyleGridModel::text(int row, int column) const {
-    if (row < 0 || row >= m_listing.RecordCount())
+    const int at = listingRow(row);
+    if (at < 0)
         return QString();
-    const StyleListRow& r = m_listing.row(row);
+    const StyleListRow& r = m_listing.row(at);
     switch (column) {
     case 0:
         return QString::number(r.StyleProg);
@@ -40,18 +146,29 @@ QString StyleGridModel::text(int row, int column) const {
 
 void StyleGridModel::updateRow(int row, const QString& name, const QString& description,
                                const QString& family, const QString& group) {
-    if (row < 0 || row >= m_listing.RecordCount())
+    const int at = listingRow(row);
+    if (at < 0)
         return;
-    StyleListRow& r = m_listing.row(row);
+    StyleListRow& r = m_listing.row(at);
     r.StyleName1 = name;
     r.StyleDesc = description;
     r.StyleFamily = family;
     r.StyleCat = group;
+    forgetSearchText();
     emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
 }
 
+void StyleGridModel::setHeaderColour(int column, const QColor& colour) {
+    if (column < 0 || column >= ColumnCount)
+        return;
+    m_headerColours.at(size_t(column)) = colour;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
 int StyleGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_listing.RecordCount();
+    if (parent.isValid())
+        return 0;
+    return m_search.isEmpty() ? m_listing.RecordCount() : int(m_shown.size());
 }
 
 int StyleGridModel::columnCount(const QModelIndex& parent) const {
@@ -61,8 +178,14 @@ int StyleGridModel::columnCount(const QModelIndex& parent) const {
 QVariant StyleGridModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return QVariant();
-    if (role == Qt::DisplayRole)
-        return text(index.row(), index.column());
+    if (role == Qt::DisplayRole) {
+        // Names are padded with blanks to 16 characters; without them a cell is cut (and ends in
+        // "...") only when its visible text does not fit.
+        QString shown = text(index.row(), index.column());
+        while (shown.endsWith(QLatin1Char(' ')))
+            shown.chop(1);
+        return shown;
+    }
     if (role == Qt::TextAlignmentRole && index.column() > 0)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return QVariant();
@@ -70,7 +193,67 @@ QVariant StyleGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant StyleGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     static const char* const captions[ColumnCount] = {"Style", "Name", "Description", "Family", "Group"};
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
-        return QString::fromLatin1(captions[section]);
+    if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount) {
+        if (role == Qt::DisplayRole)
+            return QString::fromLatin1(captions[section]);
+        if (role == Qt::BackgroundRole && m_headerColours.at(size_t(section)).isValid())
+            return m_headerColours.at(size_t(section));
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags StyleGridModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid())
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList StyleGridModel::mimeTypes() const {
+    return {RowsMimeType, QStringLiteral("text/plain")};
+}
+
+QMimeData* StyleGridModel::mimeData(const QModelIndexList& indexes) const {
+    QList<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && !rows.contains(index.row()))
+            rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    QByteArray encoded;
+    QDataStream out(&encoded, QIODevice::WriteOnly);
+    out << qint64(QCoreApplication::applicationPid()) << qint32(rows.size());
+    QStringList names;
+    for (int row : rows) {
+        const QString name = text(row, 1).trimmed();
+        out << styleNumber(row) << name;
+        names << name;
+    }
+    auto* data = new QMimeData;
+    data->setData(RowsMimeType, encoded);
+    data->setText(names.join(QLatin1Char('\n')));
+    return data;
+}
+
+Qt::DropActions StyleGridModel::supportedDragActions() const {
+    return Qt::CopyAction;
+}
+
+std::optional<QList<WorkingBank::GridRow>> StyleGridModel::draggedRows(const QMimeData* data) {
+    if (!data || !data->hasFormat(RowsMimeType))
+        return std::nullopt;
+    QDataStream in(data->data(RowsMimeType));
+    qint64 process = 0;
+    qint32 count = 0;
+    in >> process >> count;
+    if (in.status() != QDataStream::Ok || process != QCoreApplication::applicationPid() || count < 0)
+        return std::nullopt;
+    QList<WorkingBank::GridRow> rows;
+    for (qint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        WorkingBank::GridRow row;
+        in >> row.number >> row.name;
+        rows.append(row);
+    }
+    if (in.status() != QDataStream::Ok)
+        return std::nullopt;
+    return rows;
 }

@@ -1,28 +1,54 @@
 #pragma once
 
+#include "banks/WorkingBank.h"
 #include "store/StyleListing.h"
 
+#include <array>
+#include <optional>
 #include <QAbstractTableModel>
+#include <QColor>
 
 // The style grid's rows: a view over a listing result, so that 100,000 styles cost one row
 // record each and the grid asks only for the cells it paints. Columns: 0 style number (the key,
 // hidden), 1 name, 2 description, 3 family, 4 group.
+//
+// A search text narrows the rows shown to the styles whose name or description contains it; row
+// numbers of the model (the grid's rows) then count the shown rows only. Rows drag out as the
+// style numbers and names that the working bank's insert takes.
 class StyleGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int ColumnCount = 5;
+    static inline const QString RowsMimeType = QStringLiteral("application/x-sbk-style-rows");
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Shows a listing; the rows are shared with it until a row is edited in place.
+    // Shows a listing, narrowed by the search in use; the rows are shared with it until a row is
+    // edited in place.
     void setListing(const StyleListing& listing);
     const StyleListing& listing() const { return m_listing; }
+
+    // Shows only the rows whose name or description contains the text, in any case; "" shows all.
+    void setSearch(const QString& text);
+    // Makes the text that searches look through, unless it is there: every row's name and
+    // description, case-folded, in one piece that a search reads from end to end (some 10 MB and
+    // 60 ms for 100,000 styles, so that each key then answers at once). Done by the first search
+    // after the rows changed, or beforehand when the find field gets the focus.
+    void prepareSearch();
+    QString search() const { return m_search; }
 
     qint32 styleNumber(int row) const;
     QString text(int row, int column) const;
     // Writes an edited style's texts into its row where it stands (it moves at the next refill).
     void updateRow(int row, const QString& name, const QString& description, const QString& family,
                    const QString& group);
+
+    // The background of a column's header (an invalid colour leaves it to the style).
+    void setHeaderColour(int column, const QColor& colour);
+
+    // The rows that mimeData put into a drag, or nothing for data of another kind or from another
+    // run of the program (its style numbers would name other styles).
+    static std::optional<QList<WorkingBank::GridRow>> draggedRows(const QMimeData* data);
 
     // The name as the grid shows it: without characters of code 0.
     static QString shownName(const QString& name);
@@ -31,7 +57,24 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
 private:
+    // The listing row behind a grid row, -1 outside.
+    int listingRow(int row) const;
+    // m_shown := the listing rows (of `among`, or of the whole listing) that match m_search.
+    void narrow(const QList<int>* among);
+    // After the rows changed: the search text is made again when a search needs it.
+    void forgetSearchText();
+
     StyleListing m_listing;
+    QString m_search;
+    QList<int> m_shown; // the listing rows shown while a search is in use
+    QString m_searchText;     // see prepareSearch
+    QList<int> m_searchStart; // where each row's text starts in m_searchText, and its end; empty
+                              // while the text is not made
+    std::array<QColor, ColumnCount> m_headerColours;
 };

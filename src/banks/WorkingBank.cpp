@@ -5,6 +5,8 @@
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 
+#include <algorithm>
+
 WorkingBank::WorkingBank(SBKModule& module, Prompt& prompt) : m_module(module), m_prompt(prompt) {}
 
 int WorkingBank::count() const {
@@ -29,11 +31,16 @@ void WorkingBank::markChanged() {
 }
 
 bool WorkingBank::insert(const QList<GridRow>& rows) {
+    return insertAt(rows, count());
+}
+
+bool WorkingBank::insertAt(const QList<GridRow>& rows, int slot) {
     if (count() >= SlotCount) {
         refuse(QStringLiteral("Bank already holds 32 styles. Selected style(s) cannot be added!"));
         return false;
     }
     KORFStyles& styles = m_module.WorkingBankStyles;
+    int position = std::clamp(slot, 0, count());
     for (const GridRow& row : rows) {
         bool add = true;
         const int present = styles.Count();
@@ -51,7 +58,8 @@ bool WorkingBank::insert(const QList<GridRow>& rows) {
             if (table.GetKORFStylesNoContent()) {
                 const QByteArray blank(1, ' ');
                 styles.Add(table.StyleProg(), table.StyleName1(), QStringLiteral(" "), 0, 0, blank, blank);
-                m_selectedSlot = styles.Count() - 1;
+                carry(styles.Count() - 1, position);
+                m_selectedSlot = position++;
             }
         }
         if (styles.Count() >= SlotCount)
@@ -102,6 +110,25 @@ bool WorkingBank::moveDown() {
         ++m_selectedSlot;
     }
     return true;
+}
+
+bool WorkingBank::moveSlot(int from, int to) {
+    if (from < 0 || from >= count())
+        return false;
+    to = std::clamp(to, 0, count() - 1);
+    if (to == from)
+        return false;
+    carry(from, to);
+    m_selectedSlot = to;
+    return true;
+}
+
+void WorkingBank::carry(int from, int to) {
+    KORFStyles& styles = m_module.WorkingBankStyles;
+    for (; from < to; ++from)
+        styles.Swap(from + 1, from + 2);
+    for (; from > to; --from)
+        styles.Swap(from + 1, from);
 }
 
 bool WorkingBank::erase() {

@@ -32,10 +32,18 @@ public:
     // The commands of the Banks menu. Each returns false when it stopped early (a refusal or a
     // declined erase), true when the menu's enabled states are to be brought up to date.
     bool insert(const QList<GridRow>& rows);
+    // Insert with the rows going in at the given slot (0-based) and the styles from there on
+    // moving down; a slot past the last filled one appends. Same checks, questions and state
+    // change as insert.
+    bool insertAt(const QList<GridRow>& rows, int slot);
     bool remove();
     bool moveUp();
     bool moveDown();
     bool erase();
+    // Moves the style of slot `from` to slot `to` (a slot past the last filled one means the last),
+    // the styles between closing up; the moved slot becomes the selected one. Like the move
+    // commands it leaves the state alone. False when nothing moved.
+    bool moveSlot(int from, int to);
 
     // Empties the bank: no styles, no selection, state 0 (new). The stored bank's identity in
     // BankTable is kept.
@@ -57,6 +65,8 @@ private:
     // A stored bank whose slots changed is "stored with changes", a new one "new with changes".
     void markChanged();
     void refuse(const QString& text);
+    // Carries the entry at 0-based index `from` to index `to`, one exchange at a time.
+    void carry(int from, int to);
 
     SBKModule& m_module;
     Prompt& m_prompt;

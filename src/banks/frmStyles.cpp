@@ -1,9 +1,12 @@
 #include "banks/frmStyles.h"
 
+#include "banks/StyleGridHeader.h"
 #include "banks/StyleGridModel.h"
+#include "banks/WorkingBankModel.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
+#include "core/SBKSettings.h"
 #include "core/WindowOpener.h"
 #include "metadata/frmStyleEdit.h"
 
@@ -15,19 +18,27 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
 
-// Widths of the grid's columns; the header buttons take the same widths. (The column of the
-// style number is there but never shown.)
-constexpr int ColumnWidth[StyleGridModel::ColumnCount] = {1, 110, 167, 67, 67};
+// The grid's columns in average characters of the font: name, description, family, group. (The
+// column of the style number is there but never shown.)
+constexpr int ColumnChars[StyleGridModel::ColumnCount] = {1, 16, 32, 14, 14};
+// A slot shows a name of up to 16 characters; the description above the slots takes five lines.
+constexpr int SlotChars = 16;
+constexpr int DescriptionLines = 5;
+// The window's designed size, in pixels at the designed font; a larger font makes it larger.
+constexpr QSize DesignedSize(747, 510);
 const QChar Confirmed(28);
 
 } // namespace
@@ -50,10 +61,14 @@ QString frmStyles::sortKey(int button) {
 frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QDialog(parent), m_module(module), m_prompt(prompt), m_bank(module, prompt),
       m_model(new StyleGridModel(this)), m_frStyle(new QGroupBox(this)), m_grid(new QTableView(this)),
-      m_frBank(new QGroupBox(this)), m_lbBankDesc(new QLabel(this)) {
+      m_txtFind(new QLineEdit(this)), m_lbFound(new QLabel(this)), m_frBank(new QGroupBox(this)),
+      m_bankModel(new WorkingBankModel(m_bank, this)), m_lbBankDesc(new QLabel(this)) {
     setObjectName(QStringLiteral("frmStyles"));
     setWindowTitle(SBKModule::title() + QStringLiteral(" - Styles Management"));
     setModal(true);
+    // The workplace grows with the library: it can be resized and maximized.
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
 
     // Menus: File, Styles and Banks with every command; a missing index is a separator.
     auto* menuBar = new QMenuBar(this);
@@ -117,63 +132,71 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
             &frmStyles::mbank_Click);
     command(QStringLiteral("mFile"), 3)->setEnabled(false); // "Print" stays disabled
 
-    // Left half: header buttons over the grid.
+    // Left half: the find field over the grid, whose header sorts.
     m_frStyle->setObjectName(QStringLiteral("frStyle"));
-    const QStringList titles{QStringLiteral("Style"), QStringLiteral("Name"), QStringLiteral("Description"),
-                             QStringLiteral("Family"), QStringLiteral("Group")};
-    auto* header = new QHBoxLayout;
-    header->setSpacing(0);
-    header->setContentsMargins(m_grid->frameWidth(), 0, 0, 0);
-    for (int i = 0; i < 5; ++i) {
-        auto* button = new QPushButton(titles.at(i), m_frStyle);
-        button->setObjectName(QStringLiteral("cbTitle_%1").arg(i));
-        button->setAutoDefault(false);
-        button->setFixedWidth(ColumnWidth[i]);
-        button->setAutoFillBackground(true);
-        connect(button, &QPushButton::clicked, this, [this, i] { cbTitle_Click(i); });
-        header->addWidget(button);
-        m_cbTitle.at(size_t(i)) = button;
-    }
-    m_cbTitle[0]->hide();
-    header->addStretch();
+    m_txtFind->setObjectName(QStringLiteral("txtFind"));
+    m_txtFind->setPlaceholderText(QStringLiteral("Find by name or description"));
+    m_txtFind->setToolTip(QStringLiteral("Shows only the styles whose name or description holds this text "
+                                         "(Esc empties it)"));
+    m_txtFind->setClearButtonEnabled(true);
+    connect(m_txtFind, &QLineEdit::textChanged, this, &frmStyles::findAsYouType);
+    m_txtFind->installEventFilter(this);
+    m_lbFound->setObjectName(QStringLiteral("lbFound"));
 
+    auto* header = new StyleGridHeader(m_grid);
+    header->setObjectName(QStringLiteral("cbTitle"));
+    m_grid->setHorizontalHeader(header);
     m_grid->setObjectName(QStringLiteral("grdStyles"));
     m_grid->setToolTip(QStringLiteral("Double click for style editing"));
     m_grid->setModel(m_model);
-    m_grid->horizontalHeader()->hide();
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    connect(header, &QHeaderView::sectionClicked, this, &frmStyles::cbTitle_Click);
     m_grid->verticalHeader()->hide();
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
-    // Names are padded with blanks to 16 characters: clip them rather than end them with "...".
-    m_grid->setTextElideMode(Qt::ElideNone);
-    m_grid->setMinimumSize(420, 400);
-    for (int c = 0; c < StyleGridModel::ColumnCount; ++c)
-        m_grid->setColumnWidth(c, ColumnWidth[c]);
+    m_grid->setDragDropMode(QAbstractItemView::DragOnly);
+    m_grid->setDefaultDropAction(Qt::CopyAction);
     m_grid->setColumnHidden(0, true);
+    m_grid->viewport()->installEventFilter(this);
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             grdStyles_DblClick(index.row());
     });
+    auto* findRow = new QHBoxLayout;
+    findRow->addWidget(m_txtFind, 1);
+    findRow->addWidget(m_lbFound);
     auto* left = new QVBoxLayout(m_frStyle);
-    left->addLayout(header);
+    left->addLayout(findRow);
     left->addWidget(m_grid);
 
-    // Right half: the working bank.
+    // Right half: the working bank, which takes grid rows and slots dropped on it.
     m_frBank->setObjectName(QStringLiteral("frBank"));
+    m_frBank->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    m_frBank->setAcceptDrops(true);
+    m_frBank->installEventFilter(this);
+    connect(m_bankModel, &WorkingBankModel::bankEdited, this, [this](bool goOn) {
+        ShowWorkingBank();
+        if (goOn)
+            UpdateBankMenu();
+    });
     m_lbBankDesc->setObjectName(QStringLiteral("lbBankDesc"));
     m_lbBankDesc->setWordWrap(true);
     m_lbBankDesc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_lbBankDesc->setFixedHeight(78);
     m_lbBankDesc->setAutoFillBackground(true);
     QPalette grey = m_lbBankDesc->palette();
     grey.setColor(QPalette::Window, slotEmpty());
     m_lbBankDesc->setPalette(grey);
 
     auto* bankButtons = new QVBoxLayout;
+    bankButtons->setSpacing(1);
     const QStringList bankCaptions{QStringLiteral(">"), QStringLiteral("<")};
     const QStringList bankTips{QStringLiteral("Add selected style(s) to bank"),
                                QStringLiteral("Remove selected style from bank")};
@@ -182,9 +205,9 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         button->setObjectName(QStringLiteral("cmdBank_%1").arg(i));
         button->setToolTip(bankTips.at(i));
         button->setAutoDefault(false);
-        button->setFixedSize(25, 19);
         connect(button, &QPushButton::clicked, this, [this, i] { mbank_Click(i); });
         bankButtons->addWidget(button);
+        m_cmdBank.at(size_t(i)) = button;
     }
     bankButtons->addStretch();
 
@@ -193,7 +216,6 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     for (int s = 0; s < WorkingBank::SlotCount; ++s) {
         auto* label = new QLabel(m_frBank);
         label->setObjectName(QStringLiteral("lbNewStyle_%1").arg(s));
-        label->setFixedSize(107, 19);
         label->setAutoFillBackground(true);
         label->setFrameShape(QFrame::Box);
         label->installEventFilter(this);
@@ -214,6 +236,8 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addLayout(halves);
+    sizeFromFont();
+    restoreWindowLayout();
 
     // Load: the listing with the clause in use, an empty working bank.
     updateStylesMenu();
@@ -225,6 +249,84 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 frmStyles::~frmStyles() = default;
+
+void frmStyles::sizeFromFont() {
+    const QFontMetrics metrics = fontMetrics();
+    const int character = metrics.averageCharWidth();
+    QHeaderView* header = m_grid->horizontalHeader();
+    header->setMinimumSectionSize(character * 3);
+    for (int c = 1; c < StyleGridModel::ColumnCount; ++c)
+        header->resizeSection(c, character * ColumnChars[c]);
+    const int rowHeight = metrics.height() + 4;
+    m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    // The grid may be made narrower than its columns (a scroll bar appears then), never narrower
+    // than the name column.
+    const int chrome = m_grid->verticalScrollBar()->sizeHint().width() + 2 * m_grid->frameWidth();
+    m_grid->setMinimumSize(header->sectionSize(1) + character * 4 + chrome,
+                           header->sizeHint().height() + 6 * rowHeight + chrome);
+
+    // A slot holds a name of 16 capitals with the label's frame and indent.
+    QLabel* measure = m_lbNewStyle.at(0);
+    measure->setText(QString(SlotChars, QLatin1Char('X')));
+    const QSize slot = measure->sizeHint() + QSize(0, 4);
+    measure->clear();
+    const int slotHeight = slot.height();
+    for (QLabel* label : m_lbNewStyle)
+        label->setFixedSize(slot);
+    for (QPushButton* button : m_cmdBank)
+        button->setFixedSize(slotHeight + 6, slotHeight);
+    m_lbBankDesc->setFixedHeight(metrics.lineSpacing() * DescriptionLines + 4);
+}
+
+QSize frmStyles::defaultSize() const {
+    // The designed size, grown so that every column of the grid shows without a scroll bar.
+    const QHeaderView* header = m_grid->horizontalHeader();
+    int columns = m_grid->verticalScrollBar()->sizeHint().width() + 2 * m_grid->frameWidth();
+    for (int c = 1; c < StyleGridModel::ColumnCount; ++c)
+        columns += header->sectionSize(c);
+    QSize size = minimumSizeHint();
+    size.rwidth() += std::max(0, columns - m_grid->minimumWidth());
+    size = size.expandedTo(DesignedSize);
+    if (const QScreen* shownOn = screen())
+        size = size.boundedTo(shownOn->availableGeometry().size());
+    return size;
+}
+
+void frmStyles::restoreWindowLayout() {
+    const SBKSettings settings;
+    const QByteArray geometry =
+        QByteArray::fromBase64(settings.value(SBKSettings::StylesWindow, SBKSettings::Geometry).toLatin1());
+    const QByteArray columns =
+        QByteArray::fromBase64(settings.value(SBKSettings::StylesWindow, SBKSettings::Columns).toLatin1());
+    QHeaderView* header = m_grid->horizontalHeader();
+    if (!columns.isEmpty())
+        header->restoreState(columns);
+    // Whatever the stored state says: the key column stays hidden, the last one stretches, and no
+    // arrow shows before the first click (as no colour does).
+    m_grid->setColumnHidden(0, true);
+    header->setStretchLastSection(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        resize(defaultSize());
+}
+
+void frmStyles::saveWindowLayout() {
+    try {
+        SBKSettings settings;
+        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Geometry,
+                          QString::fromLatin1(saveGeometry().toBase64()));
+        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Columns,
+                          QString::fromLatin1(m_grid->horizontalHeader()->saveState().toBase64()));
+    } catch (const SbkError&) {
+        // The window's shape is a convenience: a settings file that cannot be written costs only
+        // that, and the parameters dialog reports it when something that matters is saved.
+    }
+}
+
+void frmStyles::done(int result) {
+    saveWindowLayout();
+    QDialog::done(result);
+}
 
 QAction* frmStyles::command(const QString& menu, int index) const {
     return m_commands.value(QStringLiteral("%1_%2").arg(menu).arg(index));
@@ -255,10 +357,32 @@ void frmStyles::RefreshStyleGrid() {
                                  : QStringLiteral(" styles available - Database filtering is active ")));
     }
     m_model->setListing(listing);
+    showNewRows();
+}
+
+void frmStyles::findAsYouType(const QString& text) {
+    // The find narrows the listing of the filter in use; the count caption stays that listing's.
+    m_model->setSearch(text);
+    showNewRows();
+}
+
+void frmStyles::showNewRows() {
     if (m_model->rowCount() > 0)
         m_grid->setCurrentIndex(m_model->index(0, 1));
+    m_lbFound->setText(m_model->search().isEmpty() ? QString()
+                                                   : QStringLiteral("%1 found").arg(m_model->rowCount()));
     updateStylesMenu();
     UpdateBankMenu();
+}
+
+void frmStyles::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        !m_txtFind->text().isEmpty()) {
+        m_txtFind->clear();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmStyles::updateStylesMenu() {
@@ -269,10 +393,15 @@ void frmStyles::updateStylesMenu() {
 }
 
 void frmStyles::setHeaderColour(int button, const QColor& colour) {
-    QPushButton* b = m_cbTitle.at(size_t(button));
-    QPalette palette = b->palette();
-    palette.setColor(QPalette::Button, colour);
-    b->setPalette(palette);
+    m_model->setHeaderColour(button, colour);
+    // The arrow tells the order too, for those who do not see the colours apart.
+    QHeaderView* header = m_grid->horizontalHeader();
+    if (colour == lightRed())
+        header->setSortIndicator(button, Qt::AscendingOrder);
+    else if (colour == lightGreen())
+        header->setSortIndicator(button, Qt::DescendingOrder);
+    else if (header->sortIndicatorSection() == button)
+        header->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 void frmStyles::cbTitle_Click(int index) {
@@ -344,12 +473,16 @@ void frmStyles::grdStyles_DblClick(int row) {
 void frmStyles::setSlot(int slot, const QString& caption, const QColor& colour) {
     QLabel* label = m_lbNewStyle.at(size_t(slot));
     label->setText(caption);
+    const QString name = caption.trimmed();
+    label->setToolTip(
+        label->fontMetrics().horizontalAdvance(name) > label->contentsRect().width() ? name : QString());
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, colour);
     label->setPalette(palette);
 }
 
 void frmStyles::ShowWorkingBank() {
+    m_bankModel->refresh();
     const int count = m_bank.count();
     for (int s = 0; s < WorkingBank::SlotCount; ++s) {
         if (s >= count) {
@@ -417,16 +550,4 @@ void frmStyles::reject() {
             "Current bank has been modified. Do you really want to close SBK and discard all changes?")))
         return;
     QDialog::reject();
-}
-
-bool frmStyles::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
-        for (int s = 0; s < WorkingBank::SlotCount; ++s) {
-            if (watched == m_lbNewStyle.at(size_t(s))) {
-                lbNewStyle_Click(s);
-                return true;
-            }
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

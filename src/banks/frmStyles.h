@@ -6,19 +6,25 @@
 #include <QColor>
 #include <QDialog>
 #include <QMap>
+#include <QPoint>
 
 class Prompt;
 class QAction;
 class QGroupBox;
+class QHelpEvent;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTableView;
 class SBKModule;
 class StyleGridModel;
+class WorkingBankModel;
 
-// The styles window, the program's workplace: the style grid with its sort buttons on the left,
-// the working bank of 32 slots on the right, and the File, Styles and Banks menus.
+// The styles window, the program's workplace: the style grid with its sorting header and a find
+// field on the left, the working bank of 32 slots on the right, and the File, Styles and Banks
+// menus. The window grows with the screen and keeps its shape and column widths in the settings
+// (section "STYLESWINDOW"); grid rows drag onto the bank's slots, and slots drag to new places.
 //
 // Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), kept enabled
 // or disabled as the window's state asks. Their commands live in frmStylesCommands.cpp.
@@ -30,7 +36,7 @@ public:
     static QColor slotSelected() { return QColor(255, 255, 0); }
     static QColor slotFilled() { return QColor(255, 255, 255); }
     static QColor slotEmpty() { return QColor(224, 224, 224); }
-    // The sort key of header button 1..4 ("STYLENAME1", ...).
+    // The sort key of header column 1..4 ("STYLENAME1", ...).
     static QString sortKey(int button);
 
     frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
@@ -39,8 +45,12 @@ public:
     // The menu item of menu "mFile", "mStyles" or "mbank" with the design's index.
     QAction* command(const QString& menu, int index) const;
     WorkingBank& bank() { return m_bank; }
+    // The grid's rows are the model's: while the find field narrows the listing they are not the
+    // rows of StyleRecordset, so commands read a row's style through gridModel()->styleNumber(row).
     StyleGridModel* gridModel() const { return m_model; }
     QTableView* grid() const { return m_grid; }
+    WorkingBankModel* bankModel() const { return m_bankModel; }
+    QLineEdit* findField() const { return m_txtFind; }
 
     // Refills the grid from StyleRecordset as it stands, then the count caption and the menus.
     void RefreshStyleGrid();
@@ -65,9 +75,13 @@ public:
 public slots:
     // Closing asks first when the working bank holds unsaved changes.
     void reject() override;
+    // Closing keeps the window's shape in the settings.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc empties the find field first; only an empty one lets Esc close the window.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Commands, one handler each (frmStylesCommands.cpp).
@@ -88,9 +102,24 @@ private:
     // The frBank caption and lbBankDesc after the working bank was stored under BankTable's name.
     void showBankIdentity();
 
+    // The header colour of column 1..4, with the sort arrow that goes with it.
     void setHeaderColour(int button, const QColor& colour);
     void setSlot(int slot, const QString& caption, const QColor& colour);
     void updateStylesMenu();
+    void findAsYouType(const QString& text);
+    // After the grid's rows changed: the first row current, the found count and the menus.
+    void showNewRows();
+    // Sizes taken from the font: columns, slots, the bank buttons and the description.
+    void sizeFromFont();
+    QSize defaultSize() const;
+    void restoreWindowLayout();
+    void saveWindowLayout();
+    // The tooltip of a grid cell whose text is cut: the whole text.
+    bool showCutCellTip(QHelpEvent* event);
+    bool bankPanelEvent(QEvent* event);
+    bool slotEvent(int slot, QEvent* event);
+    int slotAt(const QPoint& pos) const;
+    void markDropSlot(int slot);
 
     SBKModule& m_module;
     Prompt& m_prompt;
@@ -98,9 +127,14 @@ private:
     StyleGridModel* m_model;
     QGroupBox* m_frStyle;
     QTableView* m_grid;
-    std::array<QPushButton*, 5> m_cbTitle{};
+    QLineEdit* m_txtFind;
+    QLabel* m_lbFound;
     QGroupBox* m_frBank;
+    WorkingBankModel* m_bankModel;
     QLabel* m_lbBankDesc;
+    std::array<QPushButton*, 2> m_cmdBank{};
     std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
     QMap<QString, QAction*> m_commands; // "mFile_0" ... "mbank_15"
+    QPoint m_pressPos;                  // where the mouse went down on a slot, for dragging it
+    int m_dropSlot = -1;                // the slot marked as where a drop lands
 };

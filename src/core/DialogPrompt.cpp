@@ -7,7 +7,17 @@
 #include <QPushButton>
 
 QWidget* DialogPrompt::owner() {
-    return QApplication::activeWindow();
+    // Not the active window alone: it is none while another program has the focus (during a long
+    // import, say), and the box would then open unparented, perhaps behind the window that waits.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() &&
+            !(window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip))
+            return window;
+    return nullptr;
 }
 
 Prompt::Answer DialogPrompt::message(const QString& text, const QString& title, Icon icon, Buttons buttons,

@@ -7,7 +7,7 @@
 class QWidget;
 
 // The program's Prompt: real message boxes, input boxes and file dialogs, shown over the window
-// that is active when the question comes.
+// that asks.
 class DialogPrompt : public Prompt {
 public:
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons = Buttons::Ok,
@@ -25,6 +25,7 @@ public:
     // "*.STY" -> "*.[sS][tT][yY]".
     static QString caseFreePattern(const QString& pattern);
 
-private:
+    // The window a question belongs to: the modal window on top (every working window is modal, so
+    // that is the one asking), else the active window, else the first visible window.
     static QWidget* owner();
 };

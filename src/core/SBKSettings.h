@@ -19,6 +19,10 @@ public:
     static inline const QString PaHdDrive = QStringLiteral("PAHDDRIVE");
     static inline const QString SbkBackup = QStringLiteral("SBKBACKUP");
     static inline const QString Export = QStringLiteral("EXPORT");
+    // The styles window's shape: its size and place, and its grid's column widths.
+    static inline const QString StylesWindow = QStringLiteral("STYLESWINDOW");
+    static inline const QString Geometry = QStringLiteral("GEOMETRY");
+    static inline const QString Columns = QStringLiteral("COLUMNS");
 
     SBKSettings();
     ~SBKSettings();

@@ -31,7 +31,9 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
                        "is useful; keep backups of your styles and of your database."),
         QStringLiteral("If you feel you owe something for SBK, please do not send it to me: spend it on a "
                        "present for someone you love, and tell them it comes from a style librarian."),
-        QStringLiteral("Contact: the SBK author, sbk.librarian@example.org"),
+        QStringLiteral("Questions: press F1 in any SBK window for the guide. When something goes wrong, "
+                       "tell whoever gave you SBK what you did, the message SBK showed and the version "
+                       "(rest the mouse on the picture above to see it)."),
     };
     for (int i = 0; i < texts.size(); ++i) {
         auto* label = new QLabel(texts.at(i), this);

@@ -36,6 +36,11 @@ bool frmLog::closesWindow(const QKeyEvent* event) {
 }
 
 void frmLog::keyPressEvent(QKeyEvent* event) {
+    // Copying the selection is the one plain key that leaves the log open.
+    if (event->matches(QKeySequence::Copy)) {
+        m_txtResult->copy();
+        return;
+    }
     if (closesWindow(event)) {
         reject();
         return;
@@ -44,10 +49,16 @@ void frmLog::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmLog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_txtResult && event->type() == QEvent::KeyPress &&
-        closesWindow(static_cast<QKeyEvent*>(event))) {
-        reject();
-        return true;
+    if (watched == m_txtResult && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            m_txtResult->copy();
+            return true;
+        }
+        if (closesWindow(key)) {
+            reject();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -5,7 +5,8 @@
 class QPlainTextEdit;
 
 // Shows a text, in practice the log of a style import. Any key of a plain character (code below
-// 128: letters, Enter, Esc, ...) typed in the window closes it, as does "Cancel".
+// 128: letters, Enter, Esc, ...) typed in the window closes it, as does "Cancel"; only the copy
+// key (Ctrl+C) copies the selected text instead.
 class frmLog : public QDialog {
     Q_OBJECT
 public:

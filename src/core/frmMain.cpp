@@ -12,6 +12,7 @@
 #include "store/Database.h"
 #include "store/Transaction.h"
 
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -49,6 +50,13 @@ frmMain::frmMain(SBKModule& module, Prompt& prompt, QWidget* parent)
         font.setBold(true);
         m_cmdMenu.at(size_t(bold))->setFont(font);
     }
+
+    // The four buttons under "Styles" share one width, that of the widest caption.
+    int width = 0;
+    for (int i = 1; i < 5; ++i)
+        width = std::max(width, m_cmdMenu.at(size_t(i))->sizeHint().width());
+    for (int i = 1; i < 5; ++i)
+        m_cmdMenu.at(size_t(i))->setMinimumWidth(width);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_picture, 0, Qt::AlignHCenter);

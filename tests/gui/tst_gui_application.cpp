@@ -15,6 +15,7 @@
 #include "interchange/frmBckpRstr.h"
 #include "interchange/PddBackup.h"
 
+#include <QClipboard>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -254,13 +255,18 @@ private slots:
         QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
     }
 
-    // The buttons open their windows over the main window, F1 the help anywhere, Exit closes.
+    // The buttons, of one width under "Styles", open their windows over the main window; F1 opens
+    // the guide with a section for each of them anywhere; questions go to the modal window on
+    // top; the log copies with Ctrl+C and closes on any other key; Exit closes.
     void mainWindowButtonsAndHelp() {
         Fixture f;
         HelpKeyFilter help;
         qApp->installEventFilter(&help);
         frmMain window(f.module, f.prompt);
         window.show();
+        for (int i = 2; i < 5; ++i)
+            QCOMPARE(child<QPushButton>(&window, u"cmdMenu_%1"_s.arg(i))->width(),
+                     child<QPushButton>(&window, u"cmdMenu_1"_s)->width());
         QStringList opened;
         QString shown;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
@@ -275,14 +281,26 @@ private slots:
         QTest::keyClick(child<QPushButton>(&window, u"cmdMenu_0"_s), Qt::Key_F1);
         QCOMPARE(opened, (QStringList{u"frmStyles"_s, u"frmAbout"_s, u"frmParameters"_s, u"frmBckpRstr"_s,
                                       u"HelpViewer"_s}));
-        QVERIFY(shown.contains(u"Getting started"_s) && shown.contains(u"SSF and PDD"_s));
+        for (const QString& section : {u"Main window"_s, u"Styles window"_s, u"Style edit"_s, u"Parameters"_s,
+                                       u"Backup / Restore"_s, u"About"_s})
+            QVERIFY2(shown.contains(section + u'\n'), qPrintable(section));
 
         frmLog log; // any other window too, and F1 does not close the log
+        log.setModal(true);
         log.show();
-        QTest::keyClick(child<QPlainTextEdit>(&log, u"txtResult"_s), Qt::Key_F1);
+        QCOMPARE(DialogPrompt::owner(), &log);
+        auto* text = child<QPlainTextEdit>(&log, u"txtResult"_s);
+        QTest::keyClick(text, Qt::Key_F1);
         QCOMPARE(help.opened(), 2);
         QVERIFY(log.isVisible());
         qApp->removeEventFilter(&help);
+        log.setText(u"first line\nsecond line"_s);
+        text->selectAll();
+        QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), u"first line\nsecond line"_s);
+        QVERIFY(log.isVisible());
+        QTest::keyClick(text, Qt::Key_C);
+        QVERIFY(!log.isVisible());
 
         click(&window, u"cmdMenu_4"_s); // Exit: the database is closed, the window goes
         QVERIFY(!f.module.isConnected());

@@ -1,10 +1,13 @@
-// The styles window: sort buttons and colours, count caption and menu states, editing by double
-// click, the closing question, and the working bank with its commands, messages, state table,
-// stored banks and shortcuts.
+// The styles window: its layout at two text scales and its remembered shape, the sorting header
+// and its colours, finding as you type, count caption and menu states, editing by double click,
+// the closing question, and the working bank with its commands, drag and drop, messages, state
+// table, stored banks and shortcuts.
 
 #include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
 #include "banks/WorkingBank.h"
+#include "banks/WorkingBankModel.h"
+#include "core/SBKSettings.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
 
@@ -12,12 +15,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryFile>
+#include <QToolTip>
 
 using namespace guitest;
 using namespace Qt::StringLiterals;
@@ -25,7 +33,43 @@ using namespace Qt::StringLiterals;
 namespace {
 
 QColor headerColour(frmStyles& window, int i) {
-    return child<QPushButton>(&window, u"cbTitle_%1"_s.arg(i))->palette().color(QPalette::Button);
+    return window.gridModel()->headerData(i, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
+}
+
+// The colour the header shows at the left edge of a column, as painted.
+QColor paintedHeaderColour(frmStyles& window, int i) {
+    QHeaderView* header = window.grid()->horizontalHeader();
+    return header->grab().toImage().pixelColor(header->sectionViewportPosition(i) + 3, 3);
+}
+
+void clickHeader(frmStyles& window, int i) {
+    QHeaderView* header = window.grid()->horizontalHeader();
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(i) + header->sectionSize(i) / 2, header->height() / 2));
+}
+
+// A widget lies wholly inside the window.
+bool inside(QWidget* window, QWidget* widget) {
+    return widget->isVisible() &&
+           window->rect().contains(QRect(widget->mapTo(window, QPoint()), widget->size()));
+}
+
+// The tooltip shown on resting the mouse over a cell of the grid.
+QString cellTip(frmStyles& window, int row, int column) {
+    QWidget* viewport = window.grid()->viewport();
+    const QPoint at = window.grid()->visualRect(window.gridModel()->index(row, column)).center();
+    QHelpEvent event(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+    return QToolTip::text();
+}
+
+// What the grid puts into a drag of rows first..last.
+std::unique_ptr<QMimeData> draggedRows(frmStyles& window, int first, int last) {
+    QModelIndexList cells;
+    for (int r = first; r <= last; ++r)
+        cells << window.gridModel()->index(r, 1) << window.gridModel()->index(r, 2);
+    return std::unique_ptr<QMimeData>(window.gridModel()->mimeData(cells));
 }
 
 QString names(frmStyles& window) {
@@ -83,14 +127,19 @@ private slots:
             QString order;
             QColor colour;
             QString names;
+            int arrow;
         } clicks[] = {
-            {u"STYLENAME1"_s, frmStyles::lightRed(), u"Alpine,Bossa,Cha Cha"_s},
-            {u"STYLENAME1 DESC"_s, frmStyles::lightGreen(), u"Cha Cha,Bossa,Alpine"_s},
-            {QString(), QApplication::palette().color(QPalette::Button), u"Bossa,Alpine,Cha Cha"_s}};
+            {u"STYLENAME1"_s, frmStyles::lightRed(), u"Alpine,Bossa,Cha Cha"_s, Qt::AscendingOrder},
+            {u"STYLENAME1 DESC"_s, frmStyles::lightGreen(), u"Cha Cha,Bossa,Alpine"_s, Qt::DescendingOrder},
+            {QString(), QApplication::palette().color(QPalette::Button), u"Bossa,Alpine,Cha Cha"_s, -1}};
+        QHeaderView* header = window.grid()->horizontalHeader();
         for (const auto& click : clicks) {
-            QTest::mouseClick(child<QPushButton>(&window, u"cbTitle_1"_s), Qt::LeftButton);
+            clickHeader(window, 1);
             QCOMPARE(f.module.FilterOrder, click.order);
             QCOMPARE(headerColour(window, 1), click.colour);
+            QCOMPARE(paintedHeaderColour(window, 1), click.colour); // exactly, not shaded
+            QCOMPARE(header->sortIndicatorSection() == 1 ? int(header->sortIndicatorOrder()) : -1,
+                     click.arrow);
             QCOMPARE(names(window), click.names);
         }
         // Another column after name descending: its ascending key, and the name button reset.
@@ -100,7 +149,127 @@ private slots:
         QCOMPARE(f.module.FilterOrder, u"STYLECAT"_s);
         QCOMPARE(headerColour(window, 4), frmStyles::lightRed());
         QCOMPARE(headerColour(window, 1), window.palette().color(QPalette::Window));
+        QCOMPARE(header->sortIndicatorSection(), 4);
         QCOMPARE(names(window), u"Alpine,Cha Cha,Bossa"_s);
+    }
+
+    // Nothing cut or outside the window at normal and at double text size: the slots in two
+    // columns of 16 with room for a whole name, the bank buttons, the find field and a grid that
+    // shows every column without a scroll bar; a cut cell tells its whole text.
+    void layoutAtTextScales_data() {
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("100 %") << 1.0;
+        QTest::newRow("200 %") << 2.0;
+    }
+
+    void layoutAtTextScales() {
+        QFETCH(qreal, scale);
+        const QFont font = QApplication::font();
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * scale);
+        QApplication::setFont(scaled);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
+        Fixture f(3);
+        const QString description = u"A description far longer than the narrowed column shows"_s;
+        addStyle(f.module, u"Slow Rock Ballad"_s, description);
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        selectRows(window, 0, 3);
+        window.mbank_Click(0);
+        window.lbNewStyle_Click(0);
+
+        for (int s = 0; s < WorkingBank::SlotCount; ++s) {
+            QLabel* slot = slotLabel(window, s);
+            QVERIFY2(inside(&window, slot), qPrintable(u"slot %1"_s.arg(s)));
+            QVERIFY(slot->sizeHint().width() <= slot->width() && slot->sizeHint().height() <= slot->height());
+            if (s % 16 != 15)
+                QVERIFY(slot->geometry().bottom() < slotLabel(window, s + 1)->geometry().top());
+        }
+        QCOMPARE(slotLabel(window, 16)->y(), slotLabel(window, 0)->y());
+        QVERIFY(slotLabel(window, 16)->x() > slotLabel(window, 0)->geometry().right());
+        for (const QString& name : {u"cmdBank_0"_s, u"cmdBank_1"_s, u"lbBankDesc"_s}) {
+            auto* widget = child<QWidget>(&window, name);
+            QVERIFY2(inside(&window, widget), qPrintable(name));
+            QVERIFY(widget->height() >= widget->fontMetrics().height());
+        }
+        QVERIFY(inside(&window, window.grid()) && inside(&window, window.findField()));
+        QCOMPARE(window.grid()->horizontalScrollBar()->maximum(), 0);
+        QHeaderView* header = window.grid()->horizontalHeader();
+        QVERIFY(header->sectionViewportPosition(4) + header->sectionSize(4) <= header->viewport()->width());
+
+        header->resizeSection(2, header->sectionSize(2) / 4);
+        QCOMPARE(cellTip(window, 3, 2), description);
+        QCOMPARE(cellTip(window, 0, 1), u"Double click for style editing"_s);
+    }
+
+    // Size, place and column widths come back at the next opening; a stored shape that cannot be
+    // read gives the default one, and no arrow shows before the first click.
+    void shapeRestoredOnReopening() {
+        Fixture f(3);
+        QSize defaultSize;
+        {
+            frmStyles window(f.module, f.prompt);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            defaultSize = window.size();
+            window.resize(defaultSize + QSize(200, 150));
+            window.grid()->horizontalHeader()->resizeSection(2, 300);
+            clickHeader(window, 1);
+            window.command(u"mFile"_s, 5)->trigger();
+        }
+        frmStyles again(f.module, f.prompt);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.size(), defaultSize + QSize(200, 150));
+        QHeaderView* header = again.grid()->horizontalHeader();
+        QCOMPARE(header->sectionSize(2), 300);
+        QVERIFY(again.grid()->isColumnHidden(0));
+        QCOMPARE(header->sortIndicatorSection(), -1);
+        again.reject();
+
+        SBKSettings settings;
+        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Geometry, u"not a shape"_s);
+        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Columns, u"AAAA"_s);
+        frmStyles fresh(f.module, f.prompt);
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        QCOMPARE(fresh.size(), defaultSize);
+        QVERIFY(fresh.grid()->isColumnHidden(0));
+    }
+
+    // The find field narrows by name and description on top of the sort in use, keeps the count
+    // caption, hands the shown rows to the bank, and Esc empties it without closing the window.
+    void findAsYouType() {
+        Fixture f;
+        addStyle(f.module, u"Slow Bossa"_s);
+        addStyle(f.module, u"Waltz"_s, u"3/4"_s);
+        addStyle(f.module, u"Rock"_s, u"with a bossa feel"_s);
+        addStyle(f.module, u"Bossa"_s + QChar(0) + u"Nova"_s);
+        f.module.FilterOrder = u"STYLENAME1"_s;
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        QTest::keyClicks(window.findField(), u"BOSS"_s);
+        QCOMPARE(names(window), QString(u"BossaNova,Rock,Slow Bossa"_s));
+        QCOMPARE(child<QLabel>(&window, u"lbFound"_s)->text(), u"3 found"_s);
+        QCOMPARE(child<QGroupBox>(&window, u"frStyle"_s)->title(), u" 4 styles available "_s);
+        QTest::keyClicks(window.findField(), u"anov"_s); // across the characters of code 0
+        QCOMPARE(names(window), u"BossaNova"_s);
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(window.findField(), Qt::Key_Backspace);
+        clickHeader(window, 1); // a sort keeps the narrowing
+        QCOMPARE(names(window), u"Slow Bossa,Rock,BossaNova"_s);
+        click(&window, u"cmdBank_0"_s);
+        QCOMPARE(slotTexts(window, 1), u"Slow Bossa"_s);
+
+        QTest::keyClicks(window.findField(), u"zz"_s);
+        QCOMPARE(window.gridModel()->rowCount(), 0);
+        QVERIFY(!window.command(u"mStyles"_s, 0)->isEnabled() && !enabled(window, 0));
+        QTest::keyClick(window.findField(), Qt::Key_Escape);
+        QVERIFY(window.isVisible());
+        QVERIFY(window.findField()->text().isEmpty());
+        QCOMPARE(window.gridModel()->rowCount(), 4);
+        QVERIFY(window.command(u"mStyles"_s, 0)->isEnabled());
     }
 
     void countCaptionAndMenus_data() {
@@ -167,6 +336,9 @@ private slots:
         QVERIFY(check.GetKORFStyles());
         QCOMPARE(check.StyleName1(), u"Aardvark"_s);
         QCOMPARE(check.StyleContent1(), QByteArray("data")); // the data blocks are untouched
+        window.findField()->setText(u"AARDV"_s);             // found by its new name
+        QCOMPARE(names(window), u"Aardvark"_s);
+        window.findField()->clear();
 
         // Exit after typing answers 27 and stores nothing.
         button = u"cbExit"_s;
@@ -282,6 +454,52 @@ private slots:
         QCOMPARE(f.prompt.texts(),
                  QStringList{u"Bank already holds 32 styles. Selected style(s) cannot be added!"_s});
         QCOMPARE(f.module.BankState, 1); // refused before the state changes
+    }
+
+    // Grid rows dropped on the bank go in at the slot under the mouse, with the checks and
+    // questions of the ">" button; slots are reordered by dragging; foreign data is refused.
+    void dragAndDrop() {
+        Fixture f(60);
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        WorkingBankModel* bank = window.bankModel();
+        QAbstractItemModelTester tester(bank, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        selectRows(window, 0, 7);
+        window.mbank_Click(0);
+        f.module.BankState = 1;
+
+        // Two rows dropped on slot 5 go in there.
+        QVERIFY(bank->dropMimeData(draggedRows(window, 20, 21).get(), Qt::CopyAction, 5, 0, QModelIndex()));
+        QCOMPARE(slotTexts(window, 10), u"S001S002S003S004S005S021S022S006S007S008"_s);
+        QCOMPARE(window.bank().SelectedSlot(), 6);
+        QCOMPARE(f.module.BankState, 3);
+
+        // Nearly full: the first row is in the bank already (asked, Yes), the second finds the
+        // bank full and is skipped without a word; then a drop is refused.
+        selectRows(window, 22, 42);
+        window.mbank_Click(0);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 31);
+        answerYesNo(f.prompt, {1});
+        QVERIFY(bank->dropMimeData(draggedRows(window, 0, 1).get(), Qt::CopyAction, 0, 0, QModelIndex()));
+        QCOMPARE(slotTexts(window, 2), u"S001S001"_s);
+        QCOMPARE(f.module.WorkingBankStyles.Count(), 32);
+        QVERIFY(!bank->dropMimeData(draggedRows(window, 2, 2).get(), Qt::CopyAction, 0, 0, QModelIndex()));
+        QCOMPARE(
+            f.prompt.texts(),
+            (QStringList{u"Style S001 already present inside bank. Would you like to insert it anyway?"_s,
+                         u"Bank already holds 32 styles. Selected style(s) cannot be added!"_s}));
+        QCOMPARE(f.prompt.asked().constLast().icon, Prompt::Icon::Exclamation);
+
+        // Slot 1 dragged onto slot 3 lands there; like the move commands, the state stays.
+        const std::unique_ptr<QMimeData> slot(bank->mimeData({bank->index(1)}));
+        QVERIFY(bank->dropMimeData(slot.get(), Qt::MoveAction, 3, 0, QModelIndex()));
+        QCOMPARE(slotTexts(window, 5), u"S001S002S003S001S004"_s);
+        QCOMPARE(window.bank().SelectedSlot(), 3);
+        QCOMPARE(f.module.BankState, 3);
+
+        QMimeData text;
+        text.setText(u"S001"_s);
+        QVERIFY(!bank->canDropMimeData(&text, Qt::CopyAction, 0, 0, QModelIndex()));
     }
 
     void duplicatesAskedPerEntry() {
@@ -416,5 +634,18 @@ private slots:
     }
 };
 
-QTEST_MAIN(StylesWindowTest)
+// The window's geometry is checked at double text size on a screen of 1600 by 1000, the size
+// screenshots use, rather than on the 800 by 600 screen the offscreen platform starts with.
+int main(int argc, char* argv[]) {
+    QTemporaryFile screens;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && screens.open()) {
+        screens.write(R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": 1600, "height": 1000,
+                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screens.flush();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    StylesWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_gui_styles.moc"
