@@ -242,7 +242,9 @@ QString KORFDirectory::nameFromNewer(const QByteArray& data) {
         if (c.unicode() < 32)
             c = QLatin1Char(' ');
     }
-    return name;
+    // A longer property than the instrument writes still fits the name columns; its bytes stay in
+    // the kept entry.
+    return name.left(NewerNameSize);
 }
 
 QByteArray KORFDirectory::nameForNewer(const QString& name) {

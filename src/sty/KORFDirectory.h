@@ -64,7 +64,7 @@ public:
     // A newer name property as text: the bytes before the first 00 read as UTF-8; a character with
     // no one-byte form becomes "?", and bytes that are not UTF-8 are taken one Latin-1 character
     // each, so the text always fits the columns that SSF and PDD files carry. Control bytes become
-    // blanks. The kept entry holds the bytes themselves.
+    // blanks; at most 28 characters are taken. The kept entry holds the bytes themselves.
     static QString nameFromNewer(const QByteArray& data);
     // A name as the 28 bytes of a newer name property: UTF-8 without trailing blanks, cut at a
     // character boundary, padded with 00 bytes.

@@ -8,6 +8,7 @@
 #include "StyTestData.h"
 #include "TestEnvironment.h"
 
+#include <QDirIterator>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
@@ -253,10 +254,12 @@ private slots:
         // layout chosen from its styles: the same bytes.
         Fixture f;
         f.import.setPolicy(StyImport::Policy::ImportAll);
-        f.import.setSubfolders(true);
-        QCOMPARE(f.import.run(folder, true, QString(), QString(), QString()), QString());
-        const QStringList files = StyImport::filesOfFolder(folder, true);
-        QCOMPARE(f.import.banksStored(), int(files.size()));
+        QStringList files;
+        QDirIterator it(folder, {"*.STY"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        for (const QString& file : files)
+            QCOMPARE(f.import.run(file, false, QString(), QString(), QString()), QString());
         int same[2] = {0, 0};
         for (int i = 0; i < files.size(); ++i) {
             const QByteArray original = TestEnvironment::readFile(files[i]);
