@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes a starting corpus for fuzz_sty_reader: small STY files of the layouts the tests use
-(empty bank, one and two blocks, gaps in positions, odd block types, foreign signatures)."""
+(empty bank, one and two blocks, gaps in positions, odd block types, foreign signatures), in the
+older directory layout and the newer one (entries of typed properties with a checksum)."""
 import os
 import struct
 import sys
@@ -14,17 +15,45 @@ def block(size, seed, chunk_id=b"\x06\x00\x00\x30"):
     return chunk_id + be(size) + bytes((i * 7 + seed * 31) & 0xFF for i in range(size))
 
 
-def sty(records, blocks, user_bank=17):
+def crc(data):
+    """CRC-32, most-significant bit first, constant 0xEDB88320 as it stands, initial 0, no final XOR."""
+    c = 0
+    for b in data:
+        c ^= b << 24
+        for _ in range(8):
+            c = ((c << 1) ^ 0xEDB88320) & 0xFFFFFFFF if c & 0x80000000 else (c << 1) & 0xFFFFFFFF
+    return c
+
+
+def prop(kind, data):
+    return struct.pack(">HH", kind, len(data)) + data
+
+
+def entry(name, kind, user_bank, pos, extra=b""):
+    props = [prop(2, (name + b"\0" * 28)[:28]), prop(0, bytes([kind, user_bank, pos])), prop(1, b"\x02\x01"),
+             prop(5, bytes([20, 24, 5, 6, 7, 8, 9])), prop(6, b"Z113A ORT v1.5.0")]
+    if extra:
+        props.append(extra)
+    body = struct.pack(">H", len(props)) + b"".join(props)
+    head = struct.pack(">H", len(body) + 4) + body
+    return head + be(crc(head))
+
+
+def sty(records, blocks, user_bank=17, newer=False):
     directory = b""
     for name, kind, pos in records:
-        directory += (name + b"\0" * 16)[:16] + b"\0\0" + bytes([kind, user_bank, pos]) + b"\0\0\0"
+        if newer:
+            directory += entry(name, kind, user_bank, pos)
+        else:
+            directory += (name + b"\0" * 16)[:16] + b"\0\0" + bytes([kind, user_bank, pos]) + b"\0\0\0"
     offsets, body, offset = b"", b"", 36 + len(directory)
     for b in blocks:
         offsets += be(offset)
         body += b
         offset += len(b)
     index = b"\xfe\x00\x00\x18" + be(16 + len(offsets)) + b"KBEG" + be(28) + offsets + b"KEND" + be(len(blocks) + 1)
-    rest = (b"\x02\x00\x00\x18" + be(12) + b"\x0b" + b"\0" * 6 + b"KORF\0" + b"\x05\x00\x00\x18" + be(len(directory))
+    chunk = b"\x05\x01\x00\x18" if newer else b"\x05\x00\x00\x18"
+    rest = (b"\x02\x00\x00\x18" + be(12) + b"\x0b" + b"\0" * 6 + b"KORF\0" + chunk + be(len(directory))
             + directory + body + index)
     return b"\x01\x00\x01\x14" + be(len(rest)) + rest
 
@@ -35,7 +64,11 @@ SEEDS = {
     "two-blocks.sty": sty([(b"Pop", 2, 0), (b"Pop perf", 7, 0)], [block(92, 1), block(192, 2, b"\x09\x01\x00\x30")]),
     "gaps.sty": sty([(b"First", 2, 0), (b"Third", 2, 2), (b"Third'2", 7, 2)], [block(10, 1), block(11, 2), block(12, 3)]),
     "types.sty": sty([(b"A", 2, 0), (b"A3", 3, 0), (b"B0", 0, 1), (b"C", 2, 31)], [block(5, 1), block(6, 2), block(7, 3), block(8, 4)]),
-    "newer.sty": sty([(b"A", 2, 0)], [block(10, 1)]).replace(b"\x05\x00\x00\x18", b"\x05\x01\x00\x18", 1),
+    "newer-empty.sty": sty([], [], newer=True),
+    "newer-two-blocks.sty": sty([(b"Maqsum", 2, 0), (b"Maqsum", 7, 0)],
+                                [block(92, 1), block(192, 2, b"\x09\x02\x01\x30")], 0x1C, newer=True),
+    "newer-gaps.sty": sty([(b"First", 2, 0), (b"Caf\xc3\xa9 \xd9\x85", 2, 2), (b"Third", 7, 2)],
+                          [block(10, 1), block(11, 2), block(12, 3)], 0x11, newer=True),
     "korgi.sty": b"KORGI" + b"\0" * 40,
     "short.sty": b"KORG9",
 }

@@ -22,6 +22,46 @@ QString shown(const QString& name) {
     return QString(name).remove(QChar(0));
 }
 
+QString layoutName(KORFLibrary::Layout layout) {
+    return layout == KORFLibrary::Layout::Newer ? QStringLiteral("newer") : QStringLiteral("older");
+}
+
+// The entries of a newer file's directory: object, position, bank byte, timestamp, system string.
+QString entriesText(const QList<KORFDirectory::Record>& records) {
+    QString text = QStringLiteral("%1  %2  %3  %4  %5  %6\n")
+                       .arg(QStringLiteral("Entry"), QStringLiteral("Object").leftJustified(11),
+                            QStringLiteral("Pos"), QStringLiteral("Bank").leftJustified(13),
+                            QStringLiteral("Timestamp").leftJustified(19), QStringLiteral("System"));
+    int number = 0;
+    for (const KORFDirectory::Record& record : records) {
+        const int type = record.entry.objectType();
+        const QString object = type == 2   ? QStringLiteral("style")
+                               : type == 7 ? QStringLiteral("performance")
+                                           : QStringLiteral("type %1").arg(type);
+        const int bank = record.entry.bankByte();
+        QString bankText = QStringLiteral("0x%1").arg(bank, 2, 16, QLatin1Char('0'));
+        if (bank >= 0x11 && bank <= 0x1C)
+            bankText += QStringLiteral(" (USER%1)").arg(bank - 0x10, 2, 10, QLatin1Char('0'));
+        text += QStringLiteral("%1  %2  %3  %4  %5  %6\n")
+                    .arg(QString::number(++number).rightJustified(5), object.leftJustified(11),
+                         QString::number(record.position).rightJustified(3), bankText.leftJustified(13),
+                         record.entry.timestampText().leftJustified(19), record.entry.systemText());
+    }
+    return text;
+}
+
+QJsonArray entriesJson(const QList<KORFDirectory::Record>& records) {
+    QJsonArray list;
+    for (const KORFDirectory::Record& record : records)
+        list.append(QJsonObject{{QStringLiteral("objectType"), record.entry.objectType()},
+                                {QStringLiteral("bank"), record.entry.bankByte()},
+                                {QStringLiteral("position"), record.position},
+                                {QStringLiteral("name"), record.name},
+                                {QStringLiteral("timestamp"), record.entry.timestampText()},
+                                {QStringLiteral("system"), record.entry.systemText()}});
+    return list;
+}
+
 int runStyInfo(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(1, 1, QStringLiteral("FILE"));
@@ -38,13 +78,16 @@ int runStyInfo(CliContext& context) {
                                     {QStringLiteral("StyleName2"), style->StyleName2()},
                                     {QStringLiteral("StyleLength1"), style->StyleLength1()},
                                     {QStringLiteral("StyleLength2"), style->StyleLength2()}});
-        context.out << QJsonDocument(QJsonObject{{QStringLiteral("file"), path},
-                                                 {QStringLiteral("RetVal"), library.RetVal()},
-                                                 {QStringLiteral("meaning"),
-                                                  KORFLibrary::readResultText(library.RetVal())},
-                                                 {QStringLiteral("indexDamaged"), library.IndexDamaged()},
-                                                 {QStringLiteral("styles"), list}})
-                           .toJson(QJsonDocument::Indented);
+        QJsonObject info{{QStringLiteral("file"), path},
+                         {QStringLiteral("RetVal"), library.RetVal()},
+                         {QStringLiteral("meaning"), KORFLibrary::readResultText(library.RetVal())},
+                         {QStringLiteral("indexDamaged"), library.IndexDamaged()},
+                         {QStringLiteral("styles"), list}};
+        if (library.RetVal() == KORFLibrary::ReadKorf)
+            info.insert(QStringLiteral("layout"), layoutName(library.ReadLayout()));
+        if (library.ReadLayout() == KORFLibrary::Layout::Newer)
+            info.insert(QStringLiteral("entries"), entriesJson(library.ReadRecords()));
+        context.out << QJsonDocument(info).toJson(QJsonDocument::Indented);
         return 0;
     }
     context.out << QStringLiteral("%1: RetVal %2, %3\n")
@@ -53,23 +96,29 @@ int runStyInfo(CliContext& context) {
                        .arg(KORFLibrary::readResultText(library.RetVal()));
     if (library.RetVal() != KORFLibrary::ReadKorf)
         return 0;
+    const bool newer = library.ReadLayout() == KORFLibrary::Layout::Newer;
+    context.out << (newer ? QStringLiteral("Directory: newer layout (Pa700, Pa1000 and later)\n")
+                          : QStringLiteral("Directory: older layout\n"));
+    const int nameWidth = newer ? 28 : 16;
     if (library.IndexDamaged())
         context.out << QStringLiteral("The index at the end of the file is damaged; the styles were read "
                                       "all the same.\n");
     context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
                        .arg(QStringLiteral("Prog").rightJustified(4),
-                            QStringLiteral("Name 1").leftJustified(16),
+                            QStringLiteral("Name 1").leftJustified(nameWidth),
                             QStringLiteral("Length 1").rightJustified(9),
-                            QStringLiteral("Name 2").leftJustified(16),
+                            QStringLiteral("Name 2").leftJustified(nameWidth),
                             QStringLiteral("Length 2").rightJustified(9));
     for (const KORFStylePtr& style : styles)
         context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
                            .arg(QString::number(style->StyleProg()).rightJustified(4),
-                                shown(style->StyleName1()).leftJustified(16),
+                                shown(style->StyleName1()).leftJustified(nameWidth),
                                 QString::number(style->StyleLength1()).rightJustified(9),
-                                shown(style->StyleName2()).leftJustified(16),
+                                shown(style->StyleName2()).leftJustified(nameWidth),
                                 QString::number(style->StyleLength2()).rightJustified(9));
     context.out << QStringLiteral("%1 styles\n").arg(styles.Count());
+    if (newer)
+        context.out << entriesText(library.ReadRecords());
     return 0;
 }
 
@@ -220,12 +269,28 @@ int runBankShow(CliContext& context) {
 }
 
 int runMakeSty(CliContext& context) {
-    const CliArgs args(context.args, {}, {QStringLiteral("user-bank")});
+    const CliArgs args(context.args, {}, {QStringLiteral("user-bank"), QStringLiteral("layout")});
     args.expectPositionals(2, 2, QStringLiteral("BANK and OUTPUT"));
+    const QString layoutText = args.value(QStringLiteral("layout"));
+    std::optional<KORFLibrary::Layout> layout;
+    if (layoutText == QLatin1String("older"))
+        layout = KORFLibrary::Layout::Older;
+    else if (layoutText == QLatin1String("newer"))
+        layout = KORFLibrary::Layout::Newer;
+    else if (args.has(QStringLiteral("layout")))
+        throw CliUsageError(QStringLiteral("unknown layout \"%1\" (use older or newer)").arg(layoutText));
     const QString userBankText = args.value(QStringLiteral("user-bank"), QStringLiteral("17"));
-    const int userBank = userBankText.toInt();
-    if (userBank < 17 || userBank > 19)
-        throw CliUsageError(QStringLiteral("--user-bank must be 17, 18 or 19, not \"%1\"").arg(userBankText));
+    bool isNumber = false;
+    const int userBank = userBankText.toInt(&isNumber);
+    // USER01 to USER03 in the older layout, USER01 to USER12 in the newer one: 0x10 + the bank.
+    if (!isNumber || userBank < 17 || userBank > 28)
+        throw CliUsageError(QStringLiteral("--user-bank must be 17 to 19 (older layout) or 17 to 28 (newer "
+                                           "layout), not \"%1\"")
+                                .arg(userBankText));
+    if (layout == KORFLibrary::Layout::Older && userBank > 19)
+        throw CliUsageError(
+            QStringLiteral("--user-bank must be 17, 18 or 19 for the older layout, not \"%1\"")
+                .arg(userBankText));
     const QString output = args.positionals().at(1);
 
     const auto db = context.openDatabase();
@@ -250,14 +315,25 @@ int runMakeSty(CliContext& context) {
         styles.Add(style, table.StyleName1(), QString(), 0, 0, QByteArray(), QByteArray());
     }
     StyMaker::refreshFromDatabase(styles, db->connection());
+    const KORFLibrary::WriteOptions options =
+        StyMaker::writeOptions(styles, layout, userBank, db->connection());
+    if (options.layout == KORFLibrary::Layout::Older && userBank > 19)
+        throw CliUsageError(QStringLiteral("--user-bank %1 needs the newer layout; the bank's styles are "
+                                           "written in the older one unless --layout newer is given")
+                                .arg(userBank));
     KORFLibrary library;
-    library.WriteStyleFromCollection(output, styles, userBank);
-    context.out << QStringLiteral("%1 successfully created (%2 styles)\n").arg(output).arg(styles.Count());
+    library.WriteStyleFromCollection(output, styles, options);
+    context.out << QStringLiteral("%1 successfully created (%2 styles, %3 layout)\n")
+                       .arg(output)
+                       .arg(styles.Count())
+                       .arg(layoutName(options.layout));
     return 0;
 }
 
 const CliRegistration styInfo({QStringLiteral("sty-info"), QStringLiteral("sty-info FILE [--json]"),
-                               QStringLiteral("what an STY file holds: its kind and its styles"),
+                               QStringLiteral("what an STY file holds: its kind, its directory layout and "
+                                              "its styles (newer files: each entry's bank byte, "
+                                              "timestamp and system string)"),
                                &runStyInfo});
 const CliRegistration
     import({QStringLiteral("import"),
@@ -273,7 +349,11 @@ const CliRegistration bankShow({QStringLiteral("bank-show"), QStringLiteral("ban
                                 QStringLiteral("the 32 slots of a bank (by number or name) with style names"),
                                 &runBankShow});
 const CliRegistration makeSty({QStringLiteral("make-sty"),
-                               QStringLiteral("make-sty BANK OUTPUT [--user-bank 17|18|19]"),
+                               QStringLiteral("make-sty BANK OUTPUT [--user-bank N] [--layout older|newer]\n"
+                                              "  The layout is the newer one (Pa700, Pa1000 and later) when "
+                                              "a style of the bank came from such a file, else the older "
+                                              "one; --layout overrides that. N is 0x10 + the USER bank: "
+                                              "17 to 19 (older layout) or 17 to 28 (newer), default 17."),
                                QStringLiteral("write a stored bank as an STY file"), &runMakeSty});
 
 } // namespace

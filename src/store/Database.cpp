@@ -2,6 +2,8 @@
 #include "store/DbKORFBank.h"
 
 #include "core/SbkError.h"
+#include "store/DbKORFEntry.h"
+#include "store/SchemaMigration.h"
 #include "store/SqliteConnection.h"
 #include "store/Transaction.h"
 
@@ -132,8 +134,9 @@ QString Database::query1Definition() {
 QStringList Database::schemaStatements() {
     QStringList styleColumns{
         QStringLiteral("StyleProg INTEGER PRIMARY KEY NOT NULL"),
-        textColumn("StyleName1", 16),
-        textColumn("StyleName2", 16),
+        // 28: the names of newer bank files; older files give 16.
+        textColumn("StyleName1", 28),
+        textColumn("StyleName2", 28),
         QStringLiteral("StyleLength1 INTEGER"),
         QStringLiteral("StyleLength2 INTEGER"),
         QStringLiteral("StyleContent1 BLOB"),
@@ -151,7 +154,7 @@ QStringList Database::schemaStatements() {
     for (int k = 1; k <= 32; ++k)
         bankColumns << DbKORFBank::slotColumn(k) + QStringLiteral(" INTEGER NOT NULL DEFAULT 0");
 
-    return {
+    QStringList statements{
         QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId),
         QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion),
         QStringLiteral("CREATE TABLE KORFStyles (") + styleColumns.join(QStringLiteral(", ")) +
@@ -164,6 +167,7 @@ QStringList Database::schemaStatements() {
         QStringLiteral("CREATE INDEX KORFBanks_Name ON KORFBanks (BankName)"),
         QStringLiteral("CREATE VIEW QUERY1 AS ") + query1Definition(),
     };
+    return statements + DbKORFEntry::schemaStatements();
 }
 
 void Database::createEmpty(const QString& path) {
@@ -270,7 +274,8 @@ void Database::checkAndPrepare() {
                     .arg(m_path)
                     .arg(version)
                     .arg(SchemaVersion));
-        // Version 1 is the first; later versions migrate older files here.
+        if (version < SchemaVersion)
+            SchemaMigration::migrate(db, m_path, version);
         return;
     }
 

@@ -10,7 +10,8 @@ class QSqlQuery;
 // database of a version this program reads and never alters a file it refuses.
 class Database {
 public:
-    static constexpr int SchemaVersion = 1;
+    // 2: names of up to 28 characters and the table KORFEntries (SchemaMigration).
+    static constexpr int SchemaVersion = 2;
     static constexpr qint32 ApplicationId = 0x53424B31; // "SBK1"
 
     // Creates a new, empty database file with the full schema. Refuses (SbkError) when the file

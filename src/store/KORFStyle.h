@@ -1,10 +1,13 @@
 #pragma once
 
+#include "store/KORFEntry.h"
+
 #include <QByteArray>
 #include <QString>
 
 // One style in memory: its number, two names and its data in two blocks with their lengths.
 // Contents are byte strings; every byte 0..255 is kept. The record checks nothing.
+// A style whose blocks came from a newer bank file also carries their directory entries.
 class KORFStyle {
 public:
     KORFStyle() = default;
@@ -27,6 +30,10 @@ public:
     void setStyleContent1(const QByteArray& v) { m_StyleContent1 = v; }
     const QByteArray& StyleContent2() const { return m_StyleContent2; }
     void setStyleContent2(const QByteArray& v) { m_StyleContent2 = v; }
+    const KORFEntry& StyleEntry1() const { return m_StyleEntry1; }
+    void setStyleEntry1(const KORFEntry& v) { m_StyleEntry1 = v; }
+    const KORFEntry& StyleEntry2() const { return m_StyleEntry2; }
+    void setStyleEntry2(const KORFEntry& v) { m_StyleEntry2 = v; }
 
 private:
     qint32 m_StyleProg = 0;
@@ -36,4 +43,6 @@ private:
     qint32 m_StyleLength2 = 0;
     QByteArray m_StyleContent1;
     QByteArray m_StyleContent2;
+    KORFEntry m_StyleEntry1;
+    KORFEntry m_StyleEntry2;
 };

@@ -15,41 +15,7 @@
 namespace {
 
 constexpr int SlotCount = 32;
-// The reader's table of remembered directory records has room for 64.
-constexpr int MaxDirectoryRecords = 64;
-constexpr int RecordSize = 24;
 constexpr qsizetype HeaderSize = 28;
-constexpr char FirstBlockType = 2;
-constexpr char SecondBlockType = 7;
-
-const QByteArray directoryId("\x05\x00\x00\x18", 4);
-const QByteArray newerDirectoryId("\x05\x01\x00\x18", 4);
-
-// A name from a directory record: control bytes become blanks, one character per byte.
-QString nameFromRecord(const QByteArray& record) {
-    QByteArray name = record.left(16);
-    for (char& c : name) {
-        if (quint8(c) < 32)
-            c = ' ';
-    }
-    return QString::fromLatin1(name).leftJustified(16, QLatin1Char(' '));
-}
-
-// The 16 name bytes of a directory record: the name's bytes, padded with 00 bytes and cut to 16.
-QByteArray nameForRecord(const QString& name) {
-    QByteArray bytes = name.toLatin1();
-    bytes.append(QByteArray(16, '\0'));
-    return bytes.left(16);
-}
-
-// Bytes 21 and 22 of a directory record carry the data version of its block, which the block's
-// own chunk ID holds in its second and third bytes. The instrument checks them; a block too short
-// to carry a chunk ID gets the usual 00 00 (first block) or 00 02 (second block).
-QByteArray versionBytes(const QByteArray& block, bool first) {
-    if (block.size() >= 4)
-        return block.mid(1, 2);
-    return first ? QByteArray("\x00\x00", 2) : QByteArray("\x00\x02", 2);
-}
 
 } // namespace
 
@@ -76,6 +42,8 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
     m_RetVal = ReadFailed;
     m_indexDamaged = false;
     objStyles.Clear();
+    m_readLayout = Layout::Older;
+    m_readRecords.clear();
     StyCursor cursor(bytes, fileName);
 
     // An empty file is the end-of-file error; any other file too short for a header is simply
@@ -96,48 +64,27 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
         return;
     }
 
+    // Any directory chunk ID other than the newer one is read as the older layout.
     const QByteArray directoryChunkId = cursor.take(4, QStringLiteral("the directory chunk ID"));
-    if (directoryChunkId == newerDirectoryId) {
-        // Pa700, Pa1000 and later keep a directory of another layout; it is recognised, not read.
-        m_RetVal = ReadNewerModel;
-        return;
-    }
-    const qint32 directoryLength = cursor.takeLength(QStringLiteral("the directory length"));
-    const qsizetype directoryAt = cursor.offset();
-    const QByteArray directory = cursor.take(directoryLength, QStringLiteral("the directory"));
-    const int recordCount = directoryLength / RecordSize;
-    if (recordCount > MaxDirectoryRecords)
-        cursor.fail(directoryAt, QStringLiteral("the directory holds %1 records, more than %2")
-                                     .arg(recordCount)
-                                     .arg(MaxDirectoryRecords));
+    m_readLayout = directoryChunkId == KORFDirectory::chunkId(Layout::Newer) ? Layout::Newer : Layout::Older;
+    m_readRecords = KORFDirectory::read(cursor, m_readLayout);
+    const QList<KORFDirectory::Record>& records = m_readRecords;
+    const int recordCount = int(records.size());
 
     // One placeholder per bank position; placeholder p stands for position p - 1.
     std::array<KORFStylePtr, SlotCount> placeholders;
     for (int p = 0; p < SlotCount; ++p)
         placeholders[size_t(p)] =
             objStyles.Add(p + 1, QString(), QString(), -1, 0, QByteArray(), QByteArray());
-
-    struct Record {
-        int position;
-        bool first;
-    };
-    QList<Record> records;
-    for (int r = 0; r < recordCount; ++r) {
-        QByteArray record = directory.mid(qsizetype(r) * RecordSize, RecordSize);
-        record.replace('\'', '`');
-        const int position = KORFBytes::FirstByte(record.mid(20, 1));
-        if (position >= SlotCount)
-            cursor.fail(
-                directoryAt + qsizetype(r) * RecordSize + 20,
-                QStringLiteral("directory record %1 names style position %2; positions run from 0 to 31")
-                    .arg(r + 1)
-                    .arg(position));
-        const bool first = record.at(18) == FirstBlockType;
-        if (first)
-            placeholders[size_t(position)]->setStyleName1(nameFromRecord(record));
-        else
-            placeholders[size_t(position)]->setStyleName2(nameFromRecord(record));
-        records.append({position, first});
+    for (const KORFDirectory::Record& record : records) {
+        KORFStyle& style = *placeholders[size_t(record.position)];
+        if (record.first) {
+            style.setStyleName1(record.name);
+            style.setStyleEntry1(record.entry);
+        } else {
+            style.setStyleName2(record.name);
+            style.setStyleEntry2(record.entry);
+        }
     }
 
     for (int r = 0; r < recordCount; ++r) {
@@ -174,6 +121,13 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
 }
 
 QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBank) {
+    WriteOptions options;
+    options.userBank = UserBank;
+    return encodeCollection(objStyles, options);
+}
+
+QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, const WriteOptions& options) {
+    const int UserBank = options.userBank;
     if (UserBank < 0 || UserBank > 255)
         throw SbkError(QStringLiteral("The user bank %1 cannot be written as one byte.").arg(UserBank));
     if (objStyles.Count() > 256)
@@ -182,31 +136,36 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
 
     // Every block that takes part must be exactly as long as its length says: the offsets and
     // chunk lengths of the file are computed from the lengths, the bytes come from the contents.
-    qint64 blockCount = 0;
+    QList<KORFDirectory::Block> blocks;
     qint64 totalLength = 0;
+    int index = 0;
     for (const KORFStylePtr& style : objStyles) {
         const struct {
             qint32 length;
             const QByteArray& content;
+            const QString& name;
+            const KORFEntry& entry;
             const char* which;
-        } blocks[] = {{style->StyleLength1(), style->StyleContent1(), "first"},
-                      {style->StyleLength2(), style->StyleContent2(), "second"}};
+        } parts[] = {{style->StyleLength1(), style->StyleContent1(), style->StyleName1(),
+                      style->StyleEntry1(), "first"},
+                     {style->StyleLength2(), style->StyleContent2(), style->StyleName2(),
+                      style->StyleEntry2(), "second"}};
         int styleBlocks = 0;
-        for (const auto& block : blocks) {
+        for (const auto& part : parts) {
             // A length of 0 leaves the block out, so it must not hide data.
-            if (block.length < 0 || !DbKORFStyle::lengthFits(block.length, block.content))
+            if (part.length < 0 || !DbKORFStyle::lengthFits(part.length, part.content))
                 throw SbkError(
                     QStringLiteral("The style %1 (%2) cannot be written: its %3 block holds %4 bytes "
                                    "but its length says %5.")
                         .arg(style->StyleProg())
-                        .arg(style->StyleName1().trimmed(), QLatin1String(block.which))
-                        .arg(block.content.size())
-                        .arg(block.length));
-            if (block.length == 0)
+                        .arg(style->StyleName1().trimmed(), QLatin1String(part.which))
+                        .arg(part.content.size())
+                        .arg(part.length));
+            if (part.length == 0)
                 continue;
             ++styleBlocks;
-            ++blockCount;
-            totalLength += block.length;
+            blocks.append({&part == &parts[0], index, part.name, part.content, part.entry});
+            totalLength += part.length;
         }
         // A style without a block would silently be missing from the file.
         if (styleBlocks == 0)
@@ -215,8 +174,16 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
                                "stored?).")
                     .arg(style->StyleProg())
                     .arg(style->StyleName1().trimmed()));
+        ++index;
     }
-    const qint64 fileSize = 60 + 28 * blockCount + totalLength;
+    const qint64 blockCount = blocks.size();
+    const QDateTime when = options.writeTime.isValid() ? options.writeTime : QDateTime::currentDateTime();
+    const KORFDirectory::Fresh fresh{
+        KORFEntry::timestampBytes(when.date().year(), when.date().month(), when.date().day(),
+                                  when.time().hour(), when.time().minute(), when.time().second()),
+        options.system.isEmpty() ? QByteArray(KORFDirectory::DefaultSystem) : options.system};
+    const QByteArray directory = KORFDirectory::encode(blocks, options.layout, UserBank, fresh);
+    const qint64 fileSize = 60 + 4 * blockCount + directory.size() + totalLength;
     if (fileSize > MaxFileSize)
         throw SbkError(
             QStringLiteral("The styles need %1 bytes, too many for one style bank file.").arg(fileSize));
@@ -226,41 +193,15 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
     out += QByteArray("\x01\x00\x01\x14", 4) + KORFBytes::LongToBytes(fileSize - 8);
     out += QByteArray("\x02\x00\x00\x18\x00\x00\x00\x0c", 8);
     out += QByteArray("\x0b\x00\x00\x00\x00\x00\x00", 7) + QByteArray("KORF") + QByteArray(1, '\0');
-    out += directoryId + KORFBytes::LongToBytes(24 * blockCount);
-
-    const char bank = char(UserBank);
-    int index = 0;
-    for (const KORFStylePtr& style : objStyles) {
-        const char position = char(index++);
-        if (style->StyleLength1() != 0) {
-            out += nameForRecord(style->StyleName1());
-            out += QByteArray("\x00\x00", 2) + FirstBlockType + bank + position;
-            out += versionBytes(style->StyleContent1(), true) + QByteArray(1, '\0');
-        }
-        if (style->StyleLength2() != 0) {
-            out += nameForRecord(style->StyleName2());
-            out += QByteArray("\x00\x00", 2) + SecondBlockType + bank + position;
-            out += versionBytes(style->StyleContent2(), false) + QByteArray(1, '\0');
-        }
-    }
-    for (const KORFStylePtr& style : objStyles) {
-        if (style->StyleLength1() != 0)
-            out += style->StyleContent1();
-        if (style->StyleLength2() != 0)
-            out += style->StyleContent2();
-    }
+    out += KORFDirectory::chunkId(options.layout) + KORFBytes::LongToBytes(directory.size()) + directory;
+    for (const KORFDirectory::Block& block : blocks)
+        out += block.content;
     out += QByteArray("\xfe\x00\x00\x18", 4) + KORFBytes::LongToBytes(16 + 4 * blockCount);
     out += QByteArray("KBEG") + KORFBytes::LongToBytes(28);
-    qint64 offset = 36 + 24 * blockCount;
-    for (const KORFStylePtr& style : objStyles) {
-        if (style->StyleLength1() != 0) {
-            out += KORFBytes::LongToBytes(offset);
-            offset += style->StyleLength1();
-        }
-        if (style->StyleLength2() != 0) {
-            out += KORFBytes::LongToBytes(offset);
-            offset += style->StyleLength2();
-        }
+    qint64 offset = 36 + directory.size();
+    for (const KORFDirectory::Block& block : blocks) {
+        out += KORFBytes::LongToBytes(offset);
+        offset += block.content.size();
     }
     out += QByteArray("KEND") + KORFBytes::LongToBytes(blockCount + 1);
     Q_ASSERT(out.size() == fileSize);
@@ -269,8 +210,15 @@ QByteArray KORFLibrary::encodeCollection(const KORFStyles& objStyles, int UserBa
 
 void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles,
                                            int UserBank) {
+    WriteOptions options;
+    options.userBank = UserBank;
+    WriteStyleFromCollection(sFileName, objStyles, options);
+}
+
+void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles,
+                                           const WriteOptions& options) {
     m_RetVal = -1;
-    const QByteArray bytes = encodeCollection(objStyles, UserBank);
+    const QByteArray bytes = encodeCollection(objStyles, options);
     SaveFile file(sFileName);
     if (!file.openForWriting())
         throw SbkError(QStringLiteral("Cannot create the file %1: %2").arg(sFileName, file.errorString()));
@@ -295,8 +243,6 @@ QString KORFLibrary::readResultText(qint32 retVal) {
         return QStringLiteral("a style for KORG i30 arranger");
     case ReadNotKorf:
         return QStringLiteral("not a Pa style");
-    case ReadNewerModel:
-        return QStringLiteral("a style bank of a newer Pa model");
     }
     return QStringLiteral("unknown");
 }

@@ -2,8 +2,11 @@
 
 #include "store/KORFStyles.h"
 #include "store/StyleListing.h"
+#include "sty/KORFDirectory.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -13,14 +16,25 @@ class KORFLibrary {
 public:
     // RetVal after a read.
     enum ReadResult : qint32 {
-        ReadFailed = -1,   // set on entry; stays when the read stops with an error
-        ReadKorf = 0,      // a KORF file was read; the list holds its styles
-        ReadKorgI3 = 1,    // begins with "KORG9"
-        ReadKorgI5 = 2,    // begins with "KORG<"
-        ReadKorgIS40 = 3,  // begins with "KORGM"
-        ReadKorgI30 = 4,   // begins with "KORGI"
-        ReadNotKorf = 5,   // none of the known signatures
-        ReadNewerModel = 6 // a KORF bank of a newer Pa model (directory chunk 05 01 00 18)
+        ReadFailed = -1,  // set on entry; stays when the read stops with an error
+        ReadKorf = 0,     // a KORF file was read; the list holds its styles
+        ReadKorgI3 = 1,   // begins with "KORG9"
+        ReadKorgI5 = 2,   // begins with "KORG<"
+        ReadKorgIS40 = 3, // begins with "KORGM"
+        ReadKorgI30 = 4,  // begins with "KORGI"
+        ReadNotKorf = 5,  // none of the known signatures
+    };
+    // The directory layouts: older (Pa600 and earlier) and newer (Pa700, Pa1000 and later).
+    using Layout = KORFDirectory::Layout;
+
+    // How a bank file is written.
+    struct WriteOptions {
+        Layout layout = Layout::Older;
+        int userBank = 0; // the bank byte of every record or entry: 0x10 + the USER bank number
+        // For newer entries the file did not give: their timestamp (now when not valid) and the
+        // system string (KORFDirectory::DefaultSystem when empty).
+        QDateTime writeTime;
+        QByteArray system;
     };
 
     // Files larger than this are refused before they are read into memory.
@@ -34,8 +48,9 @@ public:
 
     // Empties objStyles and fills it with the styles of the STY file: compacted, in position
     // order, StyleProg = the style's 1-based position in the bank. Only a regular file of at most
-    // MaxFileSize bytes is read. Throws SbkError naming the file, the byte offset and the fault;
-    // RetVal then stays -1.
+    // MaxFileSize bytes is read. Reads both directory layouts; styles of a newer file carry their
+    // blocks' entries. Throws SbkError naming the file, the byte offset and the fault (a newer entry
+    // whose checksum does not match included); RetVal then stays -1.
     void FillCollectionFromStyle(const QString& sFileName, KORFStyles& objStyles);
     // The same for a file already in memory; fileName only names it in errors.
     void FillCollectionFromBytes(const QByteArray& bytes, const QString& fileName, KORFStyles& objStyles);
@@ -44,8 +59,15 @@ public:
     // name and renamed into place when complete, so a failure leaves an older file intact and no
     // partial one. Throws SbkError; RetVal is -1 after a failure, 0 after success.
     void WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles, int UserBank = 0);
+    void WriteStyleFromCollection(const QString& sFileName, const KORFStyles& objStyles,
+                                  const WriteOptions& options);
     // The bytes of the STY file for the list (what WriteStyleFromCollection writes).
     static QByteArray encodeCollection(const KORFStyles& objStyles, int UserBank = 0);
+    static QByteArray encodeCollection(const KORFStyles& objStyles, const WriteOptions& options);
+
+    // The directory layout of the last file read, and its records or entries in file order.
+    Layout ReadLayout() const { return m_readLayout; }
+    const QList<KORFDirectory::Record>& ReadRecords() const { return m_readRecords; }
 
     // A short text for a RetVal after a read, for listings and logs.
     static QString readResultText(qint32 retVal);
@@ -62,4 +84,6 @@ private:
 
     qint32 m_RetVal = 0;
     bool m_indexDamaged = false;
+    Layout m_readLayout = Layout::Older;
+    QList<KORFDirectory::Record> m_readRecords;
 };

@@ -4,6 +4,7 @@
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
 #include "store/DbKORFBank.h"
+#include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "store/Transaction.h"
@@ -142,6 +143,7 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
         files = {{path, QString()}};
     }
 
+    m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
     // One gateway for the whole run, so its statements are prepared once.
     DbKORFStyle table(m_connection);
     m_table = &table;
@@ -193,11 +195,6 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
                  lineEnd;
         ++m_filesSkipped;
         return;
-    case KORFLibrary::ReadNewerModel:
-        m_log += shortName +
-                 QStringLiteral(" is a style bank of a newer Pa model and cannot be imported yet") + lineEnd;
-        ++m_filesSkipped;
-        return;
     default: {
         static const QString models[] = {QStringLiteral("i3,i2,i1,i4s arrangers"),
                                          QStringLiteral("i5 arranger"), QStringLiteral("iS40,iS50 arrangers"),
@@ -207,6 +204,14 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
         ++m_filesSkipped;
         return;
     }
+    }
+    if (library.ReadLayout() == KORFLibrary::Layout::Newer && !m_keepsEntries) {
+        m_log += shortName +
+                 QStringLiteral(" is a style bank of a newer Pa model; this database of another program "
+                                "cannot keep its directory, so it was not imported") +
+                 lineEnd;
+        ++m_filesSkipped;
+        return;
     }
     ++m_filesRead;
     if (library.IndexDamaged())
@@ -276,6 +281,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
                      stored.StyleName1() + QStringLiteral(" (") + QString::number(existing) +
                      QStringLiteral(") ") + QStringLiteral("from file ") + stored.StyleFile() +
                      QStringLiteral(", and will not be imported!") + lineEnd;
+            keepEntriesOf(style, existing, true);
             style.setStyleProg(existing);
             ++m_stylesDuplicate;
             return;
@@ -315,9 +321,30 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
     if (!table.InsKORFStyles())
         throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
                            .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));
+    keepEntriesOf(style, number, false);
     style.setStyleProg(number);
     if (existing != -1)
         ++m_stylesOverwritten;
     else
         ++m_stylesStored;
+}
+
+void StyImport::keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone) {
+    if (style.StyleEntry1().isEmpty() && style.StyleEntry2().isEmpty())
+        return;
+    DbKORFEntry entries(m_connection);
+    if (onlyWhenNone) {
+        // A stored style with the same blocks keeps its own entries; one that has none (restored
+        // from a PDD or SSF file) takes those of the file, so it is written as the instrument saved it.
+        KORFEntry entry1, entry2;
+        if (!entries.GetKORFEntries(number, entry1, entry2))
+            throw SbkError(QStringLiteral("Cannot read the directory entries of the style %1: %2")
+                               .arg(number)
+                               .arg(entries.clsKORFEntriesError()));
+        if (!entry1.isEmpty() || !entry2.isEmpty())
+            return;
+    }
+    if (!entries.InsKORFEntries(number, style.StyleEntry1(), style.StyleEntry2()))
+        throw SbkError(QStringLiteral("Cannot store the directory entries of the style %1: %2")
+                           .arg(style.StyleName1().trimmed(), entries.clsKORFEntriesError()));
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class DbKORFStyle;
+class KORFStyle;
 class KORFStyles;
 
 // The style import: brings the styles of one STY file or of every STY file of a folder (and,
@@ -100,12 +101,16 @@ public:
 private:
     void importFile(const QString& path, int fileIndex, int fileCount);
     void storeStyle(KORFStyles& styles, int index, const QString& shortName);
+    // Stores the directory entries a style read from a newer file carries under its number; with
+    // onlyWhenNone, only when the stored style has none of its own.
+    void keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone);
     void report(Stage stage, const QString& text, int fileIndex, int fileCount) const;
 
     QSqlDatabase m_connection;
     DbKORFStyle* m_table = nullptr; // the run's style gateway
     Policy m_policy = Policy::SkipDuplicates;
     bool m_subfolders = false;
+    bool m_keepsEntries = false; // the database has the table KORFEntries
     Picker m_picker;
     ProgressCallback m_progress;
     QDate m_today;

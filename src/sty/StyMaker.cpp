@@ -4,6 +4,7 @@
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
+#include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "sty/DriveInfo.h"
@@ -103,6 +104,8 @@ QString StyMaker::targetPath(int index, const QString& floppyDrive, const QStrin
 
 void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) {
     DbKORFStyle table(connection);
+    DbKORFEntry entries(connection);
+    const bool keepsEntries = DbKORFEntry::isAvailable(connection);
     for (const KORFStylePtr& style : styles) {
         table.setStyleProg(style->StyleProg());
         if (!table.GetKORFStyles()) {
@@ -118,7 +121,34 @@ void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) 
         style->setStyleLength2(table.StyleLength2());
         style->setStyleName1(table.StyleName1());
         style->setStyleName2(table.StyleName2());
+        KORFEntry entry1, entry2;
+        if (keepsEntries && !entries.GetKORFEntries(style->StyleProg(), entry1, entry2))
+            throw SbkError(QStringLiteral("Cannot read the directory entries of the style %1: %2")
+                               .arg(style->StyleProg())
+                               .arg(entries.clsKORFEntriesError()));
+        style->setStyleEntry1(entry1);
+        style->setStyleEntry2(entry2);
     }
+}
+
+KORFLibrary::Layout StyMaker::layoutFor(const KORFStyles& styles) {
+    for (const KORFStylePtr& style : styles) {
+        if (!style->StyleEntry1().isEmpty() || !style->StyleEntry2().isEmpty())
+            return KORFLibrary::Layout::Newer;
+    }
+    return KORFLibrary::Layout::Older;
+}
+
+KORFLibrary::WriteOptions StyMaker::writeOptions(const KORFStyles& styles,
+                                                 std::optional<KORFLibrary::Layout> layout, int userBank,
+                                                 QSqlDatabase connection) {
+    KORFLibrary::WriteOptions options;
+    options.layout = layout.value_or(layoutFor(styles));
+    options.userBank = userBank;
+    options.writeTime = QDateTime::currentDateTime();
+    if (options.layout == KORFLibrary::Layout::Newer && DbKORFEntry::isAvailable(connection))
+        options.system = DbKORFEntry(connection).MostCommonSystem();
+    return options;
 }
 
 StyMaker::Result StyMaker::fail(const QString& text) {
@@ -166,7 +196,9 @@ StyMaker::Result StyMaker::make(int index) {
         if (index <= 5)
             return makeInSetFolder(target, userBankOf(index));
         KORFLibrary& library = m_module.StyleLibrary;
-        library.WriteStyleFromCollection(target, m_module.WorkingBankStyles, userBankOf(index));
+        library.WriteStyleFromCollection(
+            target, m_module.WorkingBankStyles,
+            writeOptions(m_module.WorkingBankStyles, m_layout, userBankOf(index), m_module.connection()));
     } catch (const SbkError& error) {
         return fail(error.message());
     }
@@ -176,7 +208,9 @@ StyMaker::Result StyMaker::make(int index) {
 
 StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
     const QString workFile = workFilePath();
-    m_module.StyleLibrary.WriteStyleFromCollection(workFile, m_module.WorkingBankStyles, 17);
+    m_module.StyleLibrary.WriteStyleFromCollection(
+        workFile, m_module.WorkingBankStyles,
+        writeOptions(m_module.WorkingBankStyles, m_layout, 17, m_module.connection()));
     const qint64 size = QFileInfo(workFile).size();
     const qint64 free = m_drives.freeSpace(QFileInfo(target).absolutePath());
     if (free >= 0 && size >= free) {
@@ -243,7 +277,9 @@ StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) 
     const QString styleFolder = join(setFolder, QStringLiteral("STYLE"));
     if (!QFileInfo(styleFolder).isDir() && !QDir().mkpath(styleFolder))
         throw SbkError(QStringLiteral("Cannot create the folder %1.").arg(styleFolder));
-    m_module.StyleLibrary.WriteStyleFromCollection(target, m_module.WorkingBankStyles, userBank);
+    m_module.StyleLibrary.WriteStyleFromCollection(
+        target, m_module.WorkingBankStyles,
+        writeOptions(m_module.WorkingBankStyles, m_layout, userBank, m_module.connection()));
     m_prompt.message(target + QStringLiteral(" successfully created!"), title, Prompt::Icon::Information);
     return Result::Created;
 }

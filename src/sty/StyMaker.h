@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sty/KORFLibrary.h"
+
+#include <optional>
 #include <QString>
 
 class DriveInfo;
@@ -27,6 +30,9 @@ public:
 
     StyMaker(SBKModule& module, Prompt& prompt, DriveInfo& drives);
 
+    // The directory layout to write; std::nullopt (the default) chooses it from the bank's styles.
+    void setLayout(std::optional<KORFLibrary::Layout> layout) { m_layout = layout; }
+
     // Where the work file "WRK.STY" is written; the user's temporary folder unless set.
     void setWorkFolder(const QString& folder) { m_workFolder = folder; }
     QString workFilePath() const;
@@ -51,9 +57,20 @@ public:
     // The bank's name as a file name: blanks removed, characters no file name may hold replaced.
     static QString fileNameOf(const QString& bankName);
 
-    // Copies blocks, lengths and names of every stored style of the list from the database (a
-    // style no longer stored keeps what it holds). Throws SbkError on a database failure.
+    // Copies blocks, lengths, names and kept directory entries of every stored style of the list
+    // from the database (a style no longer stored keeps what it holds). Throws SbkError on a
+    // database failure.
     static void refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection);
+
+    // The layout a bank file of these styles is written in: the newer one when any style's blocks
+    // came from a newer file (it carries their entries), the older one otherwise.
+    static KORFLibrary::Layout layoutFor(const KORFStyles& styles);
+    // How to write these styles: the chosen layout (or the one layoutFor gives), the user bank byte,
+    // the write time and, for blocks without a kept entry, the system string most common in the
+    // library's newer styles.
+    static KORFLibrary::WriteOptions writeOptions(const KORFStyles& styles,
+                                                  std::optional<KORFLibrary::Layout> layout, int userBank,
+                                                  QSqlDatabase connection);
 
 private:
     Result makeThroughWorkFile(const QString& target);
@@ -65,4 +82,5 @@ private:
     Prompt& m_prompt;
     DriveInfo& m_drives;
     QString m_workFolder;
+    std::optional<KORFLibrary::Layout> m_layout;
 };

@@ -1,9 +1,11 @@
-#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
+#include "sty/KORFLibrary.h"
+#include "sty/StyImport.h"
+#include "TestEnvironment.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -51,7 +53,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("size");
-        QTest::newRow("name1") << "KORFStyles" << "StyleName1" << 16;
+        QTest::newRow("name1") << "KORFStyles"
+                               << "StyleName1" << 28;
         QTest::newRow("date") << "KORFStyles" << "StyleDate" << 10;
         QTest::newRow("desc") << "KORFStyles" << "StyleDesc" << 250;
         QTest::newRow("group") << "KORFStyles" << "StyleCat" << 20;
@@ -178,10 +181,98 @@ private Q_SLOTS:
             Database db(path);
             QSqlQuery q(db.connection());
             QVERIFY2(q.exec(QStringLiteral("SELECT * FROM QUERY1")), qPrintable(q.lastError().text()));
+            // Without a table for their directory, newer bank files are refused, not imported half.
+            KORFStyles styles;
+            styles.Add(1, "Newer", "", 10, 0, QByteArray::fromHex("06000030000000020102"), QByteArray());
+            KORFLibrary::WriteOptions options;
+            options.layout = KORFLibrary::Layout::Newer;
+            const QString newer =
+                env.writeFile(QStringLiteral("NEW.STY"), KORFLibrary::encodeCollection(styles, options));
+            StyImport import(db.connection());
+            QVERIFY(
+                import.run(newer, false, {}, {}, {}).contains(QStringLiteral("cannot keep its directory")));
+            QCOMPARE(import.filesSkipped(), 1);
         }
         QCOMPARE(TestEnvironment::readFile(path), before);
         QVERIFY_THROWS_EXCEPTION(SbkError, Database{env.path(QStringLiteral("missing.mdb"))});
         QVERIFY(!QFile::exists(env.path(QStringLiteral("missing.mdb"))));
+    }
+
+    void migratesTheFirstVersionInPlace() {
+        TestEnvironment env;
+        // A database as the first version made it: names of 16 characters, no entries table.
+        QStringList firstVersion;
+        for (QString statement : Database::schemaStatements()) {
+            if (statement.contains(QStringLiteral("KORFEntries")))
+                continue;
+            firstVersion << statement
+                                .replace(QStringLiteral("user_version = 2"),
+                                         QStringLiteral("user_version = 1"))
+                                .replace(QStringLiteral(") <= 28)"), QStringLiteral(") <= 16)"));
+        }
+        const QString path = env.path(QStringLiteral("v1.mdb"));
+        QStringList rows = firstVersion;
+        rows << QStringLiteral(
+                    "INSERT INTO KORFStyles VALUES (1, 'Sixteen letters.', 'Second', 3, 1, x'00ff0a', "
+                    "x'0d', x'00ff0a', '2024/01/02', 'Desc', 'Grp', 'Fam', 'F.STY', 'Me')")
+             << QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1) VALUES (7, 'Seven')")
+             << QStringLiteral("INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02) VALUES "
+                               "(1, 'B', 7, 1)");
+        rawExec(path, rows);
+        // What a file holds: its version, its schema and every row of both tables.
+        auto snapshot = [&](QSqlDatabase db) {
+            QStringList values;
+            QSqlQuery query(db);
+            for (const char* sql : {"PRAGMA user_version", "SELECT sql FROM sqlite_master ORDER BY name",
+                                    "SELECT s.*, b.* FROM KORFStyles s, KORFBanks b ORDER BY s.StyleProg"}) {
+                if (query.exec(QLatin1String(sql)))
+                    while (query.next())
+                        for (int i = 0; i < query.record().count(); ++i) {
+                            const QVariant v = query.value(i);
+                            values << (v.typeId() == QMetaType::QByteArray ? v.toByteArray().toHex()
+                                                                           : v.toString());
+                        }
+            }
+            return values;
+        };
+        auto rawSnapshot = [&] {
+            QStringList values;
+            {
+                QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+                raw.setDatabaseName(path);
+                if (raw.open())
+                    values = snapshot(raw);
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+            return values;
+        };
+
+        // A step that fails (a table in the way) leaves the file as it was.
+        rawExec(path, {QStringLiteral("CREATE TABLE KORFStyles_v1 (x)")});
+        const QStringList blocked = rawSnapshot();
+        QVERIFY_THROWS_EXCEPTION(SbkError, Database{path});
+        QCOMPARE(rawSnapshot(), blocked);
+        rawExec(path, {QStringLiteral("DROP TABLE KORFStyles_v1")});
+
+        const QStringList original = rawSnapshot();
+        const QStringList rowsBefore = original.mid(original.size() - 2 * (14 + 35));
+        QCOMPARE(rowsBefore.first(), QStringLiteral("1"));
+        {
+            Database db(path);
+            const QStringList migrated = snapshot(db.connection());
+            QCOMPARE(migrated.first(), QStringLiteral("2"));
+            QCOMPARE(migrated.mid(migrated.size() - rowsBefore.size()), rowsBefore);
+            QCOMPARE(ints(db.connection(), QStringLiteral("SELECT COUNT(*) FROM QUERY1")), QList<int>{1});
+        }
+        // Of the new version now, with the new version's schema (names of 28 characters included).
+        QStringList fresh;
+        {
+            Database::createEmpty(env.path(QStringLiteral("v2.mdb")));
+            Database db(env.path(QStringLiteral("v2.mdb")));
+            fresh = snapshot(db.connection());
+        }
+        const QStringList now = rawSnapshot();
+        QCOMPARE(now.mid(0, fresh.size()), fresh);
     }
 
     void transactionsRollBackUnlessCommitted() {

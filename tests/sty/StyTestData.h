@@ -52,6 +52,12 @@ inline QByteArray bankFile(int count, int variant = 0, bool secondBlocks = true)
     return KORFLibrary::encodeCollection(styles);
 }
 
+// Writing in the newer layout with the given bank byte, at 07:08:09 on the day, for system
+// "Z112A STD v1.3.1".
+inline KORFLibrary::WriteOptions newerOptions(int userBank, const QDate& day = QDate(2024, 5, 6)) {
+    return {KORFLibrary::Layout::Newer, userBank, QDateTime(day, QTime(7, 8, 9)), "Z112A STD v1.3.1"};
+}
+
 // One directory record of a hand-built file.
 struct Record {
     QByteArray name;

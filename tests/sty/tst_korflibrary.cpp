@@ -4,7 +4,6 @@
 #include "TestEnvironment.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QtTest>
 
 using namespace StyTestData;
@@ -18,8 +17,9 @@ private slots:
         QCOMPARE(KORFLibrary::encodeCollection(styles),
                  hex("0100011400000034020000180000000c0b0000000000004b4f5246000500001800000000"
                      "fe000018000000104b4245470000001c4b454e4400000001"));
-        // A second block whose chunk ID carries 00 02 keeps the usual version bytes 00 02.
-        addStyle(styles, "Pop", block(92, 1), "Pop perf", block(192, 2, hex("09000230")));
+        // A second block whose chunk ID carries 00 02 keeps the usual version bytes 00 02. The blanks
+        // the reader pads a name with are written as the instrument's 00 bytes.
+        addStyle(styles, "Pop             ", block(92, 1), "Pop perf", block(192, 2, hex("09000230")));
         const QByteArray bytes = KORFLibrary::encodeCollection(styles, 18);
         QCOMPARE(bytes.size(), 416);
         QCOMPARE(bytes.left(36 + 24),
@@ -120,8 +120,6 @@ private slots:
         QTest::newRow("KORGI") << QByteArray("KORGI") << 4;
         QTest::newRow("27 bytes") << QByteArray(27, 'x') << 5;
         QTest::newRow("KORF one byte late") << (QByteArray(24, '\0') + "KORF") << 5;
-        // Pa700, Pa1000 and later: recognised by their directory chunk ID, not read.
-        QTest::newRow("newer model") << bankFile(2).replace(28, 4, hex("05010018")) << 6;
     }
     void foreignFiles() {
         QFETCH(QByteArray, bytes);
@@ -181,35 +179,128 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SbkError, library.WriteStyleFromCollection(path, {}, 256));
     }
 
-    void realInstrumentFiles() {
-        const QString folder = qEnvironmentVariable("SBK_REAL_STY");
-        if (folder.isEmpty() || !QDir(folder).exists())
-            QSKIP("the folder of instrument-saved STY files is not available");
-        int older = 0, newer = 0;
-        QDirIterator it(folder, {"*.STY"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QByteArray original = TestEnvironment::readFile(path);
-            KORFLibrary library;
-            KORFStyles styles;
-            library.FillCollectionFromStyle(path, styles);
-            if (original.mid(28, 4) == hex("05010018")) {
-                QVERIFY(library.RetVal() == 6 && styles.Count() == 0);
-                ++newer;
-                continue;
-            }
-            QVERIFY(library.RetVal() == 0 && styles.Count() >= 1);
-            ++older;
-            // Written back: the same size, the same directory bytes after each name (version bytes
-            // included), and the same blocks and index byte for byte.
-            const QByteArray written = KORFLibrary::encodeCollection(styles, quint8(original.at(36 + 19)));
-            QCOMPARE(written.size(), original.size());
-            const int directoryEnd = 36 + KORFBytes::BytesToLong(original.mid(32, 4));
-            for (int at = 36; at < directoryEnd; at += 24)
-                QCOMPARE(written.mid(at + 16, 8).toHex(), original.mid(at + 16, 8).toHex());
-            QCOMPARE(written.mid(directoryEnd), original.mid(directoryEnd));
+    void newerChecksum() {
+        QCOMPARE(KORFDirectory::checksum("123456789"), 0xFDA41140u);
+        // The first entry of a Pa700 bank (style "1/4" in USER07) and the checksum the instrument
+        // stored behind it.
+        const QByteArray entry = hex("005200050002001c") + QByteArray("1/4").leftJustified(28, '\0') +
+                                 hex("0000000302170000010002000000050007141a011d023a0e00060010") +
+                                 "Z113A ORT v1.5.0";
+        QCOMPARE(KORFDirectory::checksum(entry), 0xE28C6100u);
+    }
+
+    void newerLayout() {
+        KORFStyles styles;
+        addStyle(styles, "Maqsum", block(10, 1), "Maqsum", block(20, 2, hex("09020130")));
+        const QByteArray bytes = KORFLibrary::encodeCollection(styles, newerOptions(0x1C));
+        // Each entry: size 82, 5 properties in the instrument's order (name, place, version,
+        // timestamp, system), then the checksum over the entry.
+        auto entry = [](const char* place, const char* version) {
+            return hex("005200050002001c") + QByteArray("Maqsum").leftJustified(28, '\0') + hex("00000003") +
+                   hex(place) + hex("00010002") + hex(version) + hex("000500071418050607080900060010") +
+                   "Z112A STD v1.3.1";
+        };
+        const QByteArray first = entry("021c00", "0000"), second = entry("071c00", "0201");
+        QCOMPARE(bytes.mid(28, 8), hex("05010018000000a8"));
+        QCOMPARE(bytes.mid(36, 168), first + KORFBytes::LongToBytes(KORFDirectory::checksum(first)) + second +
+                                         KORFBytes::LongToBytes(KORFDirectory::checksum(second)));
+        QCOMPARE(bytes.mid(204 + 18 + 28),
+                 hex("fe000018000000184b4245470000001c000000cc000000de4b454e4400000003"));
+
+        // Read back and written again at another time: the kept entries give the same bytes. A
+        // renamed style gets its new name and keeps its timestamp.
+        KORFLibrary library;
+        KORFStyles back;
+        library.FillCollectionFromBytes(bytes, "NEW.STY", back);
+        QVERIFY(library.RetVal() == 0 && library.ReadLayout() == KORFLibrary::Layout::Newer);
+        QCOMPARE(back.Item(1)->StyleName1() + "|" + back.Item(1)->StyleEntry2().timestampText(),
+                 "Maqsum|2024-05-06 07:08:09");
+        QCOMPARE(KORFLibrary::encodeCollection(back, newerOptions(0x1C, QDate(2030, 1, 1))), bytes);
+        back.Item(1)->setStyleName1("Maqsum 2");
+        const QByteArray renamed = KORFLibrary::encodeCollection(back, newerOptions(0x11, QDate(2030, 1, 1)));
+        KORFStyles again;
+        library.FillCollectionFromBytes(renamed, "NEW.STY", again);
+        QCOMPARE(again.Item(1)->StyleName1() + "|" + again.Item(1)->StyleName2(), "Maqsum 2|Maqsum");
+        QCOMPARE(again.Item(1)->StyleEntry1().timestampText() + "|" +
+                     QString::number(again.Item(1)->StyleEntry1().bankByte()),
+                 "2024-05-06 07:08:09|17");
+
+        // A damaged entry is refused, naming the file, the offset and the entry.
+        QByteArray damaged = bytes;
+        damaged[36 + 10] = 'm';
+        QCOMPARE(
+            errorOf([&] { library.FillCollectionFromBytes(damaged, "NEW.STY", back); }),
+            QString(
+                "NEW.STY: at byte offset 116: directory entry 1: the checksum %1 does not match the entry "
+                "(%2 computed)")
+                .arg(KORFDirectory::checksum(first), 8, 16, QChar('0'))
+                .arg(KORFDirectory::checksum(damaged.mid(36, 80)), 8, 16, QChar('0')));
+        QVERIFY(library.RetVal() == -1 && back.Count() == 0);
+        damaged = bytes;
+        damaged[36 + 1] = 0x51; // one byte short: the system string now overlaps the checksum
+        QCOMPARE(
+            errorOf([&] { library.FillCollectionFromBytes(damaged, "NEW.STY", back); }),
+            "NEW.STY: at byte offset 96: directory entry 1: property 5 claims 16 bytes, 15 are left before "
+            "the checksum");
+    }
+
+    void mixedBankInEachLayout_data() {
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("older") << false;
+        QTest::newRow("newer") << true;
+    }
+    void mixedBankInEachLayout() {
+        QFETCH(bool, newer);
+        // A style of an older file and one of a newer file in one bank.
+        KORFLibrary library;
+        KORFStyles olderStyles, newerStyles, bank;
+        library.FillCollectionFromBytes(bankFile(1), "OLD.STY", olderStyles);
+        KORFStyles list;
+        addStyle(list, "A newer style of 28 letters!", block(30, 7), "Perf", block(40, 8, hex("09020130")));
+        library.FillCollectionFromBytes(KORFLibrary::encodeCollection(list, newerOptions(0x1A)), "NEW.STY",
+                                        newerStyles);
+        bank.Add(1, "", "", 0, 0, {}, {});
+        bank.Add(2, "", "", 0, 0, {}, {});
+        *bank.Item(1) = *olderStyles.Item(1);
+        *bank.Item(2) = *newerStyles.Item(1);
+
+        const auto layout = newer ? KORFLibrary::Layout::Newer : KORFLibrary::Layout::Older;
+        KORFLibrary::WriteOptions options = newerOptions(0x12, QDate(2031, 2, 3));
+        options.layout = layout;
+        KORFStyles back;
+        library.FillCollectionFromBytes(KORFLibrary::encodeCollection(bank, options), "MIX.STY", back);
+        QCOMPARE(library.ReadLayout(), layout);
+        QCOMPARE(back.Count(), 2);
+        for (int i = 1; i <= 2; ++i) {
+            QCOMPARE(back.Item(i)->StyleContent1(), bank.Item(i)->StyleContent1());
+            QCOMPARE(back.Item(i)->StyleContent2(), bank.Item(i)->StyleContent2());
         }
-        QVERIFY(older > 0 && newer > 0);
+        // Older names come back without the blanks they were padded with in the newer layout; the
+        // newer name is cut to 16 bytes in the older one. The newer style keeps its timestamp; the
+        // older one gets the write time.
+        QCOMPARE(back.Item(1)->StyleName1() + "|" + back.Item(2)->StyleName1(),
+                 newer ? "Style 1|A newer style of 28 letters!" : "Style 1         |A newer style of");
+        QCOMPARE(back.Item(1)->StyleEntry1().timestampText() + "|" +
+                     back.Item(2)->StyleEntry2().timestampText(),
+                 newer ? "2031-02-03 07:08:09|2024-05-06 07:08:09" : "|");
+    }
+
+    void newerNames() {
+        const struct {
+            QByteArray bytes;
+            QString name;
+        } cases[] = {
+            {QByteArray("Caf\xc3\xa9") + QByteArray(2, '\0') + "junk after the end",
+             QString::fromUtf8("Café")},
+            {"\xd9\x85\xd9\x82 \xf0\x9f\x8e\xb5", "?? ?"},          // no one-byte form
+            {"\xe9t\xe9 \x01", QString::fromLatin1("\xe9t\xe9  ")}, // not UTF-8: one character per byte
+        };
+        for (const auto& c : cases)
+            QCOMPARE(KORFDirectory::nameFromNewer(c.bytes), c.name);
+        // Written: without trailing blanks, cut at a character boundary within 28 bytes.
+        QCOMPARE(KORFDirectory::nameForNewer("Pop Ballad      "),
+                 QByteArray("Pop Ballad").leftJustified(28, '\0'));
+        QCOMPARE(KORFDirectory::nameForNewer(QString(20, QChar(0xE9))), QString(14, QChar(0xE9)).toUtf8());
     }
 
     void regressionInputs() {

@@ -76,6 +76,36 @@ private slots:
         QCOMPARE(written.mid(36 + 6 * 24), bankFile(3, 1).mid(36 + 6 * 24));
         QCOMPARE(int(written.at(36 + 19)), 18);
 
+        // A bank file of a newer model: shown with its entries, imported, written back as it was.
+        KORFStyles list;
+        addStyle(list, "Maqsum", block(30, 1), "Maqsum", block(40, 2, hex("09020130")));
+        const QByteArray newer = KORFLibrary::encodeCollection(list, newerOptions(0x1C));
+        const QString newerPath = env.writeFile("USER12.STY", newer);
+        result = runCli(env, {"sty-info", newerPath});
+        QVERIFY2(result.out.contains("Directory: newer layout") &&
+                     result.out.contains(
+                         "    2  performance    0  0x1c (USER12)  2024-05-06 07:08:09  Z112A STD v1.3.1\n"),
+                 result.out.constData());
+        QCOMPARE(runCli(env, {"--db", db, "import", newerPath}).exitCode, 0);
+        result = runCli(env, {"--db", db, "make-sty", "3", env.path("BACK.STY"), "--user-bank", "28"});
+        QVERIFY2(result.exitCode == 0 && result.out.contains("newer layout"), result.err.constData());
+        QCOMPARE(TestEnvironment::readFile(env.path("BACK.STY")), newer);
+
+        // An older bank in the newer layout: its entries carry the library's system string.
+        QCOMPARE(runCli(env, {"--db", db, "make-sty", "1", env.path("N.STY"), "--layout", "newer"}).exitCode,
+                 0);
+        KORFLibrary library;
+        KORFStyles styles;
+        library.FillCollectionFromStyle(env.path("N.STY"), styles);
+        QCOMPARE(library.ReadRecords().last().entry.systemText(), "Z112A STD v1.3.1");
+        for (const QStringList& wrong : {QStringList{"1", "--user-bank", "28"},
+                                         QStringList{"3", "--user-bank", "28", "--layout", "older"},
+                                         QStringList{"3", "--layout", "middle"}})
+            QCOMPARE(
+                runCli(env, QStringList{"--db", db, "make-sty", wrong[0], env.path("X.STY")} + wrong.mid(1))
+                    .exitCode,
+                2);
+
         // A bank whose style is gone is not written without it.
         QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFStyles WHERE StyleProg = 2");
         result = runCli(env, {"--db", db, "make-sty", "1", env.path("LESS.STY")});

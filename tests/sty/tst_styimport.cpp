@@ -4,12 +4,15 @@
 #include "interchange/PddRestore.h"
 #include "interchange/SsfImport.h"
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 #include "store/SqliteConnection.h"
 #include "sty/StyImport.h"
+#include "sty/StyMaker.h"
 #include "StyTestData.h"
 #include "TestEnvironment.h"
 
 #include <future>
+#include <QDirIterator>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -197,7 +200,6 @@ private slots:
         f.env.writeFile("top/A_I30.STY", "KORGI-style");
         f.env.writeFile("top/B_I5.sty", "KORG<");
         f.env.writeFile("top/C_TEXT.STY", "hello");
-        f.env.writeFile("top/D_PA1000.STY", bankFile(1).replace(28, 4, hex("05010018")));
         f.env.writeFile("top/E_OTHER.TXT", "KORGI");
         f.env.writeFile("top/F_CUT.STY", bankFile(1, 7).chopped(5)); // its index cut short
         f.env.writeFile("top/FMYSTY", "KORG9");
@@ -212,7 +214,6 @@ private slots:
                  "B_I5.sty is probably a style for KORG i5 arranger\r\n"
                  "C_TEXT.STY is not a Pa style, is damaged, its format is unknown or you have no "
                  "rights to access it!\r\n"
-                 "D_PA1000.STY is a style bank of a newer Pa model and cannot be imported yet\r\n"
                  "F_CUT.STY has a damaged index at its end; its styles were read all the same\r\n"
                  "FMYSTY is probably a style for KORG i3,i2,i1,i4s arrangers\r\n");
         QCOMPARE(f.rows("SELECT StyleFile FROM KORFStyles ORDER BY StyleProg"),
@@ -367,18 +368,76 @@ private slots:
         QVERIFY2(error.contains("the database is in use by another program"), qPrintable(error));
     }
 
-    void realInstrumentFolder() {
+    void newerFileKeepsItsEntries() {
+        Fixture f;
+        KORFStyles list;
+        addStyle(list, "A name of twenty-eight bytes", block(30, 1), "Perf", block(40, 2, hex("09020130")));
+        addStyle(list, "Second", block(31, 3));
+        f.env.writeFile("USER12.STY", KORFLibrary::encodeCollection(list, newerOptions(0x1C)));
+        QCOMPARE(f.run("USER12.STY"), QString());
+        QCOMPARE(f.rows("SELECT StyleName1, StyleName2, StyleDesc FROM KORFStyles"),
+                 (QStringList{"A name of twenty-eight bytes|Perf|A name of twenty-eight bytes",
+                              "Second||Second"}));
+        const QString entries = "SELECT StyleProg, EntryBlock, EntryTime, EntrySystem FROM KORFEntries";
+        const QStringList kept{"1|1|2024-05-06 07:08:09|Z112A STD v1.3.1",
+                               "1|2|2024-05-06 07:08:09|Z112A STD v1.3.1",
+                               "2|1|2024-05-06 07:08:09|Z112A STD v1.3.1"};
+        QCOMPARE(f.rows(entries), kept);
+
+        // Duplicates keep the stored entries; a style overwritten by name takes the new file's.
+        f.run("USER12.STY");
+        QCOMPARE(f.rows(entries), kept);
+        KORFStyles renewed;
+        addStyle(renewed, "Second", block(32, 4));
+        f.env.writeFile("USER01.STY",
+                        KORFLibrary::encodeCollection(renewed, newerOptions(0x11, QDate(2025, 1, 2))));
+        f.import.setPolicy(StyImport::Policy::OverwriteByName);
+        f.run("USER01.STY");
+        QCOMPARE(f.rows(entries + " WHERE StyleProg = 2"),
+                 QStringList{"2|1|2025-01-02 07:08:09|Z112A STD v1.3.1"});
+        // Deleting a style takes its entries along.
+        f.rows("DELETE FROM KORFStyles WHERE StyleProg = 1");
+        QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFEntries"), QStringList{"1"});
+    }
+
+    void realFilesRoundTripThroughTheDatabase() {
         const QString folder = qEnvironmentVariable("SBK_REAL_STY");
         if (folder.isEmpty() || !QDir(folder).exists())
             QSKIP("the folder of instrument-saved STY files is not available");
+        // Every file imported, its bank written back with the file's own user bank byte in the
+        // layout chosen from its styles: the same bytes.
         Fixture f;
-        f.import.setSubfolders(true);
-        const QString log = f.import.run(folder, true, QString(), QString(), QString());
-        // Pa600 banks are imported; banks of newer models are logged and passed over.
-        QVERIFY(f.import.filesRead() > 0 && f.import.filesSkipped() > 0);
-        QCOMPARE(f.import.banksStored(), f.import.filesRead());
-        QCOMPARE(int(log.count(" is a style bank of a newer Pa model and cannot be imported yet\r\n")),
-                 f.import.filesSkipped());
+        f.import.setPolicy(StyImport::Policy::ImportAll);
+        QStringList files;
+        QDirIterator it(folder, {"*.STY"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        for (const QString& file : files)
+            QCOMPARE(f.import.run(file, false, QString(), QString(), QString()), QString());
+        int same[2] = {0, 0};
+        for (int i = 0; i < files.size(); ++i) {
+            const QByteArray original = TestEnvironment::readFile(files[i]);
+            KORFLibrary library;
+            KORFStyles read;
+            library.FillCollectionFromStyle(files[i], read);
+            const bool newer = library.ReadLayout() == KORFLibrary::Layout::Newer;
+            const int userBank =
+                newer ? library.ReadRecords().first().entry.bankByte() : quint8(original.at(55));
+
+            DbKORFBank bank(f.db->connection());
+            bank.setBankProg(i + 1);
+            QVERIFY(bank.GetKORFBanks());
+            KORFStyles styles;
+            for (int k = 1; k <= DbKORFBank::SlotCount && bank.BankStyle(k) > 0; ++k)
+                styles.Add(bank.BankStyle(k), QString(), QString(), 0, 0, QByteArray(), QByteArray());
+            StyMaker::refreshFromDatabase(styles, f.db->connection());
+            const QByteArray written = KORFLibrary::encodeCollection(
+                styles, StyMaker::writeOptions(styles, std::nullopt, userBank, f.db->connection()));
+            QVERIFY2(written == original, qPrintable(files[i]));
+            ++same[newer];
+        }
+        qInfo("byte for byte: %d older and %d newer files", same[0], same[1]);
+        QVERIFY(same[0] == 16 && same[1] == 16);
     }
 
     void shortNames() {

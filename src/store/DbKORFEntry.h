@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/KORFEntry.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// Gateway to the table KORFEntries: the directory entries of the blocks that came from newer bank
+// files, one row per block (StyleProg, EntryBlock 1 or 2). The timestamp and system string are
+// kept as readable columns beside the entry's properties, which hold them byte for byte. A row
+// goes with its style: deleting the style's row deletes its entries (a trigger of the schema).
+// Ins/Get return false and leave "<number> <description>" in clsKORFEntriesError on failure.
+class DbKORFEntry {
+public:
+    explicit DbKORFEntry(QSqlDatabase connection) : m_connection(connection) {}
+
+    // The statements that add the table and its trigger to a database.
+    static QStringList schemaStatements();
+    // Whether the database keeps entries (a database of another program has no such table).
+    static bool isAvailable(QSqlDatabase connection);
+
+    // Stores the non-empty entries of a style's two blocks under its number.
+    bool InsKORFEntries(qint32 styleProg, const KORFEntry& entry1, const KORFEntry& entry2);
+    // The kept entries of a style (empty ones when it has none); false on a database failure.
+    bool GetKORFEntries(qint32 styleProg, KORFEntry& entry1, KORFEntry& entry2);
+    // The system string that most kept entries carry (ties: the first in sort order); empty when
+    // no entry is kept.
+    QByteArray MostCommonSystem();
+
+    const QString& clsKORFEntriesError() const { return m_error; }
+
+private:
+    bool fail(const QString& text);
+
+    QSqlDatabase m_connection;
+    QString m_error;
+};

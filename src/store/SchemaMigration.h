@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Brings an SBK database of an earlier schema version up to the current one, in place and in one
+// transaction: either every step is done and the file carries the new version number (which
+// earlier versions of the program then refuse to open), or the file is left as it was.
+//
+// Version 1 -> 2: the name columns widen from 16 to 28 characters (names of newer bank files), and
+// the table KORFEntries with its trigger is added. SQLite cannot change a column's check, so the
+// style table is rebuilt: the old one renamed, the new one made, every row copied, the old one
+// dropped, then the indexes and the view QUERY1 made again.
+class SchemaMigration {
+public:
+    // Throws SbkError naming the file when the database cannot be migrated; nothing is changed then.
+    static void migrate(QSqlDatabase db, const QString& path, qint64 fromVersion);
+};
