@@ -71,7 +71,7 @@ int runList(CliContext& context) {
 
     const auto db = context.openDatabase();
     const StyleListing listing =
-        StyleListing::GetAllStyles(db->connection(), filter.FilterWhere, filter.FilterOrder);
+        StyleListing::GetAllStyles(db->connection(), filter.FilterWhere, filter.FilterOrder, filter.FilterValues);
     if (args.has(QStringLiteral("json"))) {
         QJsonArray rows;
         for (const StyleListRow& row : listing)

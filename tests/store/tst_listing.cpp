@@ -57,16 +57,18 @@ private Q_SLOTS:
             {QStringLiteral(" pop% "), {}, {}, {}, {}, QStringLiteral("smith")},
             {QStringLiteral("name"), QStringLiteral("GROUP"), QStringLiteral("NAME")}, {true, false, false});
         QCOMPARE(example.FilterWhere,
-                 QStringLiteral(
-                     "SBKFOLD(STYLENAME1) LIKE SBKFOLD('POP%') AND SBKFOLD(STYLEAUTHOR) = SBKFOLD('SMITH')"));
+                 QStringLiteral("SBKFOLD(STYLENAME1) LIKE SBKFOLD(?) AND SBKFOLD(STYLEAUTHOR) = SBKFOLD(?)"));
+        QCOMPARE(example.FilterValues, (QStringList{QStringLiteral("POP%"), QStringLiteral("SMITH")}));
         QCOMPARE(example.FilterOrder, QStringLiteral("STYLENAME1 DESC, STYLECAT, STYLENAME1"));
         QCOMPARE(example.FilterFields[0], QStringLiteral("POP%"));
         QCOMPARE(example.FilterFields[6], QStringLiteral("NAME"));
         QCOMPARE(example.FilterFields[12], QStringLiteral(" DESC"));
         QCOMPARE(example.FilterFields[13], QString());
 
+        // Values are bound, never written into the clause: a quote is matched as itself.
         const FilterState quote = filter({QStringLiteral("rock'n'roll")});
-        QCOMPARE(quote.FilterWhere, QStringLiteral("SBKFOLD(STYLENAME1) = SBKFOLD('ROCK''N''ROLL')"));
+        QCOMPARE(quote.FilterWhere, QStringLiteral("SBKFOLD(STYLENAME1) = SBKFOLD(?)"));
+        QCOMPARE(quote.FilterValues, QStringList{QStringLiteral("ROCK'N'ROLL")});
 
         const FilterState unknown = filter({}, {QStringLiteral("COLOUR"), QStringLiteral("file name")});
         QCOMPARE(unknown.FilterOrder, QStringLiteral("STYLEFILE"));
@@ -85,7 +87,8 @@ private Q_SLOTS:
                  QStringLiteral("Ann"));
 
         auto list = [&](const FilterState& f) {
-            return numbers(StyleListing::GetAllStyles(db->connection(), f.FilterWhere, f.FilterOrder));
+            return numbers(
+                StyleListing::GetAllStyles(db->connection(), f.FilterWhere, f.FilterOrder, f.FilterValues));
         };
         QCOMPARE(list(filter({})), (QList<qint32>{1, 2, 3, 4}));
         QCOMPARE(list(filter({}, {QStringLiteral("NAME")})), (QList<qint32>{3, 2, 1, 4}));
@@ -93,6 +96,7 @@ private Q_SLOTS:
         QCOMPARE(list(filter({{}, {}, {}, QStringLiteral("pop")})), (QList<qint32>{2, 3}));
         QCOMPARE(list(filter({{}, {}, {}, QStringLiteral("pop%")})), (QList<qint32>{2, 3, 4}));
         QCOMPARE(list(filter({{}, {}, {}, {}, {}, QStringLiteral("o'brien")})), QList<qint32>{2});
+        QCOMPARE(list(filter({QStringLiteral("x' OR '1'='1")})), QList<qint32>{});
         QCOMPARE(list(filter({QStringLiteral("nothing like it")})), QList<qint32>{});
 
         const StyleListing listing = StyleListing::GetAllStyles(db->connection(), {}, {});
