@@ -8,8 +8,8 @@
 // The X headers define macros (None, Bool, KeyPress ...) that Qt's names would meet: they come last.
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <X11/Xlib.h>
 #include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -55,7 +55,8 @@ bool typeCharacter(Display* display, KeySym symbol, KeyCode spare) {
     KeyCode code = XKeysymToKeycode(display, symbol);
     bool shift = false;
     if (code != 0) {
-        if (XkbKeycodeToKeysym(display, code, 0, 1) == symbol && XkbKeycodeToKeysym(display, code, 0, 0) != symbol)
+        if (XkbKeycodeToKeysym(display, code, 0, 1) == symbol &&
+            XkbKeycodeToKeysym(display, code, 0, 0) != symbol)
             shift = true;
         else if (XkbKeycodeToKeysym(display, code, 0, 0) != symbol)
             code = 0; // on a level Shift does not reach

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 namespace {
 const QString Sbk = QStringLiteral("SBK");
@@ -24,23 +25,33 @@ void KorgUtility::setTyper(Typer typer) {
     KorgUtility::typer() = std::move(typer);
 }
 
-KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style, const QString& workFolder) {
+KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style,
+                                       const QString& workFolder) {
+    // The typing waits for the utility's window while the program's windows go on: a second send
+    // meanwhile would type into the same window.
+    static bool sending = false;
+    if (sending)
+        return Outcome::Failed;
+    sending = true;
+    const auto done = qScopeGuard([] { sending = false; });
     // Nothing is written or started without a utility to hand it to.
     const QString program = module.KorgProgramPath.trimmed();
     if (program.isEmpty()) {
-        prompt.message(QStringLiteral("No KORG utility is specified. Please click on Parameter button inside main "
-                                      "form and insert its path!"),
-                       Sbk, Prompt::Icon::Critical);
+        prompt.message(
+            QStringLiteral("No KORG utility is specified. Please click on Parameter button inside main "
+                           "form and insert its path!"),
+            Sbk, Prompt::Icon::Critical);
         return Outcome::NoProgram;
     }
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable()) {
-        prompt.message(QStringLiteral("The KORG utility %1 %2. Please click on Parameter button inside main form "
-                                      "and correct its path!")
-                           .arg(QDir::toNativeSeparators(program),
-                                info.exists() ? QStringLiteral("is not a program that can be started")
-                                              : QStringLiteral("does not exist")),
-                       Sbk, Prompt::Icon::Critical);
+        prompt.message(
+            QStringLiteral("The KORG utility %1 %2. Please click on Parameter button inside main form "
+                           "and correct its path!")
+                .arg(QDir::toNativeSeparators(program),
+                     info.exists() ? QStringLiteral("is not a program that can be started")
+                                   : QStringLiteral("does not exist")),
+            Sbk, Prompt::Icon::Critical);
         return Outcome::NoProgram;
     }
 
@@ -70,10 +81,11 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
     if (typer() && typer()(workFile))
         return Outcome::Typed;
     QApplication::clipboard()->setText(workFile);
-    prompt.message(QStringLiteral("The KORG utility has been started. SBK cannot type into it here, so the path "
-                                  "of the work file is on the clipboard: paste it where the utility asks for "
-                                  "a file.\n\n") +
-                       workFile,
-                   Sbk, Prompt::Icon::Information);
+    prompt.message(
+        QStringLiteral("The KORG utility has been started. SBK cannot type into it here, so the path "
+                       "of the work file is on the clipboard: paste it where the utility asks for "
+                       "a file.\n\n") +
+            workFile,
+        Sbk, Prompt::Icon::Information);
     return Outcome::OnClipboard;
 }

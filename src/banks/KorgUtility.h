@@ -21,12 +21,13 @@ public:
     enum class Outcome {
         NoProgram, // no utility set, or it is not there: the message says which
         NotStored, // the style is no longer stored: nothing written or started
-        Failed,    // the work file could not be written or the utility not started (message shown)
+        Failed,    // the work file not written or the utility not started (message shown), or a send going on
         Typed,     // started, and the path typed into it
         OnClipboard, // started, and the path put on the clipboard (message shown)
     };
     // workFolder: where "WRK.STY" goes; the user's temporary folder when empty.
-    static Outcome send(SBKModule& module, Prompt& prompt, qint32 style, const QString& workFolder = QString());
+    static Outcome send(SBKModule& module, Prompt& prompt, qint32 style,
+                        const QString& workFolder = QString());
 
 private:
     static Typer& typer();

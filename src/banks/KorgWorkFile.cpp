@@ -27,6 +27,7 @@ bool KorgWorkFile::write(QSqlDatabase db, KORFLibrary& library, qint32 style, co
     KORFStyles styles;
     styles.Add(style, QString(), QString(), 0, 0, QByteArray(), QByteArray());
     StyMaker::refreshFromDatabase(styles, db);
-    library.WriteStyleFromCollection(path, styles, StyMaker::writeOptions(styles, std::nullopt, UserBank, db));
+    library.WriteStyleFromCollection(path, styles,
+                                     StyMaker::writeOptions(styles, std::nullopt, UserBank, db));
     return true;
 }

@@ -27,7 +27,8 @@ int runEdit(CliContext& context) {
     changes.name = given(fields[3]);
     changes.desc = given(fields[4]);
     if (changes.isEmpty())
-        throw CliUsageError(QStringLiteral("edit needs at least one of --family, --group, --author, --name, --desc"));
+        throw CliUsageError(
+            QStringLiteral("edit needs at least one of --family, --group, --author, --name, --desc"));
     if ((changes.name || changes.desc) && styles.size() != 1)
         throw CliUsageError(QStringLiteral("--name and --desc change one style: give exactly one STYLE"));
     if (const QString problem = StyleGroup::refusal(changes); !problem.isEmpty())
@@ -45,8 +46,9 @@ int runDelete(CliContext& context) {
     const QList<qint32> styles = cliStyleNumbers(args.positionals());
     const bool confirmed = args.has(QStringLiteral("yes"));
     if (!confirmed && !context.stdinIsTerminal)
-        throw SbkError(QStringLiteral("delete asks for confirmation on the terminal; stdin is not a terminal, so "
-                                      "give --yes to confirm."));
+        throw SbkError(
+            QStringLiteral("delete asks for confirmation on the terminal; stdin is not a terminal, so "
+                           "give --yes to confirm."));
     const auto db = context.openDatabase();
     // Every style must be there before anything is asked or deleted.
     DbKORFStyle table(db->connection());
@@ -56,7 +58,9 @@ int runDelete(CliContext& context) {
         if (!table.GetKORFStylesNoContent())
             throw SbkError(table.clsKORFStylesError().isEmpty()
                                ? QStringLiteral("There is no style %1.").arg(style)
-                               : QStringLiteral("Cannot read the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
+                               : QStringLiteral("Cannot read the style %1: %2")
+                                     .arg(style)
+                                     .arg(table.clsKORFStylesError()));
         name = QString(table.StyleName1()).remove(QChar(0)).trimmed();
     }
     const qsizetype count = QSet<qint32>(styles.cbegin(), styles.cend()).size();
@@ -64,10 +68,11 @@ int runDelete(CliContext& context) {
         QTextStream in(stdin);
         TerminalPrompt prompt(in, context.err);
         const QString question =
-            count == 1 ? QStringLiteral("Style ") + name +
-                             QStringLiteral(" will be deleted from database and from banks. Are you sure?")
-                       : QString::number(count) +
-                             QStringLiteral(" styles  will be deleted from database and from banks. Are you sure?");
+            count == 1
+                ? QStringLiteral("Style ") + name +
+                      QStringLiteral(" will be deleted from database and from banks. Are you sure?")
+                : QString::number(count) +
+                      QStringLiteral(" styles  will be deleted from database and from banks. Are you sure?");
         if (!prompt.confirm(question))
             throw SbkError(QStringLiteral("Nothing deleted."));
     }
@@ -78,17 +83,17 @@ int runDelete(CliContext& context) {
     return 0;
 }
 
-const CliRegistration edit({QStringLiteral("edit"),
-                            QStringLiteral("edit STYLE... [--family F] [--group G] [--author A]\n"
-                                           "edit STYLE [--name N] [--desc D] [--family F] [--group G] [--author A]\n"
-                                           "  Gives every STYLE the values given; --name and --desc need exactly one"
-                                           "\n  STYLE. An empty family, group or author is stored as one blank."),
-                            QStringLiteral("change the name, description, family, group or author of styles"),
-                            &runEdit});
-const CliRegistration remove({QStringLiteral("delete"),
-                              QStringLiteral("delete STYLE... [--yes]\n"
-                                             "  Deletes the styles and takes them out of every stored bank; asks on"
-                                             "\n  the terminal unless --yes is given."),
-                              QStringLiteral("delete styles from the database and from every bank"), &runDelete});
+const CliRegistration
+    edit({QStringLiteral("edit"),
+          QStringLiteral("edit STYLE... [--family F] [--group G] [--author A] [--name N] [--desc D]\n"
+                         "  Gives every STYLE the values given; --name and --desc need exactly one"
+                         "\n  STYLE. An empty family, group or author is stored as one blank."),
+          QStringLiteral("change the name, description, family, group or author of styles"), &runEdit});
+const CliRegistration
+    remove({QStringLiteral("delete"),
+            QStringLiteral("delete STYLE... [--yes]\n"
+                           "  Deletes the styles and takes them out of every stored bank; asks on"
+                           "\n  the terminal unless --yes is given."),
+            QStringLiteral("delete styles from the database and from every bank"), &runDelete});
 
 } // namespace

@@ -22,8 +22,9 @@ SsfDialog::SsfDialog(SBKModule& module, Prompt& prompt, QWidget* parent, const Q
                      const QString& startCaption)
     : QDialog(parent), m_module(module), m_prompt(prompt), m_txtFolder(new QLineEdit(this)),
       m_cmdSearch(new QPushButton(QStringLiteral("Search"), this)),
-      m_cmdOk(new QPushButton(startCaption, this)), m_cmdCancel(new QPushButton(QStringLiteral("Exit"), this)),
-      m_progressBar(new QProgressBar(this)), m_txtReport(new QPlainTextEdit(this)) {
+      m_cmdOk(new QPushButton(startCaption, this)),
+      m_cmdCancel(new QPushButton(QStringLiteral("Exit"), this)), m_progressBar(new QProgressBar(this)),
+      m_txtReport(new QPlainTextEdit(this)) {
     setObjectName(name);
     setModal(true);
 
@@ -66,7 +67,7 @@ SsfDialog::SsfDialog(SBKModule& module, Prompt& prompt, QWidget* parent, const Q
     m_txtReport->setObjectName(QStringLiteral("txtReport"));
     m_txtReport->setReadOnly(true);
     m_txtReport->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_txtReport->setPlaceholderText(QStringLiteral("Every file written or read is listed here."));
+    m_txtReport->setPlaceholderText(QStringLiteral("The files of each run are listed here."));
     m_txtReport->setMinimumHeight(fontMetrics().lineSpacing() * 8);
 
     auto* buttons = new QHBoxLayout;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSet>
 
 frmSSFExport::frmSSFExport(SBKModule& module, Prompt& prompt, QWidget* parent)
     : SsfDialog(module, prompt, parent, QStringLiteral("frmSSFExport"),
@@ -73,10 +74,18 @@ void frmSSFExport::cmdOk_Click() {
         return;
     }
     const SsfExport::Result& result = exporter.lastResult();
-    for (const QString& file : result.files)
-        addReport(QDir::toNativeSeparators(file));
+    // Styles whose names give the same file name: the later one's file replaces the earlier one's.
+    QSet<QString> written;
+    for (const QString& file : result.files) {
+        addReport(QDir::toNativeSeparators(file) +
+                  (written.contains(file)
+                       ? QStringLiteral("  (replaces the file of the same name written before)")
+                       : QString()));
+        written.insert(file);
+    }
     if (result.skipped > 0)
-        addReport(QStringLiteral("%1 style(s) no longer in the database were passed over").arg(result.skipped));
+        addReport(
+            QStringLiteral("%1 style(s) no longer in the database were passed over").arg(result.skipped));
     setBusy(false);
     m_prompt.message(done, QStringLiteral("SBK"), Prompt::Icon::Information);
     if (!result.warning().isEmpty())

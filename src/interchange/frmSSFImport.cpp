@@ -21,7 +21,8 @@ void frmSSFImport::cmdSearch_Click() {
     // A file for the first option, a folder for the second.
     const QString chosen =
         m_opStyle[0]->isChecked()
-            ? StartUp::ShowOpenDialog(m_prompt, QStringLiteral("Single Style File (*.SSF)|*.SSF| All files (*.*)|*.*"))
+            ? StartUp::ShowOpenDialog(m_prompt,
+                                      QStringLiteral("Single Style File (*.SSF)|*.SSF| All files (*.*)|*.*"))
             : m_prompt.chooseFolder(QStringLiteral("Import folder"), path());
     if (!chosen.isEmpty())
         m_txtFolder->setText(QDir::toNativeSeparators(chosen));
@@ -49,7 +50,8 @@ void frmSSFImport::cmdOk_Click() {
     if (folder && result.files.isEmpty())
         addReport(QStringLiteral("%1: no SSF file in this folder").arg(path()));
     m_inserted += result.inserted();
-    const SsfImport::Outcome last = result.files.isEmpty() ? SsfImport::Outcome::NotSsf : result.files.last().outcome;
+    const SsfImport::Outcome last =
+        result.files.isEmpty() ? SsfImport::Outcome::NotSsf : result.files.last().outcome;
     // A damaged file or a failed insert is a failure; a style already present is the designed end.
     const bool failed = last == SsfImport::Outcome::Damaged || last == SsfImport::Outcome::InsertFailed;
     m_prompt.message(result.message(), QStringLiteral("SBK"),

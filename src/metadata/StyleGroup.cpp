@@ -30,7 +30,8 @@ bool readListed(DbKORFStyle& table, qint32 style, bool everyStyle) {
     if (table.GetKORFStylesNoContent())
         return true;
     if (!table.clsKORFStylesError().isEmpty())
-        throw SbkError(QStringLiteral("Cannot read the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
+        throw SbkError(
+            QStringLiteral("Cannot read the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
     if (everyStyle)
         throw SbkError(QStringLiteral("There is no style %1.").arg(style));
     return false;
@@ -59,8 +60,8 @@ QString StyleGroup::refusal(const StyleChanges& changes) {
             return QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
                 .arg(QLatin1String(field.name), *field.value)
                 .arg(field.size);
-        if (const QString problem =
-                SingleByteText::refusal(QLatin1String(field.name), *field.value, &field.value == &changes.name);
+        if (const QString problem = SingleByteText::refusal(QLatin1String(field.name), *field.value,
+                                                            &field.value == &changes.name);
             !problem.isEmpty())
             return problem;
     }

@@ -79,7 +79,8 @@ void frmGroupEdit::cmdOk_Click() {
     for (int i = 0; i < 3; ++i) {
         if (m_check1[size_t(i)]->isChecked())
             continue;
-        const QString problem = SingleByteText::refusal(QLatin1String(rows[i].field), m_txtField[size_t(i)]->text());
+        const QString problem =
+            SingleByteText::refusal(QLatin1String(rows[i].field), m_txtField[size_t(i)]->text());
         if (!problem.isEmpty()) {
             m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();

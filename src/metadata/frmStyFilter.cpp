@@ -26,9 +26,12 @@ struct Field {
 };
 // The filter fields of the columns 1..6 of FilterClauses; a name may be as long as the store keeps.
 const Field fields[frmStyFilter::FieldCount] = {
-    {"Name ", "name", StyleGroup::NameSize}, {"Description ", "description", StyleGroup::DescSize},
-    {"Family ", "family", 0},                {"Group ", "group", 0},
-    {"STY file name ", "STY file name", 0},  {"Author ", "author", StyleGroup::AuthorSize},
+    {"Name ", "name", StyleGroup::NameSize},
+    {"Description ", "description", StyleGroup::DescSize},
+    {"Family ", "family", 0},
+    {"Group ", "group", 0},
+    {"STY file name ", "STY file name", 0},
+    {"Author ", "author", StyleGroup::AuthorSize},
 };
 
 // A sort choice as stored in FilterFields 6..11, or as a header click leaves it in entry 6 (a column
@@ -141,7 +144,8 @@ void frmStyFilter::cmdOk_Click() {
     for (int i = 0; i < FieldCount; ++i) {
         values[size_t(i)] = m_txtField[size_t(i)]->text();
         // No stored text holds what SSF and PDD files cannot carry, so such a value finds nothing.
-        const QString problem = SingleByteText::refusal(QLatin1String(fields[i].name), values[size_t(i)], i == 0);
+        const QString problem =
+            SingleByteText::refusal(QLatin1String(fields[i].name), values[size_t(i)], i == 0);
         if (!problem.isEmpty()) {
             m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();

@@ -23,8 +23,9 @@ QString fill(const TestEnvironment& env) {
         db.setDatabaseName(path);
         QSqlQuery query(db);
         if (!db.open() ||
-            !query.exec(u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat) VALUES "
-                        "(1, 'Bossa', 'B1', 'OLD'), (2, 'Ballad', 'B2', 'OLD'), (3, 'Alpine', 'A3', 'OLD')"_s) ||
+            !query.exec(
+                u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat) VALUES "
+                "(1, 'Bossa', 'B1', 'OLD'), (2, 'Ballad', 'B2', 'OLD'), (3, 'Alpine', 'A3', 'OLD')"_s) ||
             !query.exec(u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02, BankStyle03) "
                         "VALUES (1, 'PARTY', 3, 1, 2)"_s))
             qFatal("cannot fill the database");
@@ -63,13 +64,13 @@ private Q_SLOTS:
                                    << "must be a style number";
         QTest::newRow("too long") << QStringList{u"edit"_s, u"1"_s, u"--family"_s, QString(21, u'F')} << 2
                                   << "at most 20 characters";
-        QTest::newRow("no one-byte form") << QStringList{u"edit"_s, u"1"_s, u"--author"_s, u"名"_s} << 2
-                                          << "cannot carry";
-        QTest::newRow("one not stored") << QStringList{u"edit"_s, u"1"_s, u"99"_s, u"--group"_s, u"NEW"_s} << 1
-                                        << "There is no style 99.";
+        QTest::newRow("no one-byte form")
+            << QStringList{u"edit"_s, u"1"_s, u"--author"_s, u"名"_s} << 2 << "cannot carry";
+        QTest::newRow("one not stored") << QStringList{u"edit"_s, u"1"_s, u"99"_s, u"--group"_s, u"NEW"_s}
+                                        << 1 << "There is no style 99.";
         QTest::newRow("no terminal") << QStringList{u"delete"_s, u"1"_s} << 1 << "give --yes";
-        QTest::newRow("delete not stored") << QStringList{u"delete"_s, u"1"_s, u"99"_s, u"--yes"_s} << 1
-                                           << "There is no style 99.";
+        QTest::newRow("delete not stored")
+            << QStringList{u"delete"_s, u"1"_s, u"99"_s, u"--yes"_s} << 1 << "There is no style 99.";
     }
 
     void refusals() {
@@ -92,7 +93,8 @@ private Q_SLOTS:
                                    u"--author"_s, QString()});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray("2 style(s) updated\n"));
-        r = runCli(env, {u"--db"_s, db, u"edit"_s, u"3"_s, u"--name"_s, u"Alps"_s, u"--desc"_s, u"Mountain"_s});
+        r = runCli(env,
+                   {u"--db"_s, db, u"edit"_s, u"3"_s, u"--name"_s, u"Alps"_s, u"--desc"_s, u"Mountain"_s});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(styles(env, db), (QStringList{u"1 Bossa B1 LATIN [ ]"_s, u"2 Ballad B2 LATIN [ ]"_s,
                                                u"3 Alps Mountain OLD []"_s}));

@@ -220,9 +220,10 @@ private slots:
 
         QString shown;
         round = [&shown](QDialog& dialog) {
-            shown = u"%1|%2|%3|%4"_s.arg(child<QLineEdit>(&dialog, u"txtField_0"_s)->text(),
-                                         child<QLineEdit>(&dialog, u"txtField_3"_s)->text(),
-                                         child<QComboBox>(&dialog, u"cmdOrder_0"_s)->currentText())
+            shown = u"%1|%2|%3|%4"_s
+                        .arg(child<QLineEdit>(&dialog, u"txtField_0"_s)->text(),
+                             child<QLineEdit>(&dialog, u"txtField_3"_s)->text(),
+                             child<QComboBox>(&dialog, u"cmdOrder_0"_s)->currentText())
                         .arg(child<QCheckBox>(&dialog, u"chDesc_0"_s)->isChecked());
             child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"rock'n roll"_s);
             click(&dialog, u"cmdOk"_s);
@@ -297,7 +298,8 @@ private slots:
         caption.clear();
         window.mbank_Click(11);
         QVERIFY(caption.isEmpty());
-        QCOMPARE(f.prompt.texts().last(), u"Please save changes made to current style before exporting it to SSF!"_s);
+        QCOMPARE(f.prompt.texts().last(),
+                 u"Please save changes made to current style before exporting it to SSF!"_s);
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
@@ -341,8 +343,8 @@ private slots:
         const qint32 style = addOwnStyle(f.module, u"Funk"_s);
         QDir().mkpath(f.env.path(u"tmp"_s));
         qputenv("TMPDIR", QFile::encodeName(f.env.path(u"tmp"_s)));
-        const QString utility =
-            f.env.writeFile(u"korg/utility.sh"_s, "#!/bin/sh\necho \"started $#\" > \"$(dirname \"$0\")/record\"\n");
+        const QString utility = f.env.writeFile(
+            u"korg/utility.sh"_s, "#!/bin/sh\necho \"started $#\" > \"$(dirname \"$0\")/record\"\n");
         QFile::setPermissions(utility, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         frmStyles window(f.module, f.prompt);
         const QString workFile = KorgWorkFile::path();
