@@ -400,12 +400,14 @@ void frmStyles::loadBank() {
 // "Export bank to SSF": only a stored bank without changes.
 void frmStyles::exportBankToSsf() {
     if (m_bank.count() == 0) {
-        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to export!"), Sbk, Prompt::Icon::Exclamation);
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to export!"), Sbk,
+                         Prompt::Icon::Exclamation);
         return;
     }
     if (m_module.BankState != 1) {
-        m_prompt.message(QStringLiteral("Please save changes made to current style before exporting it to SSF!"),
-                         Sbk, Prompt::Icon::Information);
+        m_prompt.message(
+            QStringLiteral("Please save changes made to current style before exporting it to SSF!"), Sbk,
+            Prompt::Icon::Information);
         return;
     }
     frmSSFExport dialog(m_module, m_prompt, this);
