@@ -38,7 +38,7 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
     const QString program = module.KorgProgramPath.trimmed();
     if (program.isEmpty()) {
         prompt.message(
-            QStringLiteral("No KORG utility is specified. Please click on Parameter button inside main "
+            QStringLiteral("No KORG utility is set. Please click on Parameter button inside main "
                            "form and insert its path!"),
             Sbk, Prompt::Icon::Critical);
         return Outcome::NoProgram;
