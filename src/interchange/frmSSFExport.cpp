@@ -53,6 +53,7 @@ void frmSSFExport::cmdOk_Click() {
     setBusy(true);
     SsfExport exporter(m_module.connection(), path(), this);
     QString done;
+    QString failure;
     try {
         if (selected) {
             exporter.exportStyles(m_selected);
@@ -66,15 +67,11 @@ void frmSSFExport::cmdOk_Click() {
                                                                  : QString());
         }
     } catch (const SbkError& error) {
-        for (const QString& file : exporter.lastResult().files)
-            addReport(QDir::toNativeSeparators(file));
-        addReport(QStringLiteral("Stopped: ") + error.message());
-        setBusy(false);
-        fail(error.message());
-        return;
+        failure = error.message();
     }
+    // Every file written, also before a failure. Styles whose names give the same file name: the
+    // later one's file replaces the earlier one's.
     const SsfExport::Result& result = exporter.lastResult();
-    // Styles whose names give the same file name: the later one's file replaces the earlier one's.
     QSet<QString> written;
     for (const QString& file : result.files) {
         addReport(QDir::toNativeSeparators(file) +
@@ -82,6 +79,11 @@ void frmSSFExport::cmdOk_Click() {
                        ? QStringLiteral("  (replaces the file of the same name written before)")
                        : QString()));
         written.insert(file);
+    }
+    if (!failure.isEmpty()) {
+        addReport(QStringLiteral("Stopped: ") + failure);
+        setBusy(false);
+        return fail(failure);
     }
     if (result.skipped > 0)
         addReport(

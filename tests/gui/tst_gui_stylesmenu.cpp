@@ -294,6 +294,11 @@ private slots:
         QCOMPARE(read.StyleContent1(), QByteArray("Gamma-data"));
         QCOMPARE(f.prompt.texts().last(), SsfExport::bankDoneMessage(u"MY BANK"_s));
 
+        folder = f.env.path(u"gone"_s); // a folder that is not there stops the run, named
+        window.mbank_Click(11);
+        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
+        QVERIFY(f.prompt.texts().last().contains(folder));
+
         f.module.BankState = 3;
         caption.clear();
         window.mbank_Click(11);
