@@ -1,3 +1,4 @@
+#include "banks/KorgUtility.h"
 #include "core/DialogPrompt.h"
 #include "core/frmMain.h"
 #include "core/HelpKeyFilter.h"
@@ -8,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <QApplication>
+#ifdef SBK_HAVE_XTEST
+#include "app/XTestTyper.h"
+#endif
 
 namespace {
 
@@ -41,6 +45,10 @@ int main(int argc, char* argv[]) {
     SBKModule module;
     HelpKeyFilter help;
     app.installEventFilter(&help);
+
+#ifdef SBK_HAVE_XTEST
+    KorgUtility::setTyper([](const QString& text) { return XTestTyper::type(text); });
+#endif
 
     if (!StartUp::Main(settings, module, prompt))
         return 0;

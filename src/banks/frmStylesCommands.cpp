@@ -8,12 +8,22 @@
 #include "banks/BankPrinter.h"
 #include "banks/frmBankSave.h"
 #include "banks/frmShowBanks.h"
+#include "banks/KorgUtility.h"
 #include "banks/StyleGridModel.h"
 #include "core/Prompt.h"
+#include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/WindowOpener.h"
+#include "interchange/frmSSFExport.h"
+#include "interchange/frmSSFImport.h"
+#include "metadata/frmGroupEdit.h"
+#include "metadata/frmStyFilter.h"
+#include "metadata/StyleGroup.h"
 
+#include <algorithm>
+#include <optional>
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTableView>
@@ -30,6 +40,87 @@ void showAfterLoading(frmStyles& window, bool loaded) {
     window.bank().setSelectedSlot(window.bank().count() > 0 ? 0 : -1);
     window.ShowWorkingBank();
     window.UpdateBankMenu();
+}
+
+const QString Sbk = QStringLiteral("SBK");
+
+// The style numbers of the rows a Styles command acts on (GridAnchorRow to GridEndRow), top down.
+QList<qint32> selectedStyles(const frmStyles& window, const SBKModule& module) {
+    QList<qint32> styles;
+    if (module.GridAnchorRow >= 0)
+        for (int row = module.GridAnchorRow; row <= module.GridEndRow; ++row)
+            styles << window.gridModel()->styleNumber(row);
+    return styles;
+}
+
+// The grid's current row, -1 without one.
+int currentRow(const frmStyles& window) {
+    const QModelIndex current = window.grid()->currentIndex();
+    return current.isValid() && current.row() < window.gridModel()->rowCount() ? current.row() : -1;
+}
+
+// Lists the styles anew and keeps the place in view: with follow, the row where the style of that
+// row is listed now; else, or when it is gone, the row at the same place (the last when the list
+// got shorter).
+void refreshKeepingPlace(frmStyles& window, int place, bool follow) {
+    const StyleGridModel* model = window.gridModel();
+    follow = follow && place >= 0 && place < model->rowCount();
+    const qint32 followed = follow ? model->styleNumber(place) : 0;
+    window.queryListing();
+    window.RefreshStyleGrid();
+    int row = -1;
+    for (int r = 0; follow && r < model->rowCount() && row < 0; ++r)
+        if (model->styleNumber(r) == followed)
+            row = r;
+    if (row < 0)
+        row = std::min(place, model->rowCount() - 1);
+    if (row < 0)
+        return;
+    const QModelIndex index = model->index(row, 1);
+    window.grid()->setCurrentIndex(index);
+    window.grid()->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+// The dialog opens with the family, group and author of the last selected style still stored.
+void PrefillGroupEdit(SBKModule& module, const QList<qint32>& styles) {
+    module.ExchangeValue1.clear();
+    module.ExchangeValue2.clear();
+    module.ExchangeValue3.clear();
+    if (!module.StyleTable)
+        return;
+    DbKORFStyle& table = *module.StyleTable;
+    for (auto style = styles.crbegin(); style != styles.crend(); ++style) {
+        table.setStyleProg(*style);
+        if (table.GetKORFStylesNoContent()) {
+            module.ExchangeValue1 = table.StyleFamily();
+            module.ExchangeValue2 = table.StyleCat();
+            module.ExchangeValue3 = table.StyleAuthor();
+            return;
+        }
+    }
+}
+
+// Writes the dialog's answer into every style, all or nothing; false (with the message shown) when
+// the database refused it.
+bool ApplyGroupEdit(SBKModule& module, Prompt& prompt, const QList<qint32>& styles) {
+    const QString unchanged(frmGroupEdit::Unchanged);
+    auto answer = [&unchanged](const QString& value) {
+        return value == unchanged ? std::nullopt : std::optional<QString>(value);
+    };
+    StyleChanges changes;
+    changes.family = answer(module.ExchangeValue1);
+    changes.group = answer(module.ExchangeValue2);
+    changes.author = answer(module.ExchangeValue3);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        StyleGroup::update(module.connection(), styles, changes);
+    } catch (const SbkError& error) {
+        QApplication::restoreOverrideCursor();
+        prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        return false;
+    }
+    QApplication::restoreOverrideCursor();
+    return true;
 }
 
 } // namespace
@@ -90,23 +181,99 @@ void frmStyles::mStyles_Click(int index) {
     }
 }
 
-// "Update (group)".
-void frmStyles::updateGroup() {}
+// "Update (group)": family, group and author for every selected style.
+void frmStyles::updateGroup() {
+    const QList<qint32> styles = selectedStyles(*this, m_module);
+    if (styles.isEmpty())
+        return;
+    PrefillGroupEdit(m_module, styles);
+    frmGroupEdit dialog(m_module, m_prompt, this);
+    if (WindowOpener::exec(dialog) != QDialog::Accepted ||
+        m_module.ExchangeValue1 == QString(frmGroupEdit::Cancelled))
+        return;
+    if (!m_prompt.confirm(QStringLiteral("A group of styles is about to be updated. Are you sure?")))
+        return;
+    if (ApplyGroupEdit(m_module, m_prompt, styles))
+        refreshKeepingPlace(*this, currentRow(*this), true);
+}
 
-// "Delete (group)".
-void frmStyles::deleteGroup() {}
+// "Delete (group)": the selected styles go from the database and from every stored bank; the
+// working bank keeps them.
+void frmStyles::deleteGroup() {
+    const QList<qint32> styles = selectedStyles(*this, m_module);
+    if (styles.isEmpty())
+        return;
+    const bool one = styles.size() == 1;
+    const QString question =
+        one ? QStringLiteral("Style ") + m_model->text(m_module.GridAnchorRow, 1).trimmed() +
+                  QStringLiteral(" will be deleted from database and from banks. Are you sure?")
+            : QString::number(styles.size()) +
+                  QStringLiteral(" styles  will be deleted from database and from banks. Are you sure?");
+    if (!m_prompt.confirm(question))
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        StyleGroup::remove(m_module.connection(), styles);
+    } catch (const SbkError& error) {
+        QApplication::restoreOverrideCursor();
+        m_prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    m_prompt.message(one ? QStringLiteral("Style has been deleted. Click on Ok to update style grid.")
+                         : QStringLiteral("Styles have been deleted. Click on Ok to update style grid."),
+                     Sbk, Prompt::Icon::Information);
+    // The rows after the deleted ones move up into their place.
+    refreshKeepingPlace(*this, m_module.GridAnchorRow, false);
+}
 
-// "Export to SSF".
-void frmStyles::exportToSsf() {}
+// "Export to SSF": the selected styles or every style the grid lists.
+void frmStyles::exportToSsf() {
+    QList<qint32> shown;
+    shown.reserve(m_model->rowCount());
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        shown << m_model->styleNumber(row);
+    frmSSFExport dialog(m_module, m_prompt, this);
+    dialog.setStyles(selectedStyles(*this, m_module), shown);
+    WindowOpener::exec(dialog);
+}
 
-// "Import from SSF".
-void frmStyles::importFromSsf() {}
+// "Import from SSF". The grid lists what was imported once the window closes.
+void frmStyles::importFromSsf() {
+    frmSSFImport dialog(m_module, m_prompt, this);
+    dialog.setWindowTitle(QStringLiteral("Import from SSF"));
+    WindowOpener::exec(dialog);
+    if (dialog.inserted() > 0)
+        refreshKeepingPlace(*this, currentRow(*this), true);
+}
 
-// "Set Filter".
-void frmStyles::setFilter() {}
+// "Set Filter": the listing again, also when the dialog changed nothing, and the header colour of
+// a sort by one header column.
+void frmStyles::setFilter() {
+    frmStyFilter dialog(m_module, m_prompt, this);
+    WindowOpener::exec(dialog);
+    queryListing();
+    RefreshStyleGrid();
+    const QColor background = palette().color(QPalette::Window);
+    for (int button = 1; button <= 4; ++button) {
+        if (m_module.FilterOrder == sortKey(button))
+            setHeaderColour(button, lightRed());
+        else if (m_module.FilterOrder == sortKey(button) + QStringLiteral(" DESC"))
+            setHeaderColour(button, lightGreen());
+        else
+            setHeaderColour(button, background);
+    }
+}
 
-// "Reset Filter".
-void frmStyles::resetFilter() {}
+// "Reset Filter": the filter values go, the order and the header colours stay.
+void frmStyles::resetFilter() {
+    for (int i = 0; i < 6; ++i)
+        m_module.FilterFields[size_t(i)].clear();
+    m_module.FilterWhere.clear();
+    m_module.FilterValues.clear();
+    queryListing();
+    RefreshStyleGrid();
+}
 
 // "Where is?": the banks that hold the style of the grid's current row.
 void frmStyles::whereIs() {
@@ -121,8 +288,12 @@ void frmStyles::whereIs() {
     showAfterLoading(*this, window.Form_Activate() && WindowOpener::exec(window) == QDialog::Accepted);
 }
 
-// "Send to Korg utility".
-void frmStyles::sendToKorgUtility() {}
+// "Send to Korg utility": the style of the current row.
+void frmStyles::sendToKorgUtility() {
+    const int row = currentRow(*this);
+    if (row >= 0)
+        KorgUtility::send(m_module, m_prompt, m_model->styleNumber(row));
+}
 
 // ---- Banks menu ------------------------------------------------------------------------------
 
@@ -226,8 +397,24 @@ void frmStyles::loadBank() {
     showAfterLoading(*this, dialog.Form_Activate() && WindowOpener::exec(dialog) == QDialog::Accepted);
 }
 
-// "Export bank to SSF".
-void frmStyles::exportBankToSsf() {}
+// "Export bank to SSF": only a stored bank without changes.
+void frmStyles::exportBankToSsf() {
+    if (m_bank.count() == 0) {
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to export!"), Sbk,
+                         Prompt::Icon::Exclamation);
+        return;
+    }
+    if (m_module.BankState != 1) {
+        m_prompt.message(
+            QStringLiteral("Please save changes made to current style before exporting it to SSF!"), Sbk,
+            Prompt::Icon::Information);
+        return;
+    }
+    frmSSFExport dialog(m_module, m_prompt, this);
+    dialog.setBankMode();
+    WindowOpener::exec(dialog);
+    UpdateBankMenu();
+}
 
 // "Make .STY file".
 void frmStyles::makeStyFile() {}

@@ -127,3 +127,14 @@ DbKORFBank cliBank(const Database& db, const QString& which) {
                 : QStringLiteral("Cannot read the bank %1: %2").arg(which, bank.clsKORFBanksError()));
     return bank;
 }
+
+QList<qint32> cliStyleNumbers(const QStringList& texts) {
+    QList<qint32> numbers;
+    for (const QString& text : texts) {
+        bool ok = false;
+        numbers << text.toInt(&ok);
+        if (!ok)
+            throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(text));
+    }
+    return numbers;
+}

@@ -33,14 +33,6 @@ private:
     qint64 m_total = 0;
 };
 
-qint32 styleNumber(const QString& text) {
-    bool ok = false;
-    const qint32 number = text.toInt(&ok);
-    if (!ok)
-        throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(text));
-    return number;
-}
-
 // The styles of a saved bank, by number or else by name, as the working bank holds them.
 QString loadBank(QSqlDatabase db, const QString& bankText, KORFStyles& styles) {
     DbKORFBank bank(db);
@@ -90,10 +82,7 @@ int runSsfExport(CliContext& context) {
         result = exporter.exportBank(styles);
         done = SsfExport::bankDoneMessage(name);
     } else {
-        QList<qint32> numbers;
-        for (const QString& text : args.positionals())
-            numbers.append(styleNumber(text));
-        result = exporter.exportStyles(numbers);
+        result = exporter.exportStyles(cliStyleNumbers(args.positionals()));
         done = SsfExport::SelectedDoneMessage;
     }
     for (const QString& file : result.files)
@@ -119,26 +108,9 @@ int runSsfImport(CliContext& context) {
         QFileInfo(path).isDir() ? importer.importFolder(path) : importer.importFile(path);
     if (!result.found)
         throw SbkError(QStringLiteral("%1: %2").arg(result.message(), path));
-    for (const SsfImport::FileResult& file : result.files) {
-        const QString name = QFileInfo(file.path).fileName();
-        switch (file.outcome) {
-        case SsfImport::Outcome::Inserted:
-            context.out << QStringLiteral("%1: imported as style %2\n").arg(name).arg(file.styleProg);
-            break;
-        case SsfImport::Outcome::NotSsf:
-            context.out << QStringLiteral("%1: not an SSF file, passed over\n").arg(name);
-            break;
-        case SsfImport::Outcome::AlreadyPresent:
-            context.out << QStringLiteral("%1: already present as style %2\n").arg(name).arg(file.styleProg);
-            break;
-        case SsfImport::Outcome::PassedOver:
-            context.out << QStringLiteral("%1 %2; passed over\n").arg(name, file.problem);
-            break;
-        case SsfImport::Outcome::Damaged:
-        case SsfImport::Outcome::InsertFailed:
-            break; // the closing message says why
-        }
-    }
+    for (const SsfImport::FileResult& file : result.files)
+        if (file.outcome != SsfImport::Outcome::Damaged && file.outcome != SsfImport::Outcome::InsertFailed)
+            context.out << file.describe() << '\n'; // the closing message says why the others stopped
     if (!result.succeeded())
         throw SbkError(result.message());
     context.out << result.message() << '\n';

@@ -70,8 +70,8 @@ int runList(CliContext& context) {
     const FilterState filter = FilterClauses::build(values, choices, descending);
 
     const auto db = context.openDatabase();
-    const StyleListing listing =
-        StyleListing::GetAllStyles(db->connection(), filter.FilterWhere, filter.FilterOrder);
+    const StyleListing listing = StyleListing::GetAllStyles(db->connection(), filter.FilterWhere,
+                                                            filter.FilterOrder, filter.FilterValues);
     if (args.has(QStringLiteral("json"))) {
         QJsonArray rows;
         for (const StyleListRow& row : listing)

@@ -67,9 +67,10 @@ QSqlDatabase SBKModule::connection() const {
 void SBKModule::clearFilter() {
     FilterFields.fill(QString());
     FilterWhere.clear();
+    FilterValues.clear();
     FilterOrder.clear();
 }
 
 void SBKModule::refreshListing() {
-    StyleRecordset = StyleLibrary.GetAllStyles(connection(), FilterWhere, FilterOrder);
+    StyleRecordset = StyleLibrary.GetAllStyles(connection(), FilterWhere, FilterOrder, FilterValues);
 }

@@ -53,6 +53,7 @@ public:
 
     // Filter state.
     QString FilterWhere;
+    QStringList FilterValues; // bound to the "?" of FilterWhere, in order
     QString FilterOrder;
     std::array<QString, 19> FilterFields;
 

@@ -45,7 +45,8 @@ SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QStrin
     if (!QFileInfo(m_folder).isDir())
         throw SbkError(QStringLiteral("The export folder %1 does not exist.").arg(m_folder));
 
-    Result result;
+    m_last = Result();
+    Result& result = m_last;
     const qint64 total = styleNumbers.size();
     if (m_progress)
         m_progress->begin(total, label);

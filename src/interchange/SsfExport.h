@@ -39,6 +39,8 @@ public:
     Result exportStyles(const QList<qint32>& styleNumbers);
     Result exportListing(const StyleListing& listing);
     Result exportBank(const KORFStyles& bankStyles);
+    // What the last export wrote, also when it stopped with an error.
+    const Result& lastResult() const { return m_last; }
 
 private:
     Result run(const QList<qint32>& styleNumbers, const QString& label);
@@ -46,4 +48,5 @@ private:
     QSqlDatabase m_connection;
     QString m_folder;
     Progress* m_progress;
+    Result m_last;
 };

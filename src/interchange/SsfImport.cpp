@@ -16,6 +16,24 @@ int SsfImport::Result::inserted() const {
     return count;
 }
 
+QString SsfImport::FileResult::describe() const {
+    const QString name = QFileInfo(path).fileName();
+    switch (outcome) {
+    case Outcome::Inserted:
+        return QStringLiteral("%1: imported as style %2").arg(name).arg(styleProg);
+    case Outcome::NotSsf:
+        return QStringLiteral("%1: not an SSF file, passed over").arg(name);
+    case Outcome::AlreadyPresent:
+        return QStringLiteral("%1: already present as style %2").arg(name).arg(styleProg);
+    case Outcome::PassedOver:
+        return QStringLiteral("%1 %2; passed over").arg(name, problem);
+    case Outcome::Damaged:
+    case Outcome::InsertFailed:
+        break;
+    }
+    return problem; // it names the file
+}
+
 QString SsfImport::Result::message() const {
     if (!found)
         return NotFoundMessage;

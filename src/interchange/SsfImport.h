@@ -32,6 +32,8 @@ public:
             return outcome == Outcome::AlreadyPresent || outcome == Outcome::Damaged ||
                    outcome == Outcome::InsertFailed;
         }
+        // One line on what became of the file, naming it ("STYLE1.SSF: imported as style 12").
+        QString describe() const;
     };
 
     struct Result {

@@ -16,12 +16,6 @@ const QStringList& FilterClauses::columnNames() {
     return columns;
 }
 
-QString FilterClauses::quoted(const QString& value) {
-    QString doubled = value;
-    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
-}
-
 FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
                                  const std::array<QString, SortCount>& sortChoices,
                                  const std::array<bool, SortCount>& descending) {
@@ -37,7 +31,8 @@ FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
         const QString comparison =
             value.contains(QLatin1Char('%')) ? QStringLiteral(" LIKE ") : QStringLiteral(" = ");
         conditions << QStringLiteral("SBKFOLD(%1)").arg(columnNames().at(i + 1)) + comparison +
-                          QStringLiteral("SBKFOLD(%1)").arg(quoted(value));
+                          QStringLiteral("SBKFOLD(?)");
+        state.FilterValues << value;
     }
     state.FilterWhere = conditions.join(QStringLiteral(" AND "));
 

@@ -7,7 +7,8 @@
 // The filter and sort clauses of the style listing, built from the user's entries. Shared by the
 // filter dialog and the command line.
 struct FilterState {
-    QString FilterWhere;                  // condition without WHERE; "" for none
+    QString FilterWhere;                  // condition without WHERE, its values as "?"; "" for none
+    QStringList FilterValues;             // the values of the condition's "?", in order
     QString FilterOrder;                  // sort list without ORDER BY; "" for by style number
     std::array<QString, 19> FilterFields; // 0-5 values, 6-11 sort choices, 12-17 " DESC" or "", 18 unused
 };
@@ -24,13 +25,11 @@ public:
 
     // values: name, description, family, group, file name, author (taken trimmed and upper-cased);
     // sortChoices: display names (upper-cased; "<NOTHING>" for none); descending: per sort row.
-    // A value holding "%" becomes a LIKE test, any other an equality; quotes in values are doubled.
+    // A value holding "%" becomes a LIKE test, any other an equality. The values are bound to the
+    // condition's parameters, never written into it, so a quote in a value is matched as itself.
     // Both sides of a test are folded with SBKFOLD (see SqliteConnection): trailing blanks and case
     // do not count.
     static FilterState build(const std::array<QString, FieldCount>& values,
                              const std::array<QString, SortCount>& sortChoices,
                              const std::array<bool, SortCount>& descending);
-
-    // A value between single quotes with every quote inside doubled.
-    static QString quoted(const QString& value);
 };

@@ -1,8 +1,10 @@
 #include "store/StyleListing.h"
 
+#include "core/SbkError.h"
 #include "store/Database.h"
 
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
 
 QString StyleListing::orderClause(const QString& filterOrder) {
@@ -32,10 +34,18 @@ QString StyleListing::statement(const QString& filterWhere, const QString& filte
 }
 
 StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
-                                        const QString& filterOrder) {
+                                        const QString& filterOrder, const QStringList& filterValues) {
     QSqlQuery query(connection);
     query.setForwardOnly(true);
-    Database::exec(query, statement(filterWhere, filterOrder));
+    if (filterValues.isEmpty()) {
+        Database::exec(query, statement(filterWhere, filterOrder));
+    } else {
+        if (!query.prepare(statement(filterWhere, filterOrder)))
+            throw SbkError(Database::errorText(query.lastError()));
+        for (const QString& value : filterValues)
+            query.addBindValue(value);
+        Database::exec(query);
+    }
     StyleListing result;
     while (query.next()) {
         StyleListRow row;

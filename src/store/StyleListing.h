@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 // One row of the style listing: the columns the styles window and the command line show.
 struct StyleListRow {
@@ -20,11 +21,11 @@ struct StyleListRow {
 class StyleListing {
 public:
     // SELECT STYLEPROG, STYLENAME1, ... FROM KORFSTYLES [WHERE filterWhere] ORDER BY filterOrder
-    // (by STYLEPROG when filterOrder is empty). The condition is pasted in as it stands, the sort
-    // list with its text columns sorted by SBKFOLD; a clause the database rejects throws SbkError
-    // with the database's error text.
+    // (by STYLEPROG when filterOrder is empty). The condition is pasted in as it stands with
+    // filterValues bound to its parameters in order, the sort list with its text columns sorted by
+    // SBKFOLD; a clause the database rejects throws SbkError with the database's error text.
     static StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
-                                     const QString& filterOrder);
+                                     const QString& filterOrder, const QStringList& filterValues = {});
     static QString statement(const QString& filterWhere, const QString& filterOrder);
     // The ORDER BY list for filterOrder ("STYLENAME1 DESC, STYLECAT" ...).
     static QString orderClause(const QString& filterOrder);

@@ -74,9 +74,9 @@ public:
 
     // The style listing with the filter and sort clauses in use; throws SbkError when the
     // database rejects a clause. Does not change RetVal.
-    StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
-                              const QString& filterOrder) const {
-        return StyleListing::GetAllStyles(connection, filterWhere, filterOrder);
+    StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere, const QString& filterOrder,
+                              const QStringList& filterValues = {}) const {
+        return StyleListing::GetAllStyles(connection, filterWhere, filterOrder, filterValues);
     }
 
 private:

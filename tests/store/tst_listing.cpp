@@ -54,14 +54,17 @@ private Q_SLOTS:
         const FilterState example = filter({u" pop% "_s, {}, {}, {}, {}, u"smith"_s},
                                            {u"name"_s, u"GROUP"_s, u"NAME"_s}, {true, false, false});
         QCOMPARE(example.FilterWhere,
-                 u"SBKFOLD(STYLENAME1) LIKE SBKFOLD('POP%') AND SBKFOLD(STYLEAUTHOR) = SBKFOLD('SMITH')"_s);
+                 u"SBKFOLD(STYLENAME1) LIKE SBKFOLD(?) AND SBKFOLD(STYLEAUTHOR) = SBKFOLD(?)"_s);
+        QCOMPARE(example.FilterValues, (QStringList{u"POP%"_s, u"SMITH"_s}));
         QCOMPARE(example.FilterOrder, u"STYLENAME1 DESC, STYLECAT, STYLENAME1"_s);
         QCOMPARE(example.FilterFields[0], u"POP%"_s);
         QCOMPARE(example.FilterFields[6], u"NAME"_s);
         QCOMPARE(example.FilterFields[12], u" DESC"_s);
 
+        // Values are bound, never written into the clause: a quote is matched as itself.
         const FilterState quote = filter({u"rock'n'roll"_s});
-        QCOMPARE(quote.FilterWhere, u"SBKFOLD(STYLENAME1) = SBKFOLD('ROCK''N''ROLL')"_s);
+        QCOMPARE(quote.FilterWhere, u"SBKFOLD(STYLENAME1) = SBKFOLD(?)"_s);
+        QCOMPARE(quote.FilterValues, QStringList{u"ROCK'N'ROLL"_s});
 
         const FilterState unknown = filter({}, {u"COLOUR"_s, u"file name"_s});
         QCOMPARE(unknown.FilterOrder, u"STYLEFILE"_s);
@@ -77,7 +80,8 @@ private Q_SLOTS:
         addStyle(db->connection(), 4, u"cha cha"_s, u"Pop Rock"_s, u"Ann"_s);
 
         auto list = [&](const FilterState& f) {
-            return numbers(StyleListing::GetAllStyles(db->connection(), f.FilterWhere, f.FilterOrder));
+            return numbers(
+                StyleListing::GetAllStyles(db->connection(), f.FilterWhere, f.FilterOrder, f.FilterValues));
         };
         QCOMPARE(list(filter({})), (QList<qint32>{1, 2, 3, 4}));
         QCOMPARE(list(filter({}, {u"NAME"_s})), (QList<qint32>{3, 2, 1, 4}));
@@ -85,6 +89,7 @@ private Q_SLOTS:
         QCOMPARE(list(filter({{}, {}, {}, u"pop"_s})), (QList<qint32>{2, 3}));
         QCOMPARE(list(filter({{}, {}, {}, u"pop%"_s})), (QList<qint32>{2, 3, 4}));
         QCOMPARE(list(filter({{}, {}, {}, {}, {}, u"o'brien"_s})), QList<qint32>{2});
+        QCOMPARE(list(filter({u"x' OR '1'='1"_s})), QList<qint32>{});
         QCOMPARE(list(filter({u"nothing like it"_s})), QList<qint32>{});
 
         const StyleListing listing = StyleListing::GetAllStyles(db->connection(), {}, {});

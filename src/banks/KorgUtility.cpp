@@ -1,0 +1,91 @@
+#include "banks/KorgUtility.h"
+
+#include "banks/KorgWorkFile.h"
+#include "core/Prompt.h"
+#include "core/SbkError.h"
+#include "core/SBKModule.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
+
+namespace {
+const QString Sbk = QStringLiteral("SBK");
+}
+
+KorgUtility::Typer& KorgUtility::typer() {
+    static Typer installed;
+    return installed;
+}
+
+void KorgUtility::setTyper(Typer typer) {
+    KorgUtility::typer() = std::move(typer);
+}
+
+KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style,
+                                       const QString& workFolder) {
+    // The typing waits for the utility's window while the program's windows go on: a second send
+    // meanwhile would type into the same window.
+    static bool sending = false;
+    if (sending)
+        return Outcome::Failed;
+    sending = true;
+    const auto done = qScopeGuard([] { sending = false; });
+    // Nothing is written or started without a utility to hand it to.
+    const QString program = module.KorgProgramPath.trimmed();
+    if (program.isEmpty()) {
+        prompt.message(
+            QStringLiteral("No KORG utility is set. Please click on Parameter button inside main "
+                           "form and insert its path!"),
+            Sbk, Prompt::Icon::Critical);
+        return Outcome::NoProgram;
+    }
+    const QFileInfo info(program);
+    if (!info.isFile() || !info.isExecutable()) {
+        prompt.message(
+            QStringLiteral("The KORG utility %1 %2. Please click on Parameter button inside main form "
+                           "and correct its path!")
+                .arg(QDir::toNativeSeparators(program),
+                     info.exists() ? QStringLiteral("is not a program that can be started")
+                                   : QStringLiteral("does not exist")),
+            Sbk, Prompt::Icon::Critical);
+        return Outcome::NoProgram;
+    }
+
+    const QString workFile = KorgWorkFile::path(workFolder);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        const bool written = KorgWorkFile::write(module.connection(), module.StyleLibrary, style, workFile);
+        QApplication::restoreOverrideCursor();
+        if (!written)
+            return Outcome::NotStored; // deleted since the grid was filled
+    } catch (const SbkError& error) {
+        QApplication::restoreOverrideCursor();
+        prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        return Outcome::Failed;
+    }
+
+    // Started in its own folder, as a program started from its icon would be.
+    QProcess process;
+    process.setProgram(info.absoluteFilePath());
+    process.setWorkingDirectory(info.absolutePath());
+    if (!process.startDetached()) {
+        prompt.message(QStringLiteral("The KORG utility %1 could not be started.")
+                           .arg(QDir::toNativeSeparators(info.absoluteFilePath())),
+                       Sbk, Prompt::Icon::Critical);
+        return Outcome::Failed;
+    }
+    if (typer() && typer()(workFile))
+        return Outcome::Typed;
+    QApplication::clipboard()->setText(workFile);
+    prompt.message(
+        QStringLiteral("The KORG utility has been started. SBK cannot type into it here, so the path "
+                       "of the work file is on the clipboard: paste it where the utility asks for "
+                       "a file.\n\n") +
+            workFile,
+        Sbk, Prompt::Icon::Information);
+    return Outcome::OnClipboard;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "interchange/SsfDialog.h"
+
+// Reads SSF files into the database: the one file named in the path field, or every file of that
+// folder whose name ends in "SSF" (a folder run stops at the first file refused). The report lists
+// every file read with what became of it; the window stays open for the next run.
+class frmSSFImport : public SsfDialog {
+    Q_OBJECT
+public:
+    frmSSFImport(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
+
+    // Styles stored since the window opened (the styles window then lists them).
+    int inserted() const { return m_inserted; }
+
+    void cmdSearch_Click() override;
+    void cmdOk_Click() override;
+
+private:
+    int m_inserted = 0;
+};

@@ -1,0 +1,112 @@
+#include "metadata/frmGroupEdit.h"
+
+#include "core/FieldLimit.h"
+#include "core/Prompt.h"
+#include "core/SBKModule.h"
+#include "interchange/SingleByteText.h"
+#include "metadata/StyleGroup.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct Row {
+    const char* caption;
+    const char* field; // named in a refusal
+    int limit;
+};
+const Row rows[] = {{"Family ", "family", StyleGroup::FamilySize},
+                    {"Group ", "group", StyleGroup::GroupSize},
+                    {"Author ", "author", StyleGroup::AuthorSize}};
+
+} // namespace
+
+frmGroupEdit::frmGroupEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
+    : QDialog(parent), m_module(module), m_prompt(prompt) {
+    setObjectName(QStringLiteral("frmGroupEdit"));
+    setWindowTitle(QStringLiteral("Update (group)"));
+    setModal(true);
+
+    const QString values[] = {m_module.ExchangeValue1, m_module.ExchangeValue2, m_module.ExchangeValue3};
+    auto* grid = new QGridLayout;
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(QString::fromLatin1(rows[i].caption), this);
+        label->setObjectName(QStringLiteral("lbDesc_%1").arg(i));
+        auto* field = new QLineEdit(this);
+        field->setObjectName(QStringLiteral("txtField_%1").arg(i));
+        field->setText(values[i]);
+        // Family and group hold at most 20 characters in the database, the author 50.
+        FieldLimit::apply(field, rows[i].limit);
+        auto* check = new QCheckBox(QStringLiteral("Don't update!"), this);
+        check->setObjectName(QStringLiteral("Check1_%1").arg(i));
+        // A field that is not updated is greyed, so the window shows what "Update!" will write.
+        connect(check, &QCheckBox::toggled, field, &QLineEdit::setDisabled);
+        label->setBuddy(field);
+        grid->addWidget(label, i, 0);
+        grid->addWidget(field, i, 1);
+        grid->addWidget(check, i, 2);
+        m_txtField.at(size_t(i)) = field;
+        m_check1.at(size_t(i)) = check;
+    }
+    grid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 32);
+    grid->setColumnStretch(1, 1);
+
+    auto* ok = new QPushButton(QStringLiteral("Update!"), this);
+    ok->setObjectName(QStringLiteral("cmdOk"));
+    ok->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &frmGroupEdit::cmdOk_Click);
+    auto* cancel = new QPushButton(QStringLiteral("Exit"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, &frmGroupEdit::cmdCancel_Click);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+}
+
+void frmGroupEdit::cmdOk_Click() {
+    // Only what SSF and PDD files can carry is stored; the field is named and the dialog stays.
+    for (int i = 0; i < 3; ++i) {
+        if (m_check1[size_t(i)]->isChecked())
+            continue;
+        const QString problem =
+            SingleByteText::refusal(QLatin1String(rows[i].field), m_txtField[size_t(i)]->text());
+        if (!problem.isEmpty()) {
+            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_txtField[size_t(i)]->setFocus();
+            return;
+        }
+    }
+    QString* answers[] = {&m_module.ExchangeValue1, &m_module.ExchangeValue2, &m_module.ExchangeValue3};
+    int unchanged = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (m_check1[size_t(i)]->isChecked()) {
+            *answers[i] = QString(Unchanged);
+            ++unchanged;
+        } else {
+            *answers[i] = m_txtField[size_t(i)]->text();
+        }
+    }
+    if (unchanged == 3)
+        m_module.ExchangeValue1 = QString(Cancelled); // nothing to do
+    accept();
+}
+
+void frmGroupEdit::cmdCancel_Click() {
+    m_module.ExchangeValue1 = QString(Cancelled);
+    QDialog::reject();
+}
+
+void frmGroupEdit::reject() {
+    cmdCancel_Click();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <QDialog>
+
+class Prompt;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class SBKModule;
+
+// The database filter: six values that the listed styles must match (a value holding "%" is a
+// pattern) and six sort keys. It opens with the entries of the filter in use (FilterFields), and
+// "Set filter on" stores them with the clauses they give (FilterWhere with its FilterValues, and
+// FilterOrder); Exit changes nothing. Refreshing the grid is the caller's job.
+class frmStyFilter : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int FieldCount = 6;
+
+    frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
+
+    void cmdEmpty_Click(int index);
+    void cmdOk_Click();
+
+private:
+    SBKModule& m_module;
+    Prompt& m_prompt;
+    std::array<QLineEdit*, FieldCount> m_txtField{};
+    std::array<QComboBox*, FieldCount> m_cmdOrder{};
+    std::array<QCheckBox*, FieldCount> m_chDesc{};
+};

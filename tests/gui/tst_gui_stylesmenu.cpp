@@ -1,0 +1,383 @@
+// The Styles menu walked as a user would: group delete and update, the filter dialog with "Reset
+// Filter", SSF export of a selection and of a bank, SSF import of a folder that holds a duplicate,
+// and sending a style to a stand-in KORG utility.
+
+#include "banks/frmStyles.h"
+#include "banks/KorgWorkFile.h"
+#include "banks/StyleGridModel.h"
+#include "core/SBKSettings.h"
+#include "core/WindowOpener.h"
+#include "GuiTestData.h"
+#include "interchange/SsfDialog.h"
+#include "interchange/SsfExport.h"
+#include "interchange/SsfFile.h"
+#include "interchange/SsfImport.h"
+#include "sty/KORFLibrary.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableView>
+
+using namespace guitest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Selects grid rows first..last with the current row on the last, as a drag from first does.
+void selectRows(frmStyles& window, int first, int last) {
+    QItemSelectionModel* selection = window.grid()->selectionModel();
+    selection->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
+                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QString names(frmStyles& window) {
+    QStringList list;
+    for (int r = 0; r < window.gridModel()->rowCount(); ++r)
+        list << window.gridModel()->text(r, 1);
+    return list.join(u',');
+}
+
+QList<qint32> bankSlots(SBKModule& module, qint32 bank) {
+    DbKORFBank read(module.connection());
+    read.setBankProg(bank);
+    if (!read.GetKORFBanks())
+        return {};
+    QList<qint32> used;
+    for (qint32 style : read.slotValues())
+        if (style != 0)
+            used << style;
+    return used;
+}
+
+// "family|group|author" of a stored style.
+QString texts(SBKModule& module, qint32 style) {
+    DbKORFStyle read(module.connection());
+    read.setStyleProg(style);
+    return read.GetKORFStylesNoContent()
+               ? u"%1|%2|%3"_s.arg(read.StyleFamily(), read.StyleCat(), read.StyleAuthor())
+               : u"gone"_s;
+}
+
+// A style whose data is its own, so that SSF files of different styles differ.
+DbKORFStyle ownStyle(qint32 prog, const QString& name) {
+    DbKORFStyle style;
+    style.setStyleProg(prog);
+    style.setStyleName1(name);
+    style.setStyleContent1(name.toLatin1() + "-data");
+    style.setStyleLength1(qint32(style.StyleContent1().size()));
+    style.setStyleContent2(QByteArray(" ")); // an empty block, as the database keeps it
+    style.setStyleDate(u"2006/05/12"_s);
+    style.setStyleCat(u"POP"_s);
+    return style;
+}
+
+qint32 addOwnStyle(SBKModule& module, const QString& name) {
+    DbKORFStyle style = ownStyle(DbKORFStyle(module.connection()).NextKORFStyle(), name);
+    style.setActiveConnection(module.connection());
+    if (!style.InsKORFStyles())
+        qFatal("cannot insert a test style");
+    return style.StyleProg();
+}
+
+QColor headerColour(frmStyles& window, int column) {
+    return window.gridModel()->headerData(column, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
+}
+
+} // namespace
+
+class StylesMenuTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Rows 3 to 7 go after the plural question, from the table and from every bank; then one row
+    // after the question that names it. The place in the list stays.
+    void deleteGroup() {
+        Fixture f(10);
+        const qint32 bankA = addBank(f.module, u"A"_s, {1, 3, 5, 8, 2});
+        const qint32 bankB = addBank(f.module, u"B"_s, {7, 6, 10});
+        frmStyles window(f.module, f.prompt);
+        selectRows(window, 2, 6);
+        const QString plural = u"5 styles  will be deleted from database and from banks. Are you sure?"_s;
+        answerYesNo(f.prompt, {0});
+        window.mStyles_Click(1);
+        QCOMPARE(f.prompt.texts(), QStringList{plural});
+        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Question);
+        QCOMPARE(f.prompt.asked().first().defaultButton, Prompt::Answer::No);
+        QCOMPARE(countRows(f.module, u"KORFStyles"_s), 10);
+
+        f.prompt.clear();
+        answerYesNo(f.prompt, {1});
+        window.mStyles_Click(1);
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{plural, u"Styles have been deleted. Click on Ok to update style grid."_s}));
+        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Information);
+        QCOMPARE(countRows(f.module, u"KORFStyles"_s), 5);
+        QCOMPARE(bankSlots(f.module, bankA), (QList<qint32>{1, 8, 2}));
+        QCOMPARE(bankSlots(f.module, bankB), QList<qint32>{10});
+        QCOMPARE(names(window), u"S001,S002,S008,S009,S010"_s);
+        QCOMPARE(window.grid()->currentIndex().row(), 2); // where the deleted rows began
+
+        f.prompt.clear();
+        answerYesNo(f.prompt, {1});
+        selectRows(window, 3, 3);
+        window.mStyles_Click(1);
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{u"Style S009 will be deleted from database and from banks. Are you sure?"_s,
+                              u"Style has been deleted. Click on Ok to update style grid."_s}));
+        QCOMPARE(names(window), u"S001,S002,S008,S010"_s);
+        QCOMPARE(window.grid()->currentIndex().row(), 3);
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+
+    // The dialog proposes the last selected style's values; a ticked field keeps every style's own
+    // value, an emptied one stores the designed blank; the grid follows the current style to its
+    // new place. Exit, and "Update!" with every field ticked, ask nothing and change nothing.
+    void updateGroup() {
+        Fixture f;
+        const QStringList families{u"B"_s, u"C"_s, u"D"_s, u"E"_s};
+        for (int i = 0; i < 4; ++i)
+            addStyle(f.module, u"Style%1"_s.arg(i + 1), {}, families[i], u"G%1"_s.arg(i + 1));
+        QSqlQuery(f.module.connection()).exec(u"UPDATE KORFStyles SET StyleAuthor = 'A' || StyleProg"_s);
+        f.module.FilterOrder = u"STYLEFAMILY"_s;
+        frmStyles window(f.module, f.prompt);
+        selectRows(window, 1, 2); // styles 2 and 3, the current row on style 3
+
+        QString proposed;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            proposed = u"%1|%2|%3"_s.arg(child<QLineEdit>(&dialog, u"txtField_0"_s)->text(),
+                                         child<QLineEdit>(&dialog, u"txtField_1"_s)->text(),
+                                         child<QLineEdit>(&dialog, u"txtField_2"_s)->text());
+            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"Z"_s);
+            child<QCheckBox>(&dialog, u"Check1_1"_s)->setChecked(true);
+            child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
+            click(&dialog, u"cmdOk"_s);
+            return dialog.result();
+        });
+        answerYesNo(f.prompt, {1});
+        window.mStyles_Click(0);
+        QCOMPARE(proposed, u"D|G3|A3"_s);
+        QCOMPARE(f.prompt.texts(), QStringList{u"A group of styles is about to be updated. Are you sure?"_s});
+        QCOMPARE(texts(f.module, 2), u"Z|G2| "_s);
+        QCOMPARE(texts(f.module, 3), u"Z|G3| "_s);
+        QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
+        QVERIFY(names(window).startsWith(u"Style1,Style4,"_s));
+        QCOMPARE(window.gridModel()->styleNumber(window.grid()->currentIndex().row()), 3);
+
+        for (const QString& way : {u"Exit"_s, u"all ticked"_s}) {
+            f.prompt.clear();
+            selectRows(window, 0, 3);
+            WindowOpener::ScopedHook leave([&](QDialog& dialog) {
+                child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"NEW"_s);
+                if (way == u"Exit"_s) {
+                    click(&dialog, u"cmdCancel"_s);
+                } else {
+                    for (int i = 0; i < 3; ++i)
+                        child<QCheckBox>(&dialog, u"Check1_%1"_s.arg(i))->setChecked(true);
+                    click(&dialog, u"cmdOk"_s);
+                }
+                return dialog.result();
+            });
+            window.mStyles_Click(0);
+            QVERIFY2(f.prompt.asked().isEmpty(), qPrintable(way));
+            QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
+        }
+    }
+
+    // Values with and without "%", an apostrophe matched as itself, the dialog showing what was
+    // set, leaving it re-running the listing, and "Reset Filter" keeping the order and its colour.
+    void filterDialog() {
+        Fixture f;
+        addStyle(f.module, u"Rock'n Roll"_s, {}, {}, u"POP"_s);
+        addStyle(f.module, u"Rocky"_s, {}, {}, u"pop"_s);
+        addStyle(f.module, u"Ballad"_s, {}, {}, u"POP"_s);
+        addStyle(f.module, u"Rockabilly"_s, {}, {}, u"LATIN"_s);
+        frmStyles window(f.module, f.prompt);
+
+        std::function<void(QDialog&)> round;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            round(dialog);
+            return dialog.result();
+        });
+        round = [](QDialog& dialog) {
+            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u" rock% "_s);
+            child<QLineEdit>(&dialog, u"txtField_3"_s)->setText(u"pop"_s);
+            child<QComboBox>(&dialog, u"cmdOrder_0"_s)->setCurrentText(u"NAME"_s);
+            child<QCheckBox>(&dialog, u"chDesc_0"_s)->setChecked(true);
+            click(&dialog, u"cmdOk"_s);
+        };
+        window.mStyles_Click(6);
+        QCOMPARE(names(window), u"Rocky,Rock'n Roll"_s);
+        QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
+        QVERIFY(child<QGroupBox>(&window, u"frStyle"_s)->title().contains(u"Database filtering is active"_s));
+
+        QString shown;
+        round = [&shown](QDialog& dialog) {
+            shown = u"%1|%2|%3|%4"_s
+                        .arg(child<QLineEdit>(&dialog, u"txtField_0"_s)->text(),
+                             child<QLineEdit>(&dialog, u"txtField_3"_s)->text(),
+                             child<QComboBox>(&dialog, u"cmdOrder_0"_s)->currentText())
+                        .arg(child<QCheckBox>(&dialog, u"chDesc_0"_s)->isChecked());
+            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"rock'n roll"_s);
+            click(&dialog, u"cmdOk"_s);
+        };
+        window.mStyles_Click(6);
+        QCOMPARE(shown, u"ROCK%|POP|NAME|1"_s);
+        QCOMPARE(names(window), u"Rock'n Roll"_s);
+
+        // Leaving without a change still lists anew.
+        addStyle(f.module, u"ROCK'N ROLL  "_s, {}, {}, u"Pop"_s);
+        round = [](QDialog& dialog) { click(&dialog, u"cmdExit"_s); };
+        window.mStyles_Click(6);
+        QCOMPARE(window.gridModel()->rowCount(), 2);
+
+        window.mStyles_Click(7);
+        QCOMPARE(f.module.FilterWhere, QString());
+        QCOMPARE(f.module.FilterOrder, u"STYLENAME1 DESC"_s);
+        QVERIFY(names(window).startsWith(u"Rocky,Rockabilly,"_s));
+        QVERIFY(names(window).endsWith(u",Ballad"_s));
+        QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+
+    // The selected styles and then the stored bank, checked through the files written; the folder
+    // is remembered; a bank with changes is refused first.
+    void ssfExport() {
+        Fixture f;
+        for (const QString& name : {u"Alpha"_s, u"Beta"_s, u"Gamma"_s})
+            addOwnStyle(f.module, name);
+        const qint32 bank = addBank(f.module, u"MY BANK"_s, {3, 1});
+        QDir().mkpath(f.env.path(u"sel"_s));
+        QDir().mkpath(f.env.path(u"bank"_s));
+        frmStyles window(f.module, f.prompt);
+        f.module.BankTable->setBankProg(bank);
+        QVERIFY(f.module.BankTable->GetKORFBanks());
+        window.showStoredBank();
+        selectRows(window, 0, 1);
+
+        QString folder = f.env.path(u"sel"_s);
+        QString caption;
+        QString report;
+        bool optionsOff = false;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            caption = dialog.windowTitle();
+            optionsOff = !child<QRadioButton>(&dialog, u"opStyle_0"_s)->isChecked() &&
+                         !child<QRadioButton>(&dialog, u"opStyle_1"_s)->isChecked();
+            child<QLineEdit>(&dialog, u"txtFolder"_s)->setText(folder);
+            click(&dialog, u"cmdOk"_s);
+            report = static_cast<SsfDialog&>(dialog).report();
+            click(&dialog, u"cmdCancel"_s);
+            return dialog.result();
+        });
+        window.mStyles_Click(3);
+        QCOMPARE(caption, u"Styles export to SSF"_s);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"ALPHA.SSF"_s, u"BETA.SSF"_s}));
+        QCOMPARE(TestEnvironment::readFile(folder + u"/BETA.SSF"_s), SsfFile::encode(ownStyle(2, u"Beta"_s)));
+        QCOMPARE(report.count(u'\n'), 1);
+        QCOMPARE(f.prompt.texts().last(), SsfExport::SelectedDoneMessage);
+        QCOMPARE(SBKSettings().value(SBKSettings::Ssf, SBKSettings::Export), folder);
+
+        folder = f.env.path(u"bank"_s);
+        window.mbank_Click(11);
+        QCOMPARE(caption, u"Bank export to SSF"_s);
+        QVERIFY(optionsOff);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"ALPHA.SSF"_s, u"GAMMA.SSF"_s}));
+        DbKORFStyle read;
+        QVERIFY(SsfFile::read(TestEnvironment::readFile(folder + u"/GAMMA.SSF"_s), u"GAMMA.SSF"_s, read));
+        QCOMPARE(read.StyleContent1(), QByteArray("Gamma-data"));
+        QCOMPARE(f.prompt.texts().last(), SsfExport::bankDoneMessage(u"MY BANK"_s));
+
+        folder = f.env.path(u"gone"_s); // a folder that is not there stops the run, named
+        window.mbank_Click(11);
+        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
+        QVERIFY(f.prompt.texts().last().contains(folder));
+
+        f.module.BankState = 3;
+        caption.clear();
+        window.mbank_Click(11);
+        QVERIFY(caption.isEmpty());
+        QCOMPARE(f.prompt.texts().last(),
+                 u"Please save changes made to current style before exporting it to SSF!"_s);
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+
+    // A folder run stops at the first file whose style is stored already; the window stays for a
+    // single file next, and the grid lists what came in.
+    void ssfImportStopsAtDuplicate() {
+        Fixture f;
+        addOwnStyle(f.module, u"Dup"_s);
+        f.env.writeFile(u"in/A.SSF"_s, SsfFile::encode(ownStyle(0, u"First"_s)));
+        f.env.writeFile(u"in/B.SSF"_s, SsfFile::encode(ownStyle(0, u"Dup"_s)));
+        const QString third = f.env.writeFile(u"in/C.SSF"_s, SsfFile::encode(ownStyle(0, u"Third"_s)));
+        frmStyles window(f.module, f.prompt);
+
+        QString caption;
+        QStringList reports;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            caption = dialog.windowTitle();
+            auto* path = child<QLineEdit>(&dialog, u"txtFolder"_s);
+            child<QRadioButton>(&dialog, u"opStyle_1"_s)->setChecked(true);
+            path->setText(f.env.path(u"in"_s));
+            click(&dialog, u"cmdOk"_s);
+            reports << static_cast<SsfDialog&>(dialog).report();
+            child<QRadioButton>(&dialog, u"opStyle_0"_s)->setChecked(true);
+            path->setText(third);
+            click(&dialog, u"cmdOk"_s);
+            reports << static_cast<SsfDialog&>(dialog).report();
+            return int(QDialog::Rejected);
+        });
+        window.mStyles_Click(4);
+        QCOMPARE(caption, u"Import from SSF"_s);
+        QCOMPARE(reports.first(), u"A.SSF: imported as style 2\nB.SSF: already present as style 1"_s);
+        QVERIFY(reports.last().endsWith(u"\nC.SSF: imported as style 3"_s));
+        QCOMPARE(f.prompt.texts(), (QStringList{SsfImport::PresentMessage, SsfImport::DoneMessage}));
+        QCOMPARE(names(window), u"Dup,First,Third"_s);
+    }
+
+    // The work file holds the style for user bank 17, the stand-in utility is started, and without
+    // a way to type (as here) the path goes to the clipboard. A missing utility is named instead.
+    void sendToKorgUtility() {
+        Fixture f;
+        const qint32 style = addOwnStyle(f.module, u"Funk"_s);
+        QDir().mkpath(f.env.path(u"tmp"_s));
+        qputenv("TMPDIR", QFile::encodeName(f.env.path(u"tmp"_s)));
+        const QString utility = f.env.writeFile(
+            u"korg/utility.sh"_s, "#!/bin/sh\necho \"started $#\" > \"$(dirname \"$0\")/record\"\n");
+        QFile::setPermissions(utility, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        frmStyles window(f.module, f.prompt);
+        const QString workFile = KorgWorkFile::path();
+        QCOMPARE(workFile, QDir::toNativeSeparators(f.env.path(u"tmp/WRK.STY"_s)));
+
+        for (const QString& path : {u" "_s, f.env.path(u"korg/missing.exe"_s)}) {
+            f.module.KorgProgramPath = path;
+            window.mStyles_Click(10);
+            QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
+            QVERIFY(!QFile::exists(workFile));
+        }
+        QVERIFY(f.prompt.texts().last().contains(u"does not exist"_s));
+
+        f.module.KorgProgramPath = utility;
+        window.mStyles_Click(10);
+        QTRY_COMPARE(TestEnvironment::readFile(f.env.path(u"korg/record"_s)), QByteArray("started 0\n"));
+        QCOMPARE(QApplication::clipboard()->text(), workFile);
+        QVERIFY(f.prompt.texts().last().contains(u"clipboard"_s));
+        QVERIFY(f.prompt.texts().last().endsWith(workFile));
+
+        KORFStyles expected;
+        const DbKORFStyle stored = ownStyle(style, u"Funk"_s);
+        expected.Add(style, stored.StyleName1(), QString(), stored.StyleLength1(), 0, stored.StyleContent1(),
+                     stored.StyleContent2());
+        QCOMPARE(TestEnvironment::readFile(workFile), KORFLibrary::encodeCollection(expected, 17));
+        qunsetenv("TMPDIR");
+    }
+};
+
+QTEST_MAIN(StylesMenuTest)
+#include "tst_gui_stylesmenu.moc"
