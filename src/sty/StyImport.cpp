@@ -219,6 +219,19 @@ void StyImport::stop(const SbkError& error) {
                    QStringLiteral("\nThe import was stopped; the database is as it was before."));
 }
 
+QString StyImport::summary() const {
+    return QStringLiteral("%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
+                          "%5 banks created from %6 files read, %7 files not imported%8")
+        .arg(m_stylesStored)
+        .arg(m_stylesOverwritten)
+        .arg(m_stylesDuplicate)
+        .arg(m_stylesUnpicked)
+        .arg(m_banksStored)
+        .arg(m_filesRead)
+        .arg(m_filesSkipped)
+        .arg(m_foldersUnread > 0 ? QStringLiteral(", %1 folders not read").arg(m_foldersUnread) : QString());
+}
+
 void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     const QString shortName = oneByteName(shortNameOf(path));
     report(Stage::File, shortName, fileIndex, fileCount);

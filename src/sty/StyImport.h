@@ -113,7 +113,8 @@ public:
     // character SSF and PDD files cannot carry), naming the field; "" when they can.
     static QString refusal(const QString& family, const QString& group, const QString& author);
 
-    // Counts of the last run.
+    // Counts of the last run, and all of them in one line ("12 styles imported, 0 overwritten, ...").
+    QString summary() const;
     int filesRead() const { return m_filesRead; }
     int filesSkipped() const { return m_filesSkipped; } // not imported: foreign, not regular, odd names
     int foldersUnread() const { return m_foldersUnread; }

@@ -289,23 +289,8 @@ void frmStyImport::importStep() {
         endWithError(error.message());
         return;
     }
-    m_running = false;
-    unsetCursor();
-    setInputEnabled(true);
-    m_cmdStop->setEnabled(false);
-    showLabel(0, QString());
-    showLabel(1, QString());
-    const StyImport& run = *m_import;
-    m_lbResult->setText(
-        QStringLiteral("%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; %5 "
-                       "banks created from %6 files read, %7 files not imported.")
-            .arg(run.stylesStored())
-            .arg(run.stylesOverwritten())
-            .arg(run.stylesDuplicate())
-            .arg(run.stylesUnpicked())
-            .arg(run.banksStored())
-            .arg(run.filesRead())
-            .arg(run.filesSkipped()));
+    leaveRun(true);
+    m_lbResult->setText(m_import->summary() + QLatin1Char('.'));
     if (!log.trimmed().isEmpty() &&
         m_prompt.confirm(QStringLiteral("Import process terminated. Should I show you the import log?"),
                          ImportTitle)) {
@@ -318,12 +303,7 @@ void frmStyImport::importStep() {
 }
 
 void frmStyImport::endCancelled() {
-    m_running = false;
-    unsetCursor();
-    setInputEnabled(true);
-    m_cmdStop->setEnabled(false);
-    showLabel(0, QString());
-    showLabel(1, QString());
+    leaveRun(true);
     m_lbResult->setText(QStringLiteral("Cancelled after %1 of %2 files: nothing of this run was kept.")
                             .arg(m_import->filesDone())
                             .arg(m_import->fileCount()));
@@ -332,13 +312,22 @@ void frmStyImport::endCancelled() {
 
 void frmStyImport::endWithError(const QString& text) {
     // As after any failed run, only the close box is left: the labels show where the run stopped.
-    m_running = false;
-    unsetCursor();
-    m_cmdStop->setEnabled(false);
+    leaveRun(false);
     if (m_pbFiles->maximum() == 0)
         m_pbFiles->setRange(0, 1);
     m_prompt.message(text, Sbk, Prompt::Icon::Critical);
     emit runEnded();
+}
+
+void frmStyImport::leaveRun(bool usable) {
+    m_running = false;
+    unsetCursor();
+    m_cmdStop->setEnabled(false);
+    if (!usable)
+        return;
+    setInputEnabled(true);
+    showLabel(0, QString());
+    showLabel(1, QString());
 }
 
 void frmStyImport::cmdStop_Click() {

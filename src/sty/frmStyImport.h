@@ -57,9 +57,10 @@ private:
     // Why the run cannot start (no such file or folder, a value that cannot be stored); "" if it can.
     QString refusal() const;
     void importStep();
-    void endRun();
     void endCancelled();
     void endWithError(const QString& text);
+    // The run is over; usable: the window may start another one (not after a failure).
+    void leaveRun(bool usable);
     void setInputEnabled(bool enabled);
     void showProgress(StyImport::Stage stage, const QString& text);
     std::optional<StyImport::PickerAnswer> pick(const StyImport::PickerRequest& request);
