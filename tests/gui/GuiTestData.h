@@ -64,17 +64,24 @@ inline void answerYesNo(ScriptedPrompt& prompt, const QList<int>& answers) {
         prompt.answer(a ? Prompt::Answer::Yes : Prompt::Answer::No);
 }
 
-inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues) {
+// A bank under the number given (0: the next free one).
+inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues,
+                      const QString& desc, qint32 prog = 0) {
     DbKORFBank bank(module.connection());
-    const qint32 prog = bank.NextKORFBank();
+    if (prog == 0)
+        prog = bank.NextKORFBank();
     bank.setBankProg(prog);
     bank.setBankName(name);
-    bank.setBankDesc(name + QStringLiteral(" description"));
+    bank.setBankDesc(desc);
     for (int i = 0; i < slotValues.size(); ++i)
         bank.setBankStyle(i + 1, slotValues.at(i));
     if (!bank.InsKORFBanks())
         qFatal("cannot insert a test bank: %s", qPrintable(bank.clsKORFBanksError()));
     return prog;
+}
+
+inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues) {
+    return addBank(module, name, slotValues, name + QStringLiteral(" description"));
 }
 
 inline int countRows(SBKModule& module, const QString& table) {

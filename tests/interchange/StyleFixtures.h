@@ -85,13 +85,3 @@ struct CountingProgress : Progress {
     qint64 total = -1;
     QList<qint64> steps;
 };
-
-// The message of the SbkError that work throws; empty when it throws none.
-template <typename Work> QString errorOf(Work work) {
-    try {
-        work();
-    } catch (const SbkError& error) {
-        return error.message();
-    }
-    return QString();
-}

@@ -1,8 +1,10 @@
-#include "TestEnvironment.h"
 #include "core/SbkError.h"
 #include "store/KORFStyles.h"
+#include "TestEnvironment.h"
 
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 class TestStyleList : public QObject {
     Q_OBJECT
@@ -10,48 +12,41 @@ class TestStyleList : public QObject {
 private Q_SLOTS:
     void swapExchangesValuesNotObjects() {
         KORFStyles list;
-        list.Add(1, QStringLiteral("A"), QStringLiteral("a"), 1, 2, "x", "y", QStringLiteral("k1"));
-        list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {});
-        list.Add(3, QStringLiteral("C"), QStringLiteral("c"), 5, 6, TestEnvironment::allBytes(), "z");
+        list.Add(1, u"A"_s, u"a"_s, 1, 2, "x", "y", u"k1"_s);
+        list.Add(2, u"B"_s, {}, 0, 0, {}, {});
+        list.Add(3, u"C"_s, u"c"_s, 5, 6, TestEnvironment::allBytes(), "z");
         const KORFStylePtr first = list.Item(1);
         list.Swap(1, 3);
         QCOMPARE(list.Item(1).get(), first.get());
         QCOMPARE(first->StyleProg(), 3);
         QCOMPARE(first->StyleContent1(), TestEnvironment::allBytes()); // every byte survives
-        QCOMPARE(list.Item(3)->StyleName1(), QStringLiteral("A"));
-        QCOMPARE(list.Item(QStringLiteral("k1")).get(), first.get()); // keys stay with the objects
+        QCOMPARE(list.Item(3)->StyleName1(), u"A"_s);
+        QCOMPARE(list.Item(u"k1"_s).get(), first.get()); // keys stay with the objects
         list.Swap(2, 2);
-        QCOMPARE(list.Item(2)->StyleName1(), QStringLiteral("B"));
+        QCOMPARE(list.Item(2)->StyleName1(), u"B"_s);
     }
 
-    void removeClosesTheGapAndFreesTheKey() {
+    void removeClosesTheGapAndBadCallsChangeNothing() {
         KORFStyles list;
-        list.Add(1, QStringLiteral("A"), {}, 0, 0, {}, {}, QStringLiteral("a"));
-        list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {}, QStringLiteral("b"));
-        list.Add(3, QStringLiteral("C"), {}, 0, 0, {}, {});
-        list.Remove(1);
-        QCOMPARE(list.Count(), 2);
-        QCOMPARE(list.Item(1)->StyleName1(), QStringLiteral("B"));
-        list.Remove(QStringLiteral("b"));
-        QCOMPARE(list.Item(1)->StyleName1(), QStringLiteral("C"));
-        list.Add(4, QStringLiteral("D"), {}, 0, 0, {}, {}, QStringLiteral("b"));
-        QCOMPARE(list.Item(QStringLiteral("b"))->StyleProg(), 4);
-    }
-
-    void badPositionsAndKeysLeaveListUnchanged() {
-        KORFStyles list;
-        list.Add(1, QStringLiteral("A"), {}, 0, 0, {}, {}, QStringLiteral("key"));
-        list.Add(2, QStringLiteral("B"), {}, 0, 0, {}, {});
+        list.Add(1, u"A"_s, {}, 0, 0, {}, {}, u"a"_s);
+        list.Add(2, u"B"_s, {}, 0, 0, {}, {}, u"b"_s);
+        list.Add(3, u"C"_s, {}, 0, 0, {}, {});
         QVERIFY_THROWS_EXCEPTION(SbkError, list.Item(0));
-        QVERIFY_THROWS_EXCEPTION(SbkError, list.Item(QStringLiteral("nokey")));
-        QVERIFY_THROWS_EXCEPTION(SbkError, list.Remove(3));
-        QVERIFY_THROWS_EXCEPTION(SbkError, list.Swap(1, 3));
-        QVERIFY_THROWS_EXCEPTION(SbkError, list.Add(3, QStringLiteral("C"), {}, 0, 0, {}, {}, QStringLiteral("key")));
-        QCOMPARE(list.Count(), 2);
-        QCOMPARE(list.Item(2)->StyleName1(), QStringLiteral("B"));
-        list.Add(4, {}, {}, 0, 0, {}, {}); // empty keys never clash
-        list.Add(5, {}, {}, 0, 0, {}, {});
-        QCOMPARE(list.Count(), 4);
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Item(u"nokey"_s));
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Remove(4));
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Swap(1, 4));
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Add(4, u"D"_s, {}, 0, 0, {}, {}, u"a"_s));
+        QCOMPARE(list.Count(), 3);
+        QCOMPARE(list.Item(3)->StyleName1(), u"C"_s);
+
+        list.Remove(1);
+        QCOMPARE(list.Item(1)->StyleName1(), u"B"_s);
+        list.Remove(u"b"_s);
+        QCOMPARE(list.Item(1)->StyleName1(), u"C"_s);
+        list.Add(4, u"D"_s, {}, 0, 0, {}, {}, u"b"_s); // the key is free again
+        list.Add(5, {}, {}, 0, 0, {}, {});             // empty keys never clash
+        QCOMPARE(list.Item(u"b"_s)->StyleProg(), 4);
+        QCOMPARE(list.Count(), 3);
     }
 };
 

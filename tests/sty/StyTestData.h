@@ -6,6 +6,7 @@
 #include "store/KORFStyles.h"
 #include "sty/KORFBytes.h"
 #include "sty/KORFLibrary.h"
+#include "TestEnvironment.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,15 +17,7 @@ inline QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
-// The error text of an action ("" when it succeeded).
-template <typename Action> QString errorOf(Action action) {
-    try {
-        action();
-    } catch (const SbkError& error) {
-        return error.message();
-    }
-    return QString();
-}
+using ::errorOf; // from TestEnvironment.h
 
 // A complete style block: a 4-byte chunk ID, the body length and a body of bodySize bytes whose
 // values depend on seed, so that blocks of different seeds differ.

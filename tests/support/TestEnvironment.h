@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SbkError.h"
+
 #include <memory>
 #include <QString>
 #include <QTemporaryDir>
@@ -29,3 +31,13 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// The message of the SbkError that work throws; empty when it throws none.
+template <typename Work> QString errorOf(Work work) {
+    try {
+        work();
+    } catch (const SbkError& error) {
+        return error.message();
+    }
+    return QString();
+}
