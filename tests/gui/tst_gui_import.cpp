@@ -3,8 +3,6 @@
 // disks that are not ready and the floppy wipe question.
 
 #include "../sty/StyTestData.h"
-#include "banks/BankTreeModel.h"
-#include "banks/frmBankSave.h"
 #include "banks/frmStyles.h"
 #include "banks/StyleGridModel.h"
 #include "core/frmLog.h"
@@ -18,15 +16,12 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTableView>
-#include <QTreeView>
 
 using namespace guitest;
 using namespace StyTestData;
@@ -38,7 +33,6 @@ namespace {
 struct Windows {
     std::function<int(frmStyImport&)> import;
     std::function<int(frmStyContent&)> picker;
-    std::function<int(frmBankSave&)> bankDialog;
     std::function<int(frmMakeBank&)> make;
     QStringList logs; // caption|text of every log shown
     WindowOpener::ScopedHook hook{[this](QDialog& dialog) {
@@ -46,8 +40,6 @@ struct Windows {
             return import(*w);
         if (auto* w = qobject_cast<frmStyContent*>(&dialog); w && picker)
             return picker(*w);
-        if (auto* w = qobject_cast<frmBankSave*>(&dialog); w && bankDialog)
-            return bankDialog(*w);
         if (auto* w = qobject_cast<frmMakeBank*>(&dialog); w && make)
             return make(*w);
         if (auto* w = qobject_cast<frmLog*>(&dialog)) {
@@ -65,9 +57,7 @@ void runImport(frmStyImport& window) {
     QVERIFY(ended.count() == 1 || ended.wait(30000));
 }
 
-QString counts(SBKModule& module) {
-    return u"%1|%2"_s.arg(countRows(module, u"KORFStyles"_s)).arg(countRows(module, u"KORFBanks"_s));
-}
+const QString Counts = u"SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)"_s;
 
 QStringList rows(SBKModule& module, const QString& sql) {
     QSqlQuery query(module.connection());
@@ -80,13 +70,6 @@ QStringList rows(SBKModule& module, const QString& sql) {
         rows << values.join(u'|');
     }
     return rows;
-}
-
-QByteArray styFile(const QStringList& names, int seed) {
-    KORFStyles styles;
-    for (int i = 0; i < names.size(); ++i)
-        addStyle(styles, names[i], block(30 + i, seed + i));
-    return KORFLibrary::encodeCollection(styles);
 }
 
 // The user bank byte of every directory record of an older-layout file of `records` blocks.
@@ -119,22 +102,26 @@ public:
 class ImportTest : public QObject {
     Q_OBJECT
 private slots:
-    // One folder run with a file per outcome under the content policy (new, duplicate, not a KORF
-    // file), a second under the name policy without banks (overwrite), Exit, then the new bank
-    // loaded and written as an STY file: the road of a style from file to instrument.
-    void importLoadAndMake() {
+    // Exit without a run; one folder run with a file per outcome under the content policy (new,
+    // duplicate, not a KORF file), a second under the name policy without banks (overwrite), Exit.
+    void folderImportByPolicy() {
         Fixture f;
         StyImport(f.module.connection())
             .run(f.env.writeFile(u"OLD.STY"_s, bankFile(2, 1)), false, {}, {}, {});
-        const QByteArray fresh = styFile({u"Fresh 1"_s, u"Fresh 2"_s}, 50);
-        f.env.writeFile(u"in/NEW.STY"_s, fresh);
+        f.env.writeFile(u"in/NEW.STY"_s,
+                        rawSty({{"Fresh 1", 2, 0}, {"Fresh 2", 2, 1}}, {block(30, 50), block(31, 51)}));
         f.env.writeFile(u"in/SAME.STY"_s, bankFile(2, 1));
         f.env.writeFile(u"in/JUNK.STY"_s, "KORGI and more");
         f.env.writeFile(u"in2/RENAME.STY"_s, rawSty({{"Style 2", 2, 0}}, {block(5, 9)}));
         frmStyles window(f.module, f.prompt);
-        QCOMPARE(window.gridModel()->rowCount(), 2);
-
         Windows windows;
+        windows.import = [&](frmStyImport& w) {
+            click(&w, u"cmdCancel"_s);
+            return w.result();
+        };
+        window.command(u"mFile"_s, 0)->trigger();
+        QCOMPARE(f.module.ImportMode, -1); // Exit without a run
+
         int progressAtEnd = -1;
         windows.import = [&](frmStyImport& w) {
             if (child<QLabel>(&w, u"Label1"_s)->text() != "Folder to scan"_L1 ||
@@ -175,61 +162,7 @@ private slots:
                  (QStringList{u"OLD001|1|2|0"_s, u"NEW002|3|4|0"_s, u"SAME003|1|2|0"_s}));
         QCOMPARE(f.module.ImportMode, 99);
         QCOMPARE(window.gridModel()->rowCount(), 4); // the grid shows the refilled listing
-
-        // The bank the import made, loaded through the bank dialog and written to a chosen file.
-        windows.bankDialog = [&](frmBankSave& dialog) {
-            dialog.tree()->setCurrentIndex(dialog.treeModel()->bankIndex(0)); // NEW002 by name
-            dialog.cmdOk_Click();
-            return dialog.result();
-        };
-        window.command(u"mbank"_s, 9)->trigger();
-        QCOMPARE(f.module.BankState, 1);
-        const QString target = f.env.path(u"out/NEW.STY"_s);
-        QDir().mkpath(f.env.path(u"out"_s));
-        f.module.FloppyDrive = f.env.path(u"out"_s);
-        f.prompt.clear();
-        f.prompt.answerFile(target);
-        windows.make = [&](frmMakeBank& dialog) {
-            click(&dialog, u"cmdMake"_s);
-            return dialog.result();
-        };
-        window.command(u"mbank"_s, 13)->trigger();
-        QCOMPARE(f.prompt.asked().first().proposed, u"NEW002.STY"_s);
-        QCOMPARE(f.prompt.texts().last(), target + u" successfully created"_s);
-        QCOMPARE(TestEnvironment::readFile(target).mid(36 + 2 * 24), fresh.mid(36 + 2 * 24));
         QCOMPARE(f.prompt.unexpected(), 0);
-    }
-
-    // Search's path rules in single-file mode; Exit without a run gives -1, the close box keeps the mode.
-    void searchAndLeaving() {
-        Fixture f;
-        frmStyles window(f.module, f.prompt);
-        const QString file = f.env.writeFile(u"dir/ONE.STY"_s, bankFile(1));
-        QStringList seen;
-        Windows windows;
-        windows.import = [&](frmStyImport& w) {
-            QLineEdit* path = child<QLineEdit>(&w, u"txtFolder"_s);
-            f.prompt.answerFile(f.env.path(u"dir/none.sty"_s)).answerFile(file);
-            w.cmdSearch_Click();
-            seen << path->text();
-            w.cmdSearch_Click();
-            seen << path->text() << child<QLabel>(&w, u"Label1"_s)->text()
-                 << (child<QCheckBox>(&w, u"chkSubFolders"_s)->isHidden() ? u"hidden"_s : u"shown"_s);
-            click(&w, u"cmdCancel"_s);
-            return w.result();
-        };
-        window.command(u"mFile"_s, 1)->trigger();
-        QCOMPARE(seen, (QStringList{f.env.path(u"dir/"_s), file, u"File to search"_s, u"hidden"_s}));
-        QCOMPARE(f.module.ImportMode, -1);
-        QCOMPARE(f.prompt.asked().first().text, u"Styles (*.STY)|*.STY"_s);
-
-        windows.import = [&](frmStyImport& w) {
-            w.show();
-            w.close();
-            return w.result();
-        };
-        window.command(u"mFile"_s, 1)->trigger();
-        QCOMPARE(f.module.ImportMode, 1);
     }
 
     // The picker of the first file: its rows, Unselect All and Select All, one style unticked and
@@ -241,7 +174,9 @@ private slots:
             f.env.writeFile(u"scan/"_s + name, bankFile(3, name == "A.STY"_L1 ? 1 : 2));
         f.module.ImportMode = 0;
         frmStyImport window(f.module, f.prompt);
-        child<QLineEdit>(&window, u"txtFolder"_s)->setText(f.env.path(u"scan"_s));
+        f.prompt.answerFile(f.env.path(u"scan/B.STY"_s)); // Search: the folder of the file chosen
+        window.cmdSearch_Click();
+        QCOMPARE(child<QLineEdit>(&window, u"txtFolder"_s)->text(), f.env.path(u"scan"_s));
         child<QLineEdit>(&window, u"txtField_2"_s)->setText(u"Given"_s);
         setChecked<QCheckBox>(&window, u"chkErrors"_s);
 
@@ -308,7 +243,7 @@ private slots:
         });
         runImport(window);
         QCOMPARE(during, QStringList{u"4|running"_s});
-        QCOMPARE(counts(f.module), u"2|1"_s);
+        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
         QCOMPARE(child<QLabel>(&window, u"lbResult"_s)->text(),
                  u"Cancelled after 2 of 4 files: nothing of this run was kept."_s);
         QVERIFY(child<QPushButton>(&window, u"cmdOk"_s)->isEnabled());
@@ -320,7 +255,7 @@ private slots:
         f.env.writeFile(u"bad/3.STY"_s, bankFile(2, 7));
         child<QLineEdit>(&window, u"txtFolder"_s)->setText(f.env.path(u"bad"_s));
         runImport(window);
-        QCOMPARE(counts(f.module), u"2|1"_s);
+        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
         QCOMPARE(f.prompt.asked().size(), 1);
         QVERIFY2(f.prompt.texts().first().contains("2.STY"_L1) &&
                      f.prompt.texts().first().endsWith("the database is as it was before."_L1),
@@ -332,8 +267,9 @@ private slots:
         QCOMPARE(f.module.ImportMode, 0);
     }
 
-    // The fifteen destinations, each made from a loaded bank through the dialog: the file written
-    // and the user bank byte of its records. The work file goes from the temporary folder.
+    // The fifteen destinations, each made through the dialog from the bank an import stored, loaded
+    // into the styles window: the file written and the user bank byte of its records. The work file
+    // goes from the temporary folder.
     void makeDestinations_data() {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("target");
@@ -379,6 +315,8 @@ private slots:
         };
         window.command(u"mbank"_s, 13)->trigger();
         qunsetenv("TMPDIR");
+        if (index == 0)
+            QCOMPARE(f.prompt.asked().first().proposed, u"IN001.STY"_s);
         QCOMPARE(f.prompt.texts().last(),
                  target + (index < 3 ? u" successfully created"_s : u" successfully created!"_s));
         QCOMPARE(bankBytes(target, 4), QList<int>(4, userBank));
@@ -424,9 +362,9 @@ private slots:
         f.prompt.clear();
         f.module.FloppyDrive = f.env.path(u"nofloppy"_s);
         drive = [&](frmMakeBank& dialog) {
-            for (int i = 0; i < 15; ++i)
-                seen << (child<QRadioButton>(&dialog, u"optSave_%1"_s.arg(i))->isEnabled() ? u"on"_s
-                                                                                           : u"off"_s);
+            for (int i : {5, 6, 14})
+                seen << u"%1 %2"_s.arg(i).arg(
+                    child<QRadioButton>(&dialog, u"optSave_%1"_s.arg(i))->isEnabled());
             seen << child<QRadioButton>(&dialog, u"optSave_1"_s)->text();
             make(dialog, 3);
         };
@@ -434,9 +372,9 @@ private slots:
         f.module.PaHdDrive = f.env.path(u"nopahd"_s);
         drive = [&](frmMakeBank& dialog) { make(dialog, 7); };
         window.mbank_Click(13);
-        QCOMPARE(seen.mid(0, 15).join(u','), u"on,on,on,on,on,on,off,off,off,off,off,off,off,off,off"_s);
-        QCOMPARE(seen.mid(15),
-                 (QStringList{u"Make as "_s + f.module.FloppyDrive + u"/ ..."_s, u"2|open"_s, u"2|open"_s}));
+        QCOMPARE(seen,
+                 (QStringList{u"5 1"_s, u"6 0"_s, u"14 0"_s,
+                              u"Make as "_s + f.module.FloppyDrive + u"/ ..."_s, u"2|open"_s, u"2|open"_s}));
         QCOMPARE(f.prompt.texts(),
                  (QStringList{u"Floppy disk "_s + f.env.path(u"nofloppy"_s) + u": is not ready!"_s,
                               u"Pa hard disk "_s + f.env.path(u"nopahd"_s) +
