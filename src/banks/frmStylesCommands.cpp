@@ -19,6 +19,8 @@
 #include "metadata/frmGroupEdit.h"
 #include "metadata/frmStyFilter.h"
 #include "metadata/StyleGroup.h"
+#include "sty/frmMakeBank.h"
+#include "sty/frmStyImport.h"
 
 #include <algorithm>
 #include <optional>
@@ -141,9 +143,14 @@ void frmStyles::mFile_Click(int index) {
     }
 }
 
-// "Import from Folder" (mode 0) and "Import from STY file" (mode 1).
+// "Import from Folder" (mode 0) and "Import from STY file" (mode 1). The import window refills
+// StyleRecordset when it closes; ImportMode -1 says that no run was started.
 void frmStyles::importStyles(int mode) {
-    (void)mode;
+    m_module.ImportMode = mode;
+    frmStyImport window(m_module, m_prompt, this);
+    WindowOpener::exec(window);
+    if (m_module.ImportMode != -1)
+        RefreshStyleGrid();
 }
 
 // ---- Styles menu -----------------------------------------------------------------------------
@@ -416,8 +423,32 @@ void frmStyles::exportBankToSsf() {
     UpdateBankMenu();
 }
 
-// "Make .STY file".
-void frmStyles::makeStyFile() {}
+// "Make .STY file": a stored bank without changes, and a floppy folder set.
+void frmStyles::makeStyFile() {
+    if (m_bank.count() == 0) {
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to make a .STY with!"),
+                         QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+        return;
+    }
+    if (m_module.BankState != 1) {
+        m_prompt.message(
+            QStringLiteral("Please save changes made to current style before making a STY file!"),
+            QStringLiteral("SBK"), Prompt::Icon::Information);
+        return;
+    }
+    if (m_module.FloppyDrive.trimmed().isEmpty()) {
+        m_prompt.message(
+            QStringLiteral("Floppy disk is not specified. Please click on Parameter button inside "
+                           "main form and insert all required data!"),
+            QStringLiteral("SBK"), Prompt::Icon::Information);
+        return;
+    }
+    frmMakeBank dialog(m_module, m_prompt, this);
+    WindowOpener::exec(dialog);
+    // The make read the styles' names afresh from the database.
+    ShowWorkingBank();
+    UpdateBankMenu();
+}
 
 // "Print bank": only a stored bank without changes is printed.
 void frmStyles::printBank() {

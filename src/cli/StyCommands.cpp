@@ -169,19 +169,7 @@ try {
 }
 cliProgressDone(context);
 context.out << QString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-context.out << QStringLiteral(
-                   "%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
-                   "%5 banks created from %6 files read, %7 files not imported%8\n")
-                   .arg(import.stylesStored())
-                   .arg(import.stylesOverwritten())
-                   .arg(import.stylesDuplicate())
-                   .arg(import.stylesUnpicked())
-                   .arg(import.banksStored())
-                   .arg(import.filesRead())
-                   .arg(import.filesSkipped())
-                   .arg(import.foldersUnread() > 0
-                            ? QStringLiteral(", %1 folders not read").arg(import.foldersUnread())
-                            : QString());
+context.out << import.summary() << '\n';
 return 0;
 } // namespace
 

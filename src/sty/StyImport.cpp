@@ -76,6 +76,10 @@ void collectFiles(const QString& folder, bool subfolders, QList<StyImport::Folde
 
 StyImport::StyImport(QSqlDatabase connection) : m_connection(connection) {}
 
+StyImport::~StyImport() {
+    cancel();
+}
+
 QList<StyImport::FolderItem> StyImport::filesOfFolder(const QString& folder, bool subfolders) {
     QList<FolderItem> items;
     QSet<QString> visited;
@@ -124,7 +128,20 @@ void StyImport::report(Stage stage, const QString& text, int fileIndex, int file
 
 QString StyImport::run(const QString& path, bool folder, const QString& family, const QString& group,
                        const QString& author) {
+    begin(path, folder, family, group, author);
+    while (importNext()) {
+    }
+    return finish();
+}
+
+void StyImport::begin(const QString& path, bool folder, const QString& family, const QString& group,
+                      const QString& author) {
+    cancel();
     m_log.clear();
+    m_files.clear();
+    m_next = 0;
+    m_currentFolder.clear();
+    m_folder = folder;
     m_filesRead = m_filesSkipped = m_foldersUnread = m_stylesStored = m_stylesOverwritten =
         m_stylesDuplicate = m_stylesUnpicked = m_banksStored = 0;
 
@@ -134,47 +151,85 @@ QString StyImport::run(const QString& path, bool folder, const QString& family, 
     ExchangeValues = {orBlank(family), orBlank(group), orBlank(author), blank};
     m_date = (m_today.isValid() ? m_today : QDate::currentDate()).toString(QStringLiteral("yyyy/MM/dd"));
 
-    QList<FolderItem> files;
     if (folder) {
         if (!QFileInfo(path).isDir())
             throw SbkError(QStringLiteral("The folder %1 does not exist.").arg(path));
-        files = filesOfFolder(path, m_subfolders);
+        m_files = filesOfFolder(path, m_subfolders);
     } else {
-        files = {{path, QString()}};
+        m_files = {{path, QString()}};
     }
 
     m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
-    // One gateway for the whole run, so its statements are prepared once.
-    DbKORFStyle table(m_connection);
-    m_table = &table;
+    m_table = std::make_unique<DbKORFStyle>(m_connection);
     try {
-        Transaction transaction(m_connection);
-        QString currentFolder;
-        for (int i = 0; i < files.size(); ++i) {
-            const QString fileFolder = QFileInfo(files[i].path).path();
-            if (folder && fileFolder != currentFolder) {
-                currentFolder = fileFolder;
-                report(Stage::Folder, QDir::toNativeSeparators(fileFolder), i, int(files.size()));
-            }
-            if (files[i].passedOver.isEmpty()) {
-                importFile(files[i].path, i, int(files.size()));
-                continue;
-            }
-            m_log += files[i].passedOver + lineEnd;
-            if (files[i].folder)
+        m_transaction = std::make_unique<Transaction>(m_connection);
+    } catch (const SbkError& error) {
+        stop(error);
+    }
+}
+
+bool StyImport::importNext() {
+    if (!m_transaction || m_next >= m_files.size())
+        return false;
+    const FolderItem& item = m_files.at(m_next);
+    try {
+        const QString fileFolder = QFileInfo(item.path).path();
+        if (m_folder && fileFolder != m_currentFolder) {
+            m_currentFolder = fileFolder;
+            report(Stage::Folder, QDir::toNativeSeparators(fileFolder), m_next, fileCount());
+        }
+        if (item.passedOver.isEmpty()) {
+            importFile(item.path, m_next, fileCount());
+        } else {
+            m_log += item.passedOver + lineEnd;
+            if (item.folder)
                 ++m_foldersUnread;
             else
                 ++m_filesSkipped;
         }
-        transaction.commit();
     } catch (const SbkError& error) {
-        m_table = nullptr;
-        m_log.clear();
-        throw SbkError(error.message() +
-                       QStringLiteral("\nThe import was stopped; the database is as it was before."));
+        stop(error);
     }
-    m_table = nullptr;
+    ++m_next;
+    return m_next < m_files.size();
+}
+
+QString StyImport::finish() {
+    if (!m_transaction)
+        return m_log;
+    try {
+        m_transaction->commit();
+    } catch (const SbkError& error) {
+        stop(error);
+    }
+    m_transaction.reset();
+    m_table.reset();
     return m_log;
+}
+
+void StyImport::cancel() {
+    m_transaction.reset(); // rolls back unless committed
+    m_table.reset();
+}
+
+void StyImport::stop(const SbkError& error) {
+    cancel();
+    m_log.clear();
+    throw SbkError(error.message() +
+                   QStringLiteral("\nThe import was stopped; the database is as it was before."));
+}
+
+QString StyImport::summary() const {
+    return QStringLiteral("%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
+                          "%5 banks created from %6 files read, %7 files not imported%8")
+        .arg(m_stylesStored)
+        .arg(m_stylesOverwritten)
+        .arg(m_stylesDuplicate)
+        .arg(m_stylesUnpicked)
+        .arg(m_banksStored)
+        .arg(m_filesRead)
+        .arg(m_filesSkipped)
+        .arg(m_foldersUnread > 0 ? QStringLiteral(", %1 folders not read").arg(m_foldersUnread) : QString());
 }
 
 void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
@@ -247,6 +302,8 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
         storeStyle(styles, i, shortName);
     }
 
+    if (!m_saveBank)
+        return;
     DbKORFBank bank(m_connection);
     const QString u = oneByteName(shortName.left(shortName.size() - 4).toUpper().left(5));
     bank.setBankProg(bank.NextKORFBank());

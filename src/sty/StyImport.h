@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <QDate>
 #include <QSqlDatabase>
@@ -11,12 +12,17 @@
 class DbKORFStyle;
 class KORFStyle;
 class KORFStyles;
+class SbkError;
+class Transaction;
 
 // The style import: brings the styles of one STY file or of every STY file of a folder (and,
 // optionally, its subfolders) into the database, checks each style against the stored ones by
 // the chosen duplicate policy, creates one bank per file that was read, and collects a log of
 // everything it skipped. A whole run is one transaction: an error anywhere leaves the database as
 // it was before the run. The engine asks nothing itself: the style picker is a callback.
+//
+// A run can be taken one file at a time (begin, importNext until it answers false, finish), so that
+// a window lets its event loop run between files and may cancel the run, which rolls it back.
 class StyImport {
 public:
     enum class Policy {
@@ -47,8 +53,13 @@ public:
         std::function<void(Stage stage, const QString& text, int fileIndex, int fileCount)>;
 
     explicit StyImport(QSqlDatabase connection);
+    ~StyImport();
+    StyImport(const StyImport&) = delete;
+    StyImport& operator=(const StyImport&) = delete;
 
     void setPolicy(Policy policy) { m_policy = policy; }
+    // Whether each file read creates its bank (the default) or only its styles are stored.
+    void setSaveBank(bool on) { m_saveBank = on; }
     void setSubfolders(bool on) { m_subfolders = on; }
     void setPicker(Picker picker) { m_picker = std::move(picker); }
     void setProgress(ProgressCallback progress) { m_progress = std::move(progress); }
@@ -66,6 +77,20 @@ public:
     // when nothing was skipped). Throws SbkError after rolling back the whole run.
     QString run(const QString& path, bool folder, const QString& family, const QString& group,
                 const QString& author);
+
+    // The same run in steps. begin refuses values that cannot be stored and a missing folder,
+    // lists the files (so fileCount is known from then on) and begins the transaction; importNext
+    // takes up the next file and answers whether another one is left; finish commits and returns
+    // the log; cancel rolls the run back (so does destroying the engine). A failure in any step
+    // rolls back the whole run and throws SbkError.
+    void begin(const QString& path, bool folder, const QString& family, const QString& group,
+               const QString& author);
+    bool importNext();
+    QString finish();
+    void cancel();
+    bool isRunning() const { return m_transaction != nullptr; }
+    int fileCount() const { return int(m_files.size()); }
+    int filesDone() const { return m_next; }
 
     // An entry of a folder run: a file to import, or an entry the run passes over with the log
     // line that names it and says why (a pipe, a device, a broken link, a name that is not valid
@@ -88,7 +113,8 @@ public:
     // character SSF and PDD files cannot carry), naming the field; "" when they can.
     static QString refusal(const QString& family, const QString& group, const QString& author);
 
-    // Counts of the last run.
+    // Counts of the last run, and all of them in one line ("12 styles imported, 0 overwritten, ...").
+    QString summary() const;
     int filesRead() const { return m_filesRead; }
     int filesSkipped() const { return m_filesSkipped; } // not imported: foreign, not regular, odd names
     int foldersUnread() const { return m_foldersUnread; }
@@ -105,11 +131,21 @@ private:
     // onlyWhenNone, only when the stored style has none of its own.
     void keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone);
     void report(Stage stage, const QString& text, int fileIndex, int fileCount) const;
+    // Rolls the run back and throws the error, saying that the database is as it was.
+    [[noreturn]] void stop(const SbkError& error);
 
     QSqlDatabase m_connection;
-    DbKORFStyle* m_table = nullptr; // the run's style gateway
+    // The run's style gateway, so its statements are prepared once, and its transaction (declared
+    // after it, so that the transaction ends first).
+    std::unique_ptr<DbKORFStyle> m_table;
+    std::unique_ptr<Transaction> m_transaction;
+    QList<FolderItem> m_files;
+    int m_next = 0;
+    bool m_folder = false;
+    QString m_currentFolder;
     Policy m_policy = Policy::SkipDuplicates;
     bool m_subfolders = false;
+    bool m_saveBank = true;
     bool m_keepsEntries = false; // the database has the table KORFEntries
     Picker m_picker;
     ProgressCallback m_progress;

@@ -10,9 +10,11 @@
 #include "sty/DriveInfo.h"
 #include "sty/KORFLibrary.h"
 
+#include <filesystem>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -44,6 +46,28 @@ bool isInside(const QString& path, const QString& folder) {
     const QString p = QDir::cleanPath(QDir::fromNativeSeparators(path));
     const QString f = QDir::cleanPath(QDir::fromNativeSeparators(folder));
     return p == f || p.startsWith(f.endsWith(QLatin1Char('/')) ? f : f + QLatin1Char('/'));
+}
+
+// Creates a folder and those above it; "" or the system's reason ("Read-only file system" ...).
+QString createFolder(const QString& path) {
+    std::error_code error;
+    std::filesystem::create_directories(QFileInfo(path).filesystemAbsoluteFilePath(), error);
+    return error ? QString::fromStdString(error.message()) : QString();
+}
+
+// Removes a file (a read-only one too) or a folder with everything in it; "" or the reason.
+QString removeEntry(const QFileInfo& entry) {
+    if (entry.isDir() && !entry.isSymLink()) {
+        if (QDir(entry.filePath()).removeRecursively())
+            return QString();
+        // Qt gives no reason; the standard library, trying again, names it.
+        std::error_code error;
+        std::filesystem::remove_all(entry.filesystemAbsoluteFilePath(), error);
+        return error ? QString::fromStdString(error.message()) : QString();
+    }
+    QFile::setPermissions(entry.filePath(), entry.permissions() | QFile::WriteUser);
+    QFile file(entry.filePath());
+    return file.remove() ? QString() : file.errorString();
 }
 
 } // namespace
@@ -195,6 +219,12 @@ StyMaker::Result StyMaker::make(int index) {
             return makeThroughWorkFile(target);
         if (index <= 5)
             return makeInSetFolder(target, userBankOf(index));
+        // The set folders of the instrument's disk are the instrument's to make.
+        if (const QString folder = QFileInfo(target).absolutePath(); !QFileInfo(folder).isDir())
+            throw SbkError(QStringLiteral("Cannot write the file %1: the folder %2 does not exist on the "
+                                          "instrument's disk. SBK does not create set folders there; save "
+                                          "a set of that name on the instrument first.")
+                               .arg(target, native(folder)));
         KORFLibrary& library = m_module.StyleLibrary;
         library.WriteStyleFromCollection(
             target, m_module.WorkingBankStyles,
@@ -207,13 +237,20 @@ StyMaker::Result StyMaker::make(int index) {
 }
 
 StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
-    const QString workFile = workFilePath();
+    // The work file lives in a folder of its own in the user's temporary folder, removed with it
+    // whatever happens, so no other program's file of that name is ever touched or left behind.
+    QTemporaryDir workFolder(QDir(m_workFolder).filePath(QStringLiteral("SBK-XXXXXX")));
+    if (!workFolder.isValid())
+        throw SbkError(QStringLiteral("Cannot create a work folder in %1: %2")
+                           .arg(native(m_workFolder), workFolder.errorString()));
+    const QString workFile = native(workFolder.filePath(QStringLiteral("WRK.STY")));
     m_module.StyleLibrary.WriteStyleFromCollection(
         workFile, m_module.WorkingBankStyles,
         writeOptions(m_module.WorkingBankStyles, m_layout, 17, m_module.connection()));
     const qint64 size = QFileInfo(workFile).size();
     const qint64 free = m_drives.freeSpace(QFileInfo(target).absolutePath());
     if (free >= 0 && size >= free) {
+        workFolder.remove();
         m_prompt.message(QStringLiteral("An error has occured during create process of style ") + target +
                              QStringLiteral(". Not enough space available inside floppy disk!"),
                          title, Prompt::Icon::Critical);
@@ -230,28 +267,22 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
     SaveFile copy(target);
     if (!copy.openForWriting() || !copy.writeAll(bytes) || !copy.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(target, copy.errorString()));
-    QFile::remove(workFile);
+    workFolder.remove();
     m_prompt.message(target + QStringLiteral(" successfully created"), title, Prompt::Icon::Information);
     return Result::Created;
 }
 
-bool StyMaker::wipeFloppy() {
+QString StyMaker::wipeFloppy() {
     QDir root(m_module.FloppyDrive);
     const QFileInfoList entries =
         root.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    bool complete = true;
+    QStringList failures;
     for (const QFileInfo& entry : entries) {
-        if (entry.isDir() && !entry.isSymLink()) {
-            complete = QDir(entry.filePath()).removeRecursively() && complete;
-        } else {
-            // Read-only files go too.
-            QFile::setPermissions(entry.filePath(), entry.permissions() | QFile::WriteUser);
-            complete = QFile::remove(entry.filePath()) && complete;
-        }
+        if (const QString reason = removeEntry(entry); !reason.isEmpty())
+            failures << native(entry.filePath()) + QStringLiteral(": ") + reason;
     }
-    return complete;
+    return failures.join(QLatin1Char('\n'));
 }
-
 StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) {
     const QString floppy = m_module.FloppyDrive;
     const QString setFolder = join(floppy, QStringLiteral("SBK.SET"));
@@ -268,15 +299,17 @@ StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) 
         }
         if (!m_prompt.confirm(QStringLiteral("Floppy is about to be completely deleted. Are you sure?")))
             return Result::Cancelled;
-        if (!wipeFloppy())
-            throw SbkError(
-                QStringLiteral("The floppy disk %1 could not be emptied completely.").arg(native(floppy)));
-        if (!QDir().mkpath(setFolder))
-            throw SbkError(QStringLiteral("Cannot create the folder %1.").arg(setFolder));
+        if (const QString failures = wipeFloppy(); !failures.isEmpty())
+            throw SbkError(QStringLiteral("The floppy disk %1 could not be emptied completely:\n%2")
+                               .arg(native(floppy), failures));
+        if (const QString reason = createFolder(setFolder); !reason.isEmpty())
+            throw SbkError(QStringLiteral("Cannot create the folder %1: %2").arg(setFolder, reason));
     }
     const QString styleFolder = join(setFolder, QStringLiteral("STYLE"));
-    if (!QFileInfo(styleFolder).isDir() && !QDir().mkpath(styleFolder))
-        throw SbkError(QStringLiteral("Cannot create the folder %1.").arg(styleFolder));
+    if (!QFileInfo(styleFolder).isDir()) {
+        if (const QString reason = createFolder(styleFolder); !reason.isEmpty())
+            throw SbkError(QStringLiteral("Cannot create the folder %1: %2").arg(styleFolder, reason));
+    }
     m_module.StyleLibrary.WriteStyleFromCollection(
         target, m_module.WorkingBankStyles,
         writeOptions(m_module.WorkingBankStyles, m_layout, userBank, m_module.connection()));

@@ -23,7 +23,7 @@ public:
         Created,        // the file was written and the success message shown
         Cancelled,      // no path chosen, or No to the wipe question: nothing changed
         NotReady,       // the target disk is absent or cannot be written
-        NotEnoughSpace, // the work file does not fit the target disk (the work file is kept)
+        NotEnoughSpace, // the work file does not fit the target disk
         Refused,        // the floppy folder is not a volume that may be wiped
         Failed,         // a read, write or folder creation failed; its message was shown
     };
@@ -33,7 +33,9 @@ public:
     // The directory layout to write; std::nullopt (the default) chooses it from the bank's styles.
     void setLayout(std::optional<KORFLibrary::Layout> layout) { m_layout = layout; }
 
-    // Where the work file "WRK.STY" is written; the user's temporary folder unless set.
+    // Where the work file "WRK.STY" is written; the user's temporary folder unless set. A bank made
+    // through the work file (destinations 0..2) writes it in a folder of its own there and removes
+    // both after use, also when the copy fails.
     void setWorkFolder(const QString& folder) { m_workFolder = folder; }
     QString workFilePath() const;
 
@@ -76,7 +78,8 @@ private:
     Result makeThroughWorkFile(const QString& target);
     Result makeInSetFolder(const QString& target, int userBank);
     Result fail(const QString& text);
-    bool wipeFloppy();
+    // Empties the floppy's root; "" or one line per entry left, naming it and the reason.
+    QString wipeFloppy();
 
     SBKModule& m_module;
     Prompt& m_prompt;

@@ -118,7 +118,7 @@ private slots:
         QVERIFY2(f.prompt.texts().last().startsWith(target + " successfully created"),
                  qPrintable(f.prompt.texts().last()));
         QVERIFY(QFileInfo::exists(other));
-        QCOMPARE(QDir(f.env.path("work")).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(f.env.path("work")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         // The working bank now holds the stored data.
         QCOMPARE(f.module.WorkingBankStyles.Item(1)->StyleName1(), "Style 1         ");
     }
@@ -128,10 +128,27 @@ private slots:
         f.prompt.answerFile(QString());
         QCOMPARE(f.make(0), StyMaker::Result::Cancelled);
         QCOMPARE(f.prompt.asked().first().proposed, "MYBANK1.STY");
-        // The set folders of the instrument's disk are never created.
+        // The set folders of the instrument's disk are never created; the message says why.
         QCOMPARE(f.make(9), StyMaker::Result::Failed);
-        QVERIFY(f.prompt.texts().last().contains("USER01.STY"));
+        QVERIFY2(f.prompt.texts().last().startsWith(
+                     "Cannot write the file " + f.env.path("pahd/!456.SET/STYLE/USER01.STY") +
+                     ": the folder " + f.env.path("pahd/!456.SET/STYLE") + " does not exist"),
+                 qPrintable(f.prompt.texts().last()));
         QVERIFY(!QFileInfo::exists(f.env.path("pahd/!456.SET")));
+        // A folder or copy that fails names the path and the system's reason, and the work file goes.
+        f.env.writeFile("floppy/SBK.SET/STYLE", "a file in the way");
+        QCOMPARE(f.make(3), StyMaker::Result::Failed);
+        QVERIFY2(f.prompt.texts().last().startsWith("Cannot create the folder " +
+                                                    f.env.path("floppy/SBK.SET/STYLE") + ": ") &&
+                     !f.prompt.texts().last().endsWith(": "),
+                 qPrintable(f.prompt.texts().last()));
+        QDir().mkpath(f.env.path("floppy/USER01.STY"));
+        QCOMPARE(f.make(2), StyMaker::Result::Failed);
+        QVERIFY2(f.prompt.texts().last().startsWith("Cannot write the file " +
+                                                    f.env.path("floppy/USER01.STY") + ": "),
+                 qPrintable(f.prompt.texts().last()));
+        QCOMPARE(QDir(f.env.path("work")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QDir(f.env.path("floppy/USER01.STY")).removeRecursively();
         // A style that cannot be written refuses the bank, naming the style: one no longer stored
         // (the working bank holds no data for it), one whose stored length hides its data.
         f.module.WorkingBankStyles.Add(99, "Gone", QString(), 0, 0, QByteArray(), QByteArray());
@@ -147,14 +164,14 @@ private slots:
             qPrintable(f.prompt.texts().last()));
         QVERIFY(!QFileInfo::exists(f.env.path("floppy/MYBANK1.STY")));
         QSqlQuery(f.module.connection()).exec("UPDATE KORFStyles SET StyleLength2 = length(StyleContent2)");
-        // Not enough space: the work file stays, the older file is kept.
+        // Not enough space: the older file is kept, the work file is removed all the same.
         const QString target = f.env.writeFile("floppy/USER01.STY", "older");
         f.drives.free = f.stored.size();
         QCOMPARE(f.make(2), StyMaker::Result::NotEnoughSpace);
         QCOMPARE(f.prompt.texts().last(), "An error has occured during create process of style " + target +
                                               ". Not enough space available inside floppy disk!");
         QCOMPARE(TestEnvironment::readFile(target), QByteArray("older"));
-        QVERIFY(QFileInfo::exists(f.env.path("work/WRK.STY")));
+        QCOMPARE(QDir(f.env.path("work")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 
         f.prompt.clear();
         f.module.FloppyDrive = f.env.path("no-floppy");

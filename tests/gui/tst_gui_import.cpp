@@ -1,0 +1,414 @@
+// Styles in and banks out from the styles window: the import window with its policies, log,
+// picker, Cancel and failed runs, and the make dialog with its fifteen destinations, its checks,
+// disks that are not ready and the floppy wipe question.
+
+#include "../sty/StyTestData.h"
+#include "banks/frmStyles.h"
+#include "banks/StyleGridModel.h"
+#include "core/frmLog.h"
+#include "core/WindowOpener.h"
+#include "GuiTestData.h"
+#include "sty/DriveInfo.h"
+#include "sty/frmMakeBank.h"
+#include "sty/frmStyContent.h"
+#include "sty/frmStyImport.h"
+#include "sty/StyImport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+using namespace guitest;
+using namespace StyTestData;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The windows a command opens, each answered by the function set for its kind.
+struct Windows {
+    std::function<int(frmStyImport&)> import;
+    std::function<int(frmStyContent&)> picker;
+    std::function<int(frmMakeBank&)> make;
+    QStringList logs; // caption|text of every log shown
+    WindowOpener::ScopedHook hook{[this](QDialog& dialog) {
+        if (auto* w = qobject_cast<frmStyImport*>(&dialog); w && import)
+            return import(*w);
+        if (auto* w = qobject_cast<frmStyContent*>(&dialog); w && picker)
+            return picker(*w);
+        if (auto* w = qobject_cast<frmMakeBank*>(&dialog); w && make)
+            return make(*w);
+        if (auto* w = qobject_cast<frmLog*>(&dialog)) {
+            logs << w->windowTitle() + u'|' + w->text();
+            return 0;
+        }
+        qFatal("unexpected window %s", qPrintable(dialog.objectName()));
+    }};
+};
+
+// Starts the run and waits for it to end.
+void runImport(frmStyImport& window) {
+    QSignalSpy ended(&window, &frmStyImport::runEnded);
+    window.cmdOk_Click();
+    QVERIFY(ended.count() == 1 || ended.wait(30000));
+}
+
+const QString Counts = u"SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)"_s;
+
+QStringList rows(SBKModule& module, const QString& sql) {
+    QSqlQuery query(module.connection());
+    query.exec(sql);
+    QStringList rows;
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < query.record().count(); ++i)
+            values << query.value(i).toString();
+        rows << values.join(u'|');
+    }
+    return rows;
+}
+
+// The user bank byte of every directory record of an older-layout file of `records` blocks.
+QList<int> bankBytes(const QString& path, int records) {
+    const QByteArray bytes = TestEnvironment::readFile(path);
+    QList<int> values;
+    for (int k = 0; k < records; ++k)
+        values << quint8(bytes.at(36 + 24 * k + 19));
+    return values;
+}
+
+void loadStoredBank(frmStyles& window, SBKModule& module, qint32 bank) {
+    module.BankTable->setBankProg(bank);
+    QVERIFY(module.BankTable->GetKORFBanks());
+    window.showStoredBank();
+}
+
+template <typename T> void setChecked(QObject* parent, const QString& name, bool on = true) {
+    child<T>(parent, name)->setChecked(on);
+}
+
+// Disks that are ready as the folders are, and a floppy folder that is a disk of its own.
+class RemovableFloppy : public DriveInfo {
+public:
+    bool isRemovableVolumeRoot(const QString&) const override { return true; }
+};
+
+} // namespace
+
+class ImportTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Exit without a run; one folder run with a file per outcome under the content policy (new,
+    // duplicate, not a KORF file), a second under the name policy without banks (overwrite), Exit.
+    void folderImportByPolicy() {
+        Fixture f;
+        StyImport(f.module.connection())
+            .run(f.env.writeFile(u"OLD.STY"_s, bankFile(2, 1)), false, {}, {}, {});
+        f.env.writeFile(u"in/NEW.STY"_s,
+                        rawSty({{"Fresh 1", 2, 0}, {"Fresh 2", 2, 1}}, {block(30, 50), block(31, 51)}));
+        f.env.writeFile(u"in/SAME.STY"_s, bankFile(2, 1));
+        f.env.writeFile(u"in/JUNK.STY"_s, "KORGI and more");
+        f.env.writeFile(u"in2/RENAME.STY"_s, rawSty({{"Style 2", 2, 0}}, {block(5, 9)}));
+        frmStyles window(f.module, f.prompt);
+        Windows windows;
+        windows.import = [&](frmStyImport& w) {
+            click(&w, u"cmdCancel"_s);
+            return w.result();
+        };
+        window.command(u"mFile"_s, 0)->trigger();
+        QCOMPARE(f.module.ImportMode, -1); // Exit without a run
+
+        int progressAtEnd = -1;
+        windows.import = [&](frmStyImport& w) {
+            if (child<QLabel>(&w, u"Label1"_s)->text() != "Folder to scan"_L1 ||
+                child<QCheckBox>(&w, u"chkSubFolders"_s)->isHidden())
+                return -1;
+            child<QLineEdit>(&w, u"txtFolder"_s)->setText(f.env.path(u"in"_s));
+            QTest::keyClicks(child<QLineEdit>(&w, u"txtField_0"_s), u"Pop"_s);
+            f.prompt.answer(Prompt::Answer::Yes); // the log
+            runImport(w);
+            progressAtEnd = child<QProgressBar>(&w, u"pbFiles"_s)->value() * 10 +
+                            child<QProgressBar>(&w, u"pbFiles"_s)->maximum();
+            child<QLineEdit>(&w, u"txtFolder"_s)->setText(f.env.path(u"in2"_s));
+            setChecked<QRadioButton>(&w, u"opImport_1"_s);
+            setChecked<QCheckBox>(&w, u"chkBank"_s, false);
+            runImport(w);
+            click(&w, u"cmdCancel"_s);
+            return w.result();
+        };
+        window.command(u"mFile"_s, 0)->trigger();
+
+        QCOMPARE(progressAtEnd, 33);
+        QCOMPARE(f.prompt.texts(),
+                 QStringList{u"Import process terminated. Should I show you the import log?"_s});
+        QCOMPARE(f.prompt.asked().first().title, u"SBK Style import"_s);
+        QCOMPARE(windows.logs,
+                 QStringList{
+                     u"|JUNK.STY is probably a style for KORG i30 arranger\n"
+                     u"Style Style 1          (1) from file SAME.STY is the same as style Style 1          "
+                     u"(1) from file OLD.STY, and will not be imported!\n"
+                     u"Style Style 2          (2) from file SAME.STY is the same as style Style 2          "
+                     u"(2) from file OLD.STY, and will not be imported!\n"_s});
+        QCOMPARE(rows(f.module, u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
+                                u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
+                 (QStringList{
+                     u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         |Pop| |RENAME.STY|13"_s,
+                     u"3|Fresh 1         |Pop| |NEW.STY|38"_s, u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
+        QCOMPARE(rows(f.module, u"SELECT BankName, BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks"_s),
+                 (QStringList{u"OLD001|1|2|0"_s, u"NEW002|3|4|0"_s, u"SAME003|1|2|0"_s}));
+        QCOMPARE(f.module.ImportMode, 99);
+        QCOMPARE(window.gridModel()->rowCount(), 4); // the grid shows the refilled listing
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+
+    // The picker of the first file: its rows, Unselect All and Select All, one style unticked and
+    // the author changed; the second file's picker, ticked afresh but closed by its close box,
+    // leaves those answers in force.
+    void pickerAcrossTwoFiles() {
+        Fixture f;
+        for (const QString& name : {u"A.STY"_s, u"B.STY"_s})
+            f.env.writeFile(u"scan/"_s + name, bankFile(3, name == "A.STY"_L1 ? 1 : 2));
+        f.module.ImportMode = 0;
+        frmStyImport window(f.module, f.prompt);
+        f.prompt.answerFile(f.env.path(u"scan/B.STY"_s)); // Search: the folder of the file chosen
+        window.cmdSearch_Click();
+        QCOMPARE(child<QLineEdit>(&window, u"txtFolder"_s)->text(), f.env.path(u"scan"_s));
+        child<QLineEdit>(&window, u"txtField_2"_s)->setText(u"Given"_s);
+        setChecked<QCheckBox>(&window, u"chkErrors"_s);
+
+        QStringList seen;
+        Windows windows;
+        windows.picker = [&](frmStyContent& picker) {
+            auto ticks = [&] {
+                QString text;
+                for (int r = 0; r < 5; ++r) {
+                    auto* box = child<QCheckBox>(&picker, u"Check1_%1"_s.arg(r));
+                    text += box->isChecked() ? u'x' : u'.';
+                }
+                return text;
+            };
+            seen << picker.windowTitle() + u'|' + ticks() + u'|' +
+                        child<QCheckBox>(&picker, u"Check1_2"_s)->text() + u'|' +
+                        child<QLineEdit>(&picker, u"txtField_2"_s)->text() + u'|' +
+                        child<QLineEdit>(&picker, u"txtField_3"_s)->text();
+            if (seen.size() == 3) {
+                picker.show();
+                picker.close();
+                return picker.result();
+            }
+            click(&picker, u"Command1_1"_s);
+            click(&picker, u"Command1_0"_s);
+            seen << ticks();
+            setChecked<QCheckBox>(&picker, u"Check1_1"_s, false);
+            child<QLineEdit>(&picker, u"txtField_2"_s)->setText(u"Picked"_s);
+            click(&picker, u"Command1_2"_s);
+            return picker.result();
+        };
+        runImport(window);
+        QCOMPARE(seen, (QStringList{u"A.STY|xxx..|Style 3|Given| "_s, u"xxx.."_s,
+                                    u"B.STY|xxx..|Style 3|Picked| "_s}));
+        QCOMPARE(
+            rows(f.module, u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
+            (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
+        QCOMPARE(rows(f.module, u"SELECT DISTINCT StyleAuthor FROM KORFStyles"_s), QStringList{u"Picked"_s});
+        QCOMPARE(f.module.ExchangeValue3, u"Picked"_s);
+        QVERIFY(f.module.PickedStyles[0] && !f.module.PickedStyles[1] && f.module.PickedStyles[2]);
+    }
+
+    // Cancel in the middle of a folder, then a run that fails on its second file: both leave the
+    // database as it was. While a run goes on, nothing can start another run or close the window.
+    void stoppedRunsLeaveTheDatabaseAsItWas() {
+        Fixture f;
+        StyImport(f.module.connection()).run(f.env.writeFile(u"OLD.STY"_s, bankFile(2)), false, {}, {}, {});
+        for (int i = 1; i <= 4; ++i)
+            f.env.writeFile(u"run/%1.STY"_s.arg(i), bankFile(2, i));
+        f.module.ImportMode = 0;
+        frmStyImport window(f.module, f.prompt);
+        window.show();
+        child<QLineEdit>(&window, u"txtFolder"_s)->setText(f.env.path(u"run"_s));
+        QProgressBar* bar = child<QProgressBar>(&window, u"pbFiles"_s);
+        QStringList during;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value != 2)
+                return;
+            during << QString::number(bar->maximum()) + (window.isRunning() ? u"|running"_s : u"|idle"_s) +
+                          (child<QPushButton>(&window, u"cmdOk"_s)->isEnabled() ? u"|start"_s : u""_s) +
+                          (child<QPushButton>(&window, u"cmdCancel"_s)->isEnabled() ? u"|exit"_s : u""_s) +
+                          (window.close() ? u"|closed"_s : u""_s);
+            click(&window, u"cmdStop"_s);
+        });
+        runImport(window);
+        QCOMPARE(during, QStringList{u"4|running"_s});
+        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
+        QCOMPARE(child<QLabel>(&window, u"lbResult"_s)->text(),
+                 u"Cancelled after 2 of 4 files: nothing of this run was kept."_s);
+        QVERIFY(child<QPushButton>(&window, u"cmdOk"_s)->isEnabled());
+        QCOMPARE(f.prompt.asked().size(), 0);
+
+        // A damaged second file ends the run with the error box; only the close box is left.
+        f.env.writeFile(u"bad/1.STY"_s, bankFile(2, 5));
+        f.env.writeFile(u"bad/2.STY"_s, bankFile(2, 6).left(150));
+        f.env.writeFile(u"bad/3.STY"_s, bankFile(2, 7));
+        child<QLineEdit>(&window, u"txtFolder"_s)->setText(f.env.path(u"bad"_s));
+        runImport(window);
+        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
+        QCOMPARE(f.prompt.asked().size(), 1);
+        QVERIFY2(f.prompt.texts().first().contains("2.STY"_L1) &&
+                     f.prompt.texts().first().endsWith("the database is as it was before."_L1),
+                 qPrintable(f.prompt.texts().first()));
+        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Critical);
+        for (const QString& name : {u"cmdOk"_s, u"cmdCancel"_s, u"cmdStop"_s, u"cmdSearch"_s})
+            QVERIFY2(!child<QPushButton>(&window, name)->isEnabled(), qPrintable(name));
+        QVERIFY(window.close());
+        QCOMPARE(f.module.ImportMode, 0);
+    }
+
+    // The fifteen destinations, each made through the dialog from the bank an import stored, loaded
+    // into the styles window: the file written and the user bank byte of its records. The work file
+    // goes from the temporary folder.
+    void makeDestinations_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("userBank");
+        QTest::newRow("0 chosen file") << 0 << u"chosen/MINE.STY"_s << 17;
+        QTest::newRow("1 floppy, bank name") << 1 << u"floppy/IN001.STY"_s << 17;
+        QTest::newRow("2 floppy USER01") << 2 << u"floppy/USER01.STY"_s << 17;
+        QTest::newRow("3 DIRECT FD 1") << 3 << u"floppy/SBK.SET/STYLE/USER01.STY"_s << 17;
+        QTest::newRow("4 DIRECT FD 2") << 4 << u"floppy/SBK.SET/STYLE/USER02.STY"_s << 18;
+        QTest::newRow("5 DIRECT FD 3") << 5 << u"floppy/SBK.SET/STYLE/USER03.STY"_s << 19;
+        QTest::newRow("6 DIRECT HD 1") << 6 << u"pahd/!123.SET/STYLE/USER01.STY"_s << 17;
+        QTest::newRow("7 DIRECT HD 2") << 7 << u"pahd/!123.SET/STYLE/USER02.STY"_s << 18;
+        QTest::newRow("8 DIRECT HD 3") << 8 << u"pahd/!123.SET/STYLE/USER03.STY"_s << 19;
+        QTest::newRow("9 DIRECT HD 4") << 9 << u"pahd/!456.SET/STYLE/USER01.STY"_s << 17;
+        QTest::newRow("10 DIRECT HD 5") << 10 << u"pahd/!456.SET/STYLE/USER02.STY"_s << 18;
+        QTest::newRow("11 DIRECT HD 6") << 11 << u"pahd/!456.SET/STYLE/USER03.STY"_s << 19;
+        QTest::newRow("12 DIRECT HD 7") << 12 << u"pahd/!789.SET/STYLE/USER01.STY"_s << 17;
+        QTest::newRow("13 DIRECT HD 8") << 13 << u"pahd/!789.SET/STYLE/USER02.STY"_s << 18;
+        QTest::newRow("14 DIRECT HD 9") << 14 << u"pahd/!789.SET/STYLE/USER03.STY"_s << 19;
+    }
+    void makeDestinations() {
+        QFETCH(int, index);
+        QFETCH(QString, target);
+        QFETCH(int, userBank);
+        Fixture f;
+        StyImport(f.module.connection()).run(f.env.writeFile(u"IN.STY"_s, bankFile(2)), false, {}, {}, {});
+        for (const QString& folder : {u"chosen"_s, u"floppy/SBK.SET"_s, u"pahd/!123.SET/STYLE"_s,
+                                      u"pahd/!456.SET/STYLE"_s, u"pahd/!789.SET/STYLE"_s, u"tmp"_s})
+            QDir().mkpath(f.env.path(folder));
+        f.module.FloppyDrive = f.env.path(u"floppy"_s);
+        f.module.PaHdDrive = f.env.path(u"pahd"_s);
+        qputenv("TMPDIR", f.env.path(u"tmp"_s).toLocal8Bit());
+        target = f.env.path(target);
+        if (index == 0)
+            f.prompt.answerFile(target);
+        frmStyles window(f.module, f.prompt);
+        loadStoredBank(window, f.module, 1);
+        Windows windows;
+        windows.make = [&](frmMakeBank& dialog) {
+            setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
+            dialog.cmdMake_Click();
+            return dialog.result();
+        };
+        window.command(u"mbank"_s, 13)->trigger();
+        qunsetenv("TMPDIR");
+        if (index == 0)
+            QCOMPARE(f.prompt.asked().first().proposed, u"IN001.STY"_s);
+        QCOMPARE(f.prompt.texts().last(),
+                 target + (index < 3 ? u" successfully created"_s : u" successfully created!"_s));
+        QCOMPARE(bankBytes(target, 4), QList<int>(4, userBank));
+        QCOMPARE(QDir(f.env.path(u"tmp"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+
+    // "Make .STY file" checks the bank, its changes and the floppy setting in that order; the
+    // dialog stays open after disks that are not ready, a No to the wipe question and a failure.
+    void makeChecksAndRefusals() {
+        Fixture f;
+        StyImport(f.module.connection()).run(f.env.writeFile(u"IN.STY"_s, bankFile(2)), false, {}, {}, {});
+        frmStyles window(f.module, f.prompt);
+        Windows windows;
+        QStringList seen;
+        std::function<void(frmMakeBank&)> drive;
+        windows.make = [&](frmMakeBank& dialog) {
+            drive(dialog);
+            return dialog.result();
+        };
+        auto make = [&](frmMakeBank& dialog, int index) {
+            setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
+            dialog.cmdMake_Click();
+            seen << QString::number(int(dialog.lastResult())) + (dialog.result() ? u"|closed"_s : u"|open"_s);
+        };
+
+        window.mbank_Click(13); // empty
+        loadStoredBank(window, f.module, 1);
+        f.module.BankState = 3; // stored, with changes
+        window.mbank_Click(13);
+        loadStoredBank(window, f.module, 1);
+        f.module.FloppyDrive = u"  "_s;
+        window.mbank_Click(13);
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{u"Bank is empty: there's nothing to make a .STY with!"_s,
+                              u"Please save changes made to current style before making a STY file!"_s,
+                              u"Floppy disk is not specified. Please click on Parameter button inside main "
+                              u"form and insert all required data!"_s}));
+        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Exclamation);
+        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Information);
+
+        // Without the instrument's disk its nine options are off; absent disks are not ready.
+        f.prompt.clear();
+        f.module.FloppyDrive = f.env.path(u"nofloppy"_s);
+        drive = [&](frmMakeBank& dialog) {
+            for (int i : {5, 6, 14})
+                seen << u"%1 %2"_s.arg(i).arg(
+                    child<QRadioButton>(&dialog, u"optSave_%1"_s.arg(i))->isEnabled());
+            seen << child<QRadioButton>(&dialog, u"optSave_1"_s)->text();
+            make(dialog, 3);
+        };
+        window.mbank_Click(13);
+        f.module.PaHdDrive = f.env.path(u"nopahd"_s);
+        drive = [&](frmMakeBank& dialog) { make(dialog, 7); };
+        window.mbank_Click(13);
+        QCOMPARE(seen,
+                 (QStringList{u"5 1"_s, u"6 0"_s, u"14 0"_s,
+                              u"Make as "_s + f.module.FloppyDrive + u"/ ..."_s, u"2|open"_s, u"2|open"_s}));
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{u"Floppy disk "_s + f.env.path(u"nofloppy"_s) + u": is not ready!"_s,
+                              u"Pa hard disk "_s + f.env.path(u"nopahd"_s) +
+                                  u": is not ready or not available!"_s}));
+        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Critical);
+
+        // The wipe question's No leaves the floppy as it was; a missing set folder on the
+        // instrument's disk is named; the dialog stays usable and makes the file in the end.
+        f.prompt.clear();
+        seen.clear();
+        f.module.FloppyDrive = f.env.path(u"floppy"_s);
+        f.module.PaHdDrive = f.env.path(u"pahd"_s);
+        const QString kept = f.env.writeFile(u"floppy/KEEP.TXT"_s, "keep");
+        QDir().mkpath(f.env.path(u"pahd"_s));
+        RemovableFloppy drives;
+        drive = [&](frmMakeBank& dialog) {
+            dialog.setDriveInfo(drives);
+            answerYesNo(f.prompt, {0});
+            make(dialog, 4);
+            make(dialog, 8);
+            make(dialog, 2);
+        };
+        window.mbank_Click(13);
+        QCOMPARE(seen, (QStringList{u"1|open"_s, u"5|open"_s, u"0|closed"_s}));
+        QCOMPARE(f.prompt.asked().first().text, u"Floppy is about to be completely deleted. Are you sure?"_s);
+        QCOMPARE(f.prompt.asked().first().defaultButton, Prompt::Answer::No);
+        QVERIFY(QFileInfo::exists(kept) && !QFileInfo::exists(f.env.path(u"floppy/SBK.SET"_s)));
+        QVERIFY2(f.prompt.texts().at(1).startsWith(u"Cannot write the file "_s +
+                                                   f.env.path(u"pahd/!123.SET/STYLE/USER03.STY"_s)),
+                 qPrintable(f.prompt.texts().at(1)));
+        QCOMPARE(f.prompt.texts().last(), f.env.path(u"floppy/USER01.STY"_s) + u" successfully created"_s);
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+};
+
+QTEST_MAIN(ImportTest)
+#include "tst_gui_import.moc"
