@@ -3,8 +3,6 @@
 // disks that are not ready and the floppy wipe question.
 
 #include "../sty/StyTestData.h"
-#include "banks/frmStyles.h"
-#include "banks/StyleGridModel.h"
 #include "core/frmLog.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
@@ -59,19 +57,6 @@ void runImport(frmStyImport& window) {
 
 const QString Counts = u"SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)"_s;
 
-QStringList rows(SBKModule& module, const QString& sql) {
-    QSqlQuery query(module.connection());
-    query.exec(sql);
-    QStringList rows;
-    while (query.next()) {
-        QStringList values;
-        for (int i = 0; i < query.record().count(); ++i)
-            values << query.value(i).toString();
-        rows << values.join(u'|');
-    }
-    return rows;
-}
-
 // The user bank byte of every directory record of an older-layout file of `records` blocks.
 QList<int> bankBytes(const QString& path, int records) {
     const QByteArray bytes = TestEnvironment::readFile(path);
@@ -79,12 +64,6 @@ QList<int> bankBytes(const QString& path, int records) {
     for (int k = 0; k < records; ++k)
         values << quint8(bytes.at(36 + 24 * k + 19));
     return values;
-}
-
-void loadStoredBank(frmStyles& window, SBKModule& module, qint32 bank) {
-    module.BankTable->setBankProg(bank);
-    QVERIFY(module.BankTable->GetKORFBanks());
-    window.showStoredBank();
 }
 
 template <typename T> void setChecked(QObject* parent, const QString& name, bool on = true) {
@@ -153,12 +132,12 @@ private slots:
                      u"(1) from file OLD.STY, and will not be imported!\n"
                      u"Style Style 2          (2) from file SAME.STY is the same as style Style 2          "
                      u"(2) from file OLD.STY, and will not be imported!\n"_s});
-        QCOMPARE(rows(f.module, u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
                                 u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
                  (QStringList{
                      u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         |Pop| |RENAME.STY|13"_s,
                      u"3|Fresh 1         |Pop| |NEW.STY|38"_s, u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
-        QCOMPARE(rows(f.module, u"SELECT BankName, BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks"_s),
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT BankName, BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks"_s),
                  (QStringList{u"OLD001|1|2|0"_s, u"NEW002|3|4|0"_s, u"SAME003|1|2|0"_s}));
         QCOMPARE(f.module.ImportMode, 99);
         QCOMPARE(window.gridModel()->rowCount(), 4); // the grid shows the refilled listing
@@ -212,9 +191,9 @@ private slots:
         QCOMPARE(seen, (QStringList{u"A.STY|xxx..|Style 3|Given| "_s, u"xxx.."_s,
                                     u"B.STY|xxx..|Style 3|Picked| "_s}));
         QCOMPARE(
-            rows(f.module, u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
+            queryRows(f.module.connection(), u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
             (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
-        QCOMPARE(rows(f.module, u"SELECT DISTINCT StyleAuthor FROM KORFStyles"_s), QStringList{u"Picked"_s});
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT DISTINCT StyleAuthor FROM KORFStyles"_s), QStringList{u"Picked"_s});
         QCOMPARE(f.module.ExchangeValue3, u"Picked"_s);
         QVERIFY(f.module.PickedStyles[0] && !f.module.PickedStyles[1] && f.module.PickedStyles[2]);
     }
@@ -243,7 +222,7 @@ private slots:
         });
         runImport(window);
         QCOMPARE(during, QStringList{u"4|running"_s});
-        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
+        QCOMPARE(queryRows(f.module.connection(), Counts), QStringList{u"2|1"_s});
         QCOMPARE(child<QLabel>(&window, u"lbResult"_s)->text(),
                  u"Cancelled after 2 of 4 files: nothing of this run was kept."_s);
         QVERIFY(child<QPushButton>(&window, u"cmdOk"_s)->isEnabled());
@@ -255,7 +234,7 @@ private slots:
         f.env.writeFile(u"bad/3.STY"_s, bankFile(2, 7));
         child<QLineEdit>(&window, u"txtFolder"_s)->setText(f.env.path(u"bad"_s));
         runImport(window);
-        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
+        QCOMPARE(queryRows(f.module.connection(), Counts), QStringList{u"2|1"_s});
         QCOMPARE(f.prompt.asked().size(), 1);
         QVERIFY2(f.prompt.texts().first().contains("2.STY"_L1) &&
                      f.prompt.texts().first().endsWith("the database is as it was before."_L1),
@@ -306,7 +285,7 @@ private slots:
         if (index == 0)
             f.prompt.answerFile(target);
         frmStyles window(f.module, f.prompt);
-        loadStoredBank(window, f.module, 1);
+        showStoredBank(window, f.module, 1);
         Windows windows;
         windows.make = [&](frmMakeBank& dialog) {
             setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
@@ -344,10 +323,10 @@ private slots:
         };
 
         window.mbank_Click(13); // empty
-        loadStoredBank(window, f.module, 1);
+        showStoredBank(window, f.module, 1);
         f.module.BankState = 3; // stored, with changes
         window.mbank_Click(13);
-        loadStoredBank(window, f.module, 1);
+        showStoredBank(window, f.module, 1);
         f.module.FloppyDrive = u"  "_s;
         window.mbank_Click(13);
         QCOMPARE(f.prompt.texts(),
