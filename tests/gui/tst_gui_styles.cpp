@@ -479,29 +479,8 @@ private slots:
         QVERIFY(!bank->canDropMimeData(&text, Qt::CopyAction, 0, 0, QModelIndex()));
     }
 
-    void duplicatesAskedPerEntry() {
-        Fixture f(40);
-        frmStyles window(f.module, f.prompt);
-        selectRows(window, 4, 4);
-        window.mbank_Click(0);
-        answerYesNo(f.prompt, {1});
-        window.mbank_Click(0); // S005 twice now
-        // Asked once for each entry already there; the last answer decides.
-        f.prompt.clear();
-        answerYesNo(f.prompt, {1, 0, 0, 1});
-        window.mbank_Click(0);
-        QCOMPARE(f.module.WorkingBankStyles.Count(), 2);
-        window.mbank_Click(0);
-        QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
-        QCOMPARE(
-            f.prompt.texts(),
-            QStringList(4, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
-        QCOMPARE(f.prompt.asked().at(0).defaultButton, Prompt::Answer::No);
-        QCOMPARE(f.module.BankState, 2);
-    }
-
-    // A bank of three through the shortcuts: slot clicks, moves, removing the last, erasing, and
-    // then what each command says on the empty bank.
+    // A bank of three through the shortcuts: slot clicks, moves, removing the last, erasing, what
+    // each command says on the empty bank, and the question for a style in the bank already.
     void bankOfThree() {
         Fixture f(40);
         frmStyles window(f.module, f.prompt);
@@ -551,6 +530,19 @@ private slots:
                                                 u"Bank is empty: there's nothing to remove."_s}));
         QCOMPARE(f.prompt.asked().at(0).icon, Prompt::Icon::Exclamation);
         QCOMPARE(f.module.BankState, 0);
+
+        // A style in the bank already is asked about once for each entry; the last answer decides.
+        f.prompt.clear();
+        selectRows(window, 4, 4);
+        answerYesNo(f.prompt, {1, 1, 0, 0, 1});
+        for (int count : {1, 2, 2, 3}) {
+            window.mbank_Click(0);
+            QCOMPARE(f.module.WorkingBankStyles.Count(), count);
+        }
+        QCOMPARE(f.prompt.texts(),
+                 QStringList(5, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
+        QCOMPARE(f.prompt.asked().at(0).defaultButton, Prompt::Answer::No);
+        QCOMPARE(f.module.BankState, 2);
     }
 
     void stateTable_data() {
