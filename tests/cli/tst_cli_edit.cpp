@@ -1,51 +1,56 @@
-// sbk-cli edit and delete: what is refused (nothing changes), then a group edit, a one-style edit
-// and a delete that empties the banks, with the exit codes of each step.
+// sbk-cli commands that change the library: what edit, delete, bank-save and bank-print refuse
+// (nothing changes), then a bank saved, refused, overwritten, printed and deleted, and a group
+// edit, a one-style edit and a delete that empties the banks, with the exit codes of each step.
 
 #include "CliRunner.h"
+#include "PdfText.h"
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Styles 1 "Bossa", 2 "Ballad", 3 "Alpine" of group "OLD", and bank 1 holding 3, 1, 2.
-QString fill(const TestEnvironment& env) {
-    const QString path = env.createDatabase();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"fill"_s);
-        db.setDatabaseName(path);
-        QSqlQuery query(db);
-        if (!db.open() ||
-            !query.exec(
-                u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat) VALUES "
-                "(1, 'Bossa', 'B1', 'OLD'), (2, 'Ballad', 'B2', 'OLD'), (3, 'Alpine', 'A3', 'OLD')"_s) ||
-            !query.exec(u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02, BankStyle03) "
-                        "VALUES (1, 'PARTY', 3, 1, 2)"_s))
-            qFatal("cannot fill the database");
+// Styles 1 "Bossa", 2 "Ballad", 3 "Alpine" (descriptions "B1", "B2", "A3") of group "OLD"; no bank.
+struct Library {
+    TestEnvironment env;
+    QString db = env.createDatabase();
+    Library() {
+        runSql(db, {u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat) VALUES "
+                    "(1, 'Bossa', 'B1', 'OLD'), (2, 'Ballad', 'B2', 'OLD'), (3, 'Alpine', 'A3', 'OLD')"_s});
     }
-    QSqlDatabase::removeDatabase(u"fill"_s);
-    return path;
-}
+    CliResult cli(const QStringList& args) const { return runCli(env, QStringList{u"--db"_s, db} + args); }
 
-// "number name desc group author" of every style, as list --json tells them.
-QStringList styles(const TestEnvironment& env, const QString& db) {
-    const CliResult result = runCli(env, {u"--db"_s, db, u"list"_s, u"--json"_s});
-    QStringList rows;
-    for (const QJsonValue& value : QJsonDocument::fromJson(result.out).array()) {
-        const QJsonObject row = value.toObject();
-        rows << u"%1 %2 %3 %4 [%5]"_s.arg(row.value(u"StyleProg"_s).toInt())
-                    .arg(row.value(u"StyleName1"_s).toString(), row.value(u"StyleDesc"_s).toString(),
-                         row.value(u"StyleCat"_s).toString(), row.value(u"StyleAuthor"_s).toString());
+    // "number name desc group [author]" of every style, as list --json tells them.
+    QStringList styles() const {
+        QStringList rows;
+        for (const QJsonValue& value : QJsonDocument::fromJson(cli({u"list"_s, u"--json"_s}).out).array()) {
+            const QJsonObject row = value.toObject();
+            rows << u"%1 %2 %3 %4 [%5]"_s.arg(row.value(u"StyleProg"_s).toInt())
+                        .arg(row.value(u"StyleName1"_s).toString(), row.value(u"StyleDesc"_s).toString(),
+                             row.value(u"StyleCat"_s).toString(), row.value(u"StyleAuthor"_s).toString());
+        }
+        return rows;
     }
-    return rows;
-}
+
+    // "NUMBER NAME DESC: slot,slot,..." of a bank up to its last filled slot, as bank-show --json tells it.
+    QString bank(const QString& bank) const {
+        const QJsonObject object =
+            QJsonDocument::fromJson(cli({u"bank-show"_s, bank, u"--json"_s}).out).object();
+        QStringList slotValues;
+        for (const QJsonValue& slot : object.value(u"Slots"_s).toArray())
+            slotValues << QString::number(slot.toObject().value(u"StyleProg"_s).toInt());
+        while (!slotValues.isEmpty() && slotValues.constLast() == "0"_L1)
+            slotValues.removeLast();
+        return u"%1 %2 %3: %4"_s.arg(object.value(u"BankProg"_s).toInt())
+            .arg(object.value(u"BankName"_s).toString(), object.value(u"BankDesc"_s).toString(),
+                 slotValues.join(u','));
+    }
+};
 
 } // namespace
 
@@ -71,44 +76,87 @@ private Q_SLOTS:
         QTest::newRow("no terminal") << QStringList{u"delete"_s, u"1"_s} << 1 << "give --yes";
         QTest::newRow("delete not stored")
             << QStringList{u"delete"_s, u"1"_s, u"99"_s, u"--yes"_s} << 1 << "There is no style 99.";
+        QStringList many{u"bank-save"_s, u"BIG"_s};
+        for (int i = 0; i < 33; ++i)
+            many << u"1"_s;
+        QTest::newRow("bank of 33 styles") << many << 2 << "at most 32 styles";
+        QTest::newRow("bank slot not a number") << QStringList{u"bank-save"_s, u"X"_s, u"two"_s} << 2 << "two";
+        QTest::newRow("bank style not stored")
+            << QStringList{u"bank-save"_s, u"X"_s, u"1"_s, u"9"_s} << 1 << "There is no style 9.";
+        QTest::newRow("bank text without one-byte form")
+            << QStringList{u"bank-save"_s, u"X"_s, u"--desc"_s, u"\u4e00"_s, u"1"_s} << 1
+            << "Western European";
+        QTest::newRow("print without --pdf") << QStringList{u"bank-print"_s, u"1"_s} << 2 << "--pdf";
+        QTest::newRow("print an unknown bank")
+            << QStringList{u"bank-print"_s, u"NOPE"_s, u"--pdf"_s, u"x.pdf"_s} << 1
+            << "There is no bank NOPE.";
     }
 
     void refusals() {
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, text);
-        TestEnvironment env;
-        const QString db = fill(env);
-        const QStringList before = styles(env, db);
-        const CliResult result = runCli(env, QStringList{u"--db"_s, db} + args);
+        Library l;
+        const QStringList before = l.styles();
+        const CliResult result = l.cli(args);
         QCOMPARE(result.exitCode, status);
         QVERIFY2(QString::fromUtf8(result.err).contains(text), result.err.constData());
-        QCOMPARE(styles(env, db), before);
+        QCOMPARE(l.styles(), before);
+        QCOMPARE(l.cli({u"banks"_s}).out, QByteArray("No bank stored\n"));
+    }
+
+    void saveOverwritePrintDelete() {
+        Library l;
+        QCOMPARE(
+            l.cli({u"bank-save"_s, u"PARTY"_s, u"--desc"_s, u"Saturday"_s, u"3"_s, u"1"_s, u"3"_s}).exitCode,
+            0);
+        QCOMPARE(l.cli({u"bank-save"_s, u"OTHER"_s, u"2"_s}).exitCode, 0);
+        QCOMPARE(l.bank(u"PARTY"_s), u"1 PARTY Saturday: 3,1,3"_s);
+        // A name in use is refused, and overwritten only with --replace: same number, the
+        // description kept when none is given.
+        const CliResult refused = l.cli({u"bank-save"_s, u"PARTY"_s, u"2"_s});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY(refused.err.contains("--replace"));
+        QCOMPARE(l.cli({u"bank-save"_s, u"PARTY"_s, u"2"_s, u"1"_s, u"--replace"_s}).exitCode, 0);
+        QCOMPARE(l.bank(u"1"_s), u"1 PARTY Saturday: 2,1"_s);
+
+        // The printed page: name, description and a line per stored style; a deleted style leaves
+        // no line.
+        runSql(l.db, {u"DELETE FROM KORFStyles WHERE StyleProg = 2"_s});
+        const QString pdf = l.env.path(u"party.pdf"_s);
+        const CliResult printed = l.cli({u"bank-print"_s, u"PARTY"_s, u"--pdf"_s, pdf});
+        QCOMPARE(printed.exitCode, 0);
+        QVERIFY(printed.out.contains("1 styles"));
+        const std::optional<QStringList> lines = pdfLines(pdf);
+        if (lines)
+            QCOMPARE(*lines, (QStringList{u"PARTY"_s, u"Saturday"_s, u"Bossa B1"_s}));
+
+        // Deleting asks on the terminal; without one only --yes confirms.
+        const CliResult unconfirmed = l.cli({u"bank-delete"_s, u"PARTY"_s});
+        QCOMPARE(unconfirmed.exitCode, 1);
+        QVERIFY(unconfirmed.err.contains("--yes"));
+        QCOMPARE(l.cli({u"bank-delete"_s, u"PARTY"_s, u"--yes"_s}).exitCode, 0);
+        QCOMPARE(runSql(l.db, {u"SELECT BankName FROM KORFBanks"_s}), QStringList{u"OTHER"_s});
+        if (!lines)
+            QSKIP("pdftotext (poppler-utils) is not installed");
     }
 
     void editAndDelete() {
-        TestEnvironment env;
-        const QString db = fill(env);
-        CliResult r = runCli(env, {u"--db"_s, db, u"edit"_s, u"1"_s, u"2"_s, u"--group"_s, u"LATIN"_s,
-                                   u"--author"_s, QString()});
+        Library l;
+        QCOMPARE(l.cli({u"bank-save"_s, u"PARTY"_s, u"3"_s, u"1"_s, u"2"_s}).exitCode, 0);
+        CliResult r = l.cli({u"edit"_s, u"1"_s, u"2"_s, u"--group"_s, u"LATIN"_s, u"--author"_s, QString()});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray("2 style(s) updated\n"));
-        r = runCli(env,
-                   {u"--db"_s, db, u"edit"_s, u"3"_s, u"--name"_s, u"Alps"_s, u"--desc"_s, u"Mountain"_s});
+        r = l.cli({u"edit"_s, u"3"_s, u"--name"_s, u"Alps"_s, u"--desc"_s, u"Mountain"_s});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(styles(env, db), (QStringList{u"1 Bossa B1 LATIN [ ]"_s, u"2 Ballad B2 LATIN [ ]"_s,
-                                               u"3 Alps Mountain OLD []"_s}));
+        QCOMPARE(l.styles(), (QStringList{u"1 Bossa B1 LATIN [ ]"_s, u"2 Ballad B2 LATIN [ ]"_s,
+                                          u"3 Alps Mountain OLD []"_s}));
 
-        r = runCli(env, {u"--db"_s, db, u"delete"_s, u"3"_s, u"1"_s, u"--yes"_s});
+        r = l.cli({u"delete"_s, u"3"_s, u"1"_s, u"--yes"_s});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, QByteArray("2 style(s) deleted; 1 stored bank(s) held them and were changed\n"));
-        QCOMPARE(styles(env, db), QStringList{u"2 Ballad B2 LATIN [ ]"_s});
-        r = runCli(env, {u"--db"_s, db, u"bank-show"_s, u"PARTY"_s, u"--json"_s});
-        QList<int> kept;
-        for (const QJsonValue& slot : QJsonDocument::fromJson(r.out).object().value(u"Slots"_s).toArray())
-            kept << slot.toObject().value(u"StyleProg"_s).toInt();
-        QCOMPARE(kept.first(), 2);
-        QCOMPARE(kept.count(0), 31);
+        QCOMPARE(l.styles(), QStringList{u"2 Ballad B2 LATIN [ ]"_s});
+        QVERIFY(l.bank(u"PARTY"_s).endsWith(u": 2"_s)); // the style left moves up to slot 1
     }
 };
 

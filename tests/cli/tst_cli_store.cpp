@@ -8,9 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -23,26 +20,15 @@ QString independentDatabase(const TestEnvironment& env) {
     const QString path = env.path(u"filled.mdb"_s);
     if (runCli(env, {u"init"_s, path}).exitCode != 0)
         qFatal("init failed");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"independent"_s);
-        db.setDatabaseName(path);
-        QSqlQuery q(db);
-        const QStringList statements{
-            u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, StyleDate, "
+    runSql(path,
+           {u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, StyleDate, "
             "StyleContent1, StyleContent2, StyleSeek, StyleLength1, StyleLength2) VALUES "
             "(1, 'Bossa', 'B desc', 'Latin', 'Ann', '2006/05/12', x'00ff', x'20', x'00ff', 2, 0), "
             "(2, 'Ballad', 'B desc', 'Pop', 'Bob', '2006/05/12', x'01ff', x'20', x'01ff', 2, 0), "
             "(3, 'Alpine', 'A desc', 'POP', 'Ann', '2006/05/12', x'02ff', x'20', x'02ff', 2, 0)"_s,
             u"INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03) "
-            u"VALUES "
-            "(1, 'ZEBRA001', 'Bank Z', 2, 1, 2), (2, 'ALPHA002', 'Bank A', 2, 0, 0), (3, 'EMPTY003', 'E', 0, 0, 0)"_s};
-        if (!db.open())
-            qFatal("cannot open");
-        for (const QString& statement : statements)
-            if (!q.exec(statement))
-                qFatal("%s", qPrintable(q.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase(u"independent"_s);
+            "VALUES (1, 'ZEBRA001', 'Bank Z', 2, 1, 2), (2, 'ALPHA002', 'Bank A', 2, 0, 0), "
+            "(3, 'EMPTY003', 'E', 0, 0, 0)"_s});
     return path;
 }
 

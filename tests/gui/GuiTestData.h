@@ -1,8 +1,10 @@
 #pragma once
 
-// Small helpers shared by the window tests: a connected SBKModule on a fresh database, and
-// styles and banks written straight through the gateways.
+// Small helpers shared by the window tests: a connected SBKModule on a fresh database, styles
+// and banks written straight through the gateways, and the styles window's grid and bank.
 
+#include "banks/frmStyles.h"
+#include "banks/StyleGridModel.h"
 #include "core/SBKModule.h"
 #include "ScriptedPrompt.h"
 #include "store/Database.h"
@@ -11,7 +13,10 @@
 #include "TestEnvironment.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QString>
 #include <QtTest>
 
@@ -100,6 +105,33 @@ template <typename T> T* child(QObject* parent, const QString& name) {
 
 inline void click(QObject* parent, const QString& name) {
     QTest::mouseClick(child<QAbstractButton>(parent, name), Qt::LeftButton);
+}
+
+// Selects grid rows first..last with the current row on the last, as a drag from first does.
+inline void selectRows(frmStyles& window, int first, int last) {
+    QItemSelectionModel* selection = window.grid()->selectionModel();
+    selection->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
+                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+// The names the grid shows, top to bottom, joined by commas.
+inline QString gridNames(frmStyles& window) {
+    QStringList list;
+    for (int r = 0; r < window.gridModel()->rowCount(); ++r)
+        list << window.gridModel()->text(r, 1);
+    return list.join(QLatin1Char(','));
+}
+
+inline QColor headerColour(frmStyles& window, int column) {
+    return window.gridModel()->headerData(column, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
+}
+
+// Loads a stored bank into the window's working bank, as the bank dialog does.
+inline void showStoredBank(frmStyles& window, SBKModule& module, qint32 bank) {
+    module.BankTable->setBankProg(bank);
+    QVERIFY(module.BankTable->GetKORFBanks());
+    window.showStoredBank();
 }
 
 } // namespace guitest

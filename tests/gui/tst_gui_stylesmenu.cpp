@@ -2,9 +2,7 @@
 // Filter", SSF export of a selection and of a bank, SSF import of a folder that holds a duplicate,
 // and sending a style to a stand-in KORG utility.
 
-#include "banks/frmStyles.h"
 #include "banks/KorgWorkFile.h"
-#include "banks/StyleGridModel.h"
 #include "core/SBKSettings.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
@@ -21,7 +19,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
-#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
@@ -30,21 +27,6 @@ using namespace guitest;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Selects grid rows first..last with the current row on the last, as a drag from first does.
-void selectRows(frmStyles& window, int first, int last) {
-    QItemSelectionModel* selection = window.grid()->selectionModel();
-    selection->setCurrentIndex(window.gridModel()->index(last, 1), QItemSelectionModel::NoUpdate);
-    selection->select(QItemSelection(window.gridModel()->index(first, 0), window.gridModel()->index(last, 4)),
-                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
-QString names(frmStyles& window) {
-    QStringList list;
-    for (int r = 0; r < window.gridModel()->rowCount(); ++r)
-        list << window.gridModel()->text(r, 1);
-    return list.join(u',');
-}
 
 QList<qint32> bankSlots(SBKModule& module, qint32 bank) {
     DbKORFBank read(module.connection());
@@ -88,10 +70,6 @@ qint32 addOwnStyle(SBKModule& module, const QString& name) {
     return style.StyleProg();
 }
 
-QColor headerColour(frmStyles& window, int column) {
-    return window.gridModel()->headerData(column, Qt::Horizontal, Qt::BackgroundRole).value<QColor>();
-}
-
 } // namespace
 
 class StylesMenuTest : public QObject {
@@ -122,7 +100,7 @@ private slots:
         QCOMPARE(countRows(f.module, u"KORFStyles"_s), 5);
         QCOMPARE(bankSlots(f.module, bankA), (QList<qint32>{1, 8, 2}));
         QCOMPARE(bankSlots(f.module, bankB), QList<qint32>{10});
-        QCOMPARE(names(window), u"S001,S002,S008,S009,S010"_s);
+        QCOMPARE(gridNames(window), u"S001,S002,S008,S009,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 2); // where the deleted rows began
 
         f.prompt.clear();
@@ -132,7 +110,7 @@ private slots:
         QCOMPARE(f.prompt.texts(),
                  (QStringList{u"Style S009 will be deleted from database and from banks. Are you sure?"_s,
                               u"Style has been deleted. Click on Ok to update style grid."_s}));
-        QCOMPARE(names(window), u"S001,S002,S008,S010"_s);
+        QCOMPARE(gridNames(window), u"S001,S002,S008,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 3);
         QCOMPARE(f.prompt.unexpected(), 0);
     }
@@ -168,7 +146,7 @@ private slots:
         QCOMPARE(texts(f.module, 2), u"Z|G2| "_s);
         QCOMPARE(texts(f.module, 3), u"Z|G3| "_s);
         QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
-        QVERIFY(names(window).startsWith(u"Style1,Style4,"_s));
+        QVERIFY(gridNames(window).startsWith(u"Style1,Style4,"_s));
         QCOMPARE(window.gridModel()->styleNumber(window.grid()->currentIndex().row()), 3);
 
         for (const QString& way : {u"Exit"_s, u"all ticked"_s}) {
@@ -214,7 +192,7 @@ private slots:
             click(&dialog, u"cmdOk"_s);
         };
         window.mStyles_Click(6);
-        QCOMPARE(names(window), u"Rocky,Rock'n Roll"_s);
+        QCOMPARE(gridNames(window), u"Rocky,Rock'n Roll"_s);
         QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
         QVERIFY(child<QGroupBox>(&window, u"frStyle"_s)->title().contains(u"Database filtering is active"_s));
 
@@ -230,7 +208,7 @@ private slots:
         };
         window.mStyles_Click(6);
         QCOMPARE(shown, u"ROCK%|POP|NAME|1"_s);
-        QCOMPARE(names(window), u"Rock'n Roll"_s);
+        QCOMPARE(gridNames(window), u"Rock'n Roll"_s);
 
         // Leaving without a change still lists anew.
         addStyle(f.module, u"ROCK'N ROLL  "_s, {}, {}, u"Pop"_s);
@@ -241,8 +219,8 @@ private slots:
         window.mStyles_Click(7);
         QCOMPARE(f.module.FilterWhere, QString());
         QCOMPARE(f.module.FilterOrder, u"STYLENAME1 DESC"_s);
-        QVERIFY(names(window).startsWith(u"Rocky,Rockabilly,"_s));
-        QVERIFY(names(window).endsWith(u",Ballad"_s));
+        QVERIFY(gridNames(window).startsWith(u"Rocky,Rockabilly,"_s));
+        QVERIFY(gridNames(window).endsWith(u",Ballad"_s));
         QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
         QCOMPARE(f.prompt.unexpected(), 0);
     }
@@ -257,9 +235,7 @@ private slots:
         QDir().mkpath(f.env.path(u"sel"_s));
         QDir().mkpath(f.env.path(u"bank"_s));
         frmStyles window(f.module, f.prompt);
-        f.module.BankTable->setBankProg(bank);
-        QVERIFY(f.module.BankTable->GetKORFBanks());
-        window.showStoredBank();
+        showStoredBank(window, f.module, bank);
         selectRows(window, 0, 1);
 
         QString folder = f.env.path(u"sel"_s);
@@ -338,7 +314,7 @@ private slots:
         QCOMPARE(reports.first(), u"A.SSF: imported as style 2\nB.SSF: already present as style 1"_s);
         QVERIFY(reports.last().endsWith(u"\nC.SSF: imported as style 3"_s));
         QCOMPARE(f.prompt.texts(), (QStringList{SsfImport::PresentMessage, SsfImport::DoneMessage}));
-        QCOMPARE(names(window), u"Dup,First,Third"_s);
+        QCOMPARE(gridNames(window), u"Dup,First,Third"_s);
     }
 
     // The work file holds the style for user bank 17, the stand-in utility is started, and without

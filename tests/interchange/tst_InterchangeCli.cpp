@@ -5,15 +5,6 @@
 #include <QDir>
 #include <QtTest>
 
-class TestInterchangeCli : public QObject {
-    Q_OBJECT
-
-private slots:
-    void ssfExportAndImport();
-    void backupAndRestore();
-    void textWithoutOneByteFormDoesNotBlock();
-};
-
 namespace {
 
 // a.mdb with three styles (data holding CR, LF and a zero byte) and a bank of two of them, and an
@@ -36,110 +27,108 @@ CliResult cli(const TestEnvironment& env, const QString& db, const QStringList& 
 
 } // namespace
 
-void TestInterchangeCli::ssfExportAndImport() {
-    TestEnvironment env;
-    const auto [a, b] = twoDatabases(env);
-    const QString out = env.path("out");
-    QDir().mkpath(out);
+class TestInterchangeCli : public QObject {
+    Q_OBJECT
 
-    CliResult r = cli(env, a, {"ssf-export", "--to", out, "--bank", "Live"});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.endsWith("Export of bank Live to SSF files terminated without errors!\n"));
-    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"STYLE1.SSF", "STYLE3.SSF"}));
+private slots:
+    void ssfExportAndImport() {
+        TestEnvironment env;
+        const auto [a, b] = twoDatabases(env);
+        const QString out = env.path("out");
+        QDir().mkpath(out);
 
-    r = cli(env, a, {"ssf-export", "--to", out, "--all"});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.out.endsWith("All styles successfully exported to SSF files!\n"));
+        CliResult r = cli(env, a, {"ssf-export", "--to", out, "--bank", "Live"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.endsWith("Export of bank Live to SSF files terminated without errors!\n"));
+        QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"STYLE1.SSF", "STYLE3.SSF"}));
 
-    r = cli(env, b, {"ssf-import", out});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QByteArray("STYLE1.SSF: imported as style 1\nSTYLE2.SSF: imported as style 2\n"
-                               "STYLE3.SSF: imported as style 3\nSSF file import ended without errors\n"));
+        r = cli(env, a, {"ssf-export", "--to", out, "--all"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.endsWith("All styles successfully exported to SSF files!\n"));
 
-    // The same file again is refused: exit status 1 and the import's own message.
-    r = cli(env, b, {"ssf-import", out + "/STYLE2.SSF"});
-    QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.out, QByteArray("STYLE2.SSF: already present as style 2\n"));
-    QCOMPARE(r.err, QByteArray("sbk-cli: SSF file import aborted: style already present\n"));
+        r = cli(env, b, {"ssf-import", out});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out,
+                 QByteArray("STYLE1.SSF: imported as style 1\nSTYLE2.SSF: imported as style 2\n"
+                            "STYLE3.SSF: imported as style 3\nSSF file import ended without errors\n"));
 
-    r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
-    QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.err, "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n");
-}
+        // The same file again is refused: exit status 1 and the import's own message.
+        r = cli(env, b, {"ssf-import", out + "/STYLE2.SSF"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QByteArray("STYLE2.SSF: already present as style 2\n"));
+        QCOMPARE(r.err, QByteArray("sbk-cli: SSF file import aborted: style already present\n"));
 
-void TestInterchangeCli::backupAndRestore() {
-    TestEnvironment env;
-    const auto [a, b] = twoDatabases(env);
-    // Where case counts, the file is written as typed, so the restore finds it by the same path.
-    const QString written = env.path("dump.pdd");
-    CliResult r = cli(env, a, {"backup", written});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, "SBK database backup completed without errors!\nWritten to " + written.toUtf8() + "\n");
-
-    // Without a terminal to ask on and without --yes, the restore is refused; answers typed into a
-    // pipe do not count.
-    r = cli(env, b, {"restore", written}, "y\ny\n");
-    QCOMPARE(r.exitCode, 2);
-    QVERIFY(r.err.contains("give --yes"));
-    QVERIFY(styles(env.openDatabase("b.mdb")->connection()).isEmpty());
-
-    r = cli(env, b, {"restore", written, "--yes"});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QByteArray("SBK database restore completed without errors!\n4 records restored\n"));
-    auto da = env.openDatabase("a.mdb");
-    auto db = env.openDatabase("b.mdb");
-    QCOMPARE(styles(db->connection()), styles(da->connection()));
-    QCOMPARE(banks(db->connection()), banks(da->connection()));
-
-    const QString bad = env.writeFile("BAD.PDD", "SBK BACKUP\r\nTABLE KORFSTYLES\r\n");
-    r = cli(env, a, {"restore", bad, "--yes"});
-    QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad) + "\n").toUtf8()),
-             r.err.constData());
-    r = cli(env, a, {"restore", env.path("NONE.PDD"), "--yes"});
-    QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.err, "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n");
-}
-
-void TestInterchangeCli::textWithoutOneByteFormDoesNotBlock() {
-    // A database another program filled with texts that SSF and PDD files cannot carry, and dates
-    // in other forms: backup and export complete, name what they changed, and exit 0.
-    TestEnvironment env;
-    const QString a = env.createDatabase("a.mdb");
-    {
-        auto db = env.openDatabase("a.mdb");
-        addStyle(db->connection(),
-                 {.prog = 1, .name1 = "Wide", .author = QStringLiteral("Zo\u00eb \u65e5\u672c")});
-        addStyle(db->connection(), {.prog = 2, .name1 = "Dotted", .content1 = "two"});
-        addBank(db->connection(), 1, QStringLiteral("\u03a8-styles"), QString(), {1, 2});
-        QSqlQuery(db->connection())
-            .exec("UPDATE KORFStyles SET StyleDate = CASE StyleProg WHEN 1 THEN 'someday' "
-                  "ELSE '12.05.2006' END");
+        r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n");
     }
-    const QString out = env.path("out");
-    QDir().mkpath(out);
-    CliResult r = cli(env, a, {"ssf-export", "--to", out, "--all"});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.err,
-             QStringLiteral("sbk-cli: warning: The export is complete, but these styles held what an SSF "
-                            "file cannot carry as stored; each character without a one-byte form was "
-                            "written as \"?\":\nstyle 1 (Wide): author, date \"someday\" (not a date; "
-                            "written as 01/01/1900)\n")
-                 .toUtf8());
-    QVERIFY(TestEnvironment::readFile(out + "/DOTTED.SSF").endsWith("0001012/05/2006"));
 
-    r = cli(env, a, {"backup", env.path("Mixed.pdd")});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.err.startsWith("sbk-cli: warning: The backup is complete") &&
-                 r.err.endsWith(
-                     QStringLiteral("\nbank 1 (\u03a8-styles): name\nstyle 1 (Wide): author\n").toUtf8()),
-             r.err.constData());
-    r = cli(env, a, {"restore", env.path("Mixed.pdd"), "--yes"});
-    QCOMPARE(r.exitCode, 0);
-    auto db = env.openDatabase("a.mdb");
-    QCOMPARE(banks(db->connection()).first().at(1).toString(), "?-styles");
-    QCOMPARE(styles(db->connection()).first().at(13).toString(), QStringLiteral("Zo\u00eb ??"));
-}
+    void backupAndRestore() {
+        TestEnvironment env;
+        const auto [a, b] = twoDatabases(env);
+        // Where case counts, the file is written as typed, so the restore finds it by the same path.
+        const QString written = env.path("dump.pdd");
+        CliResult r = cli(env, a, {"backup", written});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out,
+                 "SBK database backup completed without errors!\nWritten to " + written.toUtf8() + "\n");
+
+        // Without a terminal to ask on and without --yes, the restore is refused; answers typed into a
+        // pipe do not count.
+        r = cli(env, b, {"restore", written}, "y\ny\n");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("give --yes"));
+        QVERIFY(styles(env.openDatabase("b.mdb")->connection()).isEmpty());
+
+        r = cli(env, b, {"restore", written, "--yes"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QByteArray("SBK database restore completed without errors!\n4 records restored\n"));
+        auto da = env.openDatabase("a.mdb");
+        auto db = env.openDatabase("b.mdb");
+        QCOMPARE(styles(db->connection()), styles(da->connection()));
+        QCOMPARE(banks(db->connection()), banks(da->connection()));
+
+        const QString bad = env.writeFile("BAD.PDD", "SBK BACKUP\r\nTABLE KORFSTYLES\r\n");
+        r = cli(env, a, {"restore", bad, "--yes"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad) + "\n").toUtf8()),
+                 r.err.constData());
+        r = cli(env, a, {"restore", env.path("NONE.PDD"), "--yes"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n");
+    }
+
+    void textWithoutOneByteFormDoesNotBlock() {
+        // Texts that SSF and PDD files cannot carry, put in by another program: export and backup
+        // complete, name what they changed, exit 0, and the backup restores with "?" in their place.
+        TestEnvironment env;
+        const QString a = env.createDatabase("a.mdb");
+        {
+            auto db = env.openDatabase("a.mdb");
+            addStyle(db->connection(), {.name1 = "Wide", .author = QStringLiteral("Zo\u00eb \u65e5\u672c")});
+            addBank(db->connection(), 1, QStringLiteral("\u03a8-styles"), QString(), {1});
+        }
+        QDir().mkpath(env.path("out"));
+        CliResult r = cli(env, a, {"ssf-export", "--to", env.path("out"), "--all"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err,
+                 QByteArray("sbk-cli: warning: The export is complete, but these styles held what an SSF "
+                            "file cannot carry as stored; each character without a one-byte form was "
+                            "written as \"?\":\nstyle 1 (Wide): author\n"));
+
+        r = cli(env, a, {"backup", env.path("Mixed.pdd")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.startsWith("sbk-cli: warning: The backup is complete") &&
+                     r.err.endsWith(
+                         QStringLiteral("\nbank 1 (\u03a8-styles): name\nstyle 1 (Wide): author\n").toUtf8()),
+                 r.err.constData());
+        r = cli(env, a, {"restore", env.path("Mixed.pdd"), "--yes"});
+        QCOMPARE(r.exitCode, 0);
+        auto db = env.openDatabase("a.mdb");
+        QCOMPARE(banks(db->connection()).first().at(1).toString(), "?-styles");
+        QCOMPARE(styles(db->connection()).first().at(13).toString(), QStringLiteral("Zo\u00eb ??"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestInterchangeCli)
 #include "tst_InterchangeCli.moc"

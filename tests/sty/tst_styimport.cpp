@@ -15,7 +15,6 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QtTest>
 #include <thread>
 
@@ -38,19 +37,7 @@ struct Fixture {
     QString run(const QString& name, bool folder = false, const QString& group = QString()) {
         return import.run(env.path(name), folder, QString(), group, QString());
     }
-    // Every row of the query, its values joined by "|".
-    QStringList rows(const QString& sql) const {
-        QSqlQuery query(db->connection());
-        Database::exec(query, sql);
-        QStringList rows;
-        while (query.next()) {
-            QStringList values;
-            for (int i = 0; i < query.record().count(); ++i)
-                values << query.value(i).toString();
-            rows << values.join('|');
-        }
-        return rows;
-    }
+    QStringList rows(const QString& sql) const { return queryRows(db->connection(), sql); }
     // The first four slots of each bank.
     QStringList bankSlots(const QString& where = QString()) const {
         return rows("SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks" + where);
@@ -137,15 +124,9 @@ private slots:
                  QStringList{QStringLiteral("_-\u00b5 styles.sty")});
         QCOMPARE(f.rows("SELECT BankName, BankDesc FROM KORFBanks WHERE BankProg = 3"),
                  QStringList{"_-_ S003|Bank _-_ S"});
-        const QString refused = [&] {
-            try {
-                f.import.run(f.env.path("B.STY"), false, QString(), QString(),
-                             QStringLiteral("Zo\u00eb \u65e5\u672c"));
-            } catch (const SbkError& e) {
-                return e.message();
-            }
-            return QString();
-        }();
+        const QString refused = errorOf([&] {
+            f.import.run(f.env.path("B.STY"), false, QString(), QString(), QStringLiteral("Zo\u00eb \u65e5\u672c"));
+        });
         QVERIFY2(refused.startsWith(
                      QStringLiteral("The author \"Zo\u00eb \u65e5\u672c\" holds the character \"\u65e5\"")),
                  qPrintable(refused));

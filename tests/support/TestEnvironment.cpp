@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -61,4 +64,33 @@ QByteArray TestEnvironment::allBytes() {
     for (int b = 0; b < 256; ++b)
         bytes.append(char(b));
     return bytes;
+}
+
+QStringList queryRows(QSqlDatabase db, const QString& sql) {
+    QSqlQuery query(db);
+    if (!query.exec(sql))
+        qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    QStringList rows;
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < query.record().count(); ++i)
+            values << query.value(i).toString();
+        rows << values.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+QStringList runSql(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("runSql");
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(path));
+        for (const QString& statement : statements)
+            rows = queryRows(db, statement);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
 }

@@ -3,7 +3,9 @@
 #include "core/SbkError.h"
 
 #include <memory>
+#include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 class Database;
@@ -31,6 +33,12 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// The rows a statement gives on an open connection, each row's values joined by "|".
+QStringList queryRows(QSqlDatabase db, const QString& sql);
+// Runs statements on a database file through a connection of its own, as another program would,
+// and returns the rows of the last one.
+QStringList runSql(const QString& path, const QStringList& statements);
 
 // The message of the SbkError that work throws; empty when it throws none.
 template <typename Work> QString errorOf(Work work) {
