@@ -3,8 +3,11 @@
 // What the window benchmarks share: a prompt that asks nothing and the memory the process holds.
 
 #include "core/Prompt.h"
+#include "core/SBKModule.h"
+#include "store/Database.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 namespace bench {
 
@@ -19,6 +22,13 @@ public:
     QString saveFile(const QString&, const QString&) override { return {}; }
     QString chooseFolder(const QString&, const QString&) override { return {}; }
 };
+
+// Connects the module to a new empty database inside the given folder.
+inline void connectEmptyDatabase(SBKModule& module, const QTemporaryDir& dir) {
+    module.DatabasePath = dir.filePath(QStringLiteral("bench.mdb"));
+    Database::createEmpty(module.DatabasePath);
+    module.ConnectDatabase();
+}
 
 // The resident memory of this process in kB, -1 where /proc does not tell it.
 inline long residentKilobytes() {

@@ -74,11 +74,8 @@ int main(int argc, char* argv[]) {
     const int bankCount = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int styleCount = 20000;
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bench.mdb"));
-    Database::createEmpty(path);
     SBKModule module;
-    module.DatabasePath = path;
-    module.ConnectDatabase();
+    bench::connectEmptyDatabase(module, dir);
     fill(module.connection(), bankCount, styleCount);
     bench::SilentPrompt prompt;
     QElapsedTimer timer;

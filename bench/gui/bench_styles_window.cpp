@@ -28,11 +28,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bench.mdb"));
-    Database::createEmpty(path);
     SBKModule module;
-    module.DatabasePath = path;
-    module.ConnectDatabase();
+    bench::connectEmptyDatabase(module, dir);
     {
         QSqlDatabase db = module.connection();
         db.transaction();
