@@ -1,7 +1,9 @@
 #include "banks/BankPage.h"
 
+#include "core/SaveFile.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
+#include "interchange/SingleByteText.h"
 #include "store/DbKORFStyle.h"
 
 #include <QFont>
@@ -10,7 +12,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 BankPage::BankPage(const QString& name, const QString& desc, const QStringList& styleLines)
     : m_name(name), m_desc(desc), m_styleLines(styleLines) {}
@@ -29,7 +30,7 @@ BankPage BankPage::fromDatabase(QSqlDatabase db, const QString& name, const QStr
 
 QString BankPage::styleLine(const QString& name, const QString& desc) {
     // Zero bytes that pad a name from an STY file print as blanks.
-    return QString(name).replace(QChar(0), QLatin1Char(' ')) + QString(20, QLatin1Char(' ')) + desc;
+    return SingleByteText::plainText(name).leftJustified(name.size()) + QString(20, QLatin1Char(' ')) + desc;
 }
 
 QFont BankPage::font(int points) {
@@ -60,8 +61,8 @@ void BankPage::paint(QPainter& painter, const QRectF& area) const {
 }
 
 void BankPage::writePdf(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    SaveFile file(path);
+    if (!file.openForWriting())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(path, file.errorString()));
     {
         QPdfWriter writer(&file);

@@ -1,5 +1,7 @@
 #include "banks/BankTreeModel.h"
 
+#include "interchange/SingleByteText.h"
+
 #include <QColor>
 #include <QFont>
 
@@ -13,7 +15,7 @@ QFont boldFont() {
 
 // Names taken from STY files may be padded with zero bytes.
 QString shownName(const QString& name) {
-    return QString(name).replace(QChar(0), QLatin1Char(' ')).trimmed();
+    return SingleByteText::plainText(name).trimmed();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/Prompt.h"
 #include "core/SBKModule.h"
+#include "interchange/SingleByteText.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 
@@ -186,4 +187,9 @@ bool WorkingBank::loadStoredBank(SBKModule& module, qint32 bankProg, QString& er
     LoadWorkingBank(module);
     module.BankState = 1;
     return true;
+}
+
+QString WorkingBank::refusal(const QString& name, const QString& desc) {
+    const QString problem = SingleByteText::refusal(QStringLiteral("bank name"), name);
+    return problem.isEmpty() ? SingleByteText::refusal(QStringLiteral("bank description"), desc) : problem;
 }

@@ -60,6 +60,9 @@ public:
     // own, so when it cannot be read (false, with the database's message in error, or "" when the
     // bank is gone) BankTable still names the working bank's stored bank.
     static bool loadStoredBank(SBKModule& module, qint32 bankProg, QString& error);
+    // Why a bank name and description cannot be stored: a character that SSF and PDD files cannot
+    // carry or a line break, naming the field; "" when both may be stored.
+    static QString refusal(const QString& name, const QString& desc);
 
 private:
     // A stored bank whose slots changed is "stored with changes", a new one "new with changes".

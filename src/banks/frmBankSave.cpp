@@ -7,7 +7,6 @@
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
 #include "store/DbKORFBank.h"
 
 #include <QApplication>
@@ -269,9 +268,8 @@ bool frmBankSave::loadPicked() {
 bool frmBankSave::storeWorkingBank(bool update) {
     const QString name = m_txtField[0]->text();
     const QString desc = m_txtField[1]->text();
-    if (!SingleByteText::encode(name) || !SingleByteText::encode(desc)) {
-        failed(QStringLiteral("Bank name and description may hold only characters of the Western "
-                              "European character set: backup files cannot carry the others."));
+    if (const QString problem = WorkingBank::refusal(name, desc); !problem.isEmpty()) {
+        failed(problem);
         return false;
     }
     // The bank is written through a record of its own and becomes BankTable only once stored, so

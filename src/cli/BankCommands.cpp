@@ -1,9 +1,9 @@
 // Commands that keep banks: bank-save, bank-delete, bank-print.
 #include "banks/BankPage.h"
+#include "banks/WorkingBank.h"
 #include "cli/CliCommand.h"
 #include "cli/TerminalPrompt.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -24,17 +24,9 @@ int runBankSave(CliContext& context) {
         throw CliUsageError(QStringLiteral("a bank name holds at most 50 characters, a description 250"));
     if (styleArgs.size() > DbKORFBank::SlotCount)
         throw CliUsageError(QStringLiteral("a bank holds at most 32 styles, not %1").arg(styleArgs.size()));
-    QList<qint32> styles;
-    for (const QString& text : styleArgs) {
-        bool ok = false;
-        const qint32 style = text.toInt(&ok);
-        if (!ok || style <= 0)
-            throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(text));
-        styles << style;
-    }
-    if (!SingleByteText::encode(name) || !SingleByteText::encode(desc))
-        throw SbkError(QStringLiteral("Bank name and description may hold only characters of the Western "
-                                      "European character set: backup files cannot carry the others."));
+    const QList<qint32> styles = cliStyleNumbers(styleArgs);
+    if (const QString problem = WorkingBank::refusal(name, desc); !problem.isEmpty())
+        throw CliUsageError(problem);
 
     const auto db = context.openDatabase();
     DbKORFStyle table(db->connection());
@@ -75,8 +67,8 @@ int runBankDelete(CliContext& context) {
     args.expectPositionals(1, 1, QStringLiteral("BANK (a bank number or name)"));
     const bool confirmed = args.has(QStringLiteral("yes"));
     if (!confirmed && !context.stdinIsTerminal)
-        throw SbkError(QStringLiteral("bank-delete asks for confirmation on the terminal; stdin is not a "
-                                      "terminal, so give --yes to confirm."));
+        throw CliUsageError(QStringLiteral("bank-delete asks for confirmation on the terminal; stdin is not "
+                                           "a terminal, so give --yes to confirm."));
     const auto db = context.openDatabase();
     DbKORFBank bank = cliBank(*db, args.positionals().first());
     if (!confirmed) {

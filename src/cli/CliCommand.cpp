@@ -132,9 +132,12 @@ QList<qint32> cliStyleNumbers(const QStringList& texts) {
     QList<qint32> numbers;
     for (const QString& text : texts) {
         bool ok = false;
-        numbers << text.toInt(&ok);
-        if (!ok)
-            throw CliUsageError(QStringLiteral("STYLE must be a style number, not \"%1\"").arg(text));
+        const qint32 number = text.toInt(&ok);
+        // Style numbers start at 1: 0 marks an empty slot, so it names no style.
+        if (!ok || number <= 0)
+            throw CliUsageError(
+                QStringLiteral("STYLE must be a style number (1 or more), not \"%1\"").arg(text));
+        numbers << number;
     }
     return numbers;
 }

@@ -84,7 +84,8 @@ QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
 // The bank named on the command line, by number or else by name; SbkError when there is none.
 DbKORFBank cliBank(const Database& db, const QString& which);
 
-// The style numbers named on the command line; a usage error for a text that is no number.
+// The style numbers named on the command line; a usage error for a text that is no number of 1 or
+// more.
 QList<qint32> cliStyleNumbers(const QStringList& texts);
 
 // A one-line progress bar on stderr, drawn only when stderr is a terminal.

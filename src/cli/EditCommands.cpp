@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "cli/TerminalPrompt.h"
 #include "core/SbkError.h"
+#include "interchange/SingleByteText.h"
 #include "metadata/StyleGroup.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
@@ -46,7 +47,7 @@ int runDelete(CliContext& context) {
     const QList<qint32> styles = cliStyleNumbers(args.positionals());
     const bool confirmed = args.has(QStringLiteral("yes"));
     if (!confirmed && !context.stdinIsTerminal)
-        throw SbkError(
+        throw CliUsageError(
             QStringLiteral("delete asks for confirmation on the terminal; stdin is not a terminal, so "
                            "give --yes to confirm."));
     const auto db = context.openDatabase();
@@ -61,7 +62,7 @@ int runDelete(CliContext& context) {
                                : QStringLiteral("Cannot read the style %1: %2")
                                      .arg(style)
                                      .arg(table.clsKORFStylesError()));
-        name = QString(table.StyleName1()).remove(QChar(0)).trimmed();
+        name = SingleByteText::plainText(table.StyleName1()).trimmed();
     }
     const qsizetype count = QSet<qint32>(styles.cbegin(), styles.cend()).size();
     if (!confirmed) {

@@ -34,25 +34,10 @@ private:
 };
 
 // The styles of a saved bank, by number or else by name, as the working bank holds them.
-QString loadBank(QSqlDatabase db, const QString& bankText, KORFStyles& styles) {
-    DbKORFBank bank(db);
-    bool isNumber = false;
-    const qint32 number = bankText.toInt(&isNumber);
-    bool found = false;
-    if (isNumber) {
-        bank.setBankProg(number);
-        found = bank.GetKORFBanks();
-    } else {
-        bank.setBankName(bankText);
-        found = bank.GetKORFBanksByName();
-    }
-    if (!found)
-        throw SbkError(
-            bank.clsKORFBanksError().isEmpty()
-                ? QStringLiteral("There is no bank %1.").arg(bankText)
-                : QStringLiteral("Cannot read the bank %1: %2").arg(bankText, bank.clsKORFBanksError()));
+QString loadBank(const Database& db, const QString& bankText, KORFStyles& styles) {
+    const DbKORFBank bank = cliBank(db, bankText);
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
-        if (bank.BankStyle(slot) != 0)
+        if (bank.BankStyle(slot) > 0)
             styles.Add(bank.BankStyle(slot), QString(), QString(), 0, 0, QByteArray(), QByteArray());
     return bank.BankName();
 }
@@ -78,7 +63,7 @@ int runSsfExport(CliContext& context) {
         done = SsfExport::AllDoneMessage;
     } else if (args.has(QStringLiteral("bank"))) {
         KORFStyles styles;
-        const QString name = loadBank(db->connection(), args.value(QStringLiteral("bank")), styles);
+        const QString name = loadBank(*db, args.value(QStringLiteral("bank")), styles);
         result = exporter.exportBank(styles);
         done = SsfExport::bankDoneMessage(name);
     } else {
@@ -87,6 +72,8 @@ int runSsfExport(CliContext& context) {
     }
     for (const QString& file : result.files)
         context.out << file << '\n';
+    for (const QString& renamed : result.renamed)
+        context.out << renamed << '\n';
     if (result.skipped > 0)
         context.out << QStringLiteral("%1 style number(s) not in the database were passed over\n")
                            .arg(result.skipped);

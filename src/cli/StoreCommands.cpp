@@ -1,16 +1,16 @@
 // Commands on the database as a whole: init, list, where-is.
+#include "banks/StoredBanks.h"
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
+#include "interchange/SingleByteText.h"
 #include "metadata/FilterClauses.h"
 #include "store/Database.h"
-#include "store/DbKORFBank.h"
 #include "store/StyleListing.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlQuery>
 
 namespace {
 
@@ -99,7 +99,7 @@ int runList(CliContext& context) {
     for (const StyleListRow& row : listing)
         context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
                            .arg(QString::number(row.StyleProg).rightJustified(6),
-                                QString(row.StyleName1).remove(QChar(0)).leftJustified(16),
+                                SingleByteText::plainText(row.StyleName1).leftJustified(16),
                                 row.StyleDesc.leftJustified(24), row.StyleFamily.leftJustified(12),
                                 row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12),
                                 row.StyleDate);
@@ -113,43 +113,23 @@ int runList(CliContext& context) {
 int runWhereIs(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json")}, {});
     args.expectPositionals(1, 1, QStringLiteral("STYLE (a style number)"));
-    bool ok = false;
-    const qint32 style = args.positionals().first().toInt(&ok);
-    if (!ok)
-        throw CliUsageError(
-            QStringLiteral("STYLE must be a style number, not \"%1\"").arg(args.positionals().first()));
+    const qint32 style = cliStyleNumbers(args.positionals()).first();
 
     const auto db = context.openDatabase();
-    QStringList terms;
-    for (int k = 1; k <= 32; ++k)
-        terms << DbKORFBank::slotColumn(k) + QStringLiteral(" = ?");
-    QSqlQuery query(db->connection());
-    query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("SELECT * FROM QUERY1 WHERE BANKPROG IN (SELECT BANKPROG FROM KORFBANKS WHERE ") +
-        terms.join(QStringLiteral(" OR ")) + QStringLiteral(") ORDER BY BANKNAME"));
-    for (int k = 1; k <= 32; ++k)
-        query.addBindValue(style);
-    Database::exec(query);
-
     QJsonArray banks;
     QString text;
-    while (query.next()) {
+    for (const StoredBank& bank : StoredBanks::holding(db->connection(), style)) {
         QJsonArray slotList;
         QStringList slotTexts;
-        for (int k = 1; k <= 32; ++k) {
-            const QString nn = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
-            if (query.value(nn + QStringLiteral("Prog")).toInt() == style) {
-                slotList.append(k);
-                slotTexts << QString::number(k);
+        for (const StoredBankStyle& held : bank.styles) {
+            if (held.StyleProg == style) {
+                slotList.append(held.slot);
+                slotTexts << QString::number(held.slot);
             }
         }
-        const qint32 bank = query.value(QStringLiteral("BankProg")).toInt();
-        const QString name = query.value(QStringLiteral("BankName")).toString();
-        const QString desc = query.value(QStringLiteral("BankDesc")).toString();
-        banks.append(cliBankObject(bank, name, desc, slotList));
+        banks.append(cliBankObject(bank.BankProg, bank.BankName, bank.BankDesc, slotList));
         text += QStringLiteral("%1  %2 [%3]  slot%4 %5\n")
-                    .arg(QString::number(bank).rightJustified(6), name, desc,
+                    .arg(QString::number(bank.BankProg).rightJustified(6), bank.BankName, bank.BankDesc,
                          slotTexts.size() == 1 ? QString() : QStringLiteral("s"),
                          slotTexts.join(QStringLiteral(", ")));
     }

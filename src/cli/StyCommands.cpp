@@ -1,6 +1,7 @@
 // Commands on STY files and banks: sty-info, import, banks, bank-show, make-sty.
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
+#include "interchange/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -17,10 +18,6 @@
 #include <QSqlRecord>
 
 namespace {
-
-QString shown(const QString& name) {
-    return QString(name).remove(QChar(0));
-}
 
 QString layoutName(KORFLibrary::Layout layout) {
     return layout == KORFLibrary::Layout::Newer ? QStringLiteral("newer") : QStringLiteral("older");
@@ -112,9 +109,9 @@ int runStyInfo(CliContext& context) {
     for (const KORFStylePtr& style : styles)
         context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
                            .arg(QString::number(style->StyleProg()).rightJustified(4),
-                                shown(style->StyleName1()).leftJustified(nameWidth),
+                                SingleByteText::plainText(style->StyleName1()).leftJustified(nameWidth),
                                 QString::number(style->StyleLength1()).rightJustified(9),
-                                shown(style->StyleName2()).leftJustified(nameWidth),
+                                SingleByteText::plainText(style->StyleName2()).leftJustified(nameWidth),
                                 QString::number(style->StyleLength2()).rightJustified(9));
     context.out << QStringLiteral("%1 styles\n").arg(styles.Count());
     if (newer)
@@ -231,7 +228,7 @@ int runBankShow(CliContext& context) {
         if (style > 0) {
             table.setStyleProg(style);
             if (table.GetKORFStylesNoContent())
-                name = shown(table.StyleName1());
+                name = SingleByteText::plainText(table.StyleName1());
             else
                 note = QStringLiteral("(no longer stored)");
         } else if (style < 0) {

@@ -36,8 +36,12 @@ InputFile::Status InputFile::status(const QString& path) {
             return {Kind::Missing, QStringLiteral("does not exist")};
         return {Kind::Other, QStringLiteral("cannot be read (%1)").arg(qt_error_string(error))};
     }
-    if (S_ISREG(info.st_mode))
+    if (S_ISREG(info.st_mode)) {
+        // Refused by its permissions: a folder scan names it instead of failing on it later.
+        if (::access(native.constData(), R_OK) != 0)
+            return {Kind::Regular, QStringLiteral("cannot be read (%1)").arg(qt_error_string(errno))};
         return {Kind::Regular, QString()};
+    }
     if (S_ISDIR(info.st_mode))
         return {Kind::Folder, QStringLiteral("is a folder, not a file")};
     if (S_ISFIFO(info.st_mode))
@@ -57,6 +61,8 @@ InputFile::Status InputFile::status(const QString& path) {
         return {Kind::Folder, QStringLiteral("is a folder, not a file")};
     if (!info.isFile())
         return {Kind::Other, QStringLiteral("is not a regular file")};
+    if (!info.isReadable())
+        return {Kind::Regular, QStringLiteral("cannot be read (no read permission)")};
     return {Kind::Regular, QString()};
 #endif
 }

@@ -15,12 +15,12 @@ public:
     struct Status {
         Kind kind = Kind::Other;
         // Why the entry cannot be read as a file, as the end of a sentence that begins with its name
-        // ("is a named pipe, not a regular file"); "" for a regular file.
+        // ("is a named pipe, not a regular file", "cannot be read (Permission denied)"); "" for a
+        // regular file that may be read.
         QString problem;
     };
     // What the entry at path is, after following links.
     static Status status(const QString& path);
-    static QString notRegular(const QString& path) { return status(path).problem; }
 
     // The whole file. Throws SbkError naming the file when it is not a regular file, cannot be read
     // or holds more than limit bytes.

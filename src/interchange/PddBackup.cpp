@@ -83,11 +83,11 @@ private:
 
 // A text value as one line: one byte per character, no line break (the layout has no escaping).
 QByteArray textLine(const QVariant& value, bool isName, const char* column, QStringList& changes) {
-    const QString text = value.toString();
-    const QString written = SingleByteText::oneByteForm(text, QLatin1Char('?'), isName, true);
-    if (written != text)
+    bool changed = false;
+    QByteArray bytes = SingleByteText::written(value.toString(), isName, true, changed);
+    if (changed)
         changes.append(QLatin1String(column));
-    return isName ? *SingleByteText::encodeName(written) : *SingleByteText::encode(written);
+    return bytes;
 }
 
 // Notes what was changed in one record, as one line naming the record.
@@ -220,7 +220,7 @@ QStringList PddBackup::backup(QSqlDatabase db, const QString& path, Progress* pr
         noteChanges(changed,
                     QStringLiteral("style %1 (%2)")
                         .arg(query.value(0).toLongLong())
-                        .arg(QString(name1).remove(QChar(0)).trimmed()),
+                        .arg(SingleByteText::plainText(name1).trimmed()),
                     changes);
         out.flush();
         ++written;

@@ -3,6 +3,7 @@
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "interchange/PddReader.h"
+#include "interchange/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -58,7 +59,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                 throw SbkError(
                     QStringLiteral("Style %1 (%2) cannot be stored: %3")
                         .arg(style.StyleProg())
-                        .arg(QString(style.StyleName1()).remove(QChar(0)), style.clsKORFStylesError()));
+                        .arg(SingleByteText::plainText(style.StyleName1()), style.clsKORFStylesError()));
             if (progress)
                 progress->step(++done, style.StyleName1());
         };

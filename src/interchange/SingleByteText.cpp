@@ -77,6 +77,29 @@ QString SingleByteText::oneByteForm(const QString& text, QChar replacement, bool
     return out;
 }
 
+QByteArray SingleByteText::written(const QString& text, bool isName, bool lineBreaks, bool& changed) {
+    changed = lineBreaks && (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')));
+    if (!changed) {
+        if (std::optional<QByteArray> bytes = isName ? encodeName(text) : encode(text))
+            return *std::move(bytes);
+        changed = true;
+    }
+    const QString form = oneByteForm(text, QLatin1Char('?'), isName, lineBreaks);
+    return isName ? *encodeName(form) : *encode(form);
+}
+
+QString SingleByteText::plainText(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isNull())
+        --end;
+    QString plain = text.left(end);
+    for (QChar& c : plain) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
+    return plain;
+}
+
 QString SingleByteText::refusal(const QString& field, const QString& value, bool isName) {
     const QString clean = oneByteForm(value, QChar(0xFFFF), isName, true);
     const qsizetype at = clean.indexOf(QChar(0xFFFF));

@@ -27,6 +27,16 @@ public:
     // counts once. With lineBreaks set, CR and LF are replaced too (a PDD line cannot hold them).
     static QString oneByteForm(const QString& text, QChar replacement, bool isName = false,
                                bool lineBreaks = false);
+    // The bytes a file carries for a text: encode or encodeName, with every character that has no
+    // one-byte form (and, with lineBreaks, every CR and LF) written as "?". changed tells whether
+    // anything was replaced. The text is encoded once when it can be written as it stands.
+    static QByteArray written(const QString& text, bool isName, bool lineBreaks, bool& changed);
+
+    // A text decoded from a file's bytes as the database keeps it: the zero bytes that pad it at its
+    // end dropped, and every other control character (U+0000 to U+001F, U+007F) a blank. Used for the
+    // names and descriptive texts of STY and SSF files, and to show a stored name.
+    static QString plainText(const QString& text);
+
     // Why a typed value cannot be stored: it holds a character without a one-byte form or a line
     // break. The message names the field ("the author"); "" when the value may be stored.
     static QString refusal(const QString& field, const QString& value, bool isName = false);

@@ -2,12 +2,14 @@
 
 #include "core/Progress.h"
 #include "core/SbkError.h"
+#include "interchange/SingleByteText.h"
 #include "interchange/SsfFile.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "store/StyleListing.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 QString SsfExport::Result::warning() const {
     if (changed.isEmpty())
@@ -51,17 +53,29 @@ SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QStrin
     if (m_progress)
         m_progress->begin(total, label);
     DbKORFStyle style(m_connection);
+    QSet<QString> taken; // the file names of this export so far
+    QSet<qint32> exported;
     qint64 done = 0;
     for (const qint32 number : styleNumbers) {
         style.setStyleProg(number);
-        if (style.GetKORFStyles()) {
+        if (exported.contains(number)) {
+            // A style that a bank holds in two slots is written once.
+        } else if (style.GetKORFStyles()) {
+            exported.insert(number);
+            const QString owner = QStringLiteral("style %1 (%2)")
+                                      .arg(number)
+                                      .arg(SingleByteText::plainText(style.StyleName1()).trimmed());
+            const QString wanted = SsfFile::fileName(style.StyleName1());
+            QString name = wanted;
+            for (int n = 2; taken.contains(name); ++n)
+                name = wanted.chopped(4) + QStringLiteral("_%1.SSF").arg(n);
+            taken.insert(name);
+            if (name != wanted)
+                result.renamed.append(owner + QStringLiteral(" written as ") + name);
             QStringList changes;
-            result.files.append(SsfFile::write(style, m_folder, &changes));
+            result.files.append(SsfFile::write(style, m_folder, &changes, name));
             if (!changes.isEmpty())
-                result.changed.append(QStringLiteral("style %1 (%2): %3")
-                                          .arg(number)
-                                          .arg(QString(style.StyleName1()).remove(QChar(0)).trimmed(),
-                                               changes.join(QStringLiteral(", "))));
+                result.changed.append(owner + QStringLiteral(": ") + changes.join(QStringLiteral(", ")));
         } else {
             if (!style.clsKORFStylesError().isEmpty())
                 throw SbkError(

@@ -18,7 +18,7 @@ const QString allowedInFileName = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRST
 QString describe(const DbKORFStyle& style) {
     return QStringLiteral("style %1 (%2)")
         .arg(style.StyleProg())
-        .arg(QString(style.StyleName1()).remove(QChar(0)));
+        .arg(SingleByteText::plainText(style.StyleName1()));
 }
 
 // Appends one field: its count in five digits, then the bytes.
@@ -46,10 +46,11 @@ void appendNumber(QByteArray& out, qint32 value, const DbKORFStyle& style, const
 
 // A text as one byte per character; a character without a one-byte form becomes "?".
 QByteArray text(const QString& value, bool isName, const char* what, QStringList* changes) {
-    const QString written = SingleByteText::oneByteForm(value, QLatin1Char('?'), isName);
-    if (written != value && changes)
+    bool changed = false;
+    QByteArray bytes = SingleByteText::written(value, isName, false, changed);
+    if (changed && changes)
         changes->append(QLatin1String(what));
-    return isName ? *SingleByteText::encodeName(written) : *SingleByteText::encode(written);
+    return bytes;
 }
 
 // A length as the reader demands it: one that does not describe its block is written as the
@@ -198,10 +199,11 @@ QByteArray SsfFile::encode(const DbKORFStyle& style, QStringList* changes) {
     return out;
 }
 
-QString SsfFile::write(const DbKORFStyle& style, const QString& folder, QStringList* changes) {
+QString SsfFile::write(const DbKORFStyle& style, const QString& folder, QStringList* changes,
+                       const QString& name) {
     const QByteArray bytes = encode(style, changes);
     // The folder as typed is a folder whether or not it ends in a separator.
-    const QString path = QDir(folder).filePath(fileName(style.StyleName1()));
+    const QString path = QDir(folder).filePath(name.isEmpty() ? fileName(style.StyleName1()) : name);
     SaveFile file(path);
     if (!file.openForWriting())
         throw SbkError(QStringLiteral("Cannot write the SSF file %1: %2").arg(path, file.errorString()));
@@ -251,17 +253,16 @@ bool SsfFile::read(const QByteArray& bytes, const QString& fileName, DbKORFStyle
         in.damaged(dateAt, QStringLiteral("the date \"%1\" is not a date in the form dd/mm/yyyy")
                                .arg(QString::fromLatin1(dateText.left(20).toPercentEncoding(" /"))));
 
-    style.setStyleName1(SingleByteText::decodeName(name1));
-    style.setStyleName2(SingleByteText::decodeName(name2));
+    style.setStyleName1(SingleByteText::plainText(SingleByteText::decodeName(name1)));
+    style.setStyleName2(SingleByteText::plainText(SingleByteText::decodeName(name2)));
     style.setStyleLength1(length1);
     style.setStyleLength2(length2);
     style.setStyleContent1(content1);
     style.setStyleContent2(content2);
-    // A descriptive text is one line in the database's dumps: a line break in it becomes a blank.
+    // A descriptive text is one line in the database's dumps: a line break or any other control
+    // character in it becomes a blank.
     auto line = [](const QByteArray& bytes) {
-        return SingleByteText::decode(bytes)
-            .replace(QLatin1Char('\r'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return SingleByteText::plainText(SingleByteText::decode(bytes));
     };
     style.setStyleAuthor(line(author));
     style.setStyleCat(line(group));

@@ -36,14 +36,16 @@ public:
 
     // Writes the SSF file of a style into a folder (through a temporary file renamed into place
     // when complete, so a failure leaves no partial file and keeps an older one) and returns its
-    // path. Throws SbkError.
-    static QString write(const DbKORFStyle& style, const QString& folder, QStringList* changes = nullptr);
+    // path. The file is called name, or fileName(StyleName1) when name is empty. Throws SbkError.
+    static QString write(const DbKORFStyle& style, const QString& folder, QStringList* changes = nullptr,
+                         const QString& name = QString());
 
     // Reads an SSF file's bytes into the style's properties (all but StyleProg and StyleSeek;
     // the date becomes "yyyy/mm/dd"). Returns false, touching nothing, when the bytes do not begin
     // with the signature: such a file is passed over. Throws SbkError naming fileName, the byte
     // offset and what was wrong when the file is damaged (a count, a length that does not describe
-    // its block, a date); the style is then left unchanged. Line breaks in texts become blanks.
+    // its block, a date); the style is then left unchanged. In names and texts, the zero bytes
+    // that pad them at their end are dropped and every other control character becomes a blank.
     static bool read(const QByteArray& bytes, const QString& fileName, DbKORFStyle& style);
 
     // A stored date in any form this program and its dumps hold: "yyyy/mm/dd" and the other

@@ -20,7 +20,7 @@ public:
     static inline const QString NotFoundMessage = QStringLiteral("SSF file not found");
 
     // PassedOver: an entry of a folder that is no regular file (a pipe, a device, a broken link, a
-    // name that is not valid UTF-8); problem says why, after the entry's name.
+    // name that is not valid UTF-8) or that cannot be read; problem says why, after the entry's name.
     enum class Outcome { Inserted, NotSsf, AlreadyPresent, Damaged, InsertFailed, PassedOver };
 
     struct FileResult {

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSet>
 
 frmSSFExport::frmSSFExport(SBKModule& module, Prompt& prompt, QWidget* parent)
     : SsfDialog(module, prompt, parent, QStringLiteral("frmSSFExport"),
@@ -69,17 +68,12 @@ void frmSSFExport::cmdOk_Click() {
     } catch (const SbkError& error) {
         failure = error.message();
     }
-    // Every file written, also before a failure. Styles whose names give the same file name: the
-    // later one's file replaces the earlier one's.
+    // Every file written, also before a failure, and the styles written under a numbered name.
     const SsfExport::Result& result = exporter.lastResult();
-    QSet<QString> written;
-    for (const QString& file : result.files) {
-        addReport(QDir::toNativeSeparators(file) +
-                  (written.contains(file)
-                       ? QStringLiteral("  (replaces the file of the same name written before)")
-                       : QString()));
-        written.insert(file);
-    }
+    for (const QString& file : result.files)
+        addReport(QDir::toNativeSeparators(file));
+    for (const QString& renamed : result.renamed)
+        addReport(renamed);
     if (!failure.isEmpty()) {
         addReport(QStringLiteral("Stopped: ") + failure);
         setBusy(false);

@@ -110,8 +110,8 @@ StyleGroup::Removal StyleGroup::remove(QSqlDatabase db, const QList<qint32>& sty
         ++removal.styles;
     }
 
-    // Every bank is read once, however many styles go: each loses the deleted styles as
-    // DbKORFBank::DelKORFBanksStyle takes one out.
+    // Every bank is read once, however many styles go: each loses the slots of the deleted styles,
+    // the slots after them moving up (DbKORFBank::withoutStyle).
     QList<DbKORFBank> changedBanks;
     if (!deleted.isEmpty()) {
         QSqlQuery query(db);

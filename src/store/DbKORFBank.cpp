@@ -2,7 +2,6 @@
 
 #include "core/SbkError.h"
 #include "store/Database.h"
-#include "store/Transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -84,42 +83,6 @@ DbKORFBank::withoutStyle(const std::array<qint32, SlotCount>& values, qint32 sty
         if (value != style)
             result[next++] = value;
     return result;
-}
-
-bool DbKORFBank::DelKORFBanksStyle() {
-    m_error.clear();
-    const qint32 style = m_slots[0];
-    try {
-        Transaction transaction(m_connection);
-        QStringList conditions;
-        for (const QString& column : slotColumns())
-            conditions << column + QStringLiteral(" = ?");
-        QSqlQuery query(m_connection);
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT BankProg FROM KORFBanks WHERE ") +
-                      conditions.join(QStringLiteral(" OR ")) + QStringLiteral(" ORDER BY BankProg"));
-        for (int k = 0; k < SlotCount; ++k)
-            query.addBindValue(style);
-        Database::exec(query);
-        QList<qint32> banks;
-        while (query.next())
-            banks << query.value(0).toInt();
-        query.finish();
-
-        // A record of its own: the shared bank record holds the working bank's identity.
-        DbKORFBank bank(m_connection);
-        for (qint32 number : banks) {
-            bank.setBankProg(number);
-            if (!bank.GetKORFBanks())
-                continue; // a bank that cannot be read is passed over
-            bank.setSlotValues(withoutStyle(bank.slotValues(), style));
-            bank.UpdKORFBanks();
-        }
-        transaction.commit();
-    } catch (const SbkError& error) {
-        return fail(error.message());
-    }
-    return true;
 }
 
 bool DbKORFBank::readRow(const QString& whereColumn, const QVariant& value) {

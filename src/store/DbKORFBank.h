@@ -57,9 +57,6 @@ public:
     bool InsKORFBanks();
     bool UpdKORFBanks();
     bool DelKORFBanks();
-    // Removes the style whose number is in BankStyle01 from every bank, closing the gaps. Works on
-    // a bank record of its own, so this instance's other properties stay as they were.
-    bool DelKORFBanksStyle();
     bool GetKORFBanks();
     bool GetKORFBanksByName();
     qint32 NextKORFBank();
@@ -67,8 +64,8 @@ public:
     // "BankStyle01" .. "BankStyle32".
     static QString slotColumn(int slot);
 
-    // The compaction DelKORFBanksStyle applies to one bank: every slot equal to style is removed,
-    // the others keep their order, and zeros fill the end.
+    // A bank's slots without a deleted style: every slot equal to style is removed, the others keep
+    // their order, and zeros fill the end.
     static std::array<qint32, SlotCount> withoutStyle(const std::array<qint32, SlotCount>& values,
                                                       qint32 style);
 

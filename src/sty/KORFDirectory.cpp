@@ -1,6 +1,7 @@
 #include "sty/KORFDirectory.h"
 
 #include "core/SbkError.h"
+#include "interchange/SingleByteText.h"
 #include "sty/KORFBytes.h"
 #include "sty/StyCursor.h"
 
@@ -23,14 +24,11 @@ QByteArray uint16Bytes(qsizetype value) {
     return QByteArray(1, char((value >> 8) & 0xFF)) + char(value & 0xFF);
 }
 
-// A name from an older directory record: control bytes become blanks, one character per byte.
+// A name from an older directory record: one character per byte, control bytes blanks, padded
+// with blanks to 16.
 QString nameFromRecord(const QByteArray& record) {
-    QByteArray name = record.left(16);
-    for (char& c : name) {
-        if (quint8(c) < 32)
-            c = ' ';
-    }
-    return QString::fromLatin1(name).leftJustified(16, QLatin1Char(' '));
+    return SingleByteText::plainText(QString::fromLatin1(record.left(16)))
+        .leftJustified(16, QLatin1Char(' '));
 }
 
 // The 16 name bytes of an older record: the name's bytes without the blanks the reader padded it
@@ -238,10 +236,7 @@ QString KORFDirectory::nameFromNewer(const QByteArray& data) {
         for (const char32_t c : decoded.toUcs4())
             name += c <= 0xFF ? QChar(c) : QLatin1Char('?');
     }
-    for (QChar& c : name) {
-        if (c.unicode() < 32)
-            c = QLatin1Char(' ');
-    }
+    name = SingleByteText::plainText(name);
     // A longer property than the instrument writes still fits the name columns; its bytes stay in
     // the kept entry.
     return name.left(NewerNameSize);

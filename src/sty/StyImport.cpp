@@ -1,6 +1,7 @@
 #include "sty/StyImport.h"
 
 #include "core/FolderScan.h"
+#include "core/InputFile.h"
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
 #include "store/DbKORFBank.h"
@@ -238,7 +239,20 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
 
     KORFLibrary library;
     KORFStyles styles;
-    library.FillCollectionFromStyle(path, styles);
+    QByteArray bytes;
+    try {
+        bytes = InputFile::read(path, KORFLibrary::MaxFileSize);
+    } catch (const SbkError& error) {
+        // A file of a folder that cannot be read (its permissions, or it vanished or changed
+        // after the scan) is named in the log; the others are imported all the same. A single
+        // file that cannot be read is the run's error.
+        if (!m_folder)
+            throw;
+        m_log += shortName + QStringLiteral(" was passed over: ") + error.message() + lineEnd;
+        ++m_filesSkipped;
+        return;
+    }
+    library.FillCollectionFromBytes(bytes, path, styles);
     switch (library.RetVal()) {
     case KORFLibrary::ReadKorf:
         break;
@@ -371,10 +385,11 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
     table.setStyleSeek(QByteArray(" "));
     table.setStyleDate(m_date);
     table.setStyleDesc(style.StyleName1());
-    table.setStyleCat(ExchangeValues[1]);
-    table.setStyleFamily(ExchangeValues[0]);
+    // A value emptied in the picker is stored as one blank, as an empty one given to the run is.
+    table.setStyleCat(orBlank(ExchangeValues[1]));
+    table.setStyleFamily(orBlank(ExchangeValues[0]));
     table.setStyleFile(shortName);
-    table.setStyleAuthor(ExchangeValues[2]);
+    table.setStyleAuthor(orBlank(ExchangeValues[2]));
     if (!table.InsKORFStyles())
         throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
                            .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));

@@ -19,7 +19,9 @@ class Transaction;
 // optionally, its subfolders) into the database, checks each style against the stored ones by
 // the chosen duplicate policy, creates one bank per file that was read, and collects a log of
 // everything it skipped. A whole run is one transaction: an error anywhere leaves the database as
-// it was before the run. The engine asks nothing itself: the style picker is a callback.
+// it was before the run. A file of a folder that cannot be read (no read permission, or gone since
+// the folder was listed) is no such error: it is named in the log and the run goes on. The engine
+// asks nothing itself: the style picker is a callback.
 //
 // A run can be taken one file at a time (begin, importNext until it answers false, finish), so that
 // a window lets its event loop run between files and may cancel the run, which rolls it back.
@@ -116,7 +118,8 @@ public:
     // Counts of the last run, and all of them in one line ("12 styles imported, 0 overwritten, ...").
     QString summary() const;
     int filesRead() const { return m_filesRead; }
-    int filesSkipped() const { return m_filesSkipped; } // not imported: foreign, not regular, odd names
+    // not imported: foreign, not regular, unreadable, odd names
+    int filesSkipped() const { return m_filesSkipped; }
     int foldersUnread() const { return m_foldersUnread; }
     int stylesStored() const { return m_stylesStored; }
     int stylesOverwritten() const { return m_stylesOverwritten; }

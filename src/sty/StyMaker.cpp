@@ -4,6 +4,7 @@
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
+#include "interchange/SingleByteText.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
@@ -70,14 +71,25 @@ QString removeEntry(const QFileInfo& entry) {
     return file.remove() ? QString() : file.errorString();
 }
 
+// Whether a performance block carries the data version of the newer models (chunk ID 09 02 01 30
+// and later versions), which the older models cannot read.
+bool hasNewerPerformance(const QByteArray& block) {
+    return block.size() >= 4 && quint8(block.at(0)) == 0x09 &&
+           (quint8(block.at(1)) << 8 | quint8(block.at(2))) >= 0x0201;
+}
+
+// Whether a name needs more than the 16 bytes of an older directory record.
+bool needsNewerName(const QString& name) {
+    QString text = SingleByteText::plainText(name);
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text.size() > 16;
+}
+
 } // namespace
 
 StyMaker::StyMaker(SBKModule& module, Prompt& prompt, DriveInfo& drives)
     : m_module(module), m_prompt(prompt), m_drives(drives), m_workFolder(QDir::tempPath()) {}
-
-QString StyMaker::workFilePath() const {
-    return join(m_workFolder, QStringLiteral("WRK.STY"));
-}
 
 QString StyMaker::caption(int index, const QString& floppyDrive) {
     if (index == 0)
@@ -156,8 +168,12 @@ void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) 
 }
 
 KORFLibrary::Layout StyMaker::layoutFor(const KORFStyles& styles) {
+    // Backups and SSF files do not carry the directory entries, so a style that came back through
+    // them is known as a newer one by its performance block and its name.
     for (const KORFStylePtr& style : styles) {
-        if (!style->StyleEntry1().isEmpty() || !style->StyleEntry2().isEmpty())
+        if (!style->StyleEntry1().isEmpty() || !style->StyleEntry2().isEmpty() ||
+            hasNewerPerformance(style->StyleContent2()) || needsNewerName(style->StyleName1()) ||
+            needsNewerName(style->StyleName2()))
             return KORFLibrary::Layout::Newer;
     }
     return KORFLibrary::Layout::Older;
@@ -267,7 +283,6 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
     SaveFile copy(target);
     if (!copy.openForWriting() || !copy.writeAll(bytes) || !copy.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(target, copy.errorString()));
-    workFolder.remove();
     m_prompt.message(target + QStringLiteral(" successfully created"), title, Prompt::Icon::Information);
     return Result::Created;
 }

@@ -37,7 +37,6 @@ public:
     // through the work file (destinations 0..2) writes it in a folder of its own there and removes
     // both after use, also when the copy fails.
     void setWorkFolder(const QString& folder) { m_workFolder = folder; }
-    QString workFilePath() const;
 
     // Refreshes the working bank's styles from the database and writes them to the destination.
     Result make(int index);
@@ -65,7 +64,8 @@ public:
     static void refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection);
 
     // The layout a bank file of these styles is written in: the newer one when any style's blocks
-    // came from a newer file (it carries their entries), the older one otherwise.
+    // came from a newer file (it carries their entries), has a performance block of a newer data
+    // version (09 02 01 30) or a name longer than 16 bytes; the older one otherwise.
     static KORFLibrary::Layout layoutFor(const KORFStyles& styles);
     // How to write these styles: the chosen layout (or the one layoutFor gives), the user bank byte,
     // the write time and, for blocks without a kept entry, the system string most common in the

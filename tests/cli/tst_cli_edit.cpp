@@ -73,7 +73,10 @@ private Q_SLOTS:
             << QStringList{u"edit"_s, u"1"_s, u"--author"_s, u"名"_s} << 2 << "cannot carry";
         QTest::newRow("one not stored") << QStringList{u"edit"_s, u"1"_s, u"99"_s, u"--group"_s, u"NEW"_s}
                                         << 1 << "There is no style 99.";
-        QTest::newRow("no terminal") << QStringList{u"delete"_s, u"1"_s} << 1 << "give --yes";
+        QTest::newRow("style 0") << QStringList{u"delete"_s, u"0"_s, u"--yes"_s} << 2 << "1 or more";
+        // Deleting asks on the terminal; without one only --yes confirms.
+        QTest::newRow("no terminal") << QStringList{u"delete"_s, u"1"_s} << 2 << "give --yes";
+        QTest::newRow("bank, no terminal") << QStringList{u"bank-delete"_s, u"1"_s} << 2 << "give --yes";
         QTest::newRow("delete not stored")
             << QStringList{u"delete"_s, u"1"_s, u"99"_s, u"--yes"_s} << 1 << "There is no style 99.";
         QStringList many{u"bank-save"_s, u"BIG"_s};
@@ -81,11 +84,15 @@ private Q_SLOTS:
             many << u"1"_s;
         QTest::newRow("bank of 33 styles") << many << 2 << "at most 32 styles";
         QTest::newRow("bank slot not a number") << QStringList{u"bank-save"_s, u"X"_s, u"two"_s} << 2 << "two";
+        QTest::newRow("bank slot -1")
+            << QStringList{u"bank-save"_s, u"X"_s, u"1"_s, u"-1"_s} << 2 << "1 or more";
         QTest::newRow("bank style not stored")
             << QStringList{u"bank-save"_s, u"X"_s, u"1"_s, u"9"_s} << 1 << "There is no style 9.";
         QTest::newRow("bank text without one-byte form")
-            << QStringList{u"bank-save"_s, u"X"_s, u"--desc"_s, u"\u4e00"_s, u"1"_s} << 1
-            << "Western European";
+            << QStringList{u"bank-save"_s, u"X"_s, u"--desc"_s, u"\u4e00"_s, u"1"_s} << 2
+            << "The bank description";
+        QTest::newRow("bank name with a line break") << QStringList{u"bank-save"_s, u"A\nB"_s, u"1"_s} << 2
+                                                     << "The bank name \"A\nB\" holds a line break";
         QTest::newRow("print without --pdf") << QStringList{u"bank-print"_s, u"1"_s} << 2 << "--pdf";
         QTest::newRow("print an unknown bank")
             << QStringList{u"bank-print"_s, u"NOPE"_s, u"--pdf"_s, u"x.pdf"_s} << 1
@@ -131,10 +138,6 @@ private Q_SLOTS:
         if (lines)
             QCOMPARE(*lines, (QStringList{u"PARTY"_s, u"Saturday"_s, u"Bossa B1"_s}));
 
-        // Deleting asks on the terminal; without one only --yes confirms.
-        const CliResult unconfirmed = l.cli({u"bank-delete"_s, u"PARTY"_s});
-        QCOMPARE(unconfirmed.exitCode, 1);
-        QVERIFY(unconfirmed.err.contains("--yes"));
         QCOMPARE(l.cli({u"bank-delete"_s, u"PARTY"_s, u"--yes"_s}).exitCode, 0);
         QCOMPARE(runSql(l.db, {u"SELECT BankName FROM KORFBanks"_s}), QStringList{u"OTHER"_s});
         if (!lines)

@@ -61,6 +61,22 @@ private slots:
         r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.err, "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n");
+
+        // A bank by number: a slot below 1 names no style, and a style whose file name another style
+        // of the run took is written under a numbered name, said on the output.
+        {
+            auto db = env.openDatabase("a.mdb");
+            addStyle(db->connection(), {.prog = 4, .name1 = "Style-1", .content1 = "four"});
+            addBank(db->connection(), 2, "Odd", QString(), {-5, 1, 4});
+        }
+        const QString odd = env.path("odd");
+        QDir().mkpath(odd);
+        r = cli(env, a, {"ssf-export", "--to", odd, "--bank", "2"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(r.out),
+                 odd + "/STYLE1.SSF\n" + odd +
+                     "/STYLE1_2.SSF\nstyle 4 (Style-1) written as STYLE1_2.SSF\n"
+                     "Export of bank Odd to SSF files terminated without errors!\n");
     }
 
     void backupAndRestore() {

@@ -130,12 +130,18 @@ private slots:
         QCOMPARE(exporter.exportListing(byName).files,
                  QStringList({out + "ALPHA.SSF", out + "MID.SSF", out + "ZETA.SSF"}));
 
+        // A bank: a style it holds twice is written once; one whose name gives a file name taken in
+        // this run gets the next numbered name, and the result says so.
+        addStyle(t.c, {.prog = 4, .name1 = "alpha", .content1 = "fourth"});
         KORFStyles bank;
-        bank.Add(2, QString(), QString(), 0, 0, {}, {});
-        bank.Add(40, QString(), QString(), 0, 0, {}, {});
+        for (const qint32 number : {2, 4, 40, 2})
+            bank.Add(number, QString(), QString(), 0, 0, {}, {});
         const SsfExport::Result banked = exporter.exportBank(bank);
-        QCOMPARE(banked.files, QStringList{out + "ALPHA.SSF"});
+        QCOMPARE(banked.files, QStringList({out + "ALPHA.SSF", out + "ALPHA_2.SSF"}));
+        QCOMPARE(banked.renamed, QStringList{"style 4 (alpha) written as ALPHA_2.SSF"});
         QCOMPARE(banked.skipped, 1);
+        QVERIFY(TestEnvironment::readFile(out + "ALPHA_2.SSF").contains("fourth"));
+        QVERIFY(TestEnvironment::readFile(out + "ALPHA.SSF").contains("Alpha"));
 
         QVERIFY(!errorOf([&] { SsfExport(t.c, t.env.path("missing")).exportStyles({1}); }).isEmpty());
     }
@@ -170,6 +176,23 @@ private slots:
         QCOMPARE(copy.takeFirst(), QVariant(42));
         original.removeFirst();
         QCOMPARE(copy, original);
+    }
+
+    void controlBytesInTextsBecomeBlanks() {
+        // Zero bytes padding a field's end are dropped; every other control byte is a blank.
+        QList<QByteArray> fields = goodFields();
+        fields[0] = "AB\001C\x7f\0\0"_qba;
+        fields[1] = "X\0Y\0"_qba;
+        fields[6] = "Me\tYou\x1f";
+        fields[7] = "P\0P"_qba;
+        fields[8] = "F\0\0"_qba;
+        fields[9] = "two\r\nlines";
+        fields[10] = "F\x7f.STY";
+        DbKORFStyle style;
+        QVERIFY(SsfFile::read(ssf(fields), "C.SSF", style));
+        QCOMPARE(QStringList({style.StyleName1(), style.StyleName2(), style.StyleAuthor(), style.StyleCat(),
+                              style.StyleFamily(), style.StyleDesc(), style.StyleFile()}),
+                 QStringList({"AB C ", "X Y", "Me You ", "P P", "F", "two  lines", "F .STY"}));
     }
 
     void emptyBlockFoundAgainAsDuplicate() {

@@ -143,7 +143,8 @@ private slots:
                 requests.append(request);
                 if (requests.size() == 2)
                     return std::nullopt; // closed: the first answer stays in force
-                StyImport::PickerAnswer answer{{}, {"Fam", "Grp", "Picked author", "Desc"}};
+                // The group emptied in the picker: stored as one blank.
+                StyImport::PickerAnswer answer{{}, {"Fam", "", "Picked author", "Desc"}};
                 answer.picked[0] = answer.picked[2] = true;
                 answer.picked[5] = true; // an empty row: no effect
                 return answer;
@@ -159,7 +160,7 @@ private slots:
         QCOMPARE(
             f.rows(
                 "SELECT DISTINCT StyleFamily, StyleCat, StyleAuthor, StyleDesc = StyleName1 FROM KORFStyles"),
-            QStringList{"Fam|Grp|Picked author|1"});
+            QStringList{"Fam| |Picked author|1"});
 
         // Closed on the first file shown: nothing was ever ticked, so every style is skipped.
         StyImport fresh(f.db->connection());
@@ -204,6 +205,26 @@ private slots:
         f.import.setSubfolders(false);
         f.run("top", true);
         QCOMPARE(f.import.filesRead(), 3);
+    }
+
+    void unreadableFilesArePassedOver() {
+        // A file gone between the scan and its turn, and one its permissions refuse (root reads
+        // any), are named in the log; the run goes on and keeps the other files.
+        Fixture f;
+        for (const char* name : {"run/A.STY", "run/B.STY", "run/C.STY"})
+            f.env.writeFile(name, bankFile(1, name[4] - 'A'));
+        QFile::setPermissions(f.env.path("run/C.STY"), {});
+        const bool refusesC = !QFileInfo(f.env.path("run/C.STY")).isReadable();
+        f.import.begin(f.env.path("run"), true, QString(), QString(), QString());
+        QVERIFY(QFile::remove(f.env.path("run/B.STY")));
+        while (f.import.importNext()) {
+        }
+        const QString log = f.import.finish();
+        QVERIFY2(log.startsWith("B.STY was passed over: " + f.env.path("run/B.STY") + " does not exist"),
+                 qPrintable(log));
+        QCOMPARE(log.contains("C.STY cannot be read (Permission denied); it was passed over\r\n"), refusesC);
+        QCOMPARE(f.import.filesSkipped(), refusesC ? 2 : 1);
+        QCOMPARE(f.counts(), refusesC ? "1|1" : "2|2");
     }
 
     void errorRollsBackTheWholeRun() {

@@ -83,6 +83,30 @@ class TestStyMaker : public QObject {
     Q_OBJECT
 
 private slots:
+    void layoutWithoutDirectoryEntries_data() {
+        // Styles back from a backup or an SSF file carry no directory entries: their performance
+        // block and names tell the newer models' styles.
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("performance");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("older block") << "Sixteen bytes ok    "
+                                     << "\x09\x01\x00\x30rest"_qba << false;
+        QTest::newRow("newer block") << "Short"
+                                     << "\x09\x02\x01\x30rest"_qba << true;
+        QTest::newRow("name of 17 bytes") << "Seventeen bytes!!"
+                                          << "\x09\x01\x00\x30"_qba << true;
+    }
+    void layoutWithoutDirectoryEntries() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, performance);
+        QFETCH(bool, newer);
+        KORFStyles styles;
+        styles.Add(1, "Other", "Other b", 4, 4, "\x06\x00\x00\x30"_qba, "\x09\x01\x00\x30"_qba);
+        styles.Add(2, name, "Second", 4, int(performance.size()), "\x06\x00\x00\x30"_qba, performance);
+        QCOMPARE(StyMaker::layoutFor(styles),
+                 newer ? KORFLibrary::Layout::Newer : KORFLibrary::Layout::Older);
+    }
+
     void destinations() {
         // clang-format off
         const QStringList paths{"", "/fd/MYBANK1.STY", "/fd/USER01.STY", "/fd/SBK.SET/STYLE/USER01.STY",
