@@ -233,13 +233,15 @@ private slots:
                 dialog.tree()->isExpanded(model->rootIndex()));
     }
 
-    // Deleting the working bank's own stored bank makes it a new bank: "Save bank" then inserts.
+    // A stored bank loads without its empty slots and a style that is gone. Deleting the working
+    // bank's own stored bank makes it a new bank: "Save bank" then inserts.
     void deleteOwnBankThenSave() {
         Fixture f(5);
-        addBank(f.module, u"MINE"_s, {1, 2}, u"m"_s);
+        addBank(f.module, u"MINE"_s, {1, 0, 2, 9}, u"m"_s);
         addBank(f.module, u"YOURS"_s, {3}, u"y"_s);
         frmStyles window(f.module, f.prompt);
         showStoredBank(window, f.module, 1);
+        QCOMPARE(workingBank(f.module), (QStringList{u"S001"_s, u"S002"_s}));
 
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
             auto& bankDialog = dynamic_cast<frmBankSave&>(dialog);
@@ -303,7 +305,8 @@ private slots:
             auto& where = dynamic_cast<frmShowBanks&>(dialog);
             const BankTreeModel* model = where.treeModel();
             if (dialog.windowTitle() != "Where is S005?"_L1 ||
-                childTexts(model->rootIndex()) != QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
+                childTexts(model->rootIndex()) !=
+                    QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
                 return -1;
             const QModelIndex charlie = model->bankIndex(2);
             if (childTexts(charlie) != QStringList{u"S005 [D5] "_s, u"S001"_s, u"S005 [D5] "_s} ||
