@@ -92,7 +92,11 @@ private slots:
             QVERIFY(module.StyleTable && module.BankTable);
     }
 
-    void parametersRefuseOrReconnect() {
+    // The same database path again (trimmed) keeps the connection and the filter; the other paths
+    // are kept trimmed, in upper case only where the file system ignores case, and never cut to the
+    // field's limit for typing. Refusals keep the dialog open and change nothing. A changed path
+    // switches databases at once, with the filter cleared.
+    void parameters() {
         Fixture f;
         const QString first = f.module.DatabasePath;
         const QString second = f.env.createDatabase(u"second.mdb"_s);
@@ -103,23 +107,43 @@ private slots:
         f.module.FilterWhere = u"STYLECAT = 'POP'"_s;
         f.module.FilterOrder = u"STYLENAME1"_s;
         f.module.FilterFields[0] = f.module.FilterFields[6] = u"x"_s;
+        const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
+        const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
+        const auto expected = [&](const QString& s) { return ignoresCase ? s.toUpper() : s; };
 
         frmParameters dialog(f.module, f.prompt);
         dialog.show();
         auto* field = child<QLineEdit>(&dialog, u"txtField_0"_s);
-        // The same path again (trimmed) keeps the connection and the filter.
+        auto* utilityField = child<QLineEdit>(&dialog, u"txtField_1"_s);
         const QString connectionName = f.module.connection().connectionName();
         field->setText(u" "_s + first);
+        utilityField->setText(u" "_s + utility);
+        // The floppy is a mounted folder chosen like the other paths (a drive letter on Windows).
+        if (ignoresCase) {
+            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u" /media/Floppy "_s);
+        } else {
+            f.prompt.answerFile(u" /media/Floppy "_s);
+            click(&dialog, u"cmdSearch_3"_s);
+        }
+        f.prompt.answerFile(u"/home/Ann/Backup.pdd"_s);
+        click(&dialog, u"cmdSearch_2"_s);
         dialog.cmdOk_Click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(f.prompt.unexpected(), 0);
         QCOMPARE(f.module.connection().connectionName(), connectionName);
         QCOMPARE(f.module.FilterWhere, u"STYLECAT = 'POP'"_s);
+        QCOMPARE(f.module.KorgProgramPath, expected(utility));
+        QCOMPARE(f.module.FloppyDrive, expected(u"/media/Floppy"_s));
+        QCOMPARE(f.module.BackupPath, expected(u"/home/Ann/Backup.pdd"_s));
+        QCOMPARE(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SbkBackup), f.module.BackupPath);
+        QCOMPARE(frmParameters::samePath(first, first.toUpper()), ignoresCase);
 
-        // Refusals keep the dialog open and change neither the settings nor the database.
+        f.prompt.clear();
         dialog.show();
         const QString missing = f.env.path(u"missing.mdb"_s);
         for (const QString& path : {u"   "_s, missing, f.env.path(QString()), first}) {
             field->setText(path);
-            child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(path == first ? missing : QString());
+            utilityField->setText(path == first ? missing : QString());
             click(&dialog, u"cmdOk"_s);
         }
         QCOMPARE(f.prompt.texts(),
@@ -127,11 +151,10 @@ private slots:
                               u"Database file not found!"_s, u"KORG utility not found!"_s}));
         QVERIFY(dialog.isVisible());
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), first);
-        QVERIFY(f.module.KorgProgramPath.isEmpty());
+        QCOMPARE(f.module.KorgProgramPath, expected(utility));
         QCOMPARE(f.module.connection().connectionName(), connectionName);
-        child<QLineEdit>(&dialog, u"txtField_1"_s)->clear();
 
-        // A changed path switches databases at once, with the filter cleared.
+        utilityField->clear();
         field->clear();
         QTest::keyClicks(field, second);
         click(&dialog, u"cmdOk"_s);
@@ -145,36 +168,6 @@ private slots:
         QCOMPARE(f.module.StyleRecordset.row(0).StyleName1, u"ZETA"_s); // by style number
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
         QCOMPARE(f.prompt.asked().size(), 4);
-    }
-
-    void parametersKeepCaseAndTrim() {
-        Fixture f;
-        // Longer than the field's limit for typing: what the program puts in is never cut.
-        const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
-        const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
-        frmParameters dialog(f.module, f.prompt);
-        child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(u" "_s + utility);
-        // The floppy is a mounted folder chosen like the other paths (a drive letter on Windows).
-        if (ignoresCase) {
-            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u" /media/Floppy "_s);
-        } else {
-            f.prompt.answerFile(u" /media/Floppy "_s);
-            click(&dialog, u"cmdSearch_3"_s);
-        }
-        f.prompt.answerFile(u"/home/Ann/Backup.pdd"_s);
-        click(&dialog, u"cmdSearch_2"_s);
-        dialog.cmdOk_Click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(f.prompt.unexpected(), 0);
-
-        const auto expected = [&](const QString& s) { return ignoresCase ? s.toUpper() : s; };
-        QCOMPARE(f.module.KorgProgramPath, expected(utility));
-        QCOMPARE(f.module.FloppyDrive, expected(u"/media/Floppy"_s));
-        QCOMPARE(f.module.BackupPath, expected(u"/home/Ann/Backup.pdd"_s));
-        QCOMPARE(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SbkBackup), f.module.BackupPath);
-        // Only where case does not matter is a path differing in case the same database.
-        QCOMPARE(frmParameters::samePath(f.module.DatabasePath, f.module.DatabasePath.toUpper()),
-                 ignoresCase);
     }
 
     void fileDialogFilters() {

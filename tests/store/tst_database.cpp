@@ -54,9 +54,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("size");
         QTest::newRow("name") << "StyleName1" << 28;
-        QTest::newRow("date") << "StyleDate" << 10;
         QTest::newRow("desc") << "StyleDesc" << 250;
-        QTest::newRow("group") << "StyleCat" << 20;
         QTest::newRow("bank desc") << "BankDesc" << 250;
     }
     void textSizesAreEnforced() {
