@@ -79,6 +79,7 @@ private Q_SLOTS:
         QCOMPARE(list(filter({{}, {}, {}, u"pop"_s})), (QList<qint32>{2, 3}));
         QCOMPARE(list(filter({{}, {}, {}, u" pop% "_s})), (QList<qint32>{2, 3, 4}));
         QCOMPARE(list(filter({{}, {}, {}, {}, {}, u"o'brien"_s})), QList<qint32>{2});
+        QCOMPARE(list(filter({u"b%"_s, {}, {}, {}, {}, u"ann"_s})), QList<qint32>{1});
         QCOMPARE(list(filter({u"x' OR '1'='1"_s})), QList<qint32>{}); // values are bound, never written in
         QCOMPARE(list(filter({u"nothing like it"_s})), QList<qint32>{});
 
