@@ -28,9 +28,6 @@
 using namespace guitest;
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
-Q_DECLARE_METATYPE(Qt::MouseButton)
-
 class ApplicationTest : public QObject {
     Q_OBJECT
 private slots:
@@ -95,7 +92,11 @@ private slots:
             QVERIFY(module.StyleTable && module.BankTable);
     }
 
-    void parametersRefuseOrReconnect() {
+    // The same database path again (trimmed) keeps the connection and the filter; the other paths
+    // are kept trimmed, in upper case only where the file system ignores case, and never cut to the
+    // field's limit for typing. Refusals keep the dialog open and change nothing. A changed path
+    // switches databases at once, with the filter cleared.
+    void parameters() {
         Fixture f;
         const QString first = f.module.DatabasePath;
         const QString second = f.env.createDatabase(u"second.mdb"_s);
@@ -106,23 +107,43 @@ private slots:
         f.module.FilterWhere = u"STYLECAT = 'POP'"_s;
         f.module.FilterOrder = u"STYLENAME1"_s;
         f.module.FilterFields[0] = f.module.FilterFields[6] = u"x"_s;
+        const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
+        const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
+        const auto expected = [&](const QString& s) { return ignoresCase ? s.toUpper() : s; };
 
         frmParameters dialog(f.module, f.prompt);
         dialog.show();
         auto* field = child<QLineEdit>(&dialog, u"txtField_0"_s);
-        // The same path again (trimmed) keeps the connection and the filter.
+        auto* utilityField = child<QLineEdit>(&dialog, u"txtField_1"_s);
         const QString connectionName = f.module.connection().connectionName();
         field->setText(u" "_s + first);
+        utilityField->setText(u" "_s + utility);
+        // The floppy is a mounted folder chosen like the other paths (a drive letter on Windows).
+        if (ignoresCase) {
+            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u" /media/Floppy "_s);
+        } else {
+            f.prompt.answerFile(u" /media/Floppy "_s);
+            click(&dialog, u"cmdSearch_3"_s);
+        }
+        f.prompt.answerFile(u"/home/Ann/Backup.pdd"_s);
+        click(&dialog, u"cmdSearch_2"_s);
         dialog.cmdOk_Click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(f.prompt.unexpected(), 0);
         QCOMPARE(f.module.connection().connectionName(), connectionName);
         QCOMPARE(f.module.FilterWhere, u"STYLECAT = 'POP'"_s);
+        QCOMPARE(f.module.KorgProgramPath, expected(utility));
+        QCOMPARE(f.module.FloppyDrive, expected(u"/media/Floppy"_s));
+        QCOMPARE(f.module.BackupPath, expected(u"/home/Ann/Backup.pdd"_s));
+        QCOMPARE(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SbkBackup), f.module.BackupPath);
+        QCOMPARE(frmParameters::samePath(first, first.toUpper()), ignoresCase);
 
-        // Refusals keep the dialog open and change neither the settings nor the database.
+        f.prompt.clear();
         dialog.show();
         const QString missing = f.env.path(u"missing.mdb"_s);
         for (const QString& path : {u"   "_s, missing, f.env.path(QString()), first}) {
             field->setText(path);
-            child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(path == first ? missing : QString());
+            utilityField->setText(path == first ? missing : QString());
             click(&dialog, u"cmdOk"_s);
         }
         QCOMPARE(f.prompt.texts(),
@@ -130,11 +151,10 @@ private slots:
                               u"Database file not found!"_s, u"KORG utility not found!"_s}));
         QVERIFY(dialog.isVisible());
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), first);
-        QVERIFY(f.module.KorgProgramPath.isEmpty());
+        QCOMPARE(f.module.KorgProgramPath, expected(utility));
         QCOMPARE(f.module.connection().connectionName(), connectionName);
-        child<QLineEdit>(&dialog, u"txtField_1"_s)->clear();
 
-        // A changed path switches databases at once, with the filter cleared.
+        utilityField->clear();
         field->clear();
         QTest::keyClicks(field, second);
         click(&dialog, u"cmdOk"_s);
@@ -150,36 +170,6 @@ private slots:
         QCOMPARE(f.prompt.asked().size(), 4);
     }
 
-    void parametersKeepCaseAndTrim() {
-        Fixture f;
-        // Longer than the field's limit for typing: what the program puts in is never cut.
-        const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
-        const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
-        frmParameters dialog(f.module, f.prompt);
-        child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(u" "_s + utility);
-        // The floppy is a mounted folder chosen like the other paths (a drive letter on Windows).
-        if (ignoresCase) {
-            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u" /media/Floppy "_s);
-        } else {
-            f.prompt.answerFile(u" /media/Floppy "_s);
-            click(&dialog, u"cmdSearch_3"_s);
-        }
-        f.prompt.answerFile(u"/home/Ann/Backup.pdd"_s);
-        click(&dialog, u"cmdSearch_2"_s);
-        dialog.cmdOk_Click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(f.prompt.unexpected(), 0);
-
-        const auto expected = [&](const QString& s) { return ignoresCase ? s.toUpper() : s; };
-        QCOMPARE(f.module.KorgProgramPath, expected(utility));
-        QCOMPARE(f.module.FloppyDrive, expected(u"/media/Floppy"_s));
-        QCOMPARE(f.module.BackupPath, expected(u"/home/Ann/Backup.pdd"_s));
-        QCOMPARE(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SbkBackup), f.module.BackupPath);
-        // Only where case does not matter is a path differing in case the same database.
-        QCOMPARE(frmParameters::samePath(f.module.DatabasePath, f.module.DatabasePath.toUpper()),
-                 ignoresCase);
-    }
-
     void fileDialogFilters() {
         // File dialog patterns match regardless of case, as the instrument writes upper case.
         const QString filter = DialogPrompt::nameFilters(u"Styles (*.STY)|*.STY"_s).constFirst();
@@ -190,69 +180,49 @@ private slots:
         QVERIFY(!re.match(u"user01.pdd"_s).hasMatch());
     }
 
-    void hiddenDeletion_data() {
-        // code: the access code typed ("-" cancels); answer: to the question that follows.
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<bool>("answer");
-        QTest::addColumn<int>("asked");
-        const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
-        const QString code = frmMain::AccessCode;
-        QTest::newRow("plain click") << Qt::LeftButton << Qt::KeyboardModifiers() << code << true << 0;
-        QTest::newRow("ctrl and alt only")
-            << Qt::LeftButton << (Qt::ControlModifier | Qt::AltModifier) << code << true << 0;
-        QTest::newRow("right button") << Qt::RightButton << all << code << true << 0;
-        QTest::newRow("code in lower case") << Qt::LeftButton << all << code.toLower() << true << 1;
-        QTest::newRow("cancelled") << Qt::LeftButton << all << u"-"_s << true << 1;
-        QTest::newRow("code then No") << Qt::LeftButton << all << code << false << 2;
-        QTest::newRow("code then Yes") << Qt::LeftButton << all << code << true << 3;
-    }
-
+    // Only a left click with Shift, Ctrl and Alt asks; a wrong or cancelled code or No deletes
+    // nothing; both tables go or neither (a failing second delete keeps the styles too).
     void hiddenDeletion() {
-        QFETCH(Qt::MouseButton, button);
-        QFETCH(Qt::KeyboardModifiers, modifiers);
-        QFETCH(QString, code);
-        QFETCH(bool, answer);
-        QFETCH(int, asked);
         Fixture f(2);
         addBank(f.module, u"BANK"_s, {1});
-        f.prompt.answerText(code == "-"_L1 ? std::nullopt : std::optional(code));
-        answerYesNo(f.prompt, {answer});
         frmMain window(f.module, f.prompt);
         window.show();
-        QTest::mouseClick(child<QLabel>(&window, u"Picture1"_s), button, modifiers);
+        const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+        const auto clickPicture = [&](Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+            QTest::mouseClick(child<QLabel>(&window, u"Picture1"_s), button, modifiers);
+        };
+        clickPicture(Qt::LeftButton, {});
+        clickPicture(Qt::LeftButton, Qt::ControlModifier | Qt::AltModifier);
+        clickPicture(Qt::RightButton, all);
+        QVERIFY(f.prompt.asked().isEmpty());
+        const QString code = frmMain::AccessCode;
+        const QString ask = u"WARNING: insert password for complete database deletion"_s;
+        const QString sure = u"WARNING: All data inside SBK database will be deleted. Are you sure?"_s;
+        f.prompt.answerText(code.toLower()).answerText(std::nullopt).answerText(code);
+        answerYesNo(f.prompt, {0});
+        for (int i = 0; i < 3; ++i)
+            clickPicture(Qt::LeftButton, all);
+        QCOMPARE(f.prompt.texts(), (QStringList{ask, ask, ask, sure}));
+        QCOMPARE(f.prompt.asked().at(3).defaultButton, Prompt::Answer::No);
 
-        const QStringList texts{u"WARNING: insert password for complete database deletion"_s,
-                                u"WARNING: All data inside SBK database will be deleted. Are you sure?"_s,
-                                u"SBK database successfully initialized"_s};
-        QCOMPARE(f.prompt.texts(), texts.mid(0, asked));
-        if (asked >= 2)
-            QCOMPARE(f.prompt.asked().at(1).defaultButton, Prompt::Answer::No);
-        const bool deleted = asked == 3;
-        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), deleted ? 0 : 2);
-        QCOMPARE(countRows(f.module, u"KORFBANKS"_s), deleted ? 0 : 1);
-        if (deleted)
-            QVERIFY(f.module.StyleTable->NextKORFStyle() == 1 && f.module.BankTable->NextKORFBank() == 1);
-    }
-
-    // Both tables or neither: when the second delete fails, the styles stay too.
-    void hiddenDeletionIsAllOrNothing() {
-        Fixture f(2);
-        addBank(f.module, u"BANK"_s, {1});
         QSqlQuery lock(f.module.connection());
         QVERIFY(lock.exec(u"CREATE TEMP TRIGGER keep BEFORE DELETE ON KORFBanks "
                           "BEGIN SELECT RAISE(ABORT, 'banks are locked'); END"_s));
-        f.prompt.answerText(frmMain::AccessCode);
-        answerYesNo(f.prompt, {true});
-        frmMain window(f.module, f.prompt);
-        window.show();
-        QTest::mouseClick(child<QLabel>(&window, u"Picture1"_s), Qt::LeftButton,
-                          Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        f.prompt.answerText(code);
+        answerYesNo(f.prompt, {1});
+        clickPicture(Qt::LeftButton, all);
         QVERIFY(f.prompt.texts().constLast().contains(u"banks are locked"_s));
         QCOMPARE(f.prompt.asked().constLast().icon, Prompt::Icon::Critical);
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
         QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
+
+        QVERIFY(lock.exec(u"DROP TRIGGER keep"_s));
+        f.prompt.answerText(code);
+        answerYesNo(f.prompt, {1});
+        clickPicture(Qt::LeftButton, all);
+        QCOMPARE(f.prompt.texts().constLast(), u"SBK database successfully initialized"_s);
+        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s) + countRows(f.module, u"KORFBANKS"_s), 0);
+        QVERIFY(f.module.StyleTable->NextKORFStyle() == 1 && f.module.BankTable->NextKORFBank() == 1);
     }
 
     // The buttons, of one width under "Styles", open their windows over the main window; F1 opens
@@ -308,51 +278,36 @@ private slots:
         QVERIFY(f.prompt.asked().isEmpty());
     }
 
-    void backupRefusals_data() {
-        // button, the path typed, Yes/No answers (1/0), the start of each text shown.
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<QStringList>("asked");
-        QTest::newRow("backup without path")
-            << u"cmbBackup"_s << u"  "_s << QList<int>{} << QStringList{"Please insert PDD file path!"};
-        QTest::newRow("backup not confirmed") << u"cmbBackup"_s << u"<dir>/dump.pdd"_s << QList<int>{0}
-                                              << QStringList{"Confirm database backup?"};
-        QTest::newRow("restore file not a dump")
-            << u"cmbRestore"_s << u"<dir>/notes.pdd"_s << QList<int>{}
-            << QStringList{
-                   "<dir>/notes.pdd is not a SBK backup files or is corrupted! Restore process aborted!"};
-        QTest::newRow("restore, No to the second question")
-            << u"cmbRestore"_s << u"<dump>"_s << QList<int>{1, 0}
-            << QStringList{"Restore file has been correctly checked. Confirm restore to SBK database?",
-                           "Warning: current data will be lost! Confirm restore to SBK database?"};
-    }
-
+    // Refusals write nothing and change nothing.
     void backupRefusals() {
-        QFETCH(QString, button);
-        QFETCH(QString, path);
-        QFETCH(QList<int>, answers);
-        QFETCH(QStringList, asked);
         Fixture f(1);
-        const QString dir = QFileInfo(f.env.path(u"x"_s)).absolutePath();
-        f.env.writeFile(u"notes.pdd"_s, "SBK BACKUP\r\nsomething else\r\n");
         const QString dump = PddBackup::targetPath(f.env.path(u"good.pdd"_s));
         PddBackup::backup(f.module.connection(), dump);
         addStyles(f.module, 1);
-        answerYesNo(f.prompt, answers);
+        const QString notes = f.env.writeFile(u"notes.pdd"_s, "SBK BACKUP\r\nsomething else\r\n");
+        const QString fresh = f.env.path(u"dump.pdd"_s);
         frmBckpRstr window(f.module, f.prompt);
         window.show();
-        path.replace(u"<dir>"_s, dir).replace(u"<dump>"_s, dump);
-        child<QLineEdit>(&window, button == "cmbBackup"_L1 ? u"txtField_0"_s : u"txtField_1"_s)
-            ->setText(path);
-        click(&window, button);
-
-        QCOMPARE(f.prompt.texts().size(), asked.size());
-        for (int i = 0; i < asked.size(); ++i)
-            QVERIFY2(f.prompt.texts().at(i).startsWith(asked[i].replace(u"<dir>"_s, dir)),
-                     qPrintable(f.prompt.texts().at(i)));
-        for (const QString& name : {u"/dump.pdd"_s, u"/dump.txt"_s})
-            QVERIFY(!QFileInfo::exists(PddBackup::targetPath(dir + name)));
+        const auto run = [&](const QString& field, const QString& button, const QString& path) {
+            child<QLineEdit>(&window, field)->setText(path);
+            click(&window, button);
+        };
+        answerYesNo(f.prompt, {0, 1, 0});
+        run(u"txtField_0"_s, u"cmbBackup"_s, u"  "_s);
+        run(u"txtField_0"_s, u"cmbBackup"_s, fresh);
+        run(u"txtField_1"_s, u"cmbRestore"_s, notes);
+        run(u"txtField_1"_s, u"cmbRestore"_s, dump);
+        const QStringList texts = f.prompt.texts();
+        QCOMPARE(texts.size(), 5);
+        QCOMPARE(texts.mid(0, 2),
+                 (QStringList{u"Please insert PDD file path!"_s, u"Confirm database backup?"_s}));
+        QVERIFY2(texts[2].startsWith(notes + u" is not a SBK backup files or is corrupted! Restore process "
+                                             "aborted!"_s),
+                 qPrintable(texts[2]));
+        QCOMPARE(texts.mid(3),
+                 (QStringList{u"Restore file has been correctly checked. Confirm restore to SBK database?"_s,
+                              u"Warning: current data will be lost! Confirm restore to SBK database?"_s}));
+        QVERIFY(!QFileInfo::exists(PddBackup::targetPath(fresh)));
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
     }
 

@@ -19,6 +19,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTreeView>
 
@@ -27,21 +28,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// "NAME|DESC|slot,slot,..." of every stored bank by number, the slots up to the last filled one.
+// "number|name|description|slot|slot..." of every stored bank, the slots up to the last filled one.
 QStringList storedBanks(SBKModule& module) {
-    QSqlQuery query(module.connection());
-    query.exec(u"SELECT * FROM KORFBanks ORDER BY BankProg"_s);
-    QStringList rows;
-    while (query.next()) {
-        QStringList values;
-        for (int k = 1; k <= 32; ++k)
-            values << query.value(DbKORFBank::slotColumn(k)).toString();
-        while (!values.isEmpty() && values.constLast() == "0"_L1)
-            values.removeLast();
-        rows << u"%1:%2|%3|%4"_s.arg(query.value(u"BankProg"_s).toString(),
-                                     query.value(u"BankName"_s).toString(),
-                                     query.value(u"BankDesc"_s).toString(), values.join(u','));
-    }
+    QStringList rows = queryRows(module.connection(), u"SELECT * FROM KORFBanks ORDER BY BankProg"_s);
+    for (QString& row : rows)
+        row.remove(QRegularExpression(u"(\\|0)+$"_s));
     return rows;
 }
 
@@ -113,7 +104,7 @@ private slots:
             return dialog.result();
         };
         window.command(u"mbank"_s, 7)->trigger();
-        QCOMPARE(storedBanks(f.module), QStringList{u"1:PARTY|Saturday|1,2,3"_s});
+        QCOMPARE(storedBanks(f.module), QStringList{u"1|PARTY|Saturday|1|2|3"_s});
         QCOMPARE(f.module.BankState, 1);
         QCOMPARE(frBankTitle(window), u" PARTY"_s);
 
@@ -135,7 +126,7 @@ private slots:
         window.command(u"mbank"_s, 8)->trigger();
         QCOMPARE(f.prompt.texts(),
                  QStringList(2, u"Bank PARTY already present. Would you like to overwrite it?"_s));
-        QCOMPARE(storedBanks(f.module), QStringList{u"1: PARTY  |Sunday|1,2,3,4"_s});
+        QCOMPARE(storedBanks(f.module), QStringList{u"1| PARTY  |Sunday|1|2|3|4"_s});
         QCOMPARE(f.module.BankState, 1);
 
         // "Save bank" on the changed bank updates it; leaving the dialog restores the state.
@@ -146,7 +137,7 @@ private slots:
             return dialog.result();
         };
         window.command(u"mbank"_s, 7)->trigger();
-        QCOMPARE(storedBanks(f.module), QStringList{u"1: PARTY  |Monday|1,2,3,4,5"_s});
+        QCOMPARE(storedBanks(f.module), QStringList{u"1| PARTY  |Monday|1|2|3|4|5"_s});
         QCOMPARE(child<QLabel>(&window, u"lbBankDesc"_s)->text(), u"Monday"_s);
         insertRows(window, 5, 5);
         drive = [&](frmBankSave& dialog) {
@@ -242,13 +233,15 @@ private slots:
                 dialog.tree()->isExpanded(model->rootIndex()));
     }
 
-    // Deleting the working bank's own stored bank makes it a new bank: "Save bank" then inserts.
+    // A stored bank loads without its empty slots and a style that is gone. Deleting the working
+    // bank's own stored bank makes it a new bank: "Save bank" then inserts.
     void deleteOwnBankThenSave() {
         Fixture f(5);
-        addBank(f.module, u"MINE"_s, {1, 2}, u"m"_s);
+        addBank(f.module, u"MINE"_s, {1, 0, 2, 9}, u"m"_s);
         addBank(f.module, u"YOURS"_s, {3}, u"y"_s);
         frmStyles window(f.module, f.prompt);
         showStoredBank(window, f.module, 1);
+        QCOMPARE(workingBank(f.module), (QStringList{u"S001"_s, u"S002"_s}));
 
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
             auto& bankDialog = dynamic_cast<frmBankSave&>(dialog);
@@ -280,7 +273,7 @@ private slots:
         QVERIFY(storedBanks(f.module).isEmpty());
 
         window.command(u"mbank"_s, 7)->trigger();
-        QCOMPARE(storedBanks(f.module), QStringList{u"1:MINE AGAIN||1,2"_s});
+        QCOMPARE(storedBanks(f.module), QStringList{u"1|MINE AGAIN||1|2"_s});
         QCOMPARE(f.module.BankState, 1);
 
         // With no bank stored, "Load bank" opens nothing.
@@ -312,7 +305,8 @@ private slots:
             auto& where = dynamic_cast<frmShowBanks&>(dialog);
             const BankTreeModel* model = where.treeModel();
             if (dialog.windowTitle() != "Where is S005?"_L1 ||
-                childTexts(model->rootIndex()) != QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
+                childTexts(model->rootIndex()) !=
+                    QStringList{u"ALPHA [a]"_s, u"BRAVO [b]"_s, u"CHARLIE [c]"_s})
                 return -1;
             const QModelIndex charlie = model->bankIndex(2);
             if (childTexts(charlie) != QStringList{u"S005 [D5] "_s, u"S001"_s, u"S005 [D5] "_s} ||

@@ -281,100 +281,90 @@ private slots:
         QVERIFY(!window.command(u"mFile"_s, 3)->isEnabled());
     }
 
-    void editByDoubleClickKeepsRow() {
+    // Edited by double click: updated where it stands, though it now sorts first, and found by its
+    // new name; Exit after typing answers 27 and stores nothing. Field limits hold for typing only;
+    // a lone blank gives way to what is typed and comes back when the field is emptied; a text SSF
+    // and PDD files cannot carry is refused, naming the field. The data blocks are never touched.
+    void editByDoubleClick() {
         Fixture f;
         addStyle(f.module, u"Alpha"_s);
         const qint32 beta = addStyle(f.module, u"Beta"_s);
         const qint32 gamma = addStyle(f.module, u"Gamma"_s, u"old"_s);
+        const qint32 ballad = addStyle(f.module, u"Unplugged Ballad"_s, u"desc"_s, u" "_s, u"OLD"_s);
         f.module.FilterOrder = u"STYLENAME1"_s;
         frmStyles window(f.module, f.prompt);
         window.show();
-
-        QString button = u"cbUpdate"_s;
+        std::function<void(QDialog&)> edit;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-            auto* name = child<QLineEdit>(&dialog, u"txtField_0"_s);
-            name->clear();
-            QTest::keyClicks(name, u"Aardvark"_s);
-            child<QLineEdit>(&dialog, u"txtField_1"_s)->setText(u"new description"_s);
-            QTest::mouseClick(child<QPushButton>(&dialog, button), Qt::LeftButton);
+            dialog.show();
+            edit(dialog);
             return dialog.result();
         });
+        const auto field = [](QDialog& dialog, int i) {
+            return child<QLineEdit>(&dialog, u"txtField_%1"_s.arg(i));
+        };
+        const auto stored = [&](qint32 prog) {
+            DbKORFStyle check(f.module.connection());
+            check.setStyleProg(prog);
+            check.GetKORFStyles();
+            return QStringList{check.StyleName1(), check.StyleFamily(), check.StyleCat(),
+                               QString::fromLatin1(check.StyleContent1())};
+        };
+
+        QString button = u"cbUpdate"_s;
+        edit = [&](QDialog& dialog) {
+            field(dialog, 0)->clear();
+            QTest::keyClicks(field(dialog, 0), u"Aardvark"_s);
+            field(dialog, 1)->setText(u"new description"_s);
+            click(&dialog, button);
+        };
         QTableView* grid = window.grid();
         const QPoint cell = grid->visualRect(window.gridModel()->index(2, 1)).center();
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
-
         QCOMPARE(f.module.ExchangeValue1, QString(QChar(28)));
-        // Updated where it stands, though it now sorts first.
-        QCOMPARE(gridNames(window), u"Alpha,Beta,Aardvark"_s);
+        QCOMPARE(gridNames(window), u"Alpha,Beta,Aardvark,Unplugged Ballad"_s);
         QCOMPARE(window.gridModel()->text(2, 2), u"new description"_s);
-        DbKORFStyle check(f.module.connection());
-        check.setStyleProg(gamma);
-        QVERIFY(check.GetKORFStyles());
-        QCOMPARE(check.StyleName1(), u"Aardvark"_s);
-        QCOMPARE(check.StyleContent1(), QByteArray("data")); // the data blocks are untouched
-        window.findField()->setText(u"AARDV"_s);             // found by its new name
+        QCOMPARE(stored(gamma), (QStringList{u"Aardvark"_s, {}, {}, u"data"_s}));
+        window.findField()->setText(u"AARDV"_s);
         QCOMPARE(gridNames(window), u"Aardvark"_s);
         window.findField()->clear();
 
-        // Exit after typing answers 27 and stores nothing.
         button = u"cbExit"_s;
         window.grdStyles_DblClick(1);
         QCOMPARE(f.module.ExchangeValue1, QString(QChar(27)));
         QCOMPARE(window.gridModel()->text(1, 1), u"Beta"_s);
-        check.setStyleProg(beta);
-        QVERIFY(check.GetKORFStyles());
-        QCOMPARE(check.StyleName1(), u"Beta"_s);
-    }
+        QCOMPARE(stored(beta).constFirst(), u"Beta"_s);
 
-    // Field limits hold for typing only; a lone blank gives way to what is typed and comes back when
-    // the field is emptied; a text SSF and PDD files cannot carry is refused, naming the field.
-    void editKeepsWhatIsStored() {
-        Fixture f;
-        const qint32 prog = addStyle(f.module, u"Unplugged Ballad"_s, u"desc"_s, u" "_s, u"OLD"_s);
-        frmStyles window(f.module, f.prompt);
-        int round = 0;
         bool stayedOpen = false;
-        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-            dialog.show();
-            auto* name = child<QLineEdit>(&dialog, u"txtField_0"_s);
-            auto* family = child<QLineEdit>(&dialog, u"txtField_2"_s);
-            auto* author = child<QLineEdit>(&dialog, u"txtField_5"_s);
-            if (round++ == 0) {
-                QTest::keyClick(name, Qt::Key_End);
-                QTest::keyClicks(name, u"x"_s); // not longer than it was put in
-                child<QLineEdit>(&dialog, u"txtField_3"_s)->setText(u"POP"_s);
-                QTest::mouseClick(family, Qt::LeftButton, {},
-                                  QPoint(family->width() - 4, family->height() / 2));
-                QTest::keyClicks(family, u"ROCK"_s);
-                author->insert(u"Zo\u00eb \u65e5"_s); // as pasted
-                click(&dialog, u"cbUpdate"_s);
-                stayedOpen = dialog.isVisible();
-                author->clear();
-            } else {
-                name->selectAll();
-                QTest::keyClicks(name, u"ABCDEFGHIJKLMNOP"_s);
-                family->clear();
-            }
+        edit = [&](QDialog& dialog) {
+            QTest::keyClick(field(dialog, 0), Qt::Key_End);
+            QTest::keyClicks(field(dialog, 0), u"x"_s); // not longer than it was put in
+            field(dialog, 3)->setText(u"POP"_s);
+            QLineEdit* family = field(dialog, 2);
+            QTest::mouseClick(family, Qt::LeftButton, {}, QPoint(family->width() - 4, family->height() / 2));
+            QTest::keyClicks(family, u"ROCK"_s);
+            field(dialog, 5)->insert(u"Zo\u00eb \u65e5"_s); // as pasted
             click(&dialog, u"cbUpdate"_s);
-            return dialog.result();
-        });
-        window.show();
-        DbKORFStyle check(f.module.connection());
-        check.setStyleProg(prog);
-        const auto stored = [&] {
-            check.GetKORFStylesNoContent();
-            return QStringList{check.StyleName1(), check.StyleFamily(), check.StyleCat()};
+            stayedOpen = dialog.isVisible();
+            field(dialog, 5)->clear();
+            click(&dialog, u"cbUpdate"_s);
         };
-        window.grdStyles_DblClick(0);
+        window.grdStyles_DblClick(3);
         QVERIFY(stayedOpen);
-        QCOMPARE(stored(), (QStringList{u"Unplugged Ballad"_s, u"ROCK"_s, u"POP"_s}));
+        QCOMPARE(stored(ballad), (QStringList{u"Unplugged Ballad"_s, u"ROCK"_s, u"POP"_s, u"data"_s}));
         QCOMPARE(f.prompt.texts(),
                  QStringList{u"The author \"Zo\u00eb \u65e5\" holds the character \"\u65e5\", "
                              "which SSF and PDD files cannot carry. Use only the letters and "
                              "signs of windows-1252."_s});
-        window.grdStyles_DblClick(0);
-        QCOMPARE(stored(), (QStringList{u"ABCDEFGHIJK"_s, u" "_s, u"POP"_s}));
+        edit = [&](QDialog& dialog) {
+            field(dialog, 0)->selectAll();
+            QTest::keyClicks(field(dialog, 0), u"ABCDEFGHIJKLMNOP"_s);
+            field(dialog, 2)->clear();
+            click(&dialog, u"cbUpdate"_s);
+        };
+        window.grdStyles_DblClick(3);
+        QCOMPARE(stored(ballad), (QStringList{u"ABCDEFGHIJK"_s, u" "_s, u"POP"_s, u"data"_s}));
     }
 
     void closingQuestion() {
@@ -399,6 +389,9 @@ private slots:
         window.command(u"mFile"_s, 5)->trigger();
         QVERIFY(!window.isVisible());
         QCOMPARE(f.prompt.texts().size(), 2);
+        // Every opening of the window starts with an empty bank again.
+        frmStyles again(f.module, f.prompt);
+        QVERIFY(f.module.WorkingBankStyles.Count() == 0 && f.module.BankState == 0);
     }
 
     void insertFiveIntoThirty() {
@@ -539,8 +532,9 @@ private slots:
             window.mbank_Click(0);
             QCOMPARE(f.module.WorkingBankStyles.Count(), count);
         }
-        QCOMPARE(f.prompt.texts(),
-                 QStringList(5, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
+        QCOMPARE(
+            f.prompt.texts(),
+            QStringList(5, u"Style S005 already present inside bank. Would you like to insert it anyway?"_s));
         QCOMPARE(f.prompt.asked().at(0).defaultButton, Prompt::Answer::No);
         QCOMPARE(f.module.BankState, 2);
     }
@@ -578,26 +572,6 @@ private slots:
             QVERIFY2(f.module.BankState == after.at(before),
                      qPrintable(u"%1 from %2 gave %3"_s.arg(event).arg(before).arg(f.module.BankState)));
         }
-    }
-
-    void loadStoredBank() {
-        // Styles in slots 1, 2 and 5, and a slot naming a style that is gone.
-        Fixture f(40);
-        DbKORFStyle gone(f.module.connection());
-        gone.setStyleProg(40);
-        QVERIFY(gone.DelKORFStyles());
-        const qint32 bank = addBank(f.module, u"MY BANK"_s, {7, 3, 0, 0, 12, 40});
-        frmStyles window(f.module, f.prompt);
-        showStoredBank(window, f.module, bank);
-        QCOMPARE(f.module.BankState, 1);
-        QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
-        QCOMPARE(slotTexts(window, 3), u"S007S003S012"_s);
-        QCOMPARE(window.bank().SelectedSlot(), 0);
-        QCOMPARE(child<QGroupBox>(&window, u"frBank"_s)->title(), u" MY BANK"_s);
-        // Every opening of the window starts empty again.
-        frmStyles again(f.module, f.prompt);
-        QCOMPARE(f.module.WorkingBankStyles.Count(), 0);
-        QCOMPARE(f.module.BankState, 0);
     }
 };
 

@@ -50,224 +50,217 @@ class TestPdd : public QObject {
     Q_OBJECT
 
 private slots:
-    void backupLineByLine();
-    void everyByteSurvivesBackupAndRestore();
-    void backupWritesWhatTheLayoutCannotCarry_data();
-    void backupWritesWhatTheLayoutCannotCarry();
-    void failedBackupsNameTheReasonAndLeaveNothing();
-    void songBlocks();
-    void invalidFiles_data();
-    void invalidFiles();
-    void failedRestoreLeavesDatabaseUnchanged_data();
-    void failedRestoreLeavesDatabaseUnchanged();
+    void backupLineByLine() {
+        TestDb t;
+        // Empty tables are written as "##NR0", and the file passes the validation.
+        PddBackup::backup(t.c, t.env.path("EMPTY.PDD"));
+        QCOMPARE(TestEnvironment::readFile(t.env.path("EMPTY.PDD")), lines(emptyDump));
+        restore(t.c, t.env.path("EMPTY.PDD"), 0);
+
+        for (int prog : {3, 1, 2})
+            addStyle(t.c, {.prog = prog,
+                           .name1 = QStringLiteral("S%1").arg(prog),
+                           .content1 = QByteArray(prog == 2 ? 300 : 5, char('a' + prog)),
+                           .content2 = "second",
+                           .desc = prog == 1 ? QStringLiteral("Caf\u00e9 \u20ac") : QString()});
+        addBank(t.c, 2, "Second", "two", {3, 1});
+        addBank(t.c, 1, "First", QString(), {1, 2, 3});
+        CountingProgress progress;
+        const QString path = t.env.path("FIVE.PDD");
+        PddBackup::backup(t.c, path, &progress);
+        QCOMPARE(progress.total, 5);
+        QCOMPARE(progress.steps.last(), 5);
+
+        QList<QByteArray> expected{"SBK BACKUP", "TABLE KORFBANKS", "##NR2"};
+        expected << bankLines(1, "First", "", {1, 2, 3}) << bankLines(2, "Second", "two", {3, 1});
+        expected << "TABLE KORFSTYLES"
+                 << "##NR3" << styleLines(1, "S1", "bbbbb", "second", "Caf\xe9 \x80")
+                 << styleLines(2, "S2", QByteArray(300, 'c'), "second")
+                 << styleLines(3, "S3", "ddddd", "second") << "SBK BACKUP";
+        QCOMPARE(TestEnvironment::readFile(path), lines(expected));
+    }
+
+    void everyByteSurvivesBackupAndRestore() {
+        TestDb a, b;
+        const QByteArray every = TestEnvironment::allBytes();
+        addStyle(a.c, {.prog = 10,
+                       .name1 = QStringLiteral("N\u0000\u00ff\u0080"),
+                       .content1 = every + "\r\n\n\r" + every,
+                       .content2 = "\r\n",
+                       .desc = QStringLiteral("\u20ac\u2030\u0152 \u00e9"),
+                       .author = QStringLiteral("A\u00d6")});
+        addStyle(a.c, {.prog = 11, .content1 = "\n", .content2 = "ends in CR\r"});
+        addStyle(a.c, {.prog = 12, .content1 = "", .content2 = ""});
+        addBank(a.c, 7, QStringLiteral("Bank \u00e9\u20ac"), "desc", {12, 0, 10, 11});
+        // Rows another program left without texts (NULL): they come back empty.
+        QSqlQuery query(a.c);
+        QVERIFY(query.exec("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
+                           "StyleContent1, StyleContent2, StyleSeek) "
+                           "VALUES (13, 'N', 3, 0, X'616263', X'20', X'616263')"));
+        QVERIFY(query.exec("INSERT INTO KORFBanks (BankProg) VALUES (8)"));
+        // Something the restore replaces.
+        addStyle(b.c, {.prog = 99});
+        addBank(b.c, 99, "old", QString(), {99});
+
+        const QString path = a.env.path("ALL.PDD");
+        PddBackup::backup(a.c, path);
+        CountingProgress progress;
+        restore(b.c, path, 6, &progress);
+        QCOMPARE(progress.steps.last(), 6);
+        QCOMPARE(styles(b.c), styles(a.c));
+        QCOMPARE(banks(b.c), banks(a.c));
+    }
+
+    void backupWritesWhatTheLayoutCannotCarry_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("changed");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QVariant>("restored"); // that column after a restore from the backup
+        auto style = [](const char* values) {
+            return QStringLiteral(
+                       "INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
+                       "StyleContent1, StyleContent2, StyleAuthor) VALUES (%1)")
+                .arg(QLatin1String(values));
+        };
+        QTest::newRow("line break in a bank description")
+            << "INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (3, 'Live', 'two' || char(10))"
+            << "bank 3 (Live): description" << 2 << QVariant("two?");
+        QTest::newRow("carriage return in a style name")
+            << style("5, 'A' || char(13), 1, 1, X'41', X'42', ''") << "style 5 (A): name" << 1
+            << QVariant("A?");
+        QTest::newRow("lengths that do not describe the data")
+            << style("8, 'L', 9, 0, X'41', X'4243', ''")
+            << "style 8 (L): first length 9 (written as 1), second length 0 (written as 2)" << 4
+            << QVariant(2);
+    }
+
+    void backupWritesWhatTheLayoutCannotCarry() {
+        QFETCH(QString, statement);
+        QFETCH(QString, changed);
+        QFETCH(int, column);
+        TestDb t;
+        QSqlQuery query(t.c);
+        QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+        const QString path = t.env.path("OUT.PDD");
+        const QStringList changes = PddBackup::backup(t.c, path);
+        QCOMPARE(changes, QStringList{changed});
+        QVERIFY(PddBackup::warning(changes).endsWith("\n" + changed));
+        // The file reads back, each such character as "?".
+        restore(t.c, path, 1);
+        const QVariantList row = (statement.contains("KORFBanks") ? banks(t.c) : styles(t.c)).first();
+        QTEST(row.at(column), "restored");
+    }
+
+    void failedBackupsNameTheReasonAndLeaveNothing() {
+        TestDb t;
+        QCOMPARE(PddBackup::targetPath("  relative.pdd "), "relative.pdd");
+        QVERIFY_THROWS_EXCEPTION(SbkError, PddBackup::backup(t.c, t.env.path("none/X.PDD")));
+        QVERIFY(!QFileInfo::exists(t.env.path("none")));
+        // A file system that takes part of a write and then refuses: the reason is named, nothing is left.
+        addStyle(t.c, {.content1 = QByteArray(200000, 'x')});
+        struct rlimit before {};
+        getrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 100000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        QDir().mkpath(t.env.path("out"));
+        const QString message = errorOf([&] { PddBackup::backup(t.c, t.env.path("out/FULL.PDD")); });
+        setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(message));
+        QCOMPARE(QDir(t.env.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void songBlocks() {
+        // Empty song blocks are passed over, both of them or either one.
+        TestDb t;
+        QList<QByteArray> dump{"SBK BACKUP", "TABLE KORFBANKS",  "##NR0", "TABLE KORFSONGS",
+                               "##NR0",      "TABLE KORFSONSTY", "##NR0", "TABLE KORFSTYLES",
+                               "##NR1"};
+        dump << styleLines(4, "SONGLESS", "abc", "de") << "SBK BACKUP";
+        restore(t.c, t.env.writeFile("SONGS.PDD", lines(dump)), 1);
+        dump.remove(3, 2);
+        restore(t.c, t.env.writeFile("ONE.PDD", lines(dump)), 1);
+        QCOMPARE(styles(t.c).size(), 1);
+    }
+
+    void invalidFiles_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem");
+        auto replaced = [](qsizetype at, const QByteArray& line) {
+            QList<QByteArray> dump = emptyDump;
+            dump[at] = line;
+            return lines(dump);
+        };
+        auto oneStyle = [](qsizetype at, const QByteArray& value) {
+            QList<QByteArray> dump{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSTYLES", "##NR1"};
+            QList<QByteArray> record = styleLines(1, "X", "abc", "de");
+            record[at] = value;
+            return lines(dump + record + QList<QByteArray>{"SBK BACKUP"});
+        };
+        QTest::newRow("empty file") << QByteArray() << "line 1 (byte 0): the file ends";
+        QTest::newRow("other header") << replaced(0, "SBK BACKUP 2") << "\"SBK BACKUP\" expected";
+        QTest::newRow("song block with records: there are no song tables")
+            << lines(emptyDump.mid(0, 3) + QList<QByteArray>{"TABLE KORFSONGS", "##NR2", "a", "b"} +
+                     emptyDump.mid(3))
+            << "\"TABLE KORFSONGS\" holds 2 records";
+        QTest::newRow("count not decimal") << replaced(2, "##NRx") << "decimal number expected for KORFBANKS";
+        QTest::newRow("negative count") << replaced(4, "##NR-1") << "decimal number expected for KORFSTYLES";
+        QTest::newRow("count past the end")
+            << replaced(4, "##NR40000") << "line 6 (byte 65): the style number is not a number";
+        QTest::newRow("styles block missing")
+            << lines({"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "SBK BACKUP"})
+            << "\"TABLE KORFSONGS\", \"TABLE KORFSONSTY\", \"TABLE KORFSTYLES\" expected";
+        QTest::newRow("text after the closing line")
+            << lines(emptyDump + QList<QByteArray>{"more"}) << "text follows the closing line";
+        QTest::newRow("length past the end") << oneStyle(3, "2000000000") << "announced as 2000000000 bytes";
+        QTest::newRow("length too short") << oneStyle(3, "2") << "followed by 1 unexpected bytes";
+        QTest::newRow("line without end") << QByteArray(5000, 'S') << "longer than 4096 bytes";
+    }
+
+    void invalidFiles() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        TestEnvironment env;
+        const QString path = env.writeFile("BAD.PDD", bytes);
+        const PddRestore::Check check = PddRestore::validate(path);
+        QVERIFY(!check.valid);
+        QVERIFY2(check.problem.contains(problem), qPrintable(check.problem));
+        QVERIFY2(check.problem.contains(path), qPrintable(check.problem));
+    }
+
+    void failedRestoreLeavesDatabaseUnchanged_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QList<QByteArray> head{"SBK BACKUP", "TABLE KORFBANKS", "##NR1"};
+        head << bankLines(1, "NEW", "", {1, 2}) << "TABLE KORFSTYLES"
+             << "##NR3" << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij");
+        const QList<QByteArray> end{"SBK BACKUP"};
+        QTest::newRow("repeated style number refused by the insert")
+            << lines(head + styleLines(2, "C", "klm", "no") + end);
+        QTest::newRow("song block with records") << lines(
+            head.mid(0, 38) + QList<QByteArray>{"TABLE KORFSONGS", "##NR1", "x"} + head.mid(38) + end);
+        QTest::newRow("file cut inside the third record")
+            << lines(head + QList<QByteArray>{"3", "C", "", "3"});
+    }
+
+    void failedRestoreLeavesDatabaseUnchanged() {
+        QFETCH(QByteArray, bytes);
+        TestDb t;
+        addStyle(t.c, {.prog = 50});
+        addBank(t.c, 9, "KEPT", "old", {50});
+        const auto stylesBefore = styles(t.c);
+        const auto banksBefore = banks(t.c);
+        const QString path = t.env.writeFile("HALF.PDD", bytes);
+        const QString message = errorOf([&] { PddRestore::restore(t.c, path, 4); });
+        QVERIFY2(message.contains("The database was not changed.") && message.contains(path),
+                 qPrintable(message));
+        QCOMPARE(styles(t.c), stylesBefore);
+        QCOMPARE(banks(t.c), banksBefore);
+        // The connection is usable afterwards: no transaction was left open.
+        addStyle(t.c, {.prog = 51, .content1 = "after"});
+        QCOMPARE(styles(t.c).size(), 2);
+    }
 };
-
-void TestPdd::backupLineByLine() {
-    TestDb t;
-    // Empty tables are written as "##NR0", and the file passes the validation.
-    PddBackup::backup(t.c, t.env.path("EMPTY.PDD"));
-    QCOMPARE(TestEnvironment::readFile(t.env.path("EMPTY.PDD")), lines(emptyDump));
-    restore(t.c, t.env.path("EMPTY.PDD"), 0);
-
-    for (int prog : {3, 1, 2})
-        addStyle(t.c, {.prog = prog,
-                       .name1 = QStringLiteral("S%1").arg(prog),
-                       .content1 = QByteArray(prog == 2 ? 300 : 5, char('a' + prog)),
-                       .content2 = "second",
-                       .desc = prog == 1 ? QStringLiteral("Caf\u00e9 \u20ac") : QString()});
-    addBank(t.c, 2, "Second", "two", {3, 1});
-    addBank(t.c, 1, "First", QString(), {1, 2, 3});
-    CountingProgress progress;
-    const QString path = t.env.path("FIVE.PDD");
-    PddBackup::backup(t.c, path, &progress);
-    QCOMPARE(progress.total, 5);
-    QCOMPARE(progress.steps.last(), 5);
-
-    QList<QByteArray> expected{"SBK BACKUP", "TABLE KORFBANKS", "##NR2"};
-    expected << bankLines(1, "First", "", {1, 2, 3}) << bankLines(2, "Second", "two", {3, 1});
-    expected << "TABLE KORFSTYLES"
-             << "##NR3" << styleLines(1, "S1", "bbbbb", "second", "Caf\xe9 \x80")
-             << styleLines(2, "S2", QByteArray(300, 'c'), "second") << styleLines(3, "S3", "ddddd", "second")
-             << "SBK BACKUP";
-    QCOMPARE(TestEnvironment::readFile(path), lines(expected));
-}
-
-void TestPdd::everyByteSurvivesBackupAndRestore() {
-    TestDb a, b;
-    const QByteArray every = TestEnvironment::allBytes();
-    addStyle(a.c, {.prog = 10,
-                   .name1 = QStringLiteral("N\u0000\u00ff\u0080"),
-                   .content1 = every + "\r\n\n\r" + every,
-                   .content2 = "\r\n",
-                   .desc = QStringLiteral("\u20ac\u2030\u0152 \u00e9"),
-                   .author = QStringLiteral("A\u00d6")});
-    addStyle(a.c, {.prog = 11, .content1 = "\n", .content2 = "ends in CR\r"});
-    addStyle(a.c, {.prog = 12, .content1 = "", .content2 = ""});
-    addBank(a.c, 7, QStringLiteral("Bank \u00e9\u20ac"), "desc", {12, 0, 10, 11});
-    // Rows another program left without texts (NULL): they come back empty.
-    QSqlQuery query(a.c);
-    QVERIFY(query.exec("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
-                       "StyleContent1, StyleContent2, StyleSeek) "
-                       "VALUES (13, 'N', 3, 0, X'616263', X'20', X'616263')"));
-    QVERIFY(query.exec("INSERT INTO KORFBanks (BankProg) VALUES (8)"));
-    // Something the restore replaces.
-    addStyle(b.c, {.prog = 99});
-    addBank(b.c, 99, "old", QString(), {99});
-
-    const QString path = a.env.path("ALL.PDD");
-    PddBackup::backup(a.c, path);
-    CountingProgress progress;
-    restore(b.c, path, 6, &progress);
-    QCOMPARE(progress.steps.last(), 6);
-    QCOMPARE(styles(b.c), styles(a.c));
-    QCOMPARE(banks(b.c), banks(a.c));
-}
-
-void TestPdd::backupWritesWhatTheLayoutCannotCarry_data() {
-    QTest::addColumn<QString>("statement");
-    QTest::addColumn<QString>("changed");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QVariant>("restored"); // that column after a restore from the backup
-    auto style = [](const char* values) {
-        return QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
-                              "StyleContent1, StyleContent2, StyleAuthor) VALUES (%1)")
-            .arg(QLatin1String(values));
-    };
-    QTest::newRow("line break in a bank description")
-        << "INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (3, 'Live', 'two' || char(10))"
-        << "bank 3 (Live): description" << 2 << QVariant("two?");
-    QTest::newRow("carriage return in a style name")
-        << style("5, 'A' || char(13), 1, 1, X'41', X'42', ''") << "style 5 (A): name" << 1 << QVariant("A?");
-    QTest::newRow("lengths that do not describe the data")
-        << style("8, 'L', 9, 0, X'41', X'4243', ''")
-        << "style 8 (L): first length 9 (written as 1), second length 0 (written as 2)" << 4 << QVariant(2);
-}
-
-void TestPdd::backupWritesWhatTheLayoutCannotCarry() {
-    QFETCH(QString, statement);
-    QFETCH(QString, changed);
-    QFETCH(int, column);
-    TestDb t;
-    QSqlQuery query(t.c);
-    QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
-    const QString path = t.env.path("OUT.PDD");
-    const QStringList changes = PddBackup::backup(t.c, path);
-    QCOMPARE(changes, QStringList{changed});
-    QVERIFY(PddBackup::warning(changes).endsWith("\n" + changed));
-    // The file reads back, each such character as "?".
-    restore(t.c, path, 1);
-    const QVariantList row = (statement.contains("KORFBanks") ? banks(t.c) : styles(t.c)).first();
-    QTEST(row.at(column), "restored");
-}
-
-void TestPdd::failedBackupsNameTheReasonAndLeaveNothing() {
-    TestDb t;
-    QCOMPARE(PddBackup::targetPath("  relative.pdd "), "relative.pdd");
-    QVERIFY_THROWS_EXCEPTION(SbkError, PddBackup::backup(t.c, t.env.path("none/X.PDD")));
-    QVERIFY(!QFileInfo::exists(t.env.path("none")));
-    // A file system that takes part of a write and then refuses: the reason is named, nothing is left.
-    addStyle(t.c, {.content1 = QByteArray(200000, 'x')});
-    struct rlimit before {};
-    getrlimit(RLIMIT_FSIZE, &before);
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = before;
-    small.rlim_cur = 100000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    QDir().mkpath(t.env.path("out"));
-    const QString message = errorOf([&] { PddBackup::backup(t.c, t.env.path("out/FULL.PDD")); });
-    setrlimit(RLIMIT_FSIZE, &before);
-    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(message));
-    QCOMPARE(QDir(t.env.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
-
-void TestPdd::songBlocks() {
-    // Empty song blocks are passed over, both of them or either one.
-    TestDb t;
-    QList<QByteArray> dump{"SBK BACKUP", "TABLE KORFBANKS",  "##NR0", "TABLE KORFSONGS",
-                           "##NR0",      "TABLE KORFSONSTY", "##NR0", "TABLE KORFSTYLES",
-                           "##NR1"};
-    dump << styleLines(4, "SONGLESS", "abc", "de") << "SBK BACKUP";
-    restore(t.c, t.env.writeFile("SONGS.PDD", lines(dump)), 1);
-    dump.remove(3, 2);
-    restore(t.c, t.env.writeFile("ONE.PDD", lines(dump)), 1);
-    QCOMPARE(styles(t.c).size(), 1);
-}
-
-void TestPdd::invalidFiles_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("problem");
-    auto replaced = [](qsizetype at, const QByteArray& line) {
-        QList<QByteArray> dump = emptyDump;
-        dump[at] = line;
-        return lines(dump);
-    };
-    auto oneStyle = [](qsizetype at, const QByteArray& value) {
-        QList<QByteArray> dump{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSTYLES", "##NR1"};
-        QList<QByteArray> record = styleLines(1, "X", "abc", "de");
-        record[at] = value;
-        return lines(dump + record + QList<QByteArray>{"SBK BACKUP"});
-    };
-    QTest::newRow("empty file") << QByteArray() << "line 1 (byte 0): the file ends";
-    QTest::newRow("other header") << replaced(0, "SBK BACKUP 2") << "\"SBK BACKUP\" expected";
-    QTest::newRow("song block with records: there are no song tables")
-        << lines(emptyDump.mid(0, 3) + QList<QByteArray>{"TABLE KORFSONGS", "##NR2", "a", "b"} +
-                 emptyDump.mid(3))
-        << "\"TABLE KORFSONGS\" holds 2 records";
-    QTest::newRow("count not decimal") << replaced(2, "##NRx") << "decimal number expected for KORFBANKS";
-    QTest::newRow("negative count") << replaced(4, "##NR-1") << "decimal number expected for KORFSTYLES";
-    QTest::newRow("count past the end")
-        << replaced(4, "##NR40000") << "line 6 (byte 65): the style number is not a number";
-    QTest::newRow("styles block missing")
-        << lines({"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "SBK BACKUP"})
-        << "\"TABLE KORFSONGS\", \"TABLE KORFSONSTY\", \"TABLE KORFSTYLES\" expected";
-    QTest::newRow("text after the closing line")
-        << lines(emptyDump + QList<QByteArray>{"more"}) << "text follows the closing line";
-    QTest::newRow("length past the end") << oneStyle(3, "2000000000") << "announced as 2000000000 bytes";
-    QTest::newRow("length too short") << oneStyle(3, "2") << "followed by 1 unexpected bytes";
-    QTest::newRow("line without end") << QByteArray(5000, 'S') << "longer than 4096 bytes";
-}
-
-void TestPdd::invalidFiles() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, problem);
-    TestEnvironment env;
-    const QString path = env.writeFile("BAD.PDD", bytes);
-    const PddRestore::Check check = PddRestore::validate(path);
-    QVERIFY(!check.valid);
-    QVERIFY2(check.problem.contains(problem), qPrintable(check.problem));
-    QVERIFY2(check.problem.contains(path), qPrintable(check.problem));
-}
-
-void TestPdd::failedRestoreLeavesDatabaseUnchanged_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QList<QByteArray> head{"SBK BACKUP", "TABLE KORFBANKS", "##NR1"};
-    head << bankLines(1, "NEW", "", {1, 2}) << "TABLE KORFSTYLES"
-         << "##NR3" << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij");
-    const QList<QByteArray> end{"SBK BACKUP"};
-    QTest::newRow("repeated style number refused by the insert")
-        << lines(head + styleLines(2, "C", "klm", "no") + end);
-    QTest::newRow("song block with records")
-        << lines(head.mid(0, 38) + QList<QByteArray>{"TABLE KORFSONGS", "##NR1", "x"} + head.mid(38) + end);
-    QTest::newRow("file cut inside the third record") << lines(head + QList<QByteArray>{"3", "C", "", "3"});
-}
-
-void TestPdd::failedRestoreLeavesDatabaseUnchanged() {
-    QFETCH(QByteArray, bytes);
-    TestDb t;
-    addStyle(t.c, {.prog = 50});
-    addBank(t.c, 9, "KEPT", "old", {50});
-    const auto stylesBefore = styles(t.c);
-    const auto banksBefore = banks(t.c);
-    const QString path = t.env.writeFile("HALF.PDD", bytes);
-    const QString message = errorOf([&] { PddRestore::restore(t.c, path, 4); });
-    QVERIFY2(message.contains("The database was not changed.") && message.contains(path),
-             qPrintable(message));
-    QCOMPARE(styles(t.c), stylesBefore);
-    QCOMPARE(banks(t.c), banksBefore);
-    // The connection is usable afterwards: no transaction was left open.
-    addStyle(t.c, {.prog = 51, .content1 = "after"});
-    QCOMPARE(styles(t.c).size(), 2);
-}
 
 QTEST_GUILESS_MAIN(TestPdd)
 #include "tst_Pdd.moc"
