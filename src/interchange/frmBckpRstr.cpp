@@ -169,7 +169,7 @@ void frmBckpRstr::cmbRestore_Click() {
     setBusy(false);
     if (!check.valid) {
         m_lbCheck->hide();
-        // The designed message, and below it what the check found, so the file can be mended.
+        // The usual message, and below it what the check found, so the file can be mended.
         return fail(PddRestore::invalidMessage(path) +
                     (check.problem.isEmpty() ? QString() : QStringLiteral("\n\n") + check.problem));
     }

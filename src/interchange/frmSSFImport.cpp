@@ -52,7 +52,8 @@ void frmSSFImport::cmdOk_Click() {
     m_inserted += result.inserted();
     const SsfImport::Outcome last =
         result.files.isEmpty() ? SsfImport::Outcome::NotSsf : result.files.last().outcome;
-    // A damaged file or a failed insert is a failure; a style already present is the designed end.
+    // A damaged file or a failed insert is a failure; a style already present ends a folder run
+    // as it should.
     const bool failed = last == SsfImport::Outcome::Damaged || last == SsfImport::Outcome::InsertFailed;
     m_prompt.message(result.message(), QStringLiteral("SBK"),
                      failed ? Prompt::Icon::Critical : Prompt::Icon::Information);

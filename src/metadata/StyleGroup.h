@@ -38,9 +38,9 @@ public:
     static QString refusal(const StyleChanges& changes);
 
     // Writes the changes into every listed style. An empty family, group or author is stored as
-    // the designed single blank. A number that is not stored is passed over, or, with everyStyle,
-    // refused ("There is no style 7.") so that nothing changes. Returns the number of styles
-    // changed.
+    // one blank, the value kept for an empty field. A number that is not stored is passed over,
+    // or, with everyStyle, refused ("There is no style 7.") so that nothing changes. Returns the
+    // number of styles changed.
     static int update(QSqlDatabase db, const QList<qint32>& styles, const StyleChanges& changes,
                       bool everyStyle = false);
 

@@ -105,7 +105,7 @@ void frmStyleEdit::cbUpdate_Click() {
         }
     }
     if (DbKORFStyle* table = m_module.StyleTable.get()) {
-        // An emptied family, group or author holds the designed blank (a value stored empty stays
+        // An emptied family, group or author holds the blank stored for an empty field (a value stored empty stays
         // so); otherwise the texts go as typed, untrimmed.
         auto orBlank = [](const QLineEdit* field, const QString& stored) {
             return field->text().isEmpty() && !stored.isEmpty() ? QStringLiteral(" ") : field->text();

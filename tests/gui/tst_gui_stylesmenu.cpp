@@ -116,7 +116,7 @@ private slots:
     }
 
     // The dialog proposes the last selected style's values; a ticked field keeps every style's own
-    // value, an emptied one stores the designed blank; the grid follows the current style to its
+    // value, an emptied one stores the blank kept for an empty field; the grid follows the current style to its
     // new place. Exit, and "Update!" with every field ticked, ask nothing and change nothing.
     void updateGroup() {
         Fixture f;
