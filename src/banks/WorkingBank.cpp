@@ -20,7 +20,7 @@ QString WorkingBank::slotCaption(int slot) const {
 }
 
 void WorkingBank::refuse(const QString& text) {
-    m_prompt.message(text, QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Exclamation);
 }
 
 void WorkingBank::markChanged() {

@@ -340,7 +340,7 @@ void frmStyles::queryListing() {
     } catch (const SbkError& e) {
         QApplication::restoreOverrideCursor();
         m_module.StyleRecordset = StyleListing();
-        m_prompt.message(e.message(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+        m_prompt.message(e.message(), Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     QApplication::restoreOverrideCursor();
@@ -464,7 +464,7 @@ void frmStyles::grdStyles_DblClick(int row) {
     if (m_module.ExchangeValue1 != QString(Confirmed))
         return;
     if (!table.UpdKORFStyles()) {
-        m_prompt.message(table.clsKORFStylesError(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+        m_prompt.message(table.clsKORFStylesError(), Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     m_model->updateRow(row, table.StyleName1(), table.StyleDesc(), table.StyleFamily(), table.StyleCat());

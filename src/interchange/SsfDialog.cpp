@@ -116,7 +116,7 @@ void SsfDialog::addReport(const QString& line) {
 }
 
 void SsfDialog::fail(const QString& text) {
-    m_prompt.message(text, QStringLiteral("SBK"), Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
 }
 
 void SsfDialog::begin(qint64 total, const QString& label) {

@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString Sbk = QStringLiteral("SBK");
 const QString PddFilter = QStringLiteral("SBK Database Dump (*.PDD)|*.PDD");
 } // namespace
 
@@ -107,7 +106,7 @@ void frmBckpRstr::setBusy(bool busy) {
 }
 
 void frmBckpRstr::fail(const QString& text) {
-    m_prompt.message(text, Sbk, Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
 }
 
 void frmBckpRstr::begin(qint64 total, const QString& label) {
@@ -148,10 +147,10 @@ void frmBckpRstr::cmbBackup_Click() {
         return fail(e.message());
     }
     setBusy(false);
-    m_prompt.message(PddBackup::DoneMessage + QStringLiteral("\n\n") + QDir::toNativeSeparators(target), Sbk,
-                     Prompt::Icon::None);
+    m_prompt.message(PddBackup::DoneMessage + QStringLiteral("\n\n") + QDir::toNativeSeparators(target),
+                     Prompt::Title, Prompt::Icon::None);
     if (!changed.isEmpty())
-        m_prompt.message(PddBackup::warning(changed), Sbk, Prompt::Icon::Exclamation);
+        m_prompt.message(PddBackup::warning(changed), Prompt::Title, Prompt::Icon::Exclamation);
     m_progressBar->hide();
 }
 
@@ -188,5 +187,5 @@ void frmBckpRstr::cmbRestore_Click() {
     }
     setBusy(false);
     m_progressBar->hide();
-    m_prompt.message(PddRestore::DoneMessage, Sbk, Prompt::Icon::Information);
+    m_prompt.message(PddRestore::DoneMessage, Prompt::Title, Prompt::Icon::Information);
 }

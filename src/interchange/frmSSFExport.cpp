@@ -89,9 +89,9 @@ void frmSSFExport::cmdOk_Click() {
         addReport(
             QStringLiteral("%1 style(s) no longer in the database were passed over").arg(result.skipped));
     setBusy(false);
-    m_prompt.message(done, QStringLiteral("SBK"), Prompt::Icon::Information);
+    m_prompt.message(done, Prompt::Title, Prompt::Icon::Information);
     if (!result.warning().isEmpty())
-        m_prompt.message(result.warning(), QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+        m_prompt.message(result.warning(), Prompt::Title, Prompt::Icon::Exclamation);
 }
 
 void frmSSFExport::done(int result) {

@@ -55,6 +55,6 @@ void frmSSFImport::cmdOk_Click() {
     // A damaged file or a failed insert is a failure; a style already present ends a folder run
     // as it should.
     const bool failed = last == SsfImport::Outcome::Damaged || last == SsfImport::Outcome::InsertFailed;
-    m_prompt.message(result.message(), QStringLiteral("SBK"),
+    m_prompt.message(result.message(), Prompt::Title,
                      failed ? Prompt::Icon::Critical : Prompt::Icon::Information);
 }

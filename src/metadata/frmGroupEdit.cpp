@@ -82,7 +82,7 @@ void frmGroupEdit::cmdOk_Click() {
         const QString problem =
             SingleByteText::refusal(QLatin1String(rows[i].field), m_txtField[size_t(i)]->text());
         if (!problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();
             return;
         }

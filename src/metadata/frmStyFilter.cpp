@@ -147,7 +147,7 @@ void frmStyFilter::cmdOk_Click() {
         const QString problem =
             SingleByteText::refusal(QLatin1String(fields[i].name), values[size_t(i)], i == 0);
         if (!problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();
             return;
         }

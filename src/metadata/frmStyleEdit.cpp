@@ -99,7 +99,7 @@ void frmStyleEdit::cbUpdate_Click() {
         const QString problem =
             SingleByteText::refusal(QLatin1String(names[i]), m_txtField[size_t(i)]->text(), i == 0);
         if (!problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();
             return;
         }

@@ -106,7 +106,7 @@ void frmStyContent::Command1_Click(int index) {
         if (const QString problem =
                 StyImport::refusal(m_txtField[0]->text(), m_txtField[1]->text(), m_txtField[2]->text());
             !problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             return;
         }
         for (int r = 0; r < RowCount; ++r)

@@ -27,7 +27,6 @@
 
 namespace {
 
-const QString Sbk = QStringLiteral("SBK");
 const QString ImportTitle = QStringLiteral("SBK Style import");
 const QString StyFilter = QStringLiteral("Styles (*.STY)|*.STY");
 
@@ -219,7 +218,7 @@ void frmStyImport::cmdOk_Click() {
         return;
     // A path or value that cannot be used is refused before the run starts; the window stays as it is.
     if (const QString problem = refusal(); !problem.isEmpty()) {
-        m_prompt.message(problem, Sbk, Prompt::Icon::Critical);
+        m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     m_importRan = true;
@@ -315,7 +314,7 @@ void frmStyImport::endWithError(const QString& text) {
     leaveRun(false);
     if (m_pbFiles->maximum() == 0)
         m_pbFiles->setRange(0, 1);
-    m_prompt.message(text, Sbk, Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
     emit runEnded();
 }
 
@@ -393,7 +392,7 @@ void frmStyImport::done(int result) {
         m_module.refreshListing();
     } catch (const SbkError& error) {
         m_module.StyleRecordset = StyleListing();
-        m_prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        m_prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
     }
     QDialog::done(result);
 }
