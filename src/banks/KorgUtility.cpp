@@ -21,7 +21,7 @@ void KorgUtility::setTyper(Typer typer) {
     KorgUtility::typer() = std::move(typer);
 }
 
-KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style,
+KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style, const QString& name,
                                        const QString& workFolder) {
     // The typing waits for the utility's window while the program's windows go on: a second send
     // meanwhile would type into the same window.
@@ -50,13 +50,20 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
         return Outcome::NoProgram;
     }
 
-    const QString workFile = KorgWorkFile::path(workFolder);
+    QString workFile;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        workFile = KorgWorkFile::path(workFolder.isEmpty() ? KorgWorkFile::userFolder() : workFolder);
         const bool written = KorgWorkFile::write(module.connection(), module.StyleLibrary, style, workFile);
         QApplication::restoreOverrideCursor();
-        if (!written)
-            return Outcome::NotStored; // deleted since the grid was filled
+        if (!written) {
+            // Deleted by another window or program since the grid was filled.
+            prompt.message(QStringLiteral("The style %1 is no longer in the database, so it was not sent to "
+                                          "the KORG utility.")
+                               .arg(name.trimmed()),
+                           Prompt::Title, Prompt::Icon::Exclamation);
+            return Outcome::NotStored;
+        }
     } catch (const SbkError& error) {
         QApplication::restoreOverrideCursor();
         prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);

@@ -293,11 +293,12 @@ void frmStyles::whereIs() {
     showAfterLoading(*this, window.Form_Activate() && WindowOpener::exec(window) == QDialog::Accepted);
 }
 
-// "Send to Korg utility": the style of the current row.
+// "Send to Korg utility": the style of the current row. A style deleted meanwhile leaves the grid.
 void frmStyles::sendToKorgUtility() {
     const int row = currentRow(*this);
-    if (row >= 0)
-        KorgUtility::send(m_module, m_prompt, m_model->styleNumber(row));
+    if (row >= 0 && KorgUtility::send(m_module, m_prompt, m_model->styleNumber(row), m_model->text(row, 1)) ==
+                        KorgUtility::Outcome::NotStored)
+        refreshKeepingPlace(*this, row, false);
 }
 
 // ---- Banks menu ------------------------------------------------------------------------------

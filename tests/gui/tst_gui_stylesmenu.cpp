@@ -2,7 +2,6 @@
 // Filter", SSF export of a selection and of a bank, SSF import of a folder that holds a duplicate,
 // and sending a style to a stand-in KORG utility.
 
-#include "banks/KorgWorkFile.h"
 #include "core/SBKSettings.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
@@ -22,6 +21,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
+#include <unistd.h>
 
 using namespace guitest;
 using namespace Qt::StringLiterals;
@@ -317,8 +317,10 @@ private slots:
         QCOMPARE(gridNames(window), u"Dup,First,Third"_s);
     }
 
-    // The work file holds the style for user bank 17, the stand-in utility is started, and without
-    // a way to type (as here) the path goes to the clipboard. A missing utility is named instead.
+    // The work file holds the style for user bank 17 in the user's own work folder, the stand-in
+    // utility is started, and without a way to type (as here) the path goes to the clipboard. A
+    // missing utility, a link planted as the work folder and a style deleted meanwhile are named
+    // instead, and nothing is started.
     void sendToKorgUtility() {
         Fixture f;
         const qint32 style = addOwnStyle(f.module, u"Funk"_s);
@@ -327,9 +329,10 @@ private slots:
         const QString utility = f.env.writeFile(
             u"korg/utility.sh"_s, "#!/bin/sh\necho \"started $#\" > \"$(dirname \"$0\")/record\"\n");
         QFile::setPermissions(utility, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString record = f.env.path(u"korg/record"_s);
         frmStyles window(f.module, f.prompt);
-        const QString workFile = KorgWorkFile::path();
-        QCOMPARE(workFile, QDir::toNativeSeparators(f.env.path(u"tmp/WRK.STY"_s)));
+        const QString folder = f.env.path(u"tmp/sbk-%1"_s.arg(::getuid()));
+        const QString workFile = QDir::toNativeSeparators(folder + u"/WRK.STY"_s);
 
         for (const QString& path : {u" "_s, f.env.path(u"korg/missing.exe"_s)}) {
             f.module.KorgProgramPath = path;
@@ -340,17 +343,35 @@ private slots:
         QVERIFY(f.prompt.texts().last().contains(u"does not exist"_s));
 
         f.module.KorgProgramPath = utility;
+        QDir().mkpath(f.env.path(u"planted"_s));
+        QVERIFY(QFile::link(f.env.path(u"planted"_s), folder));
         window.mStyles_Click(10);
-        QTRY_COMPARE(TestEnvironment::readFile(f.env.path(u"korg/record"_s)), QByteArray("started 0\n"));
+        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
+        QVERIFY(f.prompt.texts().last().contains(folder + u" is a link"_s));
+        QVERIFY(QDir(f.env.path(u"planted"_s)).isEmpty());
+        QVERIFY(QFile::remove(folder));
+
+        window.mStyles_Click(10);
+        QTRY_COMPARE(TestEnvironment::readFile(record), QByteArray("started 0\n"));
+        QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(QApplication::clipboard()->text(), workFile);
         QVERIFY(f.prompt.texts().last().contains(u"clipboard"_s));
         QVERIFY(f.prompt.texts().last().endsWith(workFile));
-
         KORFStyles expected;
         const DbKORFStyle stored = ownStyle(style, u"Funk"_s);
         expected.Add(style, stored.StyleName1(), QString(), stored.StyleLength1(), 0, stored.StyleContent1(),
                      stored.StyleContent2());
         QCOMPARE(TestEnvironment::readFile(workFile), KORFLibrary::encodeCollection(expected, 17));
+
+        // Deleted by another program: named, not sent, and gone from the grid.
+        QFile::remove(record);
+        QFile::remove(workFile);
+        QSqlQuery(f.module.connection()).exec(u"DELETE FROM KORFStyles"_s);
+        window.mStyles_Click(10);
+        QCOMPARE(f.prompt.texts().last(),
+                 u"The style Funk is no longer in the database, so it was not sent to the KORG utility."_s);
+        QVERIFY(!QFile::exists(workFile) && !QFile::exists(record));
+        QCOMPARE(window.gridModel()->rowCount(), 0);
         qunsetenv("TMPDIR");
     }
 };
