@@ -7,6 +7,7 @@
 #include "core/SBKModule.h"
 #include "core/StartUp.h"
 #include "core/WindowOpener.h"
+#include "metadata/StyleGroup.h"
 #include "sty/frmStyContent.h"
 
 #include <algorithm>
@@ -105,7 +106,7 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
     auto* values = new QGridLayout(frame2);
     const QStringList captions{QStringLiteral("Family "), QStringLiteral("Group "),
                                QStringLiteral("Author ")};
-    const int limits[3] = {20, 20, 50};
+    const int limits[3] = {StyleGroup::FamilySize, StyleGroup::GroupSize, StyleGroup::AuthorSize};
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(captions.at(i), frame2);
         label->setObjectName(QStringLiteral("lbField_%1").arg(i));
@@ -195,7 +196,8 @@ QString frmStyImport::refusal() const {
         return QStringLiteral("%1 is a folder: choose an STY file, or import the folder with \"Import from "
                               "Folder\".")
             .arg(path);
-    return StyImport::refusal(m_txtField[0]->text(), m_txtField[1]->text(), m_txtField[2]->text());
+    return StyleGroup::refusal(
+        {.family = m_txtField[0]->text(), .group = m_txtField[1]->text(), .author = m_txtField[2]->text()});
 }
 
 void frmStyImport::setInputEnabled(bool enabled) {

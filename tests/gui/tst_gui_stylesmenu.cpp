@@ -9,6 +9,7 @@
 #include "interchange/SsfExport.h"
 #include "interchange/SsfFile.h"
 #include "interchange/SsfImport.h"
+#include "metadata/StyleGroup.h"
 #include "sty/KORFLibrary.h"
 
 #include <QAction>
@@ -167,6 +168,22 @@ private slots:
             QVERIFY2(f.prompt.asked().isEmpty(), qPrintable(way));
             QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
         }
+
+        // The engine refuses what the store cannot keep or SSF and PDD files cannot carry, from
+        // any caller, with the message the windows show; nothing changes.
+        const StyleChanges refused[] = {{.family = QString(21, u'F')}, {.author = u"名"_s}};
+        for (const StyleChanges& changes : refused) {
+            QString message;
+            try {
+                StyleGroup::update(f.module.connection(), {1, 2}, changes);
+            } catch (const SbkError& error) {
+                message = error.message();
+            }
+            QVERIFY(!message.isEmpty());
+            QCOMPARE(message, StyleGroup::refusal(changes));
+        }
+        QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
+        QCOMPARE(texts(f.module, 2), u"Z|G2| "_s);
     }
 
     // Values with and without "%", an apostrophe matched as itself, the dialog showing what was
