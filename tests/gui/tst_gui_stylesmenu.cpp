@@ -239,6 +239,31 @@ private slots:
         QVERIFY(gridNames(window).startsWith(u"Rocky,Rockabilly,"_s));
         QVERIFY(gridNames(window).endsWith(u",Ballad"_s));
         QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
+
+        // Outside ASCII: a value without a one-byte form is looked for all the same (another
+        // program may have stored it), and a filter value and the find field fold alike.
+        addStyle(f.module, u"été"_s, {}, u"ŁÓDŹ"_s);
+        addStyle(f.module, u"Straße"_s);
+        round = [](QDialog& dialog) {
+            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u"łódź"_s);
+            click(&dialog, u"cmdOk"_s);
+        };
+        window.mStyles_Click(6);
+        QCOMPARE(gridNames(window), u"été"_s);
+        for (const auto& [typed, found] :
+             {std::pair(u"ÉTÉ"_s, u"été"_s), std::pair(u"strasse"_s, u"Straße"_s)}) {
+            round = [typed](QDialog& dialog) {
+                child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
+                child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(typed);
+                click(&dialog, u"cmdOk"_s);
+            };
+            window.mStyles_Click(6);
+            QCOMPARE(gridNames(window), found);
+            window.mStyles_Click(7);
+            window.findField()->setText(typed);
+            QCOMPARE(gridNames(window), found);
+            window.findField()->clear();
+        }
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
