@@ -202,8 +202,8 @@ void frmStyles::updateGroup() {
         refreshKeepingPlace(*this, currentRow(*this), true);
 }
 
-// "Delete (group)": the selected styles go from the database and from every stored bank; the
-// working bank keeps them.
+// "Delete (group)": the selected styles go from the database, from every stored bank and from the
+// working bank.
 void frmStyles::deleteGroup() {
     const QList<qint32> styles = selectedStyles(*this, m_module);
     if (styles.isEmpty())
@@ -225,6 +225,14 @@ void frmStyles::deleteGroup() {
         return;
     }
     QApplication::restoreOverrideCursor();
+    if (m_bank.dropDeleted(styles)) {
+        if (m_bank.count() == 0) {
+            ClearWorkingBank();
+        } else {
+            ShowWorkingBank();
+            UpdateBankMenu();
+        }
+    }
     m_prompt.message(one ? QStringLiteral("Style has been deleted. Click on Ok to update style grid.")
                          : QStringLiteral("Styles have been deleted. Click on Ok to update style grid."),
                      Prompt::Title, Prompt::Icon::Information);

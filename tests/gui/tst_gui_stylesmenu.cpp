@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
@@ -39,6 +40,14 @@ QList<qint32> bankSlots(SBKModule& module, qint32 bank) {
         if (style != 0)
             used << style;
     return used;
+}
+
+// The names in the working bank's slots, as the slots show them.
+QString bankSlotNames(frmStyles& window) {
+    QStringList names;
+    for (int slot = 0; slot < window.bank().count(); ++slot)
+        names << child<QLabel>(&window, u"lbNewStyle_%1"_s.arg(slot))->text().trimmed();
+    return names.join(u',');
 }
 
 // "family|group|author" of a stored style.
@@ -76,13 +85,16 @@ qint32 addOwnStyle(SBKModule& module, const QString& name) {
 class StylesMenuTest : public QObject {
     Q_OBJECT
 private slots:
-    // Rows 3 to 7 go after the plural question, from the table and from every bank; then one row
-    // after the question that names it. The place in the list stays.
+    // Rows 3 to 7 go after the plural question, from the table, from every bank and from the
+    // working bank, which stays as stored; then one row after the question that names it. The
+    // place in the list stays. Deleting the working bank's last styles empties it.
     void deleteGroup() {
         Fixture f(10);
         const qint32 bankA = addBank(f.module, u"A"_s, {1, 3, 5, 8, 2});
         const qint32 bankB = addBank(f.module, u"B"_s, {7, 6, 10});
         frmStyles window(f.module, f.prompt);
+        showStoredBank(window, f.module, bankA);
+        window.bank().setSelectedSlot(3); // S008
         selectRows(window, 2, 6);
         const QString plural = u"5 styles  will be deleted from database and from banks. Are you sure?"_s;
         answerYesNo(f.prompt, {0});
@@ -103,6 +115,10 @@ private slots:
         QCOMPARE(bankSlots(f.module, bankB), QList<qint32>{10});
         QCOMPARE(gridNames(window), u"S001,S002,S008,S009,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 2); // where the deleted rows began
+        QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
+        QCOMPARE(window.bank().SelectedSlot(), 1);
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(f.module.BankTable->BankStyle(2), 8);
 
         f.prompt.clear();
         answerYesNo(f.prompt, {1});
@@ -113,6 +129,15 @@ private slots:
                               u"Style has been deleted. Click on Ok to update style grid."_s}));
         QCOMPARE(gridNames(window), u"S001,S002,S008,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 3);
+        QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
+
+        answerYesNo(f.prompt, {1});
+        selectRows(window, 0, 2);
+        window.mStyles_Click(1);
+        QCOMPARE(window.bank().count(), 0);
+        QCOMPARE(f.module.BankState, 0);
+        QCOMPARE(child<QGroupBox>(&window, u"frBank"_s)->title(), u"<empty bank>"_s);
+        QVERIFY(!window.command(u"mbank"_s, 1)->isEnabled());
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
