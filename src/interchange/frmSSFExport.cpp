@@ -51,7 +51,7 @@ void frmSSFExport::cmdOk_Click() {
     // The bar for the runs that may be long: all styles and the bank.
     setBarShown(!selected);
     setBusy(true);
-    SsfExport exporter(m_module.connection(), path(), this);
+    SsfExport exporter(m_module.connection(), path(), progress());
     QString done;
     QString failure;
     try {

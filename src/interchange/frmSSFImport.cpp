@@ -34,7 +34,7 @@ void frmSSFImport::cmdOk_Click() {
     const bool folder = m_opStyle[1]->isChecked();
     setBarShown(folder);
     setBusy(true);
-    SsfImport importer(m_module.connection(), this);
+    SsfImport importer(m_module.connection(), progress());
     SsfImport::Result result;
     try {
         result = folder ? importer.importFolder(path()) : importer.importFile(path());

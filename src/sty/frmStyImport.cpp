@@ -3,6 +3,7 @@
 #include "core/FieldLimit.h"
 #include "core/frmLog.h"
 #include "core/Prompt.h"
+#include "core/RunProgressBar.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/StartUp.h"
@@ -10,7 +11,6 @@
 #include "metadata/StyleGroup.h"
 #include "sty/frmStyContent.h"
 
-#include <algorithm>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -20,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -55,7 +54,7 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
       m_chkSubFolders(new QCheckBox(QStringLiteral("Subfolders"), this)),
       m_chkBank(new QCheckBox(QStringLiteral("Save bank structure"), this)),
       m_chkErrors(new QCheckBox(QStringLiteral("Confirm import for each style in each bank"), this)),
-      m_pbFiles(new QProgressBar(this)), m_lbResult(new QLabel(this)),
+      m_pbFiles(new RunProgressBar(this, QStringLiteral("files"))), m_lbResult(new QLabel(this)),
       m_cmdOk(new QPushButton(QStringLiteral("Start Import Process"), this)),
       m_cmdStop(new QPushButton(QStringLiteral("Cancel"), this)),
       m_cmdCancel(new QPushButton(QStringLiteral("Exit"), this)) {
@@ -127,7 +126,6 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
         status->addWidget(m_lbStato.at(size_t(i)));
     }
     m_pbFiles->setObjectName(QStringLiteral("pbFiles"));
-    m_pbFiles->setFormat(QStringLiteral("%v of %m files"));
     QSizePolicy barPolicy = m_pbFiles->sizePolicy();
     barPolicy.setRetainSizeWhenHidden(true);
     m_pbFiles->setSizePolicy(barPolicy);
@@ -252,9 +250,7 @@ void frmStyImport::cmdOk_Click() {
     }
     m_lbResult->clear();
     showLabel(0, QStringLiteral("Counting the files ..."));
-    m_pbFiles->setRange(0, 0);
-    m_pbFiles->show();
-    m_pbFiles->repaint();
+    m_pbFiles->showCounting();
     try {
         m_import->begin(path, m_folderMode, m_txtField[0]->text(), m_txtField[1]->text(),
                         m_txtField[2]->text());
@@ -263,8 +259,7 @@ void frmStyImport::cmdOk_Click() {
         return;
     }
     showLabel(0, QString());
-    m_pbFiles->setRange(0, std::max(m_import->fileCount(), 1));
-    m_pbFiles->setValue(0);
+    m_pbFiles->start(m_import->fileCount());
     QTimer::singleShot(0, this, &frmStyImport::importStep);
 }
 
@@ -279,7 +274,7 @@ void frmStyImport::importStep() {
     QString log;
     try {
         const bool more = m_import->importNext();
-        m_pbFiles->setValue(m_import->filesDone());
+        m_pbFiles->advance(m_import->filesDone());
         if (more) {
             // The next file comes once the window has answered what is pending: paints, clicks.
             QTimer::singleShot(0, this, &frmStyImport::importStep);
