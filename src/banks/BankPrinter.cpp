@@ -10,10 +10,6 @@
 #include <QPrinterInfo>
 #include <QRegularExpression>
 
-namespace {
-const QString Sbk = QStringLiteral("SBK");
-} // namespace
-
 BankPrinter::Factory& BankPrinter::factory() {
     static Factory current;
     return current;
@@ -46,14 +42,14 @@ void BankPrinter::print(const BankPage& page, Prompt& prompt) {
         printer->setDocName(page.name());
         QPainter painter;
         if (!painter.begin(printer.get())) {
-            prompt.message(QStringLiteral("The printer %1 cannot print.").arg(printer->printerName()), Sbk,
-                           Prompt::Icon::Critical);
+            prompt.message(QStringLiteral("The printer %1 cannot print.").arg(printer->printerName()),
+                           Prompt::Title, Prompt::Icon::Critical);
             return;
         }
         page.paint(painter, QRectF(QPointF(0, 0),
                                    printer->pageLayout().paintRectPixels(printer->resolution()).size()));
         if (!painter.end() || printer->printerState() == QPrinter::Error)
-            prompt.message(QStringLiteral("Bank %1 could not be printed.").arg(page.name()), Sbk,
+            prompt.message(QStringLiteral("Bank %1 could not be printed.").arg(page.name()), Prompt::Title,
                            Prompt::Icon::Critical);
         return;
     }
@@ -69,6 +65,6 @@ void BankPrinter::print(const BankPage& page, Prompt& prompt) {
     try {
         page.writePdf(path);
     } catch (const SbkError& error) {
-        prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
     }
 }

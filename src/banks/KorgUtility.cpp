@@ -12,10 +12,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 
-namespace {
-const QString Sbk = QStringLiteral("SBK");
-}
-
 KorgUtility::Typer& KorgUtility::typer() {
     static Typer installed;
     return installed;
@@ -25,7 +21,7 @@ void KorgUtility::setTyper(Typer typer) {
     KorgUtility::typer() = std::move(typer);
 }
 
-KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style,
+KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32 style, const QString& name,
                                        const QString& workFolder) {
     // The typing waits for the utility's window while the program's windows go on: a second send
     // meanwhile would type into the same window.
@@ -37,10 +33,9 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
     // Nothing is written or started without a utility to hand it to.
     const QString program = module.KorgProgramPath.trimmed();
     if (program.isEmpty()) {
-        prompt.message(
-            QStringLiteral("No KORG utility is set. Please click on Parameter button inside main "
-                           "form and insert its path!"),
-            Sbk, Prompt::Icon::Critical);
+        prompt.message(QStringLiteral("No KORG utility is set. Please click on Parameter button inside main "
+                                      "form and insert its path!"),
+                       Prompt::Title, Prompt::Icon::Critical);
         return Outcome::NoProgram;
     }
     const QFileInfo info(program);
@@ -51,20 +46,27 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
                 .arg(QDir::toNativeSeparators(program),
                      info.exists() ? QStringLiteral("is not a program that can be started")
                                    : QStringLiteral("does not exist")),
-            Sbk, Prompt::Icon::Critical);
+            Prompt::Title, Prompt::Icon::Critical);
         return Outcome::NoProgram;
     }
 
-    const QString workFile = KorgWorkFile::path(workFolder);
+    QString workFile;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        workFile = KorgWorkFile::path(workFolder.isEmpty() ? KorgWorkFile::userFolder() : workFolder);
         const bool written = KorgWorkFile::write(module.connection(), module.StyleLibrary, style, workFile);
         QApplication::restoreOverrideCursor();
-        if (!written)
-            return Outcome::NotStored; // deleted since the grid was filled
+        if (!written) {
+            // Deleted by another window or program since the grid was filled.
+            prompt.message(QStringLiteral("The style %1 is no longer in the database, so it was not sent to "
+                                          "the KORG utility.")
+                               .arg(name.trimmed()),
+                           Prompt::Title, Prompt::Icon::Exclamation);
+            return Outcome::NotStored;
+        }
     } catch (const SbkError& error) {
         QApplication::restoreOverrideCursor();
-        prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
         return Outcome::Failed;
     }
 
@@ -75,7 +77,7 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
     if (!process.startDetached()) {
         prompt.message(QStringLiteral("The KORG utility %1 could not be started.")
                            .arg(QDir::toNativeSeparators(info.absoluteFilePath())),
-                       Sbk, Prompt::Icon::Critical);
+                       Prompt::Title, Prompt::Icon::Critical);
         return Outcome::Failed;
     }
     if (typer() && typer()(workFile))
@@ -86,6 +88,6 @@ KorgUtility::Outcome KorgUtility::send(SBKModule& module, Prompt& prompt, qint32
                        "of the work file is on the clipboard: paste it where the utility asks for "
                        "a file.\n\n") +
             workFile,
-        Sbk, Prompt::Icon::Information);
+        Prompt::Title, Prompt::Icon::Information);
     return Outcome::OnClipboard;
 }

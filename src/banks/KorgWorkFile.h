@@ -11,9 +11,14 @@ class KorgWorkFile {
 public:
     static constexpr int UserBank = 17;
 
-    // "WRK.STY" in the folder (the user's temporary folder when none is given), in the
-    // platform's own form.
-    static QString path(const QString& folder = QString());
+    // The user's own work folder, made when it is missing: on Unix "<temp>/sbk-<uid>", readable
+    // by the user alone, so that no other user can plant a link where the work file goes; elsewhere
+    // "sbk" in the user's temporary folder. Throws SbkError naming the folder when it cannot be
+    // made, or when it is a link, not a folder, or another user's.
+    static QString userFolder();
+
+    // "WRK.STY" in the folder, in the platform's own form.
+    static QString path(const QString& folder);
 
     // Writes the stored style as the work file at path. False when the style is not stored (nothing
     // is written); throws SbkError when it cannot be read or the file cannot be written.

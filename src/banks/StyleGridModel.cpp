@@ -1,5 +1,7 @@
 #include "banks/StyleGridModel.h"
 
+#include "core/CaseFold.h"
+
 #include <algorithm>
 #include <QCoreApplication>
 #include <QDataStream>
@@ -18,7 +20,7 @@ void StyleGridModel::setSearch(const QString& text) {
     if (text == m_search)
         return;
     // A longer text only narrows what the shorter one found, which keeps typing fast.
-    const bool within = !m_search.isEmpty() && text.contains(m_search, Qt::CaseInsensitive);
+    const bool within = !m_search.isEmpty() && CaseFold::fold(text).contains(CaseFold::fold(m_search));
     beginResetModel();
     m_search = text;
     if (within) {
@@ -32,16 +34,13 @@ void StyleGridModel::setSearch(const QString& text) {
 
 namespace {
 
-// Writes the text case-folded (a character for a character, so lengths hold) and without
-// characters of code 0, which only pad names; returns the end of what it wrote.
-QChar* fold(QStringView text, QChar* out) {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == 0)
-            continue;
-        *out++ = u < 128 ? QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u) : c.toCaseFolded();
-    }
-    return out;
+// Appends the text as searches read it: case-folded as SBKFOLD folds, and without the characters
+// of code 0 that only pad names.
+void appendSearchable(const QString& text, QString& out) {
+    if (text.contains(QChar(0)))
+        CaseFold::append(QString(text).remove(QChar(0)), out);
+    else
+        CaseFold::append(text, out);
 }
 
 } // namespace
@@ -51,8 +50,8 @@ void StyleGridModel::narrow(const QList<int>* among) {
     if (m_search.isEmpty())
         return;
     prepareSearch();
-    QString needle(m_search.size(), Qt::Uninitialized);
-    needle.truncate(fold(m_search, needle.data()) - needle.constData());
+    QString needle;
+    appendSearchable(m_search, needle);
     const QStringView all(m_searchText);
     const auto rowText = [&](int r) {
         return all.sliced(m_searchStart.at(r), m_searchStart.at(r + 1) - m_searchStart.at(r));
@@ -85,20 +84,18 @@ void StyleGridModel::prepareSearch() {
     qsizetype size = 0;
     for (const StyleListRow& row : m_listing)
         size += row.StyleName1.size() + row.StyleDesc.size() + 2;
-    m_searchText.resize(size);
+    m_searchText.clear();
+    m_searchText.reserve(size);
     m_searchStart.clear();
     m_searchStart.reserve(m_listing.RecordCount() + 1);
-    QChar* const start = m_searchText.data();
-    QChar* out = start;
     for (const StyleListRow& row : m_listing) {
-        m_searchStart.append(int(out - start));
-        out = fold(row.StyleName1, out);
-        *out++ = QChar(0); // a found text never runs from the name into the description
-        out = fold(row.StyleDesc, out);
-        *out++ = QChar(0);
+        m_searchStart.append(int(m_searchText.size()));
+        appendSearchable(row.StyleName1, m_searchText);
+        m_searchText += QChar(0); // a found text never runs from the name into the description
+        appendSearchable(row.StyleDesc, m_searchText);
+        m_searchText += QChar(0);
     }
-    m_searchStart.append(int(out - start));
-    m_searchText.truncate(out - start);
+    m_searchStart.append(int(m_searchText.size()));
 }
 
 void StyleGridModel::forgetSearchText() {

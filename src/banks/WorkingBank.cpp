@@ -7,6 +7,7 @@
 #include "store/DbKORFStyle.h"
 
 #include <algorithm>
+#include <QSet>
 
 WorkingBank::WorkingBank(SBKModule& module, Prompt& prompt) : m_module(module), m_prompt(prompt) {}
 
@@ -21,7 +22,7 @@ QString WorkingBank::slotCaption(int slot) const {
 }
 
 void WorkingBank::refuse(const QString& text) {
-    m_prompt.message(text, QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Exclamation);
 }
 
 void WorkingBank::markChanged() {
@@ -140,6 +141,34 @@ bool WorkingBank::erase() {
     if (!m_prompt.confirm(QStringLiteral("Would you really like to clear current bank?")))
         return false;
     clear();
+    return true;
+}
+
+bool WorkingBank::dropDeleted(const QList<qint32>& styles) {
+    const QSet<qint32> deleted(styles.cbegin(), styles.cend());
+    KORFStyles& bank = m_module.WorkingBankStyles;
+    // The selection stays on its style, or passes to the one that closes up into its place.
+    int selected = m_selectedSlot;
+    bool dropped = false;
+    for (int position = bank.Count(); position >= 1; --position) {
+        if (!deleted.contains(bank.Item(position)->StyleProg()))
+            continue;
+        bank.Remove(position);
+        dropped = true;
+        if (position - 1 < m_selectedSlot)
+            --selected;
+    }
+    if (!dropped)
+        return false;
+    m_selectedSlot = std::min(selected, count() - 1);
+    if (m_module.BankTable && m_module.BankTable->BankProg() != 0) {
+        DbKORFBank stored(m_module.connection());
+        stored.setBankProg(m_module.BankTable->BankProg());
+        if (stored.GetKORFBanks())
+            *m_module.BankTable = stored;
+    }
+    if (count() == 0)
+        clear();
     return true;
 }
 

@@ -45,6 +45,11 @@ public:
     // commands it leaves the state alone. False when nothing moved.
     bool moveSlot(int from, int to);
 
+    // After styles were deleted from the database, and in the same run from every stored bank:
+    // takes them out of the working bank too, the slots after them closing up, and reads its stored
+    // bank (BankTable) afresh. The state stays, as the stored bank lost the same styles; an emptied
+    // bank becomes new (0). False when the bank held none of them.
+    bool dropDeleted(const QList<qint32>& styles);
     // Empties the bank: no styles, no selection, state 0 (new). The stored bank's identity in
     // BankTable is kept.
     void clear();

@@ -20,10 +20,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
-const QString Sbk = QStringLiteral("SBK");
-} // namespace
-
 frmBankSave::frmBankSave(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QDialog(parent), m_module(module), m_prompt(prompt), m_mode(module.BankState == 2   ? Mode::Save
                                                                   : module.BankState == 3 ? Mode::Update
@@ -302,5 +298,5 @@ bool frmBankSave::storeWorkingBank(bool update) {
 }
 
 void frmBankSave::failed(const QString& text) {
-    m_prompt.message(text, Sbk, Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
 }

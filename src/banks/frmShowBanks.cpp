@@ -12,10 +12,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace {
-const QString Sbk = QStringLiteral("SBK");
-} // namespace
-
 frmShowBanks::frmShowBanks(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QDialog(parent), m_module(module), m_prompt(prompt),
       m_model(new BankTreeModel(BankTreeModel::Look::WhereIs, this)), m_tvBanks(new QTreeView(this)) {
@@ -45,12 +41,12 @@ bool frmShowBanks::Form_Activate() {
         try {
             banks = StoredBanks::holding(m_module.connection(), style);
         } catch (const SbkError& error) {
-            m_prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+            m_prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
             return false;
         }
     }
     if (banks.isEmpty()) {
-        m_prompt.message(QStringLiteral("Selected style cannot be found in any bank!"), Sbk,
+        m_prompt.message(QStringLiteral("Selected style cannot be found in any bank!"), Prompt::Title,
                          Prompt::Icon::Information);
         return false;
     }
@@ -77,7 +73,7 @@ void frmShowBanks::tvBanks_DblClick(const QModelIndex& index) {
     QString error;
     if (!WorkingBank::loadStoredBank(m_module, number, error)) {
         m_prompt.message(error.isEmpty() ? QStringLiteral("The bank is no longer in the database.") : error,
-                         Sbk, Prompt::Icon::Critical);
+                         Prompt::Title, Prompt::Icon::Critical);
         reject();
         return;
     }

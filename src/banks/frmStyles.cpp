@@ -37,8 +37,8 @@ constexpr int ColumnChars[StyleGridModel::ColumnCount] = {1, 16, 32, 14, 14};
 // A slot shows a name of up to 16 characters; the description above the slots takes five lines.
 constexpr int SlotChars = 16;
 constexpr int DescriptionLines = 5;
-// The window's designed size, in pixels at the designed font; a larger font makes it larger.
-constexpr QSize DesignedSize(747, 510);
+// The window's smallest default size, in pixels at a standard font; a larger font makes it larger.
+constexpr QSize BaseSize(747, 510);
 const QChar Confirmed(28);
 
 } // namespace
@@ -279,14 +279,14 @@ void frmStyles::sizeFromFont() {
 }
 
 QSize frmStyles::defaultSize() const {
-    // The designed size, grown so that every column of the grid shows without a scroll bar.
+    // The base size, grown so that every column of the grid shows without a scroll bar.
     const QHeaderView* header = m_grid->horizontalHeader();
     int columns = m_grid->verticalScrollBar()->sizeHint().width() + 2 * m_grid->frameWidth();
     for (int c = 1; c < StyleGridModel::ColumnCount; ++c)
         columns += header->sectionSize(c);
     QSize size = minimumSizeHint();
     size.rwidth() += std::max(0, columns - m_grid->minimumWidth());
-    size = size.expandedTo(DesignedSize);
+    size = size.expandedTo(BaseSize);
     if (const QScreen* shownOn = screen())
         size = size.boundedTo(shownOn->availableGeometry().size());
     return size;
@@ -340,7 +340,7 @@ void frmStyles::queryListing() {
     } catch (const SbkError& e) {
         QApplication::restoreOverrideCursor();
         m_module.StyleRecordset = StyleListing();
-        m_prompt.message(e.message(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+        m_prompt.message(e.message(), Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     QApplication::restoreOverrideCursor();
@@ -464,7 +464,7 @@ void frmStyles::grdStyles_DblClick(int row) {
     if (m_module.ExchangeValue1 != QString(Confirmed))
         return;
     if (!table.UpdKORFStyles()) {
-        m_prompt.message(table.clsKORFStylesError(), QStringLiteral("SBK"), Prompt::Icon::Critical);
+        m_prompt.message(table.clsKORFStylesError(), Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     m_model->updateRow(row, table.StyleName1(), table.StyleDesc(), table.StyleFamily(), table.StyleCat());

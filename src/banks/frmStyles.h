@@ -42,7 +42,7 @@ public:
     frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
     ~frmStyles() override;
 
-    // The menu item of menu "mFile", "mStyles" or "mbank" with the design's index.
+    // The menu item of menu "mFile", "mStyles" or "mbank" with its index in that menu.
     QAction* command(const QString& menu, int index) const;
     WorkingBank& bank() { return m_bank; }
     // The grid's rows are the model's: while the find field narrows the listing they are not the

@@ -44,8 +44,6 @@ void showAfterLoading(frmStyles& window, bool loaded) {
     window.UpdateBankMenu();
 }
 
-const QString Sbk = QStringLiteral("SBK");
-
 // The style numbers of the rows a Styles command acts on (GridAnchorRow to GridEndRow), top down.
 QList<qint32> selectedStyles(const frmStyles& window, const SBKModule& module) {
     QList<qint32> styles;
@@ -118,7 +116,7 @@ bool ApplyGroupEdit(SBKModule& module, Prompt& prompt, const QList<qint32>& styl
         StyleGroup::update(module.connection(), styles, changes);
     } catch (const SbkError& error) {
         QApplication::restoreOverrideCursor();
-        prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
         return false;
     }
     QApplication::restoreOverrideCursor();
@@ -204,8 +202,8 @@ void frmStyles::updateGroup() {
         refreshKeepingPlace(*this, currentRow(*this), true);
 }
 
-// "Delete (group)": the selected styles go from the database and from every stored bank; the
-// working bank keeps them.
+// "Delete (group)": the selected styles go from the database, from every stored bank and from the
+// working bank.
 void frmStyles::deleteGroup() {
     const QList<qint32> styles = selectedStyles(*this, m_module);
     if (styles.isEmpty())
@@ -223,13 +221,21 @@ void frmStyles::deleteGroup() {
         StyleGroup::remove(m_module.connection(), styles);
     } catch (const SbkError& error) {
         QApplication::restoreOverrideCursor();
-        m_prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        m_prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     QApplication::restoreOverrideCursor();
+    if (m_bank.dropDeleted(styles)) {
+        if (m_bank.count() == 0) {
+            ClearWorkingBank();
+        } else {
+            ShowWorkingBank();
+            UpdateBankMenu();
+        }
+    }
     m_prompt.message(one ? QStringLiteral("Style has been deleted. Click on Ok to update style grid.")
                          : QStringLiteral("Styles have been deleted. Click on Ok to update style grid."),
-                     Sbk, Prompt::Icon::Information);
+                     Prompt::Title, Prompt::Icon::Information);
     // The rows after the deleted ones move up into their place.
     refreshKeepingPlace(*this, m_module.GridAnchorRow, false);
 }
@@ -284,8 +290,8 @@ void frmStyles::resetFilter() {
 
 // "Where is?": the banks that hold the style of the grid's current row.
 void frmStyles::whereIs() {
-    const int row = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
-    if (row < 0 || row >= m_model->rowCount())
+    const int row = currentRow(*this);
+    if (row < 0)
         return;
     m_module.WhereIsStyleNumber = QString::number(m_model->styleNumber(row));
     QString caption = command(QStringLiteral("mStyles"), 8)->text().remove(QLatin1Char('&'));
@@ -295,11 +301,12 @@ void frmStyles::whereIs() {
     showAfterLoading(*this, window.Form_Activate() && WindowOpener::exec(window) == QDialog::Accepted);
 }
 
-// "Send to Korg utility": the style of the current row.
+// "Send to Korg utility": the style of the current row. A style deleted meanwhile leaves the grid.
 void frmStyles::sendToKorgUtility() {
     const int row = currentRow(*this);
-    if (row >= 0)
-        KorgUtility::send(m_module, m_prompt, m_model->styleNumber(row));
+    if (row >= 0 && KorgUtility::send(m_module, m_prompt, m_model->styleNumber(row), m_model->text(row, 1)) ==
+                        KorgUtility::Outcome::NotStored)
+        refreshKeepingPlace(*this, row, false);
 }
 
 // ---- Banks menu ------------------------------------------------------------------------------
@@ -364,7 +371,7 @@ void frmStyles::mbank_Click(int index) {
 // "Save bank" (asNew false) and "Save bank as ..." (asNew true).
 void frmStyles::saveBank(bool asNew) {
     if (m_bank.count() == 0) {
-        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to save!"), QStringLiteral("SBK"),
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to save!"), Prompt::Title,
                          Prompt::Icon::Exclamation);
         return;
     }
@@ -407,14 +414,14 @@ void frmStyles::loadBank() {
 // "Export bank to SSF": only a stored bank without changes.
 void frmStyles::exportBankToSsf() {
     if (m_bank.count() == 0) {
-        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to export!"), Sbk,
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to export!"), Prompt::Title,
                          Prompt::Icon::Exclamation);
         return;
     }
     if (m_module.BankState != 1) {
         m_prompt.message(
-            QStringLiteral("Please save changes made to current style before exporting it to SSF!"), Sbk,
-            Prompt::Icon::Information);
+            QStringLiteral("Please save changes made to current style before exporting it to SSF!"),
+            Prompt::Title, Prompt::Icon::Information);
         return;
     }
     frmSSFExport dialog(m_module, m_prompt, this);
@@ -426,21 +433,21 @@ void frmStyles::exportBankToSsf() {
 // "Make .STY file": a stored bank without changes, and a floppy folder set.
 void frmStyles::makeStyFile() {
     if (m_bank.count() == 0) {
-        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to make a .STY with!"),
-                         QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to make a .STY with!"), Prompt::Title,
+                         Prompt::Icon::Exclamation);
         return;
     }
     if (m_module.BankState != 1) {
         m_prompt.message(
             QStringLiteral("Please save changes made to current style before making a STY file!"),
-            QStringLiteral("SBK"), Prompt::Icon::Information);
+            Prompt::Title, Prompt::Icon::Information);
         return;
     }
     if (m_module.FloppyDrive.trimmed().isEmpty()) {
         m_prompt.message(
             QStringLiteral("Floppy disk is not specified. Please click on Parameter button inside "
                            "main form and insert all required data!"),
-            QStringLiteral("SBK"), Prompt::Icon::Information);
+            Prompt::Title, Prompt::Icon::Information);
         return;
     }
     frmMakeBank dialog(m_module, m_prompt, this);

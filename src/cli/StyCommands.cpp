@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
+#include "metadata/StyleGroup.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -136,9 +137,9 @@ int runImport(CliContext& context) {
     else
         throw CliUsageError(
             QStringLiteral("unknown policy \"%1\" (use content, name or all)").arg(policyText));
-    if (const QString problem =
-            StyImport::refusal(args.value(QStringLiteral("family")), args.value(QStringLiteral("group")),
-                               args.value(QStringLiteral("author")));
+    if (const QString problem = StyleGroup::refusal({.family = args.value(QStringLiteral("family")),
+                                                     .group = args.value(QStringLiteral("group")),
+                                                     .author = args.value(QStringLiteral("author"))});
         !problem.isEmpty())
         throw CliUsageError(problem);
     const QFileInfo info(path);

@@ -18,7 +18,7 @@ Prompt::Answer TerminalPrompt::message(const QString& text, const QString& title
                                                        : QString();
     // The title is the program's name on nearly every message; it is shown only when it says more.
     const QString heading =
-        title.isEmpty() || title == QStringLiteral("SBK") ? QString() : title + QStringLiteral(": ");
+        title.isEmpty() || title == Prompt::Title ? QString() : title + QStringLiteral(": ");
     if (buttons == Buttons::Ok) {
         m_out << heading << prefix << text << '\n' << Qt::flush;
         return Answer::Ok;

@@ -6,7 +6,7 @@ class QLineEdit;
 
 // The length limit of a text field, for typing only: text the program puts into the field is never
 // cut, and a field that opened longer than its limit may be shortened but not lengthened past it.
-// A field that holds only the designed blank (one blank stands for an empty family, group or
+// A field that holds only the blank stored for an empty field (one blank stands for an empty family, group or
 // author) shows it selected, and the first character typed replaces it.
 class FieldLimit : public QValidator {
     Q_OBJECT

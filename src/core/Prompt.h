@@ -11,6 +11,9 @@ public:
     enum class Buttons { Ok, YesNo };
     enum class Answer { Ok, Yes, No };
 
+    // The title of the program's own message boxes.
+    static inline const QString Title = QStringLiteral("SBK");
+
     virtual ~Prompt() = default;
 
     // A message box. With Buttons::Ok the answer is always Answer::Ok.
@@ -28,7 +31,7 @@ public:
     virtual QString chooseFolder(const QString& title, const QString& start) = 0;
 
     // Shorthand for the usual Yes/No question with the question icon and No preset.
-    bool confirm(const QString& text, const QString& title = QStringLiteral("SBK")) {
+    bool confirm(const QString& text, const QString& title = Title) {
         return message(text, title, Icon::Question, Buttons::YesNo, Answer::No) == Answer::Yes;
     }
 };

@@ -11,8 +11,6 @@
 
 namespace {
 
-const QString Sbk = QStringLiteral("SBK");
-
 bool isBesideProgram(const QString& path) {
     return QFileInfo(path).absolutePath() ==
            QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath();
@@ -49,12 +47,12 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
                                             : QStringLiteral("The database file %1 was not found.\n").arg(gone);
             while (!reason.isEmpty() || !QFileInfo(module.DatabasePath).isFile()) {
                 module.DatabasePath =
-                    prompt.input(reason + question, Sbk, module.DatabasePath).value_or(QString());
+                    prompt.input(reason + question, Prompt::Title, module.DatabasePath).value_or(QString());
                 reason.clear();
                 if (module.DatabasePath.isEmpty() &&
                     prompt.message(
-                        QStringLiteral("A database path is needed or SBK cannot continue. Try again?"), Sbk,
-                        Prompt::Icon::Critical, Prompt::Buttons::YesNo,
+                        QStringLiteral("A database path is needed or SBK cannot continue. Try again?"),
+                        Prompt::Title, Prompt::Icon::Critical, Prompt::Buttons::YesNo,
                         Prompt::Answer::Yes) == Prompt::Answer::No)
                     return false;
             }
@@ -63,7 +61,7 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
         module.readParameters(settings);
         module.ConnectDatabase();
     } catch (const SbkError& e) {
-        prompt.message(e.message(), Sbk, Prompt::Icon::Critical);
+        prompt.message(e.message(), Prompt::Title, Prompt::Icon::Critical);
         return false;
     }
     return true;

@@ -20,10 +20,6 @@
 #include <QSqlQuery>
 #include <QVBoxLayout>
 
-namespace {
-const QString Sbk = QStringLiteral("SBK");
-}
-
 frmMain::frmMain(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QWidget(parent), m_module(module), m_prompt(prompt), m_picture(new QLabel(this)) {
     setObjectName(QStringLiteral("frmMain"));
@@ -118,7 +114,7 @@ void frmMain::Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers m
     if (button != Qt::LeftButton || held != (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
         return;
     const std::optional<QString> code = m_prompt.input(
-        QStringLiteral("WARNING: insert password for complete database deletion"), Sbk, QString());
+        QStringLiteral("WARNING: insert password for complete database deletion"), Prompt::Title, QString());
     if (!code || *code != AccessCode)
         return;
     if (!m_prompt.confirm(
@@ -141,8 +137,9 @@ void frmMain::deleteWholeDatabase() {
         }
         transaction.commit();
     } catch (const SbkError& e) {
-        m_prompt.message(e.message(), Sbk, Prompt::Icon::Critical);
+        m_prompt.message(e.message(), Prompt::Title, Prompt::Icon::Critical);
         return;
     }
-    m_prompt.message(QStringLiteral("SBK database successfully initialized"), Sbk, Prompt::Icon::Exclamation);
+    m_prompt.message(QStringLiteral("SBK database successfully initialized"), Prompt::Title,
+                     Prompt::Icon::Exclamation);
 }

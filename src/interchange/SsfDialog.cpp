@@ -1,9 +1,8 @@
 #include "interchange/SsfDialog.h"
 
 #include "core/Prompt.h"
+#include "core/RunProgressBar.h"
 
-#include <algorithm>
-#include <climits>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDir>
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -23,7 +21,7 @@ SsfDialog::SsfDialog(SBKModule& module, Prompt& prompt, QWidget* parent, const Q
     : QDialog(parent), m_module(module), m_prompt(prompt), m_txtFolder(new QLineEdit(this)),
       m_cmdSearch(new QPushButton(QStringLiteral("Search"), this)),
       m_cmdOk(new QPushButton(startCaption, this)),
-      m_cmdCancel(new QPushButton(QStringLiteral("Exit"), this)), m_progressBar(new QProgressBar(this)),
+      m_cmdCancel(new QPushButton(QStringLiteral("Exit"), this)), m_progressBar(new RunProgressBar(this)),
       m_txtReport(new QPlainTextEdit(this)) {
     setObjectName(name);
     setModal(true);
@@ -63,6 +61,7 @@ SsfDialog::SsfDialog(SBKModule& module, Prompt& prompt, QWidget* parent, const Q
     pathRow->addWidget(m_cmdSearch);
 
     m_progressBar->setObjectName(QStringLiteral("Shape1"));
+    m_progressBar->setShownOnBegin(false);
     m_progressBar->hide();
     m_txtReport->setObjectName(QStringLiteral("txtReport"));
     m_txtReport->setReadOnly(true);
@@ -116,21 +115,13 @@ void SsfDialog::addReport(const QString& line) {
 }
 
 void SsfDialog::fail(const QString& text) {
-    m_prompt.message(text, QStringLiteral("SBK"), Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
 }
 
-void SsfDialog::begin(qint64 total, const QString& label) {
-    (void)label;
-    m_progressBar->setRange(0, int(std::clamp<qint64>(total, 1, INT_MAX)));
-    m_progressBar->setValue(0);
-    m_progressBar->setVisible(m_barShown);
-    QApplication::processEvents();
+void SsfDialog::setBarShown(bool shown) {
+    m_progressBar->setShownOnBegin(shown);
 }
 
-void SsfDialog::step(qint64 done, const QString& text) {
-    (void)text;
-    m_progressBar->setValue(int(std::clamp<qint64>(done, 0, m_progressBar->maximum())));
-    QApplication::processEvents();
+Progress* SsfDialog::progress() const {
+    return m_progressBar;
 }
-
-void SsfDialog::end() {}

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/Progress.h"
-
 #include <array>
 #include <QDialog>
 
@@ -9,16 +7,17 @@ class Prompt;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class Progress;
+class RunProgressBar;
 class SBKModule;
 
 // What the SSF export and import windows share: two options (opStyle_0, opStyle_1), a path field
 // (txtFolder) with its Search button, a progress bar (Shape1) shown only while a run needs it, the
 // report of every file (txtReport), and the buttons "Start ..." (cmdOk, enabled while the path
 // field holds text) and Exit (cmdCancel). While a run goes on, every button is disabled.
-class SsfDialog : public QDialog, protected Progress {
+class SsfDialog : public QDialog {
     Q_OBJECT
 public:
     // The report of the runs so far, one line per file.
@@ -37,15 +36,13 @@ protected:
     virtual void cmdOk_Click() = 0;
 
     void setBusy(bool busy);
-    // The bar shows during runs whose progress counts (begin .. end) only when asked for.
-    void setBarShown(bool shown) { m_barShown = shown; }
+    // The bar shows during runs whose progress counts only when asked for.
+    void setBarShown(bool shown);
+    // What the engines report their progress to: the bar.
+    Progress* progress() const;
     void addReport(const QString& line);
     void fail(const QString& text);
     QString path() const;
-
-    void begin(qint64 total, const QString& label) override;
-    void step(qint64 done, const QString& text) override;
-    void end() override;
 
     SBKModule& m_module;
     Prompt& m_prompt;
@@ -57,8 +54,7 @@ protected:
     bool m_optionsUsable = true;
 
 private:
-    QProgressBar* m_progressBar;
+    RunProgressBar* m_progressBar;
     QPlainTextEdit* m_txtReport;
-    bool m_barShown = false;
     bool m_busy = false;
 };

@@ -1,14 +1,13 @@
 #include "interchange/frmBckpRstr.h"
 
 #include "core/Prompt.h"
+#include "core/RunProgressBar.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/StartUp.h"
 #include "interchange/PddBackup.h"
 #include "interchange/PddRestore.h"
 
-#include <algorithm>
-#include <climits>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -16,18 +15,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
-const QString Sbk = QStringLiteral("SBK");
 const QString PddFilter = QStringLiteral("SBK Database Dump (*.PDD)|*.PDD");
 } // namespace
 
 frmBckpRstr::frmBckpRstr(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QDialog(parent), m_module(module), m_prompt(prompt),
-      m_lbCheck(new QLabel(QStringLiteral("CHECKING"), this)), m_progressBar(new QProgressBar(this)) {
+      m_lbCheck(new QLabel(QStringLiteral("CHECKING"), this)), m_progressBar(new RunProgressBar(this)) {
     setObjectName(QStringLiteral("frmBckpRstr"));
     setWindowTitle(QStringLiteral("Backup / Restore SBK database"));
     setModal(true);
@@ -107,26 +104,8 @@ void frmBckpRstr::setBusy(bool busy) {
 }
 
 void frmBckpRstr::fail(const QString& text) {
-    m_prompt.message(text, Sbk, Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
 }
-
-void frmBckpRstr::begin(qint64 total, const QString& label) {
-    (void)label;
-    m_total = total;
-    // The bar counts records; an empty database leaves it empty (range 0..1, value 0).
-    m_progressBar->setRange(0, int(std::clamp<qint64>(total, 1, INT_MAX)));
-    m_progressBar->setValue(0);
-    m_progressBar->show();
-    QApplication::processEvents();
-}
-
-void frmBckpRstr::step(qint64 done, const QString& text) {
-    (void)text;
-    m_progressBar->setValue(int(std::clamp<qint64>(done, 0, m_progressBar->maximum())));
-    QApplication::processEvents();
-}
-
-void frmBckpRstr::end() {}
 
 void frmBckpRstr::cmbBackup_Click() {
     const QString typed = m_txtField[0]->text().trimmed();
@@ -141,17 +120,17 @@ void frmBckpRstr::cmbBackup_Click() {
     const QString target = PddBackup::targetPath(typed);
     QStringList changed;
     try {
-        changed = PddBackup::backup(m_module.connection(), target, this);
+        changed = PddBackup::backup(m_module.connection(), target, m_progressBar);
     } catch (const SbkError& e) {
         setBusy(false);
         m_progressBar->hide();
         return fail(e.message());
     }
     setBusy(false);
-    m_prompt.message(PddBackup::DoneMessage + QStringLiteral("\n\n") + QDir::toNativeSeparators(target), Sbk,
-                     Prompt::Icon::None);
+    m_prompt.message(PddBackup::DoneMessage + QStringLiteral("\n\n") + QDir::toNativeSeparators(target),
+                     Prompt::Title, Prompt::Icon::None);
     if (!changed.isEmpty())
-        m_prompt.message(PddBackup::warning(changed), Sbk, Prompt::Icon::Exclamation);
+        m_prompt.message(PddBackup::warning(changed), Prompt::Title, Prompt::Icon::Exclamation);
     m_progressBar->hide();
 }
 
@@ -169,7 +148,7 @@ void frmBckpRstr::cmbRestore_Click() {
     setBusy(false);
     if (!check.valid) {
         m_lbCheck->hide();
-        // The designed message, and below it what the check found, so the file can be mended.
+        // The usual message, and below it what the check found, so the file can be mended.
         return fail(PddRestore::invalidMessage(path) +
                     (check.problem.isEmpty() ? QString() : QStringLiteral("\n\n") + check.problem));
     }
@@ -180,7 +159,7 @@ void frmBckpRstr::cmbRestore_Click() {
 
     setBusy(true);
     try {
-        PddRestore::restore(m_module.connection(), path, check.records, this);
+        PddRestore::restore(m_module.connection(), path, check.records, m_progressBar);
     } catch (const SbkError& e) {
         setBusy(false);
         m_progressBar->hide();
@@ -188,5 +167,5 @@ void frmBckpRstr::cmbRestore_Click() {
     }
     setBusy(false);
     m_progressBar->hide();
-    m_prompt.message(PddRestore::DoneMessage, Sbk, Prompt::Icon::Information);
+    m_prompt.message(PddRestore::DoneMessage, Prompt::Title, Prompt::Icon::Information);
 }

@@ -1,21 +1,19 @@
 #pragma once
 
-#include "core/Progress.h"
-
 #include <array>
 #include <QDialog>
 
 class Prompt;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
+class RunProgressBar;
 class SBKModule;
 
 // Dumps the whole database to a PDD file and restores it from one. The progress bar shows only
 // while a backup or restore runs, "CHECKING" only while a restore file is being checked; the
 // buttons are disabled meanwhile so that no second run can start.
-class frmBckpRstr : public QDialog, private Progress {
+class frmBckpRstr : public QDialog {
     Q_OBJECT
 public:
     frmBckpRstr(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
@@ -25,10 +23,6 @@ public:
     void cmbRestore_Click();
 
 private:
-    // Progress of the engines: the bar and a repaint after every record.
-    void begin(qint64 total, const QString& label) override;
-    void step(qint64 done, const QString& text) override;
-    void end() override;
     void setBusy(bool busy);
     void fail(const QString& text);
 
@@ -36,7 +30,6 @@ private:
     Prompt& m_prompt;
     std::array<QLineEdit*, 2> m_txtField{};
     QLabel* m_lbCheck;
-    QProgressBar* m_progressBar;
+    RunProgressBar* m_progressBar; // the engines' progress, counting records
     QList<QPushButton*> m_buttons;
-    qint64 m_total = 0;
 };

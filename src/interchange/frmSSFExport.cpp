@@ -50,7 +50,7 @@ void frmSSFExport::cmdOk_Click() {
     // The bar for the runs that may be long: all styles and the bank.
     setBarShown(!selected);
     setBusy(true);
-    SsfExport exporter(m_module.connection(), path(), this);
+    SsfExport exporter(m_module.connection(), path(), progress());
     QString done;
     QString failure;
     try {
@@ -83,9 +83,9 @@ void frmSSFExport::cmdOk_Click() {
         addReport(
             QStringLiteral("%1 style(s) no longer in the database were passed over").arg(result.skipped));
     setBusy(false);
-    m_prompt.message(done, QStringLiteral("SBK"), Prompt::Icon::Information);
+    m_prompt.message(done, Prompt::Title, Prompt::Icon::Information);
     if (!result.warning().isEmpty())
-        m_prompt.message(result.warning(), QStringLiteral("SBK"), Prompt::Icon::Exclamation);
+        m_prompt.message(result.warning(), Prompt::Title, Prompt::Icon::Exclamation);
 }
 
 void frmSSFExport::done(int result) {

@@ -34,7 +34,7 @@ void frmSSFImport::cmdOk_Click() {
     const bool folder = m_opStyle[1]->isChecked();
     setBarShown(folder);
     setBusy(true);
-    SsfImport importer(m_module.connection(), this);
+    SsfImport importer(m_module.connection(), progress());
     SsfImport::Result result;
     try {
         result = folder ? importer.importFolder(path()) : importer.importFile(path());
@@ -52,8 +52,9 @@ void frmSSFImport::cmdOk_Click() {
     m_inserted += result.inserted();
     const SsfImport::Outcome last =
         result.files.isEmpty() ? SsfImport::Outcome::NotSsf : result.files.last().outcome;
-    // A damaged file or a failed insert is a failure; a style already present is the designed end.
+    // A damaged file or a failed insert is a failure; a style already present ends a folder run
+    // as it should.
     const bool failed = last == SsfImport::Outcome::Damaged || last == SsfImport::Outcome::InsertFailed;
-    m_prompt.message(result.message(), QStringLiteral("SBK"),
+    m_prompt.message(result.message(), Prompt::Title,
                      failed ? Prompt::Icon::Critical : Prompt::Icon::Information);
 }

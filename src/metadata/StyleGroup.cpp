@@ -70,6 +70,8 @@ QString StyleGroup::refusal(const StyleChanges& changes) {
 
 int StyleGroup::update(QSqlDatabase db, const QList<qint32>& styles, const StyleChanges& changes,
                        bool everyStyle) {
+    if (const QString problem = refusal(changes); !problem.isEmpty())
+        throw SbkError(problem);
     Transaction transaction(db);
     DbKORFStyle table(db);
     int changed = 0;

@@ -3,7 +3,6 @@
 #include "core/FieldLimit.h"
 #include "core/Prompt.h"
 #include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
 #include "metadata/StyleGroup.h"
 
 #include <QCheckBox>
@@ -18,12 +17,12 @@ namespace {
 
 struct Row {
     const char* caption;
-    const char* field; // named in a refusal
+    std::optional<QString> StyleChanges::*value; // the field's place in the changes
     int limit;
 };
-const Row rows[] = {{"Family ", "family", StyleGroup::FamilySize},
-                    {"Group ", "group", StyleGroup::GroupSize},
-                    {"Author ", "author", StyleGroup::AuthorSize}};
+const Row rows[] = {{"Family ", &StyleChanges::family, StyleGroup::FamilySize},
+                    {"Group ", &StyleChanges::group, StyleGroup::GroupSize},
+                    {"Author ", &StyleChanges::author, StyleGroup::AuthorSize}};
 
 } // namespace
 
@@ -41,7 +40,6 @@ frmGroupEdit::frmGroupEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("txtField_%1").arg(i));
         field->setText(values[i]);
-        // Family and group hold at most 20 characters in the database, the author 50.
         FieldLimit::apply(field, rows[i].limit);
         auto* check = new QCheckBox(QStringLiteral("Don't update!"), this);
         check->setObjectName(QStringLiteral("Check1_%1").arg(i));
@@ -75,14 +73,14 @@ frmGroupEdit::frmGroupEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 void frmGroupEdit::cmdOk_Click() {
-    // Only what SSF and PDD files can carry is stored; the field is named and the dialog stays.
+    // What cannot be stored is refused field by field: the field is named and the dialog stays.
     for (int i = 0; i < 3; ++i) {
         if (m_check1[size_t(i)]->isChecked())
             continue;
-        const QString problem =
-            SingleByteText::refusal(QLatin1String(rows[i].field), m_txtField[size_t(i)]->text());
-        if (!problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+        StyleChanges change;
+        change.*rows[i].value = m_txtField[size_t(i)]->text();
+        if (const QString problem = StyleGroup::refusal(change); !problem.isEmpty()) {
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();
             return;
         }

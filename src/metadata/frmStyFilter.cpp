@@ -1,9 +1,7 @@
 #include "metadata/frmStyFilter.h"
 
 #include "core/FieldLimit.h"
-#include "core/Prompt.h"
 #include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
 #include "metadata/FilterClauses.h"
 #include "metadata/StyleGroup.h"
 
@@ -21,17 +19,14 @@ namespace {
 
 struct Field {
     const char* caption;
-    const char* name; // named in a refusal
-    int limit;        // 0: none
+    int limit; // 0: none
 };
 // The filter fields of the columns 1..6 of FilterClauses; a name may be as long as the store keeps.
+// A value is only looked for, never stored, so any character may be typed: another program may
+// have stored texts that SBK itself would refuse.
 const Field fields[frmStyFilter::FieldCount] = {
-    {"Name ", "name", StyleGroup::NameSize},
-    {"Description ", "description", StyleGroup::DescSize},
-    {"Family ", "family", 0},
-    {"Group ", "group", 0},
-    {"STY file name ", "STY file name", 0},
-    {"Author ", "author", StyleGroup::AuthorSize},
+    {"Name ", StyleGroup::NameSize}, {"Description ", StyleGroup::DescSize}, {"Family ", 0}, {"Group ", 0},
+    {"STY file name ", 0},           {"Author ", StyleGroup::AuthorSize},
 };
 
 // A sort choice as stored in FilterFields 6..11, or as a header click leaves it in entry 6 (a column
@@ -143,14 +138,6 @@ void frmStyFilter::cmdOk_Click() {
     std::array<bool, FilterClauses::SortCount> descending{};
     for (int i = 0; i < FieldCount; ++i) {
         values[size_t(i)] = m_txtField[size_t(i)]->text();
-        // No stored text holds what SSF and PDD files cannot carry, so such a value finds nothing.
-        const QString problem =
-            SingleByteText::refusal(QLatin1String(fields[i].name), values[size_t(i)], i == 0);
-        if (!problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
-            m_txtField[size_t(i)]->setFocus();
-            return;
-        }
         choices[size_t(i)] = m_cmdOrder[size_t(i)]->currentText();
         descending[size_t(i)] = m_chDesc[size_t(i)]->isChecked();
     }

@@ -4,6 +4,7 @@
 #include "core/Prompt.h"
 #include "core/SBKModule.h"
 #include "interchange/SingleByteText.h"
+#include "metadata/StyleGroup.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -28,9 +29,15 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
         int maxLength;
     };
     const Row rows[] = {
-        {"Code ", 0, -1, 0, 0},           {"Name ", 1, 0, -1, 11},          {"Length ", 2, -1, 1, 0},
-        {"Description ", 3, 1, -1, 250},  {"Family ", 4, 2, -1, 20},        {"Group ", 5, 3, -1, 20},
-        {"STY file name ", 6, 4, -1, 20}, {"Date of import ", 8, -1, 2, 0}, {"Author ", 7, 5, -1, 50},
+        {"Code ", 0, -1, 0, 0},
+        {"Name ", 1, 0, -1, 11},
+        {"Length ", 2, -1, 1, 0},
+        {"Description ", 3, 1, -1, StyleGroup::DescSize},
+        {"Family ", 4, 2, -1, StyleGroup::FamilySize},
+        {"Group ", 5, 3, -1, StyleGroup::GroupSize},
+        {"STY file name ", 6, 4, -1, StyleGroup::FileSize},
+        {"Date of import ", 8, -1, 2, 0},
+        {"Author ", 7, 5, -1, StyleGroup::AuthorSize},
     };
     // Family, group and file name hold at most 20 characters in the database; the fields stop
     // typing there instead of letting the update fail. A limit never cuts what is stored.
@@ -93,19 +100,25 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 void frmStyleEdit::cbUpdate_Click() {
-    // Only what SSF and PDD files can carry is stored; the field is named and the dialog stays.
-    static const char* const names[] = {"name", "description", "family", "group", "STY file name", "author"};
+    // What cannot be stored is refused field by field: the field is named and the dialog stays.
+    static std::optional<QString> StyleChanges::*const members[] = {
+        &StyleChanges::name,  &StyleChanges::desc, &StyleChanges::family, &StyleChanges::group, nullptr,
+        &StyleChanges::author};
     for (int i = 0; i < 6; ++i) {
-        const QString problem =
-            SingleByteText::refusal(QLatin1String(names[i]), m_txtField[size_t(i)]->text(), i == 0);
+        const QString text = m_txtField[size_t(i)]->text();
+        StyleChanges change;
+        if (members[i])
+            change.*members[i] = text;
+        const QString problem = members[i] ? StyleGroup::refusal(change)
+                                           : SingleByteText::refusal(QStringLiteral("STY file name"), text);
         if (!problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             m_txtField[size_t(i)]->setFocus();
             return;
         }
     }
     if (DbKORFStyle* table = m_module.StyleTable.get()) {
-        // An emptied family, group or author holds the designed blank (a value stored empty stays
+        // An emptied family, group or author holds the blank stored for an empty field (a value stored empty stays
         // so); otherwise the texts go as typed, untrimmed.
         auto orBlank = [](const QLineEdit* field, const QString& stored) {
             return field->text().isEmpty() && !stored.isEmpty() ? QStringLiteral(" ") : field->text();

@@ -1,5 +1,6 @@
 #include "store/SqliteConnection.h"
 
+#include "core/CaseFold.h"
 #include "core/SbkError.h"
 
 #include <QSqlDriver>
@@ -37,18 +38,7 @@ QString SqliteConnection::fold(const QString& text) {
     qsizetype end = text.size();
     while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1).isNull()))
         --end;
-    QString folded = text.left(end);
-    bool ascii = true;
-    for (QChar& c : folded) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    // Upper-casing first makes "ß" and "SS" one, as the filter's upper-cased values need.
-    return ascii ? folded : text.left(end).toUpper().toCaseFolded();
+    return CaseFold::fold(QStringView(text).left(end));
 }
 
 void SqliteConnection::prepare(QSqlDatabase db) {

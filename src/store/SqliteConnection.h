@@ -19,7 +19,7 @@ public:
     // True while the connection is inside a transaction (false when it cannot tell).
     static bool inTransaction(QSqlDatabase db);
 
-    // SBKFOLD(text) in SQL: the text without trailing blanks (and 00 bytes), every letter folded
-    // to one case, so that filters and sorting treat "Été  " and "ÉTÉ" alike; NULL stays NULL.
+    // SBKFOLD(text) in SQL: the text without trailing blanks (and 00 bytes), folded by
+    // CaseFold::fold, so that filters and sorting treat "Été  " and "ÉTÉ" alike; NULL stays NULL.
     static QString fold(const QString& text);
 };

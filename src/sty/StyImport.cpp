@@ -4,6 +4,7 @@
 #include "core/InputFile.h"
 #include "core/SbkError.h"
 #include "interchange/SingleByteText.h"
+#include "metadata/StyleGroup.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
@@ -20,11 +21,6 @@ namespace {
 
 const QString lineEnd = QStringLiteral("\r\n");
 const QString blank = QStringLiteral(" ");
-
-// Column sizes of KORFStyles that the attached values must fit.
-constexpr int FamilySize = 20;
-constexpr int GroupSize = 20;
-constexpr int AuthorSize = 50;
 
 QString orBlank(const QString& value) {
     return value.isEmpty() ? blank : value;
@@ -88,25 +84,6 @@ QList<StyImport::FolderItem> StyImport::filesOfFolder(const QString& folder, boo
     return items;
 }
 
-QString StyImport::refusal(const QString& family, const QString& group, const QString& author) {
-    const struct {
-        const QString& value;
-        int size;
-        const char* name;
-    } fields[] = {
-        {family, FamilySize, "family"}, {group, GroupSize, "group"}, {author, AuthorSize, "author"}};
-    for (const auto& field : fields) {
-        if (field.value.size() > field.size)
-            return QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
-                .arg(QLatin1String(field.name), field.value)
-                .arg(field.size);
-        if (const QString problem = SingleByteText::refusal(QLatin1String(field.name), field.value);
-            !problem.isEmpty())
-            return problem;
-    }
-    return QString();
-}
-
 QString StyImport::oneByteName(const QString& name) {
     return SingleByteText::oneByteForm(name, QLatin1Char('_'), false, true);
 }
@@ -147,7 +124,8 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
         m_stylesDuplicate = m_stylesUnpicked = m_banksStored = 0;
 
     // Values that cannot be stored are refused before anything is read.
-    if (const QString problem = refusal(family, group, author); !problem.isEmpty())
+    if (const QString problem = StyleGroup::refusal({.family = family, .group = group, .author = author});
+        !problem.isEmpty())
         throw SbkError(problem);
     ExchangeValues = {orBlank(family), orBlank(group), orBlank(author), blank};
     m_date = (m_today.isValid() ? m_today : QDate::currentDate()).toString(QStringLiteral("yyyy/MM/dd"));

@@ -111,9 +111,6 @@ public:
     // A file or bank name as the database keeps it: every character that SSF and PDD files cannot
     // carry (no one-byte form, a line break) becomes "_", as in a short file name.
     static QString oneByteName(const QString& name);
-    // Why the family, group or author attached to the styles cannot be stored (too long, or a
-    // character SSF and PDD files cannot carry), naming the field; "" when they can.
-    static QString refusal(const QString& family, const QString& group, const QString& author);
 
     // Counts of the last run, and all of them in one line ("12 styles imported, 0 overwritten, ...").
     QString summary() const;

@@ -19,8 +19,6 @@
 
 namespace {
 
-const QString title = QStringLiteral("SBK");
-
 // Destinations 3..14 by index: the set folder and the user style file.
 struct SetFile {
     const char* set;
@@ -192,7 +190,7 @@ KORFLibrary::WriteOptions StyMaker::writeOptions(const KORFStyles& styles,
 }
 
 StyMaker::Result StyMaker::fail(const QString& text) {
-    m_prompt.message(text, title, Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
     return Result::Failed;
 }
 
@@ -221,11 +219,11 @@ StyMaker::Result StyMaker::make(int index) {
         if ((index >= 1 && index <= 5) || isInside(drive, floppy))
             m_prompt.message(QStringLiteral("Floppy disk ") + native(drive) +
                                  QStringLiteral(": is not ready!"),
-                             title, Prompt::Icon::Critical);
+                             Prompt::Title, Prompt::Icon::Critical);
         else
             m_prompt.message(QStringLiteral("Pa hard disk ") + native(drive) +
                                  QStringLiteral(": is not ready or not available!"),
-                             title, Prompt::Icon::Critical);
+                             Prompt::Title, Prompt::Icon::Critical);
         return Result::NotReady;
     }
 
@@ -248,7 +246,8 @@ StyMaker::Result StyMaker::make(int index) {
     } catch (const SbkError& error) {
         return fail(error.message());
     }
-    m_prompt.message(target + QStringLiteral(" successfully created!"), title, Prompt::Icon::Information);
+    m_prompt.message(target + QStringLiteral(" successfully created!"), Prompt::Title,
+                     Prompt::Icon::Information);
     return Result::Created;
 }
 
@@ -269,7 +268,7 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
         workFolder.remove();
         m_prompt.message(QStringLiteral("An error has occured during create process of style ") + target +
                              QStringLiteral(". Not enough space available inside floppy disk!"),
-                         title, Prompt::Icon::Critical);
+                         Prompt::Title, Prompt::Icon::Critical);
         return Result::NotEnoughSpace;
     }
 
@@ -283,7 +282,8 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
     SaveFile copy(target);
     if (!copy.openForWriting() || !copy.writeAll(bytes) || !copy.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(target, copy.errorString()));
-    m_prompt.message(target + QStringLiteral(" successfully created"), title, Prompt::Icon::Information);
+    m_prompt.message(target + QStringLiteral(" successfully created"), Prompt::Title,
+                     Prompt::Icon::Information);
     return Result::Created;
 }
 
@@ -309,7 +309,7 @@ StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) 
                     QStringLiteral(" is not the root of a removable disk, so it is not emptied. Choose the "
                                    "mount point of the floppy disk or USB stick in the parameters, or "
                                    "create the folder SBK.SET on it yourself."),
-                title, Prompt::Icon::Critical);
+                Prompt::Title, Prompt::Icon::Critical);
             return Result::Refused;
         }
         if (!m_prompt.confirm(QStringLiteral("Floppy is about to be completely deleted. Are you sure?")))
@@ -328,6 +328,7 @@ StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) 
     m_module.StyleLibrary.WriteStyleFromCollection(
         target, m_module.WorkingBankStyles,
         writeOptions(m_module.WorkingBankStyles, m_layout, userBank, m_module.connection()));
-    m_prompt.message(target + QStringLiteral(" successfully created!"), title, Prompt::Icon::Information);
+    m_prompt.message(target + QStringLiteral(" successfully created!"), Prompt::Title,
+                     Prompt::Icon::Information);
     return Result::Created;
 }

@@ -3,6 +3,7 @@
 #include "core/FieldLimit.h"
 #include "core/Prompt.h"
 #include "core/SBKModule.h"
+#include "metadata/StyleGroup.h"
 #include "sty/StyImport.h"
 
 #include <QCheckBox>
@@ -43,9 +44,10 @@ frmStyContent::frmStyContent(SBKModule& module, Prompt& prompt, QWidget* parent)
     auto* fields = new QGridLayout;
     const QStringList captions{QStringLiteral("Family "), QStringLiteral("Group "), QStringLiteral("Author "),
                                QStringLiteral("Description ")};
-    // Family, group and author go into columns of 20, 20 and 50 characters; the description is
-    // only shown and handed back.
-    const int limits[4] = {20, 20, 50, 250};
+    // Family, group and author go into the style's columns; the description is only shown and
+    // handed back.
+    const int limits[4] = {StyleGroup::FamilySize, StyleGroup::GroupSize, StyleGroup::AuthorSize,
+                           StyleGroup::DescSize};
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(captions.at(i), this);
         label->setObjectName(QStringLiteral("lbField_%1").arg(i));
@@ -103,10 +105,11 @@ void frmStyContent::Command1_Click(int index) {
         break;
     case 2: {
         // Values that cannot be stored are refused here, while they can still be mended.
-        if (const QString problem =
-                StyImport::refusal(m_txtField[0]->text(), m_txtField[1]->text(), m_txtField[2]->text());
+        if (const QString problem = StyleGroup::refusal({.family = m_txtField[0]->text(),
+                                                         .group = m_txtField[1]->text(),
+                                                         .author = m_txtField[2]->text()});
             !problem.isEmpty()) {
-            m_prompt.message(problem, QStringLiteral("SBK"), Prompt::Icon::Critical);
+            m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
             return;
         }
         for (int r = 0; r < RowCount; ++r)

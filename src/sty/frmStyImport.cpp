@@ -3,13 +3,14 @@
 #include "core/FieldLimit.h"
 #include "core/frmLog.h"
 #include "core/Prompt.h"
+#include "core/RunProgressBar.h"
 #include "core/SbkError.h"
 #include "core/SBKModule.h"
 #include "core/StartUp.h"
 #include "core/WindowOpener.h"
+#include "metadata/StyleGroup.h"
 #include "sty/frmStyContent.h"
 
-#include <algorithm>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -27,7 +27,6 @@
 
 namespace {
 
-const QString Sbk = QStringLiteral("SBK");
 const QString ImportTitle = QStringLiteral("SBK Style import");
 const QString StyFilter = QStringLiteral("Styles (*.STY)|*.STY");
 
@@ -55,7 +54,7 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
       m_chkSubFolders(new QCheckBox(QStringLiteral("Subfolders"), this)),
       m_chkBank(new QCheckBox(QStringLiteral("Save bank structure"), this)),
       m_chkErrors(new QCheckBox(QStringLiteral("Confirm import for each style in each bank"), this)),
-      m_pbFiles(new QProgressBar(this)), m_lbResult(new QLabel(this)),
+      m_pbFiles(new RunProgressBar(this, QStringLiteral("files"))), m_lbResult(new QLabel(this)),
       m_cmdOk(new QPushButton(QStringLiteral("Start Import Process"), this)),
       m_cmdStop(new QPushButton(QStringLiteral("Cancel"), this)),
       m_cmdCancel(new QPushButton(QStringLiteral("Exit"), this)) {
@@ -106,7 +105,7 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
     auto* values = new QGridLayout(frame2);
     const QStringList captions{QStringLiteral("Family "), QStringLiteral("Group "),
                                QStringLiteral("Author ")};
-    const int limits[3] = {20, 20, 50};
+    const int limits[3] = {StyleGroup::FamilySize, StyleGroup::GroupSize, StyleGroup::AuthorSize};
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(captions.at(i), frame2);
         label->setObjectName(QStringLiteral("lbField_%1").arg(i));
@@ -127,7 +126,6 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
         status->addWidget(m_lbStato.at(size_t(i)));
     }
     m_pbFiles->setObjectName(QStringLiteral("pbFiles"));
-    m_pbFiles->setFormat(QStringLiteral("%v of %m files"));
     QSizePolicy barPolicy = m_pbFiles->sizePolicy();
     barPolicy.setRetainSizeWhenHidden(true);
     m_pbFiles->setSizePolicy(barPolicy);
@@ -196,7 +194,8 @@ QString frmStyImport::refusal() const {
         return QStringLiteral("%1 is a folder: choose an STY file, or import the folder with \"Import from "
                               "Folder\".")
             .arg(path);
-    return StyImport::refusal(m_txtField[0]->text(), m_txtField[1]->text(), m_txtField[2]->text());
+    return StyleGroup::refusal(
+        {.family = m_txtField[0]->text(), .group = m_txtField[1]->text(), .author = m_txtField[2]->text()});
 }
 
 void frmStyImport::setInputEnabled(bool enabled) {
@@ -219,7 +218,7 @@ void frmStyImport::cmdOk_Click() {
         return;
     // A path or value that cannot be used is refused before the run starts; the window stays as it is.
     if (const QString problem = refusal(); !problem.isEmpty()) {
-        m_prompt.message(problem, Sbk, Prompt::Icon::Critical);
+        m_prompt.message(problem, Prompt::Title, Prompt::Icon::Critical);
         return;
     }
     m_importRan = true;
@@ -251,9 +250,7 @@ void frmStyImport::cmdOk_Click() {
     }
     m_lbResult->clear();
     showLabel(0, QStringLiteral("Counting the files ..."));
-    m_pbFiles->setRange(0, 0);
-    m_pbFiles->show();
-    m_pbFiles->repaint();
+    m_pbFiles->showCounting();
     try {
         m_import->begin(path, m_folderMode, m_txtField[0]->text(), m_txtField[1]->text(),
                         m_txtField[2]->text());
@@ -262,8 +259,7 @@ void frmStyImport::cmdOk_Click() {
         return;
     }
     showLabel(0, QString());
-    m_pbFiles->setRange(0, std::max(m_import->fileCount(), 1));
-    m_pbFiles->setValue(0);
+    m_pbFiles->start(m_import->fileCount());
     QTimer::singleShot(0, this, &frmStyImport::importStep);
 }
 
@@ -278,7 +274,7 @@ void frmStyImport::importStep() {
     QString log;
     try {
         const bool more = m_import->importNext();
-        m_pbFiles->setValue(m_import->filesDone());
+        m_pbFiles->advance(m_import->filesDone());
         if (more) {
             // The next file comes once the window has answered what is pending: paints, clicks.
             QTimer::singleShot(0, this, &frmStyImport::importStep);
@@ -315,7 +311,7 @@ void frmStyImport::endWithError(const QString& text) {
     leaveRun(false);
     if (m_pbFiles->maximum() == 0)
         m_pbFiles->setRange(0, 1);
-    m_prompt.message(text, Sbk, Prompt::Icon::Critical);
+    m_prompt.message(text, Prompt::Title, Prompt::Icon::Critical);
     emit runEnded();
 }
 
@@ -393,7 +389,7 @@ void frmStyImport::done(int result) {
         m_module.refreshListing();
     } catch (const SbkError& error) {
         m_module.StyleRecordset = StyleListing();
-        m_prompt.message(error.message(), Sbk, Prompt::Icon::Critical);
+        m_prompt.message(error.message(), Prompt::Title, Prompt::Icon::Critical);
     }
     QDialog::done(result);
 }

@@ -11,9 +11,9 @@ class Prompt;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class RunProgressBar;
 class SBKModule;
 
 // The import window: styles from one STY file (ImportMode 1) or from every STY file of a folder
@@ -83,7 +83,7 @@ private:
     std::array<QRadioButton*, 3> m_opImport{};
     std::array<QLineEdit*, 3> m_txtField{};
     std::array<QLabel*, 3> m_lbStato{};
-    QProgressBar* m_pbFiles;
+    RunProgressBar* m_pbFiles;
     QLabel* m_lbResult;
     QPushButton* m_cmdOk;
     QPushButton* m_cmdStop;

@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A database made by "sbk-cli init" and filled the way another program would: plain SQL on the
-// designed tables and columns.
+// program's tables and columns.
 QString independentDatabase(const TestEnvironment& env) {
     const QString path = env.path(u"filled.mdb"_s);
     if (runCli(env, {u"init"_s, path}).exitCode != 0)

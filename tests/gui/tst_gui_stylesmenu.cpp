@@ -2,7 +2,6 @@
 // Filter", SSF export of a selection and of a bank, SSF import of a folder that holds a duplicate,
 // and sending a style to a stand-in KORG utility.
 
-#include "banks/KorgWorkFile.h"
 #include "core/SBKSettings.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
@@ -10,6 +9,7 @@
 #include "interchange/SsfExport.h"
 #include "interchange/SsfFile.h"
 #include "interchange/SsfImport.h"
+#include "metadata/StyleGroup.h"
 #include "sty/KORFLibrary.h"
 
 #include <QAction>
@@ -19,9 +19,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableView>
+#include <unistd.h>
 
 using namespace guitest;
 using namespace Qt::StringLiterals;
@@ -38,6 +40,14 @@ QList<qint32> bankSlots(SBKModule& module, qint32 bank) {
         if (style != 0)
             used << style;
     return used;
+}
+
+// The names in the working bank's slots, as the slots show them.
+QString bankSlotNames(frmStyles& window) {
+    QStringList names;
+    for (int slot = 0; slot < window.bank().count(); ++slot)
+        names << child<QLabel>(&window, u"lbNewStyle_%1"_s.arg(slot))->text().trimmed();
+    return names.join(u',');
 }
 
 // "family|group|author" of a stored style.
@@ -75,13 +85,16 @@ qint32 addOwnStyle(SBKModule& module, const QString& name) {
 class StylesMenuTest : public QObject {
     Q_OBJECT
 private slots:
-    // Rows 3 to 7 go after the plural question, from the table and from every bank; then one row
-    // after the question that names it. The place in the list stays.
+    // Rows 3 to 7 go after the plural question, from the table, from every bank and from the
+    // working bank, which stays as stored; then one row after the question that names it. The
+    // place in the list stays. Deleting the working bank's last styles empties it.
     void deleteGroup() {
         Fixture f(10);
         const qint32 bankA = addBank(f.module, u"A"_s, {1, 3, 5, 8, 2});
         const qint32 bankB = addBank(f.module, u"B"_s, {7, 6, 10});
         frmStyles window(f.module, f.prompt);
+        showStoredBank(window, f.module, bankA);
+        window.bank().setSelectedSlot(3); // S008
         selectRows(window, 2, 6);
         const QString plural = u"5 styles  will be deleted from database and from banks. Are you sure?"_s;
         answerYesNo(f.prompt, {0});
@@ -102,6 +115,10 @@ private slots:
         QCOMPARE(bankSlots(f.module, bankB), QList<qint32>{10});
         QCOMPARE(gridNames(window), u"S001,S002,S008,S009,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 2); // where the deleted rows began
+        QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
+        QCOMPARE(window.bank().SelectedSlot(), 1);
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(f.module.BankTable->BankStyle(2), 8);
 
         f.prompt.clear();
         answerYesNo(f.prompt, {1});
@@ -112,11 +129,20 @@ private slots:
                               u"Style has been deleted. Click on Ok to update style grid."_s}));
         QCOMPARE(gridNames(window), u"S001,S002,S008,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 3);
+        QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
+
+        answerYesNo(f.prompt, {1});
+        selectRows(window, 0, 2);
+        window.mStyles_Click(1);
+        QCOMPARE(window.bank().count(), 0);
+        QCOMPARE(f.module.BankState, 0);
+        QCOMPARE(child<QGroupBox>(&window, u"frBank"_s)->title(), u"<empty bank>"_s);
+        QVERIFY(!window.command(u"mbank"_s, 1)->isEnabled());
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
     // The dialog proposes the last selected style's values; a ticked field keeps every style's own
-    // value, an emptied one stores the designed blank; the grid follows the current style to its
+    // value, an emptied one stores the blank kept for an empty field; the grid follows the current style to its
     // new place. Exit, and "Update!" with every field ticked, ask nothing and change nothing.
     void updateGroup() {
         Fixture f;
@@ -167,6 +193,22 @@ private slots:
             QVERIFY2(f.prompt.asked().isEmpty(), qPrintable(way));
             QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
         }
+
+        // The engine refuses what the store cannot keep or SSF and PDD files cannot carry, from
+        // any caller, with the message the windows show; nothing changes.
+        const StyleChanges refused[] = {{.family = QString(21, u'F')}, {.author = u"名"_s}};
+        for (const StyleChanges& changes : refused) {
+            QString message;
+            try {
+                StyleGroup::update(f.module.connection(), {1, 2}, changes);
+            } catch (const SbkError& error) {
+                message = error.message();
+            }
+            QVERIFY(!message.isEmpty());
+            QCOMPARE(message, StyleGroup::refusal(changes));
+        }
+        QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
+        QCOMPARE(texts(f.module, 2), u"Z|G2| "_s);
     }
 
     // Values with and without "%", an apostrophe matched as itself, the dialog showing what was
@@ -222,6 +264,31 @@ private slots:
         QVERIFY(gridNames(window).startsWith(u"Rocky,Rockabilly,"_s));
         QVERIFY(gridNames(window).endsWith(u",Ballad"_s));
         QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
+
+        // Outside ASCII: a value without a one-byte form is looked for all the same (another
+        // program may have stored it), and a filter value and the find field fold alike.
+        addStyle(f.module, u"été"_s, {}, u"ŁÓDŹ"_s);
+        addStyle(f.module, u"Straße"_s);
+        round = [](QDialog& dialog) {
+            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u"łódź"_s);
+            click(&dialog, u"cmdOk"_s);
+        };
+        window.mStyles_Click(6);
+        QCOMPARE(gridNames(window), u"été"_s);
+        for (const auto& [typed, found] :
+             {std::pair(u"ÉTÉ"_s, u"été"_s), std::pair(u"strasse"_s, u"Straße"_s)}) {
+            round = [typed](QDialog& dialog) {
+                child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
+                child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(typed);
+                click(&dialog, u"cmdOk"_s);
+            };
+            window.mStyles_Click(6);
+            QCOMPARE(gridNames(window), found);
+            window.mStyles_Click(7);
+            window.findField()->setText(typed);
+            QCOMPARE(gridNames(window), found);
+            window.findField()->clear();
+        }
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
@@ -317,8 +384,10 @@ private slots:
         QCOMPARE(gridNames(window), u"Dup,First,Third"_s);
     }
 
-    // The work file holds the style for user bank 17, the stand-in utility is started, and without
-    // a way to type (as here) the path goes to the clipboard. A missing utility is named instead.
+    // The work file holds the style for user bank 17 in the user's own work folder, the stand-in
+    // utility is started, and without a way to type (as here) the path goes to the clipboard. A
+    // missing utility, a link planted as the work folder and a style deleted meanwhile are named
+    // instead, and nothing is started.
     void sendToKorgUtility() {
         Fixture f;
         const qint32 style = addOwnStyle(f.module, u"Funk"_s);
@@ -327,9 +396,10 @@ private slots:
         const QString utility = f.env.writeFile(
             u"korg/utility.sh"_s, "#!/bin/sh\necho \"started $#\" > \"$(dirname \"$0\")/record\"\n");
         QFile::setPermissions(utility, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString record = f.env.path(u"korg/record"_s);
         frmStyles window(f.module, f.prompt);
-        const QString workFile = KorgWorkFile::path();
-        QCOMPARE(workFile, QDir::toNativeSeparators(f.env.path(u"tmp/WRK.STY"_s)));
+        const QString folder = f.env.path(u"tmp/sbk-%1"_s.arg(::getuid()));
+        const QString workFile = QDir::toNativeSeparators(folder + u"/WRK.STY"_s);
 
         for (const QString& path : {u" "_s, f.env.path(u"korg/missing.exe"_s)}) {
             f.module.KorgProgramPath = path;
@@ -340,17 +410,35 @@ private slots:
         QVERIFY(f.prompt.texts().last().contains(u"does not exist"_s));
 
         f.module.KorgProgramPath = utility;
+        QDir().mkpath(f.env.path(u"planted"_s));
+        QVERIFY(QFile::link(f.env.path(u"planted"_s), folder));
         window.mStyles_Click(10);
-        QTRY_COMPARE(TestEnvironment::readFile(f.env.path(u"korg/record"_s)), QByteArray("started 0\n"));
+        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
+        QVERIFY(f.prompt.texts().last().contains(folder + u" is a link"_s));
+        QVERIFY(QDir(f.env.path(u"planted"_s)).isEmpty());
+        QVERIFY(QFile::remove(folder));
+
+        window.mStyles_Click(10);
+        QTRY_COMPARE(TestEnvironment::readFile(record), QByteArray("started 0\n"));
+        QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(QApplication::clipboard()->text(), workFile);
         QVERIFY(f.prompt.texts().last().contains(u"clipboard"_s));
         QVERIFY(f.prompt.texts().last().endsWith(workFile));
-
         KORFStyles expected;
         const DbKORFStyle stored = ownStyle(style, u"Funk"_s);
         expected.Add(style, stored.StyleName1(), QString(), stored.StyleLength1(), 0, stored.StyleContent1(),
                      stored.StyleContent2());
         QCOMPARE(TestEnvironment::readFile(workFile), KORFLibrary::encodeCollection(expected, 17));
+
+        // Deleted by another program: named, not sent, and gone from the grid.
+        QFile::remove(record);
+        QFile::remove(workFile);
+        QSqlQuery(f.module.connection()).exec(u"DELETE FROM KORFStyles"_s);
+        window.mStyles_Click(10);
+        QCOMPARE(f.prompt.texts().last(),
+                 u"The style Funk is no longer in the database, so it was not sent to the KORG utility."_s);
+        QVERIFY(!QFile::exists(workFile) && !QFile::exists(record));
+        QCOMPARE(window.gridModel()->rowCount(), 0);
         qunsetenv("TMPDIR");
     }
 };

@@ -171,7 +171,7 @@ private Q_SLOTS:
     void removingAStyleCompactsABank_data() {
         QTest::addColumn<QList<qint32>>("before");
         QTest::addColumn<QList<qint32>>("after");
-        QTest::newRow("designed example") << QList<qint32>{5, 9, 5, 0, 7} << QList<qint32>{9, 0, 7};
+        QTest::newRow("repeated style") << QList<qint32>{5, 9, 5, 0, 7} << QList<qint32>{9, 0, 7};
         QTest::newRow("slots 3 and 4") << QList<qint32>{1, 2, 5, 5, 3} << QList<qint32>{1, 2, 3};
         QTest::newRow("not held") << QList<qint32>{1, 2, 3} << QList<qint32>{1, 2, 3};
         QTest::newRow("full of it") << QList<qint32>(32, 5) << QList<qint32>{};

@@ -102,7 +102,7 @@ private Q_SLOTS:
         QCOMPARE(list(filter({}, {u"NAME"_s}, {true})), (QList<qint32>{7, 6, 5, 4, 1, 2, 3}));
     }
 
-    void settingsUseTheDesignedKeys() {
+    void settingsUseTheProgramsKeys() {
         TestEnvironment env;
         {
             SBKSettings settings;

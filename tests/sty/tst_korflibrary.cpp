@@ -12,7 +12,7 @@ class TestKORFLibrary : public QObject {
     Q_OBJECT
 
 private slots:
-    void designedLayout() {
+    void emptyBankLayout() {
         KORFStyles styles;
         QCOMPARE(KORFLibrary::encodeCollection(styles),
                  hex("0100011400000034020000180000000c0b0000000000004b4f5246000500001800000000"
