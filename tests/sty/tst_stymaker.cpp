@@ -120,7 +120,6 @@ private slots:
             QCOMPARE(StyMaker::targetPath(index, "/fd", "/hd", "MY BANK 1"), paths[index]);
             QCOMPARE(StyMaker::userBankOf(index), userBanks[index]);
         }
-        QCOMPARE(StyMaker::caption(1, "/fd"), "Make as /fd/ ...");
         QCOMPARE(StyMaker::caption(14, "/fd"), "Make for DIRECT HD - Bank 9");
         // A bank name cannot lead out of the floppy folder.
         QCOMPARE(StyMaker::targetPath(1, "/fd", QString(), "../x/ y"), "/fd/_._x_y.STY");
