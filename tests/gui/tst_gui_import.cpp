@@ -1,12 +1,11 @@
 // Styles in and banks out from the styles window: the import window with its policies, log,
-// picker, Cancel and failed runs, and the make dialog with its fifteen destinations, its checks,
-// disks that are not ready and the floppy wipe question.
+// picker, Cancel and failed runs, and the make dialog with its fifteen destinations, its checks
+// and disks that are not ready.
 
 #include "../sty/StyTestData.h"
 #include "core/frmLog.h"
 #include "core/WindowOpener.h"
 #include "GuiTestData.h"
-#include "sty/DriveInfo.h"
 #include "sty/frmMakeBank.h"
 #include "sty/frmStyContent.h"
 #include "sty/frmStyImport.h"
@@ -58,24 +57,9 @@ void runImport(frmStyImport& window) {
 
 const QString Counts = u"SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)"_s;
 
-// The user bank byte of every directory record of an older-layout file of `records` blocks.
-QList<int> bankBytes(const QString& path, int records) {
-    const QByteArray bytes = TestEnvironment::readFile(path);
-    QList<int> values;
-    for (int k = 0; k < records; ++k)
-        values << quint8(bytes.at(36 + 24 * k + 19));
-    return values;
-}
-
 template <typename T> void setChecked(QObject* parent, const QString& name, bool on = true) {
     child<T>(parent, name)->setChecked(on);
 }
-
-// Disks that are ready as the folders are, and a floppy folder that is a disk of its own.
-class RemovableFloppy : public DriveInfo {
-public:
-    bool isRemovableVolumeRoot(const QString&) const override { return true; }
-};
 
 } // namespace
 
@@ -165,10 +149,8 @@ private slots:
         windows.picker = [&](frmStyContent& picker) {
             auto ticks = [&] {
                 QString text;
-                for (int r = 0; r < 5; ++r) {
-                    auto* box = child<QCheckBox>(&picker, u"Check1_%1"_s.arg(r));
-                    text += box->isChecked() ? u'x' : u'.';
-                }
+                for (int r = 0; r < 5; ++r)
+                    text += child<QCheckBox>(&picker, u"Check1_%1"_s.arg(r))->isChecked() ? u'x' : u'.';
                 return text;
             };
             seen << picker.windowTitle() + u'|' + ticks() + u'|' +
@@ -247,16 +229,10 @@ private slots:
         QCOMPARE(f.module.ImportMode, 0);
     }
 
-    // The fifteen destinations, each made through the dialog from the bank an import stored, loaded
-    // into the styles window: the file the engine names for it (its own test holds the paths) and
-    // the user bank byte of its records. The work file goes from the temporary folder.
-    void makeDestinations_data() {
-        QTest::addColumn<int>("index");
-        for (int index = 0; index < StyMaker::DestinationCount; ++index)
-            QTest::addRow("%d", index) << index;
-    }
-    void makeDestinations() {
-        QFETCH(int, index);
+    // The fifteen destinations in turn, each made through the dialog from the bank an import stored,
+    // loaded into the styles window: the file the engine names for it (its own test holds the paths
+    // and the bytes). The work file goes from the temporary folder.
+    void makeEveryDestination() {
         Fixture f;
         StyImport(f.module.connection()).run(f.env.writeFile(u"IN.STY"_s, bankFile(2)), false, {}, {}, {});
         for (const QString& folder : {u"chosen"_s, u"floppy/SBK.SET"_s, u"pahd/!123.SET/STYLE"_s,
@@ -264,50 +240,39 @@ private slots:
             QDir().mkpath(f.env.path(folder));
         f.module.FloppyDrive = f.env.path(u"floppy"_s);
         f.module.PaHdDrive = f.env.path(u"pahd"_s);
-        qputenv("TMPDIR", f.env.path(u"tmp"_s).toLocal8Bit());
-        const QString target = index == 0 ? f.env.path(u"chosen/MINE.STY"_s)
-                                          : StyMaker::targetPath(index, f.module.FloppyDrive,
-                                                                 f.module.PaHdDrive, u"IN001"_s);
-        if (index == 0)
-            f.prompt.answerFile(target);
         frmStyles window(f.module, f.prompt);
         showStoredBank(window, f.module, 1);
+        int index = 0, closed = 0;
         Windows windows;
         windows.make = [&](frmMakeBank& dialog) {
             setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
             dialog.cmdMake_Click();
+            closed += dialog.result();
             return dialog.result();
         };
-        window.command(u"mbank"_s, 13)->trigger();
+        f.prompt.answerFile(f.env.path(u"chosen/MINE.STY"_s));
+        qputenv("TMPDIR", f.env.path(u"tmp"_s).toLocal8Bit());
+        for (; index < StyMaker::DestinationCount; ++index) {
+            window.command(u"mbank"_s, 13)->trigger();
+            const QString target = index == 0 ? f.env.path(u"chosen/MINE.STY"_s)
+                                              : StyMaker::targetPath(index, f.module.FloppyDrive,
+                                                                     f.module.PaHdDrive, u"IN001"_s);
+            QCOMPARE(f.prompt.texts().last(),
+                     target + u" successfully created"_s + (index < 3 ? ""_L1 : "!"_L1));
+        }
         qunsetenv("TMPDIR");
-        if (index == 0)
-            QCOMPARE(f.prompt.asked().first().proposed, u"IN001.STY"_s);
-        QCOMPARE(f.prompt.texts().last(),
-                 target + (index < 3 ? u" successfully created"_s : u" successfully created!"_s));
-        QCOMPARE(bankBytes(target, 4), QList<int>(4, StyMaker::userBankOf(index)));
+        QCOMPARE(closed, StyMaker::DestinationCount);
+        QCOMPARE(f.prompt.asked().first().proposed, u"IN001.STY"_s);
         QCOMPARE(QDir(f.env.path(u"tmp"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList());
     }
 
-    // "Make .STY file" checks the bank, its changes and the floppy setting in that order; the
-    // dialog stays open after disks that are not ready, a No to the wipe question and a failure.
+    // "Make .STY file" checks the bank, its changes and the floppy setting in that order. Without the
+    // instrument's disk its nine options are off; the dialog stays open after disks that are not ready.
     void makeChecksAndRefusals() {
         Fixture f;
         StyImport(f.module.connection()).run(f.env.writeFile(u"IN.STY"_s, bankFile(2)), false, {}, {}, {});
         frmStyles window(f.module, f.prompt);
-        Windows windows;
-        QStringList seen;
-        std::function<void(frmMakeBank&)> drive;
-        windows.make = [&](frmMakeBank& dialog) {
-            drive(dialog);
-            return dialog.result();
-        };
-        auto make = [&](frmMakeBank& dialog, int index) {
-            setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
-            dialog.cmdMake_Click();
-            seen << QString::number(int(dialog.lastResult())) + (dialog.result() ? u"|closed"_s : u"|open"_s);
-        };
-
         window.mbank_Click(13); // empty
         showStoredBank(window, f.module, 1);
         f.module.BankState = 3; // stored, with changes
@@ -323,45 +288,29 @@ private slots:
         QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Exclamation);
         QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Information);
 
-        // Without the instrument's disk its nine options are off; absent disks are not ready.
         f.prompt.clear();
         f.module.FloppyDrive = f.env.path(u"nofloppy"_s);
-        drive = [&](frmMakeBank& dialog) {
+        QStringList seen;
+        int index = 3;
+        Windows windows;
+        windows.make = [&](frmMakeBank& dialog) {
             for (int i : {5, 6, 14})
                 seen << u"%1 %2"_s.arg(i).arg(
                     child<QRadioButton>(&dialog, u"optSave_%1"_s.arg(i))->isEnabled());
             seen << child<QRadioButton>(&dialog, u"optSave_1"_s)->text();
-            make(dialog, 3);
+            setChecked<QRadioButton>(&dialog, u"optSave_%1"_s.arg(index));
+            dialog.cmdMake_Click();
+            seen << QString::number(int(dialog.lastResult())) + (dialog.result() ? u"|closed"_s : u"|open"_s);
+            return dialog.result();
         };
         window.mbank_Click(13);
         f.module.PaHdDrive = f.env.path(u"nopahd"_s);
-        drive = [&](frmMakeBank& dialog) { make(dialog, 7); };
+        index = 7;
         window.mbank_Click(13);
-        QCOMPARE(seen,
-                 (QStringList{u"5 1"_s, u"6 0"_s, u"14 0"_s,
-                              u"Make as "_s + f.module.FloppyDrive + u"/ ..."_s, u"2|open"_s, u"2|open"_s}));
+        const QString caption = u"Make as "_s + f.module.FloppyDrive + u"/ ..."_s;
+        QCOMPARE(seen, (QStringList{u"5 1"_s, u"6 0"_s, u"14 0"_s, caption, u"2|open"_s, u"5 1"_s, u"6 1"_s,
+                                    u"14 1"_s, caption, u"2|open"_s}));
         QCOMPARE(f.prompt.asked().size(), 2); // the engine's own test checks the texts
-
-        // The wipe question's No leaves the floppy as it was; a missing set folder on the
-        // instrument's disk fails; the dialog stays usable and makes the file in the end.
-        f.prompt.clear();
-        seen.clear();
-        f.module.FloppyDrive = f.env.path(u"floppy"_s);
-        f.module.PaHdDrive = f.env.path(u"pahd"_s);
-        const QString kept = f.env.writeFile(u"floppy/KEEP.TXT"_s, "keep");
-        QDir().mkpath(f.env.path(u"pahd"_s));
-        RemovableFloppy drives;
-        drive = [&](frmMakeBank& dialog) {
-            dialog.setDriveInfo(drives);
-            answerYesNo(f.prompt, {0});
-            make(dialog, 4);
-            make(dialog, 8);
-            make(dialog, 2);
-        };
-        window.mbank_Click(13);
-        QCOMPARE(seen, (QStringList{u"1|open"_s, u"5|open"_s, u"0|closed"_s}));
-        QVERIFY(QFileInfo::exists(kept) && !QFileInfo::exists(f.env.path(u"floppy/SBK.SET"_s)));
-        QVERIFY(QFileInfo::exists(f.env.path(u"floppy/USER01.STY"_s)));
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 };

@@ -142,8 +142,6 @@ private slots:
         QCOMPARE(banked.skipped, 1);
         QVERIFY(TestEnvironment::readFile(out + "ALPHA_2.SSF").contains("fourth"));
         QVERIFY(TestEnvironment::readFile(out + "ALPHA.SSF").contains("Alpha"));
-
-        QVERIFY(!errorOf([&] { SsfExport(t.c, t.env.path("missing")).exportStyles({1}); }).isEmpty());
     }
 
     void roundTripIntoSameAndOtherDatabase() {

@@ -153,7 +153,6 @@ private slots:
         QCOMPARE(requests.size(), 3);
         QCOMPARE(requests[0].shortName + '|' + requests[0].values[2] + '|' + requests[0].values[3],
                  "A.STY|Given author| ");
-        QCOMPARE(requests[0].styleNames.size(), 3);
         QCOMPARE(requests[1].values[2], "Picked author");
         // Unticked styles are -1 in their bank; the picked values are stored, but not as description.
         QCOMPARE(f.bankSlots(), (QStringList{"1|-1|2|0", "3|-1|4|0", "5|-1|6|0"}));
@@ -202,9 +201,6 @@ private slots:
                  (QStringList{"A.STY", "b.sty", "F_CUT.STY", "c.sty", "d.sty", "e.sty"}));
         QCOMPARE(f.counts(), "6|6");
         QCOMPARE(folders, (QStringList{"top", "a", "deeper", "z"}));
-        f.import.setSubfolders(false);
-        f.run("top", true);
-        QCOMPARE(f.import.filesRead(), 3);
     }
 
     void unreadableFilesArePassedOver() {
@@ -307,29 +303,20 @@ private slots:
         QCOMPARE(f.import.foldersUnread(), ::geteuid() != 0 ? 2 : 1);
 
         // Given by name, they are refused unread.
-        const struct {
-            const char* name;
-            const char* reason;
-        } refused[] = {{"odd/p.sty", "is a named pipe"},
-                       {"odd/z.sty", "is a device"},
-                       {"odd/broken.sty", "is a link whose target does not exist"}};
-        for (const auto& entry : refused)
-            QVERIFY(
-                errorOf([&] { f.run(entry.name); }).startsWith(f.env.path(entry.name) + " " + entry.reason));
+        for (const QString entry : {"odd/p.sty is a named pipe", "odd/z.sty is a device",
+                                    "odd/broken.sty is a link whose target does not exist"})
+            QVERIFY(errorOf([&] { f.run(entry.section(' ', 0, 0)); }).startsWith(f.env.path(entry)));
         QVERIFY(PddRestore::validate(f.env.path("odd/p.sty")).problem.contains("is a named pipe"));
         SsfImport ssf(f.db->connection());
         QVERIFY(ssf.importFile(f.env.path("odd/z.SSF")).message().contains("is a device"));
         const SsfImport::Result result = ssf.importFolder(folder);
         QCOMPARE(result.message(), SsfImport::DoneMessage);
-        const QStringList passed{"broken.SSF is a link", "lat\\xE9.SSF has a name", "p.SSF is a named pipe",
-                                 "z.SSF is a device"};
-        QCOMPARE(result.files.size(), passed.size());
-        for (int i = 0; i < passed.size(); ++i) {
-            const SsfImport::FileResult& file = result.files[i];
-            QCOMPARE(file.outcome, SsfImport::Outcome::PassedOver);
-            QVERIFY2((QFileInfo(file.path).fileName() + " " + file.problem).startsWith(passed[i]),
-                     qPrintable(file.problem));
-        }
+        QStringList passed;
+        for (const SsfImport::FileResult& file : result.files)
+            passed << QFileInfo(file.path).fileName() + " " + file.problem.section(' ', 0, 2) +
+                          (file.outcome == SsfImport::Outcome::PassedOver ? "" : " (not passed over)");
+        QCOMPARE(passed, (QStringList{"broken.SSF is a link", "lat\\xE9.SSF has a name", "p.SSF is a named",
+                                      "z.SSF is a device,"}));
 #endif
     }
 
@@ -443,13 +430,10 @@ private slots:
     }
 
     void shortNames() {
-        const QList<QStringList> cases{{"/x/USER01.STY", "USER01.STY"},
-                                       {"/x/abcdefghijklmno.STY", "abcdefghijklmno.STY"},
-                                       {"/x/My favourite styles 2024.sty", "My favourite sty.sty"},
-                                       {"/x/averyveryverylongnamewithoutdotSTY", "averyveryverylongnam"},
-                                       {"/x/a.averyveryverylongextension", "a.averyveryverylonge"}};
-        for (const QStringList& c : cases)
-            QCOMPARE(StyImport::shortNameOf(c[0]), c[1]);
+        for (const QString name : {"abcdefghijklmno.STY", "My favourite sty.sty|My favourite styles 2024.sty",
+                                   "averyveryverylongnam|averyveryverylongnamewithoutdotSTY",
+                                   "a.averyveryverylonge|a.averyveryverylongextension"})
+            QCOMPARE(StyImport::shortNameOf("/x/" + name.section('|', -1)), name.section('|', 0, 0));
     }
 };
 

@@ -108,19 +108,16 @@ private slots:
     }
 
     void destinations() {
-        // clang-format off
-        const QStringList paths{"", "/fd/MYBANK1.STY", "/fd/USER01.STY", "/fd/SBK.SET/STYLE/USER01.STY",
-            "/fd/SBK.SET/STYLE/USER02.STY", "/fd/SBK.SET/STYLE/USER03.STY", "/hd/!123.SET/STYLE/USER01.STY",
-            "/hd/!123.SET/STYLE/USER02.STY", "/hd/!123.SET/STYLE/USER03.STY", "/hd/!456.SET/STYLE/USER01.STY",
-            "/hd/!456.SET/STYLE/USER02.STY", "/hd/!456.SET/STYLE/USER03.STY", "/hd/!789.SET/STYLE/USER01.STY",
-            "/hd/!789.SET/STYLE/USER02.STY", "/hd/!789.SET/STYLE/USER03.STY"};
-        // clang-format on
+        // Three user banks in each set folder: the floppy's, then the instrument disk's three.
+        QStringList paths{"", "/fd/MYBANK1.STY", "/fd/USER01.STY"};
+        for (const QString set : {"/fd/SBK.SET", "/hd/!123.SET", "/hd/!456.SET", "/hd/!789.SET"})
+            for (const QString bank : {"1", "2", "3"})
+                paths << set + "/STYLE/USER0" + bank + ".STY";
         const QList<int> userBanks{17, 17, 17, 17, 18, 19, 17, 18, 19, 17, 18, 19, 17, 18, 19};
         for (int index = 0; index < StyMaker::DestinationCount; ++index) {
             QCOMPARE(StyMaker::targetPath(index, "/fd", "/hd", "MY BANK 1"), paths[index]);
             QCOMPARE(StyMaker::userBankOf(index), userBanks[index]);
         }
-        QCOMPARE(StyMaker::caption(1, "/fd"), "Make as /fd/ ...");
         QCOMPARE(StyMaker::caption(14, "/fd"), "Make for DIRECT HD - Bank 9");
         // A bank name cannot lead out of the floppy folder.
         QCOMPARE(StyMaker::targetPath(1, "/fd", QString(), "../x/ y"), "/fd/_._x_y.STY");
