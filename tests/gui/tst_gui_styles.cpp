@@ -303,7 +303,8 @@ private slots:
         QVERIFY(stayedOpen);
         QCOMPARE(stored(ballad), (QStringList{u"Unplugged Ballad"_s, u"ROCK"_s, u"POP"_s, u"data"_s}));
         QCOMPARE(f.prompt.texts().size(), 1);
-        QVERIFY(f.prompt.texts()[0].startsWith(u"The author \"Zo\u00eb \u65e5\" holds the character \"\u65e5\""_s));
+        QVERIFY(f.prompt.texts()[0].startsWith(
+            u"The author \"Zo\u00eb \u65e5\" holds the character \"\u65e5\""_s));
         edit = [&](QDialog& dialog) {
             field(dialog, 0)->selectAll();
             QTest::keyClicks(field(dialog, 0), u"ABCDEFGHIJKLMNOP"_s);
@@ -434,8 +435,9 @@ private slots:
         window.command(u"mFile"_s, 5)->trigger();
         QVERIFY(!window.isVisible());
         QCOMPARE(f.prompt.texts(),
-                 QStringList(2, u"Current bank has been modified. Do you really want to close SBK and discard "
-                                u"all changes?"_s));
+                 QStringList(2,
+                             u"Current bank has been modified. Do you really want to close SBK and discard "
+                             u"all changes?"_s));
         QCOMPARE(f.module.WorkingBankStyles.Count(), 3);
         frmStyles again(f.module, f.prompt);
         QVERIFY(f.module.WorkingBankStyles.Count() == 0 && f.module.BankState == 0);
@@ -445,8 +447,9 @@ private slots:
     // answered Yes), for each of the states 0, 1, 2 and 3 before it.
     void stateTable() {
         Fixture f(3);
+        const QList<WorkingBank::GridRow> third{{3, u"S003"_s}};
         const std::pair<std::function<bool(WorkingBank&)>, QList<int>> events[] = {
-            {[](WorkingBank& b) { return b.insert({{3, u"S003"_s}}); }, {2, 3, 2, 3}},
+            {[&](WorkingBank& b) { return b.insert(third); }, {2, 3, 2, 3}},
             {[](WorkingBank& b) { return b.remove(); }, {1, 1, 2, 3}},
             {[](WorkingBank& b) { return b.remove() && b.remove(); }, {0, 0, 2, 3}},
             {[](WorkingBank& b) { return b.moveUp(); }, {0, 1, 2, 3}},
@@ -460,8 +463,9 @@ private slots:
                 f.module.BankState = before;
                 answerYesNo(prompt, {1, 1});
                 QVERIFY(events[e].first(bank));
-                QVERIFY2(f.module.BankState == events[e].second.at(before),
-                         qPrintable(u"event %1 from %2 gave %3"_s.arg(e).arg(before).arg(f.module.BankState)));
+                const int after = f.module.BankState;
+                QVERIFY2(after == events[e].second.at(before),
+                         qPrintable(u"%1 from %2: %3"_s.arg(e).arg(before).arg(after)));
             }
         }
     }
