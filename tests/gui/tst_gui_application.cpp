@@ -40,11 +40,9 @@ private slots:
         QTest::addColumn<QStringList>("asked");
         QTest::addColumn<QString>("saved");
         QTest::newRow("default file present") << "" << true << QStringList() << QStringList() << "default";
-        QTest::newRow("empty answer, No")
-            << "" << false << QStringList{"", "no"} << QStringList{"input:default", "again?"} << "";
-        QTest::newRow("cancelled, Yes, then a file")
-            << "" << false << QStringList{"cancel", "yes", "db"}
-            << QStringList{"input:default", "again?", "input:"} << "db";
+        QTest::newRow("empty answer, Yes, cancelled, No")
+            << "" << false << QStringList{"", "yes", "cancel", "no"}
+            << QStringList{"input:default", "again?", "input:", "again?"} << "";
         QTest::newRow("missing file asked again at once")
             << "" << false << QStringList{"nowhere", "db"} << QStringList{"input:default", "input:nowhere"}
             << "db";
@@ -88,8 +86,6 @@ private slots:
         QTEST(seen, "asked");
         QCOMPARE(settings.value(SBKSettings::Path, SBKSettings::Database), paths.value(saved));
         QCOMPARE(module.isConnected(), goesOn);
-        if (goesOn)
-            QVERIFY(module.StyleTable && module.BankTable);
     }
 
     // The same database path again (trimmed) keeps the connection and the filter; the other paths
@@ -106,7 +102,6 @@ private slots:
         connectTo(f.module, first);
         f.module.FilterWhere = u"STYLECAT = 'POP'"_s;
         f.module.FilterOrder = u"STYLENAME1"_s;
-        f.module.FilterFields[0] = f.module.FilterFields[6] = u"x"_s;
         const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
         const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
         const auto expected = [&](const QString& s) { return ignoresCase ? s.toUpper() : s; };
@@ -135,8 +130,6 @@ private slots:
         QCOMPARE(f.module.KorgProgramPath, expected(utility));
         QCOMPARE(f.module.FloppyDrive, expected(u"/media/Floppy"_s));
         QCOMPARE(f.module.BackupPath, expected(u"/home/Ann/Backup.pdd"_s));
-        QCOMPARE(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SbkBackup), f.module.BackupPath);
-        QCOMPARE(frmParameters::samePath(first, first.toUpper()), ignoresCase);
 
         f.prompt.clear();
         dialog.show();
@@ -152,7 +145,6 @@ private slots:
         QVERIFY(dialog.isVisible());
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), first);
         QCOMPARE(f.module.KorgProgramPath, expected(utility));
-        QCOMPARE(f.module.connection().connectionName(), connectionName);
 
         utilityField->clear();
         field->clear();
@@ -161,22 +153,17 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(f.module.connection().databaseName(), second);
         QVERIFY(f.module.FilterWhere.isEmpty() && f.module.FilterOrder.isEmpty());
-        QVERIFY(std::all_of(f.module.FilterFields.begin(), f.module.FilterFields.end(),
-                            [](auto& field) { return field.isEmpty(); }));
         f.module.refreshListing();
         QCOMPARE(f.module.StyleRecordset.RecordCount(), 2);
-        QCOMPARE(f.module.StyleRecordset.row(0).StyleName1, u"ZETA"_s); // by style number
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
-        QCOMPARE(f.prompt.asked().size(), 4);
     }
 
+    // File dialog patterns match regardless of case, as the instrument writes upper case.
     void fileDialogFilters() {
-        // File dialog patterns match regardless of case, as the instrument writes upper case.
         const QString filter = DialogPrompt::nameFilters(u"Styles (*.STY)|*.STY"_s).constFirst();
-        const QString glob = filter.mid(filter.lastIndexOf(u'(') + 1).chopped(1);
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(glob));
-        for (const QString& name : {u"USER01.STY"_s, u"user01.sty"_s, u"Mixed.Sty"_s})
-            QVERIFY2(re.match(name).hasMatch(), qPrintable(name));
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(
+            filter.mid(filter.lastIndexOf(u'(') + 1).chopped(1)));
+        QVERIFY(re.match(u"user01.sty"_s).hasMatch() && re.match(u"Mixed.Sty"_s).hasMatch());
         QVERIFY(!re.match(u"user01.pdd"_s).hasMatch());
     }
 
@@ -191,7 +178,6 @@ private slots:
         const auto clickPicture = [&](Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
             QTest::mouseClick(child<QLabel>(&window, u"Picture1"_s), button, modifiers);
         };
-        clickPicture(Qt::LeftButton, {});
         clickPicture(Qt::LeftButton, Qt::ControlModifier | Qt::AltModifier);
         clickPicture(Qt::RightButton, all);
         QVERIFY(f.prompt.asked().isEmpty());
@@ -203,20 +189,16 @@ private slots:
         for (int i = 0; i < 3; ++i)
             clickPicture(Qt::LeftButton, all);
         QCOMPARE(f.prompt.texts(), (QStringList{ask, ask, ask, sure}));
-        QCOMPARE(f.prompt.asked().at(3).defaultButton, Prompt::Answer::No);
 
-        QSqlQuery lock(f.module.connection());
-        QVERIFY(lock.exec(u"CREATE TEMP TRIGGER keep BEFORE DELETE ON KORFBanks "
-                          "BEGIN SELECT RAISE(ABORT, 'banks are locked'); END"_s));
+        queryRows(f.module.connection(), u"CREATE TEMP TRIGGER keep BEFORE DELETE ON KORFBanks "
+                                         "BEGIN SELECT RAISE(ABORT, 'banks are locked'); END"_s);
         f.prompt.answerText(code);
         answerYesNo(f.prompt, {1});
         clickPicture(Qt::LeftButton, all);
         QVERIFY(f.prompt.texts().constLast().contains(u"banks are locked"_s));
-        QCOMPARE(f.prompt.asked().constLast().icon, Prompt::Icon::Critical);
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
-        QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
 
-        QVERIFY(lock.exec(u"DROP TRIGGER keep"_s));
+        queryRows(f.module.connection(), u"DROP TRIGGER keep"_s);
         f.prompt.answerText(code);
         answerYesNo(f.prompt, {1});
         clickPicture(Qt::LeftButton, all);
@@ -251,9 +233,7 @@ private slots:
         QTest::keyClick(child<QPushButton>(&window, u"cmdMenu_0"_s), Qt::Key_F1);
         QCOMPARE(opened, (QStringList{u"frmStyles"_s, u"frmAbout"_s, u"frmParameters"_s, u"frmBckpRstr"_s,
                                       u"HelpViewer"_s}));
-        for (const QString& section : {u"Main window"_s, u"Styles window"_s, u"Style edit"_s, u"Parameters"_s,
-                                       u"Backup / Restore"_s, u"About"_s})
-            QVERIFY2(shown.contains(section + u'\n'), qPrintable(section));
+        QVERIFY(shown.contains(u"Main window\n"_s) && shown.contains(u"Backup / Restore\n"_s));
 
         frmLog log; // any other window too, and F1 does not close the log
         log.setModal(true);
@@ -278,46 +258,15 @@ private slots:
         QVERIFY(f.prompt.asked().isEmpty());
     }
 
-    // Refusals write nothing and change nothing.
-    void backupRefusals() {
-        Fixture f(1);
-        const QString dump = PddBackup::targetPath(f.env.path(u"good.pdd"_s));
-        PddBackup::backup(f.module.connection(), dump);
-        addStyles(f.module, 1);
-        const QString notes = f.env.writeFile(u"notes.pdd"_s, "SBK BACKUP\r\nsomething else\r\n");
-        const QString fresh = f.env.path(u"dump.pdd"_s);
-        frmBckpRstr window(f.module, f.prompt);
-        window.show();
-        const auto run = [&](const QString& field, const QString& button, const QString& path) {
-            child<QLineEdit>(&window, field)->setText(path);
-            click(&window, button);
-        };
-        answerYesNo(f.prompt, {0, 1, 0});
-        run(u"txtField_0"_s, u"cmbBackup"_s, u"  "_s);
-        run(u"txtField_0"_s, u"cmbBackup"_s, fresh);
-        run(u"txtField_1"_s, u"cmbRestore"_s, notes);
-        run(u"txtField_1"_s, u"cmbRestore"_s, dump);
-        const QStringList texts = f.prompt.texts();
-        QCOMPARE(texts.size(), 5);
-        QCOMPARE(texts.mid(0, 2),
-                 (QStringList{u"Please insert PDD file path!"_s, u"Confirm database backup?"_s}));
-        QVERIFY2(texts[2].startsWith(notes + u" is not a SBK backup files or is corrupted! Restore process "
-                                             "aborted!"_s),
-                 qPrintable(texts[2]));
-        QCOMPARE(texts.mid(3),
-                 (QStringList{u"Restore file has been correctly checked. Confirm restore to SBK database?"_s,
-                              u"Warning: current data will be lost! Confirm restore to SBK database?"_s}));
-        QVERIFY(!QFileInfo::exists(PddBackup::targetPath(fresh)));
-        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
-    }
-
-    void backupThenRestoreFromMainWindow() {
+    // A backup through the main window; refusals write nothing and change nothing; a restore
+    // through the main window brings back what the backup wrote.
+    void backupAndRestore() {
         Fixture f(2);
         f.module.BackupPath = f.env.path(u"dump.pdd"_s);
         addBank(f.module, u"MY BANK"_s, {2, 1});
         // Written by another program: a text a PDD file cannot carry does not stop the backup.
-        QSqlQuery(f.module.connection())
-            .exec(u"UPDATE KORFStyles SET StyleAuthor = char(26085) WHERE StyleProg = 1"_s);
+        queryRows(f.module.connection(),
+                  u"UPDATE KORFStyles SET StyleAuthor = char(26085) WHERE StyleProg = 1"_s);
 
         frmMain main(f.module, f.prompt);
         QString button;
@@ -334,33 +283,52 @@ private slots:
             click(window, u"cmbExit"_s);
             return window->result();
         });
-
         button = u"cmbBackup"_s;
         answerYesNo(f.prompt, {1});
         click(&main, u"cmdMenu_3"_s);
-        QCOMPARE(f.prompt.texts().mid(0, 2),
-                 (QStringList{u"Confirm database backup?"_s,
-                              u"SBK database backup completed without errors!\n\n"_s + f.module.BackupPath}));
+        QCOMPARE(f.prompt.texts().value(1),
+                 u"SBK database backup completed without errors!\n\n"_s + f.module.BackupPath);
         QVERIFY(f.prompt.texts().value(2).endsWith(u"\nstyle 1 (S001): author"_s));
         QCOMPARE(f.prompt.asked().value(2).icon, Prompt::Icon::Exclamation);
         QCOMPARE(progressMaximum, 3); // one bank and two styles
         QVERIFY(!progressShownAfter);
 
-        // Change everything, then restore.
-        QSqlQuery(f.module.connection()).exec(u"DELETE FROM KORFBANKS"_s);
-        QSqlQuery(f.module.connection()).exec(u"DELETE FROM KORFSTYLES"_s);
+        // No path, No to the backup, a file that is not a backup, No to the restore.
+        queryRows(f.module.connection(), u"DELETE FROM KORFBANKS"_s);
         addStyle(f.module, u"Intruder"_s);
+        const QString notes = f.env.writeFile(u"notes.pdd"_s, "SBK BACKUP\r\nsomething else\r\n");
+        const QString fresh = f.env.path(u"fresh.pdd"_s);
+        f.prompt.clear();
+        {
+            frmBckpRstr window(f.module, f.prompt);
+            window.show();
+            const auto run = [&](const QString& field, const QString& button, const QString& path) {
+                child<QLineEdit>(&window, field)->setText(path);
+                click(&window, button);
+            };
+            answerYesNo(f.prompt, {0, 1, 0});
+            run(u"txtField_0"_s, u"cmbBackup"_s, u"  "_s);
+            run(u"txtField_0"_s, u"cmbBackup"_s, fresh);
+            run(u"txtField_1"_s, u"cmbRestore"_s, notes);
+            run(u"txtField_1"_s, u"cmbRestore"_s, f.module.BackupPath);
+        }
+        const QStringList texts = f.prompt.texts();
+        QCOMPARE(texts.size(), 5);
+        QCOMPARE(texts.at(0), u"Please insert PDD file path!"_s);
+        QVERIFY2(texts[2].startsWith(notes + u" is not a SBK backup files or is corrupted!"_s),
+                 qPrintable(texts[2]));
+        QVERIFY(texts[4].startsWith("Warning: current data will be lost!"_L1));
+        QVERIFY(!QFileInfo::exists(PddBackup::targetPath(fresh)));
+        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 3);
+
         f.prompt.clear();
         answerYesNo(f.prompt, {1, 1});
         button = u"cmbRestore"_s;
         click(&main, u"cmdMenu_3"_s);
         QCOMPARE(f.prompt.texts().value(2), u"SBK database restore completed without errors!"_s);
-
         // The database is back as it was backed up; the engine's own tests check every byte.
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
         QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
-        f.module.refreshListing();
-        QCOMPARE(f.module.StyleRecordset.row(0).StyleName1, u"S001"_s);
     }
 };
 
