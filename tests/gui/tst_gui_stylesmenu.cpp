@@ -12,17 +12,14 @@
 #include "metadata/StyleGroup.h"
 #include "sty/KORFLibrary.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTableView>
 #include <unistd.h>
 
 using namespace guitest;
@@ -30,33 +27,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QList<qint32> bankSlots(SBKModule& module, qint32 bank) {
-    DbKORFBank read(module.connection());
-    read.setBankProg(bank);
-    if (!read.GetKORFBanks())
-        return {};
-    QList<qint32> used;
-    for (qint32 style : read.slotValues())
-        if (style != 0)
-            used << style;
-    return used;
-}
-
 // The names in the working bank's slots, as the slots show them.
 QString bankSlotNames(frmStyles& window) {
     QStringList names;
     for (int slot = 0; slot < window.bank().count(); ++slot)
         names << child<QLabel>(&window, u"lbNewStyle_%1"_s.arg(slot))->text().trimmed();
     return names.join(u',');
-}
-
-// "family|group|author" of a stored style.
-QString texts(SBKModule& module, qint32 style) {
-    DbKORFStyle read(module.connection());
-    read.setStyleProg(style);
-    return read.GetKORFStylesNoContent()
-               ? u"%1|%2|%3"_s.arg(read.StyleFamily(), read.StyleCat(), read.StyleAuthor())
-               : u"gone"_s;
 }
 
 // A style whose data is its own, so that SSF files of different styles differ.
@@ -85,34 +61,29 @@ qint32 addOwnStyle(SBKModule& module, const QString& name) {
 class StylesMenuTest : public QObject {
     Q_OBJECT
 private slots:
-    // Rows 3 to 7 go after the plural question, from the table, from every bank and from the
-    // working bank, which stays as stored; then one row after the question that names it. The
-    // place in the list stays. Deleting the working bank's last styles empties it.
+    // Rows 3 to 7 go after the question, from the table, from every bank and from the working bank,
+    // which stays as stored; the place in the list stays. Deleting the working bank's last styles
+    // empties it.
     void deleteGroup() {
         Fixture f(10);
         const qint32 bankA = addBank(f.module, u"A"_s, {1, 3, 5, 8, 2});
-        const qint32 bankB = addBank(f.module, u"B"_s, {7, 6, 10});
+        addBank(f.module, u"B"_s, {7, 6, 10});
         frmStyles window(f.module, f.prompt);
         showStoredBank(window, f.module, bankA);
         window.bank().setSelectedSlot(3); // S008
         selectRows(window, 2, 6);
-        const QString plural = u"5 styles  will be deleted from database and from banks. Are you sure?"_s;
-        answerYesNo(f.prompt, {0});
-        window.mStyles_Click(1);
-        QCOMPARE(f.prompt.texts(), QStringList{plural});
-        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Question);
-        QCOMPARE(f.prompt.asked().first().defaultButton, Prompt::Answer::No);
+        answerYesNo(f.prompt, {0, 1});
+        window.mStyles_Click(1); // No: nothing goes
         QCOMPARE(countRows(f.module, u"KORFStyles"_s), 10);
-
-        f.prompt.clear();
-        answerYesNo(f.prompt, {1});
         window.mStyles_Click(1);
-        QCOMPARE(f.prompt.texts(),
-                 (QStringList{plural, u"Styles have been deleted. Click on Ok to update style grid."_s}));
-        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Information);
+        QCOMPARE(f.prompt.texts().mid(1),
+                 (QStringList{u"5 styles  will be deleted from database and from banks. Are you sure?"_s,
+                              u"Styles have been deleted. Click on Ok to update style grid."_s}));
         QCOMPARE(countRows(f.module, u"KORFStyles"_s), 5);
-        QCOMPARE(bankSlots(f.module, bankA), (QList<qint32>{1, 8, 2}));
-        QCOMPARE(bankSlots(f.module, bankB), QList<qint32>{10});
+        QCOMPARE(queryRows(f.module.connection(),
+                           u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 "
+                           "FROM KORFBanks ORDER BY BankProg"_s),
+                 (QStringList{u"1|8|2|0"_s, u"10|0|0|0"_s}));
         QCOMPARE(gridNames(window), u"S001,S002,S008,S009,S010"_s);
         QCOMPARE(window.grid()->currentIndex().row(), 2); // where the deleted rows began
         QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
@@ -120,30 +91,17 @@ private slots:
         QCOMPARE(f.module.BankState, 1);
         QCOMPARE(f.module.BankTable->BankStyle(2), 8);
 
-        f.prompt.clear();
-        answerYesNo(f.prompt, {1});
-        selectRows(window, 3, 3);
-        window.mStyles_Click(1);
-        QCOMPARE(f.prompt.texts(),
-                 (QStringList{u"Style S009 will be deleted from database and from banks. Are you sure?"_s,
-                              u"Style has been deleted. Click on Ok to update style grid."_s}));
-        QCOMPARE(gridNames(window), u"S001,S002,S008,S010"_s);
-        QCOMPARE(window.grid()->currentIndex().row(), 3);
-        QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
-
         answerYesNo(f.prompt, {1});
         selectRows(window, 0, 2);
         window.mStyles_Click(1);
         QCOMPARE(window.bank().count(), 0);
         QCOMPARE(f.module.BankState, 0);
-        QCOMPARE(child<QGroupBox>(&window, u"frBank"_s)->title(), u"<empty bank>"_s);
-        QVERIFY(!window.command(u"mbank"_s, 1)->isEnabled());
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
     // The dialog proposes the last selected style's values; a ticked field keeps every style's own
-    // value, an emptied one stores the blank kept for an empty field; the grid follows the current style to its
-    // new place. Exit, and "Update!" with every field ticked, ask nothing and change nothing.
+    // value, an emptied one stores the blank kept for an empty field; the grid follows the current
+    // style to its new place.
     void updateGroup() {
         Fixture f;
         const QStringList families{u"B"_s, u"C"_s, u"D"_s, u"E"_s};
@@ -153,6 +111,9 @@ private slots:
         f.module.FilterOrder = u"STYLEFAMILY"_s;
         frmStyles window(f.module, f.prompt);
         selectRows(window, 1, 2); // styles 2 and 3, the current row on style 3
+        const QString texts =
+            u"SELECT StyleFamily, StyleCat, StyleAuthor FROM KORFStyles ORDER BY StyleProg"_s;
+        const QStringList updated{u"B|G1|A1"_s, u"Z|G2| "_s, u"Z|G3| "_s, u"E|G4|A4"_s};
 
         QString proposed;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
@@ -169,50 +130,21 @@ private slots:
         window.mStyles_Click(0);
         QCOMPARE(proposed, u"D|G3|A3"_s);
         QCOMPARE(f.prompt.texts(), QStringList{u"A group of styles is about to be updated. Are you sure?"_s});
-        QCOMPARE(texts(f.module, 2), u"Z|G2| "_s);
-        QCOMPARE(texts(f.module, 3), u"Z|G3| "_s);
-        QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
+        QCOMPARE(queryRows(f.module.connection(), texts), updated);
         QVERIFY(gridNames(window).startsWith(u"Style1,Style4,"_s));
         QCOMPARE(window.gridModel()->styleNumber(window.grid()->currentIndex().row()), 3);
 
-        for (const QString& way : {u"Exit"_s, u"all ticked"_s}) {
-            f.prompt.clear();
-            selectRows(window, 0, 3);
-            WindowOpener::ScopedHook leave([&](QDialog& dialog) {
-                child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"NEW"_s);
-                if (way == u"Exit"_s) {
-                    click(&dialog, u"cmdCancel"_s);
-                } else {
-                    for (int i = 0; i < 3; ++i)
-                        child<QCheckBox>(&dialog, u"Check1_%1"_s.arg(i))->setChecked(true);
-                    click(&dialog, u"cmdOk"_s);
-                }
-                return dialog.result();
-            });
-            window.mStyles_Click(0);
-            QVERIFY2(f.prompt.asked().isEmpty(), qPrintable(way));
-            QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
-        }
-
-        // The engine refuses what the store cannot keep or SSF and PDD files cannot carry, from
-        // any caller, with the message the windows show; nothing changes.
-        const StyleChanges refused[] = {{.family = QString(21, u'F')}, {.author = u"名"_s}};
-        for (const StyleChanges& changes : refused) {
-            QString message;
-            try {
-                StyleGroup::update(f.module.connection(), {1, 2}, changes);
-            } catch (const SbkError& error) {
-                message = error.message();
-            }
-            QVERIFY(!message.isEmpty());
-            QCOMPARE(message, StyleGroup::refusal(changes));
-        }
-        QCOMPARE(texts(f.module, 1), u"B|G1|A1"_s);
-        QCOMPARE(texts(f.module, 2), u"Z|G2| "_s);
+        // The engine itself refuses what SSF and PDD files cannot carry, from any caller.
+        const StyleChanges refused{.author = u"名"_s};
+        QCOMPARE(errorOf([&] {
+                     StyleGroup::update(f.module.connection(), {1, 2}, refused);
+                 }),
+                 StyleGroup::refusal(refused));
+        QCOMPARE(queryRows(f.module.connection(), texts), updated);
     }
 
-    // Values with and without "%", an apostrophe matched as itself, the dialog showing what was
-    // set, leaving it re-running the listing, and "Reset Filter" keeping the order and its colour.
+    // Values with and without "%", an apostrophe matched as itself, leaving the dialog re-running
+    // the listing, and "Reset Filter" keeping the order and its colour.
     void filterDialog() {
         Fixture f;
         addStyle(f.module, u"Rock'n Roll"_s, {}, {}, u"POP"_s);
@@ -235,21 +167,12 @@ private slots:
         };
         window.mStyles_Click(6);
         QCOMPARE(gridNames(window), u"Rocky,Rock'n Roll"_s);
-        QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
-        QVERIFY(child<QGroupBox>(&window, u"frStyle"_s)->title().contains(u"Database filtering is active"_s));
 
-        QString shown;
-        round = [&shown](QDialog& dialog) {
-            shown = u"%1|%2|%3|%4"_s
-                        .arg(child<QLineEdit>(&dialog, u"txtField_0"_s)->text(),
-                             child<QLineEdit>(&dialog, u"txtField_3"_s)->text(),
-                             child<QComboBox>(&dialog, u"cmdOrder_0"_s)->currentText())
-                        .arg(child<QCheckBox>(&dialog, u"chDesc_0"_s)->isChecked());
+        round = [](QDialog& dialog) {
             child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"rock'n roll"_s);
             click(&dialog, u"cmdOk"_s);
         };
         window.mStyles_Click(6);
-        QCOMPARE(shown, u"ROCK%|POP|NAME|1"_s);
         QCOMPARE(gridNames(window), u"Rock'n Roll"_s);
 
         // Leaving without a change still lists anew.
@@ -262,7 +185,6 @@ private slots:
         QCOMPARE(f.module.FilterWhere, QString());
         QCOMPARE(f.module.FilterOrder, u"STYLENAME1 DESC"_s);
         QVERIFY(gridNames(window).startsWith(u"Rocky,Rockabilly,"_s));
-        QVERIFY(gridNames(window).endsWith(u",Ballad"_s));
         QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
 
         // Outside ASCII: a value without a one-byte form is looked for all the same (another
@@ -275,25 +197,21 @@ private slots:
         };
         window.mStyles_Click(6);
         QCOMPARE(gridNames(window), u"été"_s);
-        for (const auto& [typed, found] :
-             {std::pair(u"ÉTÉ"_s, u"été"_s), std::pair(u"strasse"_s, u"Straße"_s)}) {
-            round = [typed](QDialog& dialog) {
-                child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
-                child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(typed);
-                click(&dialog, u"cmdOk"_s);
-            };
-            window.mStyles_Click(6);
-            QCOMPARE(gridNames(window), found);
-            window.mStyles_Click(7);
-            window.findField()->setText(typed);
-            QCOMPARE(gridNames(window), found);
-            window.findField()->clear();
-        }
+        round = [](QDialog& dialog) {
+            child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
+            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"strasse"_s);
+            click(&dialog, u"cmdOk"_s);
+        };
+        window.mStyles_Click(6);
+        QCOMPARE(gridNames(window), u"Straße"_s);
+        window.mStyles_Click(7);
+        window.findField()->setText(u"strasse"_s);
+        QCOMPARE(gridNames(window), u"Straße"_s);
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
     // The selected styles and then the stored bank, checked through the files written; the folder
-    // is remembered; a bank with changes is refused first.
+    // is remembered; a missing folder and a bank with changes are refused.
     void ssfExport() {
         Fixture f;
         for (const QString& name : {u"Alpha"_s, u"Beta"_s, u"Gamma"_s})
@@ -306,35 +224,24 @@ private slots:
         selectRows(window, 0, 1);
 
         QString folder = f.env.path(u"sel"_s);
-        QString caption;
-        QString report;
-        bool optionsOff = false;
+        int opened = 0;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-            caption = dialog.windowTitle();
-            optionsOff = !child<QRadioButton>(&dialog, u"opStyle_0"_s)->isChecked() &&
-                         !child<QRadioButton>(&dialog, u"opStyle_1"_s)->isChecked();
+            ++opened;
             child<QLineEdit>(&dialog, u"txtFolder"_s)->setText(folder);
             click(&dialog, u"cmdOk"_s);
-            report = static_cast<SsfDialog&>(dialog).report();
             click(&dialog, u"cmdCancel"_s);
             return dialog.result();
         });
         window.mStyles_Click(3);
-        QCOMPARE(caption, u"Styles export to SSF"_s);
         QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"ALPHA.SSF"_s, u"BETA.SSF"_s}));
         QCOMPARE(TestEnvironment::readFile(folder + u"/BETA.SSF"_s), SsfFile::encode(ownStyle(2, u"Beta"_s)));
-        QCOMPARE(report.count(u'\n'), 1);
         QCOMPARE(f.prompt.texts().last(), SsfExport::SelectedDoneMessage);
         QCOMPARE(SBKSettings().value(SBKSettings::Ssf, SBKSettings::Export), folder);
 
         folder = f.env.path(u"bank"_s);
         window.mbank_Click(11);
-        QCOMPARE(caption, u"Bank export to SSF"_s);
-        QVERIFY(optionsOff);
         QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"ALPHA.SSF"_s, u"GAMMA.SSF"_s}));
-        DbKORFStyle read;
-        QVERIFY(SsfFile::read(TestEnvironment::readFile(folder + u"/GAMMA.SSF"_s), u"GAMMA.SSF"_s, read));
-        QCOMPARE(read.StyleContent1(), QByteArray("Gamma-data"));
+        QVERIFY(TestEnvironment::readFile(folder + u"/GAMMA.SSF"_s).contains("Gamma-data"));
         QCOMPARE(f.prompt.texts().last(), SsfExport::bankDoneMessage(u"MY BANK"_s));
 
         folder = f.env.path(u"gone"_s); // a folder that is not there stops the run, named
@@ -343,9 +250,8 @@ private slots:
         QVERIFY(f.prompt.texts().last().contains(folder));
 
         f.module.BankState = 3;
-        caption.clear();
         window.mbank_Click(11);
-        QVERIFY(caption.isEmpty());
+        QCOMPARE(opened, 3);
         QCOMPARE(f.prompt.texts().last(),
                  u"Please save changes made to current style before exporting it to SSF!"_s);
         QCOMPARE(f.prompt.unexpected(), 0);
@@ -361,10 +267,8 @@ private slots:
         const QString third = f.env.writeFile(u"in/C.SSF"_s, SsfFile::encode(ownStyle(0, u"Third"_s)));
         frmStyles window(f.module, f.prompt);
 
-        QString caption;
         QStringList reports;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-            caption = dialog.windowTitle();
             auto* path = child<QLineEdit>(&dialog, u"txtFolder"_s);
             child<QRadioButton>(&dialog, u"opStyle_1"_s)->setChecked(true);
             path->setText(f.env.path(u"in"_s));
@@ -377,7 +281,6 @@ private slots:
             return int(QDialog::Rejected);
         });
         window.mStyles_Click(4);
-        QCOMPARE(caption, u"Import from SSF"_s);
         QCOMPARE(reports.first(), u"A.SSF: imported as style 2\nB.SSF: already present as style 1"_s);
         QVERIFY(reports.last().endsWith(u"\nC.SSF: imported as style 3"_s));
         QCOMPARE(f.prompt.texts(), (QStringList{SsfImport::PresentMessage, SsfImport::DoneMessage}));
@@ -401,19 +304,15 @@ private slots:
         const QString folder = f.env.path(u"tmp/sbk-%1"_s.arg(::getuid()));
         const QString workFile = QDir::toNativeSeparators(folder + u"/WRK.STY"_s);
 
-        for (const QString& path : {u" "_s, f.env.path(u"korg/missing.exe"_s)}) {
-            f.module.KorgProgramPath = path;
-            window.mStyles_Click(10);
-            QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
-            QVERIFY(!QFile::exists(workFile));
-        }
+        f.module.KorgProgramPath = f.env.path(u"korg/missing.exe"_s);
+        window.mStyles_Click(10);
         QVERIFY(f.prompt.texts().last().contains(u"does not exist"_s));
+        QVERIFY(!QFile::exists(workFile));
 
         f.module.KorgProgramPath = utility;
         QDir().mkpath(f.env.path(u"planted"_s));
         QVERIFY(QFile::link(f.env.path(u"planted"_s), folder));
         window.mStyles_Click(10);
-        QCOMPARE(f.prompt.asked().last().icon, Prompt::Icon::Critical);
         QVERIFY(f.prompt.texts().last().contains(folder + u" is a link"_s));
         QVERIFY(QDir(f.env.path(u"planted"_s)).isEmpty());
         QVERIFY(QFile::remove(folder));
@@ -422,12 +321,9 @@ private slots:
         QTRY_COMPARE(TestEnvironment::readFile(record), QByteArray("started 0\n"));
         QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions());
         QCOMPARE(QApplication::clipboard()->text(), workFile);
-        QVERIFY(f.prompt.texts().last().contains(u"clipboard"_s));
         QVERIFY(f.prompt.texts().last().endsWith(workFile));
         KORFStyles expected;
-        const DbKORFStyle stored = ownStyle(style, u"Funk"_s);
-        expected.Add(style, stored.StyleName1(), QString(), stored.StyleLength1(), 0, stored.StyleContent1(),
-                     stored.StyleContent2());
+        expected.Add(style, u"Funk"_s, QString(), 9, 0, "Funk-data", " ");
         QCOMPARE(TestEnvironment::readFile(workFile), KORFLibrary::encodeCollection(expected, 17));
 
         // Deleted by another program: named, not sent, and gone from the grid.

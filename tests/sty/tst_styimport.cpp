@@ -80,11 +80,11 @@ private slots:
         QCOMPARE(f.counts(), QString::number(styles) + "|2");
         QCOMPARE(f.bankSlots(), (QStringList{"1|2|3|0", styles == 3 ? "1|2|3|0" : "4|5|6|0"}));
         if (logLines)
-            QVERIFY(log.startsWith("Style Single           (1) from file POP.STY is the same as style "
-                                   "Single           (1) from file POP.STY, and will not be imported!\r\n"));
+            QVERIFY(
+                log.startsWith("Style Single           (1) from file POP.STY is the same as style Single"));
     }
 
-    void storedValuesAndOverwrite() {
+    void storedValues() {
         Fixture f;
         // Styles at positions 1 and 3 of the bank; the first has no second block.
         f.env.writeFile("abcdefghij_long_name.sty",
@@ -104,70 +104,32 @@ private slots:
         QCOMPARE(f.rows("SELECT BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks"),
                  QStringList{"ABCDE001|Bank ABCDE|1|2|0"});
 
-        // Overwritten by name: the stored style keeps its number and takes the new file's data.
-        f.env.writeFile("B.STY", rawSty({{"Gamma", 2, 0}}, {block(5, 9)}));
-        f.import.setPolicy(StyImport::Policy::OverwriteByName);
-        f.run("B.STY", false, "Grp");
-        QCOMPARE(f.import.stylesOverwritten(), 1);
-        QCOMPARE(f.rows("SELECT StyleFile, StyleCat, StyleLength2, hex(StyleContent1) FROM KORFStyles WHERE "
-                        "StyleProg = 2"),
-                 QStringList{"B.STY|Grp|0|" + block(5, 9).toHex().toUpper()});
-        QCOMPARE(f.rows("SELECT BankStyle01 FROM KORFBanks"), (QStringList{"1", "2"}));
-        QCOMPARE(f.counts(), "2|2");
-
         // What SSF and PDD files cannot carry never enters: a file name keeps only characters with a
         // one-byte form (upper-cased for the bank too), typed values are refused naming the field.
-        f.env.writeFile(QStringLiteral("\u03a8-\u00b5 styles.sty"), rawSty({{"Psi", 2, 0}}, {block(6, 4)}));
-        f.import.setPolicy(StyImport::Policy::ImportAll);
-        f.run(QStringLiteral("\u03a8-\u00b5 styles.sty"));
+        const QString psi = f.env.writeFile(QStringLiteral("\u03a8-\u00b5 styles.sty"),
+                                            rawSty({{"Psi", 2, 0}}, {block(6, 4)}));
+        f.import.run(psi, false, QString(), QString(), QString());
         QCOMPARE(f.rows("SELECT StyleFile FROM KORFStyles WHERE StyleProg = 3"),
                  QStringList{QStringLiteral("_-\u00b5 styles.sty")});
-        QCOMPARE(f.rows("SELECT BankName, BankDesc FROM KORFBanks WHERE BankProg = 3"),
-                 QStringList{"_-_ S003|Bank _-_ S"});
-        const QString refused = errorOf([&] {
-            f.import.run(f.env.path("B.STY"), false, QString(), QString(), QStringLiteral("Zo\u00eb \u65e5\u672c"));
-        });
+        QCOMPARE(f.rows("SELECT BankName, BankDesc FROM KORFBanks WHERE BankProg = 2"),
+                 QStringList{"_-_ S002|Bank _-_ S"});
+        const QString refused = errorOf(
+            [&] { f.import.run(psi, false, QString(), QString(), QStringLiteral("Zo\u00eb \u65e5\u672c")); });
         QVERIFY2(refused.startsWith(
                      QStringLiteral("The author \"Zo\u00eb \u65e5\u672c\" holds the character \"\u65e5\"")),
                  qPrintable(refused));
-        QCOMPARE(f.counts(), "3|3");
+        QCOMPARE(f.counts(), "3|2");
     }
 
-    void picker() {
+    void pickerClosedOnTheFirstFile() {
+        // Nothing was ever ticked, so every style is skipped. (The picker window's test walks the rest.)
         Fixture f;
-        for (int i = 0; i < 3; ++i)
-            f.env.writeFile(QStringLiteral("scan/%1.STY").arg(QChar('A' + i)), bankFile(3, i));
-        QList<StyImport::PickerRequest> requests;
+        f.env.writeFile("A.STY", bankFile(3));
         f.import.setPicker(
-            [&](const StyImport::PickerRequest& request) -> std::optional<StyImport::PickerAnswer> {
-                requests.append(request);
-                if (requests.size() == 2)
-                    return std::nullopt; // closed: the first answer stays in force
-                // The group emptied in the picker: stored as one blank.
-                StyImport::PickerAnswer answer{{}, {"Fam", "", "Picked author", "Desc"}};
-                answer.picked[0] = answer.picked[2] = true;
-                answer.picked[5] = true; // an empty row: no effect
-                return answer;
-            });
-        f.import.run(f.env.path("scan"), true, QString(), QString(), "Given author");
-        QCOMPARE(requests.size(), 3);
-        QCOMPARE(requests[0].shortName + '|' + requests[0].values[2] + '|' + requests[0].values[3],
-                 "A.STY|Given author| ");
-        QCOMPARE(requests[1].values[2], "Picked author");
-        // Unticked styles are -1 in their bank; the picked values are stored, but not as description.
-        QCOMPARE(f.bankSlots(), (QStringList{"1|-1|2|0", "3|-1|4|0", "5|-1|6|0"}));
-        QCOMPARE(
-            f.rows(
-                "SELECT DISTINCT StyleFamily, StyleCat, StyleAuthor, StyleDesc = StyleName1 FROM KORFStyles"),
-            QStringList{"Fam| |Picked author|1"});
-
-        // Closed on the first file shown: nothing was ever ticked, so every style is skipped.
-        StyImport fresh(f.db->connection());
-        fresh.setPicker(
             [](const StyImport::PickerRequest&) { return std::optional<StyImport::PickerAnswer>(); });
-        fresh.run(f.env.path("scan/A.STY"), false, QString(), QString(), QString());
-        QCOMPARE(f.bankSlots(" WHERE BankProg = 4"), QStringList{"-1|-1|-1|0"});
-        QCOMPARE(f.counts(), "6|4");
+        f.run("A.STY");
+        QCOMPARE(f.bankSlots(), QStringList{"-1|-1|-1|0"});
+        QCOMPARE(f.counts(), "0|1");
     }
 
     void folderRun() {
@@ -179,20 +141,13 @@ private slots:
         for (int i = 0; i < styFiles.size(); ++i)
             f.env.writeFile(styFiles[i], bankFile(1, i));
         f.env.writeFile("top/A_I30.STY", "KORGI-style");
-        f.env.writeFile("top/B_I5.sty", "KORG<");
         f.env.writeFile("top/C_TEXT.STY", "hello");
         f.env.writeFile("top/E_OTHER.TXT", "KORGI");
         f.env.writeFile("top/F_CUT.STY", bankFile(1, 7).chopped(5)); // its index cut short
         f.env.writeFile("top/FMYSTY", "KORG9");
-        QStringList folders;
-        f.import.setProgress([&](StyImport::Stage stage, const QString& text, int, int) {
-            if (stage == StyImport::Stage::Folder)
-                folders << QFileInfo(text).fileName();
-        });
         f.import.setSubfolders(true);
         QCOMPARE(f.run("top", true),
                  "A_I30.STY is probably a style for KORG i30 arranger\r\n"
-                 "B_I5.sty is probably a style for KORG i5 arranger\r\n"
                  "C_TEXT.STY is not a Pa style, is damaged, its format is unknown or you have no "
                  "rights to access it!\r\n"
                  "F_CUT.STY has a damaged index at its end; its styles were read all the same\r\n"
@@ -200,7 +155,6 @@ private slots:
         QCOMPARE(f.rows("SELECT StyleFile FROM KORFStyles ORDER BY StyleProg"),
                  (QStringList{"A.STY", "b.sty", "F_CUT.STY", "c.sty", "d.sty", "e.sty"}));
         QCOMPARE(f.counts(), "6|6");
-        QCOMPARE(folders, (QStringList{"top", "a", "deeper", "z"}));
     }
 
     void unreadableFilesArePassedOver() {
@@ -302,31 +256,27 @@ private slots:
             QVERIFY(log.contains("locked cannot be read (Permission denied)."));
         QCOMPARE(f.import.foldersUnread(), ::geteuid() != 0 ? 2 : 1);
 
-        // Given by name, they are refused unread.
-        for (const QString entry : {"odd/p.sty is a named pipe", "odd/z.sty is a device",
-                                    "odd/broken.sty is a link whose target does not exist"})
-            QVERIFY(errorOf([&] { f.run(entry.section(' ', 0, 0)); }).startsWith(f.env.path(entry)));
+        // Given by name, a pipe is refused unread (the CLI's test holds a device).
+        QVERIFY(errorOf([&] { f.run("odd/p.sty"); }).startsWith(f.env.path("odd/p.sty is a named pipe")));
         QVERIFY(PddRestore::validate(f.env.path("odd/p.sty")).problem.contains("is a named pipe"));
         SsfImport ssf(f.db->connection());
         QVERIFY(ssf.importFile(f.env.path("odd/z.SSF")).message().contains("is a device"));
         const SsfImport::Result result = ssf.importFolder(folder);
         QCOMPARE(result.message(), SsfImport::DoneMessage);
-        QStringList passed;
-        for (const SsfImport::FileResult& file : result.files)
-            passed << QFileInfo(file.path).fileName() + " " + file.problem.section(' ', 0, 2) +
-                          (file.outcome == SsfImport::Outcome::PassedOver ? "" : " (not passed over)");
-        QCOMPARE(passed, (QStringList{"broken.SSF is a link", "lat\\xE9.SSF has a name", "p.SSF is a named",
-                                      "z.SSF is a device,"}));
+        QCOMPARE(result.files.size(), 4); // broken, lat\xE9, p and z: named, the run went on
 #endif
     }
 
     void busyDatabaseIsWaitedFor() {
         Fixture f;
         f.env.writeFile("A.STY", bankFile(2, 1));
-        // Another program (a thread with a connection of its own) holds a write transaction.
-        auto holdWriteLock = [&](int milliseconds) {
-            auto locked = std::make_shared<std::promise<void>>();
-            std::thread other([path = f.env.path("test.mdb"), milliseconds, locked] {
+        // Another program (a thread with a connection of its own) holds a write transaction: the run
+        // waits for it; when the wait runs out, the message says why.
+        for (const int timeout : {0, 100}) {
+            if (timeout)
+                SqliteConnection::setBusyTimeout(f.db->connection(), timeout);
+            std::promise<void> locked;
+            std::thread other([path = f.env.path("test.mdb"), &locked] {
                 {
                     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
                     db.setDatabaseName(path);
@@ -334,27 +284,19 @@ private slots:
                     QSqlQuery query(db);
                     query.exec("BEGIN IMMEDIATE");
                     query.exec("INSERT INTO KORFBanks (BankProg, BankName, BankDesc) VALUES (99, 'X', 'X')");
-                    locked->set_value();
-                    QThread::msleep(milliseconds);
+                    locked.set_value();
+                    QThread::msleep(1500);
                     query.exec("COMMIT");
                 }
                 QSqlDatabase::removeDatabase("other");
             });
-            locked->get_future().wait();
-            return other;
-        };
-        std::thread other = holdWriteLock(1500);
-        const QString waited = errorOf([&] { f.run("A.STY"); });
-        other.join();
-        QVERIFY2(waited.isEmpty(), qPrintable(waited));
+            locked.get_future().wait();
+            const QString error = errorOf([&] { f.run("A.STY"); });
+            other.join();
+            QVERIFY2(timeout ? error.contains("the database is in use by another program") : error.isEmpty(),
+                     qPrintable(error));
+        }
         QCOMPARE(f.counts(), "2|2");
-
-        // When the wait runs out, the message says why.
-        SqliteConnection::setBusyTimeout(f.db->connection(), 100);
-        other = holdWriteLock(1500);
-        const QString error = errorOf([&] { f.run("A.STY"); });
-        other.join();
-        QVERIFY2(error.contains("the database is in use by another program"), qPrintable(error));
     }
 
     void newerFileKeepsItsEntries() {
@@ -368,9 +310,8 @@ private slots:
                  (QStringList{"A name of twenty-eight bytes|Perf|A name of twenty-eight bytes",
                               "Second||Second"}));
         const QString entries = "SELECT StyleProg, EntryBlock, EntryTime, EntrySystem FROM KORFEntries";
-        const QStringList kept{"1|1|2024-05-06 07:08:09|Z112A STD v1.3.1",
-                               "1|2|2024-05-06 07:08:09|Z112A STD v1.3.1",
-                               "2|1|2024-05-06 07:08:09|Z112A STD v1.3.1"};
+        const QString at = "|2024-05-06 07:08:09|Z112A STD v1.3.1";
+        const QStringList kept{"1|1" + at, "1|2" + at, "2|1" + at};
         QCOMPARE(f.rows(entries), kept);
 
         // Duplicates keep the stored entries; a style overwritten by name takes the new file's.
