@@ -55,15 +55,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("help") << QStringList{u"--help"_s} << 0 << "where-is";
         QTest::newRow("version") << QStringList{u"--version"_s} << 0 << "SBK 1.2";
-        QTest::newRow("no command") << QStringList{} << 2 << "no command";
         QTest::newRow("unknown command") << QStringList{u"frobnicate"_s} << 2 << "unknown command";
         QTest::newRow("bad sort") << QStringList{u"list"_s, u"--sort"_s, u"size"_s} << 2 << "size";
         QTest::newRow("missing db") << QStringList{u"--db"_s, u"/nonexistent/x.mdb"_s, u"list"_s} << 1
                                     << "/nonexistent/x.mdb";
         // Values the command line cannot take are usage errors, refused before anything is opened.
         QTest::newRow("backup without a path") << QStringList{u"backup"_s, u" "_s} << 2 << "PDD file path";
-        QTest::newRow("group too long")
-            << QStringList{u"import"_s, u"x"_s, u"--group"_s, QString(21, u'g')} << 2 << "The group";
         QTest::newRow("author without one-byte form")
             << QStringList{u"import"_s, u"x"_s, u"--author"_s, u"Zo\u00eb \u65e5\u672c"_s} << 2
             << "The author \"Zo\u00eb \u65e5\u672c\" holds the character";
@@ -85,13 +82,12 @@ private Q_SLOTS:
         QCOMPARE(runCli(env, {u"init"_s, path}).exitCode, 0);
         const QByteArray before = TestEnvironment::readFile(path);
         const CliResult again = runCli(env, {u"init"_s, path});
-        QCOMPARE(again.exitCode, 1);
-        QVERIFY(again.err.contains("exists"));
+        QVERIFY(again.exitCode == 1 && again.err.contains("exists"));
         QCOMPARE(TestEnvironment::readFile(path), before);
         // A folder that cannot be written is named, not the temporary file the database is built in.
         const CliResult locked = runCli(env, {u"init"_s, u"/proc/new.mdb"_s});
-        QCOMPARE(locked.exitCode, 1);
-        QVERIFY2(locked.err.contains("the folder /proc") && !locked.err.contains(".part"),
+        QVERIFY2(locked.exitCode == 1 && locked.err.contains("the folder /proc") &&
+                     !locked.err.contains(".part"),
                  locked.err.constData());
     }
 
@@ -101,14 +97,6 @@ private Q_SLOTS:
         const QString path = independentDatabase(env);
         SBKSettings().setValue(SBKSettings::Path, SBKSettings::Database, path);
 
-        const CliResult all = runCli(env, {u"list"_s, u"--json"_s});
-        QCOMPARE(all.exitCode, 0);
-        const QJsonObject first = json(all).at(0).toObject();
-        QCOMPARE(first.keys(), (QStringList{u"StyleAuthor"_s, u"StyleCat"_s, u"StyleDate"_s, u"StyleDesc"_s,
-                                            u"StyleFamily"_s, u"StyleName1"_s, u"StyleProg"_s}));
-        QCOMPARE(first.value(u"StyleName1"_s).toString(), u"Bossa"_s);
-        QCOMPARE(numbers(json(all), u"StyleProg"_s), (QList<int>{1, 2, 3}));
-
         const CliResult pop =
             runCli(env, {u"list"_s, u"--json"_s, u"--group"_s, u"pop"_s, u"--sort"_s, u"name"_s});
         QCOMPARE(numbers(json(pop), u"StyleProg"_s), (QList<int>{3, 2}));
@@ -116,14 +104,11 @@ private Q_SLOTS:
         QVERIFY(text.out.indexOf("Bossa") < text.out.indexOf("Alpine"));
         QVERIFY(text.out.contains("2 styles available - Database filtering is active"));
 
-        const CliResult found = runCli(env, {u"where-is"_s, u"2"_s, u"--json"_s});
-        QCOMPARE(found.exitCode, 0);
-        const QJsonArray banks = json(found);
+        const QJsonArray banks = json(runCli(env, {u"where-is"_s, u"2"_s, u"--json"_s}));
         QCOMPARE(numbers(banks, u"BankProg"_s), (QList<int>{2, 1})); // by bank name
         QCOMPARE(banks.at(1).toObject().value(u"Slots"_s).toArray(), (QJsonArray{1, 3}));
         const CliResult none = runCli(env, {u"where-is"_s, u"3"_s});
-        QCOMPARE(none.exitCode, 0);
-        QVERIFY(none.out.contains("Selected style cannot be found in any bank!"));
+        QVERIFY(none.exitCode == 0 && none.out.contains("Selected style cannot be found in any bank!"));
 
         // Output that does not reach standard output is a failure with the reason.
         QProcess full;
@@ -140,8 +125,7 @@ private Q_SLOTS:
         file.write(QByteArray(int(file.size() / 2), '\xa5'));
         file.close();
         const CliResult damaged = runCli(env, {u"list"_s});
-        QCOMPARE(damaged.exitCode, 1);
-        QVERIFY(damaged.err.contains("malformed"));
+        QVERIFY(damaged.exitCode == 1 && damaged.err.contains("malformed"));
         QVERIFY(damaged.err.endsWith("\nThe database file " + path.toUtf8() +
                                      " is damaged; restore it from a backup.\n"));
     }

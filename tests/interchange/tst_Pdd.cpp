@@ -68,8 +68,7 @@ private slots:
         CountingProgress progress;
         const QString path = t.env.path("FIVE.PDD");
         PddBackup::backup(t.c, path, &progress);
-        QCOMPARE(progress.total, 5);
-        QCOMPARE(progress.steps.last(), 5);
+        QVERIFY(progress.total == 5 && progress.steps.last() == 5);
 
         QList<QByteArray> expected{"SBK BACKUP", "TABLE KORFBANKS", "##NR2"};
         expected << bankLines(1, "First", "", {1, 2, 3}) << bankLines(2, "Second", "two", {3, 1});
@@ -104,9 +103,7 @@ private slots:
 
         const QString path = a.env.path("ALL.PDD");
         PddBackup::backup(a.c, path);
-        CountingProgress progress;
-        restore(b.c, path, 6, &progress);
-        QCOMPARE(progress.steps.last(), 6);
+        restore(b.c, path, 6);
         QCOMPARE(styles(b.c), styles(a.c));
         QCOMPARE(banks(b.c), banks(a.c));
     }
@@ -142,9 +139,7 @@ private slots:
         QSqlQuery query(t.c);
         QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
         const QString path = t.env.path("OUT.PDD");
-        const QStringList changes = PddBackup::backup(t.c, path);
-        QCOMPARE(changes, QStringList{changed});
-        QVERIFY(PddBackup::warning(changes).endsWith("\n" + changed));
+        QCOMPARE(PddBackup::backup(t.c, path), QStringList{changed});
         // The file reads back, each such character as "?".
         restore(t.c, path, 1);
         const QVariantList row = (statement.contains("KORFBanks") ? banks(t.c) : styles(t.c)).first();
@@ -172,15 +167,13 @@ private slots:
     }
 
     void songBlocks() {
-        // Empty song blocks are passed over, both of them or either one.
+        // Empty song blocks are passed over.
         TestDb t;
         QList<QByteArray> dump{"SBK BACKUP", "TABLE KORFBANKS",  "##NR0", "TABLE KORFSONGS",
                                "##NR0",      "TABLE KORFSONSTY", "##NR0", "TABLE KORFSTYLES",
                                "##NR1"};
         dump << styleLines(4, "SONGLESS", "abc", "de") << "SBK BACKUP";
         restore(t.c, t.env.writeFile("SONGS.PDD", lines(dump)), 1);
-        dump.remove(3, 2);
-        restore(t.c, t.env.writeFile("ONE.PDD", lines(dump)), 1);
         QCOMPARE(styles(t.c).size(), 1);
     }
 
@@ -199,20 +192,16 @@ private slots:
             return lines(dump + record + QList<QByteArray>{"SBK BACKUP"});
         };
         QTest::newRow("empty file") << QByteArray() << "line 1 (byte 0): the file ends";
-        QTest::newRow("other header") << replaced(0, "SBK BACKUP 2") << "\"SBK BACKUP\" expected";
         QTest::newRow("song block with records: there are no song tables")
             << lines(emptyDump.mid(0, 3) + QList<QByteArray>{"TABLE KORFSONGS", "##NR2", "a", "b"} +
                      emptyDump.mid(3))
             << "\"TABLE KORFSONGS\" holds 2 records";
         QTest::newRow("count not decimal") << replaced(2, "##NRx") << "decimal number expected for KORFBANKS";
-        QTest::newRow("negative count") << replaced(4, "##NR-1") << "decimal number expected for KORFSTYLES";
         QTest::newRow("count past the end")
             << replaced(4, "##NR40000") << "line 6 (byte 65): the style number is not a number";
         QTest::newRow("styles block missing")
             << lines({"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "SBK BACKUP"})
             << "\"TABLE KORFSONGS\", \"TABLE KORFSONSTY\", \"TABLE KORFSTYLES\" expected";
-        QTest::newRow("text after the closing line")
-            << lines(emptyDump + QList<QByteArray>{"more"}) << "text follows the closing line";
         QTest::newRow("length past the end") << oneStyle(3, "2000000000") << "announced as 2000000000 bytes";
         QTest::newRow("length too short") << oneStyle(3, "2") << "followed by 1 unexpected bytes";
         QTest::newRow("line without end") << QByteArray(5000, 'S') << "longer than 4096 bytes";
@@ -224,9 +213,8 @@ private slots:
         TestEnvironment env;
         const QString path = env.writeFile("BAD.PDD", bytes);
         const PddRestore::Check check = PddRestore::validate(path);
-        QVERIFY(!check.valid);
-        QVERIFY2(check.problem.contains(problem), qPrintable(check.problem));
-        QVERIFY2(check.problem.contains(path), qPrintable(check.problem));
+        QVERIFY2(!check.valid && check.problem.contains(problem) && check.problem.contains(path),
+                 qPrintable(check.problem));
     }
 
     void failedRestoreLeavesDatabaseUnchanged_data() {
@@ -237,8 +225,6 @@ private slots:
         const QList<QByteArray> end{"SBK BACKUP"};
         QTest::newRow("repeated style number refused by the insert")
             << lines(head + styleLines(2, "C", "klm", "no") + end);
-        QTest::newRow("song block with records") << lines(
-            head.mid(0, 38) + QList<QByteArray>{"TABLE KORFSONGS", "##NR1", "x"} + head.mid(38) + end);
         QTest::newRow("file cut inside the third record")
             << lines(head + QList<QByteArray>{"3", "C", "", "3"});
     }
@@ -248,8 +234,7 @@ private slots:
         TestDb t;
         addStyle(t.c, {.prog = 50});
         addBank(t.c, 9, "KEPT", "old", {50});
-        const auto stylesBefore = styles(t.c);
-        const auto banksBefore = banks(t.c);
+        const auto stylesBefore = styles(t.c), banksBefore = banks(t.c);
         const QString path = t.env.writeFile("HALF.PDD", bytes);
         const QString message = errorOf([&] { PddRestore::restore(t.c, path, 4); });
         QVERIFY2(message.contains("The database was not changed.") && message.contains(path),

@@ -3,7 +3,6 @@
 #include "interchange/SsfFile.h"
 #include "interchange/SsfImport.h"
 #include "store/KORFStyles.h"
-#include "store/StyleListing.h"
 #include "StyleFixtures.h"
 
 #include <QDir>
@@ -48,7 +47,6 @@ private slots:
 
     void fileNameAndDateRules() {
         QCOMPARE(SsfFile::fileName("Pop-Ballad 2"), "POPBALLAD2.SSF");
-        QCOMPARE(SsfFile::fileName("a_b"), "A_B.SSF");
         QCOMPARE(SsfFile::fileName(QStringLiteral("\u00e9 \u00df")), ".SSF");
         QCOMPARE(SsfFile::fileName(QStringLiteral("A\u0000B\u00ff")), "AB.SSF");
         // Every form a stored date comes in; day and month in the order of the locale's short date
@@ -60,8 +58,6 @@ private slots:
         QCOMPARE(SsfFile::exportDate("05/13/2006"), "13/05/2006");
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(SsfFile::exportDate("05/12/2006"), "12/05/2006");
-        QCOMPARE(SsfFile::exportDate(QLocale().toString(QDate(2006, 5, 12), QLocale::LongFormat)),
-                 "12/05/2006");
         QLocale::setDefault(QLocale::c());
         QCOMPARE(SsfFile::exportDate("0006/05/12"), "12/05/0006");
         QCOMPARE(SsfFile::exportDate(QString()), SsfFile::UnknownDate);
@@ -71,11 +67,11 @@ private slots:
     void styleThatCannotBeWritten() {
         TestDb t;
         addStyle(t.c, {.name1 = "OLD", .content1 = QByteArray(100000, 'x')});
-        const QString named = "first length is 100000";
         // An older file of the same name survives the refusal, and no other file is left.
         const QString older = t.env.writeFile("out/OLD.SSF", "older file");
         const QString message = errorOf([&] { SsfExport(t.c, t.env.path("out")).exportStyles({1}); });
-        QVERIFY2(message.contains("style 1 (OLD)") && message.contains(named), qPrintable(message));
+        QVERIFY2(message.contains("style 1 (OLD)") && message.contains("first length is 100000"),
+                 qPrintable(message));
         QCOMPARE(TestEnvironment::readFile(older), QByteArray("older file"));
         QCOMPARE(QFileInfo(older).dir().entryList(QDir::Files | QDir::Hidden), QStringList{"OLD.SSF"});
     }
@@ -98,15 +94,15 @@ private slots:
         QCOMPARE(result.changed,
                  QStringList{"style 1 (N\u4e2d): name, second length 0 (written as 8), author, "
                              "date \"someday\" (not a date; written as 01/01/1900)"});
-        QVERIFY(result.warning().endsWith(result.changed.first()));
         // What was written reads back: one "?" for each character, the blocks whole.
         QCOMPARE(SsfImport(other.c).importFile(result.files.first()).files.first().outcome,
                  SsfImport::Outcome::Inserted);
         const QVariantList copy = styles(other.c).first();
-        QCOMPARE(copy.at(1).toString() + copy.at(13).toString(), "N?Zo\u00eb ??");
-        QCOMPARE(copy.at(9).toString(), "two  lines"); // a text is one line in the database's dumps
+        // A text is one line in the database's dumps.
+        QCOMPARE(copy.at(1).toString() + copy.at(13).toString() + copy.at(9).toString() +
+                     copy.at(8).toString(),
+                 "N?Zo\u00eb ??two  lines1900/01/01");
         QCOMPARE(copy.at(4).toInt(), 8);
-        QCOMPARE(copy.at(8).toString(), "1900/01/01");
     }
 
     void exportModes() {
@@ -122,13 +118,8 @@ private slots:
         // Selected numbers: a number that is not stored is passed over without a word.
         const SsfExport::Result selected = exporter.exportStyles({3, 99, 1});
         QCOMPARE(selected.files, QStringList({out + "MID.SSF", out + "ZETA.SSF"}));
-        QCOMPARE(selected.skipped, 1);
-        QCOMPARE(progress.total, 3);
+        QVERIFY(selected.skipped == 1 && progress.total == 3);
         QCOMPARE(progress.steps, (QList<qint64>{1, 2, 3}));
-
-        const StyleListing byName = StyleListing::GetAllStyles(t.c, QString(), "STYLENAME1");
-        QCOMPARE(exporter.exportListing(byName).files,
-                 QStringList({out + "ALPHA.SSF", out + "MID.SSF", out + "ZETA.SSF"}));
 
         // A bank: a style it holds twice is written once; one whose name gives a file name taken in
         // this run gets the next numbered name, and the result says so.
@@ -141,7 +132,6 @@ private slots:
         QCOMPARE(banked.renamed, QStringList{"style 4 (alpha) written as ALPHA_2.SSF"});
         QCOMPARE(banked.skipped, 1);
         QVERIFY(TestEnvironment::readFile(out + "ALPHA_2.SSF").contains("fourth"));
-        QVERIFY(TestEnvironment::readFile(out + "ALPHA.SSF").contains("Alpha"));
     }
 
     void roundTripIntoSameAndOtherDatabase() {
@@ -163,12 +153,9 @@ private slots:
         QCOMPARE(files, QStringList{folder + "/BALLAD.SSF"});
 
         const SsfImport::FileResult same = SsfImport(a.c).importOne(files.first());
-        QCOMPARE(same.outcome, SsfImport::Outcome::AlreadyPresent);
-        QCOMPARE(same.styleProg, 5);
-
+        QVERIFY(same.outcome == SsfImport::Outcome::AlreadyPresent && same.styleProg == 5);
         const SsfImport::FileResult into = SsfImport(b.c).importOne(files.first());
-        QCOMPARE(into.outcome, SsfImport::Outcome::Inserted);
-        QCOMPARE(into.styleProg, 42);
+        QVERIFY(into.outcome == SsfImport::Outcome::Inserted && into.styleProg == 42);
         // Every column but the number comes back as it was, the date in its stored form.
         QVariantList original = styles(a.c).first(), copy = styles(b.c).last();
         QCOMPARE(copy.takeFirst(), QVariant(42));
@@ -221,7 +208,6 @@ private slots:
             << QByteArray(good).replace(16, 5, "0a004") << "count of the name is not five digits";
         QTest::newRow("file ends early")
             << good.left(good.size() - 4) << "ends 4 bytes before the end of the date";
-        QTest::newRow("ends inside a count") << good.left(18) << "the count of the name";
         QTest::newRow("impossible date") << withField(11, "31/02/2006") << "is not a date";
         QTest::newRow("length not a number") << withField(2, "0x003") << "first length is not a number";
         QTest::newRow("huge count") << SsfFile::Signature + "99999AB"
@@ -230,7 +216,6 @@ private slots:
         QTest::newRow("length larger than its block")
             << withField(2, "99999")
             << "byte 30: the first length 99999 does not match the first data block of 3";
-        QTest::newRow("length 0 for a block") << withField(3, "00000") << "second length 0 does not match";
     }
 
     void damagedFile() {
@@ -238,12 +223,11 @@ private slots:
         QFETCH(QString, problem);
         TestDb t;
         const SsfImport::Result result = SsfImport(t.c).importFile(t.env.writeFile("BROKEN.SSF", bytes));
-        QCOMPARE(result.files.size(), 1);
-        QCOMPARE(result.files.first().outcome, SsfImport::Outcome::Damaged);
+        QVERIFY(result.files.size() == 1 && result.files.first().outcome == SsfImport::Outcome::Damaged);
         QVERIFY2(result.message().startsWith(
-                     "SSF file import aborted: The SSF file BROKEN.SSF is damaged at byte "),
+                     "SSF file import aborted: The SSF file BROKEN.SSF is damaged at byte ") &&
+                     result.message().contains(problem),
                  qPrintable(result.message()));
-        QVERIFY2(result.message().contains(problem), qPrintable(result.message()));
         QVERIFY(styles(t.c).isEmpty());
     }
 
@@ -255,8 +239,7 @@ private slots:
         t.env.writeFile("damaged/A.SSF", ssf(goodFields("fourth")).left(30));
         t.env.writeFile("damaged/B.SSF", ssf(goodFields("fifth")));
         const SsfImport::Result damaged = importer.importFolder(t.env.path("damaged"));
-        QCOMPARE(damaged.files.size(), 1);
-        QVERIFY(damaged.message().contains("A.SSF is damaged"));
+        QVERIFY(damaged.files.size() == 1 && damaged.message().contains("A.SSF is damaged"));
 
         // Only names ending in upper-case "SSF" are visited; a file without the signature is passed over.
         t.env.writeFile("other/a.ssf", ssf(goodFields("lower case")));
@@ -265,8 +248,8 @@ private slots:
         const SsfImport::Result other = importer.importFolder(t.env.path("other"));
         QCOMPARE(other.files.size(), 2);
         QCOMPARE(QFileInfo(other.files[0].path).fileName(), "NOTSSF");
-        QCOMPARE(other.files[0].outcome, SsfImport::Outcome::NotSsf);
-        QCOMPARE(other.files[1].outcome, SsfImport::Outcome::NotSsf);
+        QVERIFY(other.files[0].outcome == SsfImport::Outcome::NotSsf &&
+                other.files[1].outcome == SsfImport::Outcome::NotSsf);
         QCOMPARE(other.message(), SsfImport::DoneMessage);
     }
 
