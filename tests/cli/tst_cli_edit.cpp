@@ -82,7 +82,7 @@ private Q_SLOTS:
         const QStringList before = l.styles();
         const CliResult result = l.cli(args);
         QCOMPARE(result.exitCode, status);
-        QVERIFY2(QString::fromUtf8(result.err).contains(text), result.err.constData());
+        QVERIFY2(QString::fromUtf8(result.err).contains(text), (result.out + result.err).constData());
         QCOMPARE(l.styles(), before);
         QCOMPARE(runSql(l.db, {u"SELECT COUNT(*) FROM KORFBanks"_s}), QStringList{u"0"_s});
     }
@@ -97,7 +97,8 @@ private Q_SLOTS:
         // A name in use is refused, and overwritten only with --replace: same number, the
         // description kept when none is given.
         const CliResult refused = l.cli({u"bank-save"_s, u"PARTY"_s, u"2"_s});
-        QVERIFY(refused.exitCode == 1 && refused.err.contains("--replace"));
+        QVERIFY2(refused.exitCode == 1 && refused.err.contains("--replace"),
+                 (refused.out + refused.err).constData());
         QCOMPARE(l.cli({u"bank-save"_s, u"PARTY"_s, u"2"_s, u"1"_s, u"--replace"_s}).exitCode, 0);
         QCOMPARE(l.bank(u"PARTY"_s), u"1|PARTY|Saturday|2|1|0"_s);
 
@@ -122,7 +123,7 @@ private Q_SLOTS:
         Library l;
         QCOMPARE(l.cli({u"bank-save"_s, u"PARTY"_s, u"3"_s, u"1"_s, u"2"_s}).exitCode, 0);
         CliResult r = l.cli({u"edit"_s, u"1"_s, u"2"_s, u"--group"_s, u"LATIN"_s, u"--author"_s, QString()});
-        QVERIFY(r.exitCode == 0 && r.out == "2 style(s) updated\n");
+        QVERIFY2(r.exitCode == 0 && r.out == "2 style(s) updated\n", (r.out + r.err).constData());
         QCOMPARE(l.cli({u"edit"_s, u"3"_s, u"--name"_s, u"Alps"_s, u"--desc"_s, u"Mountain"_s}).exitCode, 0);
         QCOMPARE(l.styles(),
                  (QStringList{u"1|Bossa|B1|LATIN| "_s, u"2|Ballad|B2|LATIN| "_s, u"3|Alps|Mountain|OLD|"_s}));

@@ -82,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(runCli(env, {u"init"_s, path}).exitCode, 0);
         const QByteArray before = TestEnvironment::readFile(path);
         const CliResult again = runCli(env, {u"init"_s, path});
-        QVERIFY(again.exitCode == 1 && again.err.contains("exists"));
+        QVERIFY2(again.exitCode == 1 && again.err.contains("exists"), (again.out + again.err).constData());
         QCOMPARE(TestEnvironment::readFile(path), before);
         // A folder that cannot be written is named, not the temporary file the database is built in.
         const CliResult locked = runCli(env, {u"init"_s, u"/proc/new.mdb"_s});
@@ -108,7 +108,8 @@ private Q_SLOTS:
         QCOMPARE(numbers(banks, u"BankProg"_s), (QList<int>{2, 1})); // by bank name
         QCOMPARE(banks.at(1).toObject().value(u"Slots"_s).toArray(), (QJsonArray{1, 3}));
         const CliResult none = runCli(env, {u"where-is"_s, u"3"_s});
-        QVERIFY(none.exitCode == 0 && none.out.contains("Selected style cannot be found in any bank!"));
+        QVERIFY2(none.exitCode == 0 && none.out.contains("Selected style cannot be found in any bank!"),
+                 (none.out + none.err).constData());
 
         // Output that does not reach standard output is a failure with the reason.
         QProcess full;
@@ -125,7 +126,8 @@ private Q_SLOTS:
         file.write(QByteArray(int(file.size() / 2), '\xa5'));
         file.close();
         const CliResult damaged = runCli(env, {u"list"_s});
-        QVERIFY(damaged.exitCode == 1 && damaged.err.contains("malformed"));
+        QVERIFY2(damaged.exitCode == 1 && damaged.err.contains("malformed"),
+                 (damaged.out + damaged.err).constData());
         QVERIFY(damaged.err.endsWith("\nThe database file " + path.toUtf8() +
                                      " is damaged; restore it from a backup.\n"));
     }

@@ -37,7 +37,8 @@ private slots:
         QDir().mkpath(out);
 
         CliResult r = cli(env, a, {"ssf-export", "--to", out, "--all"});
-        QVERIFY(r.exitCode == 0 && r.out.endsWith("All styles successfully exported to SSF files!\n"));
+        QVERIFY2(r.exitCode == 0 && r.out.endsWith("All styles successfully exported to SSF files!\n"),
+                 (r.out + r.err).constData());
 
         r = cli(env, b, {"ssf-import", out});
         QVERIFY(r.exitCode == 0);
@@ -47,11 +48,13 @@ private slots:
 
         // The same file again is refused: exit status 1 and the import's own message.
         r = cli(env, b, {"ssf-import", out + "/STYLE2.SSF"});
-        QVERIFY(r.exitCode == 1 && r.out + r.err ==
-                                       "STYLE2.SSF: already present as style 2\n"
-                                       "sbk-cli: SSF file import aborted: style already present\n");
+        QVERIFY2(r.exitCode == 1 && r.out + r.err ==
+                                        "STYLE2.SSF: already present as style 2\n"
+                                        "sbk-cli: SSF file import aborted: style already present\n",
+                 (r.out + r.err).constData());
         r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
-        QVERIFY(r.exitCode == 1 && r.err == "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n");
+        QVERIFY2(r.exitCode == 1 && r.err == "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n",
+                 (r.out + r.err).constData());
 
         // A bank by number: a slot below 1 names no style, and a style whose file name another style
         // of the run took is written under a numbered name, said on the output.
@@ -76,10 +79,12 @@ private slots:
         // (Without --yes the restore is refused on a pipe: sbk-cli's own test holds that.)
         const QString written = env.path("dump.pdd");
         CliResult r = cli(env, a, {"backup", written});
-        QVERIFY(r.exitCode == 0 && r.out == "SBK database backup completed without errors!\nWritten to " +
-                                                written.toUtf8() + "\n");
+        QVERIFY2(r.exitCode == 0 && r.out == "SBK database backup completed without errors!\nWritten to " +
+                                                 written.toUtf8() + "\n",
+                 (r.out + r.err).constData());
         r = cli(env, b, {"restore", written, "--yes"});
-        QVERIFY(r.exitCode == 0 && r.out.endsWith("without errors!\n4 records restored\n"));
+        QVERIFY2(r.exitCode == 0 && r.out.endsWith("without errors!\n4 records restored\n"),
+                 (r.out + r.err).constData());
         QCOMPARE(styles(env.openDatabase("b.mdb")->connection()),
                  styles(env.openDatabase("a.mdb")->connection()));
 
@@ -89,8 +94,9 @@ private slots:
                      r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad)).toUtf8()),
                  r.err.constData());
         r = cli(env, a, {"restore", env.path("NONE.PDD"), "--yes"});
-        QVERIFY(r.exitCode == 1 &&
-                r.err == "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n");
+        QVERIFY2(r.exitCode == 1 &&
+                     r.err == "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n",
+                 (r.out + r.err).constData());
     }
 
     void textWithoutOneByteFormDoesNotBlock() {

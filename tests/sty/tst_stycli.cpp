@@ -39,7 +39,8 @@ private slots:
         env.writeFile("in/sub/TWO.STY", bankFile(2, 2));
         env.writeFile("in/sub/I30.STY", "KORGI");
         result = runCli(env, {"--db", db, "import", env.path("in"), "--subfolders", "--author", "Me"});
-        QVERIFY(result.exitCode == 0 && result.out.contains("5 styles imported"));
+        QVERIFY2(result.exitCode == 0 && result.out.contains("5 styles imported"),
+                 (result.out + result.err).constData());
         QVERIFY(result.out.startsWith("I30.STY is probably a style for KORG i30 arranger\n"));
         QVERIFY(result.err.isEmpty()); // no progress bar when stderr is not a terminal
 
@@ -71,7 +72,8 @@ private slots:
                  result.out.constData());
         QCOMPARE(runCli(env, {"--db", db, "import", newerPath}).exitCode, 0);
         result = runCli(env, {"--db", db, "make-sty", "3", env.path("BACK.STY"), "--user-bank", "28"});
-        QVERIFY2(result.exitCode == 0 && result.out.contains("newer layout"), result.err.constData());
+        QVERIFY2(result.exitCode == 0 && result.out.contains("newer layout"),
+                 (result.out + result.err).constData());
         QCOMPARE(TestEnvironment::readFile(env.path("BACK.STY")), newer);
 
         // An older bank in the newer layout: its entries carry the library's system string.
