@@ -89,7 +89,6 @@ private slots:
         QCOMPARE(bankSlotNames(window), u"S001,S008,S002"_s);
         QCOMPARE(window.bank().SelectedSlot(), 1);
         QCOMPARE(f.module.BankState, 1);
-        QCOMPARE(f.module.BankTable->BankStyle(2), 8);
 
         answerYesNo(f.prompt, {1});
         selectRows(window, 0, 2);
