@@ -61,9 +61,6 @@ private Q_SLOTS:
                                     << "/nonexistent/x.mdb";
         // Values the command line cannot take are usage errors, refused before anything is opened.
         QTest::newRow("backup without a path") << QStringList{u"backup"_s, u" "_s} << 2 << "PDD file path";
-        QTest::newRow("author without one-byte form")
-            << QStringList{u"import"_s, u"x"_s, u"--author"_s, u"Zo\u00eb \u65e5\u672c"_s} << 2
-            << "The author \"Zo\u00eb \u65e5\u672c\" holds the character";
         QTest::newRow("restore asked on a pipe") << QStringList{u"restore"_s, u"x.pdd"_s} << 2 << "--yes";
     }
     void exitStatusAndHelp() {

@@ -9,11 +9,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool insert(QSqlDatabase db, qint32 prog, const QByteArray& c1, const QByteArray& c2,
-            const QString& name = u"STYLE"_s) {
+bool insert(QSqlDatabase db, qint32 prog, const QByteArray& c1, const QByteArray& c2) {
     DbKORFStyle style(db);
     style.setStyleProg(prog);
-    style.setStyleName1(name);
+    style.setStyleName1(u"STYLE"_s);
     style.setStyleLength1(qint32(c1.size()));
     style.setStyleLength2(qint32(c2.size()));
     style.setStyleContent1(c1);
@@ -127,15 +126,6 @@ private Q_SLOTS:
         style.setStyleProg(99);
         style.setStyleAuthor(QString());
         QVERIFY(!style.UpdKORFStyles() && style.clsKORFStylesError().isEmpty());
-    }
-
-    void namesWithQuotesAreFound() {
-        QVERIFY(insert(db->connection(), 1, "a", "b", u"Rock'n'Roll"_s));
-        QVERIFY(insert(db->connection(), 2, "c", "d", u"ROCK'N'ROLL"_s));
-        DbKORFStyle style(db->connection());
-        style.setStyleName1(u"rock'n'roll"_s);
-        const auto rows = style.GetKORFStylesByName();
-        QVERIFY(rows.has_value() && rows->size() == 2 && rows->first().value(u"STYLEPROG"_s).toInt() == 1);
     }
 
     void removingAStyleCompactsABank_data() {

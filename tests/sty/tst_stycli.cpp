@@ -29,19 +29,12 @@ private slots:
 #endif
 
         const QString db = env.createDatabase();
-        // A damaged file: the error is shown, the exit status is 1 (the import engine rolls back).
-        result = runCli(env, {"--db", db, "import", env.writeFile("bad/2.STY", bankFile(2, 2).left(100))});
-        QVERIFY2(result.exitCode == 1 && result.out.isEmpty() && result.err.startsWith("sbk-cli: ") &&
-                     result.err.contains("2.STY: at byte offset 36: unexpected end of file"),
-                 result.err.constData());
-
         env.writeFile("in/ONE.STY", bankFile(3, 1));
         env.writeFile("in/sub/TWO.STY", bankFile(2, 2));
         env.writeFile("in/sub/I30.STY", "KORGI");
         result = runCli(env, {"--db", db, "import", env.path("in"), "--subfolders", "--author", "Me"});
         QVERIFY2(result.exitCode == 0 && result.out.contains("5 styles imported"),
                  (result.out + result.err).constData());
-        QVERIFY(result.out.startsWith("I30.STY is probably a style for KORG i30 arranger\n"));
         QVERIFY(result.err.isEmpty()); // no progress bar when stderr is not a terminal
 
         result = runCli(env, {"--db", db, "banks", "--json"});
@@ -84,12 +77,10 @@ private slots:
         library.FillCollectionFromStyle(env.path("N.STY"), styles);
         QCOMPARE(library.ReadRecords().last().entry.systemText(), "Z112A STD v1.3.1");
         // User banks above 12 only for the newer layout; a layout of another name.
-        for (const QStringList& wrong : {QStringList{"3", "--user-bank", "28", "--layout", "older"},
-                                         QStringList{"3", "--layout", "middle"}})
+        for (const QStringList& wrong :
+             {QStringList{"--user-bank", "28", "--layout", "older"}, QStringList{"--layout", "middle"}})
             QCOMPARE(
-                runCli(env, QStringList{"--db", db, "make-sty", wrong[0], env.path("X.STY")} + wrong.mid(1))
-                    .exitCode,
-                2);
+                runCli(env, QStringList{"--db", db, "make-sty", "3", env.path("X.STY")} + wrong).exitCode, 2);
 
         // A bank whose style is gone is not written without it.
         QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFStyles WHERE StyleProg = 2");

@@ -117,7 +117,6 @@ private slots:
             QCOMPARE(StyMaker::targetPath(index, "/fd", "/hd", "MY BANK 1"), paths[index]);
             QCOMPARE(StyMaker::userBankOf(index), userBanks[index]);
         }
-        QCOMPARE(StyMaker::caption(14, "/fd"), "Make for DIRECT HD - Bank 9");
         // A bank name cannot lead out of the floppy folder.
         QCOMPARE(StyMaker::targetPath(1, "/fd", QString(), "../x/ y"), "/fd/_._x_y.STY");
     }
@@ -145,15 +144,11 @@ private slots:
         QVERIFY(f.said("Cannot write the file " + f.env.path("pahd/!456.SET/STYLE/USER01.STY") +
                        ": the folder " + f.env.path("pahd/!456.SET/STYLE") + " does not exist"));
         QVERIFY(!QFileInfo::exists(f.env.path("pahd/!456.SET")));
-        // A folder or copy that fails names the path and the system's reason, and the work file goes.
-        f.env.writeFile("floppy/SBK.SET/STYLE", "a file in the way");
-        QCOMPARE(f.make(3), StyMaker::Result::Failed);
-        QVERIFY(f.said("Cannot create the folder " + f.env.path("floppy/SBK.SET/STYLE") + ": ") &&
-                !f.prompt.texts().last().endsWith(": "));
+        // A copy that fails names the path and the system's reason, and the work file goes.
         QDir().mkpath(f.env.path("floppy/USER01.STY"));
         QCOMPARE(f.make(2), StyMaker::Result::Failed);
         QVERIFY(f.said("Cannot write the file " + f.env.path("floppy/USER01.STY") + ": ") &&
-                f.workFolderEmpty());
+                !f.prompt.texts().last().endsWith(": ") && f.workFolderEmpty());
         QDir(f.env.path("floppy/USER01.STY")).removeRecursively();
         // A style no longer stored (the working bank holds no data for it) refuses the bank, named.
         f.module.WorkingBankStyles.Add(99, "Gone", QString(), 0, 0, QByteArray(), QByteArray());
