@@ -98,6 +98,7 @@ private:
     void loadBank();
     void exportBankToSsf();
     void makeStyFile();
+    bool storedBankReady(const QString& emptyText, const QString& unsavedText);
     void printBank();
     // The frBank caption and lbBankDesc after the working bank was stored under BankTable's name.
     void showBankIdentity();

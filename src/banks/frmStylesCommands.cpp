@@ -411,19 +411,24 @@ void frmStyles::loadBank() {
     showAfterLoading(*this, dialog.Form_Activate() && WindowOpener::exec(dialog) == QDialog::Accepted);
 }
 
-// "Export bank to SSF": only a stored bank without changes.
-void frmStyles::exportBankToSsf() {
+// What a bank must be before it leaves the program as a file: not empty, and stored without changes.
+bool frmStyles::storedBankReady(const QString& emptyText, const QString& unsavedText) {
     if (m_bank.count() == 0) {
-        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to export!"), Prompt::Title,
-                         Prompt::Icon::Exclamation);
-        return;
+        m_prompt.message(emptyText, Prompt::Title, Prompt::Icon::Exclamation);
+        return false;
     }
     if (m_module.BankState != 1) {
-        m_prompt.message(
-            QStringLiteral("Please save changes made to current style before exporting it to SSF!"),
-            Prompt::Title, Prompt::Icon::Information);
-        return;
+        m_prompt.message(unsavedText, Prompt::Title, Prompt::Icon::Information);
+        return false;
     }
+    return true;
+}
+
+// "Export bank to SSF": only a stored bank without changes.
+void frmStyles::exportBankToSsf() {
+    if (!storedBankReady(QStringLiteral("Bank is empty: there's nothing to export!"),
+                         QStringLiteral("Please save changes made to current style before exporting it to SSF!")))
+        return;
     frmSSFExport dialog(m_module, m_prompt, this);
     dialog.setBankMode();
     WindowOpener::exec(dialog);
@@ -432,17 +437,9 @@ void frmStyles::exportBankToSsf() {
 
 // "Make .STY file": a stored bank without changes, and a floppy folder set.
 void frmStyles::makeStyFile() {
-    if (m_bank.count() == 0) {
-        m_prompt.message(QStringLiteral("Bank is empty: there's nothing to make a .STY with!"), Prompt::Title,
-                         Prompt::Icon::Exclamation);
+    if (!storedBankReady(QStringLiteral("Bank is empty: there's nothing to make a .STY with!"),
+                         QStringLiteral("Please save changes made to current style before making a STY file!")))
         return;
-    }
-    if (m_module.BankState != 1) {
-        m_prompt.message(
-            QStringLiteral("Please save changes made to current style before making a STY file!"),
-            Prompt::Title, Prompt::Icon::Information);
-        return;
-    }
     if (m_module.FloppyDrive.trimmed().isEmpty()) {
         m_prompt.message(
             QStringLiteral("Floppy disk is not specified. Please click on Parameter button inside "
