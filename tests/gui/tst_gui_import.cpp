@@ -101,7 +101,8 @@ private slots:
                  (QStringList{
                      u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         | | |OLD.STY|49"_s,
                      u"3|Fresh 1         |Pop| |NEW.STY|38"_s, u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
-        QCOMPARE(queryRows(f.module.connection(), u"SELECT BankName FROM KORFBanks"_s), QStringList{u"OLD001"_s});
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT BankName FROM KORFBanks"_s),
+                 QStringList{u"OLD001"_s});
         QCOMPARE(f.module.ImportMode, 99);
         QCOMPARE(window.gridModel()->rowCount(), 4); // the grid shows the refilled listing
         QCOMPARE(f.prompt.unexpected(), 0);
