@@ -2,7 +2,6 @@
 // (nothing changes), then banks saved, printed and deleted, styles edited and deleted.
 
 #include "CliRunner.h"
-#include "PdfText.h"
 #include "TestEnvironment.h"
 
 #include <QtTest>
@@ -99,21 +98,15 @@ private Q_SLOTS:
         QCOMPARE(l.cli({u"bank-save"_s, u"PARTY"_s, u"2"_s, u"1"_s, u"--replace"_s}).exitCode, 0);
         QCOMPARE(l.bank(u"PARTY"_s), u"1|PARTY|Saturday|2|1|0"_s);
 
-        // The printed page: name, description and a line per stored style; a deleted style leaves
-        // no line.
+        // A deleted style leaves no line on the printed page (the windows' test reads the page).
         runSql(l.db, {u"DELETE FROM KORFStyles WHERE StyleProg = 2"_s});
         const QString pdf = l.env.path(u"party.pdf"_s);
         const CliResult printed = l.cli({u"bank-print"_s, u"PARTY"_s, u"--pdf"_s, pdf});
         QCOMPARE(printed.exitCode, 0);
-        QVERIFY(printed.out.contains("1 styles"));
-        const std::optional<QStringList> lines = pdfLines(pdf);
-        if (lines)
-            QCOMPARE(*lines, (QStringList{u"PARTY"_s, u"Saturday"_s, u"Bossa B1"_s}));
+        QVERIFY(printed.out.contains("1 styles") && QFileInfo::exists(pdf));
 
         QCOMPARE(l.cli({u"bank-delete"_s, u"PARTY"_s, u"--yes"_s}).exitCode, 0);
         QCOMPARE(runSql(l.db, {u"SELECT BankName FROM KORFBanks"_s}), QStringList{u"OTHER"_s});
-        if (!lines)
-            QSKIP("pdftotext (poppler-utils) is not installed");
     }
 
     void editAndDelete() {

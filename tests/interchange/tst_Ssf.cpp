@@ -47,7 +47,6 @@ private slots:
 
     void fileNameAndDateRules() {
         QCOMPARE(SsfFile::fileName("Pop-Ballad 2"), "POPBALLAD2.SSF");
-        QCOMPARE(SsfFile::fileName(QStringLiteral("\u00e9 \u00df")), ".SSF");
         QCOMPARE(SsfFile::fileName(QStringLiteral("A\u0000B\u00ff")), "AB.SSF");
         // Every form a stored date comes in; day and month in the order of the locale's short date
         // first, the other order when that is no date.

@@ -66,8 +66,6 @@ private Q_SLOTS:
         QCOMPARE(list(filter({{}, {}, {}, u"pop"_s})), (QList<qint32>{2, 3}));
         QCOMPARE(list(filter({u"b%"_s, {}, {}, {}, {}, u"ann"_s})), QList<qint32>{1});
         QCOMPARE(list(filter({u"x' OR '1'='1"_s})), QList<qint32>{}); // values are bound, never written in
-        const StyleListing listing = StyleListing::GetAllStyles(db->connection(), {}, {});
-        QVERIFY(listing.RecordCount() == 4 && listing.row(1).StyleDesc == u"Ballad desc"_s);
         QVERIFY_THROWS_EXCEPTION(SbkError, StyleListing::GetAllStyles(db->connection(), u"NOPE ="_s, {}));
 
         // Names as the import stores them, blank-padded, and letters outside ASCII: found as shown,
@@ -77,7 +75,6 @@ private Q_SLOTS:
         addStyle(db->connection(), 7, u"Étienne"_s, u"ÉTÉ  "_s, {});
         QCOMPARE(list(filter({u"%STYLE"_s})), QList<qint32>{5});
         QCOMPARE(list(filter({{}, {}, {}, u"été"_s})), (QList<qint32>{5, 6, 7}));
-        QCOMPARE(list(filter({u"é%"_s})), (QList<qint32>{6, 7}));
         QCOMPARE(list(filter({}, {u"NAME"_s})), (QList<qint32>{3, 2, 1, 4, 5, 6, 7}));
         QCOMPARE(list(filter({}, {u"NAME"_s}, {true})), (QList<qint32>{7, 6, 5, 4, 1, 2, 3}));
     }

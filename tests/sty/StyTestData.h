@@ -17,8 +17,6 @@ inline QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
-using ::errorOf; // from TestEnvironment.h
-
 // A complete style block: a 4-byte chunk ID, the body length and a body of bodySize bytes whose
 // values depend on seed, so that blocks of different seeds differ.
 inline QByteArray block(int bodySize, int seed, const QByteArray& chunkId = hex("06000030")) {

@@ -1,4 +1,4 @@
-// Making STY files from the working bank: the fifteen destinations, readiness, the work-file
+// Making STY files from the working bank: the fifteen destinations, the work-file
 // route with its free-space test, the floppy set folder with its wipe, and the direct route.
 #include "core/SBKModule.h"
 #include "ScriptedPrompt.h"
@@ -163,15 +163,6 @@ private slots:
         QVERIFY(
             f.said("An error has occured during create process of style " + target + ". Not enough space"));
         QVERIFY(TestEnvironment::readFile(target) == "older" && f.workFolderEmpty());
-
-        f.prompt.clear();
-        f.module.FloppyDrive = f.env.path("no-floppy");
-        f.module.PaHdDrive = f.env.path("no-pahd");
-        QVERIFY(f.make(3) == StyMaker::Result::NotReady && f.make(7) == StyMaker::Result::NotReady);
-        QCOMPARE(f.prompt.texts(),
-                 (QStringList{"Floppy disk " + f.module.FloppyDrive + ": is not ready!",
-                              "Pa hard disk " + f.module.PaHdDrive + ": is not ready or not available!"}));
-        QCOMPARE(f.prompt.asked().first().icon, Prompt::Icon::Critical);
     }
 
     void setFolderWipe_data() {
@@ -219,8 +210,6 @@ private slots:
         for (const QString& folder :
              {QString("/"), QDir::homePath(), QString(), QString("/dev/shm"), env.path("")})
             QVERIFY2(!drives.isRemovableVolumeRoot(folder), qPrintable(folder));
-        QVERIFY(drives.isReady(env.path("")));
-        QVERIFY(!drives.isReady(env.path("missing")));
     }
 };
 

@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-CliResult runCli(const TestEnvironment& env, const QStringList& args, const QByteArray& input) {
+CliResult runCli(const TestEnvironment& env, const QStringList& args) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.configFolder());
@@ -13,7 +13,6 @@ CliResult runCli(const TestEnvironment& env, const QStringList& args, const QByt
     environment.insert(QStringLiteral("HOME"), env.path(QStringLiteral("home")));
     process.setProcessEnvironment(environment);
     process.start(qEnvironmentVariable("SBK_CLI"), args);
-    process.write(input);
     process.closeWriteChannel();
     process.waitForFinished(120000);
     CliResult result;

@@ -14,4 +14,4 @@ struct CliResult {
     QByteArray err;
 };
 
-CliResult runCli(const TestEnvironment& env, const QStringList& args, const QByteArray& input = QByteArray());
+CliResult runCli(const TestEnvironment& env, const QStringList& args);

@@ -28,9 +28,9 @@ QVariant ScriptedPrompt::next(Kind kind) {
     return m_script.takeFirst().second;
 }
 
-Prompt::Answer ScriptedPrompt::message(const QString& text, const QString& title, Icon icon, Buttons buttons,
-                                       Answer defaultButton) {
-    m_asked.append({Kind::Message, text, title, icon, buttons, defaultButton, {}});
+Prompt::Answer ScriptedPrompt::message(const QString& text, const QString& /*title*/, Icon icon,
+                                       Buttons buttons, Answer defaultButton) {
+    m_asked.append({Kind::Message, text, icon, defaultButton, {}});
     if (buttons == Buttons::Ok) {
         // An OK box needs no script entry, but one scripted as Ok is taken.
         if (!m_script.isEmpty() && m_script.first().first == Kind::Message &&
@@ -42,9 +42,9 @@ Prompt::Answer ScriptedPrompt::message(const QString& text, const QString& title
     return v.isValid() ? Answer(v.toInt()) : Answer::No;
 }
 
-std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& title,
+std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QString& /*title*/,
                                              const QString& proposed) {
-    m_asked.append({Kind::Input, prompt, title, Icon::None, Buttons::Ok, Answer::Ok, proposed});
+    m_asked.append({Kind::Input, prompt, Icon::None, Answer::Ok, proposed});
     const QVariant v = next(Kind::Input);
     if (!v.isValid())
         return std::nullopt;
@@ -52,17 +52,17 @@ std::optional<QString> ScriptedPrompt::input(const QString& prompt, const QStrin
 }
 
 QString ScriptedPrompt::openFile(const QString& filter) {
-    m_asked.append({Kind::OpenFile, filter, {}, Icon::None, Buttons::Ok, Answer::Ok, {}});
+    m_asked.append({Kind::OpenFile, filter, Icon::None, Answer::Ok, {}});
     return next(Kind::OpenFile).toString();
 }
 
 QString ScriptedPrompt::saveFile(const QString& filter, const QString& proposedName) {
-    m_asked.append({Kind::SaveFile, filter, {}, Icon::None, Buttons::Ok, Answer::Ok, proposedName});
+    m_asked.append({Kind::SaveFile, filter, Icon::None, Answer::Ok, proposedName});
     return next(Kind::SaveFile).toString();
 }
 
 QString ScriptedPrompt::chooseFolder(const QString& title, const QString& start) {
-    m_asked.append({Kind::Folder, title, {}, Icon::None, Buttons::Ok, Answer::Ok, start});
+    m_asked.append({Kind::Folder, title, Icon::None, Answer::Ok, start});
     return next(Kind::Folder).toString();
 }
 

@@ -7,7 +7,7 @@
 #include <QVariant>
 
 // The prompt of tests: answers come from a script given beforehand, and every question is
-// recorded with its text, title, icon, buttons and default button. A question with no scripted
+// recorded with its text, icon and default button. A question with no scripted
 // answer is recorded as unexpected and answered No / cancel.
 class ScriptedPrompt : public Prompt {
 public:
@@ -15,9 +15,7 @@ public:
     struct Asked {
         Kind kind;
         QString text; // message text, input prompt, file filter or folder title
-        QString title;
         Icon icon = Icon::None;
-        Buttons buttons = Buttons::Ok;
         Answer defaultButton = Answer::Ok;
         QString proposed; // input proposal or proposed file name
     };
@@ -38,7 +36,6 @@ public:
     const QList<Asked>& asked() const { return m_asked; }
     QStringList texts() const; // the text of every question, in order
     int unexpected() const { return m_unexpected; }
-    int pending() const { return int(m_script.size()); }
     void clear();
 
 private:
