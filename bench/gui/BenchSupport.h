@@ -3,7 +3,7 @@
 // What the window benchmarks share: a prompt that asks nothing and the memory the process holds.
 
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
+#include "session/SBKModule.h"
 #include "store/Database.h"
 
 #include <QFile>

@@ -4,13 +4,13 @@
 // many banks hold; beside it, the one-query-per-slot reading for comparison. Prints the figures
 // and the memory the process holds.
 
-#include "BenchSupport.h"
-#include "banks/BankTreeModel.h"
-#include "banks/frmBankSave.h"
-#include "banks/frmShowBanks.h"
 #include "banks/StoredBanks.h"
+#include "BenchSupport.h"
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
+#include "gui/banks/BankTreeModel.h"
+#include "gui/banks/frmBankSave.h"
+#include "gui/banks/frmShowBanks.h"
+#include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 

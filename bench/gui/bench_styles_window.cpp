@@ -4,10 +4,10 @@
 // memory the process holds.
 
 #include "BenchSupport.h"
-#include "banks/frmStyles.h"
-#include "banks/StyleGridModel.h"
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
+#include "gui/banks/frmStyles.h"
+#include "gui/banks/StyleGridModel.h"
+#include "session/SBKModule.h"
 #include "store/Database.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
-#include "banks/KorgUtility.h"
-#include "core/DialogPrompt.h"
-#include "core/frmMain.h"
-#include "core/HelpKeyFilter.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
-#include "core/StartUp.h"
+#include "gui/banks/KorgUtility.h"
+#include "gui/main/DialogPrompt.h"
+#include "gui/main/frmMain.h"
+#include "gui/main/HelpKeyFilter.h"
+#include "session/SBKModule.h"
+#include "session/StartUp.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
+#include "core/SbkVersion.h"
+#include "core/SingleByteText.h"
 #include "store/DbKORFStyle.h"
 
 #include <QFont>
@@ -67,7 +67,7 @@ void BankPage::writePdf(const QString& path) const {
     {
         QPdfWriter writer(&file);
         writer.setTitle(m_name);
-        writer.setCreator(SBKModule::title());
+        writer.setCreator(SbkVersion::title());
         const bool inches = QLocale().measurementSystem() == QLocale::ImperialUSSystem;
         writer.setPageLayout(QPageLayout(QPageSize(inches ? QPageSize::Letter : QPageSize::A4),
                                          QPageLayout::Portrait, QMarginsF(20, 20, 20, 20),

@@ -1,24 +1,25 @@
 #include "banks/WorkingBank.h"
 
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "store/WorkingBankState.h"
 
 #include <algorithm>
+#include <optional>
 #include <QSet>
 
-WorkingBank::WorkingBank(SBKModule& module, Prompt& prompt) : m_module(module), m_prompt(prompt) {}
+WorkingBank::WorkingBank(WorkingBankState& shared, Prompt& prompt) : m_shared(shared), m_prompt(prompt) {}
 
 int WorkingBank::count() const {
-    return m_module.WorkingBankStyles.Count();
+    return m_shared.WorkingBankStyles.Count();
 }
 
 QString WorkingBank::slotCaption(int slot) const {
     if (slot < 0 || slot >= count())
         return QString();
-    return m_module.WorkingBankStyles.Item(slot + 1)->StyleName1();
+    return m_shared.WorkingBankStyles.Item(slot + 1)->StyleName1();
 }
 
 void WorkingBank::refuse(const QString& text) {
@@ -26,10 +27,10 @@ void WorkingBank::refuse(const QString& text) {
 }
 
 void WorkingBank::markChanged() {
-    if (m_module.BankState == 0)
-        m_module.BankState = 2;
-    else if (m_module.BankState == 1)
-        m_module.BankState = 3;
+    if (m_shared.BankState == 0)
+        m_shared.BankState = 2;
+    else if (m_shared.BankState == 1)
+        m_shared.BankState = 3;
 }
 
 bool WorkingBank::insert(const QList<GridRow>& rows) {
@@ -41,7 +42,10 @@ bool WorkingBank::insertAt(const QList<GridRow>& rows, int slot) {
         refuse(QStringLiteral("Bank already holds 32 styles. Selected style(s) cannot be added!"));
         return false;
     }
-    KORFStyles& styles = m_module.WorkingBankStyles;
+    KORFStyles& styles = m_shared.WorkingBankStyles;
+    std::optional<DbKORFStyle> table;
+    if (m_shared.connection().isOpen())
+        table.emplace(m_shared.connection());
     int position = std::clamp(slot, 0, count());
     for (const GridRow& row : rows) {
         bool add = true;
@@ -54,12 +58,11 @@ bool WorkingBank::insertAt(const QList<GridRow>& rows, int slot) {
                     QStringLiteral(" already present inside bank. Would you like to insert it "
                                    "anyway?"));
         }
-        if (add && m_module.StyleTable) {
-            DbKORFStyle& table = *m_module.StyleTable;
-            table.setStyleProg(row.number);
-            if (table.GetKORFStylesNoContent()) {
+        if (add && table) {
+            table->setStyleProg(row.number);
+            if (table->GetKORFStylesNoContent()) {
                 const QByteArray blank(1, ' ');
-                styles.Add(table.StyleProg(), table.StyleName1(), QStringLiteral(" "), 0, 0, blank, blank);
+                styles.Add(table->StyleProg(), table->StyleName1(), QStringLiteral(" "), 0, 0, blank, blank);
                 carry(styles.Count() - 1, position);
                 m_selectedSlot = position++;
             }
@@ -82,9 +85,9 @@ bool WorkingBank::remove() {
     if (!m_prompt.confirm(QStringLiteral("Style ") + name +
                           QStringLiteral(" will be deleted from bank. Are you sure?")))
         return true;
-    m_module.WorkingBankStyles.Remove(m_selectedSlot + 1);
-    if (m_module.BankState == 0 || m_module.BankState == 1)
-        m_module.BankState = count() > 0 ? 1 : 0;
+    m_shared.WorkingBankStyles.Remove(m_selectedSlot + 1);
+    if (m_shared.BankState == 0 || m_shared.BankState == 1)
+        m_shared.BankState = count() > 0 ? 1 : 0;
     if (m_selectedSlot + 1 > count())
         m_selectedSlot = count() - 1;
     return true;
@@ -96,7 +99,7 @@ bool WorkingBank::moveUp() {
         return false;
     }
     if (m_selectedSlot > 0 && m_selectedSlot < count()) {
-        m_module.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot);
+        m_shared.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot);
         --m_selectedSlot;
     }
     return true;
@@ -108,7 +111,7 @@ bool WorkingBank::moveDown() {
         return false;
     }
     if (m_selectedSlot >= 0 && m_selectedSlot < count() - 1) {
-        m_module.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot + 2);
+        m_shared.WorkingBankStyles.Swap(m_selectedSlot + 1, m_selectedSlot + 2);
         ++m_selectedSlot;
     }
     return true;
@@ -126,7 +129,7 @@ bool WorkingBank::moveSlot(int from, int to) {
 }
 
 void WorkingBank::carry(int from, int to) {
-    KORFStyles& styles = m_module.WorkingBankStyles;
+    KORFStyles& styles = m_shared.WorkingBankStyles;
     for (; from < to; ++from)
         styles.Swap(from + 1, from + 2);
     for (; from > to; --from)
@@ -146,7 +149,7 @@ bool WorkingBank::erase() {
 
 bool WorkingBank::dropDeleted(const QList<qint32>& styles) {
     const QSet<qint32> deleted(styles.cbegin(), styles.cend());
-    KORFStyles& bank = m_module.WorkingBankStyles;
+    KORFStyles& bank = m_shared.WorkingBankStyles;
     // The selection stays on its style, or passes to the one that closes up into its place.
     int selected = m_selectedSlot;
     bool dropped = false;
@@ -161,11 +164,11 @@ bool WorkingBank::dropDeleted(const QList<qint32>& styles) {
     if (!dropped)
         return false;
     m_selectedSlot = std::min(selected, count() - 1);
-    if (m_module.BankTable && m_module.BankTable->BankProg() != 0) {
-        DbKORFBank stored(m_module.connection());
-        stored.setBankProg(m_module.BankTable->BankProg());
+    if (m_shared.BankTable && m_shared.BankTable->BankProg() != 0) {
+        DbKORFBank stored(m_shared.connection());
+        stored.setBankProg(m_shared.BankTable->BankProg());
         if (stored.GetKORFBanks())
-            *m_module.BankTable = stored;
+            *m_shared.BankTable = stored;
     }
     if (count() == 0)
         clear();
@@ -173,9 +176,9 @@ bool WorkingBank::dropDeleted(const QList<qint32>& styles) {
 }
 
 void WorkingBank::clear() {
-    m_module.WorkingBankStyles.Clear();
+    m_shared.WorkingBankStyles.Clear();
     m_selectedSlot = -1;
-    m_module.BankState = 0;
+    m_shared.BankState = 0;
 }
 
 bool WorkingBank::selectSlot(int slot) {
@@ -185,36 +188,36 @@ bool WorkingBank::selectSlot(int slot) {
     return true;
 }
 
-void WorkingBank::LoadWorkingBank(SBKModule& module) {
-    DbKORFStyle styles(module.connection());
-    module.WorkingBankStyles.Clear();
-    if (!module.BankTable)
+void WorkingBank::LoadWorkingBank(WorkingBankState& shared) {
+    DbKORFStyle styles(shared.connection());
+    shared.WorkingBankStyles.Clear();
+    if (!shared.BankTable)
         return;
     for (int slot = 1; slot <= SlotCount; ++slot)
-        AddStyleToWorkingBank(module, styles, module.BankTable->BankStyle(slot));
+        AddStyleToWorkingBank(shared, styles, shared.BankTable->BankStyle(slot));
 }
 
-void WorkingBank::AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number) {
+void WorkingBank::AddStyleToWorkingBank(WorkingBankState& shared, DbKORFStyle& styles, qint32 number) {
     if (number == 0)
         return;
     styles.setStyleProg(number);
     // A slot naming a style that is gone would show a blank, unselectable entry; it is left out.
     if (!styles.GetKORFStylesNoContent())
         return;
-    module.WorkingBankStyles.Add(number, styles.StyleName1(), QString(), 0, 0, QByteArray(), QByteArray());
+    shared.WorkingBankStyles.Add(number, styles.StyleName1(), QString(), 0, 0, QByteArray(), QByteArray());
 }
 
-bool WorkingBank::loadStoredBank(SBKModule& module, qint32 bankProg, QString& error) {
-    DbKORFBank bank(module.connection());
+bool WorkingBank::loadStoredBank(WorkingBankState& shared, qint32 bankProg, QString& error) {
+    DbKORFBank bank(shared.connection());
     bank.setBankProg(bankProg);
     if (!bank.GetKORFBanks()) {
         error = bank.clsKORFBanksError();
         return false;
     }
-    if (module.BankTable)
-        *module.BankTable = bank;
-    LoadWorkingBank(module);
-    module.BankState = 1;
+    if (shared.BankTable)
+        *shared.BankTable = bank;
+    LoadWorkingBank(shared);
+    shared.BankState = 1;
     return true;
 }
 

@@ -5,12 +5,13 @@
 
 class DbKORFStyle;
 class Prompt;
-class SBKModule;
+class WorkingBankState;
 
 // The working bank: up to 32 styles gathered in the styles window before they are saved as a
 // bank, written as an STY file, exported or printed. The styles live in the shared
-// WorkingBankStyles and the state in the shared BankState; this class adds the selected slot and
-// the editing commands with their messages. It shows nothing itself except through the Prompt.
+// WorkingBankStyles and the state in the shared BankState (WorkingBankState); this class adds the
+// selected slot and the editing commands with their messages. It shows nothing itself except
+// through the Prompt.
 class WorkingBank {
 public:
     static constexpr int SlotCount = 32;
@@ -21,7 +22,7 @@ public:
         QString name;
     };
 
-    WorkingBank(SBKModule& module, Prompt& prompt);
+    WorkingBank(WorkingBankState& shared, Prompt& prompt);
 
     int SelectedSlot() const { return m_selectedSlot; }
     void setSelectedSlot(int slot) { m_selectedSlot = slot; }
@@ -58,13 +59,13 @@ public:
 
     // Refills WorkingBankStyles from the 32 slot fields of BankTable, skipping empty slots (so
     // slots 1, 2 and 5 load as three entries) and slots whose style is no longer stored.
-    static void LoadWorkingBank(SBKModule& module);
-    static void AddStyleToWorkingBank(SBKModule& module, DbKORFStyle& styles, qint32 number);
+    static void LoadWorkingBank(WorkingBankState& shared);
+    static void AddStyleToWorkingBank(WorkingBankState& shared, DbKORFStyle& styles, qint32 number);
     // Makes the stored bank with that number the working bank: BankTable := the bank,
     // WorkingBankStyles := its styles, BankState := 1. The bank is read through a record of its
     // own, so when it cannot be read (false, with the database's message in error, or "" when the
     // bank is gone) BankTable still names the working bank's stored bank.
-    static bool loadStoredBank(SBKModule& module, qint32 bankProg, QString& error);
+    static bool loadStoredBank(WorkingBankState& shared, qint32 bankProg, QString& error);
     // Why a bank name and description cannot be stored: a character that SSF and PDD files cannot
     // carry or a line break, naming the field; "" when both may be stored.
     static QString refusal(const QString& name, const QString& desc);
@@ -76,7 +77,7 @@ private:
     // Carries the entry at 0-based index `from` to index `to`, one exchange at a time.
     void carry(int from, int to);
 
-    SBKModule& m_module;
+    WorkingBankState& m_shared;
     Prompt& m_prompt;
     int m_selectedSlot = -1;
 };

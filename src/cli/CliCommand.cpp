@@ -1,8 +1,8 @@
 #include "cli/CliCommand.h"
 
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
+#include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 

@@ -2,7 +2,7 @@
 #include "cli/CliCommand.h"
 #include "cli/TerminalPrompt.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"

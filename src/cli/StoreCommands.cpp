@@ -2,7 +2,7 @@
 #include "banks/StoredBanks.h"
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "metadata/FilterClauses.h"
 #include "store/Database.h"
 #include "store/StyleListing.h"

@@ -1,7 +1,7 @@
 // Commands on STY files and banks: sty-info, import, banks, bank-show, make-sty.
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"

@@ -1,7 +1,7 @@
 // sbk-cli: the command-line front end of SBK.
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
+#include "core/SbkVersion.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -24,7 +24,7 @@ void printHelp(QTextStream& out) {
                "  --help        this text; \"sbk-cli COMMAND --help\" describes one command\n"
                "  --version     the program's version\n\n"
                "Commands:\n")
-               .arg(SBKModule::title());
+               .arg(SbkVersion::title());
     for (const CliCommandInfo& command : CliRegistry::commands())
         out << QStringLiteral("  %1%2\n").arg(command.name.leftJustified(14), command.summary);
     out << QStringLiteral("\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n");
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                 return 0;
             }
             if (option == QStringLiteral("--version")) {
-                out << QStringLiteral("sbk-cli %1\n").arg(SBKModule::title());
+                out << QStringLiteral("sbk-cli %1\n").arg(SbkVersion::title());
                 finishOutput(out);
                 return 0;
             }

@@ -1,4 +1,4 @@
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -3,7 +3,7 @@
 #include "core/Progress.h"
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"

@@ -2,8 +2,8 @@
 
 #include "core/InputFile.h"
 #include "core/SbkError.h"
+#include "core/SingleByteText.h"
 #include "interchange/PddBackup.h"
-#include "interchange/SingleByteText.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 

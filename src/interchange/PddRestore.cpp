@@ -2,8 +2,8 @@
 
 #include "core/Progress.h"
 #include "core/SbkError.h"
+#include "core/SingleByteText.h"
 #include "interchange/PddReader.h"
-#include "interchange/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"

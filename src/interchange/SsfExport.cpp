@@ -2,7 +2,7 @@
 
 #include "core/Progress.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "interchange/SsfFile.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"

@@ -2,7 +2,7 @@
 
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "store/DbKORFStyle.h"
 
 #include <QDate>

@@ -1,4 +1,4 @@
-#include "core/SBKModule.h"
+#include "session/SBKModule.h"
 
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
@@ -13,11 +13,6 @@ SBKModule::SBKModule() = default;
 
 SBKModule::~SBKModule() {
     closeDatabase();
-}
-
-QString SBKModule::title() {
-    return QStringLiteral("SBK") + QLatin1Char(' ') + QStringLiteral(SBK_VERSION_MAJOR) + QLatin1Char('.') +
-           QStringLiteral(SBK_VERSION_MINOR);
 }
 
 QString SBKModule::defaultDatabasePath() {

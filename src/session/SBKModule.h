@@ -1,9 +1,8 @@
 #pragma once
 
-#include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
-#include "store/KORFStyles.h"
 #include "store/StyleListing.h"
+#include "store/WorkingBankState.h"
 #include "sty/KORFLibrary.h"
 
 #include <array>
@@ -14,16 +13,14 @@ class Database;
 class SBKSettings;
 
 // The program's shared state, owned by main and handed to the windows and commands: paths,
-// filter state, the working bank and the shared database objects.
-class SBKModule {
+// filter state, the working bank (WorkingBankState) and the shared database objects.
+class SBKModule : public WorkingBankState {
 public:
     SBKModule();
     ~SBKModule();
     SBKModule(const SBKModule&) = delete;
     SBKModule& operator=(const SBKModule&) = delete;
 
-    // "SBK 1.2": the program's name and version as every caption shows them.
-    static QString title();
     // The default database file: "SBK.MDB" beside the program, or in the user's data folder when
     // the program's folder cannot be written (created empty there on first use).
     static QString defaultDatabasePath();
@@ -39,7 +36,7 @@ public:
     void ConnectDatabase();
     void closeDatabase();
     bool isConnected() const { return CN01 != nullptr; }
-    QSqlDatabase connection() const;
+    QSqlDatabase connection() const override;
     void clearFilter();
     // StyleRecordset := the listing with the filter state in use.
     void refreshListing();
@@ -58,17 +55,14 @@ public:
     std::array<QString, 19> FilterFields;
 
     // Shared objects.
-    KORFStyles WorkingBankStyles;
     KORFLibrary StyleLibrary;
     std::unique_ptr<Database> CN01;
     std::unique_ptr<DbKORFStyle> StyleTable;
-    std::unique_ptr<DbKORFBank> BankTable;
     StyleListing StyleRecordset;
 
     // Values exchanged between windows.
     int GridAnchorRow = 0;
     int GridEndRow = 0;
-    qint32 BankState = 0; // 0 new, 1 stored, 2 new with changes, 3 stored with changes
     QString ExchangeValue1;
     QString ExchangeValue2;
     QString ExchangeValue3;

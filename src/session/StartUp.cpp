@@ -1,9 +1,9 @@
-#include "core/StartUp.h"
+#include "session/StartUp.h"
 
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
+#include "session/SBKModule.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "sty/KORFDirectory.h"
 
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "sty/KORFBytes.h"
 #include "sty/StyCursor.h"
 

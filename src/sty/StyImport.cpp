@@ -3,7 +3,7 @@
 #include "core/FolderScan.h"
 #include "core/InputFile.h"
 #include "core/SbkError.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFEntry.h"

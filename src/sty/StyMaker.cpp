@@ -3,11 +3,11 @@
 #include "core/Prompt.h"
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
+#include "store/WorkingBankState.h"
 #include "sty/DriveInfo.h"
 #include "sty/KORFLibrary.h"
 
@@ -86,8 +86,10 @@ bool needsNewerName(const QString& name) {
 
 } // namespace
 
-StyMaker::StyMaker(SBKModule& module, Prompt& prompt, DriveInfo& drives)
-    : m_module(module), m_prompt(prompt), m_drives(drives), m_workFolder(QDir::tempPath()) {}
+StyMaker::StyMaker(WorkingBankState& bank, const QString& floppyDrive, const QString& paHdDrive,
+                   Prompt& prompt, DriveInfo& drives)
+    : m_bank(bank), m_floppyDrive(floppyDrive), m_paHdDrive(paHdDrive), m_prompt(prompt), m_drives(drives),
+      m_workFolder(QDir::tempPath()) {}
 
 QString StyMaker::caption(int index, const QString& floppyDrive) {
     if (index == 0)
@@ -197,9 +199,9 @@ StyMaker::Result StyMaker::fail(const QString& text) {
 StyMaker::Result StyMaker::make(int index) {
     if (index < 0 || index >= DestinationCount)
         return fail(QStringLiteral("There is no destination %1 for a style file.").arg(index));
-    const QString floppy = m_module.FloppyDrive;
-    const QString paHd = m_module.PaHdDrive;
-    const QString bankName = m_module.BankTable ? m_module.BankTable->BankName() : QString();
+    const QString floppy = m_floppyDrive;
+    const QString paHd = m_paHdDrive;
+    const QString bankName = m_bank.BankTable ? m_bank.BankTable->BankName() : QString();
 
     QString target;
     QString drive;
@@ -228,7 +230,7 @@ StyMaker::Result StyMaker::make(int index) {
     }
 
     try {
-        refreshFromDatabase(m_module.WorkingBankStyles, m_module.connection());
+        refreshFromDatabase(m_bank.WorkingBankStyles, m_bank.connection());
         if (index <= 2)
             return makeThroughWorkFile(target);
         if (index <= 5)
@@ -239,10 +241,9 @@ StyMaker::Result StyMaker::make(int index) {
                                           "instrument's disk. SBK does not create set folders there; save "
                                           "a set of that name on the instrument first.")
                                .arg(target, native(folder)));
-        KORFLibrary& library = m_module.StyleLibrary;
-        library.WriteStyleFromCollection(
-            target, m_module.WorkingBankStyles,
-            writeOptions(m_module.WorkingBankStyles, m_layout, userBankOf(index), m_module.connection()));
+        m_library.WriteStyleFromCollection(
+            target, m_bank.WorkingBankStyles,
+            writeOptions(m_bank.WorkingBankStyles, m_layout, userBankOf(index), m_bank.connection()));
     } catch (const SbkError& error) {
         return fail(error.message());
     }
@@ -259,9 +260,9 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
         throw SbkError(QStringLiteral("Cannot create a work folder in %1: %2")
                            .arg(native(m_workFolder), workFolder.errorString()));
     const QString workFile = native(workFolder.filePath(QStringLiteral("WRK.STY")));
-    m_module.StyleLibrary.WriteStyleFromCollection(
-        workFile, m_module.WorkingBankStyles,
-        writeOptions(m_module.WorkingBankStyles, m_layout, 17, m_module.connection()));
+    m_library.WriteStyleFromCollection(
+        workFile, m_bank.WorkingBankStyles,
+        writeOptions(m_bank.WorkingBankStyles, m_layout, 17, m_bank.connection()));
     const qint64 size = QFileInfo(workFile).size();
     const qint64 free = m_drives.freeSpace(QFileInfo(target).absolutePath());
     if (free >= 0 && size >= free) {
@@ -288,7 +289,7 @@ StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {
 }
 
 QString StyMaker::wipeFloppy() {
-    QDir root(m_module.FloppyDrive);
+    QDir root(m_floppyDrive);
     const QFileInfoList entries =
         root.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     QStringList failures;
@@ -299,7 +300,7 @@ QString StyMaker::wipeFloppy() {
     return failures.join(QLatin1Char('\n'));
 }
 StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) {
-    const QString floppy = m_module.FloppyDrive;
+    const QString floppy = m_floppyDrive;
     const QString setFolder = join(floppy, QStringLiteral("SBK.SET"));
     if (!QFileInfo(setFolder).isDir()) {
         // Emptying a folder that is not a disk of its own would destroy the user's files.
@@ -325,9 +326,9 @@ StyMaker::Result StyMaker::makeInSetFolder(const QString& target, int userBank) 
         if (const QString reason = createFolder(styleFolder); !reason.isEmpty())
             throw SbkError(QStringLiteral("Cannot create the folder %1: %2").arg(styleFolder, reason));
     }
-    m_module.StyleLibrary.WriteStyleFromCollection(
-        target, m_module.WorkingBankStyles,
-        writeOptions(m_module.WorkingBankStyles, m_layout, userBank, m_module.connection()));
+    m_library.WriteStyleFromCollection(
+        target, m_bank.WorkingBankStyles,
+        writeOptions(m_bank.WorkingBankStyles, m_layout, userBank, m_bank.connection()));
     m_prompt.message(target + QStringLiteral(" successfully created!"), Prompt::Title,
                      Prompt::Icon::Information);
     return Result::Created;

@@ -8,7 +8,7 @@
 class DriveInfo;
 class KORFStyles;
 class Prompt;
-class SBKModule;
+class WorkingBankState;
 class QSqlDatabase;
 
 // Makes an STY file from the working bank, for one of fifteen destinations: a chosen file (0),
@@ -28,7 +28,10 @@ public:
         Failed,         // a read, write or folder creation failed; its message was shown
     };
 
-    StyMaker(SBKModule& module, Prompt& prompt, DriveInfo& drives);
+    // bank: the working bank to write, with the stored bank whose name a file may take.
+    // floppyDrive and paHdDrive: the folders of the floppy and of the instrument's disk.
+    StyMaker(WorkingBankState& bank, const QString& floppyDrive, const QString& paHdDrive, Prompt& prompt,
+             DriveInfo& drives);
 
     // The directory layout to write; std::nullopt (the default) chooses it from the bank's styles.
     void setLayout(std::optional<KORFLibrary::Layout> layout) { m_layout = layout; }
@@ -81,7 +84,10 @@ private:
     // Empties the floppy's root; "" or one line per entry left, naming it and the reason.
     QString wipeFloppy();
 
-    SBKModule& m_module;
+    WorkingBankState& m_bank;
+    QString m_floppyDrive;
+    QString m_paHdDrive;
+    KORFLibrary m_library;
     Prompt& m_prompt;
     DriveInfo& m_drives;
     QString m_workFolder;

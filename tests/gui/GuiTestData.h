@@ -3,10 +3,10 @@
 // Small helpers shared by the window tests: a connected SBKModule on a fresh database, styles
 // and banks written straight through the gateways, and the styles window's grid and bank.
 
-#include "banks/frmStyles.h"
-#include "banks/StyleGridModel.h"
-#include "core/SBKModule.h"
+#include "gui/banks/frmStyles.h"
+#include "gui/banks/StyleGridModel.h"
 #include "ScriptedPrompt.h"
+#include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -16,8 +16,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSqlQuery>
-#include <QTableView>
 #include <QString>
+#include <QTableView>
 #include <QtTest>
 
 namespace guitest {

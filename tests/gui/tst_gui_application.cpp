@@ -2,17 +2,17 @@
 // reconnection, file dialog filters, the main window with its buttons, hidden complete deletion
 // and help on F1, and the backup / restore window.
 
-#include "core/DialogPrompt.h"
-#include "core/frmLog.h"
-#include "core/frmMain.h"
-#include "core/frmParameters.h"
-#include "core/HelpKeyFilter.h"
-#include "core/HelpViewer.h"
 #include "core/SBKSettings.h"
-#include "core/StartUp.h"
-#include "core/WindowOpener.h"
+#include "gui/interchange/frmBckpRstr.h"
+#include "gui/main/DialogPrompt.h"
+#include "gui/main/frmLog.h"
+#include "gui/main/frmMain.h"
+#include "gui/main/frmParameters.h"
+#include "gui/main/HelpKeyFilter.h"
+#include "gui/main/HelpViewer.h"
+#include "gui/main/WindowOpener.h"
 #include "GuiTestData.h"
-#include "interchange/frmBckpRstr.h"
+#include "session/StartUp.h"
 
 #include <QClipboard>
 #include <QLabel>

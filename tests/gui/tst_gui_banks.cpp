@@ -1,13 +1,13 @@
 // Banks that last: the bank dialog (save, overwrite, update, load, tree order, delete), the
 // where-is window and bank printing, each walked through from the styles window.
 
-#include "banks/BankPrinter.h"
-#include "banks/BankTreeModel.h"
-#include "banks/frmBankSave.h"
-#include "banks/frmShowBanks.h"
-#include "banks/frmStyles.h"
-#include "banks/StyleGridModel.h"
-#include "core/WindowOpener.h"
+#include "gui/banks/BankPrinter.h"
+#include "gui/banks/BankTreeModel.h"
+#include "gui/banks/frmBankSave.h"
+#include "gui/banks/frmShowBanks.h"
+#include "gui/banks/frmStyles.h"
+#include "gui/banks/StyleGridModel.h"
+#include "gui/main/WindowOpener.h"
 #include "GuiTestData.h"
 #include "PdfText.h"
 
@@ -172,7 +172,8 @@ private slots:
         frmBankSave dialog(f.module, f.prompt);
         QVERIFY(dialog.Form_Activate());
         const BankTreeModel* model = dialog.treeModel();
-        const QString alpha = u"ALPHA [first]"_s, middleText = u"MIDDLE [x] [a ] b [c]"_s, zuluText = u"ZULU []"_s;
+        const QString alpha = u"ALPHA [first]"_s, middleText = u"MIDDLE [x] [a ] b [c]"_s,
+                      zuluText = u"ZULU []"_s;
         QCOMPARE(childTexts(model->rootIndex()), (QStringList{alpha, middleText, zuluText}));
         child<QRadioButton>(&dialog, u"opSort_3"_s)->click();
         QCOMPARE(childTexts(model->rootIndex()), (QStringList{zuluText, alpha, middleText}));

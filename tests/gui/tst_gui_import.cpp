@@ -3,12 +3,12 @@
 // and disks that are not ready.
 
 #include "../sty/StyTestData.h"
-#include "core/frmLog.h"
-#include "core/WindowOpener.h"
+#include "gui/main/frmLog.h"
+#include "gui/main/WindowOpener.h"
+#include "gui/sty/frmMakeBank.h"
+#include "gui/sty/frmStyContent.h"
+#include "gui/sty/frmStyImport.h"
 #include "GuiTestData.h"
-#include "sty/frmMakeBank.h"
-#include "sty/frmStyContent.h"
-#include "sty/frmStyImport.h"
 #include "sty/StyImport.h"
 #include "sty/StyMaker.h"
 
@@ -96,11 +96,12 @@ private slots:
             windows.logs.first().startsWith(u"|JUNK.STY is probably a style for KORG i30 arranger\n"
                                             u"Style Style 1          (1) from file SAME.STY is the same"_s));
         QCOMPARE(windows.logs.first().count(u"from file OLD.STY, and will not be imported!\n"_s), 2);
-        QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
-                                u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
-                 (QStringList{
-                     u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         | | |OLD.STY|49"_s,
-                     u"3|Fresh 1         |Pop| |NEW.STY|38"_s, u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
+        QCOMPARE(queryRows(f.module.connection(),
+                           u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
+                           u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
+                 (QStringList{u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         | | |OLD.STY|49"_s,
+                              u"3|Fresh 1         |Pop| |NEW.STY|38"_s,
+                              u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
         QCOMPARE(queryRows(f.module.connection(), u"SELECT BankName FROM KORFBanks"_s),
                  QStringList{u"OLD001"_s});
         QCOMPARE(f.module.ImportMode, 99);
@@ -153,9 +154,9 @@ private slots:
         runImport(window);
         QCOMPARE(seen, (QStringList{u"A.STY|xxx..|Style 3|Given| "_s, u"xxx.."_s,
                                     u"B.STY|xxx..|Style 3|Picked|"_s}));
-        QCOMPARE(
-            queryRows(f.module.connection(), u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
-            (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
+        QCOMPARE(queryRows(f.module.connection(),
+                           u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
+                 (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
         QCOMPARE(
             queryRows(f.module.connection(),
                       u"SELECT DISTINCT StyleAuthor, StyleCat, StyleDesc = StyleName1 FROM KORFStyles"_s),

@@ -2,9 +2,9 @@
 // editing by double click, and the working bank with its commands, drag and drop and states.
 
 #include "banks/WorkingBank.h"
-#include "banks/WorkingBankModel.h"
 #include "core/SBKSettings.h"
-#include "core/WindowOpener.h"
+#include "gui/banks/WorkingBankModel.h"
+#include "gui/main/WindowOpener.h"
 #include "GuiTestData.h"
 
 #include <QAbstractItemModelTester>

@@ -3,9 +3,9 @@
 // and sending a style to a stand-in KORG utility.
 
 #include "core/SBKSettings.h"
-#include "core/WindowOpener.h"
+#include "gui/interchange/SsfDialog.h"
+#include "gui/main/WindowOpener.h"
 #include "GuiTestData.h"
-#include "interchange/SsfDialog.h"
 #include "interchange/SsfExport.h"
 #include "interchange/SsfFile.h"
 #include "interchange/SsfImport.h"

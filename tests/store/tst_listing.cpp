@@ -1,7 +1,7 @@
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
 #include "metadata/FilterClauses.h"
+#include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/StyleListing.h"

@@ -1,7 +1,7 @@
 // Making STY files from the working bank: the fifteen destinations, the work-file
 // route with its free-space test, the floppy set folder with its wipe, and the direct route.
-#include "core/SBKModule.h"
 #include "ScriptedPrompt.h"
+#include "session/SBKModule.h"
 #include "sty/DriveInfo.h"
 #include "sty/StyImport.h"
 #include "sty/StyMaker.h"
@@ -49,7 +49,7 @@ struct Fixture {
     }
 
     StyMaker::Result make(int index) {
-        StyMaker maker(module, prompt, drives);
+        StyMaker maker(module, module.FloppyDrive, module.PaHdDrive, prompt, drives);
         maker.setWorkFolder(env.path("work"));
         return maker.make(index);
     }

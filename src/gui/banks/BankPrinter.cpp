@@ -1,4 +1,4 @@
-#include "banks/BankPrinter.h"
+#include "gui/banks/BankPrinter.h"
 
 #include "banks/BankPage.h"
 #include "core/Prompt.h"

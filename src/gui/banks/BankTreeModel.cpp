@@ -1,6 +1,6 @@
-#include "banks/BankTreeModel.h"
+#include "gui/banks/BankTreeModel.h"
 
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
 
 #include <QColor>
 #include <QFont>

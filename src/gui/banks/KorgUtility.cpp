@@ -1,9 +1,9 @@
-#include "banks/KorgUtility.h"
+#include "gui/banks/KorgUtility.h"
 
 #include "banks/KorgWorkFile.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
+#include "session/SBKModule.h"
 
 #include <QApplication>
 #include <QClipboard>

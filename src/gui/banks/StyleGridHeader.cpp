@@ -1,4 +1,4 @@
-#include "banks/StyleGridHeader.h"
+#include "gui/banks/StyleGridHeader.h"
 
 #include <QPainter>
 #include <QStyleOptionHeader>

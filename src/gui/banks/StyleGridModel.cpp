@@ -1,4 +1,4 @@
-#include "banks/StyleGridModel.h"
+#include "gui/banks/StyleGridModel.h"
 
 #include "core/CaseFold.h"
 

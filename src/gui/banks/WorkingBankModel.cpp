@@ -1,7 +1,7 @@
-#include "banks/WorkingBankModel.h"
+#include "gui/banks/WorkingBankModel.h"
 
-#include "banks/StyleGridModel.h"
 #include "banks/WorkingBank.h"
+#include "gui/banks/StyleGridModel.h"
 
 #include <QCoreApplication>
 #include <QDataStream>

@@ -1,12 +1,12 @@
-#include "banks/frmBankSave.h"
+#include "gui/banks/frmBankSave.h"
 
-#include "banks/BankTreeModel.h"
 #include "banks/StoredBanks.h"
 #include "banks/WorkingBank.h"
-#include "core/FieldLimit.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
+#include "gui/banks/BankTreeModel.h"
+#include "gui/main/FieldLimitValidator.h"
+#include "session/SBKModule.h"
 #include "store/DbKORFBank.h"
 
 #include <QApplication>
@@ -40,7 +40,7 @@ frmBankSave::frmBankSave(SBKModule& module, Prompt& prompt, QWidget* parent)
         label->setObjectName(QStringLiteral("lbDesc_%1").arg(i));
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("txtField_%1").arg(i));
-        FieldLimit::apply(field, limits[i]); // typing only: a stored name is never cut
+        FieldLimitValidator::apply(field, limits[i]); // typing only: a stored name is never cut
         fields->addWidget(label, i, 0);
         fields->addWidget(field, i, 1);
         m_txtField.at(size_t(i)) = field;

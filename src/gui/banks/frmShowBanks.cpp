@@ -1,11 +1,11 @@
-#include "banks/frmShowBanks.h"
+#include "gui/banks/frmShowBanks.h"
 
-#include "banks/BankTreeModel.h"
 #include "banks/StoredBanks.h"
 #include "banks/WorkingBank.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
+#include "gui/banks/BankTreeModel.h"
+#include "session/SBKModule.h"
 
 #include <QApplication>
 #include <QEvent>

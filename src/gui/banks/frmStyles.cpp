@@ -1,14 +1,15 @@
-#include "banks/frmStyles.h"
+#include "gui/banks/frmStyles.h"
 
-#include "banks/StyleGridHeader.h"
-#include "banks/StyleGridModel.h"
-#include "banks/WorkingBankModel.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
-#include "core/WindowOpener.h"
-#include "metadata/frmStyleEdit.h"
+#include "core/SbkVersion.h"
+#include "gui/banks/StyleGridHeader.h"
+#include "gui/banks/StyleGridModel.h"
+#include "gui/banks/WorkingBankModel.h"
+#include "gui/main/WindowOpener.h"
+#include "gui/metadata/frmStyleEdit.h"
+#include "session/SBKModule.h"
 
 #include <algorithm>
 #include <QAction>
@@ -64,7 +65,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
       m_txtFind(new QLineEdit(this)), m_lbFound(new QLabel(this)), m_frBank(new QGroupBox(this)),
       m_bankModel(new WorkingBankModel(m_bank, this)), m_lbBankDesc(new QLabel(this)) {
     setObjectName(QStringLiteral("frmStyles"));
-    setWindowTitle(SBKModule::title() + QStringLiteral(" - Styles Management"));
+    setWindowTitle(SbkVersion::title() + QStringLiteral(" - Styles Management"));
     setModal(true);
     // The workplace grows with the library: it can be resized and maximized.
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);

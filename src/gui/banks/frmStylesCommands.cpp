@@ -2,25 +2,25 @@
 // gathering its input from the window and the shared state, calling the engine or opening its
 // dialog, and showing the result.
 
-#include "banks/frmStyles.h"
+#include "gui/banks/frmStyles.h"
 
 #include "banks/BankPage.h"
-#include "banks/BankPrinter.h"
-#include "banks/frmBankSave.h"
-#include "banks/frmShowBanks.h"
-#include "banks/KorgUtility.h"
-#include "banks/StyleGridModel.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "core/WindowOpener.h"
-#include "interchange/frmSSFExport.h"
-#include "interchange/frmSSFImport.h"
-#include "metadata/frmGroupEdit.h"
-#include "metadata/frmStyFilter.h"
+#include "gui/banks/BankPrinter.h"
+#include "gui/banks/frmBankSave.h"
+#include "gui/banks/frmShowBanks.h"
+#include "gui/banks/KorgUtility.h"
+#include "gui/banks/StyleGridModel.h"
+#include "gui/interchange/frmSSFExport.h"
+#include "gui/interchange/frmSSFImport.h"
+#include "gui/main/WindowOpener.h"
+#include "gui/metadata/frmGroupEdit.h"
+#include "gui/metadata/frmStyFilter.h"
+#include "gui/sty/frmMakeBank.h"
+#include "gui/sty/frmStyImport.h"
 #include "metadata/StyleGroup.h"
-#include "sty/frmMakeBank.h"
-#include "sty/frmStyImport.h"
+#include "session/SBKModule.h"
 
 #include <algorithm>
 #include <optional>

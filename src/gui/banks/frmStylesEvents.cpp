@@ -3,10 +3,10 @@
 // themselves run through WorkingBankModel, so they check and ask exactly as the ">" button and
 // the move commands do.
 
-#include "banks/frmStyles.h"
+#include "gui/banks/frmStyles.h"
 
-#include "banks/StyleGridModel.h"
-#include "banks/WorkingBankModel.h"
+#include "gui/banks/StyleGridModel.h"
+#include "gui/banks/WorkingBankModel.h"
 
 #include <algorithm>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "interchange/SsfDialog.h"
+#include "gui/interchange/SsfDialog.h"
 
 #include "core/Prompt.h"
-#include "core/RunProgressBar.h"
+#include "gui/main/RunProgressBar.h"
 
 #include <QApplication>
 #include <QButtonGroup>

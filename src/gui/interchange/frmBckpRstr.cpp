@@ -1,12 +1,12 @@
-#include "interchange/frmBckpRstr.h"
+#include "gui/interchange/frmBckpRstr.h"
 
 #include "core/Prompt.h"
-#include "core/RunProgressBar.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "core/StartUp.h"
+#include "gui/main/RunProgressBar.h"
 #include "interchange/PddBackup.h"
 #include "interchange/PddRestore.h"
+#include "session/SBKModule.h"
+#include "session/StartUp.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "interchange/frmSSFExport.h"
+#include "gui/interchange/frmSSFExport.h"
 
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
 #include "interchange/SsfExport.h"
+#include "session/SBKModule.h"
 
 #include <QButtonGroup>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "interchange/SsfDialog.h"
+#include "gui/interchange/SsfDialog.h"
 
 #include <QList>
 

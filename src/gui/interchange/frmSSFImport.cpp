@@ -1,10 +1,10 @@
-#include "interchange/frmSSFImport.h"
+#include "gui/interchange/frmSSFImport.h"
 
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "core/StartUp.h"
 #include "interchange/SsfImport.h"
+#include "session/SBKModule.h"
+#include "session/StartUp.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "interchange/SsfDialog.h"
+#include "gui/interchange/SsfDialog.h"
 
 // Reads SSF files into the database: the one file named in the path field, or every file of that
 // folder whose name ends in "SSF" (a folder run stops at the first file refused). The report lists

@@ -1,4 +1,4 @@
-#include "core/DialogPrompt.h"
+#include "gui/main/DialogPrompt.h"
 
 #include <QApplication>
 #include <QFileDialog>

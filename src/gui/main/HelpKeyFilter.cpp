@@ -1,7 +1,7 @@
-#include "core/HelpKeyFilter.h"
+#include "gui/main/HelpKeyFilter.h"
 
-#include "core/HelpViewer.h"
-#include "core/WindowOpener.h"
+#include "gui/main/HelpViewer.h"
+#include "gui/main/WindowOpener.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "core/HelpViewer.h"
+#include "gui/main/HelpViewer.h"
 
-#include "core/SBKModule.h"
+#include "core/SbkVersion.h"
 
 #include <QPushButton>
 #include <QTextBrowser>
@@ -9,7 +9,7 @@
 
 HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBrowser(this)) {
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowTitle(SBKModule::title() + QStringLiteral(" - Help"));
+    setWindowTitle(SbkVersion::title() + QStringLiteral(" - Help"));
     m_browser->setObjectName(QStringLiteral("txtHelp"));
     m_browser->setOpenExternalLinks(false);
     m_browser->setSource(QUrl(GuideUrl));

@@ -1,4 +1,4 @@
-#include "core/RunProgressBar.h"
+#include "gui/main/RunProgressBar.h"
 
 #include <algorithm>
 #include <climits>

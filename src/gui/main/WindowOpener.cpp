@@ -1,4 +1,4 @@
-#include "core/WindowOpener.h"
+#include "gui/main/WindowOpener.h"
 
 #include <QDialog>
 

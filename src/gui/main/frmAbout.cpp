@@ -1,4 +1,4 @@
-#include "core/frmAbout.h"
+#include "gui/main/frmAbout.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "core/frmLog.h"
+#include "gui/main/frmLog.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>

@@ -1,14 +1,15 @@
-#include "core/frmMain.h"
+#include "gui/main/frmMain.h"
 
-#include "banks/frmStyles.h"
-#include "core/frmAbout.h"
-#include "core/frmParameters.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "core/StartUp.h"
-#include "core/WindowOpener.h"
-#include "interchange/frmBckpRstr.h"
+#include "core/SbkVersion.h"
+#include "gui/banks/frmStyles.h"
+#include "gui/interchange/frmBckpRstr.h"
+#include "gui/main/frmAbout.h"
+#include "gui/main/frmParameters.h"
+#include "gui/main/WindowOpener.h"
+#include "session/SBKModule.h"
+#include "session/StartUp.h"
 #include "store/Database.h"
 #include "store/Transaction.h"
 
@@ -24,7 +25,7 @@ frmMain::frmMain(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QWidget(parent), m_module(module), m_prompt(prompt), m_picture(new QLabel(this)) {
     setObjectName(QStringLiteral("frmMain"));
     // Form_Load: the caption is the program's name and version.
-    setWindowTitle(SBKModule::title());
+    setWindowTitle(SbkVersion::title());
 
     m_picture->setObjectName(QStringLiteral("Picture1"));
     m_picture->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));

@@ -1,11 +1,11 @@
-#include "core/frmParameters.h"
+#include "gui/main/frmParameters.h"
 
-#include "core/FieldLimit.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
 #include "core/SBKSettings.h"
-#include "core/StartUp.h"
+#include "gui/main/FieldLimitValidator.h"
+#include "session/SBKModule.h"
+#include "session/StartUp.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -51,7 +51,7 @@ frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("txtField_%1").arg(row));
         // The limits hold for typing; a longer path stored or chosen with Search is kept whole.
-        FieldLimit::apply(field, row == 2 && fileSystemIgnoresCase() ? 2 : 100);
+        FieldLimitValidator::apply(field, row == 2 && fileSystemIgnoresCase() ? 2 : 100);
         m_txtField.at(size_t(row)) = field;
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1);

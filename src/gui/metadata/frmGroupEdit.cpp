@@ -1,9 +1,9 @@
-#include "metadata/frmGroupEdit.h"
+#include "gui/metadata/frmGroupEdit.h"
 
-#include "core/FieldLimit.h"
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
+#include "gui/main/FieldLimitValidator.h"
 #include "metadata/StyleGroup.h"
+#include "session/SBKModule.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -40,7 +40,7 @@ frmGroupEdit::frmGroupEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("txtField_%1").arg(i));
         field->setText(values[i]);
-        FieldLimit::apply(field, rows[i].limit);
+        FieldLimitValidator::apply(field, rows[i].limit);
         auto* check = new QCheckBox(QStringLiteral("Don't update!"), this);
         check->setObjectName(QStringLiteral("Check1_%1").arg(i));
         // A field that is not updated is greyed, so the window shows what "Update!" will write.

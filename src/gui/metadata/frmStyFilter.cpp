@@ -1,9 +1,9 @@
-#include "metadata/frmStyFilter.h"
+#include "gui/metadata/frmStyFilter.h"
 
-#include "core/FieldLimit.h"
-#include "core/SBKModule.h"
+#include "gui/main/FieldLimitValidator.h"
 #include "metadata/FilterClauses.h"
 #include "metadata/StyleGroup.h"
+#include "session/SBKModule.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,7 +63,7 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
         field->setObjectName(QStringLiteral("txtField_%1").arg(i));
         field->setText(m_module.FilterFields[size_t(i)]);
         if (fields[i].limit > 0)
-            FieldLimit::apply(field, fields[i].limit);
+            FieldLimitValidator::apply(field, fields[i].limit);
         label->setBuddy(field);
         filterGrid->addWidget(label, i, 0);
         filterGrid->addWidget(field, i, 1);

@@ -1,10 +1,10 @@
-#include "metadata/frmStyleEdit.h"
+#include "gui/metadata/frmStyleEdit.h"
 
-#include "core/FieldLimit.h"
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
-#include "interchange/SingleByteText.h"
+#include "core/SingleByteText.h"
+#include "gui/main/FieldLimitValidator.h"
 #include "metadata/StyleGroup.h"
+#include "session/SBKModule.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -63,7 +63,7 @@ frmStyleEdit::frmStyleEdit(SBKModule& module, Prompt& prompt, QWidget* parent)
             auto* field = new QLineEdit(this);
             field->setObjectName(QStringLiteral("txtField_%1").arg(row.field));
             field->setText(texts.at(row.field));
-            FieldLimit::apply(field, row.maxLength);
+            FieldLimitValidator::apply(field, row.maxLength);
             m_txtField.at(size_t(row.field)) = field;
             grid->addWidget(field, line, 1);
         } else {

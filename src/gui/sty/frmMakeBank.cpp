@@ -1,7 +1,7 @@
-#include "sty/frmMakeBank.h"
+#include "gui/sty/frmMakeBank.h"
 
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
+#include "session/SBKModule.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -145,7 +145,7 @@ int frmMakeBank::selectedIndex() const {
 
 void frmMakeBank::cmdMake_Click() {
     PointerPrompt prompt(m_prompt);
-    StyMaker maker(m_module, prompt, *m_drives);
+    StyMaker maker(m_module, m_module.FloppyDrive, m_module.PaHdDrive, prompt, *m_drives);
     switch (m_cbLayout->currentIndex()) {
     case 1:
         maker.setLayout(KORFLibrary::Layout::Older);

@@ -1,9 +1,9 @@
-#include "sty/frmStyContent.h"
+#include "gui/sty/frmStyContent.h"
 
-#include "core/FieldLimit.h"
 #include "core/Prompt.h"
-#include "core/SBKModule.h"
+#include "gui/main/FieldLimitValidator.h"
 #include "metadata/StyleGroup.h"
+#include "session/SBKModule.h"
 #include "sty/StyImport.h"
 
 #include <QCheckBox>
@@ -53,7 +53,7 @@ frmStyContent::frmStyContent(SBKModule& module, Prompt& prompt, QWidget* parent)
         label->setObjectName(QStringLiteral("lbField_%1").arg(i));
         auto* field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("txtField_%1").arg(i));
-        FieldLimit::apply(field, limits[i]);
+        FieldLimitValidator::apply(field, limits[i]);
         label->setBuddy(field);
         fields->addWidget(label, i, 0);
         fields->addWidget(field, i, 1);

@@ -1,15 +1,15 @@
-#include "sty/frmStyImport.h"
+#include "gui/sty/frmStyImport.h"
 
-#include "core/FieldLimit.h"
-#include "core/frmLog.h"
 #include "core/Prompt.h"
-#include "core/RunProgressBar.h"
 #include "core/SbkError.h"
-#include "core/SBKModule.h"
-#include "core/StartUp.h"
-#include "core/WindowOpener.h"
+#include "gui/main/FieldLimitValidator.h"
+#include "gui/main/frmLog.h"
+#include "gui/main/RunProgressBar.h"
+#include "gui/main/WindowOpener.h"
+#include "gui/sty/frmStyContent.h"
 #include "metadata/StyleGroup.h"
-#include "sty/frmStyContent.h"
+#include "session/SBKModule.h"
+#include "session/StartUp.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -111,7 +111,7 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
         label->setObjectName(QStringLiteral("lbField_%1").arg(i));
         auto* field = new QLineEdit(frame2);
         field->setObjectName(QStringLiteral("txtField_%1").arg(i));
-        FieldLimit::apply(field, limits[i]);
+        FieldLimitValidator::apply(field, limits[i]);
         label->setBuddy(field);
         values->addWidget(label, i, 0);
         values->addWidget(field, i, 1);
