@@ -1,7 +1,7 @@
 // sbk-cli: the command-line front end of SBK.
 #include "cli/CliCommand.h"
+#include "cli/CliManual.h"
 #include "core/SbkError.h"
-#include "core/SbkVersion.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,22 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-void printHelp(QTextStream& out) {
-    out << QStringLiteral(
-               "Usage: sbk-cli [--db PATH] COMMAND [ARGUMENTS]\n\n"
-               "The command-line tool of %1, the style librarian for KORG Pa-series arrangers.\n\n"
-               "Global options:\n"
-               "  --db PATH     the database file (default: the one in the settings, else SBK.MDB\n"
-               "                beside the program)\n"
-               "  --help        this text; \"sbk-cli COMMAND --help\" describes one command\n"
-               "  --version     the program's version\n\n"
-               "Commands:\n")
-               .arg(SbkVersion::title());
-    for (const CliCommandInfo& command : CliRegistry::commands())
-        out << QStringLiteral("  %1%2\n").arg(command.name.leftJustified(14), command.summary);
-    out << QStringLiteral("\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n");
-}
 
 // The command named on the command line (after the global options), "" when there is none.
 QString commandName(int argc, char** argv) {
@@ -79,12 +63,18 @@ int main(int argc, char** argv) {
         while (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) {
             const QString option = args.takeFirst();
             if (option == QStringLiteral("--help")) {
-                printHelp(out);
+                out << CliManual::helpText();
                 finishOutput(out);
                 return 0;
             }
             if (option == QStringLiteral("--version")) {
-                out << QStringLiteral("sbk-cli %1\n").arg(SbkVersion::title());
+                out << QStringLiteral("sbk-cli (SBK) %1\n").arg(QStringLiteral(SBK_VERSION));
+                finishOutput(out);
+                return 0;
+            }
+            // The build writes the manual page sbk-cli.1 with this; it is no option for users.
+            if (option == QStringLiteral("--man-page")) {
+                out << CliManual::manPage();
                 finishOutput(out);
                 return 0;
             }

@@ -1,9 +1,11 @@
 // The application around the styles window: start-up loop, parameters with their checks and
 // reconnection, file dialog filters, the main window with its buttons, hidden complete deletion
-// and help on F1, and the backup / restore window.
+// and help on F1, the backup / restore window, and the files the program is started with.
 
+#include "app/FileOpener.h"
 #include "core/SBKSettings.h"
 #include "gui/interchange/frmBckpRstr.h"
+#include "gui/interchange/frmSSFImport.h"
 #include "gui/main/DialogPrompt.h"
 #include "gui/main/frmLog.h"
 #include "gui/main/frmMain.h"
@@ -11,6 +13,7 @@
 #include "gui/main/HelpKeyFilter.h"
 #include "gui/main/HelpViewer.h"
 #include "gui/main/WindowOpener.h"
+#include "gui/sty/frmStyImport.h"
 #include "GuiTestData.h"
 #include "session/StartUp.h"
 
@@ -20,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
 
@@ -303,6 +307,41 @@ private slots:
         // The database is back as it was backed up; the engine's own tests check every byte.
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
         QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
+    }
+
+    // Files from the desktop open one after the other in the window that reads them, chosen and
+    // waiting for its button: an STY file (known by its content under any name) in the import
+    // window for one file, an SSF file (a file: URL) in the SSF import, a PDD file in the restore.
+    // A missing file and a file of another kind are named and passed over; nothing is imported.
+    void filesFromTheDesktop() {
+        Fixture f;
+        const QString sty =
+            f.env.writeFile(u"USER01.BIN"_s, QByteArray(23, '\x01') + "KORF" + QByteArray(40, '\0'));
+        const QString ssf = f.env.writeFile(u"Style one.ssf"_s, "not yet a style");
+        const QString pdd = f.env.writeFile(u"dump"_s, "SBK BACKUP\r\n");
+        const QString notes = f.env.writeFile(u"notes.sty.txt"_s, "hello");
+        const QString missing = f.env.path(u"gone.STY"_s);
+        QStringList opened;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            const auto field = [&](const QString& name) { return child<QLineEdit>(&dialog, name)->text(); };
+            if (qobject_cast<frmStyImport*>(&dialog))
+                opened << child<QLabel>(&dialog, u"Label1"_s)->text() + u": "_s + field(u"txtFolder"_s);
+            else if (qobject_cast<frmSSFImport*>(&dialog))
+                opened << child<QRadioButton>(&dialog, u"opStyle_0"_s)->text() + u": "_s +
+                              field(u"txtFolder"_s);
+            else if (qobject_cast<frmBckpRstr*>(&dialog))
+                opened << u"Restore: "_s + field(u"txtField_1"_s);
+            return int(QDialog::Rejected);
+        });
+        FileOpener::open(f.module, f.prompt, {sty, missing, QUrl::fromLocalFile(ssf).toString(), notes, pdd},
+                         nullptr);
+        QCOMPARE(opened, (QStringList{u"File to search: "_s + sty, u"Selected SSF file only: "_s + ssf,
+                                      u"Restore: "_s + pdd}));
+        const QStringList texts = f.prompt.texts();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts[0].startsWith(missing + u" does not exist"_s));
+        QCOMPARE(texts[1], notes + u" is not an STY, SSF or PDD file; SBK cannot open it."_s);
+        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 0);
     }
 };
 

@@ -94,6 +94,10 @@ void frmBckpRstr::cmdSearch_Click(int index) {
         m_txtField.at(size_t(index))->setText(chosen);
 }
 
+void frmBckpRstr::setRestoreFile(const QString& path) {
+    m_txtField[1]->setText(QDir::toNativeSeparators(path));
+}
+
 void frmBckpRstr::setBusy(bool busy) {
     for (QPushButton* button : std::as_const(m_buttons))
         button->setEnabled(!busy);

@@ -19,6 +19,9 @@ public:
     frmBckpRstr(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
 
     void cmdSearch_Click(int index);
+    // The file to restore from, as if chosen with Search: a PDD file opened from the desktop. The
+    // restore still starts with its button and asks its questions.
+    void setRestoreFile(const QString& path);
     void cmbBackup_Click();
     void cmbRestore_Click();
 

@@ -17,6 +17,11 @@ frmSSFImport::frmSSFImport(SBKModule& module, Prompt& prompt, QWidget* parent)
     setWindowTitle(QStringLiteral("SSF Import"));
 }
 
+void frmSSFImport::setFile(const QString& path) {
+    m_opStyle[0]->setChecked(true);
+    m_txtFolder->setText(QDir::toNativeSeparators(path));
+}
+
 void frmSSFImport::cmdSearch_Click() {
     // A file for the first option, a folder for the second.
     const QString chosen =

@@ -13,6 +13,9 @@ public:
     // Styles stored since the window opened (the styles window then lists them).
     int inserted() const { return m_inserted; }
 
+    // One file to import, as if chosen with Search: a file opened from the desktop.
+    void setFile(const QString& path);
+
     void cmdSearch_Click() override;
     void cmdOk_Click() override;
 

@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 
 QString frmAbout::versionTip() {
-    return QStringLiteral("Version ") + QStringLiteral(SBK_VERSION_MAJOR) + QStringLiteral(".") +
-           QStringLiteral(SBK_VERSION_MINOR) + QStringLiteral(" (") + ReleaseDate +
+    // The same version as sbk-cli --version and the package.
+    return QStringLiteral("Version ") + QStringLiteral(SBK_VERSION) + QStringLiteral(" (") + ReleaseDate +
            QStringLiteral(")  - Press a key or a mouse button to exit!");
 }
 

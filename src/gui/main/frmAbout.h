@@ -10,7 +10,7 @@ public:
     static inline const QString ReleaseDate = QStringLiteral("May, 2006");
 
     explicit frmAbout(QWidget* parent = nullptr);
-    // The picture's tooltip: "Version 1.2 (May, 2006)  - Press a key or a mouse button to exit!".
+    // The picture's tooltip: "Version 1.2.0 (May, 2006)  - Press a key or a mouse button to exit!".
     static QString versionTip();
 
 protected:

@@ -183,6 +183,10 @@ void frmStyImport::cmdSearch_Click() {
     m_cmdCancel->setEnabled(true);
 }
 
+void frmStyImport::setPath(const QString& path) {
+    m_txtFolder->setText(QDir::toNativeSeparators(path));
+}
+
 QString frmStyImport::refusal() const {
     const QString path = m_txtFolder->text().trimmed();
     const QFileInfo info(path);

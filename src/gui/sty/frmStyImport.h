@@ -34,6 +34,8 @@ public:
     ~frmStyImport() override;
 
     void cmdSearch_Click();
+    // The file (or folder) to import, as if chosen with Search: a file opened from the desktop.
+    void setPath(const QString& path);
     // Starts the run; it goes on from the event loop and ends with runEnded().
     void cmdOk_Click();
     // Cancel: the run stops after the file at hand and is rolled back.

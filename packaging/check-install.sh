@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR under /usr and checks the installed tree: the files
+# the desktop and the shell look for, the programs' --version, the validators of the desktop entry
+# and the AppStream metadata, the manual pages, the bash completion and the MIME rules. A check
+# whose tool is missing is skipped, saying so.
+#   check-install.sh BUILD_DIR APP_ID
+set -u
+build=$1
+id=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+usr=$root/usr
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+skip() { echo "SKIP: $*"; }
+have() { command -v "$1" >/dev/null 2>&1; }
+
+if ! DESTDIR=$root cmake --install "$build" --prefix /usr >"$root/install.log" 2>&1; then
+    cat "$root/install.log"
+    echo "FAIL: cmake --install"
+    exit 1
+fi
+
+# The tree: programs, desktop files, icons, manual pages, completion; nothing of the build besides.
+share=$usr/share
+for file in bin/sbk bin/sbk-cli share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+    share/mime/packages/$id.xml share/icons/hicolor/scalable/apps/$id.svg share/man/man1/sbk.1.gz \
+    share/man/man1/sbk-cli.1.gz share/bash-completion/completions/sbk-cli share/doc/sbk/copyright; do
+    [ -f "$usr/$file" ] || fail "$file is not installed"
+done
+for size in 16 24 32 48 64 128 256; do
+    png=$share/icons/hicolor/${size}x$size/apps/$id.png
+    # The width and height of a PNG stand big-endian at bytes 16 to 23.
+    read -r w0 w1 w2 w3 h0 h1 h2 h3 < <(od -An -tu1 -j16 -N8 "$png" 2>/dev/null) || true
+    [ "$(((${w2:-0} << 8) + ${w3:-0}))x$(((${h2:-0} << 8) + ${h3:-0}))" = "${size}x$size" ] ||
+        fail "the ${size}x$size icon is not a ${size}x$size PNG"
+done
+unexpected=$(find "$root" \( -name 'tst_*' -o -name '*bench*' -o -name 'fuzz*' -o -name 'SBK.MDB' -o -name '*.a' \) -print)
+[ -z "$unexpected" ] || fail "installed but not meant to be: $unexpected"
+
+# The programs run from there, with an empty home, and tell the same version.
+home=$root/home
+mkdir -p "$home"
+run() { env -i PATH=/usr/bin:/bin HOME="$home" "$@"; }
+cli_version=$(run "$usr/bin/sbk-cli" --version) || fail "sbk-cli --version failed"
+gui_version=$(run "$usr/bin/sbk" --version) || fail "sbk --version failed"
+[ "${cli_version##* }" = "${gui_version##* }" ] && [ -n "${cli_version##* }" ] ||
+    fail "the versions differ: \"$cli_version\" and \"$gui_version\""
+run "$usr/bin/sbk-cli" list >/dev/null || fail "sbk-cli list on the default database failed"
+
+# The validators.
+if have desktop-file-validate; then
+    desktop-file-validate "$share/applications/$id.desktop" || fail "desktop-file-validate"
+else
+    skip "desktop-file-validate is not installed (Debian: desktop-file-utils)"
+fi
+if have appstreamcli; then
+    appstreamcli validate --no-net "$share/metainfo/$id.metainfo.xml" >"$root/as.log" 2>&1 ||
+        { cat "$root/as.log"; fail "appstreamcli validate"; }
+else
+    skip "appstreamcli is not installed (Debian: appstream)"
+fi
+
+# The manual pages render without a warning, and sbk-cli.1 holds every command of --help.
+if have groff; then
+    for page in sbk sbk-cli; do
+        warnings=$(gzip -dc "$share/man/man1/$page.1.gz" | groff -ww -z -man 2>&1)
+        [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+    done
+else
+    skip "groff is not installed"
+fi
+commands=$(run "$usr/bin/sbk-cli" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z-]*\) .*/\1/p')
+[ -n "$commands" ] || fail "sbk-cli --help lists no command"
+manual=$(gzip -dc "$share/man/man1/sbk-cli.1.gz")
+for command in $commands; do
+    grep -qF "\\fB${command//-/\\-}\\fR" <<<"$manual" || fail "sbk-cli.1 does not describe $command"
+done
+
+# The completion offers the commands of --help, and a command's options and values.
+complete_words() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _sbk_cli; printf "%s\n" "${COMPREPLY[@]}"' \
+        sh "$share/bash-completion/completions/sbk-cli" "$@"
+}
+[ "$(complete_words sbk-cli '' | sort)" = "$(sort <<<"$commands")" ] ||
+    fail "the completion of a command differs from the commands of --help"
+policies=$(complete_words sbk-cli --db x.mdb import --policy '' | tr '\n' ' ')
+[ "$policies" = "content name all " ] || fail "the completion of import --policy is \"$policies\""
+complete_words sbk-cli bank-delete --y | grep -qx -- --yes || fail "the completion of bank-delete --y misses --yes"
+
+# The MIME rules: a real STY file of each directory layout (by the magic; their names are in upper
+# case), an SSF and a PDD file without extension (by the magic alone), a LaTeX style (not ours).
+real=${SBK_REAL_STY:-}
+older=$( [ -d "$real" ] && find "$real/pa600" -iname '*.sty' | head -n 1)
+newer=$( [ -d "$real" ] && find "$real/pa1000" "$real/pa700oriental" -iname '*.sty' 2>/dev/null | head -n 1)
+samples=$root/samples
+mkdir -p "$samples"
+printf 'SSF_SBK_Quimbral00005STYLE' >"$samples/style"
+printf 'SBK BACKUP\r\nTABLE KORFBANKS\r\n' >"$samples/dump"
+printf '\\NeedsTeXFormat{LaTeX2e}\n\\ProvidesPackage{mine}\n' >"$samples/mine.sty"
+if [ -z "$older" ] || [ -z "$newer" ]; then
+    skip "no instrument-saved STY files of both layouts in '$real'; the STY rule is checked on none"
+fi
+# xdg-mime asks GIO here, which follows shared-mime-info: where two globs match (*.sty is also a
+# LaTeX style's), the magic decides. (The Perl "mimetype" of other desktops takes the first glob.)
+if have xdg-mime && have gio && have update-mime-database; then
+    xdg=$root/xdg
+    mkdir -p "$xdg/mime/packages"
+    cp "$share/mime/packages/$id.xml" "$xdg/mime/packages/"
+    update-mime-database "$xdg/mime" >/dev/null 2>&1 || fail "update-mime-database refuses $id.xml"
+    query() {
+        XDG_CURRENT_DESKTOP=GNOME XDG_DATA_HOME=$xdg XDG_DATA_DIRS=/usr/share xdg-mime query filetype "$1" 2>/dev/null
+    }
+    for pair in "$older:application/x-korg-sty" "$newer:application/x-korg-sty" \
+        "$samples/style:application/x-sbk-ssf" "$samples/dump:application/x-sbk-pdd"; do
+        file=${pair%:*}
+        [ -n "$file" ] || continue
+        type=$(query "$file")
+        [ "${type%%;*}" = "${pair##*:}" ] || fail "xdg-mime says $file is \"$type\", not ${pair##*:}"
+    done
+    [ "$(query "$samples/mine.sty")" != application/x-korg-sty ] || fail "a LaTeX style is taken for an STY file"
+else
+    skip "xdg-mime, gio or update-mime-database missing (Debian: xdg-utils, libglib2.0-bin, shared-mime-info); checking the STY rule itself"
+    rule=$(sed -n '/"application\/x-korg-sty"/,/<\/mime-type>/s/.*<match type="string" offset="\([0-9]*\)" value="\([^"]*\)".*/\1 \2/p' \
+        "$share/mime/packages/$id.xml")
+    offset=${rule% *}
+    value=${rule#* }
+    [ "$offset $value" = "23 KORF" ] || fail "the STY rule is \"$rule\", not KORF at offset 23"
+    grep -q '<glob pattern="\*\.sty"' "$share/mime/packages/$id.xml" || fail "the STY rule has no *.sty glob"
+    for file in "$older" "$newer"; do
+        [ -n "$file" ] || continue
+        [ "$(dd if="$file" bs=1 skip="$offset" count=${#value} 2>/dev/null)" = "$value" ] ||
+            fail "$file does not carry $value at offset $offset"
+    done
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "The installed tree is complete."
