@@ -1,7 +1,7 @@
-#include "app/FileOpener.h"
 #include "core/SBKSettings.h"
 #include "gui/banks/KorgUtility.h"
 #include "gui/main/DialogPrompt.h"
+#include "gui/main/FileOpener.h"
 #include "gui/main/frmMain.h"
 #include "gui/main/HelpKeyFilter.h"
 #include "session/SBKModule.h"

@@ -2,11 +2,11 @@
 // reconnection, file dialog filters, the main window with its buttons, hidden complete deletion
 // and help on F1, the backup / restore window, and the files the program is started with.
 
-#include "app/FileOpener.h"
 #include "core/SBKSettings.h"
 #include "gui/interchange/frmBckpRstr.h"
 #include "gui/interchange/frmSSFImport.h"
 #include "gui/main/DialogPrompt.h"
+#include "gui/main/FileOpener.h"
 #include "gui/main/frmLog.h"
 #include "gui/main/frmMain.h"
 #include "gui/main/frmParameters.h"

@@ -1,4 +1,4 @@
-#include "app/FileOpener.h"
+#include "gui/main/FileOpener.h"
 
 #include "core/InputFile.h"
 #include "core/Prompt.h"
