@@ -25,7 +25,7 @@ QByteArray Oc31Decoder::decode(const QByteArray& data, const QString& what) {
 }
 
 void Oc31Decoder::fail(qsizetype at, const QString& problem) const {
-    throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(m_what).arg(at).arg(problem));
+    throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(m_what, QString::number(at), problem));
 }
 
 quint8 Oc31Decoder::next(const char* what) {

@@ -377,14 +377,15 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
                            .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));
     keepEntriesOf(style, number, false);
     // A style whose blocks do not give both facts is stored all the same, and named once.
-    if (m_readFacts && !facts.complete())
-        m_log += QStringLiteral("Style ") + style.StyleName1() + QStringLiteral(" (") +
-                 QString::number(number) + QStringLiteral(") from file ") + shortName +
-                 QStringLiteral(" was imported without its ") +
-                 (facts.Tempo             ? QStringLiteral("meter")
-                  : facts.Meter.isEmpty() ? QStringLiteral("tempo and meter")
-                                          : QStringLiteral("tempo")) +
-                 QStringLiteral(": ") + facts.problem + lineEnd;
+    if (m_readFacts && !facts.complete()) {
+        const QString missing = facts.Tempo             ? QStringLiteral("meter")
+                                : facts.Meter.isEmpty() ? QStringLiteral("tempo and meter")
+                                                        : QStringLiteral("tempo");
+        // One arg call: a "%2" in a style's name stays as it is.
+        m_log += QStringLiteral("Style %1 (%2) from file %3 was imported without its %4: %5")
+                     .arg(style.StyleName1(), QString::number(number), shortName, missing, facts.problem) +
+                 lineEnd;
+    }
     style.setStyleProg(number);
     if (existing != -1)
         ++m_stylesOverwritten;

@@ -112,7 +112,7 @@ public:
 
 private:
     [[noreturn]] static void failIn(const QString& what, qsizetype at, const QString& problem) {
-        throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(what).arg(at).arg(problem));
+        throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(what, QString::number(at), problem));
     }
 
     QString m_what;

@@ -101,12 +101,11 @@ private slots:
         QVERIFY(
             windows.logs.first().contains(u"\nStyle Style 1          (1) from file SAME.STY is the same"_s));
         QCOMPARE(windows.logs.first().count(u"from file OLD.STY, and will not be imported!\n"_s), 2);
-        QCOMPARE(queryRows(f.module.connection(),
-                           u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
-                           u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
-                 (QStringList{u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         | | |OLD.STY|49"_s,
-                              u"3|Fresh 1         |Pop| |NEW.STY|38"_s,
-                              u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
+                                u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),
+                 (QStringList{
+                     u"1|Style 1         | | |OLD.STY|48"_s, u"2|Style 2         | | |OLD.STY|49"_s,
+                     u"3|Fresh 1         |Pop| |NEW.STY|38"_s, u"4|Fresh 2         |Pop| |NEW.STY|39"_s}));
         QCOMPARE(queryRows(f.module.connection(), u"SELECT BankName FROM KORFBanks"_s),
                  QStringList{u"OLD001"_s});
         QCOMPARE(f.module.ImportMode, 99);
@@ -159,9 +158,9 @@ private slots:
         runImport(window);
         QCOMPARE(seen, (QStringList{u"A.STY|xxx..|Style 3|Given| "_s, u"xxx.."_s,
                                     u"B.STY|xxx..|Style 3|Picked|"_s}));
-        QCOMPARE(queryRows(f.module.connection(),
-                           u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
-                 (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
+        QCOMPARE(
+            queryRows(f.module.connection(), u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks"_s),
+            (QStringList{u"1|-1|2|0"_s, u"3|-1|4|0"_s}));
         QCOMPARE(
             queryRows(f.module.connection(),
                       u"SELECT DISTINCT StyleAuthor, StyleCat, StyleDesc = StyleName1 FROM KORFStyles"_s),

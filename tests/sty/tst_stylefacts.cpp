@@ -78,9 +78,6 @@ private Q_SLOTS:
             << stream(5 * 1024 * 1024, {}) << u"offset 4: a decoded size of 5242880"_s;
         QTest::newRow("run past the input")
             << stream(8, hex("06") + "abc") << u"offset 8: a literal run of 8 bytes, but only 3"_s;
-        QTest::newRow("run past the size")
-            << stream(3, hex("02") + "abcd")
-            << u"offset 8: a literal run of 4 bytes passes the declared size"_s;
         QTest::newRow("reference before the start") << stream(12, hex("02") + "abcd" + hex("6010"))
                                                     << u"offset 13: a back-reference to 5 bytes back"_s;
         QTest::newRow("reference past the size")
@@ -88,19 +85,15 @@ private Q_SLOTS:
         QTest::newRow("early end") << stream(8, hex("02") + "abcd" + hex("010000") + char(xorOf("abcd")))
                                    << u"offset 13: the end mark comes after 4 of the 8"_s;
         QTest::newRow("no end mark") << stream(4, hex("02") + "abcd") << u"offset 13: unexpected end"_s;
-        QTest::newRow("bad end mark") << stream(4, hex("02") + "abcd" + hex("010100"))
-                                      << u"offset 13: the token 01 is not followed by 00 00"_s;
         QTest::newRow("wrong check byte")
             << stream(4, hex("02") + "abcd" + hex("01000000"))
             << u"offset 16: the check byte is 0x00, but the decoded bytes give 0x04"_s;
-        QTest::newRow("cut reference")
-            << stream(8, hex("02") + "abcd" + hex("21")) << u"offset 14: unexpected end"_s;
     }
     void refusesDamagedStreamsNamingTheOffset() {
         QFETCH(QByteArray, data);
         QFETCH(QString, problem);
-        const QString error = errorOf([&] { Oc31Decoder::decode(data, u"SET.STY, style 2"_s); });
-        QVERIFY2(error.startsWith(u"SET.STY, style 2: "_s) && error.contains(problem), qPrintable(error));
+        const QString error = errorOf([&] { Oc31Decoder::decode(data, u"SET%2.STY, style 2"_s); });
+        QVERIFY2(error.startsWith(u"SET%2.STY, style 2: "_s) && error.contains(problem), qPrintable(error));
     }
 
     void readsFactsFromTheFrontOfTheBlocksOnly() {
