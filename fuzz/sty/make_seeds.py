@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes a starting corpus for fuzz_sty_reader: small STY files of the layouts the tests use
 (empty bank, one and two blocks, gaps in positions, odd block types, foreign signatures), in the
-older directory layout and the newer one (entries of typed properties with a checksum)."""
+older directory layout and the newer one (entries of typed properties with a checksum).
+With --facts, a corpus for fuzz_style_facts instead: a byte saying how far to decode first, then
+OC31 streams (literal runs, back-references of each form) of style and performance trees."""
 import os
 import struct
 import sys
@@ -73,9 +75,46 @@ SEEDS = {
     "short.sty": b"KORG9",
 }
 
+def oc31_literal(data):
+    """An OC31 stream of literal runs only (data of 0 or at least 4 bytes)."""
+    out, at = b"OC31" + struct.pack("<I", len(data)), 0
+    while at < len(data):
+        run = min(len(data) - at, 0xFF + 0x12)
+        if 0 < len(data) - at - run < 4:
+            run -= 4
+        out += bytes([0, run - 0x12]) if run >= 0x12 else bytes([run - 2])
+        out += data[at:at + run]
+        at += run
+    check = 0
+    for b in data:
+        check ^= b
+    return out + b"\x01\x00\x00" + bytes([check])
+
+
+def chunk(cid, data):
+    return cid + be(len(data)) + data
+
+
+STYLE_TREE = chunk(b"\x01\x05\x00\x00", chunk(b"\x01\x00\x03\x08", b"N" * 28) + chunk(
+    b"\x03\x00\x00\x00", chunk(b"\x01\x01\x01\x08", b"\x3f\x1b\x18" + b"\0" * 25)))
+PERFORMANCE_TREE = chunk(b"\0\0\0\0", chunk(b"\x01\0\0\0", chunk(b"\x04\x00\x01\x08",
+                                                                  be(15) + b"\x14\0\0\x1e" + b"\x08" * 69)))
+REFERENCES = b"OC31" + struct.pack("<I", 10 + 5 + 0x22 + 5) + b"\x02abcd\x60\x0eXY" + b"\x22\x00\x09Z" + \
+    b"\x20\x00\x00\x04" + b"\x21\x00\x05\x00\x24" + b"\x01\x00\x00\x00"
+FACTS_SEEDS = {
+    "style.oc31": b"\x01" + oc31_literal(STYLE_TREE),
+    "performance.oc31": b"\x00" + oc31_literal(PERFORMANCE_TREE),
+    "empty.oc31": b"\x00" + oc31_literal(b""),
+    "references.oc31": b"\x00" + REFERENCES,
+}
+
 if __name__ == "__main__":
-    folder = sys.argv[1] if len(sys.argv) > 1 else "seeds"
+    args = sys.argv[1:]
+    seeds = SEEDS
+    if args and args[0] == "--facts":
+        seeds, args = FACTS_SEEDS, args[1:]
+    folder = args[0] if args else "seeds"
     os.makedirs(folder, exist_ok=True)
-    for name, data in SEEDS.items():
+    for name, data in seeds.items():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)

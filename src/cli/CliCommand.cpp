@@ -5,6 +5,7 @@
 #include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "sty/StyleFacts.h"
 
 #include <algorithm>
 
@@ -15,11 +16,18 @@ QString CliContext::databasePath() const {
     return stored.isEmpty() ? SBKModule::defaultDatabasePath() : stored;
 }
 
-std::unique_ptr<Database> CliContext::openDatabase() const {
+std::unique_ptr<Database> CliContext::openDatabase() {
     const QString path = databasePath();
     if (dbOption.isEmpty() && path == SBKModule::defaultDatabasePath())
         SBKModule::ensureDefaultDatabase(path);
-    return std::make_unique<Database>(path);
+    CliProgress progress(*this);
+    auto db = std::make_unique<Database>(path, Database::Upgrade{&StyleFacts::read, &progress});
+    if (const qint64 without = db->stylesWithoutFacts(); without > 0)
+        err << QStringLiteral("sbk-cli: note: the database was brought up to date; the tempo or meter of %1 "
+                              "stored styles could not be read from their blocks.\n")
+                   .arg(without)
+            << Qt::flush;
+    return db;
 }
 
 CliArgs::CliArgs(const QStringList& args, const QStringList& flags, const QStringList& valued) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Progress.h"
+
 #include <memory>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -31,8 +33,10 @@ struct CliContext {
 
     // --db, else the settings' database path, else "SBK.MDB" beside the program.
     QString databasePath() const;
-    // Opens the database at databasePath(); the default database is created when missing.
-    std::unique_ptr<Database> openDatabase() const;
+    // Opens the database at databasePath(); the default database is created when missing. A file
+    // of an older version is brought up to date with a progress bar, and styles whose tempo or meter
+    // could not be read then are counted in a note on stderr.
+    std::unique_ptr<Database> openDatabase();
 };
 
 // The options of one command: each "--name" either a flag or taking one value; values of an
@@ -91,3 +95,19 @@ QList<qint32> cliStyleNumbers(const QStringList& texts);
 // A one-line progress bar on stderr, drawn only when stderr is a terminal.
 void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text);
 void cliProgressDone(CliContext& context);
+
+// An engine's progress as that one-line bar.
+class CliProgress : public Progress {
+public:
+    explicit CliProgress(CliContext& context) : m_context(context) {}
+    void begin(qint64 total, const QString& label) override {
+        m_total = total;
+        cliProgressLine(m_context, 0, total, label);
+    }
+    void step(qint64 done, const QString& text) override { cliProgressLine(m_context, done, m_total, text); }
+    void end() override { cliProgressDone(m_context); }
+
+private:
+    CliContext& m_context;
+    qint64 m_total = 0;
+};

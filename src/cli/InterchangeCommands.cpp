@@ -17,22 +17,6 @@
 
 namespace {
 
-// The one-line bar on stderr (drawn only when stderr is a terminal).
-class CliProgress : public Progress {
-public:
-    explicit CliProgress(CliContext& context) : m_context(context) {}
-    void begin(qint64 total, const QString& label) override {
-        m_total = total;
-        cliProgressLine(m_context, 0, total, label);
-    }
-    void step(qint64 done, const QString& text) override { cliProgressLine(m_context, done, m_total, text); }
-    void end() override { cliProgressDone(m_context); }
-
-private:
-    CliContext& m_context;
-    qint64 m_total = 0;
-};
-
 // The styles of a saved bank, by number or else by name, as the working bank holds them.
 QString loadBank(const Database& db, const QString& bankText, KORFStyles& styles) {
     const DbKORFBank bank = cliBank(db, bankText);

@@ -6,6 +6,7 @@
 #include "metadata/FilterClauses.h"
 #include "store/Database.h"
 #include "store/StyleListing.h"
+#include "sty/StyleFacts.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -32,7 +33,9 @@ std::pair<QString, bool> sortKey(const QString& text) {
                                              {QStringLiteral("family"), QStringLiteral("FAMILY")},
                                              {QStringLiteral("group"), QStringLiteral("GROUP")},
                                              {QStringLiteral("file"), QStringLiteral("FILE NAME")},
-                                             {QStringLiteral("author"), QStringLiteral("AUTHOR")}};
+                                             {QStringLiteral("author"), QStringLiteral("AUTHOR")},
+                                             {QStringLiteral("tempo"), QStringLiteral("TEMPO")},
+                                             {QStringLiteral("meter"), QStringLiteral("METER")}};
     QString key = text.toLower();
     bool descending = false;
     if (key.endsWith(QStringLiteral(":desc"))) {
@@ -43,8 +46,8 @@ std::pair<QString, bool> sortKey(const QString& text) {
     }
     if (!keys.contains(key))
         throw CliUsageError(
-            QStringLiteral("unknown sort key \"%1\" (use name, description, family, group, file or "
-                           "author, optionally followed by :desc)")
+            QStringLiteral("unknown sort key \"%1\" (use name, description, family, group, file, "
+                           "author, tempo or meter, optionally followed by :desc)")
                 .arg(text));
     return {keys.value(key), descending};
 }
@@ -52,8 +55,9 @@ std::pair<QString, bool> sortKey(const QString& text) {
 int runList(CliContext& context) {
     const QStringList fieldOptions{QStringLiteral("name"),  QStringLiteral("desc"), QStringLiteral("family"),
                                    QStringLiteral("group"), QStringLiteral("file"), QStringLiteral("author")};
-    const CliArgs args(context.args, {QStringLiteral("json")},
-                       fieldOptions + QStringList{QStringLiteral("sort")});
+    const CliArgs args(
+        context.args, {QStringLiteral("json")},
+        fieldOptions + QStringList{QStringLiteral("sort"), QStringLiteral("meter"), QStringLiteral("tempo")});
     args.expectPositionals(0, 0, QString());
 
     std::array<QString, FilterClauses::FieldCount> values;
@@ -67,7 +71,25 @@ int runList(CliContext& context) {
         throw CliUsageError(QStringLiteral("at most six --sort keys"));
     for (qsizetype i = 0; i < sorts.size(); ++i)
         std::tie(choices[size_t(i)], descending[size_t(i)]) = sortKey(sorts[i]);
-    const FilterState filter = FilterClauses::build(values, choices, descending);
+    FilterState filter = FilterClauses::build(values, choices, descending);
+    QString meter;
+    if (args.has(QStringLiteral("meter"))) {
+        const int signature = StyleFacts::signatureOf(args.value(QStringLiteral("meter")).trimmed());
+        if (signature < 0)
+            throw CliUsageError(QStringLiteral("--meter needs a meter such as 3/4, 6/8 or 12/8, not \"%1\"")
+                                    .arg(args.value(QStringLiteral("meter"))));
+        meter = StyleFacts::meterText(quint8(signature));
+    }
+    std::pair<int, int> tempo{0, 0};
+    if (args.has(QStringLiteral("tempo"))) {
+        const auto range = FilterClauses::tempoRange(args.value(QStringLiteral("tempo")));
+        if (!range)
+            throw CliUsageError(QStringLiteral("--tempo needs a tempo or a range such as 120, 90-110, 90- or "
+                                               "-110, not \"%1\"")
+                                    .arg(args.value(QStringLiteral("tempo"))));
+        tempo = *range;
+    }
+    FilterClauses::addFacts(filter, meter, tempo.first, tempo.second);
 
     const auto db = context.openDatabase();
     const StyleListing listing = StyleListing::GetAllStyles(db->connection(), filter.FilterWhere,
@@ -75,13 +97,16 @@ int runList(CliContext& context) {
     if (args.has(QStringLiteral("json"))) {
         QJsonArray rows;
         for (const StyleListRow& row : listing)
-            rows.append(QJsonObject{{QStringLiteral("StyleProg"), row.StyleProg},
-                                    {QStringLiteral("StyleName1"), row.StyleName1},
-                                    {QStringLiteral("StyleDesc"), row.StyleDesc},
-                                    {QStringLiteral("StyleFamily"), row.StyleFamily},
-                                    {QStringLiteral("StyleCat"), row.StyleCat},
-                                    {QStringLiteral("StyleAuthor"), row.StyleAuthor},
-                                    {QStringLiteral("StyleDate"), row.StyleDate}});
+            rows.append(QJsonObject{
+                {QStringLiteral("StyleProg"), row.StyleProg},
+                {QStringLiteral("StyleName1"), row.StyleName1},
+                {QStringLiteral("StyleDesc"), row.StyleDesc},
+                {QStringLiteral("StyleFamily"), row.StyleFamily},
+                {QStringLiteral("StyleCat"), row.StyleCat},
+                {QStringLiteral("StyleAuthor"), row.StyleAuthor},
+                {QStringLiteral("StyleDate"), row.StyleDate},
+                {QStringLiteral("StyleTempo"), row.Tempo ? QJsonValue(*row.Tempo) : QJsonValue()},
+                {QStringLiteral("StyleMeter"), row.Meter.isEmpty() ? QJsonValue() : QJsonValue(row.Meter)}});
         context.out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
         return 0;
     }
@@ -89,20 +114,26 @@ int runList(CliContext& context) {
         context.out << QStringLiteral("No style available\n");
         return 0;
     }
-    context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+    context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8  %9\n")
                        .arg(QStringLiteral("Style").rightJustified(6),
                             QStringLiteral("Name").leftJustified(16),
                             QStringLiteral("Description").leftJustified(24),
                             QStringLiteral("Family").leftJustified(12),
                             QStringLiteral("Group").leftJustified(12),
-                            QStringLiteral("Author").leftJustified(12), QStringLiteral("Date"));
+                            QStringLiteral("Author").leftJustified(12),
+                            QStringLiteral("Date").leftJustified(10), QStringLiteral("Tempo"),
+                            QStringLiteral("Meter"));
+    // An unknown fact shows as "-".
     for (const StyleListRow& row : listing)
-        context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
-                           .arg(QString::number(row.StyleProg).rightJustified(6),
-                                SingleByteText::plainText(row.StyleName1).leftJustified(16),
-                                row.StyleDesc.leftJustified(24), row.StyleFamily.leftJustified(12),
-                                row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12),
-                                row.StyleDate);
+        context.out
+            << QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8  %9\n")
+                   .arg(QString::number(row.StyleProg).rightJustified(6),
+                        SingleByteText::plainText(row.StyleName1).leftJustified(16),
+                        row.StyleDesc.leftJustified(24), row.StyleFamily.leftJustified(12),
+                        row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12),
+                        row.StyleDate.leftJustified(10),
+                        (row.Tempo ? QString::number(*row.Tempo) : QStringLiteral("-")).rightJustified(5),
+                        row.Meter.isEmpty() ? QStringLiteral("-") : row.Meter);
     context.out << QStringLiteral("%1 styles available%2\n")
                        .arg(listing.RecordCount())
                        .arg(filter.FilterWhere.isEmpty() ? QString()
@@ -147,9 +178,10 @@ const CliRegistration init({QStringLiteral("init"), QStringLiteral("init [PATH] 
 const CliRegistration
     list({QStringLiteral("list"),
           QStringLiteral("list [--json] [--name V] [--desc V] [--family V] [--group V] [--file V] "
-                         "[--author V] [--sort KEY[:desc]]...\n"
-                         "  A value holding % matches as a pattern; KEY is name, description, "
-                         "family, group, file or author (up to six keys)."),
+                         "[--author V] [--meter N/D] [--tempo FROM-TO] [--sort KEY[:desc]]...\n"
+                         "  A value holding % matches as a pattern; --tempo takes 120, 90-110, 90- or "
+                         "-110; KEY is name, description, family, group, file, author, tempo or meter "
+                         "(up to six keys)."),
           QStringLiteral("list the styles, filtered and sorted"), &runList});
 const CliRegistration whereIs({QStringLiteral("where-is"), QStringLiteral("where-is STYLE [--json]"),
                                QStringLiteral("the banks that hold a style, with its slots"), &runWhereIs});

@@ -9,6 +9,7 @@
 #include "store/KORFStyles.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
+#include "sty/StyleFacts.h"
 #include "sty/StyMaker.h"
 
 #include <QFileInfo>
@@ -70,12 +71,21 @@ int runStyInfo(CliContext& context) {
     library.FillCollectionFromStyle(path, styles);
     if (args.has(QStringLiteral("json"))) {
         QJsonArray list;
-        for (const KORFStylePtr& style : styles)
-            list.append(QJsonObject{{QStringLiteral("StyleProg"), style->StyleProg()},
-                                    {QStringLiteral("StyleName1"), style->StyleName1()},
-                                    {QStringLiteral("StyleName2"), style->StyleName2()},
-                                    {QStringLiteral("StyleLength1"), style->StyleLength1()},
-                                    {QStringLiteral("StyleLength2"), style->StyleLength2()}});
+        for (const KORFStylePtr& style : styles) {
+            const StyleFactsValues facts = StyleFacts::read(style->StyleContent1(), style->StyleContent2());
+            QJsonObject object{
+                {QStringLiteral("StyleProg"), style->StyleProg()},
+                {QStringLiteral("StyleName1"), style->StyleName1()},
+                {QStringLiteral("StyleName2"), style->StyleName2()},
+                {QStringLiteral("StyleLength1"), style->StyleLength1()},
+                {QStringLiteral("StyleLength2"), style->StyleLength2()},
+                {QStringLiteral("StyleTempo"), facts.Tempo ? QJsonValue(*facts.Tempo) : QJsonValue()},
+                {QStringLiteral("StyleMeter"),
+                 facts.Meter.isEmpty() ? QJsonValue() : QJsonValue(facts.Meter)}};
+            if (!facts.problem.isEmpty())
+                object.insert(QStringLiteral("factsProblem"), facts.problem);
+            list.append(object);
+        }
         QJsonObject info{{QStringLiteral("file"), path},
                          {QStringLiteral("RetVal"), library.RetVal()},
                          {QStringLiteral("meaning"), KORFLibrary::readResultText(library.RetVal())},
@@ -101,20 +111,29 @@ int runStyInfo(CliContext& context) {
     if (library.IndexDamaged())
         context.out << QStringLiteral("The index at the end of the file is damaged; the styles were read "
                                       "all the same.\n");
-    context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
+    context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
                        .arg(QStringLiteral("Prog").rightJustified(4),
                             QStringLiteral("Name 1").leftJustified(nameWidth),
                             QStringLiteral("Length 1").rightJustified(9),
                             QStringLiteral("Name 2").leftJustified(nameWidth),
-                            QStringLiteral("Length 2").rightJustified(9));
-    for (const KORFStylePtr& style : styles)
-        context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
-                           .arg(QString::number(style->StyleProg()).rightJustified(4),
-                                SingleByteText::plainText(style->StyleName1()).leftJustified(nameWidth),
-                                QString::number(style->StyleLength1()).rightJustified(9),
-                                SingleByteText::plainText(style->StyleName2()).leftJustified(nameWidth),
-                                QString::number(style->StyleLength2()).rightJustified(9));
-    context.out << QStringLiteral("%1 styles\n").arg(styles.Count());
+                            QStringLiteral("Length 2").rightJustified(9), QStringLiteral("Tempo"),
+                            QStringLiteral("Meter"));
+    QStringList problems;
+    for (const KORFStylePtr& style : styles) {
+        const StyleFactsValues facts = StyleFacts::read(style->StyleContent1(), style->StyleContent2());
+        context.out
+            << QStringLiteral("%1  %2  %3  %4  %5  %6  %7\n")
+                   .arg(QString::number(style->StyleProg()).rightJustified(4),
+                        SingleByteText::plainText(style->StyleName1()).leftJustified(nameWidth),
+                        QString::number(style->StyleLength1()).rightJustified(9),
+                        SingleByteText::plainText(style->StyleName2()).leftJustified(nameWidth),
+                        QString::number(style->StyleLength2()).rightJustified(9),
+                        (facts.Tempo ? QString::number(*facts.Tempo) : QStringLiteral("-")).rightJustified(5),
+                        facts.Meter.isEmpty() ? QStringLiteral("-") : facts.Meter);
+        if (!facts.problem.isEmpty())
+            problems << QStringLiteral("Style %1: %2\n").arg(style->StyleProg()).arg(facts.problem);
+    }
+    context.out << QStringLiteral("%1 styles\n").arg(styles.Count()) << problems.join(QString());
     if (newer)
         context.out << entriesText(library.ReadRecords());
     return 0;

@@ -8,6 +8,7 @@
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
+#include "sty/StyleFacts.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -55,6 +56,8 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
         };
         handlers.style = [&](DbKORFStyle& style) {
             style.setActiveConnection(db);
+            // The dump does not carry the facts: they are read from the blocks again.
+            style.setFacts(StyleFacts::read(style.StyleContent1(), style.StyleContent2()));
             if (!style.InsKORFStyles())
                 throw SbkError(
                     QStringLiteral("Style %1 (%2) cannot be stored: %3")

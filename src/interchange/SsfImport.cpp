@@ -6,6 +6,7 @@
 #include "core/SbkError.h"
 #include "interchange/SsfFile.h"
 #include "store/DbKORFStyle.h"
+#include "sty/StyleFacts.h"
 
 #include <QFileInfo>
 
@@ -80,6 +81,7 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
         return result;
     }
     style.setStyleProg(style.NextKORFStyle());
+    style.setFacts(StyleFacts::read(style.StyleContent1(), style.StyleContent2()));
     if (!style.InsKORFStyles()) {
         result.outcome = Outcome::InsertFailed;
         result.problem =

@@ -1,5 +1,7 @@
 #include "metadata/FilterClauses.h"
 
+#include <QRegularExpression>
+
 const QStringList& FilterClauses::displayNames() {
     static const QStringList names{QStringLiteral("<NOTHING>"),   QStringLiteral("NAME"),
                                    QStringLiteral("DESCRIPTION"), QStringLiteral("FAMILY"),
@@ -14,6 +16,11 @@ const QStringList& FilterClauses::columnNames() {
                                      QStringLiteral("STYLECAT"),   QStringLiteral("STYLEFILE"),
                                      QStringLiteral("STYLEAUTHOR")};
     return columns;
+}
+
+const QStringList& FilterClauses::factSortNames() {
+    static const QStringList names{QStringLiteral("TEMPO"), QStringLiteral("METER")};
+    return names;
 }
 
 FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
@@ -47,7 +54,42 @@ FilterState FilterClauses::build(const std::array<QString, FieldCount>& values,
         const int index = int(displayNames().indexOf(choice));
         if (index > 0)
             keys << columnNames().at(index) + desc;
+        else if (factSortNames().contains(choice))
+            keys << choice + desc;
     }
     state.FilterOrder = keys.join(QStringLiteral(", "));
     return state;
+}
+
+void FilterClauses::addFacts(FilterState& state, const QString& meter, int tempoFrom, int tempoTo) {
+    QStringList conditions;
+    if (!state.FilterWhere.isEmpty())
+        conditions << state.FilterWhere;
+    if (!meter.isEmpty()) {
+        conditions << QStringLiteral("METER = ?");
+        state.FilterValues << meter;
+    }
+    // The bound values are texts: cast, so that 95 is compared as a number, not as "95".
+    if (tempoFrom > 0) {
+        conditions << QStringLiteral("TEMPO >= CAST(? AS INTEGER)");
+        state.FilterValues << QString::number(tempoFrom);
+    }
+    if (tempoTo > 0) {
+        conditions << QStringLiteral("TEMPO <= CAST(? AS INTEGER)");
+        state.FilterValues << QString::number(tempoTo);
+    }
+    state.FilterWhere = conditions.join(QStringLiteral(" AND "));
+}
+
+std::optional<std::pair<int, int>> FilterClauses::tempoRange(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,3})?(-)?([0-9]{1,3})?$"));
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch() || (match.captured(1).isEmpty() && match.captured(3).isEmpty()))
+        return std::nullopt;
+    const int from = match.captured(1).toInt();
+    const int to = match.captured(2).isEmpty() ? from : match.captured(3).toInt();
+    if ((!match.captured(1).isEmpty() && from < 1) || (!match.captured(3).isEmpty() && to < 1) ||
+        (match.captured(2).isEmpty() && !match.captured(3).isEmpty()) || (from > 0 && to > 0 && to < from))
+        return std::nullopt;
+    return std::pair{from, to};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,9 @@ public:
     static const QStringList& displayNames();
     // "STYLEPROG", "STYLENAME1", "STYLEDESC", "STYLEFAMILY", "STYLECAT", "STYLEFILE", "STYLEAUTHOR".
     static const QStringList& columnNames();
+    // The sort choices of the style facts beside the display names: "TEMPO", "METER" (also the
+    // listing's column names; the meter sorts by its numbers).
+    static const QStringList& factSortNames();
 
     // values: name, description, family, group, file name, author (taken trimmed and upper-cased);
     // sortChoices: display names (upper-cased; "<NOTHING>" for none); descending: per sort row.
@@ -29,7 +33,17 @@ public:
     // condition's parameters, never written into it, so a quote in a value is matched as itself.
     // Both sides of a test are folded with SBKFOLD (see SqliteConnection): trailing blanks and case
     // do not count.
+    // A sort choice may also be one of factSortNames().
     static FilterState build(const std::array<QString, FieldCount>& values,
                              const std::array<QString, SortCount>& sortChoices,
                              const std::array<bool, SortCount>& descending);
+
+    // Adds the style facts to the condition, joined by AND, their values bound: meter, a meter as
+    // the listing shows it ("3/4"; "" for any); tempoFrom and tempoTo, the ends of a tempo range
+    // in beats per minute (0 for an open end). A style whose fact is unknown meets no such test.
+    static void addFacts(FilterState& state, const QString& meter, int tempoFrom, int tempoTo);
+    // A tempo range as the command line takes it: "90-110", "90-" (from 90), "-110" (up to 110) or
+    // "120" (just that); the ends, 0 for an open one; std::nullopt for any other text or a range
+    // whose ends are not 1 to 999 and in order.
+    static std::optional<std::pair<int, int>> tempoRange(const QString& text);
 };

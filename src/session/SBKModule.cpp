@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
 #include "store/Database.h"
+#include "sty/StyleFacts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,9 +48,9 @@ void SBKModule::closeDatabase() {
     CN01.reset();
 }
 
-void SBKModule::ConnectDatabase() {
+void SBKModule::ConnectDatabase(Progress* progress) {
     closeDatabase();
-    CN01 = std::make_unique<Database>(DatabasePath);
+    CN01 = std::make_unique<Database>(DatabasePath, Database::Upgrade{&StyleFacts::read, progress});
     StyleTable = std::make_unique<DbKORFStyle>(CN01->connection());
     BankTable = std::make_unique<DbKORFBank>(CN01->connection());
     clearFilter();

@@ -10,6 +10,7 @@
 #include <QString>
 
 class Database;
+class Progress;
 class SBKSettings;
 
 // The program's shared state, owned by main and handed to the windows and commands: paths,
@@ -31,9 +32,11 @@ public:
     // start-up, which may have to ask for it).
     void readParameters(const SBKSettings& settings);
 
-    // Opens CN01 on DatabasePath, replaces both shared gateways and clears the filter state.
-    // Throws SbkError with the database's message; the previous connection is closed either way.
-    void ConnectDatabase();
+    // Opens CN01 on DatabasePath, replaces both shared gateways and clears the filter state. A file
+    // of an older version is brought up to date, reporting to progress (the tempo and meter of its
+    // styles are read). Throws SbkError with the database's message; the previous connection is
+    // closed either way.
+    void ConnectDatabase(Progress* progress = nullptr);
     void closeDatabase();
     bool isConnected() const { return CN01 != nullptr; }
     QSqlDatabase connection() const override;

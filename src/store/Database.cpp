@@ -149,6 +149,7 @@ QStringList Database::schemaStatements() {
         textColumn("StyleFile", 20),
         textColumn("StyleAuthor", 50),
     };
+    styleColumns << factsColumns();
     QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"),
                             textColumn("BankName", 50), textColumn("BankDesc", 250)};
     for (int k = 1; k <= 32; ++k)
@@ -212,7 +213,16 @@ void Database::createEmpty(const QString& path) {
     }
 }
 
-Database::Database(const QString& path) : m_path(path), m_connectionName(newConnectionName()) {
+QStringList Database::factsColumns() {
+    // The meter is kept as its text ("4/4", "12/8"): the filter compares it as it is shown and
+    // written in the JSON listing; the listing sorts it by its numbers.
+    return {QStringLiteral("Tempo INTEGER"), QStringLiteral("Meter TEXT CHECK (length(Meter) <= 5)")};
+}
+
+Database::Database(const QString& path) : Database(path, Upgrade()) {}
+
+Database::Database(const QString& path, const Upgrade& upgrade)
+    : m_path(path), m_connectionName(newConnectionName()) {
     const QFileInfo info(path);
     if (!info.exists())
         throw SbkError(QStringLiteral("The database file %1 does not exist.").arg(path));
@@ -220,7 +230,7 @@ Database::Database(const QString& path) : m_path(path), m_connectionName(newConn
         throw SbkError(QStringLiteral("%1 is not a database file.").arg(path));
     openConnection(m_connectionName, path);
     try {
-        checkAndPrepare();
+        checkAndPrepare(upgrade);
     } catch (...) {
         closeConnection(m_connectionName);
         throw;
@@ -235,7 +245,7 @@ QSqlDatabase Database::connection() const {
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-void Database::checkAndPrepare() {
+void Database::checkAndPrepare(const Upgrade& upgrade) {
     QSqlDatabase db = connection();
     QSqlQuery query(db);
     auto pragma = [&](const char* name) -> qint64 {
@@ -275,7 +285,7 @@ void Database::checkAndPrepare() {
                     .arg(version)
                     .arg(SchemaVersion));
         if (version < SchemaVersion)
-            SchemaMigration::migrate(db, m_path, version);
+            m_stylesWithoutFacts = SchemaMigration::migrate(db, m_path, version, upgrade);
         return;
     }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "store/StyleFactsValues.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
+class Progress;
 class QSqlError;
 class QSqlQuery;
 
@@ -10,22 +13,35 @@ class QSqlQuery;
 // database of a version this program reads and never alters a file it refuses.
 class Database {
 public:
-    // 2: names of up to 28 characters and the table KORFEntries (SchemaMigration).
-    static constexpr int SchemaVersion = 2;
+    // 2: names of up to 28 characters and the table KORFEntries; 3: the style facts Tempo and
+    // Meter (SchemaMigration).
+    static constexpr int SchemaVersion = 3;
     static constexpr qint32 ApplicationId = 0x53424B31; // "SBK1"
 
     // Creates a new, empty database file with the full schema. Refuses (SbkError) when the file
     // exists already; leaves nothing behind when it fails.
     static void createEmpty(const QString& path);
 
-    // Opens an existing database file; throws SbkError with a message naming the file.
+    // What bringing a file of an older version up to date needs: the reader of the style facts
+    // that fills Tempo and Meter of every stored style, and where its progress goes.
+    struct Upgrade {
+        StyleFactsReader readFacts;
+        Progress* progress = nullptr;
+    };
+
+    // Opens an existing database file; throws SbkError with a message naming the file. A file of an
+    // older version is brought up to date first (upgrade.readFacts is then required).
     explicit Database(const QString& path);
+    Database(const QString& path, const Upgrade& upgrade);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     QSqlDatabase connection() const;
     const QString& path() const { return m_path; }
+    // The stored styles whose tempo or meter could not be read when the opening brought the file
+    // up to date; 0 when it did not.
+    qint64 stylesWithoutFacts() const { return m_stylesWithoutFacts; }
 
     // "<number> <description>", the form the gateways report database failures in.
     static QString errorText(const QSqlError& error);
@@ -37,11 +53,14 @@ public:
     // The statements that create the schema, in order (also used by tests that build databases
     // the way another program would).
     static QStringList schemaStatements();
+    // The column definitions of the style facts in the style table (version 3).
+    static QStringList factsColumns();
     static QString query1Definition();
 
 private:
-    void checkAndPrepare();
+    void checkAndPrepare(const Upgrade& upgrade);
 
     QString m_path;
+    qint64 m_stylesWithoutFacts = 0;
     QString m_connectionName;
 };

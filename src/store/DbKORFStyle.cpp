@@ -5,6 +5,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 const QByteArray blank(1, ' ');
@@ -12,6 +13,11 @@ const QByteArray blank(1, ' ');
 
 QByteArray DbKORFStyle::seekOf(const QByteArray& content1) {
     return content1.isEmpty() ? blank : content1.left(250);
+}
+
+bool DbKORFStyle::keepsFacts(QSqlDatabase connection) {
+    const QSqlRecord record = connection.record(QStringLiteral("KORFStyles"));
+    return record.indexOf(QStringLiteral("Tempo")) >= 0 && record.indexOf(QStringLiteral("Meter")) >= 0;
 }
 
 QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql) {
@@ -40,12 +46,17 @@ bool DbKORFStyle::InsKORFStyles() {
         m_StyleContent2 = blank;
     m_StyleSeek = m_StyleContent1.left(250);
 
+    if (!m_statements.keepsFacts)
+        m_statements.keepsFacts = keepsFacts(m_connection);
+    const bool withFacts = *m_statements.keepsFacts;
     QSqlQuery* statement =
         prepared(m_statements.insert,
                  QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
                                 "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
-                                "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
-                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+                                "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
+                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
+                     .arg(withFacts ? QStringLiteral(",Tempo,Meter") : QString(),
+                          withFacts ? QStringLiteral(",?,?") : QString()));
     if (!statement)
         return false;
     QSqlQuery& query = *statement;
@@ -63,6 +74,10 @@ bool DbKORFStyle::InsKORFStyles() {
     query.addBindValue(m_StyleFamily);
     query.addBindValue(m_StyleFile);
     query.addBindValue(m_StyleAuthor);
+    if (withFacts) {
+        query.addBindValue(m_Tempo ? QVariant(*m_Tempo) : QVariant(QMetaType::fromType<int>()));
+        query.addBindValue(m_Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_Meter));
+    }
     const bool done = query.exec();
     query.finish();
     if (!done)
@@ -134,6 +149,10 @@ bool DbKORFStyle::GetKORFStyles() {
     m_StyleContent2 = row.value(QStringLiteral("StyleContent2")).toByteArray();
     m_StyleSeek = m_StyleContent1.left(250);
     readDescriptive(row);
+    const int tempo = row.indexOf(QStringLiteral("Tempo"));
+    m_Tempo = tempo >= 0 && !row.isNull(tempo) ? std::optional<int>(row.value(tempo).toInt()) : std::nullopt;
+    const int meter = row.indexOf(QStringLiteral("Meter"));
+    m_Meter = meter >= 0 ? row.value(meter).toString() : QString();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StyleFactsValues.h"
+
 #include <memory>
 #include <optional>
 #include <QByteArray>
@@ -47,6 +49,16 @@ public:
     void setStyleFile(const QString& v) { m_StyleFile = v; }
     const QString& StyleAuthor() const { return m_StyleAuthor; }
     void setStyleAuthor(const QString& v) { m_StyleAuthor = v; }
+    // The style facts read from the blocks: the tempo and the meter ("4/4"); absent or "" when
+    // unknown (NULL in the table). The insert stores them; the update leaves them, as the blocks.
+    std::optional<int> Tempo() const { return m_Tempo; }
+    void setTempo(std::optional<int> v) { m_Tempo = v; }
+    const QString& Meter() const { return m_Meter; }
+    void setMeter(const QString& v) { m_Meter = v; }
+    void setFacts(const StyleFactsValues& facts) {
+        m_Tempo = facts.Tempo;
+        m_Meter = facts.Meter;
+    }
 
     QSqlDatabase ActiveConnection() const { return m_connection; }
     void setActiveConnection(QSqlDatabase connection) {
@@ -55,6 +67,9 @@ public:
     }
     const QString& clsKORFStylesError() const { return m_error; }
 
+    // Whether the style table has the columns of the style facts (a database of another program
+    // may lack them; its styles are then stored without).
+    static bool keepsFacts(QSqlDatabase connection);
     // The search key of a first block: its first 250 bytes, one blank when it is empty.
     static QByteArray seekOf(const QByteArray& content1);
     // Whether a length describes its block as stored: the block's size, or 0 for an empty block
@@ -82,12 +97,14 @@ private:
         std::shared_ptr<QSqlQuery> insert;
         std::shared_ptr<QSqlQuery> byContent;
         std::shared_ptr<QSqlQuery> next;
+        std::optional<bool> keepsFacts;
         StatementCache() = default;
         StatementCache(const StatementCache&) {}
         StatementCache& operator=(const StatementCache&) {
             insert.reset();
             byContent.reset();
             next.reset();
+            keepsFacts.reset();
             return *this;
         }
     };
@@ -111,6 +128,8 @@ private:
     QString m_StyleFamily;
     QString m_StyleFile;
     QString m_StyleAuthor;
+    std::optional<int> m_Tempo;
+    QString m_Meter;
     QSqlDatabase m_connection;
     QString m_error;
     StatementCache m_statements;

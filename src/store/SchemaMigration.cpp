@@ -1,11 +1,16 @@
 #include "store/SchemaMigration.h"
 
+#include "core/Progress.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFEntry.h"
 #include "store/Transaction.h"
 
+#include <limits>
+#include <QList>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 
@@ -46,18 +51,103 @@ void migrateFrom1(QSqlQuery& query) {
         throw SbkError(QStringLiteral("the styles copied do not match the styles stored"));
 }
 
+// Version 2 -> 3: the columns of the style facts, unless the table has them (a table rebuilt from
+// version 1 is made with them).
+void addFactsColumns(QSqlDatabase db, QSqlQuery& query) {
+    const QSqlRecord record = db.record(QStringLiteral("KORFStyles"));
+    for (const QString& column : Database::factsColumns())
+        if (record.indexOf(column.section(QLatin1Char(' '), 0, 0)) < 0)
+            Database::exec(query, QStringLiteral("ALTER TABLE KORFStyles ADD COLUMN ") + column);
+}
+
+// Reads the facts of every stored style from its blocks, some hundred styles at a time in number
+// order, so that the memory a run takes does not grow with the library. Returns the number of
+// styles left without tempo or meter.
+qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
+    if (!upgrade.readFacts)
+        throw SbkError(QStringLiteral("the tempo and meter of the stored styles cannot be read here"));
+    constexpr int BatchSize = 256;
+    QSqlQuery query(db);
+    const qint64 total = countOf(query, QStringLiteral("KORFStyles"));
+    Progress* progress = upgrade.progress;
+    struct Ending {
+        Progress* progress;
+        ~Ending() {
+            if (progress)
+                progress->end();
+        }
+    } ending{progress};
+    if (progress)
+        progress->begin(total, QStringLiteral("Reading tempo and meter of the stored styles"));
+
+    QSqlQuery batch(db);
+    batch.setForwardOnly(true);
+    QSqlQuery update(db);
+    if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles WHERE "
+                                      "StyleProg > ? ORDER BY StyleProg LIMIT %1")
+                           .arg(BatchSize)) ||
+        !update.prepare(QStringLiteral("UPDATE KORFStyles SET Tempo = ?, Meter = ? WHERE StyleProg = ?")))
+        throw SbkError(
+            Database::errorText(batch.lastError().isValid() ? batch.lastError() : update.lastError()));
+    struct Stored {
+        qint64 prog;
+        QByteArray content1;
+        QByteArray content2;
+    };
+    QList<Stored> rows;
+    qint64 last = std::numeric_limits<qint64>::min();
+    qint64 done = 0;
+    qint64 without = 0;
+    for (;;) {
+        rows.clear();
+        batch.bindValue(0, last);
+        Database::exec(batch);
+        while (batch.next())
+            rows.append(
+                {batch.value(0).toLongLong(), batch.value(1).toByteArray(), batch.value(2).toByteArray()});
+        batch.finish();
+        if (rows.isEmpty())
+            break;
+        for (const Stored& row : std::as_const(rows)) {
+            StyleFactsValues facts;
+            try {
+                facts = upgrade.readFacts(row.content1, row.content2);
+            } catch (const std::exception&) {
+                facts = {}; // a style the reader fails on keeps no facts, the others do
+            }
+            if (!facts.complete())
+                ++without;
+            update.bindValue(0, facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
+            update.bindValue(1, facts.Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>())
+                                                      : QVariant(facts.Meter));
+            update.bindValue(2, row.prog);
+            Database::exec(update);
+        }
+        last = rows.last().prog;
+        done += rows.size();
+        if (progress)
+            progress->step(done, QString());
+    }
+    return without;
+}
+
 } // namespace
 
-void SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fromVersion) {
+qint64 SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
+                                const Database::Upgrade& upgrade) {
     try {
-        if (fromVersion != 1)
+        if (fromVersion < 1 || fromVersion >= Database::SchemaVersion)
             throw SbkError(QStringLiteral("there is no way from database version %1").arg(fromVersion));
         Transaction transaction(db);
         QSqlQuery query(db);
-        migrateFrom1(query);
+        if (fromVersion == 1)
+            migrateFrom1(query);
+        addFactsColumns(db, query);
+        const qint64 withoutFacts = fillFacts(db, upgrade);
         Database::exec(query, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion));
         query.finish();
         transaction.commit();
+        return withoutFacts;
     } catch (const SbkError& error) {
         throw SbkError(QStringLiteral("The database file %1 could not be brought up to this version of SBK "
                                       "(database version %2 to %3): %4. It was not changed.")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Database.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -11,8 +13,15 @@
 // the table KORFEntries with its trigger is added. SQLite cannot change a column's check, so the
 // style table is rebuilt: the old one renamed, the new one made, every row copied, the old one
 // dropped, then the indexes and the view QUERY1 made again.
+//
+// Version 2 -> 3: the style facts Tempo and Meter are added to the style table (a table rebuilt
+// from version 1 has them already) and read from the blocks of every stored style with the
+// upgrade's reader, in batches, reporting progress. A style whose blocks do not give them keeps
+// NULL there; the database stays usable.
 class SchemaMigration {
 public:
-    // Throws SbkError naming the file when the database cannot be migrated; nothing is changed then.
-    static void migrate(QSqlDatabase db, const QString& path, qint64 fromVersion);
+    // Returns the number of stored styles left without tempo or meter. Throws SbkError naming the
+    // file when the database cannot be migrated; nothing is changed then.
+    static qint64 migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
+                          const Database::Upgrade& upgrade);
 };

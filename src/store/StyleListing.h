@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -14,21 +15,31 @@ struct StyleListRow {
     QString StyleCat;
     QString StyleAuthor;
     QString StyleDate;
+    std::optional<int> Tempo; // the style facts; absent and "" when unknown
+    QString Meter;
 };
 
 // The style listing: an independent copy of the listing query's rows that the caller owns. It
 // knows its row count and can be walked from first to last (or addressed by row for a view).
 class StyleListing {
 public:
-    // SELECT STYLEPROG, STYLENAME1, ... FROM KORFSTYLES [WHERE filterWhere] ORDER BY filterOrder
-    // (by STYLEPROG when filterOrder is empty). The condition is pasted in as it stands with
-    // filterValues bound to its parameters in order, the sort list with its text columns sorted by
-    // SBKFOLD; a clause the database rejects throws SbkError with the database's error text.
+    // The columns of the listing, in this order (a result column's index is its place here).
+    enum Column { Prog, Name1, Desc, Family, Cat, Author, Date, Tempo, Meter };
+
+    // SELECT STYLEPROG, STYLENAME1, ..., TEMPO, METER FROM KORFSTYLES [WHERE filterWhere] ORDER BY
+    // filterOrder (by STYLEPROG when filterOrder is empty). The condition is pasted in as it stands
+    // with filterValues bound to its parameters in order, the sort list with its text columns
+    // sorted by SBKFOLD and the meter by its numbers; a clause the database rejects throws SbkError
+    // with the database's error text. A style table without the facts columns (a database of
+    // another program) lists them as NULL.
     static StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
                                      const QString& filterOrder, const QStringList& filterValues = {});
-    static QString statement(const QString& filterWhere, const QString& filterOrder);
-    // The ORDER BY list for filterOrder ("STYLENAME1 DESC, STYLECAT" ...).
+    static QString statement(const QString& filterWhere, const QString& filterOrder, bool keepsFacts = true);
+    // The ORDER BY list for filterOrder ("STYLENAME1 DESC, STYLECAT", "METER DESC" ...).
     static QString orderClause(const QString& filterOrder);
+    // The meters the stored styles have, each once, by numerator and then denominator ("2/4",
+    // "3/4", "4/4", "6/8", "12/8").
+    static QStringList metersPresent(QSqlDatabase connection);
 
     int RecordCount() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.isEmpty(); }

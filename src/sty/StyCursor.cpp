@@ -4,7 +4,8 @@
 #include "sty/KORFBytes.h"
 
 void StyCursor::fail(qsizetype offset, const QString& problem) const {
-    throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(m_fileName).arg(offset).arg(problem));
+    throw SbkError(
+        QStringLiteral("%1: at byte offset %2: %3").arg(m_fileName, QString::number(offset), problem));
 }
 
 void StyCursor::require(qsizetype n, const QString& what) const {

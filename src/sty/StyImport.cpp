@@ -11,6 +11,7 @@
 #include "store/KORFStyles.h"
 #include "store/Transaction.h"
 #include "sty/KORFLibrary.h"
+#include "sty/StyleFacts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -71,7 +72,7 @@ void collectFiles(const QString& folder, bool subfolders, QList<StyImport::Folde
 
 } // namespace
 
-StyImport::StyImport(QSqlDatabase connection) : m_connection(connection) {}
+StyImport::StyImport(QSqlDatabase connection) : m_connection(connection), m_readFacts(&StyleFacts::read) {}
 
 StyImport::~StyImport() {
     cancel();
@@ -368,10 +369,23 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
     table.setStyleFamily(orBlank(ExchangeValues[0]));
     table.setStyleFile(shortName);
     table.setStyleAuthor(orBlank(ExchangeValues[2]));
+    const StyleFactsValues facts =
+        m_readFacts ? m_readFacts(style.StyleContent1(), style.StyleContent2()) : StyleFactsValues{};
+    table.setFacts(facts);
     if (!table.InsKORFStyles())
         throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
                            .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));
     keepEntriesOf(style, number, false);
+    // A style whose blocks do not give both facts is stored all the same, and named once.
+    if (m_readFacts && !facts.complete()) {
+        const QString missing = facts.Tempo             ? QStringLiteral("meter")
+                                : facts.Meter.isEmpty() ? QStringLiteral("tempo and meter")
+                                                        : QStringLiteral("tempo");
+        // One arg call: a "%2" in a style's name stays as it is.
+        m_log += QStringLiteral("Style %1 (%2) from file %3 was imported without its %4: %5")
+                     .arg(style.StyleName1(), QString::number(number), shortName, missing, facts.problem) +
+                 lineEnd;
+    }
     style.setStyleProg(number);
     if (existing != -1)
         ++m_stylesOverwritten;

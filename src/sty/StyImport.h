@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StyleFactsValues.h"
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -67,6 +69,9 @@ public:
     void setProgress(ProgressCallback progress) { m_progress = std::move(progress); }
     // The import date written to StyleDate; today unless set.
     void setToday(const QDate& date) { m_today = date; }
+    // How the tempo and meter of each style stored are read from its blocks; StyleFacts::read
+    // unless set (a benchmark measures the import without it).
+    void setFactsReader(StyleFactsReader reader) { m_readFacts = std::move(reader); }
 
     // The ticks and values the picker hands on from file to file (the program keeps them in its
     // shared state between runs). At the start of a run the first three values are replaced by
@@ -149,6 +154,7 @@ private:
     bool m_keepsEntries = false; // the database has the table KORFEntries
     Picker m_picker;
     ProgressCallback m_progress;
+    StyleFactsReader m_readFacts;
     QDate m_today;
     QString m_log;
     QString m_date;

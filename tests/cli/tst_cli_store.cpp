@@ -20,15 +20,16 @@ QString independentDatabase(const TestEnvironment& env) {
     const QString path = env.path(u"filled.mdb"_s);
     if (runCli(env, {u"init"_s, path}).exitCode != 0)
         qFatal("init failed");
-    runSql(path,
-           {u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, StyleDate, "
-            "StyleContent1, StyleContent2, StyleSeek, StyleLength1, StyleLength2) VALUES "
-            "(1, 'Bossa', 'B desc', 'Latin', 'Ann', '2006/05/12', x'00ff', x'20', x'00ff', 2, 0), "
-            "(2, 'Ballad', 'B desc', 'Pop', 'Bob', '2006/05/12', x'01ff', x'20', x'01ff', 2, 0), "
-            "(3, 'Alpine', 'A desc', 'POP', 'Ann', '2006/05/12', x'02ff', x'20', x'02ff', 2, 0)"_s,
-            u"INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03) "
-            "VALUES (1, 'ZEBRA001', 'Bank Z', 2, 1, 2), (2, 'ALPHA002', 'Bank A', 2, 0, 0), "
-            "(3, 'EMPTY003', 'E', 0, 0, 0)"_s});
+    runSql(
+        path,
+        {u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, StyleDate, "
+         "StyleContent1, StyleContent2, StyleSeek, StyleLength1, StyleLength2, Tempo, Meter) VALUES "
+         "(1, 'Bossa', 'B desc', 'Latin', 'Ann', '2006/05/12', x'00ff', x'20', x'00ff', 2, 0, 120, '4/4'), "
+         "(2, 'Ballad', 'B desc', 'Pop', 'Bob', '2006/05/12', x'01ff', x'20', x'01ff', 2, 0, 70, '6/8'), "
+         "(3, 'Alpine', 'A desc', 'POP', 'Ann', '2006/05/12', x'02ff', x'20', x'02ff', 2, 0, NULL, NULL)"_s,
+         u"INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03) "
+         "VALUES (1, 'ZEBRA001', 'Bank Z', 2, 1, 2), (2, 'ALPHA002', 'Bank A', 2, 0, 0), "
+         "(3, 'EMPTY003', 'E', 0, 0, 0)"_s});
     return path;
 }
 
@@ -59,6 +60,10 @@ private Q_SLOTS:
                                     << "/nonexistent/x.mdb";
         // Values the command line cannot take are usage errors, refused before anything is opened.
         QTest::newRow("backup without a path") << QStringList{u"backup"_s, u" "_s} << 2 << "PDD file path";
+        QTest::newRow("no meter") << QStringList{u"list"_s, u"--meter"_s, u"3/5"_s} << 2
+                                  << "--meter needs a meter";
+        QTest::newRow("reversed tempo range")
+            << QStringList{u"list"_s, u"--tempo"_s, u"110-90"_s} << 2 << "--tempo needs a tempo or a range";
         QTest::newRow("restore asked on a pipe") << QStringList{u"restore"_s, u"x.pdd"_s} << 2 << "--yes";
     }
     void exitStatusAndHelp() {
@@ -98,6 +103,23 @@ private Q_SLOTS:
         const CliResult text = runCli(env, {u"list"_s, u"--author"_s, u"ann"_s, u"--sort"_s, u"name:desc"_s});
         QVERIFY(text.out.indexOf("Bossa") < text.out.indexOf("Alpine"));
         QVERIFY(text.out.contains("2 styles available - Database filtering is active"));
+        // The style facts: shown, "-" or null when unknown, and filtered by meter and tempo range.
+        QVERIFY(text.out.contains("2006/05/12    120  4/4\n") && text.out.contains("2006/05/12      -  -\n"));
+        const QJsonArray all = json(runCli(env, {u"list"_s, u"--json"_s}));
+        QCOMPARE(all.at(1).toObject().value(u"StyleMeter"_s), QJsonValue(u"6/8"_s));
+        QVERIFY(all.at(2).toObject().value(u"StyleTempo"_s).isNull() &&
+                all.at(2).toObject().value(u"StyleMeter"_s).isNull());
+        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--json"_s, u"--meter"_s, u"6/8"_s, u"--tempo"_s,
+                                           u"60-80"_s})),
+                         u"StyleTempo"_s),
+                 QList<int>{70});
+        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--json"_s, u"--tempo"_s, u"100-"_s, u"--group"_s,
+                                           u"latin"_s})),
+                         u"StyleProg"_s),
+                 QList<int>{1});
+        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--json"_s, u"--sort"_s, u"meter:desc"_s})),
+                         u"StyleProg"_s),
+                 (QList<int>{2, 1, 3}));
 
         const QJsonArray banks = json(runCli(env, {u"where-is"_s, u"2"_s, u"--json"_s}));
         QCOMPARE(numbers(banks, u"BankProg"_s), (QList<int>{2, 1})); // by bank name

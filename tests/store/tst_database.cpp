@@ -1,8 +1,12 @@
+#include "core/Progress.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/StyleListing.h"
 #include "store/Transaction.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
+#include "sty/StyleFacts.h"
+#include "StyleBlocks.h"
 #include "TestEnvironment.h"
 
 #include <QSqlError>
@@ -110,6 +114,10 @@ private Q_SLOTS:
             Database db(path);
             QSqlQuery q(db.connection());
             QVERIFY2(q.exec(u"SELECT * FROM QUERY1"_s), qPrintable(q.lastError().text()));
+            // Without the facts columns, the listing knows no tempo or meter, and filters on them find none.
+            QVERIFY(StyleListing::GetAllStyles(db.connection(), u"METER = ?"_s, u"METER, TEMPO"_s, {u"4/4"_s})
+                        .isEmpty());
+            QVERIFY(StyleListing::metersPresent(db.connection()).isEmpty());
             // Without a table for their directory, newer bank files are refused, not imported half.
             KORFStyles styles;
             styles.Add(1, "Newer", "", 10, 0, QByteArray::fromHex("06000030000000020102"), QByteArray());
@@ -125,43 +133,72 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(env.path(u"missing.mdb"_s)));
     }
 
-    void migratesTheFirstVersionInPlace() {
+    void bringsOlderVersionsUpToDateInPlace_data() {
+        QTest::addColumn<int>("version");
+        QTest::newRow("first version") << 1;
+        QTest::newRow("second version") << 2;
+    }
+    void bringsOlderVersionsUpToDateInPlace() {
+        QFETCH(int, version);
         TestEnvironment env;
-        // A database as the first version made it: names of 16 characters, no entries table.
-        QStringList firstVersion;
-        for (QString statement : Database::schemaStatements())
-            if (!statement.contains("KORFEntries"_L1))
-                firstVersion << statement.replace("user_version = 2"_L1, "user_version = 1"_L1)
-                                    .replace(") <= 28)"_L1, ") <= 16)"_L1);
-        const QString path = env.path(u"v1.mdb"_s);
-        runSql(path, firstVersion +
-                         QStringList{u"INSERT INTO KORFStyles VALUES (1, 'Sixteen letters.', 'Second', 3, "
-                                     "1, x'00ff0a', x'0d', x'00ff0a', '2024/01/02', 'Desc', 'Grp', 'Fam', "
-                                     "'F.STY', 'Me')"_s,
-                                     u"INSERT INTO KORFStyles (StyleProg, StyleName1) VALUES (7, 'Seven')"_s,
-                                     u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02) "
-                                     "VALUES (1, 'B', 7, 1)"_s});
+        // A database as that version made it: no style facts; in the first, names of 16 characters
+        // and no entries table.
+        QStringList older;
+        for (QString statement : Database::schemaStatements()) {
+            if (version == 1 && statement.contains("KORFEntries"_L1))
+                continue;
+            statement
+                .replace(u"user_version = %1"_s.arg(Database::SchemaVersion),
+                         u"user_version = %1"_s.arg(version))
+                .replace(", " + Database::factsColumns().join(", "_L1), QString());
+            older << (version == 1 ? statement.replace(") <= 28)"_L1, ") <= 16)"_L1) : statement);
+        }
+        const QString path = env.path(u"old.mdb"_s);
+        runSql(path,
+               older + QStringList{u"INSERT INTO KORFStyles VALUES (1, 'Sixteen letters.', 'Second', 3, "
+                                   "1, x'00ff0a', x'0d', x'00ff0a', '2024/01/02', 'Desc', 'Grp', 'Fam', "
+                                   "'F.STY', 'Me')"_s,
+                                   u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleContent1, "
+                                   "StyleContent2) VALUES (2, 'Facts', x'%1', x'%2')"_s.arg(
+                                       QString::fromLatin1(StyleBlocks::styleBlock(0x1B).toHex()),
+                                       QString::fromLatin1(StyleBlocks::performanceBlock(96, true).toHex())),
+                                   u"INSERT INTO KORFStyles (StyleProg, StyleName1) VALUES (7, 'Seven')"_s,
+                                   u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02) "
+                                   "VALUES (1, 'B', 7, 1)"_s});
+        const QStringList kept{
+            u"SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, "
+            "hex(StyleContent1), hex(StyleContent2), hex(StyleSeek), StyleDate, StyleDesc, "
+            "StyleCat, StyleFamily, StyleFile, StyleAuthor, b.* FROM KORFStyles, KORFBanks b "
+            "ORDER BY StyleProg"_s};
+        const QStringList rowsBefore = runSql(path, kept);
 
-        // A step that fails (a table in the way) leaves the file as it was.
-        runSql(path, {u"CREATE TABLE KORFStyles_v1 (x)"_s});
-        const QStringList blocked = snapshot(path);
-        QVERIFY_THROWS_EXCEPTION(SbkError, Database{path});
-        QCOMPARE(snapshot(path), blocked);
-        runSql(path, {u"DROP TABLE KORFStyles_v1"_s});
-
+        // Without a reader of the facts the step fails, and the file is left as it was.
         const QStringList original = snapshot(path);
-        const QStringList rowsBefore = original.mid(original.size() - 2 * (14 + 35));
+        QVERIFY(errorOf([&] { Database db(path); }).contains("cannot be read here. It was not changed."_L1));
+        QCOMPARE(snapshot(path), original);
+
+        struct Recorder : Progress {
+            QStringList calls;
+            void begin(qint64 total, const QString& label) override {
+                calls << u"%1 %2"_s.arg(label).arg(total);
+            }
+            void step(qint64 done, const QString&) override { calls << QString::number(done); }
+            void end() override { calls << u"end"_s; }
+        } progress;
         {
-            Database db(path);
-            const QStringList migrated = snapshot(db.connection());
-            QCOMPARE(migrated.first(), u"2"_s);
-            QCOMPARE(migrated.mid(migrated.size() - rowsBefore.size()), rowsBefore);
+            Database db(path, {&StyleFacts::read, &progress});
+            QCOMPARE(db.stylesWithoutFacts(), 2);
+            QCOMPARE(queryRows(db.connection(), u"SELECT StyleProg, Tempo, Meter FROM KORFStyles"_s),
+                     (QStringList{u"1||"_s, u"2|96|3/8"_s, u"7||"_s}));
+            QCOMPARE(queryRows(db.connection(), kept.first()), rowsBefore);
             QCOMPARE(queryRows(db.connection(), u"SELECT COUNT(*) FROM QUERY1"_s), QStringList{u"1"_s});
         }
-        // Of the new version now, with the new version's schema (names of 28 characters and the
-        // index of the duplicate search included).
-        Database::createEmpty(env.path(u"v2.mdb"_s));
-        const QStringList fresh = snapshot(env.path(u"v2.mdb"_s));
+        QCOMPARE(progress.calls,
+                 (QStringList{u"Reading tempo and meter of the stored styles 3"_s, u"3"_s, u"end"_s}));
+        // Of the new version now, with the new version's schema (names of 28 characters, the index
+        // of the duplicate search and the facts columns included).
+        Database::createEmpty(env.path(u"new.mdb"_s));
+        const QStringList fresh = snapshot(env.path(u"new.mdb"_s));
         QCOMPARE(snapshot(path).mid(0, fresh.size()), fresh);
     }
 

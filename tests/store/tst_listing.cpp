@@ -81,6 +81,39 @@ private Q_SLOTS:
         QCOMPARE(list(filter({}, {u"NAME"_s}, {true})), (QList<qint32>{7, 6, 5, 4, 1, 2, 3}));
     }
 
+    void styleFactsFilterAndSortByTheirNumbers() {
+        TestEnvironment env;
+        env.createDatabase();
+        auto db = env.openDatabase();
+        const QList<std::pair<int, QString>> facts{{120, u"4/4"_s}, {96, u"12/8"_s}, {70, u"6/8"_s},
+                                                   {0, QString()},  {100, u"3/4"_s}, {110, u"3/4"_s}};
+        for (int i = 0; i < facts.size(); ++i) {
+            DbKORFStyle style(db->connection());
+            style.setStyleProg(i + 1);
+            style.setStyleName1(i % 2 ? u"Odd"_s : u"Even"_s);
+            style.setStyleContent1(QByteArray::number(i));
+            style.setTempo(facts[i].first ? std::optional<int>(facts[i].first) : std::nullopt);
+            style.setMeter(facts[i].second);
+            QVERIFY2(style.InsKORFStyles(), qPrintable(style.clsKORFStylesError()));
+        }
+        auto list = [&](const QString& name, const QString& meter, int from, int to, const QString& order) {
+            FilterState f = filter({name}, {order});
+            FilterClauses::addFacts(f, meter, from, to);
+            return numbers(
+                StyleListing::GetAllStyles(db->connection(), f.FilterWhere, f.FilterOrder, f.FilterValues));
+        };
+        QCOMPARE(list({}, u"3/4"_s, 90, 110, {}), (QList<qint32>{5, 6}));
+        QCOMPARE(list(u"odd"_s, {}, 0, 100, {}), QList<qint32>{2}); // and the name; 110 is above the range
+        QCOMPARE(list({}, {}, 0, 0, u"TEMPO"_s), (QList<qint32>{4, 3, 2, 5, 6, 1}));
+        // By numerator, then denominator, not as text ("12/8" last); unknown first.
+        QCOMPARE(list({}, {}, 0, 0, u"METER"_s), (QList<qint32>{4, 5, 6, 1, 3, 2}));
+        QCOMPARE(StyleListing::metersPresent(db->connection()),
+                 (QStringList{u"3/4"_s, u"4/4"_s, u"6/8"_s, u"12/8"_s}));
+        const StyleListing all = StyleListing::GetAllStyles(db->connection(), {}, {});
+        QVERIFY(all.row(1).Tempo == 96 && all.row(1).Meter == u"12/8"_s && !all.row(3).Tempo &&
+                all.row(3).Meter.isEmpty());
+    }
+
     void settingsUseTheProgramsKeys() {
         TestEnvironment env;
         {

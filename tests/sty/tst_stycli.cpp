@@ -1,6 +1,7 @@
 // sbk-cli end to end: sty-info, import, banks, bank-show and make-sty, run as a process.
 #include "CliRunner.h"
 #include "store/Database.h"
+#include "StyleBlocks.h"
 #include "StyTestData.h"
 #include "TestEnvironment.h"
 
@@ -21,6 +22,21 @@ private slots:
         CliResult result = runCli(env, {"sty-info", env.writeFile("A.STY", bankFile(2, 1)), "--json"});
         const QJsonObject info = QJsonDocument::fromJson(result.out).object();
         QCOMPARE(info.value("styles").toArray().at(1).toObject().value("StyleLength1").toInt(), 49);
+        KORFStyles facts;
+        addStyle(facts, "Waltz", StyleBlocks::styleBlock(0x1B), "Waltz", StyleBlocks::performanceBlock(96));
+        addStyle(facts, "Bare", block(30, 1));
+        const QString factsFile = env.writeFile("F.STY", KORFLibrary::encodeCollection(facts));
+        result = runCli(env, {"sty-info", factsFile});
+        QVERIFY2(result.out.contains("   96  3/8\n") &&
+                     result.out.contains("      -  -\n2 styles\nStyle 2: the style block: "),
+                 result.out.constData());
+        const QJsonArray factsJson =
+            QJsonDocument::fromJson(runCli(env, {"sty-info", factsFile, "--json"}).out)
+                .object()
+                .value("styles")
+                .toArray();
+        QVERIFY(factsJson[0].toObject().value("StyleTempo") == 96 &&
+                factsJson[1].toObject().value("StyleMeter").isNull());
 #ifdef Q_OS_UNIX
         // A device in a file's place is refused unread, not read without end.
         result = runCli(env, {"sty-info", "/dev/zero"});

@@ -1,13 +1,17 @@
 // The style import engine: duplicate policies, stored values, the picker, logs, folder scans with
 // the entries they cannot read, the rollback of a failed run and a database busy with another program.
 #include "core/SbkError.h"
+#include "interchange/PddBackup.h"
 #include "interchange/PddRestore.h"
+#include "interchange/SsfExport.h"
 #include "interchange/SsfImport.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/SqliteConnection.h"
 #include "sty/StyImport.h"
+#include "sty/StyleFacts.h"
 #include "sty/StyMaker.h"
+#include "StyleBlocks.h"
 #include "StyTestData.h"
 #include "TestEnvironment.h"
 
@@ -33,6 +37,9 @@ struct Fixture {
     TestEnvironment env;
     std::unique_ptr<Database> db = (env.createDatabase(), env.openDatabase());
     StyImport import{db->connection()};
+    // The blocks these tests build carry no tempo or meter, so the import here reads none (and logs
+    // none); stylesCarryTheirFacts imports blocks that do.
+    Fixture() { import.setFactsReader({}); }
 
     QString run(const QString& name, bool folder = false, const QString& group = QString()) {
         return import.run(env.path(name), folder, QString(), group, QString());
@@ -303,6 +310,45 @@ private slots:
         QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFEntries"), QStringList{"1"});
     }
 
+    void stylesCarryTheirFacts() {
+        // Styles as instruments save them, one with a damaged performance block: all are stored
+        // byte for byte, the damaged one without its tempo and named once in the log. A PDD restore
+        // and an SSF import, which carry only the blocks, read the same facts again.
+        Fixture f;
+        f.import.setFactsReader(&StyleFacts::read);
+        QByteArray damaged = StyleBlocks::performanceBlock(120);
+        damaged[40] = char(0x7F);
+        KORFStyles styles;
+        addStyle(styles, "Waltz", StyleBlocks::styleBlock(0x1A), "Waltz", StyleBlocks::performanceBlock(90));
+        addStyle(styles, "Jig", StyleBlocks::styleBlock(0x33, true), "Jig",
+                 StyleBlocks::performanceBlock(112, true));
+        addStyle(styles, "Cut", StyleBlocks::styleBlock(0x22), "Cut", damaged);
+        f.env.writeFile("FACTS.STY", KORFLibrary::encodeCollection(styles));
+        const QString log = f.run("FACTS.STY");
+        QCOMPARE(log.count("Style "), 1);
+        QVERIFY2(log.startsWith("Style Cut") &&
+                     log.contains("(3) from file FACTS.STY was imported without its tempo: the performance "
+                                  "block: at byte offset 114: the check byte is"),
+                 qPrintable(log));
+        const QString facts = "SELECT StyleName2, Tempo, Meter FROM KORFStyles ORDER BY StyleName2";
+        const QStringList expected{"Cut             ||4/4", "Jig             |112|6/8",
+                                   "Waltz           |90|3/4"};
+        QCOMPARE(f.rows(facts), expected);
+        QCOMPARE(f.rows("SELECT hex(StyleContent2) FROM KORFStyles WHERE StyleProg = 3"),
+                 QStringList{QString::fromLatin1(damaged.toHex().toUpper())});
+
+        const QString dump = f.env.path("ALL.PDD");
+        PddBackup::backup(f.db->connection(), dump);
+        f.rows("UPDATE KORFStyles SET Tempo = NULL, Meter = NULL");
+        PddRestore::restore(f.db->connection(), dump, PddRestore::validate(dump).records);
+        QCOMPARE(f.rows(facts), expected);
+        QDir().mkpath(f.env.path("ssf"));
+        SsfExport(f.db->connection(), f.env.path("ssf")).exportStyles({1, 2, 3});
+        f.rows("DELETE FROM KORFStyles");
+        QCOMPARE(SsfImport(f.db->connection()).importFolder(f.env.path("ssf")).inserted(), 3);
+        QCOMPARE(f.rows(facts), expected);
+    }
+
     void realFilesRoundTripThroughTheDatabase() {
         const QString folder = qEnvironmentVariable("SBK_REAL_STY");
         if (folder.isEmpty() || !QDir(folder).exists())
@@ -315,8 +361,12 @@ private slots:
         QDirIterator it(folder, {"*.STY"}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())
             files << it.next();
+        // With their tempo and meter: a style without them would be named in the log.
+        f.import.setFactsReader(&StyleFacts::read);
         for (const QString& file : files)
             QCOMPARE(f.import.run(file, false, QString(), QString(), QString()), QString());
+        QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFStyles WHERE Tempo IS NULL OR Meter IS NULL"),
+                 QStringList{"0"});
         int same[2] = {0, 0};
         for (int i = 0; i < files.size(); ++i) {
             const QByteArray original = TestEnvironment::readFile(files[i]);

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "store/Database.h"
+#include "sty/StyleFacts.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,7 +41,7 @@ QString TestEnvironment::createDatabase(const QString& name) const {
 }
 
 std::unique_ptr<Database> TestEnvironment::openDatabase(const QString& name) const {
-    return std::make_unique<Database>(path(name));
+    return std::make_unique<Database>(path(name), Database::Upgrade{&StyleFacts::read});
 }
 
 QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const {
