@@ -14,7 +14,7 @@ class QSqlQuery;
 class Database {
 public:
     // 2: names of up to 28 characters and the table KORFEntries; 3: the style facts Tempo and
-    // Meter (SchemaMigration).
+    // Meter and the fingerprints of every style, indexed (SchemaMigration).
     static constexpr int SchemaVersion = 3;
     static constexpr qint32 ApplicationId = 0x53424B31; // "SBK1"
 
@@ -23,7 +23,8 @@ public:
     static void createEmpty(const QString& path);
 
     // What bringing a file of an older version up to date needs: the reader of the style facts
-    // that fills Tempo and Meter of every stored style, and where its progress goes.
+    // that fills Tempo, Meter and the fingerprints of every stored style, and where its progress
+    // goes.
     struct Upgrade {
         StyleFactsReader readFacts;
         Progress* progress = nullptr;
@@ -53,8 +54,10 @@ public:
     // The statements that create the schema, in order (also used by tests that build databases
     // the way another program would).
     static QStringList schemaStatements();
-    // The column definitions of the style facts in the style table (version 3).
+    // The column definitions of the style facts and fingerprints in the style table (version 3),
+    // and the indexes of the fingerprints.
     static QStringList factsColumns();
+    static QStringList fingerprintIndexes();
     static QString query1Definition();
 
 private:

@@ -51,17 +51,31 @@ void migrateFrom1(QSqlQuery& query) {
         throw SbkError(QStringLiteral("the styles copied do not match the styles stored"));
 }
 
-// Version 2 -> 3: the columns of the style facts, unless the table has them (a table rebuilt from
-// version 1 is made with them).
+// Version 2 -> 3: the columns of the style facts and fingerprints with the indexes of the
+// fingerprints, unless the table has them (a table rebuilt from version 1 is made with them).
 void addFactsColumns(QSqlDatabase db, QSqlQuery& query) {
     const QSqlRecord record = db.record(QStringLiteral("KORFStyles"));
     for (const QString& column : Database::factsColumns())
         if (record.indexOf(column.section(QLatin1Char(' '), 0, 0)) < 0)
             Database::exec(query, QStringLiteral("ALTER TABLE KORFStyles ADD COLUMN ") + column);
+    for (const QString& index : Database::fingerprintIndexes()) {
+        query.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
+        query.addBindValue(index.section(QLatin1Char(' '), 2, 2));
+        Database::exec(query);
+        const bool present = query.next();
+        query.finish();
+        if (!present)
+            Database::exec(query, index);
+    }
 }
 
-// Reads the facts of every stored style from its blocks, some hundred styles at a time in number
-// order, so that the memory a run takes does not grow with the library. Returns the number of
+QVariant orNull(const std::optional<qint64>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType::fromType<qint64>());
+}
+
+// Reads the facts and fingerprints of every stored style from its blocks (each decoded once), some
+// hundred styles at a time in number order, so that the memory a run takes does not grow with the
+// library. Returns the number of
 // styles left without tempo or meter.
 qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
     if (!upgrade.readFacts)
@@ -78,7 +92,7 @@ qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
         }
     } ending{progress};
     if (progress)
-        progress->begin(total, QStringLiteral("Reading tempo and meter of the stored styles"));
+        progress->begin(total, QStringLiteral("Reading tempo, meter and fingerprints of the stored styles"));
 
     QSqlQuery batch(db);
     batch.setForwardOnly(true);
@@ -86,7 +100,8 @@ qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
     if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles WHERE "
                                       "StyleProg > ? ORDER BY StyleProg LIMIT %1")
                            .arg(BatchSize)) ||
-        !update.prepare(QStringLiteral("UPDATE KORFStyles SET Tempo = ?, Meter = ? WHERE StyleProg = ?")))
+        !update.prepare(QStringLiteral("UPDATE KORFStyles SET Tempo = ?, Meter = ?, FingerprintExact = ?, "
+                                       "FingerprintRenamed = ?, FingerprintSettings = ? WHERE StyleProg = ?")))
         throw SbkError(
             Database::errorText(batch.lastError().isValid() ? batch.lastError() : update.lastError()));
     struct Stored {
@@ -120,7 +135,10 @@ qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
             update.bindValue(0, facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
             update.bindValue(1, facts.Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>())
                                                       : QVariant(facts.Meter));
-            update.bindValue(2, row.prog);
+            update.bindValue(2, orNull(facts.FingerprintExact));
+            update.bindValue(3, orNull(facts.FingerprintRenamed));
+            update.bindValue(4, orNull(facts.FingerprintSettings));
+            update.bindValue(5, row.prog);
             Database::exec(update);
         }
         last = rows.last().prog;

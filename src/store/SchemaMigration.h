@@ -14,10 +14,11 @@
 // style table is rebuilt: the old one renamed, the new one made, every row copied, the old one
 // dropped, then the indexes and the view QUERY1 made again.
 //
-// Version 2 -> 3: the style facts Tempo and Meter are added to the style table (a table rebuilt
-// from version 1 has them already) and read from the blocks of every stored style with the
-// upgrade's reader, in batches, reporting progress. A style whose blocks do not give them keeps
-// NULL there; the database stays usable.
+// Version 2 -> 3: the style facts Tempo and Meter and the three fingerprints that find copies of a
+// style are added to the style table (a table rebuilt from version 1 has them already), the
+// fingerprints indexed, and all five read from the blocks of every stored style with the upgrade's
+// reader, in batches, reporting progress. A style whose blocks do not give them keeps NULL there;
+// the database stays usable.
 class SchemaMigration {
 public:
     // Returns the number of stored styles left without tempo or meter. Throws SbkError naming the

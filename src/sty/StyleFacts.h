@@ -23,9 +23,9 @@ public:
     static constexpr int MinTempo = 20;
     static constexpr int MaxTempo = 300;
 
-    // The facts of a style from its two blocks in either order (each is told by its type); a
-    // blank or missing block leaves its fact absent. Never throws: what cannot be read is said in
-    // the result's problem.
+    // The facts of a style from its two blocks in either order (each is told by its type), and its
+    // fingerprints (StyleFingerprint), each block decoded once; a blank or missing block leaves its
+    // fact absent. Never throws: what cannot be read is said in the result's problem.
     static StyleFactsValues read(const QByteArray& content1, const QByteArray& content2);
 
     // The meter of a style block and the tempo of a performance block (whole chunks, header
