@@ -1,5 +1,6 @@
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/SchemaMigration.h"
 #include "store/Transaction.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
@@ -157,6 +158,10 @@ private Q_SLOTS:
             QCOMPARE(migrated.first(), u"2"_s);
             QCOMPARE(migrated.mid(migrated.size() - rowsBefore.size()), rowsBefore);
             QCOMPARE(queryRows(db.connection(), u"SELECT COUNT(*) FROM QUERY1"_s), QStringList{u"1"_s});
+            // A second program that read version 1 just before this one migrated the file finds,
+            // once it holds the lock, the work done.
+            SchemaMigration::migrate(db.connection(), path, 1);
+            QCOMPARE(snapshot(db.connection()), migrated);
         }
         // Of the new version now, with the new version's schema (names of 28 characters and the
         // index of the duplicate search included).
