@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 
+#include <csignal>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QSqlRecord>
 #include <QStandardPaths>
 #include <QtTest>
+#include <sys/resource.h>
 
 TestEnvironment::TestEnvironment() {
     if (!m_dir.isValid())
@@ -93,4 +95,20 @@ QStringList runSql(const QString& path, const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase(name);
     return rows;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_previous = limit.rlim_cur;
+    std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_previous);
+    setrlimit(RLIMIT_FSIZE, &limit);
 }
