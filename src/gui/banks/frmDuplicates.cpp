@@ -387,7 +387,8 @@ void frmDuplicates::saveReport(const QString& filter, const QString& proposed,
     QString path = m_prompt.saveFile(filter, proposed);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
+    // A name typed without its extension gets it; an existing file or device is written as named.
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))
         path += QLatin1Char('.') + QFileInfo(proposed).suffix();
     try {
         (DuplicateReport::of(*m_model).*write)(path);

@@ -18,7 +18,6 @@ void DialogProgress::begin(qint64 total, const QString& label) {
     m_cancelled = false;
     m_dialog = std::make_unique<QProgressDialog>(
         label, m_cancellable ? QStringLiteral("Cancel") : QString(), 0, int(Steps), DialogPrompt::owner());
-    QObject::connect(m_dialog.get(), &QProgressDialog::canceled, m_dialog.get(), [this] { m_cancelled = true; });
     m_dialog->setWindowTitle(Prompt::Title);
     m_dialog->setWindowModality(Qt::ApplicationModal);
     m_dialog->setMinimumDuration(500);
@@ -37,9 +36,10 @@ void DialogProgress::step(qint64 done, const QString& text) {
 }
 
 void DialogProgress::end() {
+    m_cancelled = cancelled();
     m_dialog.reset();
 }
 
 bool DialogProgress::cancelled() const {
-    return m_cancelled;
+    return m_cancelled || (m_dialog && m_dialog->wasCanceled());
 }
