@@ -212,7 +212,10 @@ QVariant DuplicateTreeModel::styleData(int row, const DuplicateStyles::Style& st
             return banksText(style).replace(QStringLiteral(", "), QStringLiteral("\n"));
         if (column == StyleColumn)
             return QStringLiteral("The style kept when the group is merged");
-        return {};
+        // A text cut by its column shows whole.
+        return column == NameColumn || column == GroupColumn || column == AuthorColumn
+                   ? QVariant(styleText(style, column))
+                   : QVariant();
     case Qt::CheckStateRole:
         if (column == StyleColumn)
             return m_keep.at(row) == style.StyleProg ? Qt::Checked : Qt::Unchecked;

@@ -33,8 +33,10 @@ namespace {
 
 using Model = DuplicateTreeModel;
 
-// The columns of the tree in average characters of the font (the banks take what is left).
-constexpr int ColumnChars[Model::ColumnCount] = {10, 18, 14, 14, 6, 6, 11, 24};
+// The columns of the tree in average characters of the font, and the texts they must show whole
+// (digits are wider than the average character); the banks take what is left.
+constexpr int ColumnChars[Model::ColumnCount] = {6, 18, 16, 18, 5, 5, 10, 30};
+constexpr const char* ColumnSamples[Model::ColumnCount] = {"000000", "", "", "", "000", "12/16", "0000/00/00", ""};
 
 // "1 style", "3 styles".
 QString counted(qint64 count, const QString& noun) {
@@ -184,7 +186,9 @@ void frmDuplicates::sizeFromFont() {
     for (int c = 0; c < Model::ColumnCount; ++c) {
         // A column is never narrower than its caption; the first one holds the tree's indentation
         // and the radio button too.
-        int size = std::max(character * ColumnChars[c], metrics.horizontalAdvance(Model::header(c)) + 3 * character);
+        int size = std::max({character * ColumnChars[c], metrics.horizontalAdvance(QLatin1String(ColumnSamples[c])),
+                             metrics.horizontalAdvance(Model::header(c))}) +
+                   3 * character;
         if (c == Model::StyleColumn)
             size += m_tvGroups->indentation() + metrics.height();
         header->resizeSection(c, size);
@@ -300,10 +304,12 @@ void frmDuplicates::merge(const QList<int>& rows) {
     }
     const QList<DuplicateStyles::Merge> merges = m_model->merges(rows);
     const qint64 deleted = DuplicateTreeModel::deletedBy(merges);
-    if (!m_prompt.confirm(QStringLiteral("Merging %1 deletes %2 from the database; the banks that hold them "
-                                         "will hold the styles kept instead. Are you sure?")
+    if (!m_prompt.confirm(QStringLiteral("Merging %1 deletes %2 from the database; the banks that hold %3 "
+                                         "will hold the %4 kept instead. Are you sure?")
                               .arg(counted(merges.size(), QStringLiteral("group")),
-                                   counted(deleted, QStringLiteral("style")))))
+                                   counted(deleted, QStringLiteral("style")),
+                                   deleted == 1 ? QStringLiteral("it") : QStringLiteral("them"),
+                                   merges.size() == 1 ? QStringLiteral("style") : QStringLiteral("styles"))))
         return;
     DuplicateStyles::Result result;
     try {
