@@ -1,6 +1,8 @@
 #include "sty/StyleFingerprint.h"
 
+#include <algorithm>
 #include <cstring>
+#include <QtEndian>
 
 namespace {
 
@@ -18,17 +20,22 @@ public:
 
     void add(const char* data, qsizetype size) {
         m_total += quint64(size);
-        while (size > 0) {
+        if (m_filled > 0) {
             const qsizetype take = std::min<qsizetype>(size, 8 - m_filled);
             std::memcpy(m_buffer + m_filled, data, size_t(take));
             m_filled += int(take);
             data += take;
             size -= take;
-            if (m_filled == 8) {
-                word(load(m_buffer));
-                m_filled = 0;
-            }
+            if (m_filled < 8)
+                return;
+            word(load(m_buffer));
+            m_filled = 0;
         }
+        // The bulk eight bytes at a time straight from the data.
+        for (; size >= 8; data += 8, size -= 8)
+            word(load(data));
+        std::memcpy(m_buffer, data, size_t(size));
+        m_filled = int(size);
     }
     void add(const QByteArray& bytes) { add(bytes.constData(), bytes.size()); }
     void addNumber(quint64 value) {
@@ -57,12 +64,8 @@ private:
     static constexpr quint64 Multiplier = 0xc6a4a7935bd1e995ULL;
     static constexpr int Shift = 47;
 
-    static quint64 load(const char* p) {
-        quint64 v = 0;
-        for (int i = 7; i >= 0; --i)
-            v = v << 8 | quint8(p[i]);
-        return v;
-    }
+    // Eight bytes as a little-endian number, on every machine.
+    static quint64 load(const char* p) { return qFromLittleEndian<quint64>(p); }
     void word(quint64 k) {
         k *= Multiplier;
         k ^= k >> Shift;
@@ -125,7 +128,8 @@ void feedChunks(Hash64& hash, const char* data, qsizetype size, int depth, bool 
             feedChunks(hash, body, chunkSize, depth + 1, false);
             hash.add(")", 1);
         } else {
-            const qsizetype skip = nameLevel && at == 0 && isStyleInformation(id) ? nameSizeIn(body, chunkSize) : 0;
+            const qsizetype skip =
+                nameLevel && at == 0 && isStyleInformation(id) ? nameSizeIn(body, chunkSize) : 0;
             hash.addNumber(quint64(chunkSize - skip));
             hash.add(body + skip, chunkSize - skip);
         }
