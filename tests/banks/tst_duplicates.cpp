@@ -8,8 +8,11 @@
 #include "StyleBlocks.h"
 #include "TestEnvironment.h"
 
+#include <csignal>
 #include <QSqlQuery>
 #include <QtTest>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Kind = DuplicateStyles::Kind;
@@ -198,6 +201,32 @@ private Q_SLOTS:
                                   "BankStyle05, BankStyle06 FROM KORFBanks ORDER BY BankProg"_s),
                  (QStringList{u"PARTY|3|6|3|6|3|0"_s, u"ALL|3|3|0|3|0|0"_s}));
         QVERIFY(DuplicateStyles::find(lib.c, {Kind::Exact, Kind::Renamed, Kind::Settings}).isEmpty());
+    }
+
+    // A merge killed part way (a process of its own, killed at its first step, the first group
+    // deleted in its transaction): the library is as it was, once the next program opens it.
+    void killedMergeLeavesTheLibraryAsItWas() {
+        Library lib;
+        const auto plan = DuplicateStyles::plan(DuplicateStyles::find(lib.c, {Kind::Exact, Kind::Settings}),
+                                                KeepRule::Oldest);
+        const QStringList before = lib.everything();
+        const pid_t child = fork();
+        if (child == 0) {
+            struct Killed : Progress {
+                void step(qint64 done, const QString&) override {
+                    if (done >= 1)
+                        raise(SIGKILL);
+                }
+            } killed;
+            Database db(lib.env.path(u"test.mdb"_s));
+            DuplicateStyles::merge(db.connection(), plan, &killed);
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QCOMPARE(lib.everything(), before);
+        QCOMPARE(DuplicateStyles::find(lib.c, {Kind::Exact}).size(), 2);
     }
 };
 
