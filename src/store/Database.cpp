@@ -153,7 +153,7 @@ QStringList Database::schemaStatements() {
         textColumn("StyleFile", 20),
         textColumn("StyleAuthor", 50),
     };
-    styleColumns << factsColumns();
+    styleColumns << factsColumns() << fingerprintColumns();
     QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"),
                             textColumn("BankName", 50), textColumn("BankDesc", 250)};
     for (int k = 1; k <= 32; ++k)
@@ -220,14 +220,18 @@ void Database::createEmpty(const QString& path) {
 QStringList Database::factsColumns() {
     // The meter is kept as its text ("4/4", "12/8"): the filter compares it as it is shown and
     // written in the JSON listing; the listing sorts it by its numbers.
-    return {QStringLiteral("Tempo INTEGER"), QStringLiteral("Meter TEXT CHECK (length(Meter) <= 5)"),
-            QStringLiteral("FingerprintExact INTEGER"), QStringLiteral("FingerprintRenamed INTEGER"),
+    return {QStringLiteral("Tempo INTEGER"), QStringLiteral("Meter TEXT CHECK (length(Meter) <= 5)")};
+}
+
+QStringList Database::fingerprintColumns() {
+    return {QStringLiteral("FingerprintExact INTEGER"), QStringLiteral("FingerprintRenamed INTEGER"),
             QStringLiteral("FingerprintSettings INTEGER")};
 }
 
 QStringList Database::fingerprintIndexes() {
     // The groups of copies of each kind are one grouped scan of its index, which also holds the
-    // finer fingerprint that tells whether a group holds more than copies of the finer kind.
+    // finer fingerprint that tells whether a group holds more than copies of the finer kind (and,
+    // as every index does, StyleProg); the styles of a group are then found by the same index.
     return {QStringLiteral("CREATE INDEX KORFStyles_FingerprintExact ON KORFStyles (FingerprintExact)"),
             QStringLiteral("CREATE INDEX KORFStyles_FingerprintRenamed ON KORFStyles (FingerprintRenamed, "
                            "FingerprintExact)"),

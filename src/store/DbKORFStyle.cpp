@@ -17,7 +17,7 @@ QByteArray DbKORFStyle::seekOf(const QByteArray& content1) {
 
 bool DbKORFStyle::keepsFacts(QSqlDatabase connection) {
     const QSqlRecord record = connection.record(QStringLiteral("KORFStyles"));
-    for (const QString& column : Database::factsColumns())
+    for (const QString& column : Database::factsColumns() + Database::fingerprintColumns())
         if (record.indexOf(column.section(QLatin1Char(' '), 0, 0)) < 0)
             return false;
     return true;

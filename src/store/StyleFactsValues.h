@@ -23,7 +23,7 @@ struct StyleFactsValues {
 
 // Reads the facts of a style from its two blocks as stored (StyleContent1, StyleContent2). The
 // STY engine provides it (StyleFacts::read); the store takes it as a function so that bringing an
-// older database up to date can fill the facts and fingerprints of every stored style. It never throws for a block
-// it cannot read: the facts stay absent and problem is set.
+// older database up to date can fill the facts and fingerprints of every stored style. It never throws for a
+// block it cannot read: the facts stay absent and problem is set.
 using StyleFactsReader =
     std::function<StyleFactsValues(const QByteArray& content1, const QByteArray& content2)>;

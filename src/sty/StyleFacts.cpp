@@ -260,8 +260,10 @@ int tempoIn(BlockTree& tree) {
                                           .arg(idText(settings->id)));
     }
     if (tempo < StyleFacts::MinTempo || tempo > StyleFacts::MaxTempo)
-        tree.fail(settings->data,
-                  QStringLiteral("the tempo %1 is outside %2 to %3").arg(tempo).arg(StyleFacts::MinTempo).arg(StyleFacts::MaxTempo));
+        tree.fail(settings->data, QStringLiteral("the tempo %1 is outside %2 to %3")
+                                      .arg(tempo)
+                                      .arg(StyleFacts::MinTempo)
+                                      .arg(StyleFacts::MaxTempo));
     return tempo;
 }
 

@@ -14,10 +14,15 @@
 // chunk's length and data, containers by what they hold. So the sizes of the chunks around a name,
 // which change with its length, never enter the hash. The name sits in the style information chunk
 // (01000308), the first chunk in the style block's root: its first byte is the name's length, the
-// name follows, the style's settings after it. The performance blocks of the instruments' files hold
-// no name of the style: their only texts (the settings of the newer instruments) name the
-// instrument's own folders ("User", "SYSTEM_ROOT", "<KORG SYSTEM>\STARTUP\ALL"), the same in every
-// style, and are hashed as they are.
+// name follows, eighteen bytes of the style's settings after it. That inner name is the one the
+// style was made with; the name a bank file lists, which the import stores, is kept apart in the
+// file's directory, so the two often differ, and editing a style's name here changes neither block.
+// Copies whose inner names differ are styles saved again under another name on an instrument.
+//
+// The performance blocks of the instruments' files hold no name of the style: their only texts are
+// the names of the single touch settings ("STS 1" to "STS 4", Pa600) or of the sounds and folders
+// of the newer instruments ("Piano 1", "Factory", "User", "SYSTEM_ROOT",
+// "<KORG SYSTEM>\STARTUP\ALL"), which are settings and are hashed as they are.
 //
 // A tree that does not hold chunks, or nests deeper than MaxDepth, is hashed as plain bytes.
 class StyleFingerprint {
