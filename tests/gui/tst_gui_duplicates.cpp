@@ -12,11 +12,12 @@
 #include "gui/metadata/frmStyleEdit.h"
 #include "GuiTestData.h"
 #include "PdfText.h"
-#include "StyleBlocks.h"
 #include "sty/StyleFacts.h"
+#include "StyleBlocks.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPrinter>
@@ -30,8 +31,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A style stored as the import stores it: its blocks with their facts and fingerprints.
-qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style, const QByteArray& performance,
-                 const QString& date, const QString& group = QString()) {
+qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
+                 const QByteArray& performance, const QString& date, const QString& group = QString()) {
     DbKORFStyle table(module.connection());
     const qint32 prog = table.NextKORFStyle();
     table.setStyleProg(prog);
@@ -48,8 +49,9 @@ qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style
     return prog;
 }
 
-// The library of the walks: styles 1 and 3 are exact copies (3 without a group), 2 and 4 the same
-// waltz at other tempos, 5 stands alone; bank PARTY holds 1, 2, 5, 3 and ROCK holds 3, 4.
+// The library of the walks: styles 1 and 3 are exact copies (3 without a group), 6 is them renamed,
+// 2 and 4 are the same waltz at other tempos, 5 stands alone; bank PARTY holds 1, 2, 5, 3 and ROCK
+// holds 3, 4.
 void addLibrary(SBKModule& module) {
     const QByteArray ballad = StyleBlocks::styleBlock(0x22);
     const QByteArray waltz = StyleBlocks::styleBlock(0x1A);
@@ -59,6 +61,8 @@ void addLibrary(SBKModule& module) {
     addBlocks(module, u"Waltz 120"_s, waltz, StyleBlocks::performanceBlock(120), u"2004/01/01"_s);
     addBlocks(module, u"Lonely"_s, StyleBlocks::styleBlock(0x22, false, "other music"),
               StyleBlocks::performanceBlock(90), u"2005/01/01"_s);
+    addBlocks(module, u"Ballad 2"_s, StyleBlocks::styleBlock(0x22, false, {}, "Ballad 2"),
+              StyleBlocks::performanceBlock(90), u"2008/01/01"_s);
     addBank(module, u"PARTY"_s, {1, 2, 5, 3});
     addBank(module, u"ROCK"_s, {3, 4});
 }
@@ -108,15 +112,17 @@ class DuplicatesTest : public QObject {
     void walk(frmDuplicates& window, Fixture& f) {
         DuplicateTreeModel& model = *window.treeModel();
         QAbstractItemModelTester tester(&model);
-        QCOMPARE(treeTexts(model),
-                 (QStringList{u"Group 1: exact copies, 2 styles"_s,
-                              u"*1|Ballad|POP||90|4/4|2005/01/01|PARTY 1"_s,
-                              u"3|Ballad|||90|4/4|2007/01/01|PARTY 4, ROCK 1"_s,
-                              u"Group 2: same music, other settings, 2 styles"_s,
-                              u"2|Waltz|||100|3/4|2006/01/01|PARTY 2"_s,
-                              u"*4|Waltz 120|||120|3/4|2004/01/01|ROCK 2"_s}));
+        QCOMPARE(
+            treeTexts(model),
+            (QStringList{
+                u"Group 1: exact copies, 2 styles"_s, u"*1|Ballad|POP||90|4/4|2005/01/01|PARTY 1"_s,
+                u"3|Ballad|||90|4/4|2007/01/01|PARTY 4, ROCK 1"_s, u"Group 2: renamed copies, 3 styles"_s,
+                u"*1|Ballad|POP||90|4/4|2005/01/01|PARTY 1"_s,
+                u"3|Ballad|||90|4/4|2007/01/01|PARTY 4, ROCK 1"_s, u"6|Ballad 2|||90|4/4|2008/01/01|"_s,
+                u"Group 3: same music, other settings, 2 styles"_s, u"2|Waltz|||100|3/4|2006/01/01|PARTY 2"_s,
+                u"*4|Waltz 120|||120|3/4|2004/01/01|ROCK 2"_s}));
         QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
-                 u"2 groups of 4 styles found; merging all deletes 2 styles."_s);
+                 u"3 groups of 5 styles found; merging all deletes 3 styles."_s);
 
         // Keep style 3: style 1 is no longer kept, and the kept one cannot be unchecked.
         const QModelIndex exact = model.groupIndex(0);
@@ -130,10 +136,11 @@ class DuplicatesTest : public QObject {
         answerYesNo(f.prompt, {1});
         click(&window, u"cmdMergeAll"_s);
         QCOMPARE(f.prompt.texts().constLast(),
-                 u"Merging 2 groups deletes 2 styles from the database; the banks that hold them "
-                 "will hold the styles kept instead. Are you sure?"_s);
+                 u"Merging 2 groups (1 group within a wider group, which takes its copies) deletes 3 "
+                 "styles from the database; the banks that hold them will hold the styles kept instead. "
+                 "Are you sure?"_s);
         QCOMPARE(result(window), u"Merge cancelled: nothing was changed."_s);
-        QCOMPARE(countRows(f.module, u"KORFStyles"_s), 5);
+        QCOMPARE(countRows(f.module, u"KORFStyles"_s), 6);
 
         window.setProgress(nullptr); // the progress dialog
         selectGroup(window, 0);
@@ -141,11 +148,14 @@ class DuplicatesTest : public QObject {
         click(&window, u"cmdMerge"_s);
         QVERIFY(f.prompt.texts().constLast().startsWith(u"Merging 1 group deletes 1 style from"_s));
         QCOMPARE(result(window), u"1 group merged: 1 style deleted, 1 bank slot now holds the style kept."_s);
-        QCOMPARE(treeTexts(model).first(), u"Group 1: same music, other settings, 2 styles"_s);
+        QCOMPARE(treeTexts(model).mid(0, 3),
+                 (QStringList{u"Group 1: renamed copies, 2 styles"_s,
+                              u"*3|Ballad|POP||90|4/4|2007/01/01|PARTY 1, PARTY 4, ROCK 1"_s,
+                              u"6|Ballad 2|||90|4/4|2008/01/01|"_s}));
         QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
-                 u"1 group of 2 styles found; merging all deletes 1 style."_s);
+                 u"2 groups of 4 styles found; merging all deletes 2 styles."_s);
 
-        window.tvGroups_DblClick(model.index(0, 1, model.groupIndex(0)));
+        window.tvGroups_DblClick(model.index(0, 1, model.groupIndex(1)));
         QCOMPARE(f.module.StyleTable->StyleProg(), 2);
     }
 
@@ -177,23 +187,26 @@ private slots:
 
         // Style 3 kept, with the group of the copy it replaced; both banks hold it where they held 1.
         QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleCat FROM KORFStyles"_s),
-                 (QStringList{u"2|"_s, u"3|POP"_s, u"4|"_s, u"5|"_s}));
-        QCOMPARE(queryRows(f.module.connection(), Banks), (QStringList{u"PARTY|3|2|5|3"_s, u"ROCK|3|4|0|0"_s}));
+                 (QStringList{u"2|"_s, u"3|POP"_s, u"4|"_s, u"5|"_s, u"6|"_s}));
+        QCOMPARE(queryRows(f.module.connection(), Banks),
+                 (QStringList{u"PARTY|3|2|5|3"_s, u"ROCK|3|4|0|0"_s}));
         QList<qint32> working;
         for (const KORFStylePtr& style : f.module.WorkingBankStyles)
             working << style->StyleProg();
         QCOMPARE(working, (QList<qint32>{3, 2, 5, 3}));
         QCOMPARE(f.module.BankState, 1);
-        QCOMPARE(styles.gridModel()->rowCount(), 4);
+        QCOMPARE(styles.gridModel()->rowCount(), 5);
     }
 
-    // The report as CSV with its quoting, as PDF pages and on a printer (or, without one, as a PDF
-    // file after asking); a folder that is not there and a full disk are told, never success.
+    // The report of the kinds ticked as CSV with its quoting, as PDF pages and on a printer (or, without one,
+    // as a PDF file after asking); a folder that is not there and a full disk are told, never success.
     void reportFiles() {
         Fixture f;
         addLibrary(f.module);
-        queryRows(f.module.connection(), u"UPDATE KORFStyles SET StyleName1 = 'Rock \"n\", Roll' WHERE StyleProg = 1"_s);
+        queryRows(f.module.connection(),
+                  u"UPDATE KORFStyles SET StyleName1 = 'Rock \"n\", Roll' WHERE StyleProg = 1"_s);
         frmDuplicates window(f.module, f.prompt);
+        child<QCheckBox>(&window, u"chkKind_1"_s)->setChecked(false); // no renamed copies
 
         f.prompt.answerFile(f.env.path(u"list"_s)); // the extension is added
         click(&window, u"cmdCsv"_s);
@@ -232,8 +245,9 @@ private slots:
         answerYesNo(f.prompt, {1});
         f.prompt.answerFile(saved);
         click(&window, u"cmdPrint"_s);
-        QCOMPARE(f.prompt.texts().at(f.prompt.texts().size() - 2),
-                 u"No printer is installed. Would you like to save the list of duplicates as a PDF file instead?"_s);
+        QCOMPARE(
+            f.prompt.texts().at(f.prompt.texts().size() - 2),
+            u"No printer is installed. Would you like to save the list of duplicates as a PDF file instead?"_s);
         QCOMPARE(f.prompt.asked().constLast().proposed, u"duplicates.pdf"_s);
         QCOMPARE(f.prompt.unexpected(), 0);
         for (const QString& pdf : {printed, saved}) {
@@ -252,8 +266,7 @@ private slots:
         QList<qint64> keep;
         for (int g = 0; g < 40; ++g) {
             DuplicateStyles::Group group;
-            for (int s = 0; s < 3; ++s)
-            {
+            for (int s = 0; s < 3; ++s) {
                 DuplicateStyles::Style style;
                 style.StyleProg = 3 * g + s + 1;
                 style.StyleName1 = u"Style %1"_s.arg(style.StyleProg);

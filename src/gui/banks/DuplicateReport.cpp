@@ -65,7 +65,8 @@ QByteArray DuplicateReport::csv() const {
         const DuplicateStyles::Group& group = m_groups.at(row);
         for (const DuplicateStyles::Style& style : group.styles) {
             QStringList fields{QString::number(row + 1), DuplicateStyles::name(group.kind),
-                               style.StyleProg == m_keep.at(row) ? QStringLiteral("yes") : QStringLiteral("no")};
+                               style.StyleProg == m_keep.at(row) ? QStringLiteral("yes")
+                                                                 : QStringLiteral("no")};
             for (int column = 0; column < Model::ColumnCount; ++column)
                 fields << csvField(Model::styleText(style, column));
             text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
@@ -86,7 +87,8 @@ bool DuplicateReport::paint(QPainter& painter, QPagedPaintDevice& device) const 
     qreal y = area.top();
     int page = 1;
 
-    const auto draw = [&](const QFont& font, qreal left, qreal width, const QString& text, bool right = false) {
+    const auto draw = [&](const QFont& font, qreal left, qreal width, const QString& text,
+                          bool right = false) {
         painter.setFont(font);
         const QFontMetricsF metrics(font, &device);
         const QString shown = metrics.elidedText(text, Qt::ElideRight, width);
@@ -179,7 +181,8 @@ void DuplicateReport::writePdf(const QString& path) const {
                                          QPageLayout::Landscape, QMarginsF(15, 15, 15, 15),
                                          QPageLayout::Millimeter));
         QPainter painter;
-        const QString failed = QStringLiteral("Cannot lay out the list of duplicates for the file %1.").arg(path);
+        const QString failed =
+            QStringLiteral("Cannot lay out the list of duplicates for the file %1.").arg(path);
         if (!painter.begin(&writer))
             throw SbkError(failed);
         const bool painted = paint(painter, writer);

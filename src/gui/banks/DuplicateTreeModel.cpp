@@ -42,19 +42,27 @@ void DuplicateTreeModel::applyRule(DuplicateStyles::KeepRule rule) {
 }
 
 qint64 DuplicateTreeModel::styleCount() const {
-    qint64 count = 0;
+    QSet<qint64> styles;
     for (const DuplicateStyles::Group& group : m_groups)
-        count += group.styles.size();
-    return count;
+        for (const DuplicateStyles::Style& style : group.styles)
+            styles.insert(style.StyleProg);
+    return styles.size();
+}
+
+QList<int> DuplicateTreeModel::allGroups() const {
+    QList<int> rows;
+    rows.reserve(m_groups.size());
+    for (int row = 0; row < m_groups.size(); ++row)
+        rows << row;
+    return rows;
 }
 
 bool DuplicateTreeModel::setKeep(int row, qint64 styleProg) {
     if (row < 0 || row >= m_groups.size())
         return false;
     const QList<DuplicateStyles::Style>& styles = m_groups.at(row).styles;
-    const auto found = std::find_if(styles.cbegin(), styles.cend(), [styleProg](const auto& style) {
-        return style.StyleProg == styleProg;
-    });
+    const auto found = std::find_if(styles.cbegin(), styles.cend(),
+                                    [styleProg](const auto& style) { return style.StyleProg == styleProg; });
     if (found == styles.cend())
         return false;
     if (m_keep.at(row) != styleProg) {
@@ -82,10 +90,39 @@ QModelIndex DuplicateTreeModel::groupIndex(int row) const {
     return index(row, 0);
 }
 
-QList<DuplicateStyles::Merge> DuplicateTreeModel::merges(const QList<int>& rows) const {
+QList<DuplicateStyles::Merge> DuplicateTreeModel::merges(const QList<int>& rows, int* skipped) const {
+    const auto width = [this](int row) {
+        switch (m_groups.at(row).kind) {
+        case DuplicateStyles::Kind::Exact:
+            return 0;
+        case DuplicateStyles::Kind::Renamed:
+            return 1;
+        case DuplicateStyles::Kind::Settings:
+            return 2;
+        }
+        return 0;
+    };
+    QList<int> widestFirst = rows;
+    std::stable_sort(widestFirst.begin(), widestFirst.end(),
+                     [&](int a, int b) { return width(a) > width(b); });
+    QSet<qint64> covered;
+    QList<int> taken;
+    for (int row : std::as_const(widestFirst)) {
+        const QList<DuplicateStyles::Style>& styles = m_groups.at(row).styles;
+        if (std::any_of(styles.cbegin(), styles.cend(),
+                        [&](const auto& s) { return covered.contains(s.StyleProg); }))
+            continue;
+        for (const DuplicateStyles::Style& style : styles)
+            covered.insert(style.StyleProg);
+        taken.append(row);
+    }
+    if (skipped)
+        *skipped = int(rows.size() - taken.size());
+    // The run goes in the tree's order.
+    std::sort(taken.begin(), taken.end());
     QList<DuplicateStyles::Merge> list;
-    list.reserve(rows.size());
-    for (int row : rows)
+    list.reserve(taken.size());
+    for (int row : std::as_const(taken))
         list.append({m_groups.at(row), m_keep.at(row)});
     return list;
 }
@@ -142,8 +179,8 @@ QString DuplicateTreeModel::styleText(const DuplicateStyles::Style& style, int c
 }
 
 QString DuplicateTreeModel::header(int column) {
-    static const char* const captions[ColumnCount] = {"Keep / style", "Name",  "Style group", "Author",
-                                                      "Tempo",        "Meter", "Date",        "Banks and slots"};
+    static const char* const captions[ColumnCount] = {
+        "Keep / style", "Name", "Style group", "Author", "Tempo", "Meter", "Date", "Banks and slots"};
     return column >= 0 && column < ColumnCount ? QString::fromLatin1(captions[column]) : QString();
 }
 
@@ -152,7 +189,8 @@ QModelIndex DuplicateTreeModel::index(int row, int column, const QModelIndex& pa
         return {};
     if (!parent.isValid())
         return row < m_groups.size() ? createIndex(row, column, GroupId) : QModelIndex();
-    if (parent.internalId() == GroupId && parent.column() == 0 && row < m_groups.at(parent.row()).styles.size())
+    if (parent.internalId() == GroupId && parent.column() == 0 &&
+        row < m_groups.at(parent.row()).styles.size())
         return createIndex(row, column, quintptr(parent.row()) + 1);
     return {};
 }
@@ -203,7 +241,8 @@ QVariant DuplicateTreeModel::groupData(int row, int column, int role) const {
     }
 }
 
-QVariant DuplicateTreeModel::styleData(int row, const DuplicateStyles::Style& style, int column, int role) const {
+QVariant DuplicateTreeModel::styleData(int row, const DuplicateStyles::Style& style, int column,
+                                       int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return styleText(style, column);

@@ -13,8 +13,17 @@
 class DuplicateTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    enum Column { StyleColumn, NameColumn, GroupColumn, AuthorColumn, TempoColumn, MeterColumn, DateColumn,
-                  BanksColumn, ColumnCount };
+    enum Column {
+        StyleColumn,
+        NameColumn,
+        GroupColumn,
+        AuthorColumn,
+        TempoColumn,
+        MeterColumn,
+        DateColumn,
+        BanksColumn,
+        ColumnCount
+    };
     enum Role { StyleProgRole = Qt::UserRole, GroupRowRole };
 
     explicit DuplicateTreeModel(QObject* parent = nullptr);
@@ -26,7 +35,10 @@ public:
     void applyRule(DuplicateStyles::KeepRule rule);
 
     int groupCount() const { return int(m_groups.size()); }
+    // The styles listed, each once (a style may be in groups of two kinds).
     qint64 styleCount() const;
+    // The rows of every group.
+    QList<int> allGroups() const;
     const DuplicateStyles::Group& group(int row) const { return m_groups.at(row); }
     qint64 keep(int row) const { return m_keep.at(row); }
     // Keeps that style of the group; false when the style is not in it.
@@ -37,8 +49,11 @@ public:
     const DuplicateStyles::Style* styleAt(const QModelIndex& index) const;
     QModelIndex groupIndex(int row) const;
 
-    // The merges of those groups with the styles kept in them, and the styles they delete.
-    QList<DuplicateStyles::Merge> merges(const QList<int>& rows) const;
+    // The merges of those groups with the styles kept in them, and the styles they delete. A style
+    // may be in groups of two kinds (exact copies are also the same music): the widest kind is
+    // merged, and a group whose styles lie in a wider group merged is left out (counted in
+    // skipped), as a run merges each style once.
+    QList<DuplicateStyles::Merge> merges(const QList<int>& rows, int* skipped = nullptr) const;
     static qint64 deletedBy(const QList<DuplicateStyles::Merge>& merges);
 
     // "exact copies", "renamed copies", "same music, other settings".

@@ -36,7 +36,8 @@ using Model = DuplicateTreeModel;
 // The columns of the tree in average characters of the font, and the texts they must show whole
 // (digits are wider than the average character); the banks take what is left.
 constexpr int ColumnChars[Model::ColumnCount] = {6, 18, 16, 18, 5, 5, 10, 30};
-constexpr const char* ColumnSamples[Model::ColumnCount] = {"000000", "", "", "", "000", "12/16", "0000/00/00", ""};
+constexpr const char* ColumnSamples[Model::ColumnCount] = {"000000", "",      "",           "",
+                                                           "000",    "12/16", "0000/00/00", ""};
 
 // "1 style", "3 styles".
 QString counted(qint64 count, const QString& noun) {
@@ -48,7 +49,8 @@ class KeepDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
         QStyleOptionViewItem item = option;
         initStyleOption(&item, index);
@@ -73,7 +75,8 @@ public:
 frmDuplicates::frmDuplicates(SBKModule& module, Prompt& prompt, QWidget* parent)
     : QDialog(parent), m_module(module), m_prompt(prompt), m_model(new DuplicateTreeModel(this)),
       m_tvGroups(new QTreeView(this)), m_cboKeep(new QComboBox(this)), m_lblCount(new QLabel(this)),
-      m_lblResult(new QLabel(this)), m_cmdMerge(new QPushButton(QStringLiteral("&Merge selected groups"), this)),
+      m_lblResult(new QLabel(this)),
+      m_cmdMerge(new QPushButton(QStringLiteral("&Merge selected groups"), this)),
       m_cmdMergeAll(new QPushButton(QStringLiteral("Merge &all"), this)),
       m_dialogProgress(std::make_unique<DialogProgress>(true)), m_progress(m_dialogProgress.get()) {
     setObjectName(QStringLiteral("frmDuplicates"));
@@ -120,7 +123,8 @@ frmDuplicates::frmDuplicates(SBKModule& module, Prompt& prompt, QWidget* parent)
     m_tvGroups->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tvGroups->setUniformRowHeights(true);
     m_tvGroups->setAllColumnsShowFocus(true);
-    m_tvGroups->setToolTip(QStringLiteral("Select the groups to merge - Double click a style for editing it"));
+    m_tvGroups->setToolTip(
+        QStringLiteral("Select the groups to merge - Double click a style for editing it"));
     m_tvGroups->header()->setStretchLastSection(true);
     m_tvGroups->header()->setSectionsMovable(false);
     connect(m_tvGroups, &QTreeView::doubleClicked, this, &frmDuplicates::tvGroups_DblClick);
@@ -145,7 +149,8 @@ frmDuplicates::frmDuplicates(SBKModule& module, Prompt& prompt, QWidget* parent)
     buttons->addStretch();
     const QStringList reportCaptions{QStringLiteral("&Print..."), QStringLiteral("Save as P&DF..."),
                                      QStringLiteral("Export &CSV...")};
-    const QStringList reportNames{QStringLiteral("cmdPrint"), QStringLiteral("cmdPdf"), QStringLiteral("cmdCsv")};
+    const QStringList reportNames{QStringLiteral("cmdPrint"), QStringLiteral("cmdPdf"),
+                                  QStringLiteral("cmdCsv")};
     const std::array<void (frmDuplicates::*)(), 3> reportCommands{
         &frmDuplicates::cmdPrint_Click, &frmDuplicates::cmdPdf_Click, &frmDuplicates::cmdCsv_Click};
     for (int r = 0; r < 3; ++r) {
@@ -186,9 +191,10 @@ void frmDuplicates::sizeFromFont() {
     for (int c = 0; c < Model::ColumnCount; ++c) {
         // A column is never narrower than its caption; the first one holds the tree's indentation
         // and the radio button too.
-        int size = std::max({character * ColumnChars[c], metrics.horizontalAdvance(QLatin1String(ColumnSamples[c])),
-                             metrics.horizontalAdvance(Model::header(c))}) +
-                   3 * character;
+        int size =
+            std::max({character * ColumnChars[c], metrics.horizontalAdvance(QLatin1String(ColumnSamples[c])),
+                      metrics.horizontalAdvance(Model::header(c))}) +
+            3 * character;
         if (c == Model::StyleColumn)
             size += m_tvGroups->indentation() + metrics.height();
         header->resizeSection(c, size);
@@ -256,11 +262,12 @@ void frmDuplicates::showCounts() {
     else if (m_model->groupCount() == 0)
         m_lblCount->setText(QStringLiteral("No duplicates found."));
     else
-        m_lblCount->setText(QStringLiteral("%1 of %2 found; merging all deletes %3.")
-                                .arg(counted(m_model->groupCount(), QStringLiteral("group")),
-                                     counted(m_model->styleCount(), QStringLiteral("style")),
-                                     counted(m_model->styleCount() - m_model->groupCount(),
-                                             QStringLiteral("style"))));
+        m_lblCount->setText(
+            QStringLiteral("%1 of %2 found; merging all deletes %3.")
+                .arg(counted(m_model->groupCount(), QStringLiteral("group")),
+                     counted(m_model->styleCount(), QStringLiteral("style")),
+                     counted(DuplicateTreeModel::deletedBy(m_model->merges(m_model->allGroups())),
+                             QStringLiteral("style"))));
     updateButtons();
 }
 
@@ -290,23 +297,27 @@ void frmDuplicates::cmdMerge_Click() {
 }
 
 void frmDuplicates::cmdMergeAll_Click() {
-    QList<int> rows;
-    for (int row = 0; row < m_model->groupCount(); ++row)
-        rows << row;
-    merge(rows);
+    merge(m_model->allGroups());
 }
 
 void frmDuplicates::merge(const QList<int>& rows) {
     if (rows.isEmpty()) {
-        m_prompt.message(QStringLiteral("Select the groups to merge first (click a group, Ctrl+click for more)."),
-                         Prompt::Title, Prompt::Icon::Information);
+        m_prompt.message(
+            QStringLiteral("Select the groups to merge first (click a group, Ctrl+click for more)."),
+            Prompt::Title, Prompt::Icon::Information);
         return;
     }
-    const QList<DuplicateStyles::Merge> merges = m_model->merges(rows);
+    int within = 0;
+    const QList<DuplicateStyles::Merge> merges = m_model->merges(rows, &within);
     const qint64 deleted = DuplicateTreeModel::deletedBy(merges);
-    if (!m_prompt.confirm(QStringLiteral("Merging %1 deletes %2 from the database; the banks that hold %3 "
-                                         "will hold the %4 kept instead. Are you sure?")
-                              .arg(counted(merges.size(), QStringLiteral("group")),
+    const QString inWider = within == 0
+                                ? QString()
+                                : QStringLiteral(" (%1 within a wider group, which takes %2 copies)")
+                                      .arg(counted(within, QStringLiteral("group")),
+                                           within == 1 ? QStringLiteral("its") : QStringLiteral("their"));
+    if (!m_prompt.confirm(QStringLiteral("Merging %1%2 deletes %3 from the database; the banks that hold %4 "
+                                         "will hold the %5 kept instead. Are you sure?")
+                              .arg(counted(merges.size(), QStringLiteral("group")), inWider,
                                    counted(deleted, QStringLiteral("style")),
                                    deleted == 1 ? QStringLiteral("it") : QStringLiteral("them"),
                                    merges.size() == 1 ? QStringLiteral("style") : QStringLiteral("styles"))))
@@ -331,12 +342,13 @@ void frmDuplicates::merge(const QList<int>& rows) {
             if (style.StyleProg != merge.keep)
                 m_replaced.insert(qint32(style.StyleProg), qint32(merge.keep));
     m_stylesChanged = true;
-    m_lblResult->setText(QStringLiteral("%1 merged: %2 deleted, %3 %4 the %5 kept.")
-                             .arg(counted(result.groups, QStringLiteral("group")),
-                                  counted(result.deleted, QStringLiteral("style")),
-                                  counted(result.slotsMoved, QStringLiteral("bank slot")),
-                                  result.slotsMoved == 1 ? QStringLiteral("now holds") : QStringLiteral("now hold"),
-                                  result.groups == 1 ? QStringLiteral("style") : QStringLiteral("styles")));
+    m_lblResult->setText(
+        QStringLiteral("%1 merged: %2 deleted, %3 %4 the %5 kept.")
+            .arg(counted(result.groups, QStringLiteral("group")),
+                 counted(result.deleted, QStringLiteral("style")),
+                 counted(result.slotsMoved, QStringLiteral("bank slot")),
+                 result.slotsMoved == 1 ? QStringLiteral("now holds") : QStringLiteral("now hold"),
+                 result.groups == 1 ? QStringLiteral("style") : QStringLiteral("styles")));
     refresh();
 }
 
@@ -374,18 +386,22 @@ void frmDuplicates::cmdPrint_Click() {
     document.name = DuplicateReport::Title;
     document.what = QStringLiteral("the list of duplicates");
     document.proposedFile = QStringLiteral("duplicates.pdf");
-    document.paint = [&report](QPainter& painter, QPrinter& printer) { return report.paint(painter, printer); };
+    document.paint = [&report](QPainter& painter, QPrinter& printer) {
+        return report.paint(painter, printer);
+    };
     document.writePdf = [&report](const QString& path) { report.writePdf(path); };
     document.orientation = QPageLayout::Landscape;
     BankPrinter::print(document, m_prompt);
 }
 
 void frmDuplicates::cmdPdf_Click() {
-    saveReport(QStringLiteral("PDF file (*.PDF)|*.PDF"), QStringLiteral("duplicates.pdf"), &DuplicateReport::writePdf);
+    saveReport(QStringLiteral("PDF file (*.PDF)|*.PDF"), QStringLiteral("duplicates.pdf"),
+               &DuplicateReport::writePdf);
 }
 
 void frmDuplicates::cmdCsv_Click() {
-    saveReport(QStringLiteral("CSV file (*.CSV)|*.CSV"), QStringLiteral("duplicates.csv"), &DuplicateReport::writeCsv);
+    saveReport(QStringLiteral("CSV file (*.CSV)|*.CSV"), QStringLiteral("duplicates.csv"),
+               &DuplicateReport::writeCsv);
 }
 
 void frmDuplicates::saveReport(const QString& filter, const QString& proposed,

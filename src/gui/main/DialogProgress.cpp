@@ -16,8 +16,8 @@ DialogProgress::~DialogProgress() = default;
 void DialogProgress::begin(qint64 total, const QString& label) {
     m_total = total;
     m_cancelled = false;
-    m_dialog = std::make_unique<QProgressDialog>(
-        label, m_cancellable ? QStringLiteral("Cancel") : QString(), 0, int(Steps), DialogPrompt::owner());
+    m_dialog = std::make_unique<QProgressDialog>(label, m_cancellable ? QStringLiteral("Cancel") : QString(),
+                                                 0, int(Steps), DialogPrompt::owner());
     m_dialog->setWindowTitle(Prompt::Title);
     m_dialog->setWindowModality(Qt::ApplicationModal);
     m_dialog->setMinimumDuration(500);
