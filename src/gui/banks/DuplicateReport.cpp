@@ -13,6 +13,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 
 namespace {
 
@@ -20,7 +21,7 @@ using Model = DuplicateTreeModel;
 
 // Where each column of a style's line begins, as a share of the page's width; the last entry is
 // the right edge.
-constexpr double ColumnStart[Model::ColumnCount + 1] = {0.0, 0.08, 0.27, 0.41, 0.55, 0.61, 0.67, 0.78, 1.0};
+constexpr double ColumnStart[Model::ColumnCount + 1] = {0.0, 0.07, 0.24, 0.36, 0.54, 0.59, 0.64, 0.74, 1.0};
 // The blank between two columns, in points.
 constexpr double ColumnGap = 4;
 
@@ -125,15 +126,17 @@ bool DuplicateReport::paint(QPainter& painter, QPagedPaintDevice& device) const 
         return true;
     };
 
-    qint64 styles = 0;
+    // A style may be in groups of two kinds; it is counted once.
+    QSet<qint64> styles;
     for (const DuplicateStyles::Group& group : m_groups)
-        styles += group.styles.size();
+        for (const DuplicateStyles::Style& style : group.styles)
+            styles.insert(style.StyleProg);
     draw(titleFont, area.left(), area.width(), Title);
     y += QFontMetricsF(titleFont, &device).lineSpacing();
     draw(textFont, area.left(), area.width(),
          QStringLiteral("%1 groups of %2 styles, %3 - * marks the style kept when its group is merged")
              .arg(m_groups.size())
-             .arg(styles)
+             .arg(styles.size())
              .arg(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
     y += 2 * line;
     pageTop();

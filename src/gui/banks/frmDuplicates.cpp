@@ -25,6 +25,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -200,7 +201,8 @@ void frmDuplicates::sizeFromFont() {
         header->resizeSection(c, size);
         width += size;
     }
-    QSize size(width + 4 * character, metrics.height() * 32);
+    QSize size(width + m_tvGroups->verticalScrollBar()->sizeHint().width() + 4 * character,
+               metrics.height() * 32);
     size = size.expandedTo(minimumSizeHint());
     if (const QScreen* shownOn = screen())
         size = size.boundedTo(shownOn->availableGeometry().size() * 9 / 10);
