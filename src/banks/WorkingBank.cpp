@@ -164,15 +164,38 @@ bool WorkingBank::dropDeleted(const QList<qint32>& styles) {
     if (!dropped)
         return false;
     m_selectedSlot = std::min(selected, count() - 1);
+    reloadStoredBank();
+    if (count() == 0)
+        clear();
+    return true;
+}
+
+bool WorkingBank::repoint(const QHash<qint32, qint32>& replaced) {
+    DbKORFStyle styles(m_shared.connection());
+    bool changed = false;
+    for (const KORFStylePtr& entry : m_shared.WorkingBankStyles) {
+        const auto kept = replaced.constFind(entry->StyleProg());
+        if (kept == replaced.cend())
+            continue;
+        entry->setStyleProg(*kept);
+        styles.setStyleProg(*kept);
+        if (styles.GetKORFStylesNoContent())
+            entry->setStyleName1(styles.StyleName1());
+        changed = true;
+    }
+    if (!changed)
+        return false;
+    reloadStoredBank();
+    return true;
+}
+
+void WorkingBank::reloadStoredBank() {
     if (m_shared.BankTable && m_shared.BankTable->BankProg() != 0) {
         DbKORFBank stored(m_shared.connection());
         stored.setBankProg(m_shared.BankTable->BankProg());
         if (stored.GetKORFBanks())
             *m_shared.BankTable = stored;
     }
-    if (count() == 0)
-        clear();
-    return true;
 }
 
 void WorkingBank::clear() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -51,6 +52,11 @@ public:
     // bank (BankTable) afresh. The state stays, as the stored bank lost the same styles; an emptied
     // bank becomes new (0). False when the bank held none of them.
     bool dropDeleted(const QList<qint32>& styles);
+    // After copies of styles were merged, and in the same run every stored bank re-pointed: each
+    // slot that held a deleted copy (a key of replaced) holds the style kept instead (its value),
+    // under that style's name, and its stored bank (BankTable) is read afresh. The slots and the
+    // state stay. False when the bank held none of the copies.
+    bool repoint(const QHash<qint32, qint32>& replaced);
     // Empties the bank: no styles, no selection, state 0 (new). The stored bank's identity in
     // BankTable is kept.
     void clear();
@@ -74,6 +80,8 @@ private:
     // A stored bank whose slots changed is "stored with changes", a new one "new with changes".
     void markChanged();
     void refuse(const QString& text);
+    // BankTable := its stored bank as the database holds it now (after a change of every bank).
+    void reloadStoredBank();
     // Carries the entry at 0-based index `from` to index `to`, one exchange at a time.
     void carry(int from, int to);
 

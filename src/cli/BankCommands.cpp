@@ -1,15 +1,21 @@
-// Commands that keep banks: bank-save, bank-delete, bank-print.
+// Commands that keep banks: bank-save, bank-delete, bank-print; duplicates, which finds the copies of
+// styles and merges them, pointing the banks to the styles kept.
 #include "banks/BankPage.h"
+#include "banks/DuplicateStyles.h"
 #include "banks/WorkingBank.h"
 #include "cli/CliCommand.h"
 #include "cli/TerminalPrompt.h"
 #include "core/SbkError.h"
+#include "core/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
 
 #include <climits>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace {
 
@@ -129,6 +135,146 @@ int runBankPrint(CliContext& context) {
     return 0;
 }
 
+QList<DuplicateStyles::Kind> duplicateKinds(const CliArgs& args) {
+    const QString word = args.value(QStringLiteral("kind"), QStringLiteral("all"));
+    if (word == QStringLiteral("all"))
+        return {DuplicateStyles::Kind::Exact, DuplicateStyles::Kind::Renamed,
+                DuplicateStyles::Kind::Settings};
+    if (const auto kind = DuplicateStyles::fromName(word))
+        return {*kind};
+    throw CliUsageError(QStringLiteral("--kind needs exact, renamed, settings or all, not \"%1\"").arg(word));
+}
+
+QString styleLabel(const DuplicateStyles::Style& style) {
+    return QStringLiteral("%1 (%2)")
+        .arg(style.StyleProg)
+        .arg(SingleByteText::plainText(style.StyleName1).trimmed());
+}
+
+void printGroups(CliContext& context, const QList<DuplicateStyles::Group>& groups, bool json) {
+    if (json) {
+        QJsonArray list;
+        for (const DuplicateStyles::Group& group : groups) {
+            QJsonArray styles;
+            for (const DuplicateStyles::Style& style : group.styles) {
+                QJsonArray banks;
+                for (const DuplicateStyles::BankSlot& slot : style.Banks)
+                    banks.append(QJsonObject{{QStringLiteral("BankProg"), slot.BankProg},
+                                             {QStringLiteral("BankName"), slot.BankName},
+                                             {QStringLiteral("Slot"), slot.Slot}});
+                styles.append(
+                    QJsonObject{{QStringLiteral("StyleProg"), style.StyleProg},
+                                {QStringLiteral("StyleName1"), style.StyleName1},
+                                {QStringLiteral("StyleCat"), style.StyleCat},
+                                {QStringLiteral("StyleAuthor"), style.StyleAuthor},
+                                {QStringLiteral("StyleTempo"),
+                                 style.StyleTempo ? QJsonValue(*style.StyleTempo) : QJsonValue()},
+                                {QStringLiteral("StyleMeter"),
+                                 style.StyleMeter.isEmpty() ? QJsonValue() : QJsonValue(style.StyleMeter)},
+                                {QStringLiteral("StyleDate"), style.StyleDate},
+                                {QStringLiteral("Banks"), banks}});
+            }
+            list.append(QJsonObject{{QStringLiteral("kind"), DuplicateStyles::name(group.kind)},
+                                    {QStringLiteral("styles"), styles}});
+        }
+        context.out << QJsonDocument(list).toJson(QJsonDocument::Indented);
+        return;
+    }
+    if (groups.isEmpty()) {
+        context.out << QStringLiteral("No copies found\n");
+        return;
+    }
+    for (const DuplicateStyles::Group& group : groups) {
+        context.out << QStringLiteral("%1 copies:\n").arg(DuplicateStyles::name(group.kind));
+        for (const DuplicateStyles::Style& style : group.styles) {
+            QStringList banks;
+            for (const DuplicateStyles::BankSlot& slot : style.Banks)
+                banks << QStringLiteral("%1 slot %2").arg(slot.BankName.trimmed()).arg(slot.Slot);
+            context.out << QStringLiteral("  %1  %2  %3  %4  %5  %6  %7  %8\n")
+                               .arg(QString::number(style.StyleProg).rightJustified(6),
+                                    SingleByteText::plainText(style.StyleName1).leftJustified(16),
+                                    style.StyleCat.leftJustified(12), style.StyleAuthor.leftJustified(12),
+                                    style.StyleDate.leftJustified(10),
+                                    (style.StyleTempo ? QString::number(*style.StyleTempo)
+                                                      : QStringLiteral("-"))
+                                        .rightJustified(5),
+                                    (style.StyleMeter.isEmpty() ? QStringLiteral("-") : style.StyleMeter)
+                                        .leftJustified(5),
+                                    banks.isEmpty() ? QStringLiteral("in no bank")
+                                                    : banks.join(QStringLiteral(", ")));
+        }
+    }
+    context.out << QStringLiteral("%1 group(s) of copies\n").arg(groups.size());
+}
+
+int runDuplicates(CliContext& context) {
+    const CliArgs args(context.args, {QStringLiteral("json"), QStringLiteral("merge"), QStringLiteral("yes")},
+                       {QStringLiteral("kind"), QStringLiteral("keep")});
+    args.expectPositionals(0, 0, QString());
+    const QList<DuplicateStyles::Kind> kinds = duplicateKinds(args);
+    const bool merging = args.has(QStringLiteral("merge"));
+    if (!merging && (args.has(QStringLiteral("keep")) || args.has(QStringLiteral("yes"))))
+        throw CliUsageError(QStringLiteral("--keep and --yes go with --merge"));
+    if (merging && args.has(QStringLiteral("json")))
+        throw CliUsageError(QStringLiteral("--json lists the copies; it does not go with --merge"));
+    DuplicateStyles::KeepRule rule = DuplicateStyles::KeepRule::Oldest;
+    if (const QString keep = args.value(QStringLiteral("keep"), QStringLiteral("oldest"));
+        keep == QStringLiteral("newest"))
+        rule = DuplicateStyles::KeepRule::Newest;
+    else if (keep == QStringLiteral("most-used"))
+        rule = DuplicateStyles::KeepRule::MostUsed;
+    else if (keep != QStringLiteral("oldest"))
+        throw CliUsageError(QStringLiteral("--keep needs oldest, newest or most-used, not \"%1\"").arg(keep));
+    const bool confirmed = args.has(QStringLiteral("yes"));
+    if (merging && !confirmed && !context.stdinIsTerminal)
+        throw CliUsageError(
+            QStringLiteral("duplicates --merge asks for confirmation on the terminal; stdin is "
+                           "not a terminal, so give --yes to confirm."));
+
+    const auto db = context.openDatabase();
+    CliProgress progress(context);
+    const QList<DuplicateStyles::Group> groups = DuplicateStyles::find(db->connection(), kinds, &progress);
+    if (!merging) {
+        printGroups(context, groups, args.has(QStringLiteral("json")));
+        return 0;
+    }
+    const QList<DuplicateStyles::Merge> merges = DuplicateStyles::plan(groups, rule);
+    if (merges.isEmpty()) {
+        context.out << QStringLiteral("No copies found; nothing merged\n");
+        return 0;
+    }
+    qint64 deleting = 0;
+    for (const DuplicateStyles::Merge& merge : merges)
+        deleting += merge.group.styles.size() - 1;
+    if (!confirmed) {
+        QTextStream in(stdin);
+        TerminalPrompt prompt(in, context.err);
+        if (!prompt.confirm(
+                QStringLiteral("%1 group(s) of copies will be merged: %2 style(s) will be deleted from "
+                               "database, their bank slots given to the styles kept. Are you sure?")
+                    .arg(merges.size())
+                    .arg(deleting)))
+            throw SbkError(QStringLiteral("Nothing merged."));
+    }
+    const DuplicateStyles::Result result = DuplicateStyles::merge(db->connection(), merges, &progress);
+    for (const DuplicateStyles::Merge& merge : merges) {
+        QStringList deleted;
+        QString kept;
+        for (const DuplicateStyles::Style& style : merge.group.styles)
+            (style.StyleProg == merge.keep ? kept : deleted.emplaceBack()) = styleLabel(style);
+        context.out << QStringLiteral("%1 copies: kept %2, deleted %3\n")
+                           .arg(DuplicateStyles::name(merge.group.kind), kept,
+                                deleted.join(QStringLiteral(", ")));
+    }
+    context.out << QStringLiteral(
+                       "%1 group(s) merged; %2 style(s) deleted; %3 bank slot(s) now hold the styles "
+                       "kept\n")
+                       .arg(result.groups)
+                       .arg(result.deleted)
+                       .arg(result.slotsMoved);
+    return 0;
+}
+
 const CliRegistration
     bankSave({QStringLiteral("bank-save"),
               QStringLiteral("bank-save NAME [--desc TEXT] STYLE... [--replace]\n"
@@ -144,5 +290,16 @@ const CliRegistration bankPrint({QStringLiteral("bank-print"),
                                  QStringLiteral("bank-print BANK|--number N|--name NAME --pdf FILE"),
                                  QStringLiteral("the printed page of a bank, as a PDF file"), &runBankPrint,
                                  true});
+const CliRegistration duplicates(
+    {QStringLiteral("duplicates"),
+     QStringLiteral("duplicates [--kind exact|renamed|settings|all] [--json] [--merge] [--keep "
+                    "oldest|newest|most-used] [--yes]\n"
+                    "  Lists the groups of copies of styles: exact (the same bytes), renamed (the same"
+                    "\n  once decompressed but for the name inside), settings (the same music, other"
+                    "\n  tempo, sounds or mixer); all kinds by default. --merge keeps one style of each"
+                    "\n  group (the oldest by default), fills its empty fields from the others, points"
+                    "\n  their bank slots to it and deletes them, all in one transaction; it asks on"
+                    "\n  the terminal unless --yes is given."),
+     QStringLiteral("find copies of styles across the library, and merge them"), &runDuplicates});
 
 } // namespace

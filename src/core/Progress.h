@@ -10,4 +10,6 @@ public:
     virtual void begin(qint64 total, const QString& label) { (void)total, (void)label; }
     virtual void step(qint64 done, const QString& text) { (void)done, (void)text; }
     virtual void end() {}
+    // Whether the user asked to stop; a run that can be undone checks it between steps.
+    virtual bool cancelled() const { return false; }
 };

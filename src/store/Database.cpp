@@ -101,6 +101,10 @@ QString Database::errorText(const QSqlError& error) {
     if (code == 5 || code == 6)
         description += QStringLiteral(": the database is in use by another program. Try again when it "
                                       "has finished.");
+    // SQLITE_READONLY: the file, or the folder where its journal goes, cannot be written.
+    if (code == 8)
+        description += QStringLiteral(": the database file cannot be written (it, or its folder, is "
+                                      "read-only)");
     return number + QLatin1Char(' ') + description;
 }
 
@@ -149,7 +153,7 @@ QStringList Database::schemaStatements() {
         textColumn("StyleFile", 20),
         textColumn("StyleAuthor", 50),
     };
-    styleColumns << factsColumns();
+    styleColumns << factsColumns() << fingerprintColumns();
     QStringList bankColumns{QStringLiteral("BankProg INTEGER PRIMARY KEY NOT NULL"),
                             textColumn("BankName", 50), textColumn("BankDesc", 250)};
     for (int k = 1; k <= 32; ++k)
@@ -166,8 +170,8 @@ QStringList Database::schemaStatements() {
         QStringLiteral("CREATE INDEX KORFStyles_Seek ON KORFStyles (StyleSeek, StyleLength1, StyleLength2)"),
         QStringLiteral("CREATE INDEX KORFStyles_Name1 ON KORFStyles (StyleName1)"),
         QStringLiteral("CREATE INDEX KORFBanks_Name ON KORFBanks (BankName)"),
-        QStringLiteral("CREATE VIEW QUERY1 AS ") + query1Definition(),
     };
+    statements << fingerprintIndexes() << QStringLiteral("CREATE VIEW QUERY1 AS ") + query1Definition();
     return statements + DbKORFEntry::schemaStatements();
 }
 
@@ -217,6 +221,22 @@ QStringList Database::factsColumns() {
     // The meter is kept as its text ("4/4", "12/8"): the filter compares it as it is shown and
     // written in the JSON listing; the listing sorts it by its numbers.
     return {QStringLiteral("Tempo INTEGER"), QStringLiteral("Meter TEXT CHECK (length(Meter) <= 5)")};
+}
+
+QStringList Database::fingerprintColumns() {
+    return {QStringLiteral("FingerprintExact INTEGER"), QStringLiteral("FingerprintRenamed INTEGER"),
+            QStringLiteral("FingerprintSettings INTEGER")};
+}
+
+QStringList Database::fingerprintIndexes() {
+    // The groups of copies of each kind are one grouped scan of its index, which also holds the
+    // finer fingerprint that tells whether a group holds more than copies of the finer kind (and,
+    // as every index does, StyleProg); the styles of a group are then found by the same index.
+    return {QStringLiteral("CREATE INDEX KORFStyles_FingerprintExact ON KORFStyles (FingerprintExact)"),
+            QStringLiteral("CREATE INDEX KORFStyles_FingerprintRenamed ON KORFStyles (FingerprintRenamed, "
+                           "FingerprintExact)"),
+            QStringLiteral("CREATE INDEX KORFStyles_FingerprintSettings ON KORFStyles (FingerprintSettings, "
+                           "FingerprintRenamed)")};
 }
 
 Database::Database(const QString& path) : Database(path, Upgrade()) {}

@@ -14,8 +14,8 @@ class QSqlQuery;
 class Database {
 public:
     // 2: names of up to 28 characters and the table KORFEntries; 3: the style facts Tempo and
-    // Meter (SchemaMigration).
-    static constexpr int SchemaVersion = 3;
+    // Meter; 4: the fingerprints that find the copies of every style, indexed (SchemaMigration).
+    static constexpr int SchemaVersion = 4;
     static constexpr qint32 ApplicationId = 0x53424B31; // "SBK1"
 
     // Creates a new, empty database file with the full schema. Refuses (SbkError) when the file
@@ -23,7 +23,8 @@ public:
     static void createEmpty(const QString& path);
 
     // What bringing a file of an older version up to date needs: the reader of the style facts
-    // that fills Tempo and Meter of every stored style, and where its progress goes.
+    // that fills Tempo, Meter and the fingerprints of every stored style, and where its progress
+    // goes.
     struct Upgrade {
         StyleFactsReader readFacts;
         Progress* progress = nullptr;
@@ -53,8 +54,11 @@ public:
     // The statements that create the schema, in order (also used by tests that build databases
     // the way another program would).
     static QStringList schemaStatements();
-    // The column definitions of the style facts in the style table (version 3).
+    // The column definitions of the style facts (version 3) and of the fingerprints (version 4) in
+    // the style table, and the indexes of the fingerprints.
     static QStringList factsColumns();
+    static QStringList fingerprintColumns();
+    static QStringList fingerprintIndexes();
     static QString query1Definition();
 
 private:

@@ -17,8 +17,24 @@ QByteArray DbKORFStyle::seekOf(const QByteArray& content1) {
 
 bool DbKORFStyle::keepsFacts(QSqlDatabase connection) {
     const QSqlRecord record = connection.record(QStringLiteral("KORFStyles"));
-    return record.indexOf(QStringLiteral("Tempo")) >= 0 && record.indexOf(QStringLiteral("Meter")) >= 0;
+    for (const QString& column : Database::factsColumns() + Database::fingerprintColumns())
+        if (record.indexOf(column.section(QLatin1Char(' '), 0, 0)) < 0)
+            return false;
+    return true;
 }
+
+namespace {
+
+QVariant orNull(const std::optional<qint64>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType::fromType<qint64>());
+}
+
+std::optional<qint64> fingerprintIn(const QSqlRecord& row, const QString& column) {
+    const int at = row.indexOf(column);
+    return at >= 0 && !row.isNull(at) ? std::optional<qint64>(row.value(at).toLongLong()) : std::nullopt;
+}
+
+} // namespace
 
 QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql) {
     if (!slot) {
@@ -55,8 +71,10 @@ bool DbKORFStyle::InsKORFStyles() {
                                 "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
                                 "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
-                     .arg(withFacts ? QStringLiteral(",Tempo,Meter") : QString(),
-                          withFacts ? QStringLiteral(",?,?") : QString()));
+                     .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
+                                                     "FingerprintSettings")
+                                    : QString(),
+                          withFacts ? QStringLiteral(",?,?,?,?,?") : QString()));
     if (!statement)
         return false;
     QSqlQuery& query = *statement;
@@ -77,6 +95,9 @@ bool DbKORFStyle::InsKORFStyles() {
     if (withFacts) {
         query.addBindValue(m_Tempo ? QVariant(*m_Tempo) : QVariant(QMetaType::fromType<int>()));
         query.addBindValue(m_Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_Meter));
+        query.addBindValue(orNull(m_FingerprintExact));
+        query.addBindValue(orNull(m_FingerprintRenamed));
+        query.addBindValue(orNull(m_FingerprintSettings));
     }
     const bool done = query.exec();
     query.finish();
@@ -153,6 +174,9 @@ bool DbKORFStyle::GetKORFStyles() {
     m_Tempo = tempo >= 0 && !row.isNull(tempo) ? std::optional<int>(row.value(tempo).toInt()) : std::nullopt;
     const int meter = row.indexOf(QStringLiteral("Meter"));
     m_Meter = meter >= 0 ? row.value(meter).toString() : QString();
+    m_FingerprintExact = fingerprintIn(row, QStringLiteral("FingerprintExact"));
+    m_FingerprintRenamed = fingerprintIn(row, QStringLiteral("FingerprintRenamed"));
+    m_FingerprintSettings = fingerprintIn(row, QStringLiteral("FingerprintSettings"));
     return true;
 }
 

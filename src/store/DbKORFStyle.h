@@ -55,9 +55,17 @@ public:
     void setTempo(std::optional<int> v) { m_Tempo = v; }
     const QString& Meter() const { return m_Meter; }
     void setMeter(const QString& v) { m_Meter = v; }
+    // The fingerprints that find copies of the style (StyleFingerprint); absent when unknown. The
+    // insert stores them with the facts, GetKORFStyles reads them.
+    const std::optional<qint64>& FingerprintExact() const { return m_FingerprintExact; }
+    const std::optional<qint64>& FingerprintRenamed() const { return m_FingerprintRenamed; }
+    const std::optional<qint64>& FingerprintSettings() const { return m_FingerprintSettings; }
     void setFacts(const StyleFactsValues& facts) {
         m_Tempo = facts.Tempo;
         m_Meter = facts.Meter;
+        m_FingerprintExact = facts.FingerprintExact;
+        m_FingerprintRenamed = facts.FingerprintRenamed;
+        m_FingerprintSettings = facts.FingerprintSettings;
     }
 
     QSqlDatabase ActiveConnection() const { return m_connection; }
@@ -67,8 +75,8 @@ public:
     }
     const QString& clsKORFStylesError() const { return m_error; }
 
-    // Whether the style table has the columns of the style facts (a database of another program
-    // may lack them; its styles are then stored without).
+    // Whether the style table has the columns of the style facts and fingerprints (a database of
+    // another program may lack them; its styles are then stored without).
     static bool keepsFacts(QSqlDatabase connection);
     // The search key of a first block: its first 250 bytes, one blank when it is empty.
     static QByteArray seekOf(const QByteArray& content1);
@@ -130,6 +138,9 @@ private:
     QString m_StyleAuthor;
     std::optional<int> m_Tempo;
     QString m_Meter;
+    std::optional<qint64> m_FingerprintExact;
+    std::optional<qint64> m_FingerprintRenamed;
+    std::optional<qint64> m_FingerprintSettings;
     QSqlDatabase m_connection;
     QString m_error;
     StatementCache m_statements;

@@ -40,7 +40,8 @@ void migrateFrom1(QSqlQuery& query) {
                        << QStringLiteral("INSERT INTO KORFStyles (%1) SELECT %1 FROM KORFStyles_v1")
                               .arg(styleColumns)
                        << QStringLiteral("DROP TABLE KORFStyles_v1");
-        else if (statement.startsWith(QStringLiteral("CREATE INDEX KORFStyles_")) ||
+        else if ((statement.startsWith(QStringLiteral("CREATE INDEX KORFStyles_")) &&
+                  !Database::fingerprintIndexes().contains(statement)) ||
                  statement.startsWith(QStringLiteral("CREATE VIEW ")))
             afterwards << statement;
     }
@@ -51,21 +52,44 @@ void migrateFrom1(QSqlQuery& query) {
         throw SbkError(QStringLiteral("the styles copied do not match the styles stored"));
 }
 
-// Version 2 -> 3: the columns of the style facts, unless the table has them (a table rebuilt from
-// version 1 is made with them).
-void addFactsColumns(QSqlDatabase db, QSqlQuery& query) {
+bool hasIndex(QSqlQuery& query, const QString& name) {
+    query.prepare(
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ? COLLATE NOCASE"));
+    query.addBindValue(name);
+    Database::exec(query);
+    const bool present = query.next();
+    query.finish();
+    return present;
+}
+
+// The columns of the style facts (version 3) and of the fingerprints (version 4) the table lacks (a
+// table rebuilt from version 1 is made with them all).
+void addColumns(QSqlDatabase db, QSqlQuery& query) {
     const QSqlRecord record = db.record(QStringLiteral("KORFStyles"));
-    for (const QString& column : Database::factsColumns())
+    for (const QString& column : Database::factsColumns() + Database::fingerprintColumns())
         if (record.indexOf(column.section(QLatin1Char(' '), 0, 0)) < 0)
             Database::exec(query, QStringLiteral("ALTER TABLE KORFStyles ADD COLUMN ") + column);
 }
 
-// Reads the facts of every stored style from its blocks, some hundred styles at a time in number
-// order, so that the memory a run takes does not grow with the library. Returns the number of
-// styles left without tempo or meter.
-qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
+// The indexes of the fingerprints, made once they are filled: building an index in one pass is
+// cheaper than keeping it up to date through every update.
+void addFingerprintIndexes(QSqlQuery& query) {
+    for (const QString& index : Database::fingerprintIndexes())
+        if (!hasIndex(query, index.section(QLatin1Char(' '), 2, 2)))
+            Database::exec(query, index);
+}
+
+QVariant orNull(const std::optional<qint64>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType::fromType<qint64>());
+}
+
+// Reads what the blocks of every stored style tell, some hundred styles at a time in number order,
+// so that the memory a run takes does not grow with the library: from version 1 or 2 the facts and
+// the fingerprints in the one decoding of each block, from version 3 (whose facts are stored) the
+// fingerprints alone. Returns the number of styles left without tempo or meter by this run.
+qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool withFacts) {
     if (!upgrade.readFacts)
-        throw SbkError(QStringLiteral("the tempo and meter of the stored styles cannot be read here"));
+        throw SbkError(QStringLiteral("the blocks of the stored styles cannot be read here"));
     constexpr int BatchSize = 256;
     QSqlQuery query(db);
     const qint64 total = countOf(query, QStringLiteral("KORFStyles"));
@@ -78,15 +102,20 @@ qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
         }
     } ending{progress};
     if (progress)
-        progress->begin(total, QStringLiteral("Reading tempo and meter of the stored styles"));
+        progress->begin(total, withFacts ? QStringLiteral("Reading tempo and meter of the stored styles")
+                                         : QStringLiteral("Reading the stored styles to find their copies"));
 
     QSqlQuery batch(db);
     batch.setForwardOnly(true);
     QSqlQuery update(db);
+    const QString fingerprints =
+        QStringLiteral("FingerprintExact = ?, FingerprintRenamed = ?, FingerprintSettings = ?");
     if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles WHERE "
                                       "StyleProg > ? ORDER BY StyleProg LIMIT %1")
                            .arg(BatchSize)) ||
-        !update.prepare(QStringLiteral("UPDATE KORFStyles SET Tempo = ?, Meter = ? WHERE StyleProg = ?")))
+        !update.prepare(
+            QStringLiteral("UPDATE KORFStyles SET %1%2 WHERE StyleProg = ?")
+                .arg(withFacts ? QStringLiteral("Tempo = ?, Meter = ?, ") : QString(), fingerprints)))
         throw SbkError(
             Database::errorText(batch.lastError().isValid() ? batch.lastError() : update.lastError()));
     struct Stored {
@@ -115,12 +144,19 @@ qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
             } catch (const std::exception&) {
                 facts = {}; // a style the reader fails on keeps no facts, the others do
             }
-            if (!facts.complete())
-                ++without;
-            update.bindValue(0, facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
-            update.bindValue(1, facts.Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>())
-                                                      : QVariant(facts.Meter));
-            update.bindValue(2, row.prog);
+            int at = 0;
+            if (withFacts) {
+                if (!facts.complete())
+                    ++without;
+                update.bindValue(at++,
+                                 facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
+                update.bindValue(at++, facts.Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>())
+                                                             : QVariant(facts.Meter));
+            }
+            update.bindValue(at++, orNull(facts.FingerprintExact));
+            update.bindValue(at++, orNull(facts.FingerprintRenamed));
+            update.bindValue(at++, orNull(facts.FingerprintSettings));
+            update.bindValue(at, row.prog);
             Database::exec(update);
         }
         last = rows.last().prog;
@@ -155,8 +191,9 @@ qint64 SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fro
             throw SbkError(QStringLiteral("there is no way from database version %1").arg(fromVersion));
         if (fromVersion == 1)
             migrateFrom1(query);
-        addFactsColumns(db, query);
-        const qint64 withoutFacts = fillFacts(db, upgrade);
+        addColumns(db, query);
+        const qint64 withoutFacts = fillFromBlocks(db, upgrade, fromVersion < 3);
+        addFingerprintIndexes(query);
         Database::exec(query, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion));
         query.finish();
         transaction.commit();

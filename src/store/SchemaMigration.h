@@ -15,12 +15,18 @@
 // dropped, then the indexes and the view QUERY1 made again.
 //
 // Version 2 -> 3: the style facts Tempo and Meter are added to the style table (a table rebuilt
-// from version 1 has them already) and read from the blocks of every stored style with the
-// upgrade's reader, in batches, reporting progress. A style whose blocks do not give them keeps
-// NULL there; the database stays usable.
+// from version 1 has them already).
+//
+// Version 3 -> 4: the three fingerprints that find the copies of a style (StyleFingerprint) are
+// added and indexed.
+//
+// What the new columns hold is read from the blocks of every stored style with the upgrade's
+// reader, in batches, reporting progress, each block decoded once: coming from version 1 or 2 the
+// facts and the fingerprints together, from version 3 the fingerprints alone (the stored facts are
+// kept). A style whose blocks do not give a value keeps NULL there; the database stays usable.
 class SchemaMigration {
 public:
-    // Returns the number of stored styles left without tempo or meter. Throws SbkError naming the
+    // Returns the number of stored styles this run left without tempo or meter. Throws SbkError naming the
     // file when the database cannot be migrated; nothing is changed then.
     static qint64 migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
                           const Database::Upgrade& upgrade);

@@ -6,19 +6,24 @@
 #include <QString>
 
 // What a style's blocks tell about it, as the table KORFStyles keeps it: the tempo in beats per
-// minute and the meter ("4/4"); each absent when the blocks do not give it, and then problem says
-// why in words.
+// minute and the meter ("4/4"), each absent when the blocks do not give it, and then problem says
+// why in words; and the fingerprints that find its copies (StyleFingerprint): of its bytes (always
+// there), of its decoded blocks without its name, and of its decoded style block alone without its
+// name (absent when the blocks cannot be decoded).
 struct StyleFactsValues {
     std::optional<int> Tempo;
     QString Meter; // "" when unknown
     QString problem;
+    std::optional<qint64> FingerprintExact;
+    std::optional<qint64> FingerprintRenamed;
+    std::optional<qint64> FingerprintSettings;
 
     bool complete() const { return Tempo.has_value() && !Meter.isEmpty(); }
 };
 
 // Reads the facts of a style from its two blocks as stored (StyleContent1, StyleContent2). The
 // STY engine provides it (StyleFacts::read); the store takes it as a function so that bringing an
-// older database up to date can fill the facts of every stored style. It never throws for a block
-// it cannot read: the facts stay absent and problem is set.
+// older database up to date can fill the facts and fingerprints of every stored style. It never throws for a
+// block it cannot read: the facts stay absent and problem is set.
 using StyleFactsReader =
     std::function<StyleFactsValues(const QByteArray& content1, const QByteArray& content2)>;

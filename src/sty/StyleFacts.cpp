@@ -2,6 +2,7 @@
 
 #include "core/SbkError.h"
 #include "sty/Oc31Decoder.h"
+#include "sty/StyleFingerprint.h"
 
 #include <optional>
 #include <QRegularExpression>
@@ -75,10 +76,17 @@ public:
     const char* bytes(qsizetype at, qsizetype n) {
         if (!m_decoder)
             return m_plain.constData() + at;
-        m_decoder->decodeTo(at + n);
+        decoding([&] { m_decoder->decodeTo(at + n); });
         return m_decoder->output().constData() + at;
     }
     quint8 byteAt(qsizetype at) { return quint8(*bytes(at, 1)); }
+    // The whole tree, decoded to its end (the check byte checked).
+    const QByteArray& whole() {
+        if (!m_decoder)
+            return m_plain;
+        decoding([&] { m_decoder->decodeAll(); });
+        return m_decoder->output();
+    }
 
     // The chunk whose header starts at offset at, inside a container that ends at end.
     Chunk chunkAt(qsizetype at, qsizetype end) {
@@ -111,6 +119,18 @@ public:
     [[noreturn]] void fail(qsizetype at, const QString& problem) const { failIn(m_treeWhat, at, problem); }
 
 private:
+    // A decoder that failed once is not asked again: what it would decode after the fault means
+    // nothing.
+    template <typename Work> void decoding(Work work) {
+        if (m_broken)
+            fail(m_decoder->output().size(), QStringLiteral("the block could not be decoded"));
+        try {
+            work();
+        } catch (...) {
+            m_broken = true;
+            throw;
+        }
+    }
     [[noreturn]] static void failIn(const QString& what, qsizetype at, const QString& problem) {
         throw SbkError(QStringLiteral("%1: at byte offset %2: %3").arg(what, QString::number(at), problem));
     }
@@ -120,6 +140,7 @@ private:
     quint32 m_id = 0;
     QByteArray m_plain;
     std::optional<Oc31Decoder> m_decoder;
+    bool m_broken = false;
     qsizetype m_size = 0;
 };
 
@@ -192,8 +213,9 @@ int StyleFacts::signatureOf(const QString& meter) {
     return -1;
 }
 
-QString StyleFacts::meterOf(const QByteArray& styleBlock) {
-    BlockTree tree(styleBlock, StyleBlockType, QStringLiteral("the style block"));
+namespace {
+
+QString meterIn(BlockTree& tree) {
     const Chunk root = rootOf(tree, 0x01);
     const std::optional<Chunk> element = tree.find(root, [](quint32 id) { return id == 0x03000000; });
     if (!element)
@@ -207,7 +229,7 @@ QString StyleFacts::meterOf(const QByteArray& styleBlock) {
         tree.fail(info.data,
                   QStringLiteral("the element information holds %1 bytes, no time signature").arg(info.size));
     const quint8 signature = tree.byteAt(info.data + 1);
-    const QString meter = meterText(signature);
+    const QString meter = StyleFacts::meterText(signature);
     if (meter.isEmpty())
         tree.fail(
             info.data + 1,
@@ -215,8 +237,7 @@ QString StyleFacts::meterOf(const QByteArray& styleBlock) {
     return meter;
 }
 
-int StyleFacts::tempoOf(const QByteArray& performanceBlock) {
-    BlockTree tree(performanceBlock, PerformanceBlockType, QStringLiteral("the performance block"));
+int tempoIn(BlockTree& tree) {
     const Chunk root = rootOf(tree, 0x00);
     const std::optional<Chunk> performance = tree.find(root, [](quint32 id) { return id == 0x01000000; });
     if (!performance)
@@ -238,14 +259,29 @@ int StyleFacts::tempoOf(const QByteArray& performanceBlock) {
                                                      "does not read")
                                           .arg(idText(settings->id)));
     }
-    if (tempo < MinTempo || tempo > MaxTempo)
-        tree.fail(settings->data,
-                  QStringLiteral("the tempo %1 is outside %2 to %3").arg(tempo).arg(MinTempo).arg(MaxTempo));
+    if (tempo < StyleFacts::MinTempo || tempo > StyleFacts::MaxTempo)
+        tree.fail(settings->data, QStringLiteral("the tempo %1 is outside %2 to %3")
+                                      .arg(tempo)
+                                      .arg(StyleFacts::MinTempo)
+                                      .arg(StyleFacts::MaxTempo));
     return tempo;
+}
+
+} // namespace
+
+QString StyleFacts::meterOf(const QByteArray& styleBlock) {
+    BlockTree tree(styleBlock, StyleBlockType, QStringLiteral("the style block"));
+    return meterIn(tree);
+}
+
+int StyleFacts::tempoOf(const QByteArray& performanceBlock) {
+    BlockTree tree(performanceBlock, PerformanceBlockType, QStringLiteral("the performance block"));
+    return tempoIn(tree);
 }
 
 StyleFactsValues StyleFacts::read(const QByteArray& content1, const QByteArray& content2) {
     StyleFactsValues facts;
+    facts.FingerprintExact = StyleFingerprint::exact(content1, content2);
     const QByteArray* styleBlock = nullptr;
     const QByteArray* performanceBlock = nullptr;
     for (const QByteArray* block : {&content1, &content2}) {
@@ -257,24 +293,53 @@ StyleFactsValues StyleFacts::read(const QByteArray& content1, const QByteArray& 
         else if (type == PerformanceBlockType && !performanceBlock)
             performanceBlock = block;
     }
+    // Each block is decoded once: as far as its fact lies, then to its end for its fingerprint. A
+    // block damaged behind its fact keeps the fact and has no fingerprint of its decoded tree.
     QStringList problems;
+    std::optional<quint64> styleTree;
+    std::optional<quint64> performanceTree;
     if (!styleBlock) {
         problems << QStringLiteral("there is no style block, so no meter");
     } else {
         try {
-            facts.Meter = meterOf(*styleBlock);
+            BlockTree tree(*styleBlock, StyleBlockType, QStringLiteral("the style block"));
+            try {
+                facts.Meter = meterIn(tree);
+            } catch (const SbkError& error) {
+                problems << error.message();
+            }
+            try {
+                styleTree = StyleFingerprint::ofStyleTree(tree.blockId(), tree.whole());
+            } catch (const SbkError&) {
+            }
         } catch (const SbkError& error) {
             problems << error.message();
         }
     }
+    bool performanceRead = !performanceBlock;
     if (!performanceBlock) {
         problems << QStringLiteral("there is no performance block, so no tempo");
     } else {
         try {
-            facts.Tempo = tempoOf(*performanceBlock);
+            BlockTree tree(*performanceBlock, PerformanceBlockType, QStringLiteral("the performance block"));
+            try {
+                facts.Tempo = tempoIn(tree);
+            } catch (const SbkError& error) {
+                problems << error.message();
+            }
+            try {
+                performanceTree = StyleFingerprint::ofPerformanceTree(tree.blockId(), tree.whole());
+                performanceRead = true;
+            } catch (const SbkError&) {
+            }
         } catch (const SbkError& error) {
             problems << error.message();
         }
+    }
+    if (styleTree) {
+        facts.FingerprintSettings = StyleFingerprint::settings(*styleTree);
+        if (performanceRead)
+            facts.FingerprintRenamed = StyleFingerprint::renamed(*styleTree, performanceTree);
     }
     facts.problem = problems.join(QStringLiteral("; "));
     return facts;

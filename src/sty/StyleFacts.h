@@ -9,7 +9,8 @@
 // version major, minor, flags] and a big-endian uint32 size, then its data; flags 0x00 mark a
 // container of chunks, 0x08 data, 0x20 an OC31-compressed block (Oc31Decoder), 0x40 an encrypted
 // one, which is not read. The chunks are walked front to back, every size checked against what
-// is left, unknown chunks passed over; a compressed block is decoded only as far as the facts lie.
+// is left, unknown chunks passed over. meterOf and tempoOf decode a compressed block only as far
+// as their fact lies; read decodes both blocks to their ends once, for the fingerprints as well.
 //
 // - The meter: the style block (type 0x06) holds a tree whose first element container
 //   (0x03000000) starts with an element info chunk (type 1, major 1, data); its data byte 1 is
@@ -23,9 +24,9 @@ public:
     static constexpr int MinTempo = 20;
     static constexpr int MaxTempo = 300;
 
-    // The facts of a style from its two blocks in either order (each is told by its type); a
-    // blank or missing block leaves its fact absent. Never throws: what cannot be read is said in
-    // the result's problem.
+    // The facts of a style from its two blocks in either order (each is told by its type), and its
+    // fingerprints (StyleFingerprint), each block decoded once; a blank or missing block leaves its
+    // fact absent. Never throws: what cannot be read is said in the result's problem.
     static StyleFactsValues read(const QByteArray& content1, const QByteArray& content2);
 
     // The meter of a style block and the tempo of a performance block (whole chunks, header

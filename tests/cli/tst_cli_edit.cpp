@@ -3,11 +3,17 @@
 
 #include "CliRunner.h"
 #include "store/Database.h"
+#include "store/KORFStyles.h"
+#include "sty/KORFLibrary.h"
+#include "StyleBlocks.h"
 #include "TestEnvironment.h"
 
 #include <cerrno>
 #include <cstring>
 #include <future>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -64,6 +70,12 @@ private Q_SLOTS:
         QTest::newRow("style 0") << QStringList{u"delete"_s, u"0"_s, u"--yes"_s} << 2 << "1 or more";
         // Deleting asks on the terminal; without one only --yes confirms.
         QTest::newRow("no terminal") << QStringList{u"delete"_s, u"1"_s} << 2 << "give --yes";
+        QTest::newRow("kind of copies")
+            << QStringList{u"duplicates"_s, u"--kind"_s, u"near"_s} << 2 << "--kind needs";
+        QTest::newRow("keep without merge")
+            << QStringList{u"duplicates"_s, u"--keep"_s, u"newest"_s} << 2 << "go with --merge";
+        QTest::newRow("merge without terminal")
+            << QStringList{u"duplicates"_s, u"--merge"_s} << 2 << "give --yes";
         QTest::newRow("delete not stored")
             << QStringList{u"delete"_s, u"1"_s, u"99"_s, u"--yes"_s} << 1 << "There is no style 99.";
         QStringList many{u"bank-save"_s, u"BIG"_s};
@@ -192,6 +204,84 @@ private Q_SLOTS:
         const CliResult imported = style.get();
         QVERIFY2(imported.exitCode == 0 && imported.out.contains("imported as style 4"),
                  (imported.out + imported.err).constData());
+    }
+
+    // Copies imported from two bank files: listed with their banks, merged kind by kind, the banks
+    // pointing to the styles kept and making the same STY file as before.
+    void duplicatesFoundAndMerged() {
+        TestEnvironment env;
+        const QString db = env.createDatabase();
+        auto cli = [&](const QStringList& args) { return runCli(env, QStringList{u"--db"_s, db} + args); };
+        const QByteArray bulk(2000, 'b');
+        auto file = [&](const QString& name, const QList<std::tuple<QString, QByteArray, int>>& styles) {
+            KORFStyles list;
+            for (const auto& [listed, inside, tempo] : styles) {
+                const QByteArray first =
+                    StyleBlocks::styleBlock(inside == "Waltz" ? 0x1A : 0x22, false, bulk, inside);
+                const QByteArray second = StyleBlocks::performanceBlock(tempo, false, bulk);
+                list.Add(list.Count() + 1, listed, QString(), qint32(first.size()), qint32(second.size()),
+                         first, second);
+            }
+            return env.writeFile(name, KORFLibrary::encodeCollection(list));
+        };
+        // 1 Samba, 2 Waltz (bank FIRST); 3 Samba again, 4 renamed inside, 5 at another tempo (SECOND).
+        QCOMPARE(
+            cli({u"import"_s, file(u"FIRST.STY"_s, {{u"Samba"_s, "Samba", 120}, {u"Waltz"_s, "Waltz", 90}})})
+                .exitCode,
+            0);
+        const QString second = file(
+            u"SECOND.STY"_s,
+            {{u"Samba"_s, "Samba", 120}, {u"Samba Two"_s, "Samba II", 120}, {u"Samba Slow"_s, "Samba", 96}});
+        QCOMPARE(cli({u"import"_s, second, u"--policy"_s, u"all"_s}).exitCode, 0);
+        QCOMPARE(cli({u"edit"_s, u"3"_s, u"--group"_s, u"LATIN"_s}).exitCode, 0);
+
+        CliResult r = cli({u"duplicates"_s, u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonArray groups = QJsonDocument::fromJson(r.out).array();
+        QStringList shape;
+        for (const QJsonValue group : groups) {
+            QStringList progs;
+            for (const QJsonValue style : group[u"styles"_s].toArray())
+                progs << QString::number(style[u"StyleProg"_s].toInt());
+            shape << group[u"kind"_s].toString() + u" "_s + progs.join(' ');
+        }
+        QCOMPARE(shape, (QStringList{u"exact 1 3"_s, u"renamed 1 3 4"_s, u"settings 1 3 4 5"_s}));
+        const QJsonObject copy = groups[0][u"styles"_s][1].toObject();
+        QCOMPARE(copy[u"StyleCat"_s].toString(), u"LATIN"_s);
+        QCOMPARE(copy[u"StyleTempo"_s].toInt(), 120);
+        QCOMPARE(copy[u"StyleMeter"_s].toString(), u"4/4"_s);
+        QCOMPARE(copy[u"Banks"_s].toArray(),
+                 (QJsonArray{QJsonObject{{u"BankProg"_s, 2}, {u"BankName"_s, u"SECON002"_s}, {u"Slot"_s, 1}}}));
+        r = cli({u"duplicates"_s, u"--kind"_s, u"exact"_s});
+        QVERIFY2(r.out.startsWith("exact copies:\n") && r.out.endsWith("1 group(s) of copies\n"),
+                 r.out.constData());
+
+        const QString before = env.path(u"before.sty"_s), after = env.path(u"after.sty"_s);
+        QCOMPARE(cli({u"make-sty"_s, u"--number"_s, u"2"_s, before}).exitCode, 0);
+        r = cli({u"duplicates"_s, u"--merge"_s, u"--kind"_s, u"exact"_s, u"--yes"_s});
+        QVERIFY2(r.exitCode == 0 &&
+                     r.out == "exact copies: kept 1 (Samba), deleted 3 (Samba)\n1 group(s) merged; 1 "
+                              "style(s) deleted; 1 bank slot(s) now hold the styles kept\n",
+                 (r.out + r.err).constData());
+        QCOMPARE(
+            runSql(db, {u"SELECT BankStyle01, BankStyle02, BankStyle03 FROM KORFBanks WHERE BankProg = 2"_s}),
+            QStringList{u"1|4|5"_s});
+        QCOMPARE(runSql(db, {u"SELECT StyleCat FROM KORFStyles WHERE StyleProg = 1"_s}),
+                 QStringList{u"LATIN"_s});
+        QCOMPARE(cli({u"make-sty"_s, u"--number"_s, u"2"_s, after}).exitCode, 0);
+        QCOMPARE(TestEnvironment::readFile(after), TestEnvironment::readFile(before));
+
+        // All kinds: the widest group takes the narrower inside it.
+        r = cli({u"duplicates"_s, u"--merge"_s, u"--keep"_s, u"newest"_s, u"--yes"_s});
+        QVERIFY2(r.exitCode == 0 &&
+                     r.out.startsWith("settings copies: kept 1 (Samba), deleted 4 (Samba Two), 5 "
+                                      "(Samba Slow)\n1 group(s) merged; 2 style(s) deleted"),
+                 (r.out + r.err).constData());
+        QCOMPARE(cli({u"duplicates"_s}).out, QByteArray("No copies found\n"));
+        QCOMPARE(
+            runSql(db, {u"SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks ORDER BY "
+                        "BankProg"_s}),
+            (QStringList{u"1|2|0|0"_s, u"1|1|1|0"_s}));
     }
 
     void editAndDelete() {

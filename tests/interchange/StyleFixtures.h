@@ -7,6 +7,7 @@
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "sty/StyleFacts.h"
 #include "TestEnvironment.h"
 
 #include <QSqlQuery>
@@ -37,6 +38,8 @@ inline void addStyle(QSqlDatabase db, const StyleFixture& f) {
     style.setStyleFamily(f.family);
     style.setStyleFile(f.file);
     style.setStyleAuthor(f.author);
+    // What every import stores with a style: its facts and fingerprints, read from its blocks.
+    style.setFacts(StyleFacts::read(f.content1, f.content2));
     QVERIFY2(style.InsKORFStyles(), qPrintable(style.clsKORFStylesError()));
 }
 

@@ -138,42 +138,55 @@ private Q_SLOTS:
         QTest::addColumn<int>("version");
         QTest::newRow("first version") << 1;
         QTest::newRow("second version") << 2;
+        QTest::newRow("third version") << 3;
     }
     void bringsOlderVersionsUpToDateInPlace() {
         QFETCH(int, version);
         TestEnvironment env;
-        // A database as that version made it: no style facts; in the first, names of 16 characters
-        // and no entries table.
+        // A database as that version made it: no fingerprints; before the third, no style facts; in
+        // the first, names of 16 characters and no entries table.
+        const QStringList added = version < 3 ? Database::factsColumns() + Database::fingerprintColumns()
+                                              : Database::fingerprintColumns();
         QStringList older;
         for (QString statement : Database::schemaStatements()) {
-            if (version == 1 && statement.contains("KORFEntries"_L1))
+            if ((version == 1 && statement.contains("KORFEntries"_L1)) ||
+                Database::fingerprintIndexes().contains(statement))
                 continue;
             statement
                 .replace(u"user_version = %1"_s.arg(Database::SchemaVersion),
                          u"user_version = %1"_s.arg(version))
-                .replace(", " + Database::factsColumns().join(", "_L1), QString());
+                .replace(", " + added.join(", "_L1), QString());
             older << (version == 1 ? statement.replace(") <= 28)"_L1, ") <= 16)"_L1) : statement);
         }
+        const QByteArray style = StyleBlocks::styleBlock(0x1B);
+        const QByteArray performance = StyleBlocks::performanceBlock(96, true);
         const QString path = env.path(u"old.mdb"_s);
+        const QString columns = u"StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, "
+                                "StyleContent1, StyleContent2, StyleSeek, StyleDate, StyleDesc, "
+                                "StyleCat, StyleFamily, StyleFile, StyleAuthor"_s;
         runSql(path,
-               older + QStringList{u"INSERT INTO KORFStyles VALUES (1, 'Sixteen letters.', 'Second', 3, "
-                                   "1, x'00ff0a', x'0d', x'00ff0a', '2024/01/02', 'Desc', 'Grp', 'Fam', "
-                                   "'F.STY', 'Me')"_s,
-                                   u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleContent1, "
-                                   "StyleContent2) VALUES (2, 'Facts', x'%1', x'%2')"_s.arg(
-                                       QString::fromLatin1(StyleBlocks::styleBlock(0x1B).toHex()),
-                                       QString::fromLatin1(StyleBlocks::performanceBlock(96, true).toHex())),
-                                   u"INSERT INTO KORFStyles (StyleProg, StyleName1) VALUES (7, 'Seven')"_s,
-                                   u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02) "
-                                   "VALUES (1, 'B', 7, 1)"_s});
-        const QStringList kept{
-            u"SELECT StyleProg, StyleName1, StyleName2, StyleLength1, StyleLength2, "
-            "hex(StyleContent1), hex(StyleContent2), hex(StyleSeek), StyleDate, StyleDesc, "
-            "StyleCat, StyleFamily, StyleFile, StyleAuthor, b.* FROM KORFStyles, KORFBanks b "
-            "ORDER BY StyleProg"_s};
+               older + QStringList{
+                           u"INSERT INTO KORFStyles (%1) VALUES (1, 'Sixteen letters.', "
+                           "'Second', 3, 1, x'00ff0a', x'0d', x'00ff0a', '2024/01/02', "
+                           "'Desc', 'Grp', 'Fam', 'F.STY', 'Me')"_s.arg(columns),
+                           u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleContent1, "
+                           "StyleContent2) VALUES (2, 'Facts', x'%1', x'%2')"_s.arg(
+                               QString::fromLatin1(style.toHex()), QString::fromLatin1(performance.toHex())),
+                           u"INSERT INTO KORFStyles (StyleProg, StyleName1) VALUES (7, 'Seven')"_s,
+                           u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02) "
+                           "VALUES (1, 'B', 7, 1)"_s});
+        // The third version keeps the facts it read: they stay as they are.
+        if (version == 3)
+            runSql(path, {u"UPDATE KORFStyles SET Tempo = 77 WHERE StyleProg = 1"_s,
+                          u"UPDATE KORFStyles SET Tempo = 96, Meter = '3/8' WHERE StyleProg = 2"_s});
+        const QStringList kept{u"SELECT %1, b.* FROM KORFStyles, KORFBanks b ORDER BY StyleProg"_s.arg(
+            QString(columns)
+                .replace("StyleContent1"_L1, "hex(StyleContent1)"_L1)
+                .replace("StyleContent2"_L1, "hex(StyleContent2)"_L1)
+                .replace("StyleSeek"_L1, "hex(StyleSeek)"_L1))};
         const QStringList rowsBefore = runSql(path, kept);
 
-        // Without a reader of the facts the step fails, and the file is left as it was.
+        // Without a reader of the blocks the step fails, and the file is left as it was.
         const QStringList original = snapshot(path);
         QVERIFY(errorOf([&] { Database db(path); }).contains("cannot be read here. It was not changed."_L1));
         QCOMPARE(snapshot(path), original);
@@ -188,21 +201,36 @@ private Q_SLOTS:
         } progress;
         {
             Database db(path, {&StyleFacts::read, &progress});
-            QCOMPARE(db.stylesWithoutFacts(), 2);
+            QCOMPARE(db.stylesWithoutFacts(), version < 3 ? 2 : 0);
             QCOMPARE(queryRows(db.connection(), u"SELECT StyleProg, Tempo, Meter FROM KORFStyles"_s),
-                     (QStringList{u"1||"_s, u"2|96|3/8"_s, u"7||"_s}));
+                     (QStringList{version < 3 ? u"1||"_s : u"1|77|"_s, u"2|96|3/8"_s, u"7||"_s}));
+            // The fingerprints an import of the same blocks stores; blocks that do not decode have
+            // the exact one alone.
+            const StyleFactsValues read = StyleFacts::read(style, performance);
+            QCOMPARE(queryRows(db.connection(), u"SELECT StyleProg, FingerprintExact IS NOT NULL, "
+                                                "FingerprintRenamed, FingerprintSettings FROM KORFStyles "
+                                                "WHERE StyleProg <> 2"_s),
+                     (QStringList{u"1|1||"_s, u"7|1||"_s}));
+            QCOMPARE(queryRows(db.connection(), u"SELECT FingerprintExact, FingerprintRenamed, "
+                                                "FingerprintSettings FROM KORFStyles WHERE StyleProg = 2"_s),
+                     QStringList{u"%1|%2|%3"_s.arg(*read.FingerprintExact)
+                                     .arg(*read.FingerprintRenamed)
+                                     .arg(*read.FingerprintSettings)});
             QCOMPARE(queryRows(db.connection(), kept.first()), rowsBefore);
             QCOMPARE(queryRows(db.connection(), u"SELECT COUNT(*) FROM QUERY1"_s), QStringList{u"1"_s});
             const QStringList migrated = snapshot(db.connection());
-            // A second program that read version 1 just before this one migrated the file finds,
-            // once it holds the lock, the work done.
-            QCOMPARE(SchemaMigration::migrate(db.connection(), path, 1, {&StyleFacts::read, nullptr}), 0);
+            // A second program that read the old version just before this one migrated the file
+            // finds, once it holds the lock, the work done.
+            QCOMPARE(SchemaMigration::migrate(db.connection(), path, version, {&StyleFacts::read, nullptr}),
+                     0);
             QCOMPARE(snapshot(db.connection()), migrated);
         }
         QCOMPARE(progress.calls,
-                 (QStringList{u"Reading tempo and meter of the stored styles 3"_s, u"3"_s, u"end"_s}));
+                 (QStringList{version < 3 ? u"Reading tempo and meter of the stored styles 3"_s
+                                          : u"Reading the stored styles to find their copies 3"_s,
+                              u"3"_s, u"end"_s}));
         // Of the new version now, with the new version's schema (names of 28 characters, the index
-        // of the duplicate search and the facts columns included).
+        // of the duplicate search, the facts and fingerprint columns and their indexes included).
         Database::createEmpty(env.path(u"new.mdb"_s));
         const QStringList fresh = snapshot(env.path(u"new.mdb"_s));
         QCOMPARE(snapshot(path).mid(0, fresh.size()), fresh);

@@ -2,6 +2,7 @@
 #include "sty/KORFLibrary.h"
 #include "sty/Oc31Decoder.h"
 #include "sty/StyleFacts.h"
+#include "sty/StyleFingerprint.h"
 #include "StyleBlocks.h"
 #include "TestEnvironment.h"
 
@@ -33,6 +34,39 @@ quint8 xorOf(const QByteArray& bytes) {
 
 QByteArray ended(const QByteArray& output) {
     return hex("010000") + char(xorOf(output));
+}
+
+quint32 bigEndian32(const QByteArray& bytes, qsizetype at) {
+    return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 |
+           quint32(quint8(bytes[at + 2])) << 8 | quint8(bytes[at + 3]);
+}
+
+void setBigEndian32(QByteArray& bytes, qsizetype at, quint32 value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(value >> (24 - 8 * i));
+}
+
+// A compressed style block saved again under another name inside it: decoded, the name in its style
+// information chunk replaced (the sizes of that chunk and of the root follow), compressed again.
+QByteArray renamedInside(const QByteArray& styleBlock, const QByteArray& name) {
+    QByteArray tree = Oc31Decoder::decode(styleBlock.mid(8), u"style"_s);
+    const auto span = StyleFingerprint::nameIn(tree);
+    if (!span)
+        qFatal("the block holds no name");
+    const qsizetype grown = 1 + name.size() - span->size;
+    tree.replace(span->at, span->size, char(name.size()) + name);
+    setBigEndian32(tree, 4, bigEndian32(tree, 4) + quint32(grown));
+    setBigEndian32(tree, 12, bigEndian32(tree, 12) + quint32(grown));
+    return StyleBlocks::compressed(bigEndian32(styleBlock, 0), tree);
+}
+
+// Which of the fingerprints of two styles agree: "exact renamed settings", each as "=" or "x".
+QString agreeing(const StyleFactsValues& a, const StyleFactsValues& b) {
+    auto same = [](const std::optional<qint64>& x, const std::optional<qint64>& y) {
+        return x && y && *x == *y ? u"="_s : u"x"_s;
+    };
+    return same(a.FingerprintExact, b.FingerprintExact) + same(a.FingerprintRenamed, b.FingerprintRenamed) +
+           same(a.FingerprintSettings, b.FingerprintSettings);
 }
 
 } // namespace
@@ -133,12 +167,41 @@ private Q_SLOTS:
             QCOMPARE(StyleFacts::signatureOf(text), -1);
     }
 
+    void fingerprintsTellTheKindsOfCopiesApart() {
+        const QByteArray bulk(5000, 'm');
+        const auto read = [&](const QByteArray& name, int tempo, quint8 meter = 0x22) {
+            return StyleFacts::read(StyleBlocks::styleBlock(meter, true, bulk, name),
+                                    StyleBlocks::performanceBlock(tempo, true, bulk));
+        };
+        const StyleFactsValues original = read("Samba", 120);
+        QCOMPARE(agreeing(original, read("Samba", 120)), u"==="_s);
+        // Another name inside, of another length: the chunk sizes around it do not count.
+        QCOMPARE(agreeing(original, read("Samba Party Mix", 120)), u"x=="_s);
+        QCOMPARE(agreeing(original, read("Samba", 96)), u"xx="_s);
+        QCOMPARE(agreeing(original, read("Bossa", 96)), u"xx="_s);
+        QCOMPARE(agreeing(original, read("Samba", 120, 0x1A)), u"xxx"_s);
+        // The same tree stored plainly or in another compression is the same style once decoded.
+        QByteArray tree =
+            Oc31Decoder::decode(StyleBlocks::styleBlock(0x22, true, bulk, "Samba").mid(8), u"s"_s);
+        QCOMPARE(agreeing(original, StyleFacts::read(StyleBlocks::chunk(0x06000008, tree),
+                                                     StyleBlocks::performanceBlock(120, true, bulk))),
+                 u"x=="_s);
+        // A performance block that does not decode: the music is known, its settings are not.
+        QByteArray damaged = StyleBlocks::performanceBlock(120, true, bulk);
+        damaged[damaged.size() - 1] = char(damaged.back() ^ 1);
+        const StyleFactsValues broken =
+            StyleFacts::read(StyleBlocks::styleBlock(0x22, true, bulk, "Samba"), damaged);
+        QVERIFY(broken.FingerprintExact && !broken.FingerprintRenamed && broken.FingerprintSettings);
+        QCOMPARE(agreeing(original, broken), u"xx="_s);
+    }
+
     void realFilesDecodeAndGiveTheirFacts() {
         const QString folder = qEnvironmentVariable("SBK_REAL_STY");
         if (folder.isEmpty() || !QDir(folder).exists())
             QSKIP("the folder of instrument-saved STY files is not available");
         int blocks = 0;
         QMap<QString, StyleFactsValues> first; // the first style of each file, by its folder
+        QMap<QString, KORFStylePtr> firstStyle;
         QDirIterator it(folder, {"*.STY"}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString file = it.next();
@@ -159,8 +222,10 @@ private Q_SLOTS:
                 QVERIFY2(QList<int>({2, 4, 8, 16}).contains(facts.Meter.section('/', 1).toInt()),
                          qPrintable(facts.Meter));
                 const QString set = QDir(folder).relativeFilePath(file).section('/', 0, 1);
-                if (!first.contains(set))
+                if (!first.contains(set)) {
                     first.insert(set, facts);
+                    firstStyle.insert(set, style);
+                }
             }
         }
         qInfo("%d blocks decoded", blocks);
@@ -168,6 +233,19 @@ private Q_SLOTS:
         QCOMPARE(*first.value(u"pa600/empty_with_tempo30.SET"_s).Tempo, 30);
         QCOMPARE(*first.value(u"pa600/empty.SET"_s).Tempo, 120);
         QCOMPARE(first.value(u"pa600/empty_with3_8meter.SET"_s).Meter, u"3/8"_s);
+
+        // The fingerprints: a tempo changed in the performance is the same music with other
+        // settings; the same style saved under another name inside is a renamed copy.
+        QCOMPARE(agreeing(first.value(u"pa600/empty.SET"_s), first.value(u"pa600/empty_with_tempo30.SET"_s)),
+                 u"xx="_s);
+        QCOMPARE(agreeing(first.value(u"pa600/empty.SET"_s), first.value(u"pa600/empty_with3_8meter.SET"_s)),
+                 u"xxx"_s);
+        for (const QString& set : {u"pa600/empty.SET"_s, u"pa700oriental/time_signatures.SET"_s}) {
+            const KORFStylePtr style = firstStyle.value(set);
+            const StyleFactsValues renamed = StyleFacts::read(
+                renamedInside(style->StyleContent1(), "A much longer name"), style->StyleContent2());
+            QCOMPARE(agreeing(first.value(set), renamed), u"x=="_s);
+        }
     }
 };
 

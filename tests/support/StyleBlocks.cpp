@@ -49,17 +49,20 @@ QByteArray StyleBlocks::compressed(quint32 id, const QByteArray& tree) {
     return chunk(id, oc31Literal(tree));
 }
 
-QByteArray StyleBlocks::styleBlock(quint8 signature, bool newer, const QByteArray& filler) {
+QByteArray StyleBlocks::styleBlock(quint8 signature, bool newer, const QByteArray& filler,
+                                   const QByteArray& name) {
     QByteArray info(newer ? 44 : 28, '\0');
     info[0] = char(0x3F);
     info[1] = char(signature);
     info[2] = char(0x18);
     const QByteArray element = chunk(newer ? 0x01010308 : 0x01010108, info) +
                                chunk(newer ? 0x02000408 : 0x02000308, QByteArray(88, 'e'));
-    QByteArray name("New Style");
-    name.resize(28, '\0');
-    QByteArray root = chunk(0x01000308, name) + chunk(0x02000000, chunk(0x01000008, QByteArray(20, '\1'))) +
-                      chunk(0x03000000, element);
+    // The style information: the name's length, the name, the style's settings.
+    const QByteArray information = char(name.size()) + name +
+                                   QByteArray::fromHex("aaa0f800070108080808080808080000"
+                                                       "7fff");
+    QByteArray root = chunk(0x01000308, information) +
+                      chunk(0x02000000, chunk(0x01000008, QByteArray(20, '\1'))) + chunk(0x03000000, element);
     if (!filler.isEmpty())
         root += chunk(0x03000000, chunk(0x7F000008, filler));
     return compressed(0x06000030, chunk(0x01050000, root));

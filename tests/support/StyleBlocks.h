@@ -15,8 +15,10 @@ public:
 
     // A style block (chunk 06000030) whose first element carries the time signature byte
     // (0x22 = 4/4); newer: the element information of a Pa700 (01010308). filler: the data of a
-    // chunk the reader passes over, after the first element (the bulk of a real style).
-    static QByteArray styleBlock(quint8 signature, bool newer = false, const QByteArray& filler = {});
+    // chunk the reader passes over, after the first element (the bulk of a real style). name: the
+    // style's name inside the block, in its style information chunk.
+    static QByteArray styleBlock(quint8 signature, bool newer = false, const QByteArray& filler = {},
+                                 const QByteArray& name = "New Style");
     // A performance block carrying the tempo: format 1.0 (09010030, Pa600) or, newer, 2.1
     // (09020130, Pa700 and Pa1000), with the filler after its settings.
     static QByteArray performanceBlock(int tempo, bool newer = false, const QByteArray& filler = {});

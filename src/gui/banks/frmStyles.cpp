@@ -100,6 +100,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         {7, "Reset Filter", QKeySequence(Qt::CTRL | Qt::Key_R)},
         {8, "Where is?", QKeySequence(Qt::CTRL | Qt::Key_W)},
         {10, "Send to Korg utility", QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {12, "Find duplicates...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
     };
     const Item bankItems[] = {
         {0, "Insert selected style(s) inside bank", QKeySequence(Qt::SHIFT | Qt::Key_Insert)},

@@ -94,6 +94,7 @@ private:
     void resetFilter();
     void whereIs();
     void sendToKorgUtility();
+    void findDuplicates();
     void saveBank(bool asNew);
     void loadBank();
     void exportBankToSsf();

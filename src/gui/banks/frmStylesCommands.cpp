@@ -8,6 +8,7 @@
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "gui/banks/BankPrinter.h"
+#include "gui/banks/frmDuplicates.h"
 #include "gui/banks/frmBankSave.h"
 #include "gui/banks/frmShowBanks.h"
 #include "gui/banks/KorgUtility.h"
@@ -181,6 +182,9 @@ void frmStyles::mStyles_Click(int index) {
     case 10:
         sendToKorgUtility();
         break;
+    case 12:
+        findDuplicates();
+        break;
     default:
         break;
     }
@@ -309,6 +313,20 @@ void frmStyles::sendToKorgUtility() {
     if (row >= 0 && KorgUtility::send(m_module, m_prompt, m_model->styleNumber(row), m_model->text(row, 1)) ==
                         KorgUtility::Outcome::NotStored)
         refreshKeepingPlace(*this, row, false);
+}
+
+// "Find duplicates...": the copies across the whole library, whatever the filter lists. After a
+// merge the working bank holds the kept styles where it held deleted copies, and the grid lists
+// the library as it is.
+void frmStyles::findDuplicates() {
+    frmDuplicates window(m_module, m_prompt, this);
+    WindowOpener::exec(window);
+    if (m_bank.repoint(window.replaced())) {
+        ShowWorkingBank();
+        UpdateBankMenu();
+    }
+    if (window.stylesChanged())
+        refreshKeepingPlace(*this, currentRow(*this), true);
 }
 
 // ---- Banks menu ------------------------------------------------------------------------------

@@ -10,12 +10,14 @@ namespace {
 constexpr qint64 Steps = 1000;
 } // namespace
 
-DialogProgress::DialogProgress() = default;
+DialogProgress::DialogProgress(bool cancellable) : m_cancellable(cancellable) {}
 DialogProgress::~DialogProgress() = default;
 
 void DialogProgress::begin(qint64 total, const QString& label) {
     m_total = total;
-    m_dialog = std::make_unique<QProgressDialog>(label, QString(), 0, int(Steps), DialogPrompt::owner());
+    m_cancelled = false;
+    m_dialog = std::make_unique<QProgressDialog>(label, m_cancellable ? QStringLiteral("Cancel") : QString(),
+                                                 0, int(Steps), DialogPrompt::owner());
     m_dialog->setWindowTitle(Prompt::Title);
     m_dialog->setWindowModality(Qt::ApplicationModal);
     m_dialog->setMinimumDuration(500);
@@ -34,5 +36,10 @@ void DialogProgress::step(qint64 done, const QString& text) {
 }
 
 void DialogProgress::end() {
+    m_cancelled = cancelled();
     m_dialog.reset();
+}
+
+bool DialogProgress::cancelled() const {
+    return m_cancelled || (m_dialog && m_dialog->wasCanceled());
 }

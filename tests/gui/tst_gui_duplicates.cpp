@@ -1,0 +1,304 @@
+// The duplicates window walked as a user would: opened from the Styles menu over a library with
+// exact copies and copies with other settings held by banks, a kept style chosen, a run cancelled,
+// a group merged and the working bank and grid following; then the report printed, saved as PDF
+// and CSV, and the failures of those files told.
+
+#include "gui/banks/BankPrinter.h"
+#include "gui/banks/DuplicateReport.h"
+#include "gui/banks/DuplicateTreeModel.h"
+#include "gui/banks/frmDuplicates.h"
+#include "gui/main/DialogProgress.h"
+#include "gui/main/WindowOpener.h"
+#include "gui/metadata/frmStyleEdit.h"
+#include "GuiTestData.h"
+#include "PdfText.h"
+#include "sty/StyleFacts.h"
+#include "StyleBlocks.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTreeView>
+
+using namespace guitest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A style stored as the import stores it: its blocks with their facts and fingerprints.
+qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
+                 const QByteArray& performance, const QString& date, const QString& group = QString()) {
+    DbKORFStyle table(module.connection());
+    const qint32 prog = table.NextKORFStyle();
+    table.setStyleProg(prog);
+    table.setStyleName1(name);
+    table.setStyleContent1(style);
+    table.setStyleLength1(qint32(style.size()));
+    table.setStyleContent2(performance);
+    table.setStyleLength2(qint32(performance.size()));
+    table.setStyleDate(date);
+    table.setStyleCat(group);
+    table.setFacts(StyleFacts::read(style, performance));
+    if (!table.InsKORFStyles())
+        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
+    return prog;
+}
+
+// The library of the walks: styles 1 and 3 are exact copies (3 without a group), 6 is them renamed,
+// 2 and 4 are the same waltz at other tempos, 5 stands alone; bank PARTY holds 1, 2, 5, 3 and ROCK
+// holds 3, 4.
+void addLibrary(SBKModule& module) {
+    const QByteArray ballad = StyleBlocks::styleBlock(0x22);
+    const QByteArray waltz = StyleBlocks::styleBlock(0x1A);
+    addBlocks(module, u"Ballad"_s, ballad, StyleBlocks::performanceBlock(90), u"2005/01/01"_s, u"POP"_s);
+    addBlocks(module, u"Waltz"_s, waltz, StyleBlocks::performanceBlock(100), u"2006/01/01"_s);
+    addBlocks(module, u"Ballad"_s, ballad, StyleBlocks::performanceBlock(90), u"2007/01/01"_s);
+    addBlocks(module, u"Waltz 120"_s, waltz, StyleBlocks::performanceBlock(120), u"2004/01/01"_s);
+    addBlocks(module, u"Lonely"_s, StyleBlocks::styleBlock(0x22, false, "other music"),
+              StyleBlocks::performanceBlock(90), u"2005/01/01"_s);
+    addBlocks(module, u"Ballad 2"_s, StyleBlocks::styleBlock(0x22, false, {}, "Ballad 2"),
+              StyleBlocks::performanceBlock(90), u"2008/01/01"_s);
+    addBank(module, u"PARTY"_s, {1, 2, 5, 3});
+    addBank(module, u"ROCK"_s, {3, 4});
+}
+
+// "caption" of each group, and "number|name|group|author|tempo|meter|date|banks" (a "*" before
+// the number of the style kept) of each style beneath it.
+QStringList treeTexts(const DuplicateTreeModel& model) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex group = model.index(row, 0);
+        texts << group.data().toString();
+        for (int s = 0; s < model.rowCount(group); ++s) {
+            QStringList columns;
+            for (int c = 0; c < DuplicateTreeModel::ColumnCount; ++c)
+                columns << model.index(s, c, group).data().toString();
+            if (model.index(s, 0, group).data(Qt::CheckStateRole).toInt() == Qt::Checked)
+                columns.first().prepend(u'*');
+            texts << columns.join(u'|');
+        }
+    }
+    return texts;
+}
+
+void selectGroup(frmDuplicates& window, int row) {
+    window.tree()->selectionModel()->select(window.treeModel()->groupIndex(row),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QString result(frmDuplicates& window) {
+    return child<QLabel>(&window, u"lblResult"_s)->text();
+}
+
+// A progress whose user cancels at once.
+class CancelAtOnce : public Progress {
+public:
+    bool cancelled() const override { return true; }
+};
+
+const QString Banks = u"SELECT BankName, BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks "
+                      "ORDER BY BankProg"_s;
+
+} // namespace
+
+class DuplicatesTest : public QObject {
+    Q_OBJECT
+    // The walk through the window the menu opened (mergeFromTheStylesWindow).
+    void walk(frmDuplicates& window, Fixture& f) {
+        DuplicateTreeModel& model = *window.treeModel();
+        QAbstractItemModelTester tester(&model);
+        QCOMPARE(
+            treeTexts(model),
+            (QStringList{
+                u"Group 1: exact copies, 2 styles"_s, u"*1|Ballad|POP||90|4/4|2005/01/01|PARTY 1"_s,
+                u"3|Ballad|||90|4/4|2007/01/01|PARTY 4, ROCK 1"_s, u"Group 2: renamed copies, 3 styles"_s,
+                u"*1|Ballad|POP||90|4/4|2005/01/01|PARTY 1"_s,
+                u"3|Ballad|||90|4/4|2007/01/01|PARTY 4, ROCK 1"_s, u"6|Ballad 2|||90|4/4|2008/01/01|"_s,
+                u"Group 3: same music, other settings, 2 styles"_s, u"2|Waltz|||100|3/4|2006/01/01|PARTY 2"_s,
+                u"*4|Waltz 120|||120|3/4|2004/01/01|ROCK 2"_s}));
+        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
+                 u"3 groups of 5 styles found; merging all deletes 3 styles."_s);
+
+        // Keep style 3: style 1 is no longer kept, and the kept one cannot be unchecked.
+        const QModelIndex exact = model.groupIndex(0);
+        QVERIFY(model.setData(model.index(1, 0, exact), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(!model.setData(model.index(1, 0, exact), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(model.index(0, 0, exact).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model.keep(0), 3);
+
+        CancelAtOnce cancel;
+        window.setProgress(&cancel);
+        answerYesNo(f.prompt, {1});
+        click(&window, u"cmdMergeAll"_s);
+        QCOMPARE(f.prompt.texts().constLast(),
+                 u"Merging 2 groups (1 group within a wider group, which takes its copies) deletes 3 "
+                 "styles from the database; the banks that hold them will hold the styles kept instead. "
+                 "Are you sure?"_s);
+        QCOMPARE(result(window), u"Merge cancelled: nothing was changed."_s);
+        QCOMPARE(countRows(f.module, u"KORFStyles"_s), 6);
+
+        window.setProgress(nullptr); // the progress dialog
+        selectGroup(window, 0);
+        answerYesNo(f.prompt, {1});
+        click(&window, u"cmdMerge"_s);
+        QVERIFY(f.prompt.texts().constLast().startsWith(u"Merging 1 group deletes 1 style from"_s));
+        QCOMPARE(result(window), u"1 group merged: 1 style deleted, 1 bank slot now holds the style kept."_s);
+        QCOMPARE(treeTexts(model).mid(0, 3),
+                 (QStringList{u"Group 1: renamed copies, 2 styles"_s,
+                              u"*3|Ballad|POP||90|4/4|2007/01/01|PARTY 1, PARTY 4, ROCK 1"_s,
+                              u"6|Ballad 2|||90|4/4|2008/01/01|"_s}));
+        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
+                 u"2 groups of 4 styles found; merging all deletes 2 styles."_s);
+
+        window.tvGroups_DblClick(model.index(0, 1, model.groupIndex(1)));
+        QCOMPARE(f.module.StyleTable->StyleProg(), 2);
+    }
+
+private slots:
+    // From the menu: the tree of both groups with the oldest kept, a keep choice that behaves as a
+    // radio button, a cancelled run that changes nothing, the exact group merged with the choice
+    // made; a double click edits a style; after the window the working bank and grid follow.
+    void mergeFromTheStylesWindow() {
+        Fixture f;
+        addLibrary(f.module);
+        frmStyles styles(f.module, f.prompt);
+        showStoredBank(styles, f.module, 1); // PARTY
+        QAction* item = styles.command(u"mStyles"_s, 12);
+        QCOMPARE(item->text(), u"Find duplicates..."_s);
+
+        QStringList opened;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            opened << dialog.objectName();
+            if (qobject_cast<frmStyleEdit*>(&dialog))
+                return int(QDialog::Rejected);
+            walk(dynamic_cast<frmDuplicates&>(dialog), f);
+            return int(QDialog::Accepted);
+        });
+        item->trigger();
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(opened, (QStringList{u"frmDuplicates"_s, u"frmStyleEdit"_s}));
+        QCOMPARE(f.prompt.unexpected(), 0);
+
+        // Style 3 kept, with the group of the copy it replaced; both banks hold it where they held 1.
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleCat FROM KORFStyles"_s),
+                 (QStringList{u"2|"_s, u"3|POP"_s, u"4|"_s, u"5|"_s, u"6|"_s}));
+        QCOMPARE(queryRows(f.module.connection(), Banks),
+                 (QStringList{u"PARTY|3|2|5|3"_s, u"ROCK|3|4|0|0"_s}));
+        QList<qint32> working;
+        for (const KORFStylePtr& style : f.module.WorkingBankStyles)
+            working << style->StyleProg();
+        QCOMPARE(working, (QList<qint32>{3, 2, 5, 3}));
+        QCOMPARE(f.module.BankState, 1);
+        QCOMPARE(styles.gridModel()->rowCount(), 5);
+    }
+
+    // The report of the kinds ticked as CSV with its quoting, as PDF pages and on a printer (or, without one,
+    // as a PDF file after asking); a folder that is not there and a full disk are told, never success.
+    void reportFiles() {
+        Fixture f;
+        addLibrary(f.module);
+        queryRows(f.module.connection(),
+                  u"UPDATE KORFStyles SET StyleName1 = 'Rock \"n\", Roll' WHERE StyleProg = 1"_s);
+        frmDuplicates window(f.module, f.prompt);
+        child<QCheckBox>(&window, u"chkKind_1"_s)->setChecked(false); // no renamed copies
+
+        f.prompt.answerFile(f.env.path(u"list"_s)); // the extension is added
+        click(&window, u"cmdCsv"_s);
+        QCOMPARE(result(window), u"The list was saved as %1.csv."_s.arg(f.env.path(u"list"_s)));
+        QCOMPARE(TestEnvironment::readFile(f.env.path(u"list.csv"_s)),
+                 "Group,Kind,Keep,Style,Name,Style group,Author,Tempo,Meter,Date,Banks and slots\r\n"
+                 "1,exact,yes,1,\"Rock \"\"n\"\", Roll\",POP,,90,4/4,2005/01/01,PARTY 1\r\n"
+                 "1,exact,no,3,Ballad,,,90,4/4,2007/01/01,\"PARTY 4, ROCK 1\"\r\n"
+                 "2,settings,no,2,Waltz,,,100,3/4,2006/01/01,PARTY 2\r\n"
+                 "2,settings,yes,4,Waltz 120,,,120,3/4,2004/01/01,ROCK 2\r\n");
+
+        const QString missing = f.env.path(u"nowhere/list.csv"_s);
+        f.prompt.answerFile(missing);
+        click(&window, u"cmdCsv"_s);
+        f.prompt.answerFile(u"/dev/full"_s);
+        click(&window, u"cmdPdf"_s);
+        QCOMPARE(result(window), u"The list was not saved."_s);
+        const QStringList texts = f.prompt.texts();
+        QCOMPARE(texts.at(2), u"Cannot write the file %1: No such file or directory"_s.arg(missing));
+        QCOMPARE(texts.at(4), u"Cannot write the file /dev/full: No space left on device"_s);
+        QVERIFY(!QFile::exists(missing));
+
+        const QString printed = f.env.path(u"printed.pdf"_s);
+        const QString saved = f.env.path(u"saved.pdf"_s);
+        bool printerThere = true;
+        BankPrinter::ScopedFactory factory([&]() -> std::unique_ptr<QPrinter> {
+            if (!printerThere)
+                return nullptr;
+            auto printer = std::make_unique<QPrinter>();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(printed);
+            return printer;
+        });
+        click(&window, u"cmdPrint"_s);
+        printerThere = false;
+        answerYesNo(f.prompt, {1});
+        f.prompt.answerFile(saved);
+        click(&window, u"cmdPrint"_s);
+        QCOMPARE(
+            f.prompt.texts().at(f.prompt.texts().size() - 2),
+            u"No printer is installed. Would you like to save the list of duplicates as a PDF file instead?"_s);
+        QCOMPARE(f.prompt.asked().constLast().proposed, u"duplicates.pdf"_s);
+        QCOMPARE(f.prompt.unexpected(), 0);
+        for (const QString& pdf : {printed, saved}) {
+            const std::optional<QStringList> lines = pdfLines(pdf);
+            if (!lines)
+                QSKIP("pdftotext (poppler-utils) is not installed");
+            QVERIFY2(lines->contains(u"Group 2: same music, other settings, 2 styles"_s), qPrintable(pdf));
+            QVERIFY(lines->contains(u"*4 Waltz 120 120 3/4 2004/01/01 ROCK 2"_s));
+        }
+    }
+
+    // A report longer than a page goes on over pages, the captions on top of each; and the
+    // progress dialog's Cancel reaches the engine until the next run begins.
+    void pagesAndCancel() {
+        QList<DuplicateStyles::Group> groups;
+        QList<qint64> keep;
+        for (int g = 0; g < 40; ++g) {
+            DuplicateStyles::Group group;
+            for (int s = 0; s < 3; ++s) {
+                DuplicateStyles::Style style;
+                style.StyleProg = 3 * g + s + 1;
+                style.StyleName1 = u"Style %1"_s.arg(style.StyleProg);
+                group.styles.append(style);
+            }
+            groups.append(group);
+            keep.append(3 * g + 1);
+        }
+        TestEnvironment env;
+        const QString path = env.path(u"long.pdf"_s);
+        DuplicateReport(groups, keep).writePdf(path);
+        if (const std::optional<QStringList> lines = pdfLines(path)) {
+            QVERIFY(lines->contains(u"Page 2"_s));
+            QVERIFY(lines->contains(u"Group 40: exact copies, 3 styles"_s));
+            QVERIFY(lines->count(u"Style Name Style group Author Tempo Meter Date Banks and slots"_s) >= 2);
+        }
+
+        DialogProgress progress(true);
+        progress.begin(10, u"Merging"_s);
+        QProgressDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::allWidgets())
+            if (auto* found = qobject_cast<QProgressDialog*>(widget))
+                dialog = found;
+        QVERIFY(dialog && !progress.cancelled());
+        child<QPushButton>(dialog, QString())->click();
+        progress.end();
+        QVERIFY(progress.cancelled());
+        progress.begin(10, u"Merging"_s);
+        QVERIFY(!progress.cancelled());
+        progress.end();
+    }
+};
+
+QTEST_MAIN(DuplicatesTest)
+#include "tst_gui_duplicates.moc"
