@@ -186,14 +186,14 @@ qint64 PddReader::read(const Handlers& handlers) {
                         .arg(records));
         if (handlers.table)
             handlers.table(table, records);
+        DbKORFBank bank;
+        DbKORFStyle style;
         for (qint64 i = 0; i < records; ++i) {
             if (found == 0) {
-                DbKORFBank bank;
                 readBank(bank);
                 if (handlers.bank)
                     handlers.bank(bank);
             } else {
-                DbKORFStyle style;
                 readStyle(style);
                 if (handlers.style)
                     handlers.style(style);

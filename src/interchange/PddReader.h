@@ -18,6 +18,8 @@ class PddReader {
 public:
     struct Handlers {
         std::function<void(const QString& table, qint64 records)> table; // at each block header
+        // Every record of a block is read into the same object, so that a gateway's prepared
+        // statements serve them all.
         std::function<void(DbKORFBank&)> bank;
         std::function<void(DbKORFStyle&)> style;
     };
