@@ -1,5 +1,6 @@
 #include "core/SBKSettings.h"
 #include "gui/banks/KorgUtility.h"
+#include "gui/main/DialogProgress.h"
 #include "gui/main/DialogPrompt.h"
 #include "gui/main/FileOpener.h"
 #include "gui/main/frmMain.h"
@@ -90,7 +91,8 @@ int main(int argc, char* argv[]) {
     KorgUtility::setTyper([](const QString& text) { return XTestTyper::type(text); });
 #endif
 
-    if (!StartUp::Main(settings, module, prompt))
+    DialogProgress upgrade;
+    if (!StartUp::Main(settings, module, prompt, QString(), &upgrade))
         return 0;
     frmMain window(module, prompt);
     window.show();

@@ -6,6 +6,7 @@
 #include "core/SingleByteText.h"
 #include "store/DbKORFStyle.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -61,11 +62,14 @@ void BankPage::paint(QPainter& painter, const QRectF& area) const {
 }
 
 void BankPage::writePdf(const QString& path) const {
-    SaveFile file(path);
-    if (!file.openForWriting())
-        throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(path, file.errorString()));
+    // The page is laid out in memory first: the PDF writer does not check what its device takes,
+    // so only complete bytes go to the file, and the file replaces an older one only when every
+    // byte was written.
+    QByteArray bytes;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setTitle(m_name);
         writer.setCreator(SbkVersion::title());
         const bool inches = QLocale().measurementSystem() == QLocale::ImperialUSSystem;
@@ -74,11 +78,17 @@ void BankPage::writePdf(const QString& path) const {
                                          QPageLayout::Millimeter));
         QPainter painter;
         if (!painter.begin(&writer))
-            throw SbkError(QStringLiteral("Cannot write the file %1.").arg(path));
+            throw SbkError(
+                QStringLiteral("Cannot lay out the page of bank %1 for the file %2.").arg(m_name, path));
         paint(painter,
               QRectF(QPointF(0, 0), writer.pageLayout().paintRectPixels(writer.resolution()).size()));
-        painter.end();
+        if (!painter.end() || bytes.isEmpty())
+            throw SbkError(
+                QStringLiteral("Cannot lay out the page of bank %1 for the file %2.").arg(m_name, path));
     }
-    if (!file.commit())
+    SaveFile file(path);
+    if (!file.openForWriting())
+        throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(path, file.errorString()));
+    if (!file.writeAll(bytes) || !file.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(path, file.errorString()));
 }

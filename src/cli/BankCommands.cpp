@@ -7,6 +7,7 @@
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "store/Transaction.h"
 
 #include <climits>
 
@@ -29,6 +30,9 @@ int runBankSave(CliContext& context) {
         throw CliUsageError(problem);
 
     const auto db = context.openDatabase();
+    // The name is looked up and a new number taken with the database held for writing, so that a
+    // program storing banks meanwhile (an import) cannot take the same number between the two.
+    Transaction transaction(db->connection());
     DbKORFStyle table(db->connection());
     for (qint32 style : styles) {
         table.setStyleProg(style);
@@ -45,6 +49,15 @@ int runBankSave(CliContext& context) {
         throw SbkError(QStringLiteral("Bank %1 already present (bank %2); give --replace to overwrite it.")
                            .arg(name.trimmed())
                            .arg(existing.BankProg()));
+    // A name that several banks hold (from a restore or another program) names none of them.
+    if (const QList<qint32> named = found ? existing.NumbersByName() : QList<qint32>(); named.size() > 1) {
+        QStringList numbers;
+        for (qint32 number : named)
+            numbers << QString::number(number);
+        throw SbkError(
+            QStringLiteral("The banks %1 are all named %2; delete one, or save under another name.")
+                .arg(numbers.join(QStringLiteral(", ")), name.trimmed()));
+    }
 
     DbKORFBank bank(db->connection());
     bank.setBankProg(found ? existing.BankProg() : bank.NextKORFBank());
@@ -55,6 +68,7 @@ int runBankSave(CliContext& context) {
         bank.setBankStyle(k, k <= styles.size() ? styles.at(k - 1) : 0);
     if (!(found ? bank.UpdKORFBanks() : bank.InsKORFBanks()))
         throw SbkError(QStringLiteral("Cannot store the bank %1: %2").arg(name, bank.clsKORFBanksError()));
+    transaction.commit();
     context.out << QStringLiteral("Bank %1 %2 as bank %3 (%4 styles)\n")
                        .arg(name, found ? QStringLiteral("overwritten") : QStringLiteral("stored"))
                        .arg(bank.BankProg())
@@ -63,19 +77,24 @@ int runBankSave(CliContext& context) {
 }
 
 int runBankDelete(CliContext& context) {
-    const CliArgs args(context.args, {QStringLiteral("yes")}, {});
-    args.expectPositionals(1, 1, QStringLiteral("BANK (a bank number or name)"));
+    const CliArgs args(context.args, {QStringLiteral("yes")},
+                       {QStringLiteral("number"), QStringLiteral("name")});
+    QStringList positionals = args.positionals();
+    const CliBankRef which = cliBankRef(args, positionals, QStringLiteral("BANK (a bank number or name)"));
+    if (!positionals.isEmpty())
+        throw CliUsageError(QStringLiteral("unexpected argument \"%1\"").arg(positionals.first()));
     const bool confirmed = args.has(QStringLiteral("yes"));
     if (!confirmed && !context.stdinIsTerminal)
         throw CliUsageError(QStringLiteral("bank-delete asks for confirmation on the terminal; stdin is not "
                                            "a terminal, so give --yes to confirm."));
     const auto db = context.openDatabase();
-    DbKORFBank bank = cliBank(*db, args.positionals().first());
+    DbKORFBank bank = cliBank(*db, which);
     if (!confirmed) {
         QTextStream in(stdin);
         TerminalPrompt prompt(in, context.err);
-        if (!prompt.confirm(QStringLiteral("Deleting bank ") + bank.BankName().trimmed() +
-                            QStringLiteral(" from database?")))
+        if (!prompt.confirm(QStringLiteral("Deleting bank %1 (bank %2) from database?")
+                                .arg(bank.BankName().trimmed())
+                                .arg(bank.BankProg())))
             throw SbkError(QStringLiteral("Nothing deleted."));
     }
     if (!bank.DelKORFBanks())
@@ -86,13 +105,17 @@ int runBankDelete(CliContext& context) {
 }
 
 int runBankPrint(CliContext& context) {
-    const CliArgs args(context.args, {}, {QStringLiteral("pdf")});
-    args.expectPositionals(1, 1, QStringLiteral("BANK (a bank number or name)"));
+    const CliArgs args(context.args, {},
+                       {QStringLiteral("pdf"), QStringLiteral("number"), QStringLiteral("name")});
+    QStringList positionals = args.positionals();
+    const CliBankRef which = cliBankRef(args, positionals, QStringLiteral("BANK (a bank number or name)"));
+    if (!positionals.isEmpty())
+        throw CliUsageError(QStringLiteral("unexpected argument \"%1\"").arg(positionals.first()));
     const QString path = args.value(QStringLiteral("pdf"));
     if (path.isEmpty())
         throw CliUsageError(QStringLiteral("bank-print writes a PDF file: give --pdf FILE"));
     const auto db = context.openDatabase();
-    const DbKORFBank bank = cliBank(*db, args.positionals().first());
+    const DbKORFBank bank = cliBank(*db, which);
     // The styles as the working bank holds them after loading: stored slots in order.
     QList<qint32> styles;
     for (qint32 style : bank.slotValues())
@@ -113,11 +136,12 @@ const CliRegistration
                              "\n  is overwritten (keeping its number) only with --replace."),
               QStringLiteral("store a new bank of the given styles"), &runBankSave});
 const CliRegistration bankDelete({QStringLiteral("bank-delete"),
-                                  QStringLiteral("bank-delete BANK [--yes]\n"
+                                  QStringLiteral("bank-delete BANK|--number N|--name NAME [--yes]\n"
                                                  "  Asks on the terminal unless --yes is given."),
                                   QStringLiteral("delete a stored bank (by number or name)"),
                                   &runBankDelete});
-const CliRegistration bankPrint({QStringLiteral("bank-print"), QStringLiteral("bank-print BANK --pdf FILE"),
+const CliRegistration bankPrint({QStringLiteral("bank-print"),
+                                 QStringLiteral("bank-print BANK|--number N|--name NAME --pdf FILE"),
                                  QStringLiteral("the printed page of a bank, as a PDF file"), &runBankPrint,
                                  true});
 

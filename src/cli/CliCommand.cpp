@@ -116,23 +116,76 @@ QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
                        {QStringLiteral("Slots"), slotsValue}};
 }
 
-DbKORFBank cliBank(const Database& db, const QString& which) {
+CliBankRef cliBankRef(const CliArgs& args, QStringList& positionals, const QString& what,
+                      const QString& numberOption, const QString& nameOption) {
+    if (args.has(numberOption) && args.has(nameOption))
+        throw CliUsageError(
+            QStringLiteral("give either --%1 or --%2, not both").arg(numberOption, nameOption));
+    if (args.has(numberOption))
+        return {CliBankRef::By::Number, args.value(numberOption)};
+    if (args.has(nameOption))
+        return {CliBankRef::By::Name, args.value(nameOption)};
+    if (positionals.isEmpty())
+        throw CliUsageError(
+            QStringLiteral("missing %1 (or --%2 N, --%3 NAME)").arg(what, numberOption, nameOption));
+    return {CliBankRef::By::NumberOrName, positionals.takeFirst()};
+}
+
+namespace {
+
+QString numberList(const QList<qint32>& numbers) {
+    QStringList texts;
+    for (qint32 number : numbers)
+        texts << QString::number(number);
+    return texts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+DbKORFBank cliBank(const Database& db, const CliBankRef& which) {
     DbKORFBank bank(db.connection());
-    bool isNumber = false;
-    const qint32 number = which.toInt(&isNumber);
-    bool found;
-    if (isNumber) {
+    auto readError = [&] {
+        return SbkError(
+            QStringLiteral("Cannot read the bank %1: %2").arg(which.text, bank.clsKORFBanksError()));
+    };
+    auto byNumber = [&](qint32 number) {
         bank.setBankProg(number);
-        found = bank.GetKORFBanks();
-    } else {
-        bank.setBankName(which);
-        found = bank.GetKORFBanksByName();
+        if (bank.GetKORFBanks())
+            return true;
+        if (!bank.clsKORFBanksError().isEmpty())
+            throw readError();
+        return false;
+    };
+    bank.setBankName(which.text);
+    bool isNumber = false;
+    const qint32 number = which.text.toInt(&isNumber);
+    if (which.by == CliBankRef::By::Number) {
+        if (!isNumber)
+            throw CliUsageError(QStringLiteral("--number needs a bank number, not \"%1\"").arg(which.text));
+        if (!byNumber(number))
+            throw SbkError(QStringLiteral("There is no bank number %1.").arg(number));
+        return bank;
     }
-    if (!found)
-        throw SbkError(
-            bank.clsKORFBanksError().isEmpty()
-                ? QStringLiteral("There is no bank %1.").arg(which)
-                : QStringLiteral("Cannot read the bank %1: %2").arg(which, bank.clsKORFBanksError()));
+    const QList<qint32> named = bank.NumbersByName();
+    if (which.by == CliBankRef::By::NumberOrName && isNumber) {
+        const bool found = byNumber(number);
+        QList<qint32> others = named;
+        others.removeAll(number);
+        if (found && !others.isEmpty())
+            throw CliUsageError(
+                QStringLiteral("\"%1\" is the number of bank %1 (%2) and the name of bank %3; "
+                               "say which with --number %1 or --name %1")
+                    .arg(which.text, bank.BankName().trimmed(), numberList(others)));
+        if (found)
+            return bank;
+    }
+    if (named.size() > 1)
+        throw SbkError(QStringLiteral("The banks %1 are all named %2; name one by its number.")
+                           .arg(numberList(named), which.text));
+    if (named.isEmpty() || !byNumber(named.first()))
+        throw SbkError(which.by == CliBankRef::By::Name
+                           ? QStringLiteral("There is no bank named %1.").arg(which.text)
+                           : QStringLiteral("There is no bank %1.").arg(which.text));
     return bank;
 }
 

@@ -85,8 +85,25 @@ struct CliRegistration {
 QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
                           const QJsonValue& slotsValue);
 
-// The bank named on the command line, by number or else by name; SbkError when there is none.
-DbKORFBank cliBank(const Database& db, const QString& which);
+// How the command line names a bank. BANK alone is a number when it is one, else a name; a BANK
+// of digits that is one bank's number and another bank's name is refused as ambiguous, so that no
+// command acts on a bank the user did not mean. --number and --name say which it is.
+struct CliBankRef {
+    enum class By { NumberOrName, Number, Name };
+    By by = By::NumberOrName;
+    QString text;
+};
+
+// The bank named by the option numberOption or nameOption when one is given (both: a usage
+// error), else by the first of positionals, which is taken off; a usage error naming what when
+// there is none.
+CliBankRef cliBankRef(const CliArgs& args, QStringList& positionals, const QString& what,
+                      const QString& numberOption = QStringLiteral("number"),
+                      const QString& nameOption = QStringLiteral("name"));
+
+// The bank the reference names. SbkError when there is none, or when its name is held by several
+// banks; CliUsageError when BANK is ambiguous or --number is no number.
+DbKORFBank cliBank(const Database& db, const CliBankRef& which);
 
 // The style numbers named on the command line; a usage error for a text that is no number of 1 or
 // more.

@@ -18,8 +18,8 @@
 namespace {
 
 // The styles of a saved bank, by number or else by name, as the working bank holds them.
-QString loadBank(const Database& db, const QString& bankText, KORFStyles& styles) {
-    const DbKORFBank bank = cliBank(db, bankText);
+QString loadBank(const Database& db, const CliBankRef& which, KORFStyles& styles) {
+    const DbKORFBank bank = cliBank(db, which);
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
         if (bank.BankStyle(slot) > 0)
             styles.Add(bank.BankStyle(slot), QString(), QString(), 0, 0, QByteArray(), QByteArray());
@@ -27,12 +27,16 @@ QString loadBank(const Database& db, const QString& bankText, KORFStyles& styles
 }
 
 int runSsfExport(CliContext& context) {
-    const CliArgs args(context.args, {QStringLiteral("all")}, {QStringLiteral("to"), QStringLiteral("bank")});
+    const CliArgs args(context.args, {QStringLiteral("all")},
+                       {QStringLiteral("to"), QStringLiteral("bank"), QStringLiteral("bank-number"),
+                        QStringLiteral("bank-name")});
+    const bool bankMode = args.has(QStringLiteral("bank")) || args.has(QStringLiteral("bank-number")) ||
+                          args.has(QStringLiteral("bank-name"));
     const QString folder = args.value(QStringLiteral("to")).trimmed();
     if (folder.isEmpty())
         throw CliUsageError(QStringLiteral("ssf-export needs --to FOLDER"));
     const int modes = (args.positionals().isEmpty() ? 0 : 1) + (args.has(QStringLiteral("all")) ? 1 : 0) +
-                      (args.has(QStringLiteral("bank")) ? 1 : 0);
+                      (bankMode ? 1 : 0);
     if (modes != 1)
         throw CliUsageError(
             QStringLiteral("ssf-export needs exactly one of: style numbers, --all or --bank BANK"));
@@ -45,9 +49,15 @@ int runSsfExport(CliContext& context) {
     if (args.has(QStringLiteral("all"))) {
         result = exporter.exportListing(StyleListing::GetAllStyles(db->connection(), QString(), QString()));
         done = SsfExport::AllDoneMessage;
-    } else if (args.has(QStringLiteral("bank"))) {
+    } else if (bankMode) {
+        if (args.has(QStringLiteral("bank")) &&
+            (args.has(QStringLiteral("bank-number")) || args.has(QStringLiteral("bank-name"))))
+            throw CliUsageError(QStringLiteral("give one of --bank, --bank-number and --bank-name"));
+        QStringList positionals{args.value(QStringLiteral("bank"))};
+        const CliBankRef which = cliBankRef(args, positionals, QStringLiteral("--bank BANK"),
+                                            QStringLiteral("bank-number"), QStringLiteral("bank-name"));
         KORFStyles styles;
-        const QString name = loadBank(*db, args.value(QStringLiteral("bank")), styles);
+        const QString name = loadBank(*db, which, styles);
         result = exporter.exportBank(styles);
         done = SsfExport::bankDoneMessage(name);
     } else {
@@ -138,7 +148,8 @@ int runRestore(CliContext& context) {
 
 const CliRegistration
     ssfExport({QStringLiteral("ssf-export"),
-               QStringLiteral("ssf-export --to FOLDER (STYLE... | --all | --bank BANK)\n"
+               QStringLiteral("ssf-export --to FOLDER (STYLE... | --all | --bank BANK | --bank-number N | "
+                              "--bank-name NAME)\n"
                               "  One SSF file per style; --all exports every style in number order, "
                               "--bank the styles of a saved bank (number or name)."),
                QStringLiteral("write styles as SSF files"), &runSsfExport});

@@ -189,6 +189,9 @@ try {
 cliProgressDone(context);
 context.out << QString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 context.out << import.summary() << '\n';
+// A file named on its own that was not imported is a failure; the log line says why.
+if (!folder && import.filesRead() == 0)
+    throw SbkError(QStringLiteral("%1 was not imported.").arg(path));
 return 0;
 } // namespace
 
@@ -238,10 +241,14 @@ int runBanks(CliContext& context) {
 }
 
 int runBankShow(CliContext& context) {
-    const CliArgs args(context.args, {QStringLiteral("json")}, {});
-    args.expectPositionals(1, 1, QStringLiteral("BANK (a bank number or name)"));
+    const CliArgs args(context.args, {QStringLiteral("json")},
+                       {QStringLiteral("number"), QStringLiteral("name")});
+    QStringList positionals = args.positionals();
+    const CliBankRef which = cliBankRef(args, positionals, QStringLiteral("BANK (a bank number or name)"));
+    if (!positionals.isEmpty())
+        throw CliUsageError(QStringLiteral("unexpected argument \"%1\"").arg(positionals.first()));
     const auto db = context.openDatabase();
-    const DbKORFBank bank = cliBank(*db, args.positionals().first());
+    const DbKORFBank bank = cliBank(*db, which);
 
     DbKORFStyle table(db->connection());
     QJsonArray slotList;
@@ -280,8 +287,15 @@ int runBankShow(CliContext& context) {
 }
 
 int runMakeSty(CliContext& context) {
-    const CliArgs args(context.args, {}, {QStringLiteral("user-bank"), QStringLiteral("layout")});
-    args.expectPositionals(2, 2, QStringLiteral("BANK and OUTPUT"));
+    const CliArgs args(context.args, {},
+                       {QStringLiteral("user-bank"), QStringLiteral("layout"), QStringLiteral("number"),
+                        QStringLiteral("name")});
+    QStringList positionals = args.positionals();
+    const CliBankRef which = cliBankRef(args, positionals, QStringLiteral("BANK and OUTPUT"));
+    if (positionals.size() != 1)
+        throw CliUsageError(positionals.isEmpty()
+                                ? QStringLiteral("missing OUTPUT")
+                                : QStringLiteral("unexpected argument \"%1\"").arg(positionals.at(1)));
     const QString layoutText = args.value(QStringLiteral("layout"));
     std::optional<KORFLibrary::Layout> layout;
     if (layoutText == QLatin1String("older"))
@@ -302,10 +316,10 @@ int runMakeSty(CliContext& context) {
         throw CliUsageError(
             QStringLiteral("--user-bank must be 17, 18 or 19 for the older layout, not \"%1\"")
                 .arg(userBankText));
-    const QString output = args.positionals().at(1);
+    const QString output = positionals.first();
 
     const auto db = context.openDatabase();
-    const DbKORFBank bank = cliBank(*db, args.positionals().first());
+    const DbKORFBank bank = cliBank(*db, which);
     // The bank's styles in slot order; empty slots and styles left unpicked at import hold none.
     KORFStyles styles;
     DbKORFStyle table(db->connection());
@@ -338,6 +352,9 @@ int runMakeSty(CliContext& context) {
                        .arg(output)
                        .arg(styles.Count())
                        .arg(layoutName(options.layout));
+    if (const QString shortened = KORFLibrary::ShortenedNamesWarning(styles, options.layout);
+        !shortened.isEmpty())
+        context.err << QStringLiteral("sbk-cli: warning: %1\n").arg(shortened);
     return 0;
 }
 
@@ -356,15 +373,16 @@ const CliRegistration
             QStringLiteral("import styles from STY files (one transaction)"), &runImport});
 const CliRegistration banks({QStringLiteral("banks"), QStringLiteral("banks [--json]"),
                              QStringLiteral("list the stored banks"), &runBanks});
-const CliRegistration bankShow({QStringLiteral("bank-show"), QStringLiteral("bank-show BANK [--json]"),
-                                QStringLiteral("the 32 slots of a bank (by number or name) with style names"),
-                                &runBankShow});
-const CliRegistration makeSty({QStringLiteral("make-sty"),
-                               QStringLiteral("make-sty BANK OUTPUT [--user-bank N] [--layout older|newer]\n"
-                                              "  The layout is the newer one (Pa700, Pa1000 and later) when "
-                                              "a style of the bank came from such a file, else the older "
-                                              "one; --layout overrides that. N is 0x10 + the USER bank: "
-                                              "17 to 19 (older layout) or 17 to 28 (newer), default 17."),
-                               QStringLiteral("write a stored bank as an STY file"), &runMakeSty});
+const CliRegistration
+    bankShow({QStringLiteral("bank-show"), QStringLiteral("bank-show BANK|--number N|--name NAME [--json]"),
+              QStringLiteral("the 32 slots of a bank (by number or name) with style names"), &runBankShow});
+const CliRegistration makeSty(
+    {QStringLiteral("make-sty"),
+     QStringLiteral("make-sty BANK|--number N|--name NAME OUTPUT [--user-bank N] [--layout older|newer]\n"
+                    "  The layout is the newer one (Pa700, Pa1000 and later) when "
+                    "a style of the bank came from such a file, else the older "
+                    "one; --layout overrides that. N is 0x10 + the USER bank: "
+                    "17 to 19 (older layout) or 17 to 28 (newer), default 17."),
+     QStringLiteral("write a stored bank as an STY file"), &runMakeSty});
 
 } // namespace

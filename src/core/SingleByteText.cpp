@@ -115,18 +115,51 @@ QString SingleByteText::plainText(const QString& text) {
     return plain;
 }
 
-QString SingleByteText::refusal(const QString& field, const QString& value, bool isName) {
-    const QString clean = oneByteForm(value, QChar(0xFFFF), isName, true);
-    const qsizetype at = clean.indexOf(QChar(0xFFFF));
-    if (at < 0)
-        return QString();
-    const QChar c = value.at(at);
-    const bool lineBreak = c == QLatin1Char('\r') || c == QLatin1Char('\n');
-    const QString which =
-        lineBreak
-            ? QStringLiteral("a line break")
-            : QStringLiteral("the character \"%1\"").arg(c.isHighSurrogate() ? value.mid(at, 2) : QString(c));
-    return QStringLiteral("The %1 \"%2\" holds %3, which SSF and PDD files cannot carry. Use only the "
-                          "letters and signs of %4.")
-        .arg(field, value, which, isName ? QStringLiteral("ISO-8859-1") : encodingName());
+namespace {
+
+// The printable characters of ISO-8859-1: each has the same byte in ISO-8859-1 and in
+// Windows-1252, so the SSF, PDD and STY files carry it alike, whichever of the two a reader of the
+// file assumes. A control character would cut a PDD line or stand in a file as a byte no reader
+// shows.
+bool isPrintable(char16_t c) {
+    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF);
+}
+
+} // namespace
+
+QString SingleByteText::printableForm(const QString& text, QChar replacement) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const QChar c = text.at(at);
+        if (isPrintable(c.unicode())) {
+            out += c;
+            continue;
+        }
+        out += replacement;
+        if (c.isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
+            ++at;
+    }
+    return out;
+}
+
+QString SingleByteText::refusal(const QString& field, const QString& value) {
+    for (qsizetype at = 0; at < value.size(); ++at) {
+        const char16_t c = value.at(at).unicode();
+        if (isPrintable(c))
+            continue;
+        QString which;
+        if (c == u'\r' || c == u'\n')
+            which = QStringLiteral("a line break");
+        else if (c <= 0xFF)
+            which = QStringLiteral("the control character U+%1")
+                        .arg(QString::number(int(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        else
+            which = QStringLiteral("the character \"%1\"")
+                        .arg(value.at(at).isHighSurrogate() ? value.mid(at, 2) : QString(value.at(at)));
+        return QStringLiteral("The %1 \"%2\" holds %3, which SSF and PDD files cannot carry. Use only the "
+                              "letters and signs of ISO-8859-1.")
+            .arg(field, value, which);
+    }
+    return QString();
 }

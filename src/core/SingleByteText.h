@@ -37,7 +37,14 @@ public:
     // names and descriptive texts of STY and SSF files, and to show a stored name.
     static QString plainText(const QString& text);
 
-    // Why a typed value cannot be stored: it holds a character without a one-byte form or a line
-    // break. The message names the field ("the author"); "" when the value may be stored.
-    static QString refusal(const QString& field, const QString& value, bool isName = false);
+    // The text with every character outside the printable ones of ISO-8859-1 (the rule of
+    // refusal) replaced by replacement; a character outside the Basic Multilingual Plane counts once.
+    static QString printableForm(const QString& text, QChar replacement);
+
+    // Why a typed value cannot be stored: it holds a character outside the printable ones of
+    // ISO-8859-1 (one without a one-byte form, a control character or a line break). One rule for
+    // style names, the style fields and bank names and descriptions alike, as they all go into the
+    // same single-byte files. The message names the field ("the author"); "" when the value may be
+    // stored.
+    static QString refusal(const QString& field, const QString& value);
 };

@@ -6,6 +6,7 @@
 #include "core/SingleByteText.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
 
@@ -143,8 +144,9 @@ QStringList PddBackup::backup(QSqlDatabase db, const QString& path, Progress* pr
     query.setForwardOnly(true);
     const qint64 banks = countRows(query, QStringLiteral("KORFBanks"));
     const qint64 styles = countRows(query, QStringLiteral("KORFStyles"));
+    const qint64 entries = DbKORFEntry::isAvailable(db) ? countRows(query, QStringLiteral("KORFEntries")) : 0;
     if (progress)
-        progress->begin(banks + styles, QStringLiteral("Backing up the database"));
+        progress->begin(banks + styles + entries, QStringLiteral("Backing up the database"));
     qint64 done = 0;
 
     out.line(Header);
@@ -233,6 +235,33 @@ QStringList PddBackup::backup(QSqlDatabase db, const QString& path, Progress* pr
             QStringLiteral("The style table changed during the backup; %1 was not written.").arg(path));
 
     out.line(Header);
+    if (entries > 0) {
+        out.line(PddBackup::EntriesTable);
+        out.line("##NR" + QByteArray::number(entries));
+        Database::exec(query, QStringLiteral("SELECT StyleProg, EntryBlock, EntryProperties FROM KORFEntries "
+                                             "ORDER BY StyleProg, EntryBlock"));
+        written = 0;
+        while (query.next()) {
+            // The readable columns are written as the properties give them, which the restore checks.
+            const KORFEntry entry(query.value(2).toByteArray());
+            out.number(query.value(0));
+            out.number(query.value(1));
+            out.line(textLine(entry.timestampText(), false, "entry timestamp", changes));
+            out.line(textLine(entry.systemText(), false, "entry system", changes));
+            out.line(entry.properties().toHex().toUpper());
+            changes.clear(); // the properties keep the bytes themselves
+            out.flush();
+            ++written;
+            if (progress)
+                progress->step(++done, QString());
+        }
+        query.finish();
+        if (written != entries)
+            throw SbkError(
+                QStringLiteral("The directory entries changed during the backup; %1 was not written.")
+                    .arg(path));
+        out.line(Header);
+    }
     out.finish();
     if (!file.commit())
         throw SbkError(QStringLiteral("Cannot write the PDD file %1: %2").arg(path, file.errorString()));

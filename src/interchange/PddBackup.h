@@ -12,9 +12,16 @@ class Progress;
 // by "##NR" and its record count and then the records, one value per line in column order, and
 // the closing line "SBK BACKUP". The two style data blocks and the search key are written as raw
 // bytes and read back by count, so they may hold any byte; every other value is one line.
+//
+// When styles came from newer bank files, their directory entries follow the closing line as one
+// more table block, "TABLE KORFENTRIES" with its "##NR" count, closed by a second "SBK BACKUP":
+// each entry is its style number, its block (1 or 2), its timestamp and system string as text and
+// its properties in hexadecimal digits, one value per line. Programs that stop at the first
+// closing line read the banks and styles as before and pass over the entries.
 class PddBackup {
 public:
     static inline const QByteArray Header = QByteArrayLiteral("SBK BACKUP");
+    static inline const QByteArray EntriesTable = QByteArrayLiteral("TABLE KORFENTRIES");
     static inline const QString DoneMessage = QStringLiteral("SBK database backup completed without errors!");
 
     // The path the backup writes to for a typed path: on a file system that distinguishes case

@@ -6,6 +6,7 @@
 #include "interchange/PddBackup.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "store/KORFEntry.h"
 
 #include <limits>
 
@@ -30,16 +31,16 @@ void PddReader::damaged(const QString& what) const {
                        .arg(what));
 }
 
-QByteArray PddReader::line(const QString& what) {
+QByteArray PddReader::line(const QString& what, qint64 maxLength) {
     m_lineStart = m_file.pos();
     ++m_lineNumber;
     if (m_file.atEnd())
         damaged(QStringLiteral("the file ends where %1 was expected").arg(what));
-    QByteArray bytes = m_file.readLine(MaxLine + 2);
+    QByteArray bytes = m_file.readLine(maxLength + 2);
     if (bytes.endsWith('\n'))
         bytes.chop(1);
     else if (!m_file.atEnd())
-        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(what).arg(MaxLine));
+        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(what).arg(maxLength));
     if (bytes.endsWith('\r'))
         bytes.chop(1);
     return bytes;
@@ -144,10 +145,68 @@ void PddReader::readStyle(DbKORFStyle& style) {
     style.setStyleAuthor(text(QStringLiteral("the author") + of));
 }
 
+void PddReader::readEntries(const Handlers& handlers) {
+    m_entries = 0;
+    if (m_file.atEnd())
+        return;
+    const qint64 start = m_file.pos();
+    const qint64 lineNumber = m_lineNumber;
+    if (line(QStringLiteral("the end of the file")) != PddBackup::EntriesTable) {
+        // Not the entries: the caller reads the line again and tells what is wrong with it.
+        m_file.seek(start);
+        m_lineNumber = lineNumber;
+        return;
+    }
+    const qint64 records = count(QStringLiteral("KORFENTRIES"));
+    if (handlers.table)
+        handlers.table(QStringLiteral("KORFENTRIES"), records);
+    QSet<qint64> seen;
+    for (qint64 i = 0; i < records; ++i) {
+        const qint32 style = number(QStringLiteral("the style number of a directory entry"), true);
+        const QString of = QStringLiteral(" of style %1").arg(style);
+        const qint32 block = number(QStringLiteral("the block of a directory entry") + of, true);
+        if (block != 1 && block != 2)
+            damaged(QStringLiteral("the directory entry%1 is for block %2; a style has blocks 1 and 2")
+                        .arg(of)
+                        .arg(block));
+        if (!m_styles.contains(style))
+            damaged(
+                QStringLiteral("the file holds a directory entry of style %1 but no such style").arg(style));
+        const qint64 key = qint64(style) * 2 + block - 1;
+        if (seen.contains(key))
+            damaged(QStringLiteral("block %1%2 has a second directory entry").arg(block).arg(of));
+        seen.insert(key);
+        const QString what = QStringLiteral("the directory entry of block %1%2").arg(block).arg(of);
+        const QByteArray timestamp = line(QStringLiteral("the timestamp of ") + what);
+        const QByteArray system = line(QStringLiteral("the system string of ") + what);
+        // An entry holds at most 65,535 bytes, two digits each.
+        const QByteArray digits = line(QStringLiteral("the properties of ") + what, 2 * 0xFFFF);
+        bool hex = !digits.isEmpty() && digits.size() % 2 == 0;
+        for (const char c : digits)
+            hex = hex && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'));
+        if (!hex)
+            damaged(QStringLiteral("the properties of %1 are not pairs of hexadecimal digits").arg(what));
+        const KORFEntry entry(QByteArray::fromHex(digits));
+        qsizetype walked = 0;
+        for (const KORFEntry::Item& item : entry.items())
+            walked += 4 + item.data.size();
+        bool changed = false;
+        if (walked != entry.properties().size() || !entry.property(KORFEntry::Place) ||
+            SingleByteText::written(entry.timestampText(), false, true, changed) != timestamp ||
+            SingleByteText::written(entry.systemText(), false, true, changed) != system)
+            damaged(QStringLiteral("the properties of %1 do not agree with its lines").arg(what));
+        if (handlers.entry)
+            handlers.entry(style, block, entry);
+    }
+    m_entries = records;
+    expectLine(PddBackup::Header);
+}
+
 qint64 PddReader::read(const Handlers& handlers) {
     InputFile::open(m_file, m_path);
     m_size = m_file.size();
     m_lineNumber = 0;
+    m_styles.clear();
     qint64 total = 0;
 
     expectLine(PddBackup::Header);
@@ -195,14 +254,16 @@ qint64 PddReader::read(const Handlers& handlers) {
                     handlers.bank(bank);
             } else {
                 readStyle(style);
+                m_styles.insert(style.StyleProg());
                 if (handlers.style)
                     handlers.style(style);
             }
         }
     }
+    readEntries(handlers);
     // Nothing but empty lines may follow the closing line.
     while (!m_file.atEnd())
         if (!line(QStringLiteral("the end of the file")).isEmpty())
             damaged(QStringLiteral("text follows the closing line \"SBK BACKUP\""));
-    return total;
+    return total + m_entries;
 }

@@ -3,17 +3,22 @@
 #include <functional>
 #include <QByteArray>
 #include <QFile>
+#include <QSet>
 #include <QString>
 
 class DbKORFBank;
 class DbKORFStyle;
+class KORFEntry;
 
 // Reads a PDD file from start to end and hands every table block and record to the caller. Every
 // count is checked against what the file still holds before anything is read or allocated; a
 // file that differs from the layout throws SbkError naming the file, the line, the byte offset and
 // what was expected. The blocks must come in the order the backup writes them: KORFBANKS, then
 // KORFSONGS and KORFSONSTY when present, then KORFSTYLES, then the closing line. A song block
-// must be empty: this program keeps no song tables, so their records cannot be restored.
+// must be empty: this program keeps no song tables, so their records cannot be restored. The
+// closing line may be followed by the block "TABLE KORFENTRIES" and a second closing line
+// (PddBackup); each entry must belong to a style of the file and hold whole properties whose
+// timestamp and system string are the ones its lines give.
 class PddReader {
 public:
     struct Handlers {
@@ -22,6 +27,8 @@ public:
         // statements serve them all.
         std::function<void(DbKORFBank&)> bank;
         std::function<void(DbKORFStyle&)> style;
+        // A directory entry of the style's block 1 or 2 (the block after the closing line).
+        std::function<void(qint32 styleProg, int block, const KORFEntry& entry)> entry;
     };
 
     explicit PddReader(const QString& path);
@@ -31,7 +38,7 @@ public:
 
 private:
     [[noreturn]] void damaged(const QString& what) const;
-    QByteArray line(const QString& what);
+    QByteArray line(const QString& what, qint64 maxLength = 4096);
     void expectLine(const QByteArray& expected);
     QByteArray counted(qint64 count, const QString& what);
     qint64 count(const QString& table);
@@ -40,10 +47,13 @@ private:
     QString name(const QString& what);
     void readBank(DbKORFBank& bank);
     void readStyle(DbKORFStyle& style);
+    void readEntries(const Handlers& handlers);
 
     QString m_path;
     QFile m_file;
     qint64 m_size = 0;
     qint64 m_lineNumber = 0;
     qint64 m_lineStart = 0;
+    QSet<qint32> m_styles; // the style numbers the file holds
+    qint64 m_entries = 0;
 };

@@ -6,6 +6,7 @@
 #include "interchange/PddReader.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
 #include "sty/StyleFacts.h"
@@ -43,7 +44,23 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
             if (table == QStringLiteral("KORFBANKS"))
                 Database::exec(query, QStringLiteral("DELETE FROM KORFBanks"));
             else if (table == QStringLiteral("KORFSTYLES"))
-                Database::exec(query, QStringLiteral("DELETE FROM KORFStyles"));
+                Database::exec(query, QStringLiteral("DELETE FROM KORFStyles")); // and their entries
+            else if (table == QStringLiteral("KORFENTRIES") && !DbKORFEntry::isAvailable(db))
+                throw SbkError(
+                    QStringLiteral("the file holds the directory entries of styles from newer bank "
+                                   "files, which this database of another program cannot keep"));
+        };
+        DbKORFEntry entries(db);
+        handlers.entry = [&](qint32 styleProg, int block, const KORFEntry& entry) {
+            if (!entries.InsKORFEntries(styleProg, block == 1 ? entry : KORFEntry(),
+                                        block == 2 ? entry : KORFEntry()))
+                throw SbkError(
+                    QStringLiteral("The directory entry of block %1 of style %2 cannot be stored: %3")
+                        .arg(block)
+                        .arg(styleProg)
+                        .arg(entries.clsKORFEntriesError()));
+            if (progress)
+                progress->step(++done, QString());
         };
         // The reader hands the same record for every row of a block: it is bound to the
         // connection once, so that its insert is prepared once.

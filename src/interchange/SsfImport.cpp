@@ -6,6 +6,7 @@
 #include "core/SbkError.h"
 #include "interchange/SsfFile.h"
 #include "store/DbKORFStyle.h"
+#include "store/Transaction.h"
 #include "sty/StyleFacts.h"
 
 #include <QFileInfo>
@@ -68,24 +69,33 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
         return result;
     }
 
-    // The duplicate test compares the data as the insert will store it: an empty block is stored
-    // as one blank.
-    const QByteArray content1 = style.StyleContent1().isEmpty() ? QByteArray(" ") : style.StyleContent1();
-    const QByteArray content2 = style.StyleContent2().isEmpty() ? QByteArray(" ") : style.StyleContent2();
-    DbKORFStyle search(m_connection);
-    const qint32 present =
-        search.GetKORFStylesByContent(content1, content2, style.StyleLength1(), style.StyleLength2());
-    if (present != -1) {
-        result.outcome = Outcome::AlreadyPresent;
-        result.styleProg = present;
-        return result;
-    }
-    style.setStyleProg(style.NextKORFStyle());
+    // Read before the database is held: the tempo and meter only need the blocks.
     style.setFacts(StyleFacts::read(style.StyleContent1(), style.StyleContent2()));
-    if (!style.InsKORFStyles()) {
+    // The duplicate test, the new number and the insert run with the database held for writing, so
+    // that a program storing styles meanwhile (an import) can neither take the same number nor
+    // store the same style in between.
+    try {
+        Transaction transaction(m_connection);
+        // The duplicate test compares the data as the insert will store it: an empty block is
+        // stored as one blank.
+        const QByteArray content1 = style.StyleContent1().isEmpty() ? QByteArray(" ") : style.StyleContent1();
+        const QByteArray content2 = style.StyleContent2().isEmpty() ? QByteArray(" ") : style.StyleContent2();
+        DbKORFStyle search(m_connection);
+        const qint32 present =
+            search.GetKORFStylesByContent(content1, content2, style.StyleLength1(), style.StyleLength2());
+        if (present != -1) {
+            result.outcome = Outcome::AlreadyPresent;
+            result.styleProg = present;
+            return result;
+        }
+        style.setStyleProg(style.NextKORFStyle());
+        if (!style.InsKORFStyles())
+            throw SbkError(style.clsKORFStylesError());
+        transaction.commit();
+    } catch (const SbkError& error) {
         result.outcome = Outcome::InsertFailed;
         result.problem =
-            QStringLiteral("the style of %1 could not be stored (%2)").arg(name, style.clsKORFStylesError());
+            QStringLiteral("the style of %1 could not be stored (%2)").arg(name, error.message());
         return result;
     }
     result.outcome = Outcome::Inserted;

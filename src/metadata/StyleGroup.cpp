@@ -60,8 +60,7 @@ QString StyleGroup::refusal(const StyleChanges& changes) {
             return QStringLiteral("The %1 \"%2\" is too long: it may hold at most %3 characters.")
                 .arg(QLatin1String(field.name), *field.value)
                 .arg(field.size);
-        if (const QString problem = SingleByteText::refusal(QLatin1String(field.name), *field.value,
-                                                            &field.value == &changes.name);
+        if (const QString problem = SingleByteText::refusal(QLatin1String(field.name), *field.value);
             !problem.isEmpty())
             return problem;
     }

@@ -62,6 +62,8 @@ QSqlDatabase SBKModule::connection() const {
 
 void SBKModule::clearFilter() {
     FilterFields.fill(QString());
+    FilterMeter.clear();
+    FilterTempoFrom = FilterTempoTo = 0;
     FilterWhere.clear();
     FilterValues.clear();
     FilterOrder.clear();

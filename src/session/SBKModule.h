@@ -56,6 +56,10 @@ public:
     QStringList FilterValues; // bound to the "?" of FilterWhere, in order
     QString FilterOrder;
     std::array<QString, 19> FilterFields;
+    // The filter dialog's style facts: a meter ("3/4"; "" for any) and a tempo range (0 for an open end).
+    QString FilterMeter;
+    int FilterTempoFrom = 0;
+    int FilterTempoTo = 0;
 
     // Shared objects.
     KORFLibrary StyleLibrary;

@@ -4,6 +4,7 @@
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
 #include "session/SBKModule.h"
+#include "store/Database.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,7 +27,8 @@ QString StartUp::examplePath() {
 #endif
 }
 
-bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, const QString& defaultDatabase) {
+bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, const QString& defaultDatabase,
+                   Progress* progress) {
     module.WorkingBankStyles.Clear();
     module.DatabasePath = settings.value(SBKSettings::Path, SBKSettings::Database);
     try {
@@ -59,12 +61,22 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
             settings.setValue(SBKSettings::Path, SBKSettings::Database, module.DatabasePath);
         }
         module.readParameters(settings);
-        module.ConnectDatabase();
+        ConnectDatabase(module, prompt, progress);
     } catch (const SbkError& e) {
         prompt.message(e.message(), Prompt::Title, Prompt::Icon::Critical);
         return false;
     }
     return true;
+}
+
+void StartUp::ConnectDatabase(SBKModule& module, Prompt& prompt, Progress* progress) {
+    module.ConnectDatabase(progress);
+    if (const qint64 without = module.CN01->stylesWithoutFacts(); without > 0)
+        prompt.message(QStringLiteral("The database was brought up to date. The tempo or meter of %1 stored "
+                                      "styles could not be read from their data; those styles are kept as "
+                                      "they were and show no tempo or meter.")
+                           .arg(without),
+                       Prompt::Title, Prompt::Icon::Information);
 }
 
 void StartUp::ExitApplication(SBKModule& module) {

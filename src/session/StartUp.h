@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class Progress;
 class Prompt;
 class SBKModule;
 class SBKSettings;
@@ -13,9 +14,15 @@ public:
     // the path; a stored file that has gone is asked for again, proposing the default), opens the
     // shared connection and reads the parameters. Returns false when the program must end: the user
     // gave up asking for a path, or the database could not be opened (its message has then been
-    // shown). defaultDatabase overrides SBKModule::defaultDatabasePath.
+    // shown). defaultDatabase overrides SBKModule::defaultDatabasePath; progress shows the bringing
+    // up to date of a library of an older version (see ConnectDatabase).
     static bool Main(SBKSettings& settings, SBKModule& module, Prompt& prompt,
-                     const QString& defaultDatabase = QString());
+                     const QString& defaultDatabase = QString(), Progress* progress = nullptr);
+
+    // SBKModule::ConnectDatabase on module.DatabasePath, a library of an older version brought up to
+    // date with its progress shown; when the tempo or meter of stored styles could not be read then,
+    // a message says how many. Throws SbkError as ConnectDatabase does.
+    static void ConnectDatabase(SBKModule& module, Prompt& prompt, Progress* progress);
 
     // The example path in the question for the database path, in the platform's own form.
     static QString examplePath();

@@ -112,6 +112,18 @@ bool DbKORFBank::GetKORFBanksByName() {
     return readRow(QStringLiteral("BankName"), m_BankName);
 }
 
+QList<qint32> DbKORFBank::NumbersByName() {
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT BankProg FROM KORFBanks WHERE BankName = ? ORDER BY BankProg"));
+    query.addBindValue(m_BankName);
+    Database::exec(query);
+    QList<qint32> numbers;
+    while (query.next())
+        numbers.append(query.value(0).toInt());
+    return numbers;
+}
+
 qint32 DbKORFBank::NextKORFBank() {
     QSqlQuery query(m_connection);
     Database::exec(query, QStringLiteral("SELECT MAX(BankProg) AS MAXPROG FROM KORFBanks"));

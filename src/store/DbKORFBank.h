@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -59,6 +60,9 @@ public:
     bool DelKORFBanks();
     bool GetKORFBanks();
     bool GetKORFBanksByName();
+    // The numbers of every bank named BankName (compared as GetKORFBanksByName does), ascending.
+    // Throws SbkError on a database failure.
+    QList<qint32> NumbersByName();
     qint32 NextKORFBank();
 
     // "BankStyle01" .. "BankStyle32".

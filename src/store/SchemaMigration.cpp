@@ -136,10 +136,23 @@ qint64 fillFacts(QSqlDatabase db, const Database::Upgrade& upgrade) {
 qint64 SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
                                 const Database::Upgrade& upgrade) {
     try {
-        if (fromVersion < 1 || fromVersion >= Database::SchemaVersion)
-            throw SbkError(QStringLiteral("there is no way from database version %1").arg(fromVersion));
+        // The version read before the lock may be stale: another program opening the same file
+        // may have migrated it meanwhile. Locked, the version read again is the one that counts.
         Transaction transaction(db);
         QSqlQuery query(db);
+        Database::exec(query, QStringLiteral("PRAGMA user_version"));
+        fromVersion = query.next() ? query.value(0).toLongLong() : fromVersion;
+        query.finish();
+        if (fromVersion > Database::SchemaVersion)
+            throw SbkError(
+                QStringLiteral("a newer version of SBK brought it to database version %1 meanwhile")
+                    .arg(fromVersion));
+        if (fromVersion == Database::SchemaVersion) {
+            transaction.commit();
+            return 0;
+        }
+        if (fromVersion < 1)
+            throw SbkError(QStringLiteral("there is no way from database version %1").arg(fromVersion));
         if (fromVersion == 1)
             migrateFrom1(query);
         addFactsColumns(db, query);

@@ -255,3 +255,12 @@ QByteArray KORFDirectory::nameForNewer(const QString& name) {
     }
     return bytes + QByteArray(NewerNameSize - bytes.size(), '\0');
 }
+
+QString KORFDirectory::writtenName(const QString& name, Layout layout) {
+    QString written = layout == Layout::Newer
+                          ? nameFromNewer(nameForNewer(name))
+                          : SingleByteText::plainText(QString::fromLatin1(nameForRecord(name)));
+    while (written.endsWith(QLatin1Char(' ')))
+        written.chop(1);
+    return written;
+}

@@ -69,4 +69,8 @@ public:
     // A name as the 28 bytes of a newer name property: UTF-8 without trailing blanks, cut at a
     // character boundary, padded with 00 bytes.
     static QByteArray nameForNewer(const QString& name);
+    // A name as a file of the layout holds it, read back without trailing blanks: cut to the 16
+    // bytes of an older record, or to the 28 bytes of UTF-8 of a newer name property (14
+    // characters beyond ASCII).
+    static QString writtenName(const QString& name, Layout layout);
 };

@@ -3,6 +3,7 @@
 #include "core/InputFile.h"
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
+#include "core/SingleByteText.h"
 #include "store/DbKORFStyle.h"
 #include "sty/KORFBytes.h"
 #include "sty/StyCursor.h"
@@ -16,6 +17,8 @@ namespace {
 
 constexpr int SlotCount = 32;
 constexpr qsizetype HeaderSize = 28;
+constexpr qsizetype DirectoryLengthAt = 32;
+constexpr qsizetype EmptyIndexSize = 24;
 
 } // namespace
 
@@ -70,6 +73,13 @@ void KORFLibrary::readBytes(const QByteArray& bytes, const QString& fileName, KO
     m_readRecords = KORFDirectory::read(cursor, m_readLayout);
     const QList<KORFDirectory::Record>& records = m_readRecords;
     const int recordCount = int(records.size());
+    // An empty bank is followed by its index alone (24 bytes). A directory without records
+    // followed by more describes none of the blocks the file holds: its length was damaged, and
+    // reading on would store the file as an empty bank.
+    if (recordCount == 0 && cursor.remaining() > EmptyIndexSize)
+        cursor.fail(DirectoryLengthAt,
+                    QStringLiteral("the directory is empty, but %1 bytes of style blocks and index follow it")
+                        .arg(cursor.remaining()));
 
     // One placeholder per bank position; placeholder p stands for position p - 1.
     std::array<KORFStylePtr, SlotCount> placeholders;
@@ -225,6 +235,30 @@ void KORFLibrary::WriteStyleFromCollection(const QString& sFileName, const KORFS
     if (!file.writeAll(bytes) || !file.commit())
         throw SbkError(QStringLiteral("Cannot write the file %1: %2").arg(sFileName, file.errorString()));
     m_RetVal = 0;
+}
+
+QString KORFLibrary::ShortenedNamesWarning(const KORFStyles& objStyles, Layout layout) {
+    QStringList lines;
+    for (const KORFStylePtr& style : objStyles) {
+        for (const QString* name : {&style->StyleName1(), &style->StyleName2()}) {
+            QString whole = SingleByteText::plainText(*name);
+            while (whole.endsWith(QLatin1Char(' ')))
+                whole.chop(1);
+            const QString written = KORFDirectory::writtenName(*name, layout);
+            if (written != whole)
+                lines << QStringLiteral("style %1 \"%2\" as \"%3\"")
+                             .arg(style->StyleProg())
+                             .arg(whole, written);
+        }
+    }
+    if (lines.isEmpty())
+        return QString();
+    return QStringLiteral("The %1 directory layout holds names of at most %2, so these names were shortened "
+                          "in the file:\n")
+               .arg(layout == Layout::Newer ? QStringLiteral("newer") : QStringLiteral("older"),
+                    layout == Layout::Newer ? QStringLiteral("28 bytes (14 letters beyond ASCII)")
+                                            : QStringLiteral("16 characters")) +
+           lines.join(QLatin1Char('\n'));
 }
 
 QString KORFLibrary::readResultText(qint32 retVal) {

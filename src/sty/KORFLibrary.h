@@ -65,6 +65,10 @@ public:
     static QByteArray encodeCollection(const KORFStyles& objStyles, int UserBank = 0);
     static QByteArray encodeCollection(const KORFStyles& objStyles, const WriteOptions& options);
 
+    // The warning for the names the layout cannot hold whole ("" when every name fits), naming
+    // each style with its name and the shortened one the file holds.
+    static QString ShortenedNamesWarning(const KORFStyles& objStyles, Layout layout);
+
     // The directory layout of the last file read, and its records or entries in file order.
     Layout ReadLayout() const { return m_readLayout; }
     const QList<KORFDirectory::Record>& ReadRecords() const { return m_readRecords; }

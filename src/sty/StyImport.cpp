@@ -86,7 +86,7 @@ QList<StyImport::FolderItem> StyImport::filesOfFolder(const QString& folder, boo
 }
 
 QString StyImport::oneByteName(const QString& name) {
-    return SingleByteText::oneByteForm(name, QLatin1Char('_'), false, true);
+    return SingleByteText::printableForm(name, QLatin1Char('_'));
 }
 
 QString StyImport::shortNameOf(const QString& path) {

@@ -113,8 +113,8 @@ public:
     // The name a file is known by in the database, the log and its bank's name: the file's own
     // name, shortened to fit 20 characters with its extension kept.
     static QString shortNameOf(const QString& path);
-    // A file or bank name as the database keeps it: every character that SSF and PDD files cannot
-    // carry (no one-byte form, a line break) becomes "_", as in a short file name.
+    // A file or bank name as the database keeps it: every character that a typed name could not
+    // hold (outside the printable ones of ISO-8859-1, SingleByteText::refusal) becomes "_".
     static QString oneByteName(const QString& name);
 
     // Counts of the last run, and all of them in one line ("12 styles imported, 0 overwritten, ...").

@@ -3,7 +3,6 @@
 #include "core/Prompt.h"
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
-#include "core/SingleByteText.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
@@ -74,14 +73,6 @@ QString removeEntry(const QFileInfo& entry) {
 bool hasNewerPerformance(const QByteArray& block) {
     return block.size() >= 4 && quint8(block.at(0)) == 0x09 &&
            (quint8(block.at(1)) << 8 | quint8(block.at(2))) >= 0x0201;
-}
-
-// Whether a name needs more than the 16 bytes of an older directory record.
-bool needsNewerName(const QString& name) {
-    QString text = SingleByteText::plainText(name);
-    while (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text.size() > 16;
 }
 
 } // namespace
@@ -168,12 +159,13 @@ void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) 
 }
 
 KORFLibrary::Layout StyMaker::layoutFor(const KORFStyles& styles) {
-    // Backups and SSF files do not carry the directory entries, so a style that came back through
-    // them is known as a newer one by its performance block and its name.
+    // Where the styles came from decides, never a name: a long name on an older model's style
+    // would make a file that model cannot load (the name is shortened instead, with a warning).
+    // Backups and SSF files of older programs do not carry the directory entries, so a style that
+    // came back through them is known as a newer one by its performance block.
     for (const KORFStylePtr& style : styles) {
         if (!style->StyleEntry1().isEmpty() || !style->StyleEntry2().isEmpty() ||
-            hasNewerPerformance(style->StyleContent2()) || needsNewerName(style->StyleName1()) ||
-            needsNewerName(style->StyleName2()))
+            hasNewerPerformance(style->StyleContent2()))
             return KORFLibrary::Layout::Newer;
     }
     return KORFLibrary::Layout::Older;
@@ -229,27 +221,34 @@ StyMaker::Result StyMaker::make(int index) {
         return Result::NotReady;
     }
 
+    Result result = Result::Created;
+    QString shortened;
     try {
-        refreshFromDatabase(m_bank.WorkingBankStyles, m_bank.connection());
-        if (index <= 2)
-            return makeThroughWorkFile(target);
-        if (index <= 5)
-            return makeInSetFolder(target, userBankOf(index));
-        // The set folders of the instrument's disk are the instrument's to make.
-        if (const QString folder = QFileInfo(target).absolutePath(); !QFileInfo(folder).isDir())
-            throw SbkError(QStringLiteral("Cannot write the file %1: the folder %2 does not exist on the "
-                                          "instrument's disk. SBK does not create set folders there; save "
-                                          "a set of that name on the instrument first.")
-                               .arg(target, native(folder)));
-        m_library.WriteStyleFromCollection(
-            target, m_bank.WorkingBankStyles,
-            writeOptions(m_bank.WorkingBankStyles, m_layout, userBankOf(index), m_bank.connection()));
+        KORFStyles& styles = m_bank.WorkingBankStyles;
+        refreshFromDatabase(styles, m_bank.connection());
+        shortened = KORFLibrary::ShortenedNamesWarning(styles, m_layout.value_or(layoutFor(styles)));
+        if (index <= 2) {
+            result = makeThroughWorkFile(target);
+        } else if (index <= 5) {
+            result = makeInSetFolder(target, userBankOf(index));
+        } else {
+            // The set folders of the instrument's disk are the instrument's to make.
+            if (const QString folder = QFileInfo(target).absolutePath(); !QFileInfo(folder).isDir())
+                throw SbkError(QStringLiteral("Cannot write the file %1: the folder %2 does not exist on the "
+                                              "instrument's disk. SBK does not create set folders there; "
+                                              "save a set of that name on the instrument first.")
+                                   .arg(target, native(folder)));
+            m_library.WriteStyleFromCollection(
+                target, styles, writeOptions(styles, m_layout, userBankOf(index), m_bank.connection()));
+            m_prompt.message(target + QStringLiteral(" successfully created!"), Prompt::Title,
+                             Prompt::Icon::Information);
+        }
     } catch (const SbkError& error) {
         return fail(error.message());
     }
-    m_prompt.message(target + QStringLiteral(" successfully created!"), Prompt::Title,
-                     Prompt::Icon::Information);
-    return Result::Created;
+    if (result == Result::Created && !shortened.isEmpty())
+        m_prompt.message(shortened, Prompt::Title, Prompt::Icon::Exclamation);
+    return result;
 }
 
 StyMaker::Result StyMaker::makeThroughWorkFile(const QString& target) {

@@ -66,9 +66,10 @@ public:
     // database failure.
     static void refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection);
 
-    // The layout a bank file of these styles is written in: the newer one when any style's blocks
-    // came from a newer file (it carries their entries), has a performance block of a newer data
-    // version (09 02 01 30) or a name longer than 16 bytes; the older one otherwise.
+    // The layout a bank file of these styles is written in, by where the styles came from: the
+    // newer one when any style's blocks came from a newer file (it carries their entries) or has a
+    // performance block of a newer data version (09 02 01 30); the older one otherwise, whatever
+    // the names' lengths (a longer name is shortened, and make() warns of it).
     static KORFLibrary::Layout layoutFor(const KORFStyles& styles);
     // How to write these styles: the chosen layout (or the one layoutFor gives), the user bank byte,
     // the write time and, for blocks without a kept entry, the system string most common in the

@@ -2,9 +2,18 @@
 // (nothing changes), then banks saved, printed and deleted, styles edited and deleted.
 
 #include "CliRunner.h"
+#include "store/Database.h"
 #include "TestEnvironment.h"
 
+#include <cerrno>
+#include <cstring>
+#include <future>
 #include <QtTest>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -65,6 +74,12 @@ private Q_SLOTS:
             << QStringList{u"bank-save"_s, u"X"_s, u"1"_s, u"9"_s} << 1 << "There is no style 9.";
         QTest::newRow("bank name with a line break") << QStringList{u"bank-save"_s, u"A\nB"_s, u"1"_s} << 2
                                                      << "The bank name \"A\nB\" holds a line break";
+        // Bank names and style fields follow one rule: the printable characters of ISO-8859-1.
+        QTest::newRow("bank name of Windows-1252")
+            << QStringList{u"bank-save"_s, u"A\u20ac"_s, u"1"_s} << 2 << "holds the character \"\u20ac\"";
+        QTest::newRow("control character in an author")
+            << QStringList{u"edit"_s, u"1"_s, u"--author"_s, u"A\u0001"_s} << 2
+            << "the control character U+0001";
         QTest::newRow("print an unknown bank")
             << QStringList{u"bank-print"_s, u"NOPE"_s, u"--pdf"_s, u"x.pdf"_s} << 1
             << "There is no bank NOPE.";
@@ -104,9 +119,79 @@ private Q_SLOTS:
         const CliResult printed = l.cli({u"bank-print"_s, u"PARTY"_s, u"--pdf"_s, pdf});
         QCOMPARE(printed.exitCode, 0);
         QVERIFY(printed.out.contains("1 styles") && QFileInfo::exists(pdf));
+        // A write cut short (a full disk, here a file-size limit) fails with the system's reason
+        // and leaves the printed file as it was, with nothing beside it.
+        const QByteArray good = TestEnvironment::readFile(pdf);
+        const QStringList again{u"--db"_s, l.db, u"bank-print"_s, u"PARTY"_s, u"--pdf"_s, pdf};
+        const CliResult cut = runCli(l.env, again, good.size() / 2);
+        QVERIFY2(cut.exitCode == 1 &&
+                     cut.err.contains(qPrintable(QString::fromLocal8Bit(std::strerror(EFBIG)))),
+                 (cut.out + cut.err).constData());
+        QCOMPARE(TestEnvironment::readFile(pdf), good);
+        QCOMPARE(QDir(l.env.path(QString())).entryList({u"party*"_s}, QDir::Files | QDir::Hidden),
+                 QStringList{u"party.pdf"_s});
+#ifdef Q_OS_UNIX
+        // A pipe or a device in the file's place is written through, never replaced by a renamed
+        // file. The pipe comes first: a program that replaced it would replace /dev/full too.
+        const QString pipe = l.env.path(u"pipe.pdf"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const int reader = ::open(QFile::encodeName(pipe).constData(), O_RDWR | O_NONBLOCK);
+        QCOMPARE(l.cli({u"bank-print"_s, u"PARTY"_s, u"--pdf"_s, pipe}).exitCode, 0);
+        char head[4] = {};
+        QVERIFY(::read(reader, head, 4) == 4 && QByteArray(head, 4) == "%PDF");
+        ::close(reader);
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(pipe).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        const CliResult full = l.cli({u"bank-print"_s, u"PARTY"_s, u"--pdf"_s, u"/dev/full"_s});
+        QVERIFY2(full.exitCode == 1 && full.err.contains("/dev/full: No space left on device") &&
+                     !full.out.contains("written"),
+                 (full.out + full.err).constData());
+#endif
+
+        // A name of digits that is another bank's number is refused as ambiguous: nothing is
+        // guessed, and --name or --number says which bank is meant.
+        QCOMPARE(l.cli({u"bank-save"_s, u"1"_s, u"3"_s}).exitCode, 0); // bank 3, named "1"
+        const CliResult ambiguous = l.cli({u"bank-delete"_s, u"1"_s, u"--yes"_s});
+        QVERIFY2(ambiguous.exitCode == 2 && ambiguous.err.contains("--number 1 or --name 1"),
+                 ambiguous.err.constData());
+        QCOMPARE(l.cli({u"bank-delete"_s, u"--name"_s, u"1"_s, u"--yes"_s}).exitCode, 0);
+        QCOMPARE(l.bank(u"PARTY"_s), u"1|PARTY|Saturday|2|1|0"_s);
+        QVERIFY(l.cli({u"bank-show"_s, u"1"_s}).out.startsWith("Bank 1  PARTY")); // no longer ambiguous
+        // A name that two banks hold names neither.
+        runSql(l.db, {u"INSERT INTO KORFBanks (BankProg, BankName) VALUES (9, 'PARTY')"_s});
+        const CliResult twice = l.cli({u"bank-delete"_s, u"PARTY"_s, u"--yes"_s});
+        QVERIFY2(twice.exitCode == 1 && twice.err.contains("The banks 1, 9 are all named PARTY"),
+                 twice.err.constData());
+        QCOMPARE(l.cli({u"bank-delete"_s, u"--number"_s, u"1"_s, u"--yes"_s}).exitCode, 0);
 
         QCOMPARE(l.cli({u"bank-delete"_s, u"PARTY"_s, u"--yes"_s}).exitCode, 0);
         QCOMPARE(runSql(l.db, {u"SELECT BankName FROM KORFBanks"_s}), QStringList{u"OTHER"_s});
+    }
+
+    void newNumbersWaitForAnotherWriter() {
+        // Another program (an import) holds the database for writing and stores bank 1 and style 3.
+        // A bank-save and an SSF import started meanwhile wait for it, then number after it.
+        Library l;
+        const QString out = l.env.path(u"ssf"_s);
+        QDir().mkpath(out);
+        QCOMPARE(l.cli({u"ssf-export"_s, u"--to"_s, out, u"3"_s}).exitCode, 0);
+        runSql(l.db, {u"DELETE FROM KORFStyles WHERE StyleProg = 3"_s});
+        const auto holder = l.env.openDatabase();
+        queryRows(holder->connection(), u"BEGIN IMMEDIATE"_s);
+        queryRows(holder->connection(),
+                  u"INSERT INTO KORFStyles (StyleProg, StyleName1) VALUES (3, 'Held')"_s);
+        queryRows(holder->connection(), u"INSERT INTO KORFBanks (BankProg, BankName) VALUES (1, 'HELD')"_s);
+        auto bank = std::async(std::launch::async, [&] { return l.cli({u"bank-save"_s, u"NEW"_s, u"1"_s}); });
+        auto style = std::async(std::launch::async, [&] {
+            return l.cli({u"ssf-import"_s, out + u"/ALPINE.SSF"_s});
+        });
+        QThread::msleep(1500); // both have read the numbers they would have taken, well within the wait
+        queryRows(holder->connection(), u"COMMIT"_s);
+        const CliResult saved = bank.get();
+        QVERIFY2(saved.exitCode == 0 && saved.out.contains("as bank 2"), (saved.out + saved.err).constData());
+        const CliResult imported = style.get();
+        QVERIFY2(imported.exitCode == 0 && imported.out.contains("imported as style 4"),
+                 (imported.out + imported.err).constData());
     }
 
     void editAndDelete() {

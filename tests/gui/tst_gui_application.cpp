@@ -145,6 +145,27 @@ private slots:
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
     }
 
+    void settingsKeptWhenTheirWriteFails() {
+        TestEnvironment env;
+        SBKSettings settings;
+        settings.setValue(SBKSettings::Path, SBKSettings::Database, u"first.mdb"_s);
+        const QByteArray before = TestEnvironment::readFile(settings.fileName());
+        // A write cut short by a file-size limit (as by a full disk) is refused, and the file stays.
+        const QString message = [&] {
+            FileSizeLimit limit(before.size() + 100);
+            return errorOf([&] {
+                settings.setValue(SBKSettings::StylesWindow, SBKSettings::Geometry, QString(4000, u'g'));
+            });
+        }();
+        QVERIFY2(message.startsWith("Cannot write the settings file "_L1), qPrintable(message));
+        QCOMPARE(TestEnvironment::readFile(settings.fileName()), before);
+        QCOMPARE(QFileInfo(settings.fileName()).dir().entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"SBK.conf"_s});
+        settings.setValue(SBKSettings::Ssf, SBKSettings::Export, u"/ssf"_s);
+        QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), u"first.mdb"_s);
+        QCOMPARE(SBKSettings().value(SBKSettings::Ssf, SBKSettings::Export), u"/ssf"_s);
+    }
+
     // File dialog patterns match regardless of case, as the instrument writes upper case.
     void fileDialogFilters() {
         const QString filter = DialogPrompt::nameFilters(u"Styles (*.STY)|*.STY"_s).constFirst();

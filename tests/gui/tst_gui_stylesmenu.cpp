@@ -1,6 +1,6 @@
 // The Styles menu walked as a user would: group delete and update, the filter dialog with "Reset
-// Filter", SSF export of a selection and of a bank, SSF import of a folder that holds a duplicate,
-// and sending a style to a stand-in KORG utility.
+// Filter", tempo and meter in the grid and the filter, SSF export of a selection and of a bank, SSF
+// import of a folder that holds a duplicate, and sending a style to a stand-in KORG utility.
 
 #include "core/SBKSettings.h"
 #include "gui/interchange/SsfDialog.h"
@@ -20,6 +20,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QSqlQuery>
+#include <QStandardItemModel>
 #include <unistd.h>
 
 using namespace guitest;
@@ -186,6 +189,65 @@ private slots:
         window.mStyles_Click(7);
         window.findField()->setText(u"strasse"_s);
         QCOMPARE(gridNames(window), u"Straße"_s);
+        QCOMPARE(f.prompt.unexpected(), 0);
+    }
+
+    // Tempo and meter: their columns beside the name (also under a layout stored before they were
+    // there), a sort by tempo from its header, and the filter's meter choice and tempo range, which
+    // "Reset Filter" clears.
+    void tempoAndMeter() {
+        Fixture f;
+        QStandardItemModel fiveColumns(0, 5);
+        QHeaderView oldHeader(Qt::Horizontal);
+        oldHeader.setModel(&fiveColumns);
+        SBKSettings().setValue(SBKSettings::StylesWindow, SBKSettings::Columns,
+                               QString::fromLatin1(oldHeader.saveState().toBase64()));
+        const struct {
+            const char* name;
+            QVariant tempo;
+            const char* meter;
+        } styles[] = {{"Waltz", 90, "3/4"},
+                      {"Ballad", 70, "6/8"},
+                      {"Polka", 120, "2/4"},
+                      {"Minuet", 100, "3/4"},
+                      {"Unknown", QVariant(), nullptr}};
+        for (const auto& style : styles) {
+            QSqlQuery query(f.module.connection());
+            query.prepare(u"UPDATE KORFSTYLES SET TEMPO = ?, METER = ? WHERE STYLEPROG = ?"_s);
+            query.addBindValue(style.tempo);
+            query.addBindValue(style.meter ? QVariant(QString::fromLatin1(style.meter)) : QVariant());
+            query.addBindValue(addStyle(f.module, QString::fromLatin1(style.name)));
+            QVERIFY(query.exec());
+        }
+        frmStyles window(f.module, f.prompt);
+        QHeaderView* header = window.grid()->horizontalHeader();
+        QCOMPARE(header->visualIndex(5), 2);
+        QCOMPARE(header->visualIndex(6), 3);
+        QVERIFY(header->sectionSize(5) != header->defaultSectionSize());
+        QCOMPARE(window.gridModel()->text(0, 5) + window.gridModel()->text(0, 6), u"903/4"_s);
+        QCOMPARE(window.gridModel()->text(4, 5) + window.gridModel()->text(4, 6), QString());
+
+        window.cbTitle_Click(5);
+        QCOMPARE(gridNames(window), u"Unknown,Ballad,Waltz,Minuet,Polka"_s);
+
+        QStringList meters;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            auto* meter = child<QComboBox>(&dialog, u"cbMeter"_s);
+            for (int i = 0; i < meter->count(); ++i)
+                meters << meter->itemText(i);
+            meter->setCurrentText(u"3/4"_s);
+            child<QSpinBox>(&dialog, u"txtTempo_0"_s)->setValue(100); // the other way round
+            child<QSpinBox>(&dialog, u"txtTempo_1"_s)->setValue(80);
+            click(&dialog, u"cmdOk"_s);
+            return dialog.result();
+        });
+        window.mStyles_Click(6);
+        QCOMPARE(meters, (QStringList{u"any"_s, u"2/4"_s, u"3/4"_s, u"6/8"_s}));
+        QCOMPARE(gridNames(window), u"Waltz,Minuet"_s);
+        QCOMPARE(f.module.FilterTempoFrom, 80);
+        window.mStyles_Click(7);
+        QCOMPARE(gridNames(window), u"Unknown,Ballad,Waltz,Minuet,Polka"_s);
+        QCOMPARE(f.module.FilterMeter, QString());
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 

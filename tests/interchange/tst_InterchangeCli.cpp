@@ -90,6 +90,30 @@ private slots:
                  (r.out + r.err).constData());
     }
 
+    void realFilesKeepTheirEntriesThroughBackupAndRestore() {
+        const QString real = qEnvironmentVariable("SBK_REAL_STY");
+        if (!QFileInfo(real).isDir())
+            QSKIP("the real STY files are not there");
+        TestEnvironment env;
+        const auto [a, b] = twoDatabases(env);
+        QCOMPARE(cli(env, a, {"import", real, "--subfolders"}).exitCode, 0);
+        QCOMPARE(cli(env, a, {"backup", env.path("REAL.PDD")}).exitCode, 0);
+        QCOMPARE(cli(env, b, {"restore", env.path("REAL.PDD"), "--yes"}).exitCode, 0);
+        const auto entries = [&](const QString& name) {
+            return tableRows(env.openDatabase(name)->connection(), "KORFEntries");
+        };
+        QVERIFY(entries("a.mdb").size() > 100);
+        QCOMPARE(entries("b.mdb"), entries("a.mdb"));
+        // A bank of a newer model is written back with the instrument's timestamps, from either.
+        const QString bank = runSql(a, {"SELECT MIN(BankProg) FROM KORFBanks WHERE BankStyle01 IN "
+                                        "(SELECT StyleProg FROM KORFEntries)"})
+                                 .value(0);
+        for (const QString& db : {a, b})
+            QCOMPARE(cli(env, db, {"make-sty", "--number", bank, db + ".STY", "--user-bank", "28"}).exitCode,
+                     0);
+        QCOMPARE(TestEnvironment::readFile(b + ".STY"), TestEnvironment::readFile(a + ".STY"));
+    }
+
     void textWithoutOneByteFormDoesNotBlock() {
         // Texts that SSF and PDD files cannot carry, put in by another program: export and backup
         // complete, name what they changed and exit 0 (the engines' tests read the files back).

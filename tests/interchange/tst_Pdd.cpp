@@ -1,15 +1,14 @@
 #include "core/SbkError.h"
 #include "interchange/PddBackup.h"
 #include "interchange/PddRestore.h"
+#include "store/DbKORFEntry.h"
 #include "StyleFixtures.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <QDir>
 #include <QSqlError>
 #include <QtTest>
-#include <sys/resource.h>
 
 namespace {
 
@@ -111,6 +110,41 @@ private slots:
         QCOMPARE(banks(b.c), banks(a.c));
     }
 
+    void directoryEntriesFollowTheClosingLine() {
+        // The entries of styles from newer bank files follow the first closing line as one more
+        // block, so that programs stopping there read the banks and styles as before.
+        TestDb a, b;
+        addStyle(a.c, {.prog = 1});
+        addStyle(a.c, {.prog = 2});
+        const QByteArray place = KORFEntry::encodeProperty(KORFEntry::Place, "\x02\x1c\x00"_qba);
+        const KORFEntry style(
+            place +
+            KORFEntry::encodeProperty(KORFEntry::Timestamp, KORFEntry::timestampBytes(2024, 5, 6, 7, 8, 9)) +
+            KORFEntry::encodeProperty(KORFEntry::System, "Z112A"));
+        const KORFEntry performance(place + KORFEntry::encodeProperty(99, "\r\n\x00"_qba));
+        QVERIFY(DbKORFEntry(a.c).InsKORFEntries(1, style, performance));
+        addStyle(b.c, {.prog = 1});
+        QVERIFY(DbKORFEntry(b.c).InsKORFEntries(1, performance, KORFEntry())); // replaced by the restore
+
+        const QString path = a.env.path("ENTRIES.PDD");
+        PddBackup::backup(a.c, path);
+        QList<QByteArray> expected{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSTYLES", "##NR2"};
+        expected << styleLines(1, "STYLE", "data one", "data two")
+                 << styleLines(2, "STYLE", "data one", "data two") << "SBK BACKUP"
+                 << "TABLE KORFENTRIES"
+                 << "##NR2"
+                 << "1"
+                 << "1"
+                 << "2024-05-06 07:08:09"
+                 << "Z112A" << style.properties().toHex().toUpper() << "1"
+                 << "2"
+                 << ""
+                 << "" << performance.properties().toHex().toUpper() << "SBK BACKUP";
+        QCOMPARE(TestEnvironment::readFile(path), lines(expected));
+        restore(b.c, path, 4);
+        QCOMPARE(tableRows(b.c, "KORFEntries"), tableRows(a.c, "KORFEntries"));
+    }
+
     void backupWritesWhatTheLayoutCannotCarry_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("changed");
@@ -152,15 +186,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(t.env.path("none")));
         // A file system that takes part of a write and then refuses: the reason is named, nothing is left.
         addStyle(t.c, {.content1 = QByteArray(200000, 'x')});
-        struct rlimit before {};
-        getrlimit(RLIMIT_FSIZE, &before);
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = before;
-        small.rlim_cur = 100000;
-        setrlimit(RLIMIT_FSIZE, &small);
         QDir().mkpath(t.env.path("out"));
-        const QString message = errorOf([&] { PddBackup::backup(t.c, t.env.path("out/FULL.PDD")); });
-        setrlimit(RLIMIT_FSIZE, &before);
+        const QString message = [&] {
+            FileSizeLimit limit(100000);
+            return errorOf([&] { PddBackup::backup(t.c, t.env.path("out/FULL.PDD")); });
+        }();
         QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(message));
         QCOMPARE(QDir(t.env.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
@@ -185,6 +215,20 @@ private slots:
         QTest::newRow("length past the end") << oneStyle(3, "2000000000") << "announced as 2000000000 bytes";
         QTest::newRow("length too short") << oneStyle(3, "2") << "followed by 1 unexpected bytes";
         QTest::newRow("line without end") << QByteArray(5000, 'S') << "longer than 4096 bytes";
+        const QByteArray place = "0000000302"
+                                 "1C00";
+        auto entry = [&](const QByteArray& style, const QByteArray& time, const QByteArray& properties) {
+            QList<QByteArray> dump{"SBK BACKUP", "TABLE KORFBANKS", "##NR0", "TABLE KORFSTYLES", "##NR1"};
+            return lines(dump + styleLines(1, "X", "abc", "de") +
+                         QList<QByteArray>{"SBK BACKUP", "TABLE KORFENTRIES", "##NR1", style, "1", time, "",
+                                           properties, "SBK BACKUP"});
+        };
+        QTest::newRow("entry of a style not in the file")
+            << entry("7", "", place) << "directory entry of style 7 but no such style";
+        QTest::newRow("entry that disagrees with its lines")
+            << entry("1", "2024-05-06 07:08:09", place) << "do not agree with its lines";
+        QTest::newRow("entry properties cut")
+            << entry("1", "", place.chopped(2)) << "do not agree with its lines";
     }
 
     void invalidFiles() {

@@ -1,6 +1,7 @@
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/SchemaMigration.h"
 #include "store/StyleListing.h"
 #include "store/Transaction.h"
 #include "sty/KORFLibrary.h"
@@ -192,6 +193,11 @@ private Q_SLOTS:
                      (QStringList{u"1||"_s, u"2|96|3/8"_s, u"7||"_s}));
             QCOMPARE(queryRows(db.connection(), kept.first()), rowsBefore);
             QCOMPARE(queryRows(db.connection(), u"SELECT COUNT(*) FROM QUERY1"_s), QStringList{u"1"_s});
+            const QStringList migrated = snapshot(db.connection());
+            // A second program that read version 1 just before this one migrated the file finds,
+            // once it holds the lock, the work done.
+            QCOMPARE(SchemaMigration::migrate(db.connection(), path, 1, {&StyleFacts::read, nullptr}), 0);
+            QCOMPARE(snapshot(db.connection()), migrated);
         }
         QCOMPARE(progress.calls,
                  (QStringList{u"Reading tempo and meter of the stored styles 3"_s, u"3"_s, u"end"_s}));

@@ -103,6 +103,32 @@ private slots:
                  result.err.constData());
         QVERIFY(!QFileInfo::exists(env.path("LESS.STY")));
     }
+
+    void namedFileNotImported() {
+        // A file named on its own that is not imported fails and stores nothing: one too short to
+        // be a bank file, and real files of both layouts whose directory length (byte 0x23) was
+        // cut to 0 while their blocks and index remain.
+        TestEnvironment env;
+        const QString db = env.createDatabase();
+        QList<std::pair<QString, QByteArray>> files{
+            {env.writeFile("SHORT.STY", QByteArray(20, 'x')), "is not a Pa style"}};
+        for (const char* file :
+             {"pa600/empty.SET/STYLE/FAVORITE01.STY", "pa700oriental/empty.SET/STYLE/USER12.STY"}) {
+            QByteArray bytes = TestEnvironment::readFile(qEnvironmentVariable("SBK_REAL_STY") + "/" + file);
+            if (bytes.size() <= 0x23)
+                continue; // the real files are not there
+            bytes[0x23] = 0;
+            files.append({env.writeFile(QFileInfo(file).fileName(), bytes),
+                          "at byte offset 32: the directory is empty"});
+        }
+        for (const auto& [path, why] : files) {
+            const CliResult result = runCli(env, {"--db", db, "import", path});
+            QVERIFY2(result.exitCode == 1 && (result.out + result.err).contains(why),
+                     (result.out + result.err).constData());
+        }
+        QCOMPARE(runSql(db, {"SELECT (SELECT COUNT(*) FROM KORFStyles) + (SELECT COUNT(*) FROM KORFBanks)"}),
+                 QStringList{"0"});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStyCli)

@@ -48,9 +48,10 @@ struct Fixture {
             QDir().mkpath(env.path(folder));
     }
 
-    StyMaker::Result make(int index) {
+    StyMaker::Result make(int index, std::optional<KORFLibrary::Layout> layout = {}) {
         StyMaker maker(module, module.FloppyDrive, module.PaHdDrive, prompt, drives);
         maker.setWorkFolder(env.path("work"));
+        maker.setLayout(layout);
         return maker.make(index);
     }
 
@@ -84,7 +85,7 @@ class TestStyMaker : public QObject {
 private slots:
     void layoutWithoutDirectoryEntries_data() {
         // Styles back from a backup or an SSF file carry no directory entries: their performance
-        // block and names tell the newer models' styles.
+        // block tells the newer models' styles; a long name does not (it is shortened).
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("performance");
         QTest::addColumn<bool>("newer");
@@ -93,7 +94,7 @@ private slots:
         QTest::newRow("newer block") << "Short"
                                      << "\x09\x02\x01\x30rest"_qba << true;
         QTest::newRow("name of 17 bytes") << "Seventeen bytes!!"
-                                          << "\x09\x01\x00\x30"_qba << true;
+                                          << "\x09\x01\x00\x30"_qba << false;
     }
     void layoutWithoutDirectoryEntries() {
         QFETCH(QString, name);
@@ -132,6 +133,22 @@ private slots:
         QVERIFY(f.said(target + " successfully created"));
         QVERIFY(QFileInfo::exists(other) && f.workFolderEmpty());
         QCOMPARE(f.module.WorkingBankStyles.Item(1)->StyleName1(), "Style 1         ");
+
+        // A name the layout cannot hold whole is shortened with a warning that names the style; the
+        // styles' own layout is kept (an older model cannot load the newer one).
+        queryRows(f.module.connection(), "UPDATE KORFStyles SET StyleName1 = 'Twenty characters!!!' WHERE "
+                                         "StyleProg = 2");
+        QCOMPARE(f.make(1), StyMaker::Result::Created);
+        QVERIFY(
+            f.said("The older directory layout holds names of at most 16 characters") &&
+            f.prompt.texts().last().endsWith("\nstyle 2 \"Twenty characters!!!\" as \"Twenty character\""));
+        QCOMPARE(TestEnvironment::readFile(target).mid(36 + 2 * 24, 17), "Twenty character\0"_qba);
+        // The newer layout holds 28 bytes of UTF-8: 14 letters beyond ASCII.
+        queryRows(f.module.connection(), "UPDATE KORFStyles SET StyleName1 = '" + QString(28, QChar(0xE9)) +
+                                             "' WHERE StyleProg = 2");
+        QCOMPARE(f.make(1, KORFLibrary::Layout::Newer), StyMaker::Result::Created);
+        QVERIFY(f.said("The newer directory layout") &&
+                f.prompt.texts().last().endsWith(" as \"" + QString(14, QChar(0xE9)) + "\""));
     }
 
     void nothingWritten() {

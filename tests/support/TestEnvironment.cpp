@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "sty/StyleFacts.h"
 
+#include <csignal>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QSqlRecord>
 #include <QStandardPaths>
 #include <QtTest>
+#include <sys/resource.h>
 
 TestEnvironment::TestEnvironment() {
     if (!m_dir.isValid())
@@ -94,4 +96,20 @@ QStringList runSql(const QString& path, const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase(name);
     return rows;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_previous = limit.rlim_cur;
+    std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_previous);
+    setrlimit(RLIMIT_FSIZE, &limit);
 }

@@ -34,6 +34,19 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Limits the files this process writes to at most bytes while it lives: a write past the limit
+// fails with EFBIG (the signal it would raise is ignored), as a write to a full disk fails.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    quint64 m_previous = 0;
+};
+
 // The rows a statement gives on an open connection, each row's values joined by "|".
 QStringList queryRows(QSqlDatabase db, const QString& sql);
 // Runs statements on a database file through a connection of its own, as another program would,

@@ -136,6 +136,10 @@ QString StyleGridModel::text(int row, int column) const {
         return r.StyleFamily;
     case 4:
         return r.StyleCat;
+    case 5:
+        return r.Tempo ? QString::number(*r.Tempo) : QString();
+    case 6:
+        return r.Meter;
     default:
         return QString();
     }
@@ -183,13 +187,15 @@ QVariant StyleGridModel::data(const QModelIndex& index, int role) const {
             shown.chop(1);
         return shown;
     }
-    if (role == Qt::TextAlignmentRole && index.column() > 0)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    if (role == Qt::TextAlignmentRole && index.column() > 0) // numbers stand under each other
+        return QVariant::fromValue(
+            Qt::Alignment((index.column() >= 5 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     return QVariant();
 }
 
 QVariant StyleGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const captions[ColumnCount] = {"Style", "Name", "Description", "Family", "Group"};
+    static const char* const captions[ColumnCount] = {"Style", "Name",  "Description", "Family",
+                                                      "Group", "Tempo", "Meter"};
     if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount) {
         if (role == Qt::DisplayRole)
             return QString::fromLatin1(captions[section]);

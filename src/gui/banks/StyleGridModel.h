@@ -10,7 +10,7 @@
 
 // The style grid's rows: a view over a listing result, so that 100,000 styles cost one row
 // record each and the grid asks only for the cells it paints. Columns: 0 style number (the key,
-// hidden), 1 name, 2 description, 3 family, 4 group.
+// hidden), 1 name, 2 description, 3 family, 4 group, 5 tempo, 6 meter (blank when unknown).
 //
 // A search text narrows the rows shown to the styles whose name or description contains it; row
 // numbers of the model (the grid's rows) then count the shown rows only. Rows drag out as the
@@ -18,7 +18,7 @@
 class StyleGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int ColumnCount = 5;
+    static constexpr int ColumnCount = 7;
     static inline const QString RowsMimeType = QStringLiteral("application/x-sbk-style-rows");
 
     using QAbstractTableModel::QAbstractTableModel;

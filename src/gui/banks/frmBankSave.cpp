@@ -8,7 +8,9 @@
 #include "gui/main/FieldLimitValidator.h"
 #include "session/SBKModule.h"
 #include "store/DbKORFBank.h"
+#include "store/Transaction.h"
 
+#include <optional>
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -264,16 +266,27 @@ bool frmBankSave::loadPicked() {
 bool frmBankSave::storeWorkingBank(bool update) {
     const QString name = m_txtField[0]->text();
     const QString desc = m_txtField[1]->text();
-    if (const QString problem = WorkingBank::refusal(name, desc); !problem.isEmpty()) {
+    // A text left as the stored bank holds it passes: it may have come from a file under an older
+    // rule.
+    const DbKORFBank* held = m_module.BankTable.get();
+    const bool same = update && held && held->BankProg() == m_selectedBankNumber;
+    if (const QString problem = WorkingBank::refusal(same && name == held->BankName() ? QString() : name,
+                                                     same && desc == held->BankDesc() ? QString() : desc);
+        !problem.isEmpty()) {
         failed(problem);
         return false;
     }
     // The bank is written through a record of its own and becomes BankTable only once stored, so
     // a failure leaves the working bank's identity as it was.
     DbKORFBank bank(m_module.connection());
+    // A new number is taken with the database held for writing, so that another program storing
+    // a bank meanwhile cannot take it too.
+    std::optional<Transaction> transaction;
     try {
+        transaction.emplace(m_module.connection());
         bank.setBankProg(update ? m_selectedBankNumber : bank.NextKORFBank());
     } catch (const SbkError& error) {
+        transaction.reset();
         failed(error.message());
         return false;
     }
@@ -284,11 +297,19 @@ bool frmBankSave::storeWorkingBank(bool update) {
         bank.setBankStyle(k, k <= styles.Count() ? styles.Item(k)->StyleProg() : 0);
     const bool stored = update ? bank.UpdKORFBanks() : bank.InsKORFBanks();
     if (!stored) {
+        transaction.reset(); // no other program waits while the message is read
         failed(bank.clsKORFBanksError().isEmpty()
                    ? QStringLiteral("Bank %1 is no longer in the database. Use \"Save bank as ...\" to "
                                     "store it again.")
                          .arg(name.trimmed())
                    : bank.clsKORFBanksError());
+        return false;
+    }
+    try {
+        transaction->commit();
+    } catch (const SbkError& error) {
+        transaction.reset();
+        failed(error.message());
         return false;
     }
     if (m_module.BankTable)

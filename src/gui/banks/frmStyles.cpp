@@ -32,9 +32,12 @@
 
 namespace {
 
-// The grid's columns in average characters of the font: name, description, family, group. (The
-// column of the style number is there but never shown.)
-constexpr int ColumnChars[StyleGridModel::ColumnCount] = {1, 16, 32, 14, 14};
+// The grid's columns in average characters of the font: name, description, family, group, tempo,
+// meter. (The column of the style number is there but never shown.)
+constexpr int ColumnChars[StyleGridModel::ColumnCount] = {1, 16, 32, 14, 14, 6, 6};
+// Tempo and meter show beside the name, where a player looks for them; the group stays last and
+// takes the width that is left.
+constexpr int TempoPlace = 2;
 // A slot shows a name of up to 16 characters; the description above the slots takes five lines.
 constexpr int SlotChars = 16;
 constexpr int DescriptionLines = 5;
@@ -54,6 +57,10 @@ QString frmStyles::sortKey(int button) {
         return QStringLiteral("STYLEFAMILY");
     case 4:
         return QStringLiteral("STYLECAT");
+    case 5:
+        return QStringLiteral("TEMPO");
+    case 6:
+        return QStringLiteral("METER");
     default:
         return QString();
     }
@@ -256,8 +263,12 @@ void frmStyles::sizeFromFont() {
     const int character = metrics.averageCharWidth();
     QHeaderView* header = m_grid->horizontalHeader();
     header->setMinimumSectionSize(character * 3);
-    for (int c = 1; c < StyleGridModel::ColumnCount; ++c)
-        header->resizeSection(c, character * ColumnChars[c]);
+    // A column is never narrower than its caption.
+    for (int c = 1; c < StyleGridModel::ColumnCount; ++c) {
+        const QString caption = m_model->headerData(c, Qt::Horizontal).toString();
+        header->resizeSection(c, std::max(character * ColumnChars[c],
+                                          metrics.horizontalAdvance(caption) + 2 * character));
+    }
     const int rowHeight = metrics.height() + 4;
     m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
     // The grid may be made narrower than its columns (a scroll bar appears then), never narrower
@@ -300,8 +311,16 @@ void frmStyles::restoreWindowLayout() {
     const QByteArray columns =
         QByteArray::fromBase64(settings.value(SBKSettings::StylesWindow, SBKSettings::Columns).toLatin1());
     QHeaderView* header = m_grid->horizontalHeader();
+    const QList<int> fontSizes{header->sectionSize(5), header->sectionSize(6)};
     if (!columns.isEmpty())
         header->restoreState(columns);
+    // A layout stored before the grid had tempo and meter leaves them at the header's default.
+    for (int c : {5, 6}) {
+        if (header->sectionSize(c) == header->defaultSectionSize())
+            header->resizeSection(c, fontSizes.at(c - 5));
+    }
+    header->moveSection(header->visualIndex(5), TempoPlace);
+    header->moveSection(header->visualIndex(6), TempoPlace + 1);
     // Whatever the stored state says: the key column stays hidden, the last one stretches, and no
     // arrow shows before the first click (as no colour does).
     m_grid->setColumnHidden(0, true);
@@ -406,10 +425,10 @@ void frmStyles::setHeaderColour(int button, const QColor& colour) {
 }
 
 void frmStyles::cbTitle_Click(int index) {
-    if (index < 1 || index > 4)
+    if (index < 1 || index >= StyleGridModel::ColumnCount)
         return;
     const QColor background = palette().color(QPalette::Window);
-    for (int b = 1; b <= 4; ++b)
+    for (int b = 1; b < StyleGridModel::ColumnCount; ++b)
         setHeaderColour(b, background);
     const QString key = sortKey(index);
     const QString descending = key + QStringLiteral(" DESC");

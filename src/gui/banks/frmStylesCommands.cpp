@@ -268,7 +268,7 @@ void frmStyles::setFilter() {
     queryListing();
     RefreshStyleGrid();
     const QColor background = palette().color(QPalette::Window);
-    for (int button = 1; button <= 4; ++button) {
+    for (int button = 1; button < StyleGridModel::ColumnCount; ++button) {
         if (m_module.FilterOrder == sortKey(button))
             setHeaderColour(button, lightRed());
         else if (m_module.FilterOrder == sortKey(button) + QStringLiteral(" DESC"))
@@ -278,10 +278,12 @@ void frmStyles::setFilter() {
     }
 }
 
-// "Reset Filter": the filter values go, the order and the header colours stay.
+// "Reset Filter": the filter values (tempo and meter too) go, the order and the header colours stay.
 void frmStyles::resetFilter() {
     for (int i = 0; i < 6; ++i)
         m_module.FilterFields[size_t(i)].clear();
+    m_module.FilterMeter.clear();
+    m_module.FilterTempoFrom = m_module.FilterTempoTo = 0;
     m_module.FilterWhere.clear();
     m_module.FilterValues.clear();
     queryListing();

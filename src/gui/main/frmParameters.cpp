@@ -3,6 +3,7 @@
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
+#include "gui/main/DialogProgress.h"
 #include "gui/main/FieldLimitValidator.h"
 #include "session/SBKModule.h"
 #include "session/StartUp.h"
@@ -140,7 +141,8 @@ void frmParameters::cmdOk_Click() {
         const QString previous = m_module.DatabasePath;
         m_module.DatabasePath = database;
         try {
-            m_module.ConnectDatabase();
+            DialogProgress upgrade;
+            StartUp::ConnectDatabase(m_module, m_prompt, &upgrade);
         } catch (const SbkError& e) {
             m_module.DatabasePath = previous;
             try {

@@ -1,10 +1,13 @@
 #include "gui/metadata/frmStyFilter.h"
 
+#include "core/SbkError.h"
 #include "gui/main/FieldLimitValidator.h"
 #include "metadata/FilterClauses.h"
 #include "metadata/StyleGroup.h"
 #include "session/SBKModule.h"
+#include "store/StyleListing.h"
 
+#include <algorithm>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -40,10 +44,13 @@ std::pair<QString, bool> shownChoice(QString choice, const QString& descFlag) {
     const int column = int(FilterClauses::columnNames().indexOf(choice));
     if (column > 0)
         choice = FilterClauses::displayNames().at(column);
-    if (!FilterClauses::displayNames().contains(choice))
+    if (!FilterClauses::displayNames().contains(choice) && !FilterClauses::factSortNames().contains(choice))
         return {FilterClauses::displayNames().first(), false};
     return {choice, descending};
 }
+
+// The highest tempo a range may name; a style's tempo lies between 20 and 300.
+constexpr int TempoLimit = 300;
 
 } // namespace
 
@@ -69,6 +76,47 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
         filterGrid->addWidget(field, i, 1);
         m_txtField.at(size_t(i)) = field;
     }
+    // The style facts: a meter the stored styles have, and a tempo range whose open end shows "any".
+    const int factsRow = FieldCount;
+    auto* meterLabel = new QLabel(QStringLiteral("Meter "), frame1);
+    m_cbMeter = new QComboBox(frame1);
+    m_cbMeter->setObjectName(QStringLiteral("cbMeter"));
+    m_cbMeter->addItem(QStringLiteral("any"), QString());
+    QStringList meters;
+    try {
+        meters = StyleListing::metersPresent(m_module.connection());
+    } catch (const SbkError&) {
+        // The choice is an aid: without it the meter chosen before is still offered, and the
+        // listing that follows says what is wrong with the database.
+    }
+    if (!m_module.FilterMeter.isEmpty() && !meters.contains(m_module.FilterMeter))
+        meters << m_module.FilterMeter; // chosen before its last style went
+    for (const QString& meter : meters)
+        m_cbMeter->addItem(meter, meter);
+    m_cbMeter->setCurrentIndex(std::max(0, m_cbMeter->findData(m_module.FilterMeter)));
+    meterLabel->setBuddy(m_cbMeter);
+    filterGrid->addWidget(meterLabel, factsRow, 0);
+    filterGrid->addWidget(m_cbMeter, factsRow, 1, Qt::AlignLeft);
+
+    auto* tempoLabel = new QLabel(QStringLiteral("Tempo "), frame1);
+    auto* tempoRow = new QHBoxLayout;
+    const int ends[2] = {m_module.FilterTempoFrom, m_module.FilterTempoTo};
+    for (int i = 0; i < 2; ++i) {
+        auto* end = new QSpinBox(frame1);
+        end->setObjectName(QStringLiteral("txtTempo_%1").arg(i));
+        end->setRange(0, TempoLimit);
+        end->setSpecialValueText(QStringLiteral("any"));
+        end->setSuffix(QStringLiteral(" BPM"));
+        end->setValue(ends[i]);
+        m_txtTempo.at(size_t(i)) = end;
+        if (i == 1)
+            tempoRow->addWidget(new QLabel(QStringLiteral("to"), frame1));
+        tempoRow->addWidget(end);
+    }
+    tempoRow->addStretch();
+    tempoLabel->setBuddy(m_txtTempo[0]);
+    filterGrid->addWidget(tempoLabel, factsRow + 1, 0);
+    filterGrid->addLayout(tempoRow, factsRow + 1, 1);
     filterGrid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 32);
 
     auto* frame2 = new QGroupBox(QStringLiteral(" Order settings "), this);
@@ -77,7 +125,7 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
     for (int i = 0; i < FieldCount; ++i) {
         auto* order = new QComboBox(frame2);
         order->setObjectName(QStringLiteral("cmdOrder_%1").arg(i));
-        order->addItems(FilterClauses::displayNames());
+        order->addItems(FilterClauses::displayNames() + FilterClauses::factSortNames());
         const auto [choice, descending] =
             shownChoice(m_module.FilterFields[size_t(6 + i)], m_module.FilterFields[size_t(12 + i)]);
         order->setCurrentText(choice);
@@ -102,7 +150,7 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* row = new QHBoxLayout;
         row->addStretch();
         row->addWidget(reset);
-        (i == 0 ? filterGrid : orderGrid)->addLayout(row, FieldCount, 0, 1, 2);
+        (i == 0 ? filterGrid : orderGrid)->addLayout(row, i == 0 ? FieldCount + 2 : FieldCount, 0, 1, 2);
     }
     QPushButton* ok = makeButton(QStringLiteral("cmdOk"), QStringLiteral("Set filter on"));
     connect(ok, &QPushButton::clicked, this, &frmStyFilter::cmdOk_Click);
@@ -122,6 +170,11 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 void frmStyFilter::cmdEmpty_Click(int index) {
+    if (index == 0) {
+        m_cbMeter->setCurrentIndex(0);
+        for (QSpinBox* end : m_txtTempo)
+            end->setValue(0);
+    }
     for (int i = 0; i < FieldCount; ++i) {
         if (index == 0) {
             m_txtField[size_t(i)]->clear();
@@ -142,10 +195,20 @@ void frmStyFilter::cmdOk_Click() {
         descending[size_t(i)] = m_chDesc[size_t(i)]->isChecked();
     }
     FilterState state = FilterClauses::build(values, choices, descending);
+    // A range given the other way round means the same tempos.
+    int from = m_txtTempo[0]->value();
+    int to = m_txtTempo[1]->value();
+    if (from > 0 && to > 0 && from > to)
+        std::swap(from, to);
+    const QString meter = m_cbMeter->currentData().toString();
+    FilterClauses::addFacts(state, meter, from, to);
     state.FilterFields[18] = m_module.FilterFields[18]; // not the dialog's
     m_module.FilterWhere = state.FilterWhere;
     m_module.FilterValues = state.FilterValues;
     m_module.FilterOrder = state.FilterOrder;
     m_module.FilterFields = state.FilterFields;
+    m_module.FilterMeter = meter;
+    m_module.FilterTempoFrom = from;
+    m_module.FilterTempoTo = to;
     accept();
 }

@@ -7,12 +7,14 @@ class Prompt;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 class SBKModule;
 
 // The database filter: six values that the listed styles must match (a value holding "%" is a
-// pattern) and six sort keys. It opens with the entries of the filter in use (FilterFields), and
-// "Set filter on" stores them with the clauses they give (FilterWhere with its FilterValues, and
-// FilterOrder); Exit changes nothing. Refreshing the grid is the caller's job.
+// pattern), a meter (one of those the stored styles have) and a tempo range, and six sort keys. It
+// opens with the entries of the filter in use (FilterFields, FilterMeter, FilterTempoFrom and
+// FilterTempoTo), and "Set filter on" stores them with the clauses they give (FilterWhere with its
+// FilterValues, and FilterOrder); Exit changes nothing. Refreshing the grid is the caller's job.
 class frmStyFilter : public QDialog {
     Q_OBJECT
 public:
@@ -29,4 +31,6 @@ private:
     std::array<QLineEdit*, FieldCount> m_txtField{};
     std::array<QComboBox*, FieldCount> m_cmdOrder{};
     std::array<QCheckBox*, FieldCount> m_chDesc{};
+    QComboBox* m_cbMeter = nullptr;
+    std::array<QSpinBox*, 2> m_txtTempo{}; // from, to; 0 shows "any"
 };

@@ -104,8 +104,15 @@ void frmStyleEdit::cbUpdate_Click() {
     static std::optional<QString> StyleChanges::*const members[] = {
         &StyleChanges::name,  &StyleChanges::desc, &StyleChanges::family, &StyleChanges::group, nullptr,
         &StyleChanges::author};
+    // A value left as stored passes: it may have come from a file under an older rule.
+    static const QString& (DbKORFStyle::*const stored[])() const = {
+        &DbKORFStyle::StyleName1, &DbKORFStyle::StyleDesc, &DbKORFStyle::StyleFamily,
+        &DbKORFStyle::StyleCat,   &DbKORFStyle::StyleFile, &DbKORFStyle::StyleAuthor};
+    const DbKORFStyle* shown = m_module.StyleTable.get();
     for (int i = 0; i < 6; ++i) {
         const QString text = m_txtField[size_t(i)]->text();
+        if (shown && text == (shown->*stored[i])())
+            continue;
         StyleChanges change;
         if (members[i])
             change.*members[i] = text;
