@@ -44,8 +44,8 @@ BenchLibrary::BenchLibrary(int blockSize, quint32 seed) {
         const bool newer = p % 2;
         const int size = (blockSize - 512 + int(random.bounded(1024))) & ~3;
         Pooled pooled;
-        pooled.content1 = StyleBlocks::styleBlock(signatures[p % 5], newer,
-                                                  randomBytes(random, qMax(4, size - 220) & ~3));
+        pooled.content1 =
+            StyleBlocks::styleBlock(signatures[p % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
         pooled.content2 = StyleBlocks::performanceBlock(tempoOf(p), newer,
                                                         randomBytes(random, qMax(4, size / 4 - 250) & ~3));
         // The zeros after the name in the first chunk of the style: 8 bytes inside one literal
@@ -61,7 +61,8 @@ BenchLibrary::Style BenchLibrary::style(qint32 n) const {
     const Pooled& pooled = m_pool.at(n % PoolSize);
     Style style;
     style.prog = n;
-    style.name = QStringLiteral("Style %1").arg((qint64(n) * 7919) % 100003, 6, 10, QLatin1Char('0'))
+    style.name = QStringLiteral("Style %1")
+                     .arg((qint64(n) * 7919) % 100003, 6, 10, QLatin1Char('0'))
                      .leftJustified(16);
     style.desc = QStringLiteral("A description of style number %1").arg(n);
     style.family = QStringLiteral("FAMILY%1").arg(n % 37);
@@ -132,11 +133,13 @@ double BenchLibrary::insertBanks(QSqlDatabase db, int banks, int styles, bool in
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
         columns << DbKORFBank::slotColumn(k);
     QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO KORFBanks (%1) VALUES (?%2)")
-                       .arg(columns.join(QLatin1Char(',')), QStringLiteral(",?").repeated(columns.size() - 1)));
+    insert.prepare(
+        QStringLiteral("INSERT INTO KORFBanks (%1) VALUES (?%2)")
+            .arg(columns.join(QLatin1Char(',')), QStringLiteral(",?").repeated(columns.size() - 1)));
     for (int b = 1; b <= banks; ++b) {
         insert.bindValue(0, b);
-        insert.bindValue(1, QStringLiteral("BANK%1").arg((qint64(b) * 7919) % banks, 5, 10, QLatin1Char('0')));
+        insert.bindValue(1,
+                         QStringLiteral("BANK%1").arg((qint64(b) * 7919) % banks, 5, 10, QLatin1Char('0')));
         insert.bindValue(2, QStringLiteral("Bank number %1").arg(b));
         for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
             insert.bindValue(2 + k, k == 1 && b % 4 == 0 ? 1 : 1 + int((qint64(b) * 31 + k * 977) % styles));

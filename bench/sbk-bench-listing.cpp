@@ -2,8 +2,9 @@
 // library (1,000 styles) and a large one (100,000 styles of some 6.5 kB, with a bank for every 32
 // styles), runs each listing command on both as a child process and prints, for the large one, its
 // time as a ratio to the floor (the same rows read by a plain query in this process, nothing
-// printed, plus the start of sbk-cli --version) and its peak memory (wait4) beside the same command's peak on the small library, which
-// a streamed listing must match. The size and SHA-1 of each output let two builds be compared.
+// printed, plus the start of sbk-cli --version) and its peak memory (wait4) beside the same command's peak on
+// the small library, which a streamed listing must match. The size and SHA-1 of each output let two builds be
+// compared.
 //
 //   sbk-bench-listing [--styles N] [--small N] [--block-size BYTES] [--folder DIR] [--cli PATH]
 #include "BenchLibrary.h"
@@ -38,7 +39,9 @@ QList<Command> commands() {
         {QStringLiteral("list --group GROUP3"),
          {QStringLiteral("list"), QStringLiteral("--group"), QStringLiteral("GROUP3")},
          StyleListing::statement(QStringLiteral("STYLECAT = 'GROUP3'"), QString())},
-        {QStringLiteral("banks"), {QStringLiteral("banks")}, QStringLiteral("SELECT * FROM KORFBanks ORDER BY BankProg")},
+        {QStringLiteral("banks"),
+         {QStringLiteral("banks")},
+         QStringLiteral("SELECT * FROM KORFBanks ORDER BY BankProg")},
         {QStringLiteral("banks --json"),
          {QStringLiteral("banks"), QStringLiteral("--json")},
          QStringLiteral("SELECT * FROM KORFBanks ORDER BY BankProg")},
@@ -156,12 +159,13 @@ int main(int argc, char** argv) {
                             .arg(onLarge.outputBytes)
                             .arg(QString::fromLatin1(onLarge.outputSha1)));
         }
-        bench::line(QStringLiteral("time: the command as a process / the same rows read by a plain query and a "
-                                   "process start; "
-                                   "ratio: peak memory at %1 styles / at %2 (goal: at most 64 MB, ratio at "
-                                   "most 1.10)")
-                        .arg(styles)
-                        .arg(small));
+        bench::line(
+            QStringLiteral("time: the command as a process / the same rows read by a plain query and a "
+                           "process start; "
+                           "ratio: peak memory at %1 styles / at %2 (goal: at most 64 MB, ratio at "
+                           "most 1.10)")
+                .arg(styles)
+                .arg(small));
         bench::line(QStringLiteral("benchmark process peak: %1 MB").arg(bench::peakMegabytes(), 0, 'f', 1));
     } catch (const SbkError& error) {
         std::fprintf(stderr, "sbk-bench-listing: %s\n", qPrintable(error.message()));

@@ -51,7 +51,9 @@ QString contents(const QString& path) {
                        .arg(query.value(4).toLongLong());
     Database::exec(query, QStringLiteral("SELECT COUNT(*), SUM(BankStyle01 + BankStyle32) FROM KORFBanks"));
     query.next();
-    return text + QStringLiteral("; %1 banks, slot sum %2").arg(query.value(0).toLongLong()).arg(query.value(1).toLongLong());
+    return text + QStringLiteral("; %1 banks, slot sum %2")
+                      .arg(query.value(0).toLongLong())
+                      .arg(query.value(1).toLongLong());
 }
 
 double restore(const QString& databasePath, const QString& pddPath, qint64 records) {
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
             styles = -1;
     }
     if (styles < 1 || blockSize < 1024 || args.size() % 2) {
-        std::fprintf(stderr, "usage: sbk-bench-restore [--styles N] [--block-size BYTES >= 1024] [--folder DIR]\n");
+        std::fprintf(stderr,
+                     "usage: sbk-bench-restore [--styles N] [--block-size BYTES >= 1024] [--folder DIR]\n");
         return 2;
     }
     QTemporaryDir temporary;

@@ -74,7 +74,8 @@ QList<StoredBank> StoredBanks::holding(QSqlDatabase db, qint32 style) {
     return banks;
 }
 
-qint64 StoredBanks::holding(QSqlDatabase db, qint32 style, const std::function<void(const StoredBank&)>& take) {
+qint64 StoredBanks::holding(QSqlDatabase db, qint32 style,
+                            const std::function<void(const StoredBank&)>& take) {
     QStringList terms;
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
         terms << DbKORFBank::slotColumn(k).toUpper() + QStringLiteral(" = ?");

@@ -127,18 +127,18 @@ int runList(CliContext& context) {
     const auto db = context.openDatabase();
     const bool json = args.has(QStringLiteral("json"));
     CliJsonArray array(context.out);
-    const qint64 count = StyleListing::forEachStyle(
-        db->connection(), filter.FilterWhere, filter.FilterOrder, filter.FilterValues,
-        [&, first = true](const StyleListRow& row) mutable {
-            if (json) {
-                array.append(styleObject(row));
-                return;
-            }
-            if (first)
-                context.out << styleHeading();
-            first = false;
-            context.out << styleLine(row);
-        });
+    const qint64 count =
+        StyleListing::forEachStyle(db->connection(), filter.FilterWhere, filter.FilterOrder,
+                                   filter.FilterValues, [&, first = true](const StyleListRow& row) mutable {
+                                       if (json) {
+                                           array.append(styleObject(row));
+                                           return;
+                                       }
+                                       if (first)
+                                           context.out << styleHeading();
+                                       first = false;
+                                       context.out << styleLine(row);
+                                   });
     if (json)
         array.finish();
     else if (count == 0)
@@ -146,8 +146,9 @@ int runList(CliContext& context) {
     else
         context.out << QStringLiteral("%1 styles available%2\n")
                            .arg(count)
-                           .arg(filter.FilterWhere.isEmpty() ? QString()
-                                                             : QStringLiteral(" - Database filtering is active"));
+                           .arg(filter.FilterWhere.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(" - Database filtering is active"));
     return 0;
 }
 

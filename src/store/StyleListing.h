@@ -38,8 +38,8 @@ public:
     // The rows of the same query handed to the caller one at a time, as they are read, so that a
     // listing written row by row holds one row however large the library is. Returns the number
     // of rows; a failure of the database, also part way, throws SbkError.
-    static qint64 forEachStyle(QSqlDatabase connection, const QString& filterWhere, const QString& filterOrder,
-                               const QStringList& filterValues,
+    static qint64 forEachStyle(QSqlDatabase connection, const QString& filterWhere,
+                               const QString& filterOrder, const QStringList& filterValues,
                                const std::function<void(const StyleListRow&)>& take);
     static QString statement(const QString& filterWhere, const QString& filterOrder, bool keepsFacts = true);
     // The ORDER BY list for filterOrder ("STYLENAME1 DESC, STYLECAT", "METER DESC" ...).
