@@ -141,6 +141,7 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
 
     m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
     m_table = std::make_unique<DbKORFStyle>(m_connection);
+    m_entries = std::make_unique<DbKORFEntry>(m_connection);
     try {
         m_transaction = std::make_unique<Transaction>(m_connection);
     } catch (const SbkError& error) {
@@ -184,12 +185,14 @@ QString StyImport::finish() {
     }
     m_transaction.reset();
     m_table.reset();
+    m_entries.reset();
     return m_log;
 }
 
 void StyImport::cancel() {
     m_transaction.reset(); // rolls back unless committed
     m_table.reset();
+    m_entries.reset();
 }
 
 void StyImport::stop(const SbkError& error) {
@@ -396,7 +399,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
 void StyImport::keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone) {
     if (style.StyleEntry1().isEmpty() && style.StyleEntry2().isEmpty())
         return;
-    DbKORFEntry entries(m_connection);
+    DbKORFEntry& entries = *m_entries;
     if (onlyWhenNone) {
         // A stored style with the same blocks keeps its own entries; one that has none (restored
         // from a PDD or SSF file) takes those of the file, so it is written as the instrument saved it.

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+class DbKORFEntry;
 class DbKORFStyle;
 class KORFStyle;
 class KORFStyles;
@@ -143,6 +144,7 @@ private:
     // The run's style gateway, so its statements are prepared once, and its transaction (declared
     // after it, so that the transaction ends first).
     std::unique_ptr<DbKORFStyle> m_table;
+    std::unique_ptr<DbKORFEntry> m_entries;
     std::unique_ptr<Transaction> m_transaction;
     QList<FolderItem> m_files;
     int m_next = 0;
