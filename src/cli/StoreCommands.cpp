@@ -129,7 +129,7 @@ int runList(CliContext& context) {
     CliJsonArray array(context.out);
     const qint64 count =
         StyleListing::forEachStyle(db->connection(), filter.FilterWhere, filter.FilterOrder,
-                                   filter.FilterValues, [&, first = true](const StyleListRow& row) mutable {
+                                   filter.FilterValues, [&, first = true](StyleListRow& row) mutable {
                                        if (json) {
                                            array.append(styleObject(row));
                                            return;

@@ -54,13 +54,13 @@ StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& 
                                         const QString& filterOrder, const QStringList& filterValues) {
     StyleListing result;
     forEachStyle(connection, filterWhere, filterOrder, filterValues,
-                 [&result](const StyleListRow& row) { result.m_rows.append(row); });
+                 [&result](StyleListRow& row) { result.m_rows.append(std::move(row)); });
     return result;
 }
 
 qint64 StyleListing::forEachStyle(QSqlDatabase connection, const QString& filterWhere,
                                   const QString& filterOrder, const QStringList& filterValues,
-                                  const std::function<void(const StyleListRow&)>& take) {
+                                  const std::function<void(StyleListRow&)>& take) {
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     const QString sql = statement(filterWhere, filterOrder, DbKORFStyle::keepsFacts(connection));
