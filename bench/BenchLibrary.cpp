@@ -153,6 +153,10 @@ double BenchLibrary::insertBanks(QSqlDatabase db, int banks, int styles, bool in
 
 namespace bench {
 
+void settle() {
+    ::sync();
+}
+
 double peakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -54,6 +54,10 @@ private:
 
 namespace bench {
 
+// Waits until the writes of earlier runs reached the disk (sync), so that a measured run does not
+// pay for the write-back of the one before it.
+void settle();
+
 // The peak resident memory of this process so far, in MB (getrusage).
 double peakMegabytes();
 

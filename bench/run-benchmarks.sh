@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every benchmark with its defaults and prints their figures: the import, the listing
-# commands, the restore and the two windows. Usage: run-benchmarks.sh [BIN_FOLDER] (build/bin by
-# default). The generated libraries (some GB) go to a temporary folder that is removed at the end.
+# Runs every benchmark with its defaults and prints their figures, each beside its floor measured in
+# the same run, and their peak memory: the import, the listing commands, the restore and the two
+# windows. Usage: run-benchmarks.sh [BIN_FOLDER] (build/bin by default). The generated libraries
+# (some GB) go to a temporary folder that is removed at the end.
 set -euo pipefail
 bin=${1:-$(dirname "$0")/../build/bin}
 work=$(mktemp -d "${TMPDIR:-/tmp}/sbk-bench.XXXXXX")
