@@ -142,6 +142,7 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
     m_table = std::make_unique<DbKORFStyle>(m_connection);
     m_entries = std::make_unique<DbKORFEntry>(m_connection);
+    m_banks = std::make_unique<DbKORFBank>(m_connection);
     try {
         m_transaction = std::make_unique<Transaction>(m_connection);
     } catch (const SbkError& error) {
@@ -186,6 +187,7 @@ QString StyImport::finish() {
     m_transaction.reset();
     m_table.reset();
     m_entries.reset();
+    m_banks.reset();
     return m_log;
 }
 
@@ -193,6 +195,7 @@ void StyImport::cancel() {
     m_transaction.reset(); // rolls back unless committed
     m_table.reset();
     m_entries.reset();
+    m_banks.reset();
 }
 
 void StyImport::stop(const SbkError& error) {
@@ -300,7 +303,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
 
     if (!m_saveBank)
         return;
-    DbKORFBank bank(m_connection);
+    DbKORFBank& bank = *m_banks;
     const QString u = oneByteName(shortName.left(shortName.size() - 4).toUpper().left(5));
     bank.setBankProg(bank.NextKORFBank());
     bank.setBankName(u + QStringLiteral("%1").arg(bank.BankProg(), 3, 10, QLatin1Char('0')));
