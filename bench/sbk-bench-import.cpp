@@ -1,16 +1,20 @@
 // sbk-bench-import: how fast the style import stores STY files, beside a floor measured in the
-// same run (the same blocks inserted with plain prepared statements in one transaction), into an
-// empty database and into one that already holds many small styles; what reading the tempo and
-// meter of every style costs the import (the same import with and without it, alternately); and
-// how long opening a library of the previous version takes, which reads the facts of every stored
-// style. The generated blocks are compressed chunk trees as instruments save them (OC31 streams of
-// literal runs), their facts in front and the bulk of their data after them.
+// same run: the same rows (styles with their facts, the directory entries of a newer file, one
+// bank per file) inserted with plain prepared statements in one transaction. Measured for both
+// directory layouts, into an empty database and into one that already holds many small styles;
+// the figure is the import's speed as a share of the floor's (goal: at least 0.90). Also: what
+// reading the tempo and meter of every style costs the import, and how long opening a library of
+// the previous version takes, which reads the facts of every stored style. The generated blocks
+// are compressed chunk trees as instruments save them (OC31 streams of literal runs), their facts
+// in front and the bulk of their data after them.
 //
 //   sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--fill N] [--fill-block-size BYTES]
-//                    [--folder DIR]
+//                    [--rounds N] [--folder DIR]
+#include "BenchLibrary.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 #include "store/KORFStyles.h"
 #include "sty/KORFBytes.h"
 #include "sty/KORFLibrary.h"
@@ -26,13 +30,11 @@
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 namespace {
 
 constexpr int StylesPerFile = 32;
-
-QTextStream out(stdout);
+using Layout = KORFLibrary::Layout;
 
 QByteArray randomBytes(QRandomGenerator& random, int size) {
     QByteArray body(size, Qt::Uninitialized);
@@ -40,31 +42,46 @@ QByteArray randomBytes(QRandomGenerator& random, int size) {
     return body;
 }
 
-QByteArray randomBlock(QRandomGenerator& random, int bodySize, const QByteArray& chunkId) {
-    return chunkId + KORFBytes::LongToBytes(bodySize) + randomBytes(random, bodySize);
-}
-
-// A style's two blocks of about size and size / 4 bytes, the meter and tempo varying with n.
+// A style's two blocks of about size and size / 4 bytes, the meter and tempo varying with n. As
+// in the styles of instruments, the first 250 bytes (the search key) differ from style to style:
+// n is written into the zeros after the name in the first chunk, twice, which keeps the check
+// byte of the stream.
 std::pair<QByteArray, QByteArray> styleBlocks(QRandomGenerator& random, int size, int n) {
     static const quint8 meters[] = {0x22, 0x1A, 0x33, 0x63, 0x12};
     const bool newer = n % 2;
-    return {StyleBlocks::styleBlock(meters[n % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3)),
-            StyleBlocks::performanceBlock(40 + n % 200, newer,
-                                          randomBytes(random, qMax(4, size / 4 - 250) & ~3))};
+    QByteArray first =
+        StyleBlocks::styleBlock(meters[n % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
+    const qsizetype mark = first.indexOf("New Style") + 10;
+    if (mark < 10 || mark + 8 > 250)
+        qFatal("the generated style block has no room for its number");
+    for (int i = 0; i < 4; ++i)
+        first[mark + i] = first[mark + 4 + i] = char(quint32(n) >> (8 * i));
+    return {first, StyleBlocks::performanceBlock(40 + n % 200, newer,
+                                                 randomBytes(random, qMax(4, size / 4 - 250) & ~3))};
 }
 
+// The files of one layout and the styles as the import reads them back from those files (with
+// the directory entries of a newer file), which the floor inserts.
 struct Collection {
+    QString folder;
     QStringList files;
     QList<KORFStyles> lists;
+    QList<StyleFactsValues> facts; // of every style in order, read before anything is timed
     qint64 styles = 0;
-    qint64 bytes = 0;
 };
 
-// N bank files of 32 styles: a first block of about blockSize bytes and a second of a quarter.
-Collection generate(const QString& folder, int fileCount, int blockSize) {
+// fileCount bank files of 32 styles in the layout: a first block of about blockSize bytes and a
+// second of a quarter. The same seed gives both layouts the same blocks.
+Collection generate(const QString& folder, int fileCount, int blockSize, Layout layout) {
     Collection collection;
+    collection.folder = folder;
+    QDir().mkpath(folder);
     QRandomGenerator random(20240601);
     KORFLibrary library;
+    KORFLibrary::WriteOptions options;
+    options.layout = layout;
+    options.userBank = 17;
+    options.writeTime = QDateTime(QDate(2024, 6, 1), QTime(12, 0));
     for (int f = 0; f < fileCount; ++f) {
         KORFStyles styles;
         for (int s = 0; s < StylesPerFile; ++s) {
@@ -72,36 +89,53 @@ Collection generate(const QString& folder, int fileCount, int blockSize) {
             const auto [first, second] = styleBlocks(random, size1, f * StylesPerFile + s);
             styles.Add(s + 1, QStringLiteral("Bench %1-%2").arg(f).arg(s), QStringLiteral("Perf"),
                        qint32(first.size()), qint32(second.size()), first, second);
-            collection.bytes += first.size() + second.size();
-            ++collection.styles;
         }
         const QString path = QDir(folder).filePath(QStringLiteral("B%1.STY").arg(f, 4, 10, QLatin1Char('0')));
-        library.WriteStyleFromCollection(path, styles, 17);
+        library.WriteStyleFromCollection(path, styles, options);
+        KORFStyles read;
+        library.FillCollectionFromStyle(path, read);
+        for (const KORFStylePtr& style : read)
+            collection.facts.append(StyleFacts::read(style->StyleContent1(), style->StyleContent2()));
+        collection.styles += read.Count();
         collection.files.append(path);
-        collection.lists.append(styles);
+        collection.lists.append(read);
     }
     return collection;
 }
 
-QString freshDatabase(const QString& folder, const QString& name) {
-    const QString path = QDir(folder).filePath(name);
-    QFile::remove(path);
-    Database::createEmpty(path);
-    return path;
-}
-
-void insertPlain(QSqlDatabase db, const QList<KORFStyles>& lists, qint32 firstNumber) {
+// The floor: every row the import stores, inserted by statements prepared once, in one
+// transaction. Returns the seconds.
+double insertPlain(QSqlDatabase db, const Collection& collection, qint32 firstNumber, int firstBank) {
+    QElapsedTimer timer;
+    timer.start();
     QSqlQuery begin(db);
     Database::exec(begin, QStringLiteral("BEGIN"));
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
-        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    QSqlQuery entry(db);
+    entry.prepare(QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, EntrySystem, "
+                                 "EntryProperties) VALUES (?, ?, ?, ?, ?)"));
+    QStringList bankColumns{QStringLiteral("BankProg"), QStringLiteral("BankName"),
+                            QStringLiteral("BankDesc")};
+    for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+        bankColumns << DbKORFBank::slotColumn(k);
+    QSqlQuery bank(db);
+    bank.prepare(
+        QStringLiteral("INSERT INTO KORFBanks (%1) VALUES (?%2)")
+            .arg(bankColumns.join(QLatin1Char(',')), QStringLiteral(",?").repeated(bankColumns.size() - 1)));
+    const QString date = QStringLiteral("2024/06/01");
+    const QString blank = QStringLiteral(" ");
     qint32 number = firstNumber;
-    for (const KORFStyles& styles : lists) {
-        for (const KORFStylePtr& style : styles) {
-            insert.bindValue(0, number++);
+    qsizetype styleIndex = 0;
+    for (qsizetype f = 0; f < collection.lists.size(); ++f) {
+        const QString file = QFileInfo(collection.files.at(f)).fileName();
+        const qint32 fileFirst = number;
+        for (const KORFStylePtr& style : collection.lists.at(f)) {
+            const StyleFactsValues& facts = collection.facts.at(styleIndex++);
+            insert.bindValue(0, number);
             insert.bindValue(1, style->StyleName1());
             insert.bindValue(2, style->StyleName2());
             insert.bindValue(3, style->StyleLength1());
@@ -109,67 +143,106 @@ void insertPlain(QSqlDatabase db, const QList<KORFStyles>& lists, qint32 firstNu
             insert.bindValue(5, style->StyleContent1());
             insert.bindValue(6, style->StyleContent2());
             insert.bindValue(7, style->StyleContent1().left(250));
-            insert.bindValue(8, QStringLiteral("2024/06/01"));
+            insert.bindValue(8, date);
             insert.bindValue(9, style->StyleName1());
-            insert.bindValue(10, QStringLiteral(" "));
-            insert.bindValue(11, QStringLiteral(" "));
-            insert.bindValue(12, QStringLiteral("BENCH.STY"));
-            insert.bindValue(13, QStringLiteral(" "));
+            insert.bindValue(10, blank);
+            insert.bindValue(11, blank);
+            insert.bindValue(12, file);
+            insert.bindValue(13, blank);
+            insert.bindValue(14, facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
+            insert.bindValue(15, facts.Meter);
             Database::exec(insert);
+            const KORFEntry* entries[] = {&style->StyleEntry1(), &style->StyleEntry2()};
+            for (int block = 1; block <= 2; ++block) {
+                if (entries[block - 1]->isEmpty())
+                    continue;
+                entry.bindValue(0, number);
+                entry.bindValue(1, block);
+                entry.bindValue(2, entries[block - 1]->timestampText());
+                entry.bindValue(3, entries[block - 1]->systemText());
+                entry.bindValue(4, entries[block - 1]->properties());
+                Database::exec(entry);
+            }
+            ++number;
         }
+        bank.bindValue(0, firstBank + int(f));
+        bank.bindValue(1, QStringLiteral("B%1").arg(firstBank + f, 7, 10, QLatin1Char('0')));
+        bank.bindValue(2, QStringLiteral("Bank B%1").arg(f));
+        for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+            bank.bindValue(2 + k, fileFirst + k - 1);
+        Database::exec(bank);
     }
+    insert.finish();
     Database::exec(begin, QStringLiteral("COMMIT"));
+    return timer.nsecsElapsed() / 1e9;
 }
 
-// many small styles (blocks of about 200 bytes), stored before the import is measured.
-void preload(QSqlDatabase db, int count) {
+// count small styles (blocks of about 200 bytes), stored before the import is measured.
+void preload(const QString& path, int count) {
+    Database db(path);
+    QSqlQuery query(db.connection());
+    Database::exec(query, QStringLiteral("BEGIN"));
+    query.prepare(QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
+                                 "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,StyleDesc,"
+                                 "StyleCat,StyleFamily,StyleFile,StyleAuthor) "
+                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     QRandomGenerator random(7);
-    QList<KORFStyles> lists;
-    KORFStyles styles;
-    for (int i = 0; i < count; ++i) {
-        const QByteArray block = randomBlock(random, 192, QByteArray("\x06\x00\x00\x30", 4));
-        styles.Add(i + 1, QStringLiteral("Small %1").arg(i), QString(), qint32(block.size()), 0, block,
-                   QByteArray(" "));
+    for (int i = 1; i <= count; ++i) {
+        const QByteArray block =
+            QByteArray("\x06\x00\x00\x30", 4) + KORFBytes::LongToBytes(192) + randomBytes(random, 192);
+        const QVariant values[] = {i,
+                                   QStringLiteral("Small %1").arg(i),
+                                   QString(),
+                                   qint32(block.size()),
+                                   0,
+                                   block,
+                                   QByteArray(" "),
+                                   block.left(250),
+                                   QStringLiteral("2024/06/01"),
+                                   QString(),
+                                   QString(),
+                                   QString(),
+                                   QStringLiteral("SMALL.STY"),
+                                   QString()};
+        for (int v = 0; v < 14; ++v)
+            query.bindValue(v, values[v]);
+        Database::exec(query);
     }
-    lists.append(styles);
-    insertPlain(db, lists, 1);
+    QSqlQuery commit(db.connection());
+    Database::exec(commit, QStringLiteral("COMMIT"));
 }
 
-struct Figure {
-    double seconds;
-    qint64 styles;
-    qint64 bytes;
-    double stylesPerSecond() const { return styles / seconds; }
-    double megabytesPerSecond() const { return bytes / seconds / 1e6; }
-};
-
-void print(const char* what, const Figure& figure) {
-    out << QStringLiteral("%1 %2 s  %3 styles/s  %4 MB/s\n")
-               .arg(QLatin1String(what), -34)
-               .arg(figure.seconds, 8, 'f', 2)
-               .arg(figure.stylesPerSecond(), 9, 'f', 0)
-               .arg(figure.megabytesPerSecond(), 7, 'f', 1);
-    out.flush();
+// A copy of the prepared start (an empty database or the preloaded one) to run on.
+QString startFrom(const QString& base, const QString& name) {
+    const QString path = QDir(QFileInfo(base).path()).filePath(name);
+    QFile::remove(path);
+    if (!QFile::copy(base, path))
+        throw SbkError(QStringLiteral("cannot copy %1").arg(base));
+    return path;
 }
 
 // facts: whether the import reads the tempo and meter of each style (as the program does).
-Figure runImport(const QString& databasePath, const QString& folder, const Collection& collection,
-                 bool facts = true) {
+double runImport(const QString& databasePath, const Collection& collection, bool facts = true) {
     Database db(databasePath);
     StyImport import(db.connection());
     if (!facts)
         import.setFactsReader({});
     QElapsedTimer timer;
     timer.start();
-    const QString log = import.run(folder, true, QString(), QString(), QString());
+    const QString log = import.run(collection.folder, true, QString(), QString(), QString());
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (import.stylesStored() != collection.styles)
         throw SbkError(QStringLiteral("The import stored %1 styles, not %2.")
                            .arg(import.stylesStored())
                            .arg(collection.styles));
     if (facts && !log.isEmpty())
-        throw SbkError(QStringLiteral("The import did not read every style's facts: %1").arg(log.left(300)));
-    return {seconds, collection.styles, collection.bytes};
+        throw SbkError(QStringLiteral("The import logged: %1").arg(log.left(300)));
+    return seconds;
+}
+
+double floorRun(const QString& databasePath, const Collection& collection, int stored) {
+    Database db(databasePath);
+    return insertPlain(db.connection(), collection, stored + 1, 1);
 }
 
 // Prints the progress of opening the old library at every tenth of the way.
@@ -178,18 +251,16 @@ public:
     void begin(qint64 total, const QString& label) override {
         m_total = total;
         m_timer.start();
-        out << QStringLiteral("  %1: %2 styles\n").arg(label).arg(total);
-        out.flush();
+        bench::line(QStringLiteral("  %1: %2 styles").arg(label).arg(total));
     }
     void step(qint64 done, const QString&) override {
         ++steps;
         if (m_total > 0 && done * 10 / m_total > m_shown) {
             m_shown = int(done * 10 / m_total);
-            out << QStringLiteral("  %1 of %2 after %3 s\n")
-                       .arg(done)
-                       .arg(m_total)
-                       .arg(m_timer.nsecsElapsed() / 1e9, 0, 'f', 1);
-            out.flush();
+            bench::line(QStringLiteral("  %1 of %2 after %3 s")
+                            .arg(done)
+                            .arg(m_total)
+                            .arg(m_timer.nsecsElapsed() / 1e9, 0, 'f', 1));
         }
     }
     qint64 steps = 0;
@@ -203,40 +274,42 @@ private:
 // A library of the previous version holding count styles of about blockSize bytes; opened, it
 // reads the facts of every one. Prints the time that takes.
 void measureFill(const QString& folder, int count, int blockSize) {
-    const QString path = freshDatabase(folder, QStringLiteral("old.mdb"));
+    const QString path = bench::freshDatabase(folder, QStringLiteral("old.mdb"));
     QElapsedTimer timer;
     timer.start();
     {
         Database db(path);
-        QRandomGenerator random(99);
-        QList<KORFStyles> lists;
-        for (int done = 0, n = 0; done < count; done += StylesPerFile * 32) {
-            lists.clear();
-            for (int f = 0; f < 32 && n < count; ++f) {
-                KORFStyles styles;
-                for (int s = 0; s < StylesPerFile && n < count; ++s, ++n) {
-                    const auto [first, second] = styleBlocks(random, blockSize, n);
-                    styles.Add(s + 1, QStringLiteral("Old %1").arg(n), QString(), qint32(first.size()),
-                               qint32(second.size()), first, second);
-                }
-                lists.append(styles);
-            }
-            insertPlain(db.connection(), lists, done + 1);
-        }
         QSqlQuery query(db.connection());
-        Database::exec(query, QStringLiteral("ALTER TABLE KORFStyles DROP COLUMN Tempo"));
-        Database::exec(query, QStringLiteral("ALTER TABLE KORFStyles DROP COLUMN Meter"));
-        Database::exec(query, QStringLiteral("PRAGMA user_version = 2"));
+        Database::exec(query, QStringLiteral("BEGIN"));
+        query.prepare(QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleLength1,StyleLength2,"
+                                     "StyleContent1,StyleContent2,StyleSeek) VALUES (?,?,?,?,?,?,?)"));
+        QRandomGenerator random(99);
+        for (int n = 0; n < count; ++n) {
+            const auto [first, second] = styleBlocks(random, blockSize, n);
+            const QVariant values[] = {n + 1,
+                                       QStringLiteral("Old %1").arg(n),
+                                       qint32(first.size()),
+                                       qint32(second.size()),
+                                       first,
+                                       second,
+                                       first.left(250)};
+            for (int v = 0; v < 7; ++v)
+                query.bindValue(v, values[v]);
+            Database::exec(query);
+        }
+        QSqlQuery change(db.connection());
+        Database::exec(change, QStringLiteral("COMMIT"));
+        Database::exec(change, QStringLiteral("ALTER TABLE KORFStyles DROP COLUMN Tempo"));
+        Database::exec(change, QStringLiteral("ALTER TABLE KORFStyles DROP COLUMN Meter"));
+        Database::exec(change, QStringLiteral("PRAGMA user_version = 2"));
     }
-    out << QStringLiteral(
-               "a library of the previous version with %1 styles (blocks of about %2 and %3 bytes, "
-               "%4 MB) made in %5 s\n")
-               .arg(count)
-               .arg(blockSize)
-               .arg(blockSize / 4)
-               .arg(QFileInfo(path).size() / 1e6, 0, 'f', 0)
-               .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1);
-    out.flush();
+    bench::line(QStringLiteral("a library of the previous version with %1 styles (blocks of about %2 and %3 "
+                               "bytes, %4 MB) made in %5 s")
+                    .arg(count)
+                    .arg(blockSize)
+                    .arg(blockSize / 4)
+                    .arg(QFileInfo(path).size() / 1e6, 0, 'f', 0)
+                    .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
     PrintedProgress progress;
     timer.restart();
     qint64 without = 0;
@@ -245,22 +318,12 @@ void measureFill(const QString& folder, int count, int blockSize) {
         without = db.stylesWithoutFacts();
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    out << QStringLiteral("%1 %2 s  %3 styles/s  (%4 progress steps, %5 styles without facts)\n")
-               .arg(QStringLiteral("opening it, facts of every style read"), -34)
-               .arg(seconds, 8, 'f', 2)
-               .arg(count / seconds, 9, 'f', 0)
-               .arg(progress.steps)
-               .arg(without);
-    out.flush();
-}
-
-Figure measureFloor(const QString& folder, const Collection& collection) {
-    const QString path = freshDatabase(folder, QStringLiteral("floor.mdb"));
-    Database db(path);
-    QElapsedTimer timer;
-    timer.start();
-    insertPlain(db.connection(), collection.lists, 1);
-    return {timer.nsecsElapsed() / 1e9, collection.styles, collection.bytes};
+    bench::line(QStringLiteral("%1 %2 s  %3 styles/s  (%4 progress steps, %5 styles without facts)")
+                    .arg(bench::padded(QStringLiteral("opening it, facts of every style read")))
+                    .arg(seconds, 7, 'f', 2)
+                    .arg(count / seconds, 0, 'f', 0)
+                    .arg(progress.steps)
+                    .arg(without));
 }
 
 } // namespace
@@ -272,96 +335,111 @@ int main(int argc, char** argv) {
     int preloadCount = 100000;
     int fillCount = 100000;
     int fillBlockSize = 4096;
+    int rounds = 3;
     QString folder;
     const QStringList args = app.arguments().mid(1);
+    bool usage = args.size() % 2 != 0;
     for (int i = 0; i + 1 < args.size(); i += 2) {
+        const QString& value = args[i + 1];
         if (args[i] == QLatin1String("--files"))
-            files = args[i + 1].toInt();
+            files = value.toInt();
         else if (args[i] == QLatin1String("--block-size"))
-            blockSize = args[i + 1].toInt();
+            blockSize = value.toInt();
         else if (args[i] == QLatin1String("--preload"))
-            preloadCount = args[i + 1].toInt();
+            preloadCount = value.toInt();
         else if (args[i] == QLatin1String("--fill"))
-            fillCount = args[i + 1].toInt();
+            fillCount = value.toInt();
         else if (args[i] == QLatin1String("--fill-block-size"))
-            fillBlockSize = args[i + 1].toInt();
+            fillBlockSize = value.toInt();
+        else if (args[i] == QLatin1String("--rounds"))
+            rounds = value.toInt();
         else if (args[i] == QLatin1String("--folder"))
-            folder = args[i + 1];
-        else {
-            std::fprintf(stderr,
-                         "usage: sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--fill N] "
-                         "[--fill-block-size BYTES] [--folder DIR]\n");
-            return 2;
-        }
+            folder = value;
+        else
+            usage = true;
     }
-    if (files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024) {
-        std::fprintf(stderr,
-                     "sbk-bench-import: --files >= 1, --block-size >= 1024, --preload >= 0, --fill >= 0, "
-                     "--fill-block-size >= 1024\n");
+    if (usage || files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024 ||
+        rounds < 1) {
+        std::fprintf(stderr, "usage: sbk-bench-import [--files N >= 1] [--block-size BYTES >= 1024] "
+                             "[--preload N] [--fill N] [--fill-block-size BYTES >= 1024] [--rounds N >= 1] "
+                             "[--folder DIR]\n");
         return 2;
     }
     QTemporaryDir temporary;
     if (folder.isEmpty())
         folder = temporary.path();
-    const QString styFolder = QDir(folder).filePath(QStringLiteral("sty"));
-    QDir().mkpath(styFolder);
+    QDir().mkpath(folder);
 
     try {
-        out << QStringLiteral(
-                   "Generating %1 files x %2 styles, first blocks of about %3 bytes, second blocks a "
-                   "quarter of that, in %4\n")
-                   .arg(files)
-                   .arg(StylesPerFile)
-                   .arg(blockSize)
-                   .arg(folder);
-        out.flush();
-        const Collection collection = generate(styFolder, files, blockSize);
-        out << QStringLiteral("%1 styles, %2 MB of style data\n")
-                   .arg(collection.styles)
-                   .arg(collection.bytes / 1e6, 0, 'f', 1);
+        QElapsedTimer timer;
+        timer.start();
+        const Collection older =
+            generate(QDir(folder).filePath(QStringLiteral("older")), files, blockSize, Layout::Older);
+        const Collection newer =
+            generate(QDir(folder).filePath(QStringLiteral("newer")), files, blockSize, Layout::Newer);
+        const QString empty = bench::freshDatabase(folder, QStringLiteral("empty.mdb"));
+        const QString preloaded = bench::freshDatabase(folder, QStringLiteral("preloaded.mdb"));
+        preload(preloaded, preloadCount);
+        bench::line(
+            QStringLiteral("%1 files x %2 styles in each layout (first blocks of about %3 bytes, second "
+                           "blocks a quarter), %4 small styles preloaded: made in %5 s")
+                .arg(files)
+                .arg(StylesPerFile)
+                .arg(blockSize)
+                .arg(preloadCount)
+                .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
+        bench::line(QStringLiteral("%1 %2 %3 %4")
+                        .arg(bench::padded(QStringLiteral("import")), QStringLiteral("import s"),
+                             QStringLiteral("floor s"), QStringLiteral("of floor")));
 
-        // Floor: the same blocks with plain prepared inserts in one transaction, measured before and after
-        // the imports so that both meet the same state of the disk cache; the faster one counts.
-        const Figure floorBefore = measureFloor(folder, collection);
-        print("floor (plain prepared inserts)", floorBefore);
-        const Figure empty =
-            runImport(freshDatabase(folder, QStringLiteral("empty.mdb")), styFolder, collection);
-        print("import into an empty database", empty);
-
-        // The facts' cost: the same import without reading them and with, twice each in turn; the
-        // faster run of each counts.
-        double withFacts = empty.seconds, withoutFacts = 1e100;
-        for (int round = 0; round < 2; ++round) {
-            const Figure off =
-                runImport(freshDatabase(folder, QStringLiteral("off.mdb")), styFolder, collection, false);
-            print("  the same without tempo and meter", off);
-            const Figure on =
-                runImport(freshDatabase(folder, QStringLiteral("on.mdb")), styFolder, collection);
-            print("  the same with tempo and meter", on);
-            withoutFacts = qMin(withoutFacts, off.seconds);
-            withFacts = qMin(withFacts, on.seconds);
+        // Each case: the floor and the import in turn, rounds times, on a copy of the same start;
+        // the fastest of each counts.
+        for (const Collection* collection : {&older, &newer}) {
+            const QString layout = collection == &older ? QStringLiteral("older") : QStringLiteral("newer");
+            for (const int stored : {0, preloadCount}) {
+                const QString& base = stored == 0 ? empty : preloaded;
+                double floor = 1e100, import = 1e100;
+                for (int round = 0; round < rounds; ++round) {
+                    // In turn first and second, each after the writes before it reached the disk.
+                    for (int turn = 0; turn < 2; ++turn) {
+                        const QString path = startFrom(base, QStringLiteral("run.mdb"));
+                        bench::settle();
+                        if ((round + turn) % 2 == 0)
+                            floor = qMin(floor, floorRun(path, *collection, stored));
+                        else
+                            import = qMin(import, runImport(path, *collection));
+                    }
+                }
+                bench::line(QStringLiteral("%1 %2 %3 %4")
+                                .arg(bench::padded(
+                                    QStringLiteral("%1 layout, %2 styles stored").arg(layout).arg(stored)))
+                                .arg(import, 8, 'f', 2)
+                                .arg(floor, 7, 'f', 2)
+                                .arg(floor / import, 8, 'f', 2));
+            }
         }
-        out << QStringLiteral("import with tempo and meter / without: %1x\n")
-                   .arg(withFacts / withoutFacts, 0, 'f', 3);
+        bench::line(
+            QStringLiteral("of floor: the import's speed as a share of plain prepared inserts of the same "
+                           "rows (goal: at least 0.90)"));
 
-        const QString fullPath = freshDatabase(folder, QStringLiteral("full.mdb"));
-        {
-            Database db(fullPath);
-            preload(db.connection(), preloadCount);
+        // The facts' cost: the same import without reading them and with, in turn.
+        double withFacts = 1e100, withoutFacts = 1e100;
+        for (int round = 0; round < rounds; ++round) {
+            for (const bool facts : {false, true}) {
+                const QString path = startFrom(empty, QStringLiteral("run.mdb"));
+                bench::settle();
+                double& best = facts ? withFacts : withoutFacts;
+                best = qMin(best, runImport(path, older, facts));
+            }
         }
-        const Figure full = runImport(fullPath, styFolder, collection);
-        print(qPrintable(QStringLiteral("import with %1 styles present").arg(preloadCount)), full);
-
-        const Figure floorAfter = measureFloor(folder, collection);
-        print("floor, measured again", floorAfter);
-        const Figure floor = floorBefore.seconds < floorAfter.seconds ? floorBefore : floorAfter;
-
-        out << QStringLiteral("import / floor: %1 %   per-style cost with %2 styles present / empty: %3x\n")
-                   .arg(100.0 * empty.stylesPerSecond() / floor.stylesPerSecond(), 0, 'f', 0)
-                   .arg(preloadCount)
-                   .arg(full.seconds / empty.seconds, 0, 'f', 2);
+        bench::line(QStringLiteral("%1 %2 s, without them %3 s: %4 x")
+                        .arg(bench::padded(QStringLiteral("import with tempo and meter")))
+                        .arg(withFacts, 0, 'f', 2)
+                        .arg(withoutFacts, 0, 'f', 2)
+                        .arg(withFacts / withoutFacts, 0, 'f', 3));
         if (fillCount > 0)
             measureFill(folder, fillCount, fillBlockSize);
+        bench::line(QStringLiteral("peak memory: %1 MB").arg(bench::peakMegabytes(), 0, 'f', 0));
     } catch (const SbkError& error) {
         std::fprintf(stderr, "sbk-bench-import: %s\n", qPrintable(error.message()));
         return 1;

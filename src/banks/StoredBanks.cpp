@@ -1,9 +1,11 @@
 #include "banks/StoredBanks.h"
 
+#include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 
 #include <QHash>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -67,6 +69,13 @@ QList<StoredBank> StoredBanks::all(QSqlDatabase db, int sort) {
 }
 
 QList<StoredBank> StoredBanks::holding(QSqlDatabase db, qint32 style) {
+    QList<StoredBank> banks;
+    holding(db, style, [&banks](const StoredBank& bank) { banks.append(bank); });
+    return banks;
+}
+
+qint64 StoredBanks::holding(QSqlDatabase db, qint32 style,
+                            const std::function<void(const StoredBank&)>& take) {
     QStringList terms;
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
         terms << DbKORFBank::slotColumn(k).toUpper() + QStringLiteral(" = ?");
@@ -79,7 +88,7 @@ QList<StoredBank> StoredBanks::holding(QSqlDatabase db, qint32 style) {
         query.addBindValue(style);
     Database::exec(query);
 
-    QList<StoredBank> banks;
+    qint64 count = 0;
     while (query.next()) {
         StoredBank bank{query.value(QStringLiteral("BankProg")).toInt(),
                         query.value(QStringLiteral("BankName")).toString(),
@@ -94,7 +103,10 @@ QList<StoredBank> StoredBanks::holding(QSqlDatabase db, qint32 style) {
                 bank.styles.append(
                     {prog, k, name.toString(), query.value(nn + QStringLiteral("Desc")).toString()});
         }
-        banks.append(std::move(bank));
+        take(bank);
+        ++count;
     }
-    return banks;
+    if (query.lastError().isValid())
+        throw SbkError(Database::errorText(query.lastError()));
+    return count;
 }

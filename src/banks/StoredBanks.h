@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -34,4 +35,6 @@ public:
     // written by another program is read the same way). Slots naming a style that is no longer
     // stored are left out.
     static QList<StoredBank> holding(QSqlDatabase db, qint32 style);
+    // The same banks handed to the caller one at a time, as they are read; returns their number.
+    static qint64 holding(QSqlDatabase db, qint32 style, const std::function<void(const StoredBank&)>& take);
 };

@@ -1,6 +1,7 @@
 // Commands on the database as a whole: init, list, where-is.
 #include "banks/StoredBanks.h"
 #include "cli/CliCommand.h"
+#include "cli/CliJsonArray.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "metadata/FilterClauses.h"
@@ -10,7 +11,6 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
@@ -52,6 +52,38 @@ std::pair<QString, bool> sortKey(const QString& text) {
     return {keys.value(key), descending};
 }
 
+QJsonObject styleObject(const StyleListRow& row) {
+    return QJsonObject{
+        {QStringLiteral("StyleProg"), row.StyleProg},
+        {QStringLiteral("StyleName1"), row.StyleName1},
+        {QStringLiteral("StyleDesc"), row.StyleDesc},
+        {QStringLiteral("StyleFamily"), row.StyleFamily},
+        {QStringLiteral("StyleCat"), row.StyleCat},
+        {QStringLiteral("StyleAuthor"), row.StyleAuthor},
+        {QStringLiteral("StyleDate"), row.StyleDate},
+        {QStringLiteral("StyleTempo"), row.Tempo ? QJsonValue(*row.Tempo) : QJsonValue()},
+        {QStringLiteral("StyleMeter"), row.Meter.isEmpty() ? QJsonValue() : QJsonValue(row.Meter)}};
+}
+
+QString styleHeading() {
+    return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8  %9\n")
+        .arg(QStringLiteral("Style").rightJustified(6), QStringLiteral("Name").leftJustified(16),
+             QStringLiteral("Description").leftJustified(24), QStringLiteral("Family").leftJustified(12),
+             QStringLiteral("Group").leftJustified(12), QStringLiteral("Author").leftJustified(12),
+             QStringLiteral("Date").leftJustified(10), QStringLiteral("Tempo"), QStringLiteral("Meter"));
+}
+
+// An unknown fact shows as "-".
+QString styleLine(const StyleListRow& row) {
+    return QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8  %9\n")
+        .arg(QString::number(row.StyleProg).rightJustified(6),
+             SingleByteText::plainText(row.StyleName1).leftJustified(16), row.StyleDesc.leftJustified(24),
+             row.StyleFamily.leftJustified(12), row.StyleCat.leftJustified(12),
+             row.StyleAuthor.leftJustified(12), row.StyleDate.leftJustified(10),
+             (row.Tempo ? QString::number(*row.Tempo) : QStringLiteral("-")).rightJustified(5),
+             row.Meter.isEmpty() ? QStringLiteral("-") : row.Meter);
+}
+
 int runList(CliContext& context) {
     const QStringList fieldOptions{QStringLiteral("name"),  QStringLiteral("desc"), QStringLiteral("family"),
                                    QStringLiteral("group"), QStringLiteral("file"), QStringLiteral("author")};
@@ -91,53 +123,32 @@ int runList(CliContext& context) {
     }
     FilterClauses::addFacts(filter, meter, tempo.first, tempo.second);
 
+    // Each row is written as it is read, so the listing of a library of any size holds one row.
     const auto db = context.openDatabase();
-    const StyleListing listing = StyleListing::GetAllStyles(db->connection(), filter.FilterWhere,
-                                                            filter.FilterOrder, filter.FilterValues);
-    if (args.has(QStringLiteral("json"))) {
-        QJsonArray rows;
-        for (const StyleListRow& row : listing)
-            rows.append(QJsonObject{
-                {QStringLiteral("StyleProg"), row.StyleProg},
-                {QStringLiteral("StyleName1"), row.StyleName1},
-                {QStringLiteral("StyleDesc"), row.StyleDesc},
-                {QStringLiteral("StyleFamily"), row.StyleFamily},
-                {QStringLiteral("StyleCat"), row.StyleCat},
-                {QStringLiteral("StyleAuthor"), row.StyleAuthor},
-                {QStringLiteral("StyleDate"), row.StyleDate},
-                {QStringLiteral("StyleTempo"), row.Tempo ? QJsonValue(*row.Tempo) : QJsonValue()},
-                {QStringLiteral("StyleMeter"), row.Meter.isEmpty() ? QJsonValue() : QJsonValue(row.Meter)}});
-        context.out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
-        return 0;
-    }
-    if (listing.isEmpty()) {
+    const bool json = args.has(QStringLiteral("json"));
+    CliJsonArray array(context.out);
+    const qint64 count =
+        StyleListing::forEachStyle(db->connection(), filter.FilterWhere, filter.FilterOrder,
+                                   filter.FilterValues, [&, first = true](StyleListRow& row) mutable {
+                                       if (json) {
+                                           array.append(styleObject(row));
+                                           return;
+                                       }
+                                       if (first)
+                                           context.out << styleHeading();
+                                       first = false;
+                                       context.out << styleLine(row);
+                                   });
+    if (json)
+        array.finish();
+    else if (count == 0)
         context.out << QStringLiteral("No style available\n");
-        return 0;
-    }
-    context.out << QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8  %9\n")
-                       .arg(QStringLiteral("Style").rightJustified(6),
-                            QStringLiteral("Name").leftJustified(16),
-                            QStringLiteral("Description").leftJustified(24),
-                            QStringLiteral("Family").leftJustified(12),
-                            QStringLiteral("Group").leftJustified(12),
-                            QStringLiteral("Author").leftJustified(12),
-                            QStringLiteral("Date").leftJustified(10), QStringLiteral("Tempo"),
-                            QStringLiteral("Meter"));
-    // An unknown fact shows as "-".
-    for (const StyleListRow& row : listing)
-        context.out
-            << QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8  %9\n")
-                   .arg(QString::number(row.StyleProg).rightJustified(6),
-                        SingleByteText::plainText(row.StyleName1).leftJustified(16),
-                        row.StyleDesc.leftJustified(24), row.StyleFamily.leftJustified(12),
-                        row.StyleCat.leftJustified(12), row.StyleAuthor.leftJustified(12),
-                        row.StyleDate.leftJustified(10),
-                        (row.Tempo ? QString::number(*row.Tempo) : QStringLiteral("-")).rightJustified(5),
-                        row.Meter.isEmpty() ? QStringLiteral("-") : row.Meter);
-    context.out << QStringLiteral("%1 styles available%2\n")
-                       .arg(listing.RecordCount())
-                       .arg(filter.FilterWhere.isEmpty() ? QString()
-                                                         : QStringLiteral(" - Database filtering is active"));
+    else
+        context.out << QStringLiteral("%1 styles available%2\n")
+                           .arg(count)
+                           .arg(filter.FilterWhere.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(" - Database filtering is active"));
     return 0;
 }
 
@@ -147,9 +158,9 @@ int runWhereIs(CliContext& context) {
     const qint32 style = cliStyleNumbers(args.positionals()).first();
 
     const auto db = context.openDatabase();
-    QJsonArray banks;
-    QString text;
-    for (const StoredBank& bank : StoredBanks::holding(db->connection(), style)) {
+    const bool json = args.has(QStringLiteral("json"));
+    CliJsonArray array(context.out);
+    const qint64 count = StoredBanks::holding(db->connection(), style, [&](const StoredBank& bank) {
         QJsonArray slotList;
         QStringList slotTexts;
         for (const StoredBankStyle& held : bank.styles) {
@@ -158,18 +169,18 @@ int runWhereIs(CliContext& context) {
                 slotTexts << QString::number(held.slot);
             }
         }
-        banks.append(cliBankObject(bank.BankProg, bank.BankName, bank.BankDesc, slotList));
-        text += QStringLiteral("%1  %2 [%3]  slot%4 %5\n")
-                    .arg(QString::number(bank.BankProg).rightJustified(6), bank.BankName, bank.BankDesc,
-                         slotTexts.size() == 1 ? QString() : QStringLiteral("s"),
-                         slotTexts.join(QStringLiteral(", ")));
-    }
-    if (args.has(QStringLiteral("json")))
-        context.out << QJsonDocument(banks).toJson(QJsonDocument::Indented);
-    else if (banks.isEmpty())
+        if (json)
+            array.append(cliBankObject(bank.BankProg, bank.BankName, bank.BankDesc, slotList));
+        else
+            context.out << QStringLiteral("%1  %2 [%3]  slot%4 %5\n")
+                               .arg(QString::number(bank.BankProg).rightJustified(6), bank.BankName,
+                                    bank.BankDesc, slotTexts.size() == 1 ? QString() : QStringLiteral("s"),
+                                    slotTexts.join(QStringLiteral(", ")));
+    });
+    if (json)
+        array.finish();
+    else if (count == 0)
         context.out << QStringLiteral("Selected style cannot be found in any bank!\n");
-    else
-        context.out << text;
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // Commands on STY files and banks: sty-info, import, banks, bank-show, make-sty.
 #include "cli/CliCommand.h"
+#include "cli/CliJsonArray.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
@@ -16,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -200,8 +202,9 @@ int runBanks(CliContext& context) {
     QSqlQuery query(db->connection());
     query.setForwardOnly(true);
     Database::exec(query, QStringLiteral("SELECT * FROM KORFBanks ORDER BY BankProg"));
-    QJsonArray banks;
-    QString text;
+    // Each bank is written as it is read.
+    const bool json = args.has(QStringLiteral("json"));
+    CliJsonArray array(context.out);
     int count = 0;
     while (query.next()) {
         int used = 0;
@@ -212,25 +215,28 @@ int runBanks(CliContext& context) {
         const qint32 bank = query.value(QStringLiteral("BankProg")).toInt();
         const QString name = query.value(QStringLiteral("BankName")).toString();
         const QString desc = query.value(QStringLiteral("BankDesc")).toString();
-        banks.append(cliBankObject(bank, name, desc, used));
-        text += QStringLiteral("%1  %2  %3  %4\n")
-                    .arg(QString::number(bank).rightJustified(6), name.leftJustified(20),
-                         QString::number(used).rightJustified(5), desc);
+        if (json) {
+            array.append(cliBankObject(bank, name, desc, used));
+        } else {
+            if (count == 0)
+                context.out << QStringLiteral("%1  %2  %3  %4\n")
+                                   .arg(QStringLiteral("Bank").rightJustified(6),
+                                        QStringLiteral("Name").leftJustified(20), QStringLiteral("Slots"),
+                                        QStringLiteral("Description"));
+            context.out << QStringLiteral("%1  %2  %3  %4\n")
+                               .arg(QString::number(bank).rightJustified(6), name.leftJustified(20),
+                                    QString::number(used).rightJustified(5), desc);
+        }
         ++count;
     }
-    if (args.has(QStringLiteral("json"))) {
-        context.out << QJsonDocument(banks).toJson(QJsonDocument::Indented);
-        return 0;
-    }
-    if (count == 0) {
+    if (query.lastError().isValid())
+        throw SbkError(Database::errorText(query.lastError()));
+    if (json)
+        array.finish();
+    else if (count == 0)
         context.out << QStringLiteral("No bank stored\n");
-        return 0;
-    }
-    context.out << QStringLiteral("%1  %2  %3  %4\n")
-                       .arg(QStringLiteral("Bank").rightJustified(6),
-                            QStringLiteral("Name").leftJustified(20), QStringLiteral("Slots"),
-                            QStringLiteral("Description"));
-    context.out << text << QStringLiteral("%1 banks\n").arg(count);
+    else
+        context.out << QStringLiteral("%1 banks\n").arg(count);
     return 0;
 }
 

@@ -97,14 +97,22 @@ void InputFile::open(QFile& file, const QString& path) {
 QByteArray InputFile::read(const QString& path, qint64 limit) {
     QFile file;
     open(file, path);
-    QByteArray bytes;
-    bytes.reserve(qsizetype(qMin(file.size(), limit) + 1));
-    while (bytes.size() <= limit) {
-        const QByteArray piece = file.read(qMin(PieceSize, limit + 1 - bytes.size()));
-        if (piece.isEmpty())
+    // Read straight into the result, at most limit + 1 bytes (one more tells a file that is too
+    // long); a file that grows while it is read makes the result grow a piece at a time.
+    QByteArray bytes(qsizetype(qMin(file.size(), limit) + 1), Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == bytes.size()) {
+            if (size > limit)
+                break;
+            bytes.resize(qsizetype(qMin<qint64>(limit + 1, size + PieceSize)));
+        }
+        const qint64 got = file.read(bytes.data() + size, bytes.size() - size);
+        if (got <= 0)
             break;
-        bytes += piece;
+        size += qsizetype(got);
     }
+    bytes.resize(size);
     if (file.error() != QFileDevice::NoError)
         throw SbkError(QStringLiteral("Cannot read the file %1: %2").arg(path, file.errorString()));
     if (bytes.size() > limit)

@@ -8,6 +8,21 @@ namespace {
 
 const char* const windows1252 = "windows-1252";
 
+// Windows-1252 and Latin-1 agree with ASCII below 0x80: such text needs no converter.
+bool isAscii(QByteArrayView bytes) {
+    for (const char c : bytes)
+        if (quint8(c) >= 0x80)
+            return false;
+    return true;
+}
+
+bool isAscii(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
 bool haveWindows1252() {
     static const bool available =
         QStringEncoder(windows1252).isValid() && QStringDecoder(windows1252).isValid();
@@ -21,7 +36,7 @@ QString SingleByteText::encodingName() {
 }
 
 std::optional<QByteArray> SingleByteText::encode(const QString& text) {
-    if (!haveWindows1252())
+    if (!haveWindows1252() || isAscii(text))
         return encodeName(text);
     QStringEncoder encoder(windows1252);
     QByteArray bytes = encoder.encode(text);
@@ -33,7 +48,7 @@ std::optional<QByteArray> SingleByteText::encode(const QString& text) {
 }
 
 QString SingleByteText::decode(const QByteArray& bytes) {
-    if (!haveWindows1252())
+    if (!haveWindows1252() || isAscii(bytes))
         return decodeName(bytes);
     QStringDecoder decoder(windows1252);
     return decoder.decode(bytes);

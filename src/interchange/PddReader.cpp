@@ -31,19 +31,33 @@ void PddReader::damaged(const QString& what) const {
                        .arg(what));
 }
 
-QByteArray PddReader::line(const QString& what, qint64 maxLength) {
+QString PddReader::What::toString() const {
+    QString text = words;
+    if (pattern) {
+        text = QString::fromLatin1(pattern);
+        text = text.contains(QLatin1String("%2")) ? text.arg(first).arg(second) : text.arg(first);
+    }
+    return prefix ? QLatin1String(prefix) + text : text;
+}
+
+QByteArray PddReader::line(const What& what, qint64 maxLength) {
     m_lineStart = m_file.pos();
     ++m_lineNumber;
     if (m_file.atEnd())
-        damaged(QStringLiteral("the file ends where %1 was expected").arg(what));
-    QByteArray bytes = m_file.readLine(maxLength + 2);
-    if (bytes.endsWith('\n'))
-        bytes.chop(1);
+        damaged(QStringLiteral("the file ends where %1 was expected").arg(what.toString()));
+    // Read into the one buffer of the reader: a line is copied out at its own length.
+    if (m_buffer.size() < maxLength + 2)
+        m_buffer.resize(maxLength + 2);
+    qint64 size = m_file.readLine(m_buffer.data(), maxLength + 2);
+    if (size < 0)
+        size = 0;
+    if (size > 0 && m_buffer.at(size - 1) == '\n')
+        --size;
     else if (!m_file.atEnd())
-        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(what).arg(maxLength));
-    if (bytes.endsWith('\r'))
-        bytes.chop(1);
-    return bytes;
+        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(what.toString()).arg(maxLength));
+    if (size > 0 && m_buffer.at(size - 1) == '\r')
+        --size;
+    return QByteArray(m_buffer.constData(), size);
 }
 
 void PddReader::expectLine(const QByteArray& expected) {
@@ -53,26 +67,30 @@ void PddReader::expectLine(const QByteArray& expected) {
             QStringLiteral("\"%1\" expected, \"%2\" found").arg(QString::fromLatin1(expected), shown(found)));
 }
 
-QByteArray PddReader::counted(qint64 count, const QString& what) {
+QByteArray PddReader::counted(qint64 count, const What& what, bool keep) {
     m_lineStart = m_file.pos();
     ++m_lineNumber;
     if (count < 0 || count > m_size - m_file.pos())
         damaged(QStringLiteral("%1 is announced as %2 bytes, but only %3 are left in the file")
-                    .arg(what)
+                    .arg(what.toString())
                     .arg(count)
                     .arg(m_size - m_file.pos()));
-    const QByteArray bytes = m_file.read(count);
-    if (bytes.size() != count)
-        damaged(QStringLiteral("%1 cannot be read: %2").arg(what, m_file.errorString()));
+    QByteArray bytes;
+    if (keep)
+        bytes = m_file.read(count);
+    if ((keep ? bytes.size() : m_file.skip(count)) != count)
+        damaged(QStringLiteral("%1 cannot be read: %2").arg(what.toString(), m_file.errorString()));
     // The rest of the line is its line end; an empty block was stored as one blank, which stays
     // on the line.
     const qint64 start = m_lineStart;
-    const QByteArray rest = line(QStringLiteral("the line end after %1").arg(what));
+    What lineEnd = what;
+    lineEnd.prefix = "the line end after ";
+    const QByteArray rest = line(lineEnd);
     --m_lineNumber;
     m_lineStart = start;
     if (!rest.isEmpty() && !(count == 0 && rest == " "))
         damaged(QStringLiteral("%1 is followed by %2 unexpected bytes (\"%3\") instead of the line end")
-                    .arg(what)
+                    .arg(what.toString())
                     .arg(rest.size())
                     .arg(shown(rest)));
     return bytes;
@@ -90,7 +108,7 @@ qint64 PddReader::count(const QString& table) {
     return digits.toLongLong();
 }
 
-qint32 PddReader::number(const QString& what, bool required) {
+qint32 PddReader::number(const What& what, bool required) {
     const QByteArray bytes = line(what);
     // An empty line is a value the database held as null.
     if (bytes.isEmpty() && !required)
@@ -101,15 +119,15 @@ qint32 PddReader::number(const QString& what, bool required) {
     for (const char c : digits)
         ok = ok && c >= '0' && c <= '9';
     if (!ok || digits.isEmpty())
-        damaged(QStringLiteral("%1 is not a number (\"%2\")").arg(what, shown(bytes)));
+        damaged(QStringLiteral("%1 is not a number (\"%2\")").arg(what.toString(), shown(bytes)));
     return value;
 }
 
-QString PddReader::text(const QString& what) {
+QString PddReader::text(const What& what) {
     return SingleByteText::decode(line(what));
 }
 
-QString PddReader::name(const QString& what) {
+QString PddReader::name(const What& what) {
     return SingleByteText::decodeName(line(what));
 }
 
@@ -118,31 +136,30 @@ void PddReader::readBank(DbKORFBank& bank) {
     bank.setBankName(text(QStringLiteral("the bank name")));
     bank.setBankDesc(text(QStringLiteral("the bank description")));
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
-        bank.setBankStyle(slot,
-                          number(QStringLiteral("slot %1 of bank %2").arg(slot).arg(bank.BankProg()), false));
+        bank.setBankStyle(slot, number(What("slot %1 of bank %2", slot, bank.BankProg()), false));
 }
 
 void PddReader::readStyle(DbKORFStyle& style) {
-    style.setStyleProg(number(QStringLiteral("the style number"), true));
-    const QString of = QStringLiteral(" of style %1").arg(style.StyleProg());
-    style.setStyleName1(name(QStringLiteral("the name") + of));
-    style.setStyleName2(name(QStringLiteral("the second name") + of));
-    const qint32 length1 = number(QStringLiteral("the first length") + of, false);
-    const qint32 length2 = number(QStringLiteral("the second length") + of, false);
+    const qint32 prog = number(QStringLiteral("the style number"), true);
+    style.setStyleProg(prog);
+    style.setStyleName1(name(What("the name of style %1", prog)));
+    style.setStyleName2(name(What("the second name of style %1", prog)));
+    const qint32 length1 = number(What("the first length of style %1", prog), false);
+    const qint32 length2 = number(What("the second length of style %1", prog), false);
     if (length1 < 0 || length2 < 0)
-        damaged(QStringLiteral("a negative length") + of);
+        damaged(QStringLiteral("a negative length of style %1").arg(prog));
     style.setStyleLength1(length1);
     style.setStyleLength2(length2);
-    style.setStyleContent1(counted(length1, QStringLiteral("the first data block") + of));
-    style.setStyleContent2(counted(length2, QStringLiteral("the second data block") + of));
+    style.setStyleContent1(counted(length1, What("the first data block of style %1", prog)));
+    style.setStyleContent2(counted(length2, What("the second data block of style %1", prog)));
     // The search key is derived again by the insert; it is read only to pass over it.
-    counted(qMin<qint64>(250, length1), QStringLiteral("the search key") + of);
-    style.setStyleDate(text(QStringLiteral("the date") + of));
-    style.setStyleDesc(text(QStringLiteral("the description") + of));
-    style.setStyleCat(text(QStringLiteral("the group") + of));
-    style.setStyleFamily(text(QStringLiteral("the family") + of));
-    style.setStyleFile(text(QStringLiteral("the file name") + of));
-    style.setStyleAuthor(text(QStringLiteral("the author") + of));
+    counted(qMin<qint64>(250, length1), What("the search key of style %1", prog), false);
+    style.setStyleDate(text(What("the date of style %1", prog)));
+    style.setStyleDesc(text(What("the description of style %1", prog)));
+    style.setStyleCat(text(What("the group of style %1", prog)));
+    style.setStyleFamily(text(What("the family of style %1", prog)));
+    style.setStyleFile(text(What("the file name of style %1", prog)));
+    style.setStyleAuthor(text(What("the author of style %1", prog)));
 }
 
 void PddReader::readEntries(const Handlers& handlers) {
@@ -245,14 +262,14 @@ qint64 PddReader::read(const Handlers& handlers) {
                         .arg(records));
         if (handlers.table)
             handlers.table(table, records);
+        DbKORFBank bank;
+        DbKORFStyle style;
         for (qint64 i = 0; i < records; ++i) {
             if (found == 0) {
-                DbKORFBank bank;
                 readBank(bank);
                 if (handlers.bank)
                     handlers.bank(bank);
             } else {
-                DbKORFStyle style;
                 readStyle(style);
                 m_styles.insert(style.StyleProg());
                 if (handlers.style)

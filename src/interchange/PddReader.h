@@ -23,6 +23,8 @@ class PddReader {
 public:
     struct Handlers {
         std::function<void(const QString& table, qint64 records)> table; // at each block header
+        // Every record of a block is read into the same object, so that a gateway's prepared
+        // statements serve them all.
         std::function<void(DbKORFBank&)> bank;
         std::function<void(DbKORFStyle&)> style;
         // A directory entry of the style's block 1 or 2 (the block after the closing line).
@@ -35,20 +37,39 @@ public:
     qint64 read(const Handlers& handlers);
 
 private:
+    // What a line holds, in words for the message when it is wrong ("the name of style 12"). The
+    // words are put together only for the message, so that the values of a large file are read
+    // without building a text for each.
+    struct What {
+        What(const QString& words) : words(words) {}
+        // A pattern with one or two numbers ("slot %1 of bank %2").
+        What(const char* pattern, qint64 first, qint64 second = 0)
+            : pattern(pattern), first(first), second(second) {}
+        QString toString() const;
+
+        QString words;
+        const char* pattern = nullptr;
+        qint64 first = 0;
+        qint64 second = 0;
+        const char* prefix = nullptr; // put before the words
+    };
+
     [[noreturn]] void damaged(const QString& what) const;
-    QByteArray line(const QString& what, qint64 maxLength = 4096);
+    QByteArray line(const What& what, qint64 maxLength = 4096);
     void expectLine(const QByteArray& expected);
-    QByteArray counted(qint64 count, const QString& what);
+    // count bytes and the line end after them; with keep false they are only checked.
+    QByteArray counted(qint64 count, const What& what, bool keep = true);
     qint64 count(const QString& table);
-    qint32 number(const QString& what, bool required);
-    QString text(const QString& what);
-    QString name(const QString& what);
+    qint32 number(const What& what, bool required);
+    QString text(const What& what);
+    QString name(const What& what);
     void readBank(DbKORFBank& bank);
     void readStyle(DbKORFStyle& style);
     void readEntries(const Handlers& handlers);
 
     QString m_path;
     QFile m_file;
+    QByteArray m_buffer; // the line being read
     qint64 m_size = 0;
     qint64 m_lineNumber = 0;
     qint64 m_lineStart = 0;

@@ -62,6 +62,8 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
             if (progress)
                 progress->step(++done, QString());
         };
+        // The reader hands the same record for every row of a block: it is bound to the
+        // connection once, so that its insert is prepared once.
         handlers.bank = [&](DbKORFBank& bank) {
             bank.setActiveConnection(db);
             if (!bank.InsKORFBanks())
@@ -71,8 +73,11 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
             if (progress)
                 progress->step(++done, bank.BankName());
         };
+        DbKORFStyle* bound = nullptr;
         handlers.style = [&](DbKORFStyle& style) {
-            style.setActiveConnection(db);
+            if (bound != &style)
+                style.setActiveConnection(db);
+            bound = &style;
             // The dump does not carry the facts: they are read from the blocks again.
             style.setFacts(StyleFacts::read(style.StyleContent1(), style.StyleContent2()));
             if (!style.InsKORFStyles())

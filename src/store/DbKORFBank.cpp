@@ -29,19 +29,26 @@ bool DbKORFBank::fail(const QString& text) {
 
 bool DbKORFBank::InsKORFBanks() {
     m_error.clear();
-    QSqlQuery query(m_connection);
-    QStringList marks;
-    for (int i = 0; i < 3 + SlotCount; ++i)
-        marks << QStringLiteral("?");
-    query.prepare(QStringLiteral("INSERT INTO KORFBanks (BankProg,BankName,BankDesc,") +
-                  slotColumns().join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
-                  marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+    if (!m_insert) {
+        QStringList marks;
+        for (int i = 0; i < 3 + SlotCount; ++i)
+            marks << QStringLiteral("?");
+        auto insert = std::make_shared<QSqlQuery>(m_connection);
+        if (!insert->prepare(QStringLiteral("INSERT INTO KORFBanks (BankProg,BankName,BankDesc,") +
+                             slotColumns().join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
+                             marks.join(QLatin1Char(',')) + QLatin1Char(')')))
+            return fail(Database::errorText(insert->lastError()));
+        m_insert = insert;
+    }
+    QSqlQuery& query = *m_insert;
     query.addBindValue(m_BankProg);
     query.addBindValue(m_BankName);
     query.addBindValue(m_BankDesc);
     for (qint32 style : m_slots)
         query.addBindValue(style);
-    if (!query.exec())
+    const bool done = query.exec();
+    query.finish();
+    if (!done)
         return fail(Database::errorText(query.lastError()));
     return true;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+
+class QSqlQuery;
 
 // Gateway to the table KORFBanks: a bank is a name, a description and 32 slots holding style
 // numbers (0 = empty). Ins/Upd/Del/Get never throw: they return false and leave
@@ -49,6 +52,8 @@ public:
         return m_connection;
     }
     void setActiveConnection(QSqlDatabase connection) {
+        if (connection.connectionName() != m_connection.connectionName())
+            m_insert.reset();
         m_connection = connection;
     }
     const QString& clsKORFBanksError() const {
@@ -83,4 +88,7 @@ private:
     std::array<qint32, SlotCount> m_slots{};
     QSqlDatabase m_connection;
     QString m_error;
+    // The insert, prepared at its first use: an import or a restore stores its banks through one
+    // instance. Copies share it, on the same connection.
+    std::shared_ptr<QSqlQuery> m_insert;
 };

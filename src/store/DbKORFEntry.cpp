@@ -18,6 +18,10 @@ QStringList DbKORFEntry::schemaStatements() {
     };
 }
 
+DbKORFEntry::DbKORFEntry(QSqlDatabase connection) : m_connection(connection) {}
+
+DbKORFEntry::~DbKORFEntry() = default;
+
 bool DbKORFEntry::isAvailable(QSqlDatabase connection) {
     QSqlQuery query(connection);
     query.prepare(QStringLiteral(
@@ -32,9 +36,14 @@ bool DbKORFEntry::fail(const QString& text) {
 
 bool DbKORFEntry::InsKORFEntries(qint32 styleProg, const KORFEntry& entry1, const KORFEntry& entry2) {
     m_error.clear();
-    QSqlQuery query(m_connection);
-    query.prepare(QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, EntrySystem, "
-                                 "EntryProperties) VALUES (?, ?, ?, ?, ?)"));
+    if (!m_insert) {
+        auto insert = std::make_unique<QSqlQuery>(m_connection);
+        if (!insert->prepare(QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, "
+                                            "EntrySystem, EntryProperties) VALUES (?, ?, ?, ?, ?)")))
+            return fail(Database::errorText(insert->lastError()));
+        m_insert = std::move(insert);
+    }
+    QSqlQuery& query = *m_insert;
     const KORFEntry* entries[] = {&entry1, &entry2};
     for (int block = 1; block <= 2; ++block) {
         const KORFEntry& entry = *entries[block - 1];
@@ -45,7 +54,9 @@ bool DbKORFEntry::InsKORFEntries(qint32 styleProg, const KORFEntry& entry1, cons
         query.addBindValue(entry.timestampText());
         query.addBindValue(entry.systemText());
         query.addBindValue(entry.properties());
-        if (!query.exec())
+        const bool done = query.exec();
+        query.finish();
+        if (!done)
             return fail(Database::errorText(query.lastError()));
     }
     return true;

@@ -2,9 +2,12 @@
 
 #include "store/KORFEntry.h"
 
+#include <memory>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+
+class QSqlQuery;
 
 // Gateway to the table KORFEntries: the directory entries of the blocks that came from newer bank
 // files, one row per block (StyleProg, EntryBlock 1 or 2). The timestamp and system string are
@@ -13,7 +16,8 @@
 // Ins/Get return false and leave "<number> <description>" in clsKORFEntriesError on failure.
 class DbKORFEntry {
 public:
-    explicit DbKORFEntry(QSqlDatabase connection) : m_connection(connection) {}
+    explicit DbKORFEntry(QSqlDatabase connection);
+    ~DbKORFEntry();
 
     // The statements that add the table and its trigger to a database.
     static QStringList schemaStatements();
@@ -35,4 +39,7 @@ private:
 
     QSqlDatabase m_connection;
     QString m_error;
+    // The insert, prepared at its first use: an import or a restore stores the entries of many
+    // styles through one instance.
+    std::unique_ptr<QSqlQuery> m_insert;
 };

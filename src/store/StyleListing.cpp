@@ -52,6 +52,15 @@ QString StyleListing::statement(const QString& filterWhere, const QString& filte
 
 StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
                                         const QString& filterOrder, const QStringList& filterValues) {
+    StyleListing result;
+    forEachStyle(connection, filterWhere, filterOrder, filterValues,
+                 [&result](StyleListRow& row) { result.m_rows.append(std::move(row)); });
+    return result;
+}
+
+qint64 StyleListing::forEachStyle(QSqlDatabase connection, const QString& filterWhere,
+                                  const QString& filterOrder, const QStringList& filterValues,
+                                  const std::function<void(StyleListRow&)>& take) {
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     const QString sql = statement(filterWhere, filterOrder, DbKORFStyle::keepsFacts(connection));
@@ -64,9 +73,9 @@ StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& 
             query.addBindValue(value);
         Database::exec(query);
     }
-    StyleListing result;
+    qint64 count = 0;
+    StyleListRow row;
     while (query.next()) {
-        StyleListRow row;
         row.StyleProg = query.value(0).toInt();
         row.StyleName1 = query.value(1).toString();
         row.StyleDesc = query.value(2).toString();
@@ -74,12 +83,16 @@ StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& 
         row.StyleCat = query.value(4).toString();
         row.StyleAuthor = query.value(5).toString();
         row.StyleDate = query.value(6).toString();
-        if (!query.isNull(Tempo))
-            row.Tempo = query.value(Tempo).toInt();
+        row.Tempo = query.isNull(Tempo) ? std::nullopt : std::optional<int>(query.value(Tempo).toInt());
         row.Meter = query.value(Meter).toString();
-        result.m_rows.append(std::move(row));
+        take(row);
+        ++count;
     }
-    return result;
+    // A step that fails (a page of the file damaged part way) ends the rows as their end would:
+    // it must not pass for a shorter listing.
+    if (query.lastError().isValid())
+        throw SbkError(Database::errorText(query.lastError()));
+    return count;
 }
 
 QStringList StyleListing::metersPresent(QSqlDatabase connection) {

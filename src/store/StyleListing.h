@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <QList>
 #include <QSqlDatabase>
@@ -34,6 +35,13 @@ public:
     // another program) lists them as NULL.
     static StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
                                      const QString& filterOrder, const QStringList& filterValues = {});
+    // The rows of the same query handed to the caller one at a time, as they are read, so that a
+    // listing written row by row holds one row however large the library is. The row is the
+    // caller's to keep (it may be moved from); the next one is read into the same object. Returns
+    // the number of rows; a failure of the database, also part way, throws SbkError.
+    static qint64 forEachStyle(QSqlDatabase connection, const QString& filterWhere,
+                               const QString& filterOrder, const QStringList& filterValues,
+                               const std::function<void(StyleListRow&)>& take);
     static QString statement(const QString& filterWhere, const QString& filterOrder, bool keepsFacts = true);
     // The ORDER BY list for filterOrder ("STYLENAME1 DESC, STYLECAT", "METER DESC" ...).
     static QString orderClause(const QString& filterOrder);

@@ -141,6 +141,8 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
 
     m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
     m_table = std::make_unique<DbKORFStyle>(m_connection);
+    m_entries = std::make_unique<DbKORFEntry>(m_connection);
+    m_banks = std::make_unique<DbKORFBank>(m_connection);
     try {
         m_transaction = std::make_unique<Transaction>(m_connection);
     } catch (const SbkError& error) {
@@ -184,12 +186,16 @@ QString StyImport::finish() {
     }
     m_transaction.reset();
     m_table.reset();
+    m_entries.reset();
+    m_banks.reset();
     return m_log;
 }
 
 void StyImport::cancel() {
     m_transaction.reset(); // rolls back unless committed
     m_table.reset();
+    m_entries.reset();
+    m_banks.reset();
 }
 
 void StyImport::stop(const SbkError& error) {
@@ -297,7 +303,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
 
     if (!m_saveBank)
         return;
-    DbKORFBank bank(m_connection);
+    DbKORFBank& bank = *m_banks;
     const QString u = oneByteName(shortName.left(shortName.size() - 4).toUpper().left(5));
     bank.setBankProg(bank.NextKORFBank());
     bank.setBankName(u + QStringLiteral("%1").arg(bank.BankProg(), 3, 10, QLatin1Char('0')));
@@ -396,7 +402,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
 void StyImport::keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone) {
     if (style.StyleEntry1().isEmpty() && style.StyleEntry2().isEmpty())
         return;
-    DbKORFEntry entries(m_connection);
+    DbKORFEntry& entries = *m_entries;
     if (onlyWhenNone) {
         // A stored style with the same blocks keeps its own entries; one that has none (restored
         // from a PDD or SSF file) takes those of the file, so it is written as the instrument saved it.

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+class DbKORFBank;
+class DbKORFEntry;
 class DbKORFStyle;
 class KORFStyle;
 class KORFStyles;
@@ -143,6 +145,8 @@ private:
     // The run's style gateway, so its statements are prepared once, and its transaction (declared
     // after it, so that the transaction ends first).
     std::unique_ptr<DbKORFStyle> m_table;
+    std::unique_ptr<DbKORFEntry> m_entries;
+    std::unique_ptr<DbKORFBank> m_banks;
     std::unique_ptr<Transaction> m_transaction;
     QList<FolderItem> m_files;
     int m_next = 0;

@@ -4,6 +4,7 @@
 #include "sty/Oc31Decoder.h"
 #include "sty/StyleFingerprint.h"
 
+#include <array>
 #include <optional>
 #include <QRegularExpression>
 #include <QStringList>
@@ -42,8 +43,8 @@ struct Chunk {
 // The tree of one block: its data as it stands, or decoded as far as it is read.
 class BlockTree {
 public:
-    BlockTree(const QByteArray& block, quint8 expectedType, const QString& what)
-        : m_what(what), m_treeWhat(what + QStringLiteral(", decoded")) {
+    // block must outlive the tree: its data is read where it lies, never copied.
+    BlockTree(const QByteArray& block, quint8 expectedType, const QString& what) : m_what(what) {
         if (block.size() < 8)
             failIn(m_what, 0,
                    QStringLiteral("%1 bytes are no block: its chunk header alone has 8").arg(block.size()));
@@ -57,7 +58,7 @@ public:
                    QStringLiteral("the block announces %1 bytes of data, %2 are there")
                        .arg(size)
                        .arg(block.size() - 8));
-        const QByteArray data = block.mid(8, qsizetype(size));
+        const QByteArray data = QByteArray::fromRawData(block.constData() + 8, qsizetype(size));
         if (flagsOf(m_id) & 0x40)
             failIn(m_what, 3, QStringLiteral("the block is encrypted"));
         if (flagsOf(m_id) & 0x20) {
@@ -116,7 +117,9 @@ public:
         return std::nullopt;
     }
 
-    [[noreturn]] void fail(qsizetype at, const QString& problem) const { failIn(m_treeWhat, at, problem); }
+    [[noreturn]] void fail(qsizetype at, const QString& problem) const {
+        failIn(m_what + QStringLiteral(", decoded"), at, problem);
+    }
 
 private:
     // A decoder that failed once is not asked again: what it would decode after the fault means
@@ -136,7 +139,6 @@ private:
     }
 
     QString m_what;
-    QString m_treeWhat;
     quint32 m_id = 0;
     QByteArray m_plain;
     std::optional<Oc31Decoder> m_decoder;
@@ -193,11 +195,18 @@ int newerTempo(BlockTree& tree, const Chunk& settings) {
 } // namespace
 
 QString StyleFacts::meterText(quint8 signature) {
-    const int numerator = signature >> 3;
-    const int power = signature & 7;
-    if (numerator == 0 || power < 1 || power > 4)
-        return QString();
-    return QStringLiteral("%1/%2").arg(numerator).arg(1 << power);
+    // Every style read names one of these: their texts are made once.
+    static const std::array<QString, 256> texts = [] {
+        std::array<QString, 256> all;
+        for (int b = 0; b < 256; ++b) {
+            const int numerator = b >> 3;
+            const int power = b & 7;
+            if (numerator > 0 && power >= 1 && power <= 4)
+                all[size_t(b)] = QStringLiteral("%1/%2").arg(numerator).arg(1 << power);
+        }
+        return all;
+    }();
+    return texts[signature];
 }
 
 int StyleFacts::signatureOf(const QString& meter) {

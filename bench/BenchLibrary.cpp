@@ -1,0 +1,231 @@
+#include "BenchLibrary.h"
+
+#include "core/SbkError.h"
+#include "store/Database.h"
+#include "store/DbKORFBank.h"
+#include "StyleBlocks.h"
+
+#include <cstdio>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QVariant>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr int PoolSize = 64;
+const char* const meters[] = {"4/4", "3/4", "6/8", "12/8", "2/4"};
+const quint8 signatures[] = {0x22, 0x1A, 0x33, 0x63, 0x12};
+
+QByteArray randomBytes(QRandomGenerator& random, int size) {
+    QByteArray body(size, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32*>(body.data()), size / 4);
+    return body;
+}
+
+int tempoOf(int pooled) {
+    return 40 + pooled * 3;
+}
+
+} // namespace
+
+BenchLibrary::BenchLibrary(int blockSize, quint32 seed) {
+    QRandomGenerator random(seed);
+    for (int p = 0; p < PoolSize; ++p) {
+        const bool newer = p % 2;
+        const int size = (blockSize - 512 + int(random.bounded(1024))) & ~3;
+        Pooled pooled;
+        pooled.content1 =
+            StyleBlocks::styleBlock(signatures[p % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
+        pooled.content2 = StyleBlocks::performanceBlock(tempoOf(p), newer,
+                                                        randomBytes(random, qMax(4, size / 4 - 250) & ~3));
+        // The zeros after the name in the first chunk of the style: 8 bytes inside one literal
+        // run, in the search key. The number written twice keeps the check byte of the stream.
+        pooled.mark = pooled.content1.indexOf("New Style") + 10;
+        if (pooled.mark < 10 || pooled.mark + 8 > 250)
+            qFatal("the generated style block has no room for its number");
+        m_pool.append(pooled);
+    }
+}
+
+BenchLibrary::Style BenchLibrary::style(qint32 n) const {
+    const Pooled& pooled = m_pool.at(n % PoolSize);
+    Style style;
+    style.prog = n;
+    style.name = QStringLiteral("Style %1")
+                     .arg((qint64(n) * 7919) % 100003, 6, 10, QLatin1Char('0'))
+                     .leftJustified(16);
+    style.desc = QStringLiteral("A description of style number %1").arg(n);
+    style.family = QStringLiteral("FAMILY%1").arg(n % 37);
+    style.group = QStringLiteral("GROUP%1").arg(n % 11);
+    style.author = QStringLiteral("Author %1").arg(n % 101);
+    style.file = QStringLiteral("B%1.STY").arg(n / 32, 4, 10, QLatin1Char('0'));
+    style.content1 = pooled.content1;
+    char* mark = style.content1.data() + pooled.mark;
+    for (int i = 0; i < 4; ++i)
+        mark[i] = mark[i + 4] = char(quint32(n) >> (8 * i));
+    style.content2 = pooled.content2;
+    return style;
+}
+
+double BenchLibrary::insertStyles(QSqlDatabase db, qint32 first, int count, bool inTransaction) const {
+    QElapsedTimer timer;
+    qint64 spent = 0;
+    QSqlQuery query(db);
+    timer.start();
+    if (!inTransaction)
+        Database::exec(query, QStringLiteral("BEGIN"));
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral(
+        "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
+        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    spent += timer.nsecsElapsed();
+    const QString date = QStringLiteral("2024/06/01");
+    const QString name2 = QStringLiteral("Perf").leftJustified(16);
+    for (qint32 n = first; n < first + count; ++n) {
+        const Style style = this->style(n);
+        const int pooled = n % PoolSize;
+        timer.restart();
+        insert.bindValue(0, n);
+        insert.bindValue(1, style.name);
+        insert.bindValue(2, name2);
+        insert.bindValue(3, qint32(style.content1.size()));
+        insert.bindValue(4, qint32(style.content2.size()));
+        insert.bindValue(5, style.content1);
+        insert.bindValue(6, style.content2);
+        insert.bindValue(7, style.content1.left(250));
+        insert.bindValue(8, date);
+        insert.bindValue(9, style.desc);
+        insert.bindValue(10, style.group);
+        insert.bindValue(11, style.family);
+        insert.bindValue(12, style.file);
+        insert.bindValue(13, style.author);
+        insert.bindValue(14, tempoOf(pooled));
+        insert.bindValue(15, QString::fromLatin1(meters[pooled % 5]));
+        Database::exec(insert);
+        spent += timer.nsecsElapsed();
+    }
+    timer.restart();
+    insert.finish();
+    if (!inTransaction)
+        Database::exec(query, QStringLiteral("COMMIT"));
+    spent += timer.nsecsElapsed();
+    return spent / 1e9;
+}
+
+double BenchLibrary::insertBanks(QSqlDatabase db, int banks, int styles, bool inTransaction) {
+    QElapsedTimer timer;
+    timer.start();
+    QSqlQuery query(db);
+    if (!inTransaction)
+        Database::exec(query, QStringLiteral("BEGIN"));
+    QStringList columns{QStringLiteral("BankProg"), QStringLiteral("BankName"), QStringLiteral("BankDesc")};
+    for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+        columns << DbKORFBank::slotColumn(k);
+    QSqlQuery insert(db);
+    insert.prepare(
+        QStringLiteral("INSERT INTO KORFBanks (%1) VALUES (?%2)")
+            .arg(columns.join(QLatin1Char(',')), QStringLiteral(",?").repeated(columns.size() - 1)));
+    for (int b = 1; b <= banks; ++b) {
+        insert.bindValue(0, b);
+        insert.bindValue(1,
+                         QStringLiteral("BANK%1").arg((qint64(b) * 7919) % banks, 5, 10, QLatin1Char('0')));
+        insert.bindValue(2, QStringLiteral("Bank number %1").arg(b));
+        for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+            insert.bindValue(2 + k, k == 1 && b % 4 == 0 ? 1 : 1 + int((qint64(b) * 31 + k * 977) % styles));
+        Database::exec(insert);
+    }
+    insert.finish();
+    if (!inTransaction)
+        Database::exec(query, QStringLiteral("COMMIT"));
+    return timer.nsecsElapsed() / 1e9;
+}
+
+namespace bench {
+
+void settle() {
+    ::sync();
+}
+
+double peakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+ChildRun runChild(const QString& program, const QStringList& args) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        throw SbkError(QStringLiteral("cannot make a pipe"));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    QList<QByteArray> argBytes{QFile::encodeName(program)};
+    for (const QString& arg : args)
+        argBytes << arg.toLocal8Bit();
+    QList<char*> argv;
+    for (QByteArray& arg : argBytes)
+        argv << arg.data();
+    argv << nullptr;
+
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawned != 0) {
+        close(pipeEnds[0]);
+        throw SbkError(QStringLiteral("cannot start %1").arg(program));
+    }
+    ChildRun run;
+    QCryptographicHash sha1(QCryptographicHash::Sha1);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        sha1.addData(QByteArrayView(buffer, got));
+        run.outputBytes += got;
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    run.peakMegabytes = usage.ru_maxrss / 1024.0;
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.outputSha1 = sha1.result().toHex().left(12);
+    return run;
+}
+
+void line(const QString& text) {
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+QString padded(const QString& what, int width) {
+    return what.leftJustified(width);
+}
+
+QString freshDatabase(const QString& folder, const QString& name) {
+    const QString path = QDir(folder).filePath(name);
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+    Database::createEmpty(path);
+    return path;
+}
+
+} // namespace bench

@@ -1,0 +1,82 @@
+#pragma once
+
+// What the command-line benchmarks share: a generated library of many styles, stored by plain
+// prepared inserts in one transaction (the floor that the restore and the import are measured
+// against), the peak memory of this process and of a child, and the printing of figures.
+
+#include <QByteArray>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class BenchLibrary {
+public:
+    // One generated style: its number, its texts and its two blocks (a compressed style block
+    // and a compressed performance block that give a meter and a tempo, as instruments save them).
+    struct Style {
+        qint32 prog = 0;
+        QString name;
+        QString desc;
+        QString family;
+        QString group;
+        QString author;
+        QString file;
+        QByteArray content1;
+        QByteArray content2;
+    };
+
+    // blockSize: the first block's size in bytes (about); the second is a quarter of it.
+    BenchLibrary(int blockSize, quint32 seed);
+
+    // The style of number n (1, 2, ...): blocks from a pool of 64, made different in their first
+    // 250 bytes (the search key) by the number, so that every style has a key of its own; names
+    // in another order than the numbers.
+    Style style(qint32 n) const;
+
+    // Inserts count styles numbered first.. first + count - 1 with prepared statements in one
+    // transaction (its own, or the caller's when inTransaction), the way the floor is measured;
+    // returns the seconds spent in the database.
+    double insertStyles(QSqlDatabase db, qint32 first, int count, bool inTransaction = false) const;
+    // banks of 32 slots, inserted as the styles are; slot k of bank b holds a style chosen from
+    // 1..styles, and every fourth bank holds style 1 in its first slot (a style many banks hold).
+    // Returns the seconds spent.
+    static double insertBanks(QSqlDatabase db, int banks, int styles, bool inTransaction = false);
+
+private:
+    struct Pooled {
+        QByteArray content1;
+        QByteArray content2;
+        qsizetype mark; // where the style's number goes in content1
+    };
+    QList<Pooled> m_pool;
+};
+
+namespace bench {
+
+// Waits until the writes of earlier runs reached the disk (sync), so that a measured run does not
+// pay for the write-back of the one before it.
+void settle();
+
+// The peak resident memory of this process so far, in MB (getrusage).
+double peakMegabytes();
+
+// A child's run: its wall time, its peak resident memory (from wait4), its exit status and the
+// size and SHA-1 of what it wrote to standard output.
+struct ChildRun {
+    double seconds = 0;
+    double peakMegabytes = 0;
+    int exitStatus = -1;
+    qint64 outputBytes = 0;
+    QByteArray outputSha1;
+};
+ChildRun runChild(const QString& program, const QStringList& args);
+
+// "  <what, padded>  1.23 s  (1.05 x floor)" and the like, flushed at once.
+void line(const QString& text);
+QString padded(const QString& what, int width = 44);
+
+// A fresh empty database at folder/name (an older file of that name is removed first).
+QString freshDatabase(const QString& folder, const QString& name);
+
+} // namespace bench
