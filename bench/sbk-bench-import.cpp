@@ -113,8 +113,8 @@ double insertPlain(QSqlDatabase db, const Collection& collection, qint32 firstNu
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
-        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter,"
+        "FingerprintExact,FingerprintRenamed,FingerprintSettings) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     QSqlQuery entry(db);
     entry.prepare(QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, EntrySystem, "
                                  "EntryProperties) VALUES (?, ?, ?, ?, ?)"));
@@ -151,6 +151,11 @@ double insertPlain(QSqlDatabase db, const Collection& collection, qint32 firstNu
             insert.bindValue(13, blank);
             insert.bindValue(14, facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
             insert.bindValue(15, facts.Meter);
+            const std::optional<qint64> fingerprints[] = {facts.FingerprintExact, facts.FingerprintRenamed,
+                                                          facts.FingerprintSettings};
+            for (int k = 0; k < 3; ++k)
+                insert.bindValue(16 + k, fingerprints[k] ? QVariant(*fingerprints[k])
+                                                         : QVariant(QMetaType::fromType<qint64>()));
             Database::exec(insert);
             const KORFEntry* entries[] = {&style->StyleEntry1(), &style->StyleEntry2()};
             for (int block = 1; block <= 2; ++block) {
