@@ -114,7 +114,8 @@ double insertPlain(QSqlDatabase db, const Collection& collection, qint32 firstNu
     insert.prepare(QStringLiteral(
         "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
         "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter,"
-        "FingerprintExact,FingerprintRenamed,FingerprintSettings) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        "FingerprintExact,FingerprintRenamed,FingerprintSettings) VALUES "
+        "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     QSqlQuery entry(db);
     entry.prepare(QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, EntrySystem, "
                                  "EntryProperties) VALUES (?, ?, ?, ?, ?)"));

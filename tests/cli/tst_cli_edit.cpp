@@ -250,8 +250,9 @@ private Q_SLOTS:
         QCOMPARE(copy[u"StyleCat"_s].toString(), u"LATIN"_s);
         QCOMPARE(copy[u"StyleTempo"_s].toInt(), 120);
         QCOMPARE(copy[u"StyleMeter"_s].toString(), u"4/4"_s);
-        QCOMPARE(copy[u"Banks"_s].toArray(),
-                 (QJsonArray{QJsonObject{{u"BankProg"_s, 2}, {u"BankName"_s, u"SECON002"_s}, {u"Slot"_s, 1}}}));
+        QCOMPARE(
+            copy[u"Banks"_s].toArray(),
+            (QJsonArray{QJsonObject{{u"BankProg"_s, 2}, {u"BankName"_s, u"SECON002"_s}, {u"Slot"_s, 1}}}));
         r = cli({u"duplicates"_s, u"--kind"_s, u"exact"_s});
         QVERIFY2(r.out.startsWith("exact copies:\n") && r.out.endsWith("1 group(s) of copies\n"),
                  r.out.constData());

@@ -100,8 +100,8 @@ private slots:
                            "StyleContent1, StyleContent2, StyleSeek) "
                            "VALUES (13, 'N', 3, 0, X'616263', X'20', X'616263')"));
         // Its blocks give it the one fingerprint the restore stores with it.
-        QVERIFY(query.exec(QStringLiteral("UPDATE KORFStyles SET FingerprintExact = %1 WHERE StyleProg = 13").arg(
-            StyleFingerprint::exact("abc", " "))));
+        QVERIFY(query.exec(QStringLiteral("UPDATE KORFStyles SET FingerprintExact = %1 WHERE StyleProg = 13")
+                               .arg(StyleFingerprint::exact("abc", " "))));
         QVERIFY(query.exec("INSERT INTO KORFBanks (BankProg) VALUES (8)"));
         // Something the restore replaces.
         addStyle(b.c, {.prog = 99});
