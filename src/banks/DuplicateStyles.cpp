@@ -1,5 +1,6 @@
 #include "banks/DuplicateStyles.h"
 
+#include "core/ProgressRun.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "store/Database.h"
@@ -120,8 +121,7 @@ QList<DuplicateStyles::Group> DuplicateStyles::find(QSqlDatabase db, const QList
     requireFingerprints(db);
     // One consistent view of the library for all kinds and the banks.
     Transaction reading(db, Transaction::Mode::Read);
-    if (progress)
-        progress->begin(kinds.size() + 1, QStringLiteral("Looking for copies of styles"));
+    const ProgressRun run(progress, kinds.size() + 1, QStringLiteral("Looking for copies of styles"));
     QList<Group> groups;
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -158,8 +158,7 @@ QList<DuplicateStyles::Group> DuplicateStyles::find(QSqlDatabase db, const QList
             groups.last().styles.append(style);
         }
         query.finish();
-        if (progress)
-            progress->step(k + 1, name(kind));
+        run.step(k + 1, name(kind));
     }
 
     // The banks and slots of the styles found: every bank read once.
@@ -186,10 +185,7 @@ QList<DuplicateStyles::Group> DuplicateStyles::find(QSqlDatabase db, const QList
                 style.Banks = holders.value(style.StyleProg);
     }
     reading.commit();
-    if (progress) {
-        progress->step(kinds.size() + 1, QString());
-        progress->end();
-    }
+    run.step(kinds.size() + 1);
     return groups;
 }
 
@@ -290,15 +286,7 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
         if (!remove.prepare(QStringLiteral("DELETE FROM KORFStyles WHERE StyleProg = ?")))
             throw SbkError(Database::errorText(remove.lastError()));
 
-        if (progress)
-            progress->begin(merges.size() + 1, QStringLiteral("Merging copies of styles"));
-        struct Ending {
-            Progress* progress;
-            ~Ending() {
-                if (progress)
-                    progress->end();
-            }
-        } ending{progress};
+        const ProgressRun run(progress, merges.size() + 1, QStringLiteral("Merging copies of styles"));
         const qint64 every = std::max<qint64>(1, merges.size() / 200);
         for (qsizetype m = 0; m < merges.size(); ++m) {
             const Merge& merge = merges[m];
@@ -365,8 +353,8 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
             }
             ++result.groups;
             if (progress && (m % every == 0 || m + 1 == merges.size())) {
-                progress->step(m + 1, plain(kept->StyleName1));
-                if (progress->cancelled()) {
+                run.step(m + 1, plain(kept->StyleName1));
+                if (run.cancelled()) {
                     transaction.rollback();
                     return Result{0, 0, 0, true};
                 }
@@ -407,12 +395,10 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
                 throw SbkError(
                     QStringLiteral("Cannot point the bank %1 to the kept styles: %2. Nothing was merged.")
                         .arg(bank.BankName().trimmed(), bank.clsKORFBanksError()));
-        if (progress) {
-            progress->step(merges.size() + 1, QString());
-            if (progress->cancelled()) {
-                transaction.rollback();
-                return Result{0, 0, 0, true};
-            }
+        run.step(merges.size() + 1);
+        if (run.cancelled()) {
+            transaction.rollback();
+            return Result{0, 0, 0, true};
         }
         transaction.commit();
         return result;

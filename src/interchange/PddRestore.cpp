@@ -1,6 +1,6 @@
 #include "interchange/PddRestore.h"
 
-#include "core/Progress.h"
+#include "core/ProgressRun.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "interchange/PddReader.h"
@@ -34,8 +34,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
         Transaction transaction(db);
         QSqlQuery query(db);
         qint64 done = 0;
-        if (progress)
-            progress->begin(total, QStringLiteral("Restoring the database"));
+        const ProgressRun run(progress, total, QStringLiteral("Restoring the database"));
 
         PddReader::Handlers handlers;
         // A table is emptied when its block is reached; a song block is always empty (the reader
@@ -59,8 +58,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                         .arg(block)
                         .arg(styleProg)
                         .arg(entries.clsKORFEntriesError()));
-            if (progress)
-                progress->step(++done, QString());
+            run.step(++done);
         };
         // The reader hands the same record for every row of a block: it is bound to the
         // connection once, so that its insert is prepared once.
@@ -70,8 +68,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                 throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
                                    .arg(bank.BankProg())
                                    .arg(bank.BankName(), bank.clsKORFBanksError()));
-            if (progress)
-                progress->step(++done, bank.BankName());
+            run.step(++done, bank.BankName());
         };
         DbKORFStyle* bound = nullptr;
         handlers.style = [&](DbKORFStyle& style) {
@@ -85,17 +82,12 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                     QStringLiteral("Style %1 (%2) cannot be stored: %3")
                         .arg(style.StyleProg())
                         .arg(SingleByteText::plainText(style.StyleName1()), style.clsKORFStylesError()));
-            if (progress)
-                progress->step(++done, style.StyleName1());
+            run.step(++done, style.StyleName1());
         };
         PddReader(path).read(handlers);
         query.finish();
         transaction.commit();
-        if (progress)
-            progress->end();
     } catch (const SbkError& error) {
-        if (progress)
-            progress->end();
         throw SbkError(QStringLiteral("The restore from %1 stopped: %2\nThe database was not changed.")
                            .arg(path, error.message()));
     }

@@ -1,6 +1,6 @@
 #include "store/SchemaMigration.h"
 
-#include "core/Progress.h"
+#include "core/ProgressRun.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFEntry.h"
@@ -93,17 +93,9 @@ qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool wi
     constexpr int BatchSize = 256;
     QSqlQuery query(db);
     const qint64 total = countOf(query, QStringLiteral("KORFStyles"));
-    Progress* progress = upgrade.progress;
-    struct Ending {
-        Progress* progress;
-        ~Ending() {
-            if (progress)
-                progress->end();
-        }
-    } ending{progress};
-    if (progress)
-        progress->begin(total, withFacts ? QStringLiteral("Reading tempo and meter of the stored styles")
-                                         : QStringLiteral("Reading the stored styles to find their copies"));
+    const ProgressRun run(upgrade.progress, total,
+                          withFacts ? QStringLiteral("Reading tempo and meter of the stored styles")
+                                    : QStringLiteral("Reading the stored styles to find their copies"));
 
     QSqlQuery batch(db);
     batch.setForwardOnly(true);
@@ -161,8 +153,7 @@ qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool wi
         }
         last = rows.last().prog;
         done += rows.size();
-        if (progress)
-            progress->step(done, QString());
+        run.step(done);
     }
     return without;
 }

@@ -16,12 +16,17 @@ namespace {
 
 // A database made by "sbk-cli init" and filled the way another program would: plain SQL on the
 // program's tables and columns.
-QString independentDatabase(const TestEnvironment& env) {
-    const QString path = env.path(u"filled.mdb"_s);
+QString initialisedDatabase(const TestEnvironment& env, const QString& name, const QStringList& statements) {
+    const QString path = env.path(name);
     if (runCli(env, {u"init"_s, path}).exitCode != 0)
         qFatal("init failed");
-    runSql(
-        path,
+    runSql(path, statements);
+    return path;
+}
+
+QString independentDatabase(const TestEnvironment& env) {
+    return initialisedDatabase(
+        env, u"filled.mdb"_s,
         {u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleCat, StyleAuthor, StyleDate, "
          "StyleContent1, StyleContent2, StyleSeek, StyleLength1, StyleLength2, Tempo, Meter) VALUES "
          "(1, 'Bossa', 'B desc', 'Latin', 'Ann', '2006/05/12', x'00ff', x'20', x'00ff', 2, 0, 120, '4/4'), "
@@ -30,18 +35,14 @@ QString independentDatabase(const TestEnvironment& env) {
          u"INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03) "
          "VALUES (1, 'ZEBRA001', 'Bank Z', 2, 1, 2), (2, 'ALPHA002', 'Bank A', 2, 0, 0), "
          "(3, 'EMPTY003', 'E', 0, 0, 0)"_s});
-    return path;
 }
 
 // A library with the values a listing must write exactly: quotes, backslashes, one-byte letters
 // beyond ASCII, a control character, empty and NULL fields, facts present and absent, a slot
 // naming a style that is gone.
 QString awkwardDatabase(const TestEnvironment& env) {
-    const QString path = env.path(u"awkward.mdb"_s);
-    if (runCli(env, {u"init"_s, path}).exitCode != 0)
-        qFatal("init failed");
-    runSql(
-        path,
+    return initialisedDatabase(
+        env, u"awkward.mdb"_s,
         {u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleName2, StyleDesc, StyleFamily, StyleCat, "
          "StyleAuthor, StyleDate, StyleContent1, StyleContent2, StyleSeek, StyleLength1, StyleLength2, "
          "Tempo, Meter) VALUES "
@@ -56,7 +57,6 @@ QString awkwardDatabase(const TestEnvironment& env) {
          u"INSERT INTO KORFBanks (BankProg, BankName, BankDesc, BankStyle01, BankStyle02, BankStyle03, "
          "BankStyle32) VALUES (1, 'Q\"UOTE\\1', 'Bank \"with\" \\ é', 1, 7, 1, 999), "
          "(2, NULL, NULL, 0, 0, 0, 1), (5, 'ÉCOLE', '', 2, 8, 9, 0)"_s});
-    return path;
 }
 
 QJsonArray json(const CliResult& result) {

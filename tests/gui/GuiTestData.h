@@ -3,6 +3,7 @@
 // Small helpers shared by the window tests: a connected SBKModule on a fresh database, styles
 // and banks written straight through the gateways, and the styles window's grid and bank.
 
+#include "gui/banks/BankPrinter.h"
 #include "gui/banks/frmStyles.h"
 #include "gui/banks/StyleGridModel.h"
 #include "ScriptedPrompt.h"
@@ -15,6 +16,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPrinter>
 #include <QSqlQuery>
 #include <QString>
 #include <QTableView>
@@ -133,5 +135,23 @@ inline void showStoredBank(frmStyles& window, SBKModule& module, qint32 bank) {
     QVERIFY(module.BankTable->GetKORFBanks());
     window.showStoredBank();
 }
+
+// The printer the program is given while it lives: a PDF printer writing to path, or none while
+// *available is false (as on a machine without printers).
+class PdfPrinterStandIn {
+public:
+    PdfPrinterStandIn(const QString& path, const bool* available)
+        : m_factory([path, available]() -> std::unique_ptr<QPrinter> {
+              if (!*available)
+                  return nullptr;
+              auto printer = std::make_unique<QPrinter>();
+              printer->setOutputFormat(QPrinter::PdfFormat);
+              printer->setOutputFileName(path);
+              return printer;
+          }) {}
+
+private:
+    BankPrinter::ScopedFactory m_factory;
+};
 
 } // namespace guitest

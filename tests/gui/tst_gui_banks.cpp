@@ -295,14 +295,7 @@ private slots:
         const QString printed = f.env.path(u"printer.pdf"_s);
         const QString saved = f.env.path(u"chosen.pdf"_s);
         bool printerThere = true;
-        BankPrinter::ScopedFactory factory([&]() -> std::unique_ptr<QPrinter> {
-            if (!printerThere)
-                return nullptr;
-            auto printer = std::make_unique<QPrinter>();
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(printed);
-            return printer;
-        });
+        const PdfPrinterStandIn printer(printed, &printerThere);
         f.module.BankState = 3;
         window.command(u"mbank"_s, 15)->trigger();
         QVERIFY(f.prompt.asked().isEmpty());

@@ -232,14 +232,7 @@ private slots:
         const QString printed = f.env.path(u"printed.pdf"_s);
         const QString saved = f.env.path(u"saved.pdf"_s);
         bool printerThere = true;
-        BankPrinter::ScopedFactory factory([&]() -> std::unique_ptr<QPrinter> {
-            if (!printerThere)
-                return nullptr;
-            auto printer = std::make_unique<QPrinter>();
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(printed);
-            return printer;
-        });
+        const PdfPrinterStandIn printer(printed, &printerThere);
         click(&window, u"cmdPrint"_s);
         printerThere = false;
         answerYesNo(f.prompt, {1});
