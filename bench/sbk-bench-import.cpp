@@ -20,6 +20,7 @@
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
 #include "sty/StyleFacts.h"
+#include "sty/StyleFingerprint.h"
 #include "StyleBlocks.h"
 
 #include <cstdio>
@@ -183,15 +184,16 @@ double insertPlain(QSqlDatabase db, const Collection& collection, qint32 firstNu
     return timer.nsecsElapsed() / 1e9;
 }
 
-// count small styles (blocks of about 200 bytes), stored before the import is measured.
+// count small styles (blocks of about 200 bytes), stored before the import is measured, each with
+// its exact fingerprint as the program stores every style.
 void preload(const QString& path, int count) {
     Database db(path);
     QSqlQuery query(db.connection());
     Database::exec(query, QStringLiteral("BEGIN"));
     query.prepare(QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
                                  "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,StyleDesc,"
-                                 "StyleCat,StyleFamily,StyleFile,StyleAuthor) "
-                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+                                 "StyleCat,StyleFamily,StyleFile,StyleAuthor,FingerprintExact) "
+                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     QRandomGenerator random(7);
     for (int i = 1; i <= count; ++i) {
         const QByteArray block =
@@ -209,8 +211,9 @@ void preload(const QString& path, int count) {
                                    QString(),
                                    QString(),
                                    QStringLiteral("SMALL.STY"),
-                                   QString()};
-        for (int v = 0; v < 14; ++v)
+                                   QString(),
+                                   StyleFingerprint::exact(block, QByteArray(" "))};
+        for (int v = 0; v < 15; ++v)
             query.bindValue(v, values[v]);
         Database::exec(query);
     }

@@ -223,21 +223,31 @@ std::optional<QList<QSqlRecord>> DbKORFStyle::GetKORFStylesByName() {
 }
 
 qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QByteArray& content2,
-                                           qint32 length1, qint32 length2) {
+                                           qint32 length1, qint32 length2,
+                                           std::optional<qint64> exactFingerprint) {
     // Compare with the stored form: the insert keeps an empty block as one blank, so an empty block
     // must be looked for as that blank or a style with one block would never be found again.
     const QByteArray stored1 = content1.isEmpty() ? blank : content1;
     const QByteArray stored2 = content2.isEmpty() ? blank : content2;
     m_StyleSeek = seekOf(content1);
 
-    QSqlQuery* statement = prepared(
-        m_statements.byContent,
-        QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles "
-                       "WHERE StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? ORDER BY StyleProg"));
+    QSqlQuery* statement =
+        exactFingerprint
+            ? prepared(m_statements.byFingerprint,
+                       QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles WHERE "
+                                      "FingerprintExact = ? AND StyleLength1 = ? AND StyleLength2 = ? "
+                                      "ORDER BY StyleProg"))
+            : prepared(m_statements.byContent,
+                       QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles WHERE "
+                                      "StyleSeek = ? AND StyleLength1 = ? AND StyleLength2 = ? "
+                                      "ORDER BY StyleProg"));
     if (!statement)
         throw SbkError(m_error);
     QSqlQuery& query = *statement;
-    query.addBindValue(m_StyleSeek);
+    if (exactFingerprint)
+        query.addBindValue(*exactFingerprint);
+    else
+        query.addBindValue(m_StyleSeek);
     query.addBindValue(length1);
     query.addBindValue(length2);
     Database::exec(query);
@@ -250,6 +260,15 @@ qint32 DbKORFStyle::GetKORFStylesByContent(const QByteArray& content1, const QBy
     }
     query.finish();
     return found;
+}
+
+bool DbKORFStyle::everyStyleFingerprinted(QSqlDatabase connection) {
+    if (!keepsFacts(connection))
+        return false;
+    QSqlQuery query(connection);
+    Database::exec(
+        query, QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM KORFStyles WHERE FingerprintExact IS NULL)"));
+    return query.next() && query.value(0).toBool();
 }
 
 qint32 DbKORFStyle::NextKORFStyle() {

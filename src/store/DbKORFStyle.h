@@ -94,8 +94,13 @@ public:
     // All columns of the styles whose StyleName1 equals the property (ignoring case);
     // std::nullopt on a database failure.
     std::optional<QList<QSqlRecord>> GetKORFStylesByName();
+    // The lowest number of a stored style with these blocks, -1 when none. Given the blocks' exact
+    // fingerprint, the candidates are found by it (a small index) instead of by the search key:
+    // for a library where everyStyleFingerprinted holds, which finds the same style.
     qint32 GetKORFStylesByContent(const QByteArray& content1, const QByteArray& content2, qint32 length1,
-                                  qint32 length2);
+                                  qint32 length2, std::optional<qint64> exactFingerprint = std::nullopt);
+    // True when every stored style has its exact fingerprint (false for a table without the column).
+    static bool everyStyleFingerprinted(QSqlDatabase connection);
     qint32 NextKORFStyle();
 
 private:
@@ -104,6 +109,7 @@ private:
     struct StatementCache {
         std::shared_ptr<QSqlQuery> insert;
         std::shared_ptr<QSqlQuery> byContent;
+        std::shared_ptr<QSqlQuery> byFingerprint;
         std::shared_ptr<QSqlQuery> next;
         std::optional<bool> keepsFacts;
         StatementCache() = default;
@@ -111,6 +117,7 @@ private:
         StatementCache& operator=(const StatementCache&) {
             insert.reset();
             byContent.reset();
+            byFingerprint.reset();
             next.reset();
             keepsFacts.reset();
             return *this;

@@ -3,18 +3,39 @@
 #include "core/CaseFold.h"
 #include "core/SbkError.h"
 
+#include <algorithm>
+#include <array>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 #include <sqlite3.h>
+#include <string>
 
 namespace {
 
-sqlite3* handleOf(const QSqlDatabase& db) {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
+// SBKFOLD of a text all in ASCII, read and given back in SQLite's UTF-8 as it lies, as the full
+// fold would give it: without trailing blanks and 00 bytes, A to Z lowered. False for a text with
+// any other character, which the full fold takes.
+bool foldAscii(sqlite3_context* context, sqlite3_value* value) {
+    const auto* text = sqlite3_value_text(value);
+    if (!text)
+        return false;
+    int size = sqlite3_value_bytes(value);
+    if (std::any_of(text, text + size, [](unsigned char c) { return c >= 0x80; }))
+        return false;
+    while (size > 0 && (text[size - 1] == ' ' || text[size - 1] == 0))
+        --size;
+    std::array<char, 256> buffer;
+    std::string longer;
+    char* folded = buffer.data();
+    if (size > int(buffer.size())) {
+        longer.resize(size_t(size));
+        folded = longer.data();
+    }
+    for (int i = 0; i < size; ++i)
+        folded[i] = char(text[i] >= 'A' && text[i] <= 'Z' ? text[i] + ('a' - 'A') : text[i]);
+    sqlite3_result_text(context, folded, size, SQLITE_TRANSIENT);
+    return true;
 }
 
 void foldFunction(sqlite3_context* context, int, sqlite3_value** values) {
@@ -22,6 +43,8 @@ void foldFunction(sqlite3_context* context, int, sqlite3_value** values) {
         sqlite3_result_null(context);
         return;
     }
+    if (foldAscii(context, values[0]))
+        return;
     const auto* text = static_cast<const char16_t*>(sqlite3_value_text16(values[0]));
     if (!text) {
         sqlite3_result_error_nomem(context);
@@ -34,6 +57,13 @@ void foldFunction(sqlite3_context* context, int, sqlite3_value** values) {
 
 } // namespace
 
+sqlite3* SqliteConnection::handle(const QSqlDatabase& db) {
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
 QString SqliteConnection::fold(const QString& text) {
     qsizetype end = text.size();
     while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1).isNull()))
@@ -42,7 +72,7 @@ QString SqliteConnection::fold(const QString& text) {
 }
 
 void SqliteConnection::prepare(QSqlDatabase db) {
-    sqlite3* handle = handleOf(db);
+    sqlite3* handle = SqliteConnection::handle(db);
     QSqlQuery query(db);
     const QString ours = QString::fromLatin1(sqlite3_libversion());
     if (!handle || !query.exec(QStringLiteral("SELECT sqlite_version()")) || !query.next() ||
@@ -53,18 +83,18 @@ void SqliteConnection::prepare(QSqlDatabase db) {
     query.finish();
     setBusyTimeout(db, BusyTimeoutMs);
     if (sqlite3_create_function_v2(handle, "SBKFOLD", 1,
-                                   SQLITE_UTF16 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                                    &foldFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
         throw SbkError(QStringLiteral("Cannot prepare the database connection: %1")
                            .arg(QString::fromUtf8(sqlite3_errmsg(handle))));
 }
 
 void SqliteConnection::setBusyTimeout(QSqlDatabase db, int milliseconds) {
-    if (sqlite3* handle = handleOf(db))
+    if (sqlite3* handle = SqliteConnection::handle(db))
         sqlite3_busy_timeout(handle, milliseconds);
 }
 
 bool SqliteConnection::inTransaction(QSqlDatabase db) {
-    sqlite3* handle = handleOf(db);
+    sqlite3* handle = SqliteConnection::handle(db);
     return handle && sqlite3_get_autocommit(handle) == 0;
 }

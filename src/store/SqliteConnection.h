@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
 // What the program adds to every SQLite connection it opens. It works on the connection handle of
 // Qt's SQLite driver, so the program links the same SQLite library as that driver (Debian's Qt
 // driver uses the system's libsqlite3); opening refuses a driver that runs another SQLite.
@@ -16,6 +18,8 @@ public:
     // handle of the SQLite library the program links.
     static void prepare(QSqlDatabase db);
     static void setBusyTimeout(QSqlDatabase db, int milliseconds);
+    // The SQLite handle of the connection, nullptr when it has none of the library the program links.
+    static sqlite3* handle(const QSqlDatabase& db);
     // True while the connection is inside a transaction (false when it cannot tell).
     static bool inTransaction(QSqlDatabase db);
 

@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
+#include "store/SqliteRows.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -53,45 +54,100 @@ QString StyleListing::statement(const QString& filterWhere, const QString& filte
 StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
                                         const QString& filterOrder, const QStringList& filterValues) {
     StyleListing result;
-    forEachStyle(connection, filterWhere, filterOrder, filterValues,
-                 [&result](StyleListRow& row) { result.m_rows.append(std::move(row)); });
+    SqliteRows rows(connection, statement(filterWhere, filterOrder, DbKORFStyle::keepsFacts(connection)),
+                    filterValues);
+    // Each text goes from where SQLite holds it into the listing's buffer.
+    while (rows.next()) {
+        Packed packed;
+        packed.start = result.m_text.size();
+        packed.prog = rows.integer(Prog);
+        packed.hasTempo = !rows.isNull(Tempo);
+        packed.tempo = packed.hasTempo ? rows.integer(Tempo) : 0;
+        int place = 0;
+        for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter}) {
+            rows.appendText(column, result.m_text);
+            packed.ends[size_t(place++)] = result.checkedEnd(packed.start);
+        }
+        result.m_rows.append(packed);
+    }
+    return result;
+}
+
+namespace {
+
+// The text columns in the order a row keeps them: the listing's own, with the meter last.
+constexpr std::array<QString StyleListRow::*, 7> packedTexts{
+    &StyleListRow::StyleName1,  &StyleListRow::StyleDesc, &StyleListRow::StyleFamily, &StyleListRow::StyleCat,
+    &StyleListRow::StyleAuthor, &StyleListRow::StyleDate, &StyleListRow::Meter};
+
+int packedPlace(StyleListing::Column column) {
+    Q_ASSERT(column != StyleListing::Prog && column != StyleListing::Tempo);
+    return column == StyleListing::Meter ? 6 : int(column) - 1;
+}
+
+} // namespace
+
+StyleListing::Packed StyleListing::pack(const StyleListRow& row) {
+    Packed packed;
+    packed.start = m_text.size();
+    packed.prog = row.StyleProg;
+    packed.hasTempo = row.Tempo.has_value();
+    packed.tempo = row.Tempo.value_or(0);
+    for (int t = 0; t < TextCount; ++t) {
+        m_text += row.*packedTexts[size_t(t)];
+        packed.ends[size_t(t)] = checkedEnd(packed.start);
+    }
+    return packed;
+}
+
+quint32 StyleListing::checkedEnd(qsizetype start) const {
+    const qsizetype length = m_text.size() - start;
+    if (length > qsizetype(UINT32_MAX))
+        throw SbkError(QStringLiteral("A style's texts are too long to be listed."));
+    return quint32(length);
+}
+
+void StyleListing::replace(int index, const StyleListRow& row) {
+    // The new texts go to the end; the old ones stay unused until the listing is made again.
+    m_rows[index] = pack(row);
+}
+
+QStringView StyleListing::text(int index, Column column) const {
+    const int place = packedPlace(column);
+    const Packed& packed = m_rows.at(index);
+    const quint32 from = place == 0 ? 0 : packed.ends[size_t(place - 1)];
+    return QStringView(m_text).sliced(packed.start + from, packed.ends[size_t(place)] - from);
+}
+
+std::optional<int> StyleListing::tempo(int index) const {
+    const Packed& packed = m_rows.at(index);
+    return packed.hasTempo ? std::optional<int>(packed.tempo) : std::nullopt;
+}
+
+StyleListRow StyleListing::row(int index) const {
+    StyleListRow result;
+    result.StyleProg = number(index);
+    result.Tempo = tempo(index);
+    for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter})
+        result.*packedTexts[size_t(packedPlace(column))] = text(index, column).toString();
     return result;
 }
 
 qint64 StyleListing::forEachStyle(QSqlDatabase connection, const QString& filterWhere,
                                   const QString& filterOrder, const QStringList& filterValues,
                                   const std::function<void(StyleListRow&)>& take) {
-    QSqlQuery query(connection);
-    query.setForwardOnly(true);
-    const QString sql = statement(filterWhere, filterOrder, DbKORFStyle::keepsFacts(connection));
-    if (filterValues.isEmpty()) {
-        Database::exec(query, sql);
-    } else {
-        if (!query.prepare(sql))
-            throw SbkError(Database::errorText(query.lastError()));
-        for (const QString& value : filterValues)
-            query.addBindValue(value);
-        Database::exec(query);
-    }
+    SqliteRows rows(connection, statement(filterWhere, filterOrder, DbKORFStyle::keepsFacts(connection)),
+                    filterValues);
     qint64 count = 0;
     StyleListRow row;
-    while (query.next()) {
-        row.StyleProg = query.value(0).toInt();
-        row.StyleName1 = query.value(1).toString();
-        row.StyleDesc = query.value(2).toString();
-        row.StyleFamily = query.value(3).toString();
-        row.StyleCat = query.value(4).toString();
-        row.StyleAuthor = query.value(5).toString();
-        row.StyleDate = query.value(6).toString();
-        row.Tempo = query.isNull(Tempo) ? std::nullopt : std::optional<int>(query.value(Tempo).toInt());
-        row.Meter = query.value(Meter).toString();
+    while (rows.next()) {
+        row.StyleProg = rows.integer(Prog);
+        for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter})
+            row.*packedTexts[size_t(packedPlace(column))] = rows.text(column);
+        row.Tempo = rows.isNull(Tempo) ? std::nullopt : std::optional<int>(rows.integer(Tempo));
         take(row);
         ++count;
     }
-    // A step that fails (a page of the file damaged part way) ends the rows as their end would:
-    // it must not pass for a shorter listing.
-    if (query.lastError().isValid())
-        throw SbkError(Database::errorText(query.lastError()));
     return count;
 }
 

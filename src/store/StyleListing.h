@@ -1,11 +1,13 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // One row of the style listing: the columns the styles window and the command line show.
 struct StyleListRow {
@@ -21,7 +23,10 @@ struct StyleListRow {
 };
 
 // The style listing: an independent copy of the listing query's rows that the caller owns. It
-// knows its row count and can be walked from first to last (or addressed by row for a view).
+// knows its row count and hands out a row, or one of its values, by its place. The texts of every
+// row lie end to end in one buffer and each row keeps where its own lie, so 100,000 rows cost a
+// few large allocations instead of one for every value (and a window opens without waiting for
+// the system to hand over the pages of as many small ones).
 class StyleListing {
 public:
     // The columns of the listing, in this order (a result column's index is its place here).
@@ -51,20 +56,47 @@ public:
 
     int RecordCount() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.isEmpty(); }
-    const StyleListRow& row(int index) const { return m_rows.at(index); }
-    StyleListRow& row(int index) { return m_rows[index]; }
+    // The row at index (0 to RecordCount() - 1), as a copy.
+    StyleListRow row(int index) const;
+    qint32 number(int index) const { return m_rows.at(index).prog; }
+    std::optional<int> tempo(int index) const;
+    // A text column's value at index (Name1 to Date, or Meter), valid until the listing changes.
+    QStringView text(int index, Column column) const;
+    // Puts new values in place of the row at index.
+    void replace(int index, const StyleListRow& row);
 
-    // Forward walking, as a result set is read.
-    void MoveFirst() { m_position = 0; }
-    void MoveNext() { ++m_position; }
-    void MoveLast() { m_position = m_rows.isEmpty() ? 0 : int(m_rows.size()) - 1; }
-    bool EndOfRows() const { return m_position >= m_rows.size(); }
-    const StyleListRow& current() const { return m_rows.at(m_position); }
+    // The rows from first to last, each as a copy.
+    class const_iterator {
+    public:
+        const_iterator(const StyleListing* listing, int index) : m_listing(listing), m_index(index) {}
+        StyleListRow operator*() const { return m_listing->row(m_index); }
+        const_iterator& operator++() {
+            ++m_index;
+            return *this;
+        }
+        bool operator!=(const const_iterator& other) const { return m_index != other.m_index; }
 
-    auto begin() const { return m_rows.cbegin(); }
-    auto end() const { return m_rows.cend(); }
+    private:
+        const StyleListing* m_listing;
+        int m_index;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, RecordCount()}; }
 
 private:
-    QList<StyleListRow> m_rows;
-    int m_position = 0;
+    static constexpr int TextCount = 7; // Name1, Desc, Family, Cat, Author, Date, Meter
+    // Where a row's texts lie in m_text: from start, the end of each relative to start.
+    struct Packed {
+        qsizetype start = 0;
+        std::array<quint32, TextCount> ends{};
+        qint32 prog = 0;
+        qint32 tempo = 0;
+        bool hasTempo = false;
+    };
+    Packed pack(const StyleListRow& row);
+    // The end of the texts added since start, relative to it; SbkError when it would not fit.
+    quint32 checkedEnd(qsizetype start) const;
+
+    QList<Packed> m_rows;
+    QString m_text;
 };

@@ -13,10 +13,12 @@
 #include "sty/KORFLibrary.h"
 #include "sty/StyleFacts.h"
 
+#include <future>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QSqlRecord>
+#include <system_error>
 
 namespace {
 
@@ -71,6 +73,18 @@ void collectFiles(const QString& folder, bool subfolders, QList<StyImport::Folde
 }
 
 } // namespace
+
+struct StyImport::ReadFile {
+    std::optional<SbkError> unreadable; // why the file could not be read
+    KORFLibrary library;
+    KORFStyles styles;
+    QList<StyleFactsValues> facts; // of each style in list order; empty without a facts reader
+};
+
+struct StyImport::ReadAhead {
+    int fileIndex = -1;
+    std::future<ReadFile> file;
+};
 
 StyImport::StyImport(QSqlDatabase connection) : m_connection(connection), m_readFacts(&StyleFacts::read) {}
 
@@ -145,6 +159,7 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     m_banks = std::make_unique<DbKORFBank>(m_connection);
     try {
         m_transaction = std::make_unique<Transaction>(m_connection);
+        m_everyStyleFingerprinted = DbKORFStyle::everyStyleFingerprinted(m_connection);
     } catch (const SbkError& error) {
         stop(error);
     }
@@ -184,6 +199,7 @@ QString StyImport::finish() {
     } catch (const SbkError& error) {
         stop(error);
     }
+    m_ahead.reset();
     m_transaction.reset();
     m_table.reset();
     m_entries.reset();
@@ -192,6 +208,9 @@ QString StyImport::finish() {
 }
 
 void StyImport::cancel() {
+    if (m_ahead && m_ahead->file.valid())
+        m_ahead->file.wait();
+    m_ahead.reset();
     m_transaction.reset(); // rolls back unless committed
     m_table.reset();
     m_entries.reset();
@@ -218,26 +237,67 @@ QString StyImport::summary() const {
         .arg(m_foldersUnread > 0 ? QStringLiteral(", %1 folders not read").arg(m_foldersUnread) : QString());
 }
 
-void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
-    const QString shortName = oneByteName(shortNameOf(path));
-    report(Stage::File, shortName, fileIndex, fileCount);
-
-    KORFLibrary library;
-    KORFStyles styles;
+StyImport::ReadFile StyImport::readFile(const QString& path, const StyleFactsReader& readFacts) {
+    ReadFile file;
     QByteArray bytes;
     try {
         bytes = InputFile::read(path, KORFLibrary::MaxFileSize);
     } catch (const SbkError& error) {
+        file.unreadable = error;
+        return file;
+    }
+    file.library.FillCollectionFromBytes(bytes, path, file.styles);
+    if (file.library.RetVal() == KORFLibrary::ReadKorf && readFacts) {
+        file.facts.reserve(file.styles.Count());
+        for (const KORFStylePtr& style : file.styles)
+            file.facts.append(readFacts(style->StyleContent1(), style->StyleContent2()));
+    }
+    return file;
+}
+
+StyImport::ReadFile StyImport::takeFile(int fileIndex) {
+    if (m_ahead && m_ahead->fileIndex == fileIndex) {
+        const std::unique_ptr<ReadAhead> ahead = std::move(m_ahead);
+        return ahead->file.get(); // a file that cannot be taken apart throws here, in its turn
+    }
+    return readFile(m_files.at(fileIndex).path, m_readFacts);
+}
+
+void StyImport::readAheadAfter(int fileIndex) {
+    const int next = fileIndex + 1;
+    if (next >= m_files.size() || !m_files.at(next).passedOver.isEmpty())
+        return;
+    auto ahead = std::make_unique<ReadAhead>();
+    ahead->fileIndex = next;
+    try {
+        ahead->file =
+            std::async(std::launch::async, &StyImport::readFile, m_files.at(next).path, m_readFacts);
+    } catch (const std::system_error&) {
+        return; // no thread to be had: the file is read in its turn
+    }
+    m_ahead = std::move(ahead);
+}
+
+void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
+    const QString shortName = oneByteName(shortNameOf(path));
+    report(Stage::File, shortName, fileIndex, fileCount);
+
+    m_nextNumber.reset();
+    ReadFile file = takeFile(fileIndex);
+    // The next file is read and taken apart meanwhile.
+    readAheadAfter(fileIndex);
+    if (file.unreadable) {
         // A file of a folder that cannot be read (its permissions, or it vanished or changed
         // after the scan) is named in the log; the others are imported all the same. A single
         // file that cannot be read is the run's error.
         if (!m_folder)
-            throw;
-        m_log += shortName + QStringLiteral(" was passed over: ") + error.message() + lineEnd;
+            throw *file.unreadable;
+        m_log += shortName + QStringLiteral(" was passed over: ") + file.unreadable->message() + lineEnd;
         ++m_filesSkipped;
         return;
     }
-    library.FillCollectionFromBytes(bytes, path, styles);
+    const KORFLibrary& library = file.library;
+    KORFStyles& styles = file.styles;
     switch (library.RetVal()) {
     case KORFLibrary::ReadKorf:
         break;
@@ -298,7 +358,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
             continue;
         }
         report(Stage::Style, styles.Item(i)->StyleName1(), fileIndex, fileCount);
-        storeStyle(styles, i, shortName);
+        storeStyle(styles, i, file.facts.value(i - 1), shortName);
     }
 
     if (!m_saveBank)
@@ -316,14 +376,16 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     ++m_banksStored;
 }
 
-void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortName) {
+void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues& facts,
+                           const QString& shortName) {
     KORFStyle& style = *styles.Item(index);
     DbKORFStyle& table = *m_table;
 
     qint32 existing = -1;
     if (m_policy == Policy::SkipDuplicates) {
-        existing = table.GetKORFStylesByContent(style.StyleContent1(), style.StyleContent2(),
-                                                style.StyleLength1(), style.StyleLength2());
+        existing = table.GetKORFStylesByContent(
+            style.StyleContent1(), style.StyleContent2(), style.StyleLength1(), style.StyleLength2(),
+            m_everyStyleFingerprinted ? facts.FingerprintExact : std::nullopt);
         if (existing != -1) {
             DbKORFStyle stored(m_connection);
             stored.setStyleProg(existing);
@@ -359,7 +421,11 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
         }
     }
 
-    const qint32 number = existing != -1 ? existing : table.NextKORFStyle();
+    // The run's transaction holds the write lock and nothing else runs while a file is stored, so
+    // the highest number is asked for once a file and counted on from there.
+    if (existing == -1 && !m_nextNumber)
+        m_nextNumber = table.NextKORFStyle();
+    const qint32 number = existing != -1 ? existing : (*m_nextNumber)++;
     table.setStyleProg(number);
     table.setStyleName1(style.StyleName1());
     table.setStyleName2(style.StyleName2());
@@ -375,9 +441,9 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const QString& shortNa
     table.setStyleFamily(orBlank(ExchangeValues[0]));
     table.setStyleFile(shortName);
     table.setStyleAuthor(orBlank(ExchangeValues[2]));
-    const StyleFactsValues facts =
-        m_readFacts ? m_readFacts(style.StyleContent1(), style.StyleContent2()) : StyleFactsValues{};
     table.setFacts(facts);
+    // A style stored without its fingerprint would not be found by one.
+    m_everyStyleFingerprinted = m_everyStyleFingerprinted && facts.FingerprintExact.has_value();
     if (!table.InsKORFStyles())
         throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
                            .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));

@@ -132,8 +132,19 @@ public:
     int banksStored() const { return m_banksStored; }
 
 private:
+    // A file read and taken apart, with the facts of each of its styles (ReadFile in the source).
+    struct ReadFile;
+    // The next file of the run, read on a thread of its own while the styles of the one before it
+    // are stored.
+    struct ReadAhead;
+    static ReadFile readFile(const QString& path, const StyleFactsReader& readFacts);
+    // The file at fileIndex: the one read ahead, or read now.
+    ReadFile takeFile(int fileIndex);
+    // Starts reading the file after fileIndex, when the run has one to import.
+    void readAheadAfter(int fileIndex);
+
     void importFile(const QString& path, int fileIndex, int fileCount);
-    void storeStyle(KORFStyles& styles, int index, const QString& shortName);
+    void storeStyle(KORFStyles& styles, int index, const StyleFactsValues& facts, const QString& shortName);
     // Stores the directory entries a style read from a newer file carries under its number; with
     // onlyWhenNone, only when the stored style has none of its own.
     void keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone);
@@ -159,6 +170,9 @@ private:
     Picker m_picker;
     ProgressCallback m_progress;
     StyleFactsReader m_readFacts;
+    std::unique_ptr<ReadAhead> m_ahead;
+    std::optional<qint32> m_nextNumber;     // the number the next new style takes, once known
+    bool m_everyStyleFingerprinted = false; // so duplicates are looked up by the exact fingerprint
     QDate m_today;
     QString m_log;
     QString m_date;

@@ -4,10 +4,13 @@
 #include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
+#include "store/SqliteConnection.h"
 #include "store/StyleListing.h"
 #include "TestEnvironment.h"
 
 #include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -79,6 +82,74 @@ private Q_SLOTS:
         QCOMPARE(list(filter({{}, {}, {}, u"été"_s})), (QList<qint32>{5, 6, 7}));
         QCOMPARE(list(filter({}, {u"NAME"_s})), (QList<qint32>{3, 2, 1, 4, 5, 6, 7}));
         QCOMPARE(list(filter({}, {u"NAME"_s}, {true})), (QList<qint32>{7, 6, 5, 4, 1, 2, 3}));
+    }
+
+    void valuesAreReadAsTheDriverReadsThem() {
+        // A database of another program may hold blobs, numbers or NULL where the listing expects
+        // texts. The listing reads SQLite's values itself: each must come out as QSqlQuery gives it,
+        // in the listing, in a row edited in place and in the rows handed out one by one.
+        TestEnvironment env;
+        env.createDatabase();
+        auto db = env.openDatabase();
+        QSqlQuery insert(db->connection());
+        QVERIFY2(
+            insert.exec(u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleFamily, StyleCat, "
+                        "StyleAuthor, StyleDate, Tempo, Meter) VALUES "
+                        "(1, 'Été' || char(0) || 'x', x'C3A9', x'FF41', NULL, '', 'd', 95.6, '3/4'), "
+                        "(2, 'plain', 'desc', 'f', 'g', 'Ann', '2024/01/01', 'fast', x'41'), "
+                        "(3, 'third', NULL, NULL, NULL, NULL, NULL, 120, NULL)"_s),
+            qPrintable(insert.lastError().text()));
+        QList<QStringList> expected;
+        QSqlQuery plain(db->connection());
+        QVERIFY(plain.exec(StyleListing::statement({}, {})));
+        while (plain.next()) {
+            QStringList row;
+            for (int c = 0; c < 9; ++c)
+                row << (c == StyleListing::Prog || c == StyleListing::Tempo
+                            ? QString::number(plain.value(c).toInt()) + (plain.isNull(c) ? u"?"_s : u""_s)
+                            : plain.value(c).toString());
+            expected << row;
+        }
+        const auto shown = [](const StyleListRow& r) {
+            return QStringList{QString::number(r.StyleProg),
+                               r.StyleName1,
+                               r.StyleDesc,
+                               r.StyleFamily,
+                               r.StyleCat,
+                               r.StyleAuthor,
+                               r.StyleDate,
+                               r.Tempo ? QString::number(*r.Tempo) : u"0?"_s,
+                               r.Meter};
+        };
+        QList<QStringList> streamed;
+        StyleListing::forEachStyle(db->connection(), {}, {}, {},
+                                   [&](StyleListRow& row) { streamed << shown(row); });
+        StyleListing listing = StyleListing::GetAllStyles(db->connection(), {}, {});
+        QList<QStringList> listed;
+        for (const StyleListRow& row : listing)
+            listed << shown(row);
+        QCOMPARE(streamed, expected);
+        QCOMPARE(listed, expected);
+        QCOMPARE(listing.text(0, StyleListing::Name1), u"Été\0x"_s);
+
+        StyleListRow edited = listing.row(1);
+        edited.StyleName1 = u"renamed"_s;
+        listing.replace(1, edited);
+        expected[1][1] = u"renamed"_s;
+        listed.clear();
+        for (const StyleListRow& row : listing)
+            listed << shown(row);
+        QCOMPARE(listed, expected);
+
+        // SBKFOLD takes a text all in ASCII by a path of its own: it must fold as the full fold does.
+        QSqlQuery fold(db->connection());
+        QVERIFY(fold.prepare(u"SELECT SBKFOLD(?)"_s));
+        for (const QString& text : {u"Bossa Nova  "_s, u"ABC\0\0 "_s, u"A\0b  "_s, u""_s, u"   "_s,
+                                    u"MiXeD 12/8 [x]~"_s, u"ÉTÉ  "_s, u"Straße"_s, QString(300, u'Q')}) {
+            fold.addBindValue(text);
+            QVERIFY(fold.exec() && fold.next());
+            QCOMPARE(fold.value(0).toString(), SqliteConnection::fold(text));
+        }
     }
 
     void styleFactsFilterAndSortByTheirNumbers() {

@@ -90,6 +90,28 @@ private slots:
                 log.startsWith("Style Single           (1) from file POP.STY is the same as style Single"));
     }
 
+    void duplicatesFoundWithOrWithoutFingerprints() {
+        // Files read ahead of their turn are stored in order; a second run finds every style again,
+        // by the exact fingerprint while every stored style has one, by the search key once one
+        // has none (a style stored by another program).
+        Fixture f;
+        f.import.setFactsReader(&StyleFacts::read);
+        for (int i = 1; i <= 3; ++i)
+            f.env.writeFile(QStringLiteral("run/%1.STY").arg(i), bankFile(2, i));
+        f.run("run", true);
+        QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFStyles WHERE FingerprintExact IS NOT NULL"),
+                 QStringList{"6"});
+        QCOMPARE(f.rows("SELECT BankStyle01, BankStyle02 FROM KORFBanks ORDER BY BankProg"),
+                 (QStringList{"1|2", "3|4", "5|6"}));
+        for (const bool withoutOne : {false, true}) {
+            if (withoutOne)
+                f.rows("UPDATE KORFStyles SET FingerprintExact = NULL WHERE StyleProg = 4");
+            const QString log = f.run("run", true);
+            QCOMPARE(int(log.count("will not be imported")), 6);
+            QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFStyles"), QStringList{"6"});
+        }
+    }
+
     void storedValues() {
         Fixture f;
         // Styles at positions 1 and 3 of the bank; the first has no second block.

@@ -36,9 +36,9 @@ namespace {
 
 // Appends the text as searches read it: case-folded as SBKFOLD folds, and without the characters
 // of code 0 that only pad names.
-void appendSearchable(const QString& text, QString& out) {
+void appendSearchable(QStringView text, QString& out) {
     if (text.contains(QChar(0)))
-        CaseFold::append(QString(text).remove(QChar(0)), out);
+        CaseFold::append(text.toString().remove(QChar(0)), out);
     else
         CaseFold::append(text, out);
 }
@@ -81,18 +81,20 @@ void StyleGridModel::narrow(const QList<int>* among) {
 void StyleGridModel::prepareSearch() {
     if (!m_searchStart.isEmpty())
         return;
+    const int rows = m_listing.RecordCount();
     qsizetype size = 0;
-    for (const StyleListRow& row : m_listing)
-        size += row.StyleName1.size() + row.StyleDesc.size() + 2;
+    for (int r = 0; r < rows; ++r)
+        size +=
+            m_listing.text(r, StyleListing::Name1).size() + m_listing.text(r, StyleListing::Desc).size() + 2;
     m_searchText.clear();
     m_searchText.reserve(size);
     m_searchStart.clear();
-    m_searchStart.reserve(m_listing.RecordCount() + 1);
-    for (const StyleListRow& row : m_listing) {
+    m_searchStart.reserve(rows + 1);
+    for (int r = 0; r < rows; ++r) {
         m_searchStart.append(int(m_searchText.size()));
-        appendSearchable(row.StyleName1, m_searchText);
+        appendSearchable(m_listing.text(r, StyleListing::Name1), m_searchText);
         m_searchText += QChar(0); // a found text never runs from the name into the description
-        appendSearchable(row.StyleDesc, m_searchText);
+        appendSearchable(m_listing.text(r, StyleListing::Desc), m_searchText);
         m_searchText += QChar(0);
     }
     m_searchStart.append(int(m_searchText.size()));
@@ -117,29 +119,30 @@ QString StyleGridModel::shownName(const QString& name) {
 
 qint32 StyleGridModel::styleNumber(int row) const {
     const int r = listingRow(row);
-    return r < 0 ? 0 : m_listing.row(r).StyleProg;
+    return r < 0 ? 0 : m_listing.number(r);
 }
 
 QString StyleGridModel::text(int row, int column) const {
     const int at = listingRow(row);
     if (at < 0)
         return QString();
-    const StyleListRow& r = m_listing.row(at);
     switch (column) {
     case 0:
-        return QString::number(r.StyleProg);
+        return QString::number(m_listing.number(at));
     case 1:
-        return shownName(r.StyleName1);
+        return shownName(m_listing.text(at, StyleListing::Name1).toString());
     case 2:
-        return r.StyleDesc;
+        return m_listing.text(at, StyleListing::Desc).toString();
     case 3:
-        return r.StyleFamily;
+        return m_listing.text(at, StyleListing::Family).toString();
     case 4:
-        return r.StyleCat;
-    case 5:
-        return r.Tempo ? QString::number(*r.Tempo) : QString();
+        return m_listing.text(at, StyleListing::Cat).toString();
+    case 5: {
+        const std::optional<int> tempo = m_listing.tempo(at);
+        return tempo ? QString::number(*tempo) : QString();
+    }
     case 6:
-        return r.Meter;
+        return m_listing.text(at, StyleListing::Meter).toString();
     default:
         return QString();
     }
@@ -150,11 +153,12 @@ void StyleGridModel::updateRow(int row, const QString& name, const QString& desc
     const int at = listingRow(row);
     if (at < 0)
         return;
-    StyleListRow& r = m_listing.row(at);
+    StyleListRow r = m_listing.row(at);
     r.StyleName1 = name;
     r.StyleDesc = description;
     r.StyleFamily = family;
     r.StyleCat = group;
+    m_listing.replace(at, r);
     forgetSearchText();
     emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
 }
