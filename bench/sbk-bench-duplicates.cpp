@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
     QTemporaryDir temporary;
     if (folder.isEmpty())
         folder = temporary.path();
+    QDir().mkpath(folder);
     try {
         const QString path = QDir(folder).filePath(QStringLiteral("dups.mdb"));
         const QString floorPath = QDir(folder).filePath(QStringLiteral("floor.mdb"));

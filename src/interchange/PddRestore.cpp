@@ -11,6 +11,7 @@
 #include "store/Transaction.h"
 #include "sty/StyleFacts.h"
 
+#include <future>
 #include <QFileInfo>
 #include <QSqlQuery>
 
@@ -26,6 +27,10 @@ PddRestore::Check PddRestore::validate(const QString& path) {
     return check;
 }
 
+namespace {
+constexpr qsizetype FactsBatch = 64; // styles whose facts are read at a time
+}
+
 void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
     // Anything else in the file's place is refused by the reader, with its reason.
     if (!QFileInfo::exists(path))
@@ -36,10 +41,59 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
         qint64 done = 0;
         const ProgressRun run(progress, total, QStringLiteral("Restoring the database"));
 
+        // Styles are stored a batch behind the reader: while one batch is stored, the facts of the
+        // next are read from their blocks on a thread of their own. Every other row waits until
+        // the styles before it are stored, so the rows go in in the file's order.
+        DbKORFStyle inserter(db); // its insert is prepared once
+        QList<DbKORFStyle> gathered;
+        QList<DbKORFStyle> reading;
+        std::future<QList<StyleFactsValues>> readingFacts;
+        const auto storeReading = [&] {
+            if (reading.isEmpty())
+                return;
+            const QList<StyleFactsValues> facts = readingFacts.get();
+            for (qsizetype i = 0; i < reading.size(); ++i) {
+                inserter.setValues(reading.at(i));
+                inserter.setFacts(facts.at(i));
+                if (!inserter.InsKORFStyles())
+                    throw SbkError(QStringLiteral("Style %1 (%2) cannot be stored: %3")
+                                       .arg(inserter.StyleProg())
+                                       .arg(SingleByteText::plainText(inserter.StyleName1()),
+                                            inserter.clsKORFStylesError()));
+                run.step(++done, inserter.StyleName1());
+            }
+            reading.clear();
+        };
+        const auto passOnGathered = [&] {
+            QList<std::pair<QByteArray, QByteArray>> blocks;
+            blocks.reserve(gathered.size());
+            for (const DbKORFStyle& style : std::as_const(gathered))
+                blocks.append({style.StyleContent1(), style.StyleContent2()});
+            // Read on the spot when no thread can be had.
+            std::future<QList<StyleFactsValues>> facts =
+                std::async(std::launch::async | std::launch::deferred, [blocks] {
+                    QList<StyleFactsValues> read;
+                    read.reserve(blocks.size());
+                    for (const auto& [content1, content2] : blocks)
+                        read.append(StyleFacts::read(content1, content2));
+                    return read;
+                });
+            storeReading();
+            reading = std::move(gathered);
+            gathered.clear();
+            readingFacts = std::move(facts);
+        };
+        const auto storeAll = [&] {
+            if (!gathered.isEmpty())
+                passOnGathered();
+            storeReading();
+        };
+
         PddReader::Handlers handlers;
         // A table is emptied when its block is reached; a song block is always empty (the reader
         // refuses one with records), and this program keeps no song tables to empty.
         handlers.table = [&](const QString& table, qint64) {
+            storeAll();
             if (table == QStringLiteral("KORFBANKS"))
                 Database::exec(query, QStringLiteral("DELETE FROM KORFBanks"));
             else if (table == QStringLiteral("KORFSTYLES"))
@@ -51,6 +105,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
         };
         DbKORFEntry entries(db);
         handlers.entry = [&](qint32 styleProg, int block, const KORFEntry& entry) {
+            storeAll();
             if (!entries.InsKORFEntries(styleProg, block == 1 ? entry : KORFEntry(),
                                         block == 2 ? entry : KORFEntry()))
                 throw SbkError(
@@ -63,6 +118,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
         // The reader hands the same record for every row of a block: it is bound to the
         // connection once, so that its insert is prepared once.
         handlers.bank = [&](DbKORFBank& bank) {
+            storeAll();
             bank.setActiveConnection(db);
             if (!bank.InsKORFBanks())
                 throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
@@ -70,21 +126,14 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                                    .arg(bank.BankName(), bank.clsKORFBanksError()));
             run.step(++done, bank.BankName());
         };
-        DbKORFStyle* bound = nullptr;
+        // The dump does not carry the facts: they are read from the blocks again.
         handlers.style = [&](DbKORFStyle& style) {
-            if (bound != &style)
-                style.setActiveConnection(db);
-            bound = &style;
-            // The dump does not carry the facts: they are read from the blocks again.
-            style.setFacts(StyleFacts::read(style.StyleContent1(), style.StyleContent2()));
-            if (!style.InsKORFStyles())
-                throw SbkError(
-                    QStringLiteral("Style %1 (%2) cannot be stored: %3")
-                        .arg(style.StyleProg())
-                        .arg(SingleByteText::plainText(style.StyleName1()), style.clsKORFStylesError()));
-            run.step(++done, style.StyleName1());
+            gathered.append(style);
+            if (gathered.size() == FactsBatch)
+                passOnGathered();
         };
         PddReader(path).read(handlers);
+        storeAll();
         query.finish();
         transaction.commit();
     } catch (const SbkError& error) {

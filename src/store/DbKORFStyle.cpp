@@ -49,6 +49,15 @@ QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString
     return slot.get();
 }
 
+void DbKORFStyle::setValues(const DbKORFStyle& other) {
+    const QSqlDatabase connection = m_connection;
+    StatementCache statements;
+    statements.swap(m_statements);
+    *this = other;
+    m_connection = connection;
+    m_statements.swap(statements);
+}
+
 bool DbKORFStyle::fail(const QString& text) {
     m_error = text;
     return false;

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
+#include <utility>
 
 class QSqlQuery;
 
@@ -20,6 +21,8 @@ class DbKORFStyle {
 public:
     DbKORFStyle() = default;
     explicit DbKORFStyle(QSqlDatabase connection) : m_connection(connection) {}
+    // Takes every value of other, keeping this instance's connection and prepared statements.
+    void setValues(const DbKORFStyle& other);
 
     qint32 StyleProg() const { return m_StyleProg; }
     void setStyleProg(qint32 v) { m_StyleProg = v; }
@@ -121,6 +124,13 @@ private:
             next.reset();
             keepsFacts.reset();
             return *this;
+        }
+        void swap(StatementCache& other) {
+            std::swap(insert, other.insert);
+            std::swap(byContent, other.byContent);
+            std::swap(byFingerprint, other.byFingerprint);
+            std::swap(next, other.next);
+            std::swap(keepsFacts, other.keepsFacts);
         }
     };
 

@@ -13,12 +13,15 @@ SqliteRows::SqliteRows(QSqlDatabase connection, const QString& sql, const QStrin
     if (!m_handle)
         throw SbkError(QStringLiteral("The database is not open."));
     if (sqlite3_prepare16_v2(m_handle, sql.utf16(), int(sql.size() * 2), &m_statement, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("Unable to execute statement"));
+        throw error(QStringLiteral("Unable to execute statement"));
     for (int i = 0; i < values.size(); ++i) {
         const QString& value = values.at(i);
         if (sqlite3_bind_text16(m_statement, i + 1, value.utf16(), int(value.size() * 2), SQLITE_TRANSIENT) !=
-            SQLITE_OK)
-            fail(QStringLiteral("Unable to bind parameters"));
+            SQLITE_OK) {
+            const SbkError refused = error(QStringLiteral("Unable to bind parameters"));
+            sqlite3_finalize(m_statement); // no destructor runs for a constructor that throws
+            throw refused;
+        }
     }
 }
 
@@ -26,9 +29,9 @@ SqliteRows::~SqliteRows() {
     sqlite3_finalize(m_statement);
 }
 
-void SqliteRows::fail(const QString& driverText) const {
+SbkError SqliteRows::error(const QString& driverText) const {
     const int code = sqlite3_extended_errcode(m_handle);
-    throw SbkError(Database::errorText(
+    return SbkError(Database::errorText(
         QSqlError(driverText, QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_handle))),
                   QSqlError::StatementError, QString::number(code))));
 }
@@ -40,7 +43,7 @@ bool SqliteRows::next() {
     case SQLITE_DONE:
         return false;
     default:
-        fail(QStringLiteral("Unable to fetch row"));
+        throw error(QStringLiteral("Unable to fetch row"));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 
+class SbkError;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -33,7 +34,8 @@ public:
 
 private:
     QVariant value(int column) const; // as the driver gives it
-    [[noreturn]] void fail(const QString& driverText) const;
+    // The connection's last error as Database::errorText words it.
+    SbkError error(const QString& driverText) const;
 
     sqlite3* m_handle = nullptr;
     sqlite3_stmt* m_statement = nullptr;
