@@ -153,6 +153,24 @@ double BenchLibrary::insertBanks(QSqlDatabase db, int banks, int styles, bool in
 
 namespace bench {
 
+std::optional<QHash<QString, QString>> options(const QStringList& args, const QStringList& known) {
+    if (args.size() % 2)
+        return std::nullopt;
+    QHash<QString, QString> values;
+    for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
+        if (!known.contains(args.at(i)))
+            return std::nullopt;
+        values.insert(args.at(i), args.at(i + 1));
+    }
+    return values;
+}
+
+QString workFolder(const QString& given, const QTemporaryDir& temporary) {
+    const QString folder = given.isEmpty() ? temporary.path() : given;
+    QDir().mkpath(folder);
+    return folder;
+}
+
 void settle() {
     ::sync();
 }

@@ -4,11 +4,14 @@
 // prepared inserts in one transaction (the floor that the restore and the import are measured
 // against), the peak memory of this process and of a child, and the printing of figures.
 
+#include <optional>
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 class BenchLibrary {
 public:
@@ -75,6 +78,12 @@ ChildRun runChild(const QString& program, const QStringList& args);
 // "  <what, padded>  1.23 s  (1.05 x floor)" and the like, flushed at once.
 void line(const QString& text);
 QString padded(const QString& what, int width = 44);
+
+// The "--name value" pairs of a benchmark's command line, every name one of known; std::nullopt for
+// another name or a name without its value.
+std::optional<QHash<QString, QString>> options(const QStringList& args, const QStringList& known);
+// The folder a benchmark works in: the one given, made when missing, else the temporary one.
+QString workFolder(const QString& given, const QTemporaryDir& temporary);
 
 // A fresh empty database at folder/name (an older file of that name is removed first).
 QString freshDatabase(const QString& folder, const QString& name);

@@ -8,6 +8,7 @@
 //
 //   sbk-bench-duplicates [--styles N] [--groups N] [--banks N] [--folder DIR]
 #include "banks/DuplicateStyles.h"
+#include "BenchLibrary.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "metadata/StyleGroup.h"
@@ -26,17 +27,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <sys/resource.h>
 
 namespace {
 
 QTextStream out(stdout);
-
-double peakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
-}
 
 QVariant orNull(const std::optional<qint64>& value) {
     return value ? QVariant(*value) : QVariant(QMetaType::fromType<qint64>());
@@ -107,30 +101,19 @@ struct CountingProgress : Progress {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int styles = 100000;
-    int groups = 10000;
-    int banks = 3000;
-    QString folder;
     const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--styles"))
-            styles = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--groups"))
-            groups = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--banks"))
-            banks = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--folder"))
-            folder = args[i + 1];
-    }
-    if (styles < 2 || groups < 1 || groups > styles / 2 || banks < 0 || args.size() % 2) {
+    const auto given = bench::options(args, {QStringLiteral("--styles"), QStringLiteral("--groups"),
+                                             QStringLiteral("--banks"), QStringLiteral("--folder")});
+    const int styles = given ? given->value(QStringLiteral("--styles"), QStringLiteral("100000")).toInt() : 0;
+    const int groups = given ? given->value(QStringLiteral("--groups"), QStringLiteral("10000")).toInt() : 0;
+    const int banks = given ? given->value(QStringLiteral("--banks"), QStringLiteral("3000")).toInt() : 0;
+    if (styles < 2 || groups < 1 || groups > styles / 2 || banks < 0) {
         std::fprintf(stderr, "usage: sbk-bench-duplicates [--styles N] [--groups N <= N/2] [--banks N] "
                              "[--folder DIR]\n");
         return 2;
     }
     QTemporaryDir temporary;
-    if (folder.isEmpty())
-        folder = temporary.path();
-    QDir().mkpath(folder);
+    const QString folder = bench::workFolder(given->value(QStringLiteral("--folder")), temporary);
     try {
         const QString path = QDir(folder).filePath(QStringLiteral("dups.mdb"));
         const QString floorPath = QDir(folder).filePath(QStringLiteral("floor.mdb"));
@@ -152,7 +135,7 @@ int main(int argc, char** argv) {
                    .arg(banks)
                    .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1)
                    .arg(QFileInfo(path).size() / 1e6, 0, 'f', 0)
-                   .arg(peakMegabytes(), 0, 'f', 0);
+                   .arg(bench::peakMegabytes(), 0, 'f', 0);
         out.flush();
 
         Database db(path);
@@ -172,7 +155,7 @@ int main(int argc, char** argv) {
                    .arg(kinds[0])
                    .arg(kinds[1])
                    .arg(kinds[2])
-                   .arg(peakMegabytes(), 0, 'f', 0);
+                   .arg(bench::peakMegabytes(), 0, 'f', 0);
         out.flush();
 
         const QList<DuplicateStyles::Merge> merges =
@@ -194,7 +177,7 @@ int main(int argc, char** argv) {
                    .arg(result.deleted)
                    .arg(result.slotsMoved)
                    .arg(progress.steps)
-                   .arg(peakMegabytes(), 0, 'f', 0);
+                   .arg(bench::peakMegabytes(), 0, 'f', 0);
         out.flush();
 
         Database floor(floorPath);

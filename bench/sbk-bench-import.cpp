@@ -339,35 +339,21 @@ void measureFill(const QString& folder, int count, int blockSize) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int files = 200;
-    int blockSize = 16384;
-    int preloadCount = 100000;
-    int fillCount = 100000;
-    int fillBlockSize = 4096;
-    int rounds = 3;
-    QString folder;
-    const QStringList args = app.arguments().mid(1);
-    bool usage = args.size() % 2 != 0;
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        const QString& value = args[i + 1];
-        if (args[i] == QLatin1String("--files"))
-            files = value.toInt();
-        else if (args[i] == QLatin1String("--block-size"))
-            blockSize = value.toInt();
-        else if (args[i] == QLatin1String("--preload"))
-            preloadCount = value.toInt();
-        else if (args[i] == QLatin1String("--fill"))
-            fillCount = value.toInt();
-        else if (args[i] == QLatin1String("--fill-block-size"))
-            fillBlockSize = value.toInt();
-        else if (args[i] == QLatin1String("--rounds"))
-            rounds = value.toInt();
-        else if (args[i] == QLatin1String("--folder"))
-            folder = value;
-        else
-            usage = true;
-    }
-    if (usage || files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024 ||
+    const auto given =
+        bench::options(app.arguments().mid(1), {QStringLiteral("--files"), QStringLiteral("--block-size"),
+                                                QStringLiteral("--preload"), QStringLiteral("--fill"),
+                                                QStringLiteral("--fill-block-size"),
+                                                QStringLiteral("--rounds"), QStringLiteral("--folder")});
+    const auto number = [&given](const char* name, int otherwise) {
+        return given ? given->value(QLatin1String(name), QString::number(otherwise)).toInt() : -1;
+    };
+    const int files = number("--files", 200);
+    const int blockSize = number("--block-size", 16384);
+    const int preloadCount = number("--preload", 100000);
+    const int fillCount = number("--fill", 100000);
+    const int fillBlockSize = number("--fill-block-size", 4096);
+    const int rounds = number("--rounds", 3);
+    if (files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024 ||
         rounds < 1) {
         std::fprintf(stderr, "usage: sbk-bench-import [--files N >= 1] [--block-size BYTES >= 1024] "
                              "[--preload N] [--fill N] [--fill-block-size BYTES >= 1024] [--rounds N >= 1] "
@@ -375,9 +361,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QTemporaryDir temporary;
-    if (folder.isEmpty())
-        folder = temporary.path();
-    QDir().mkpath(folder);
+    const QString folder = bench::workFolder(given->value(QStringLiteral("--folder")), temporary);
 
     try {
         QElapsedTimer timer;

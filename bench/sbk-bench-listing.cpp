@@ -82,35 +82,24 @@ QString build(const QString& folder, const QString& name, int styles, int blockS
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int styles = 100000;
-    int small = 1000;
-    int blockSize = 4096;
-    QString folder;
-    QString cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sbk-cli"));
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--styles"))
-            styles = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--small"))
-            small = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--block-size"))
-            blockSize = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--folder"))
-            folder = args[i + 1];
-        else if (args[i] == QLatin1String("--cli"))
-            cli = args[i + 1];
-        else
-            styles = -1;
-    }
-    if (styles < 1 || small < 1 || blockSize < 1024 || args.size() % 2) {
+    const auto given =
+        bench::options(app.arguments().mid(1),
+                       {QStringLiteral("--styles"), QStringLiteral("--small"), QStringLiteral("--block-size"),
+                        QStringLiteral("--folder"), QStringLiteral("--cli")});
+    const int styles = given ? given->value(QStringLiteral("--styles"), QStringLiteral("100000")).toInt() : 0;
+    const int small = given ? given->value(QStringLiteral("--small"), QStringLiteral("1000")).toInt() : 0;
+    const int blockSize =
+        given ? given->value(QStringLiteral("--block-size"), QStringLiteral("4096")).toInt() : 0;
+    if (styles < 1 || small < 1 || blockSize < 1024) {
         std::fprintf(stderr, "usage: sbk-bench-listing [--styles N] [--small N] [--block-size BYTES >= 1024] "
                              "[--folder DIR] [--cli PATH]\n");
         return 2;
     }
+    const QString cli =
+        given->value(QStringLiteral("--cli"),
+                     QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sbk-cli")));
     QTemporaryDir temporary;
-    if (folder.isEmpty())
-        folder = temporary.path();
-    QDir().mkpath(folder);
+    const QString folder = bench::workFolder(given->value(QStringLiteral("--folder")), temporary);
     // The children keep their settings in the benchmark's folder, never in the user's.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(QDir(folder).filePath(QStringLiteral("config"))));
 

@@ -97,29 +97,19 @@ void print(const QString& what, double seconds, double floor) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int styles = 100000;
-    int blockSize = 4096;
-    QString folder;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--styles"))
-            styles = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--block-size"))
-            blockSize = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--folder"))
-            folder = args[i + 1];
-        else
-            styles = -1;
-    }
-    if (styles < 1 || blockSize < 1024 || args.size() % 2) {
+    const auto given =
+        bench::options(app.arguments().mid(1), {QStringLiteral("--styles"), QStringLiteral("--block-size"),
+                                                QStringLiteral("--folder")});
+    const int styles = given ? given->value(QStringLiteral("--styles"), QStringLiteral("100000")).toInt() : 0;
+    const int blockSize =
+        given ? given->value(QStringLiteral("--block-size"), QStringLiteral("4096")).toInt() : 0;
+    if (styles < 1 || blockSize < 1024) {
         std::fprintf(stderr,
                      "usage: sbk-bench-restore [--styles N] [--block-size BYTES >= 1024] [--folder DIR]\n");
         return 2;
     }
     QTemporaryDir temporary;
-    if (folder.isEmpty())
-        folder = temporary.path();
-    QDir().mkpath(folder);
+    const QString folder = bench::workFolder(given->value(QStringLiteral("--folder")), temporary);
 
     try {
         const BenchLibrary library(blockSize, 20240601);
