@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "sty/StyleFacts.h"
 #include "StyleBlocks.h"
 
 #include <cstdio>
@@ -48,13 +49,12 @@ BenchLibrary::BenchLibrary(int blockSize, quint32 seed) {
             StyleBlocks::styleBlock(signatures[p % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
         pooled.content2 = StyleBlocks::performanceBlock(tempoOf(p), newer,
                                                         randomBytes(random, qMax(4, size / 4 - 250) & ~3));
-        // The zeros after the name in the first chunk of the style: 8 bytes inside one literal
-        // run, in the search key. The number written twice keeps the check byte of the stream.
-        pooled.mark = pooled.content1.indexOf("New Style") + 10;
-        if (pooled.mark < 10 || pooled.mark + 8 > 250)
-            qFatal("the generated style block has no room for its number");
+        pooled.mark = bench::numberMark(pooled.content1);
         m_pool.append(pooled);
     }
+    const Style numbered = style(123457);
+    if (!StyleFacts::read(numbered.content1, numbered.content2).FingerprintSettings)
+        qFatal("a generated style does not decode to its end");
 }
 
 BenchLibrary::Style BenchLibrary::style(qint32 n) const {
@@ -70,9 +70,7 @@ BenchLibrary::Style BenchLibrary::style(qint32 n) const {
     style.author = QStringLiteral("Author %1").arg(n % 101);
     style.file = QStringLiteral("B%1.STY").arg(n / 32, 4, 10, QLatin1Char('0'));
     style.content1 = pooled.content1;
-    char* mark = style.content1.data() + pooled.mark;
-    for (int i = 0; i < 4; ++i)
-        mark[i] = mark[i + 4] = char(quint32(n) >> (8 * i));
+    bench::writeNumber(style.content1.data() + pooled.mark, quint32(n));
     style.content2 = pooled.content2;
     return style;
 }
@@ -87,14 +85,21 @@ double BenchLibrary::insertStyles(QSqlDatabase db, qint32 first, int count, bool
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,"
-        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        "StyleContent2,StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,Meter,"
+        "FingerprintExact,FingerprintRenamed,FingerprintSettings) VALUES "
+        "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     spent += timer.nsecsElapsed();
     const QString date = QStringLiteral("2024/06/01");
     const QString name2 = QStringLiteral("Perf").leftJustified(16);
     for (qint32 n = first; n < first + count; ++n) {
         const Style style = this->style(n);
         const int pooled = n % PoolSize;
+        auto known = m_fingerprints.constFind(n);
+        if (known == m_fingerprints.cend()) {
+            const StyleFactsValues facts = StyleFacts::read(style.content1, style.content2);
+            known = m_fingerprints.insert(
+                n, {facts.FingerprintExact, facts.FingerprintRenamed, facts.FingerprintSettings});
+        }
         timer.restart();
         insert.bindValue(0, n);
         insert.bindValue(1, style.name);
@@ -112,6 +117,9 @@ double BenchLibrary::insertStyles(QSqlDatabase db, qint32 first, int count, bool
         insert.bindValue(13, style.author);
         insert.bindValue(14, tempoOf(pooled));
         insert.bindValue(15, QString::fromLatin1(meters[pooled % 5]));
+        for (int k = 0; k < 3; ++k)
+            insert.bindValue(16 + k, known->at(size_t(k)) ? QVariant(*known->at(size_t(k)))
+                                                          : QVariant(QMetaType::fromType<qint64>()));
         Database::exec(insert);
         spent += timer.nsecsElapsed();
     }
@@ -169,6 +177,22 @@ QString workFolder(const QString& given, const QTemporaryDir& temporary) {
     const QString folder = given.isEmpty() ? temporary.path() : given;
     QDir().mkpath(folder);
     return folder;
+}
+
+qsizetype numberMark(const QByteArray& styleBlock) {
+    // The information chunk of either layout: its id, its size, then 3F, the meter, 18 and zeros.
+    qsizetype information = styleBlock.indexOf(QByteArray("\x01\x01\x01\x08", 4));
+    if (information < 0)
+        information = styleBlock.indexOf(QByteArray("\x01\x01\x03\x08", 4));
+    const qsizetype mark = information + 8 + 4;
+    if (information < 0 || mark + 8 > 250 || styleBlock.mid(mark, 8) != QByteArray(8, '\0'))
+        qFatal("the generated style block has no room for its number");
+    return mark;
+}
+
+void writeNumber(char* mark, quint32 n) {
+    for (int i = 0; i < 4; ++i)
+        mark[i] = mark[i + 4] = char(n >> (8 * i));
 }
 
 void settle() {

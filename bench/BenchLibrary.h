@@ -4,6 +4,7 @@
 // prepared inserts in one transaction (the floor that the restore and the import are measured
 // against), the peak memory of this process and of a child, and the printing of figures.
 
+#include <array>
 #include <optional>
 #include <QByteArray>
 #include <QHash>
@@ -38,8 +39,9 @@ public:
     Style style(qint32 n) const;
 
     // Inserts count styles numbered first.. first + count - 1 with prepared statements in one
-    // transaction (its own, or the caller's when inTransaction), the way the floor is measured;
-    // returns the seconds spent in the database.
+    // transaction (its own, or the caller's when inTransaction), the way the floor is measured,
+    // each with its tempo, meter and fingerprints as the program stores them (read from the blocks
+    // before the time counts, and kept for the next call); returns the seconds spent in the database.
     double insertStyles(QSqlDatabase db, qint32 first, int count, bool inTransaction = false) const;
     // banks of 32 slots, inserted as the styles are; slot k of bank b holds a style chosen from
     // 1..styles, and every fourth bank holds style 1 in its first slot (a style many banks hold).
@@ -53,6 +55,8 @@ private:
         qsizetype mark; // where the style's number goes in content1
     };
     QList<Pooled> m_pool;
+    // The fingerprints (exact, renamed, settings) of the styles inserted so far, by number.
+    mutable QHash<qint32, std::array<std::optional<qint64>, 3>> m_fingerprints;
 };
 
 namespace bench {
@@ -87,5 +91,12 @@ QString workFolder(const QString& given, const QTemporaryDir& temporary);
 
 // A fresh empty database at folder/name (an older file of that name is removed first).
 QString freshDatabase(const QString& folder, const QString& name);
+
+// Where a style block made by StyleBlocks::styleBlock has room for a number that makes its first
+// 250 bytes (the search key) its own: 8 zeros of the first element's information, inside the
+// stream's first literal run. writeNumber writes n there twice, which keeps the stream's check
+// byte, so the block still decodes to its end as an instrument's does.
+qsizetype numberMark(const QByteArray& styleBlock);
+void writeNumber(char* mark, quint32 n);
 
 } // namespace bench

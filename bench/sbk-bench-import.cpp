@@ -45,18 +45,13 @@ QByteArray randomBytes(QRandomGenerator& random, int size) {
 
 // A style's two blocks of about size and size / 4 bytes, the meter and tempo varying with n. As
 // in the styles of instruments, the first 250 bytes (the search key) differ from style to style:
-// n is written into the zeros after the name in the first chunk, twice, which keeps the check
-// byte of the stream.
+// n is written into them (bench::writeNumber), and the blocks still decode to their end.
 std::pair<QByteArray, QByteArray> styleBlocks(QRandomGenerator& random, int size, int n) {
     static const quint8 meters[] = {0x22, 0x1A, 0x33, 0x63, 0x12};
     const bool newer = n % 2;
     QByteArray first =
         StyleBlocks::styleBlock(meters[n % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
-    const qsizetype mark = first.indexOf("New Style") + 10;
-    if (mark < 10 || mark + 8 > 250)
-        qFatal("the generated style block has no room for its number");
-    for (int i = 0; i < 4; ++i)
-        first[mark + i] = first[mark + 4 + i] = char(quint32(n) >> (8 * i));
+    bench::writeNumber(first.data() + bench::numberMark(first), quint32(n));
     return {first, StyleBlocks::performanceBlock(40 + n % 200, newer,
                                                  randomBytes(random, qMax(4, size / 4 - 250) & ~3))};
 }
@@ -95,8 +90,11 @@ Collection generate(const QString& folder, int fileCount, int blockSize, Layout 
         library.WriteStyleFromCollection(path, styles, options);
         KORFStyles read;
         library.FillCollectionFromStyle(path, read);
-        for (const KORFStylePtr& style : read)
+        for (const KORFStylePtr& style : read) {
             collection.facts.append(StyleFacts::read(style->StyleContent1(), style->StyleContent2()));
+            if (!collection.facts.last().FingerprintSettings)
+                throw SbkError(QStringLiteral("a generated style does not decode to its end"));
+        }
         collection.styles += read.Count();
         collection.files.append(path);
         collection.lists.append(read);

@@ -132,10 +132,18 @@ QList<qint32> DbKORFBank::NumbersByName() {
 }
 
 qint32 DbKORFBank::NextKORFBank() {
-    QSqlQuery query(m_connection);
-    Database::exec(query, QStringLiteral("SELECT MAX(BankProg) AS MAXPROG FROM KORFBanks"));
+    if (!m_highest) {
+        auto query = std::make_shared<QSqlQuery>(m_connection);
+        query->setForwardOnly(true);
+        if (!query->prepare(QStringLiteral("SELECT MAX(BankProg) FROM KORFBanks")))
+            throw SbkError(Database::errorText(query->lastError()));
+        m_highest = query;
+    }
+    QSqlQuery& query = *m_highest;
+    Database::exec(query);
     if (!query.next())
         throw SbkError(Database::errorText(query.lastError()));
-    const QVariant highest = query.value(QStringLiteral("MaxProg"));
+    const QVariant highest = query.value(0);
+    query.finish();
     return highest.isNull() ? 1 : highest.toInt() + 1;
 }

@@ -88,7 +88,8 @@ private:
     std::array<qint32, SlotCount> m_slots{};
     QSqlDatabase m_connection;
     QString m_error;
-    // The insert, prepared at its first use: an import or a restore stores its banks through one
-    // instance. Copies share it, on the same connection.
+    // The insert and the query for the highest number, prepared at their first use: an import or
+    // a restore stores its banks through one instance. Copies share them, on the same connection.
     std::shared_ptr<QSqlQuery> m_insert;
+    std::shared_ptr<QSqlQuery> m_highest;
 };

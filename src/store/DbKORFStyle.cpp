@@ -2,6 +2,7 @@
 
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/SqliteRows.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -278,6 +279,21 @@ bool DbKORFStyle::everyStyleFingerprinted(QSqlDatabase connection) {
     Database::exec(
         query, QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM KORFStyles WHERE FingerprintExact IS NULL)"));
     return query.next() && query.value(0).toBool();
+}
+
+std::vector<qint64> DbKORFStyle::exactFingerprints(QSqlDatabase connection) {
+    std::vector<qint64> fingerprints;
+    if (!keepsFacts(connection))
+        return fingerprints;
+    // Read in the order of their index, so nothing is sorted.
+    SqliteRows rows(
+        connection,
+        QStringLiteral("SELECT FingerprintExact FROM KORFStyles WHERE FingerprintExact IS NOT NULL "
+                       "ORDER BY FingerprintExact"),
+        {});
+    while (rows.next())
+        fingerprints.push_back(rows.integer64(0));
+    return fingerprints;
 }
 
 qint32 DbKORFStyle::NextKORFStyle() {

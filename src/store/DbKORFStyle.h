@@ -10,6 +10,7 @@
 #include <QSqlRecord>
 #include <QString>
 #include <utility>
+#include <vector>
 
 class QSqlQuery;
 
@@ -104,6 +105,9 @@ public:
                                   qint32 length2, std::optional<qint64> exactFingerprint = std::nullopt);
     // True when every stored style has its exact fingerprint (false for a table without the column).
     static bool everyStyleFingerprinted(QSqlDatabase connection);
+    // The exact fingerprints of the stored styles in ascending order; none for a table without
+    // the column.
+    static std::vector<qint64> exactFingerprints(QSqlDatabase connection);
     qint32 NextKORFStyle();
 
 private:

@@ -94,3 +94,9 @@ QString SqliteRows::text(int column) const {
 int SqliteRows::integer(int column) const {
     return value(column).toInt();
 }
+
+qint64 SqliteRows::integer64(int column) const {
+    if (sqlite3_column_type(m_statement, column) == SQLITE_INTEGER)
+        return sqlite3_column_int64(m_statement, column);
+    return value(column).toLongLong();
+}

@@ -29,6 +29,8 @@ public:
     // QSqlQuery::value(column).toString() and .toInt() of the row.
     QString text(int column) const;
     int integer(int column) const;
+    // QSqlQuery::value(column).toLongLong().
+    qint64 integer64(int column) const;
     // Appends text(column) to out without making it first.
     void appendText(int column, QString& out) const;
 

@@ -13,12 +13,17 @@
 #include "sty/KORFLibrary.h"
 #include "sty/StyleFacts.h"
 
-#include <future>
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QSqlRecord>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -79,11 +84,76 @@ struct StyImport::ReadFile {
     KORFLibrary library;
     KORFStyles styles;
     QList<StyleFactsValues> facts; // of each style in list order; empty without a facts reader
+    qint64 size = 0;               // the bytes read
 };
 
 struct StyImport::ReadAhead {
-    int fileIndex = -1;
-    std::future<ReadFile> file;
+    // The reader stays at most this many files, or about this many bytes, ahead.
+    static constexpr size_t Files = 3;
+    static constexpr qint64 Bytes = 64 * 1024 * 1024;
+
+    struct Read {
+        int fileIndex = -1;
+        ReadFile file;
+        std::exception_ptr error; // a file that cannot be taken apart: thrown in its turn
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Read> ready;
+    qint64 readyBytes = 0;
+    bool stopping = false;
+    std::thread thread;
+
+    // Reads every file of the run to import, in order, until one cannot be taken apart.
+    void readAll(const QList<FolderItem>& files, const StyleFactsReader& readFacts) {
+        for (int i = 0; i < files.size(); ++i) {
+            if (!files.at(i).passedOver.isEmpty())
+                continue;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock,
+                             [this] { return stopping || (ready.size() < Files && readyBytes < Bytes); });
+                if (stopping)
+                    return;
+            }
+            Read read;
+            read.fileIndex = i;
+            try {
+                read.file = readFile(files.at(i).path, readFacts);
+            } catch (...) {
+                read.error = std::current_exception();
+            }
+            const bool failed = bool(read.error);
+            {
+                const std::lock_guard lock(mutex);
+                readyBytes += read.file.size;
+                ready.push_back(std::move(read));
+            }
+            changed.notify_all();
+            if (failed)
+                return;
+        }
+    }
+    // The next file read, once it is.
+    Read take() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !ready.empty(); });
+        Read read = std::move(ready.front());
+        ready.pop_front();
+        readyBytes -= read.file.size;
+        lock.unlock();
+        changed.notify_all();
+        return read;
+    }
+    ~ReadAhead() {
+        {
+            const std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        changed.notify_all();
+        if (thread.joinable())
+            thread.join();
+    }
 };
 
 StyImport::StyImport(QSqlDatabase connection) : m_connection(connection), m_readFacts(&StyleFacts::read) {}
@@ -160,6 +230,10 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     try {
         m_transaction = std::make_unique<Transaction>(m_connection);
         m_everyStyleFingerprinted = DbKORFStyle::everyStyleFingerprinted(m_connection);
+        m_storedFingerprints.reset();
+        m_runFingerprints.clear();
+        if (m_everyStyleFingerprinted && m_policy == Policy::SkipDuplicates)
+            m_storedFingerprints = DbKORFStyle::exactFingerprints(m_connection);
     } catch (const SbkError& error) {
         stop(error);
     }
@@ -169,6 +243,9 @@ bool StyImport::importNext() {
     if (!m_transaction || m_next >= m_files.size())
         return false;
     const FolderItem& item = m_files.at(m_next);
+    // Nothing is read before the run's first step, so a file that goes after begin is passed over.
+    if (m_next == 0)
+        startReadingAhead();
     try {
         const QString fileFolder = QFileInfo(item.path).path();
         if (m_folder && fileFolder != m_currentFolder) {
@@ -208,9 +285,7 @@ QString StyImport::finish() {
 }
 
 void StyImport::cancel() {
-    if (m_ahead && m_ahead->file.valid())
-        m_ahead->file.wait();
-    m_ahead.reset();
+    m_ahead.reset();       // stops the reader
     m_transaction.reset(); // rolls back unless committed
     m_table.reset();
     m_entries.reset();
@@ -246,6 +321,7 @@ StyImport::ReadFile StyImport::readFile(const QString& path, const StyleFactsRea
         file.unreadable = error;
         return file;
     }
+    file.size = bytes.size();
     file.library.FillCollectionFromBytes(bytes, path, file.styles);
     if (file.library.RetVal() == KORFLibrary::ReadKorf && readFacts) {
         file.facts.reserve(file.styles.Count());
@@ -255,27 +331,31 @@ StyImport::ReadFile StyImport::readFile(const QString& path, const StyleFactsRea
     return file;
 }
 
-StyImport::ReadFile StyImport::takeFile(int fileIndex) {
-    if (m_ahead && m_ahead->fileIndex == fileIndex) {
-        const std::unique_ptr<ReadAhead> ahead = std::move(m_ahead);
-        return ahead->file.get(); // a file that cannot be taken apart throws here, in its turn
-    }
-    return readFile(m_files.at(fileIndex).path, m_readFacts);
-}
-
-void StyImport::readAheadAfter(int fileIndex) {
-    const int next = fileIndex + 1;
-    if (next >= m_files.size() || !m_files.at(next).passedOver.isEmpty())
+void StyImport::startReadingAhead() {
+    m_ahead.reset();
+    if (std::count_if(m_files.cbegin(), m_files.cend(),
+                      [](const FolderItem& item) { return item.passedOver.isEmpty(); }) < 2)
         return;
     auto ahead = std::make_unique<ReadAhead>();
-    ahead->fileIndex = next;
     try {
-        ahead->file =
-            std::async(std::launch::async, &StyImport::readFile, m_files.at(next).path, m_readFacts);
+        ahead->thread = std::thread(&ReadAhead::readAll, ahead.get(), m_files, m_readFacts);
     } catch (const std::system_error&) {
-        return; // no thread to be had: the file is read in its turn
+        return; // no thread to be had: each file is read in its turn
     }
     m_ahead = std::move(ahead);
+}
+
+StyImport::ReadFile StyImport::takeFile(int fileIndex) {
+    if (m_ahead) {
+        ReadAhead::Read read = m_ahead->take();
+        if (read.fileIndex == fileIndex) {
+            if (read.error)
+                std::rethrow_exception(read.error);
+            return std::move(read.file);
+        }
+        m_ahead.reset(); // out of step: the rest is read in its turn
+    }
+    return readFile(m_files.at(fileIndex).path, m_readFacts);
 }
 
 void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
@@ -284,8 +364,6 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
 
     m_nextNumber.reset();
     ReadFile file = takeFile(fileIndex);
-    // The next file is read and taken apart meanwhile.
-    readAheadAfter(fileIndex);
     if (file.unreadable) {
         // A file of a folder that cannot be read (its permissions, or it vanished or changed
         // after the scan) is named in the log; the others are imported all the same. A single
@@ -382,10 +460,15 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
     DbKORFStyle& table = *m_table;
 
     qint32 existing = -1;
-    if (m_policy == Policy::SkipDuplicates) {
-        existing = table.GetKORFStylesByContent(
-            style.StyleContent1(), style.StyleContent2(), style.StyleLength1(), style.StyleLength2(),
-            m_everyStyleFingerprinted ? facts.FingerprintExact : std::nullopt);
+    const std::optional<qint64> fingerprint =
+        m_everyStyleFingerprinted ? facts.FingerprintExact : std::nullopt;
+    const auto mayBeStored = [this](qint64 value) {
+        return !m_storedFingerprints || m_runFingerprints.contains(value) ||
+               std::binary_search(m_storedFingerprints->cbegin(), m_storedFingerprints->cend(), value);
+    };
+    if (m_policy == Policy::SkipDuplicates && (!fingerprint || mayBeStored(*fingerprint))) {
+        existing = table.GetKORFStylesByContent(style.StyleContent1(), style.StyleContent2(),
+                                                style.StyleLength1(), style.StyleLength2(), fingerprint);
         if (existing != -1) {
             DbKORFStyle stored(m_connection);
             stored.setStyleProg(existing);
@@ -447,6 +530,8 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
     if (!table.InsKORFStyles())
         throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
                            .arg(style.StyleName1().trimmed(), shortName, table.clsKORFStylesError()));
+    if (m_storedFingerprints && facts.FingerprintExact)
+        m_runFingerprints.insert(*facts.FingerprintExact);
     keepEntriesOf(style, number, false);
     // A style whose blocks do not give both facts is stored all the same, and named once.
     if (m_readFacts && !facts.complete()) {

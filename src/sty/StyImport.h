@@ -7,9 +7,11 @@
 #include <memory>
 #include <optional>
 #include <QDate>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class DbKORFBank;
 class DbKORFEntry;
@@ -134,14 +136,14 @@ public:
 private:
     // A file read and taken apart, with the facts of each of its styles (ReadFile in the source).
     struct ReadFile;
-    // The next file of the run, read on a thread of its own while the styles of the one before it
-    // are stored.
+    // The files of a folder run, read in order on a thread of their own a few files ahead of the
+    // one whose styles are stored.
     struct ReadAhead;
     static ReadFile readFile(const QString& path, const StyleFactsReader& readFacts);
+    // Starts reading the run's files ahead, when it has more than one to import.
+    void startReadingAhead();
     // The file at fileIndex: the one read ahead, or read now.
     ReadFile takeFile(int fileIndex);
-    // Starts reading the file after fileIndex, when the run has one to import.
-    void readAheadAfter(int fileIndex);
 
     void importFile(const QString& path, int fileIndex, int fileCount);
     void storeStyle(KORFStyles& styles, int index, const StyleFactsValues& facts, const QString& shortName);
@@ -173,6 +175,10 @@ private:
     std::unique_ptr<ReadAhead> m_ahead;
     std::optional<qint32> m_nextNumber;     // the number the next new style takes, once known
     bool m_everyStyleFingerprinted = false; // so duplicates are looked up by the exact fingerprint
+    // Then the exact fingerprints of the styles stored before the run (in ascending order) and of
+    // those it stores: a style whose fingerprint is none of them has no copy, and is not looked up.
+    std::optional<std::vector<qint64>> m_storedFingerprints;
+    QSet<qint64> m_runFingerprints;
     QDate m_today;
     QString m_log;
     QString m_date;

@@ -91,23 +91,25 @@ private slots:
     }
 
     void duplicatesFoundWithOrWithoutFingerprints() {
-        // Files read ahead of their turn are stored in order; a second run finds every style again,
-        // by the exact fingerprint while every stored style has one, by the search key once one
-        // has none (a style stored by another program).
+        // Files read ahead of their turn are stored in order, and a copy of a style stored earlier
+        // in the same run is found; a second run finds every style again, by the exact fingerprint
+        // while every stored style has one, by the search key once one has none (a style stored
+        // by another program).
         Fixture f;
         f.import.setFactsReader(&StyleFacts::read);
         for (int i = 1; i <= 3; ++i)
             f.env.writeFile(QStringLiteral("run/%1.STY").arg(i), bankFile(2, i));
-        f.run("run", true);
+        f.env.writeFile(QStringLiteral("run/4.STY"), bankFile(2, 1));
+        QCOMPARE(int(f.run("run", true).count("will not be imported")), 2);
         QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFStyles WHERE FingerprintExact IS NOT NULL"),
                  QStringList{"6"});
         QCOMPARE(f.rows("SELECT BankStyle01, BankStyle02 FROM KORFBanks ORDER BY BankProg"),
-                 (QStringList{"1|2", "3|4", "5|6"}));
+                 (QStringList{"1|2", "3|4", "5|6", "1|2"}));
         for (const bool withoutOne : {false, true}) {
             if (withoutOne)
                 f.rows("UPDATE KORFStyles SET FingerprintExact = NULL WHERE StyleProg = 4");
             const QString log = f.run("run", true);
-            QCOMPARE(int(log.count("will not be imported")), 6);
+            QCOMPARE(int(log.count("will not be imported")), 8);
             QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFStyles"), QStringList{"6"});
         }
     }
