@@ -350,7 +350,7 @@ int main(int argc, char** argv) {
     const int preloadCount = number("--preload", 100000);
     const int fillCount = number("--fill", 100000);
     const int fillBlockSize = number("--fill-block-size", 4096);
-    const int rounds = number("--rounds", 3);
+    const int rounds = number("--rounds", 5);
     if (files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024 ||
         rounds < 1) {
         std::fprintf(stderr, "usage: sbk-bench-import [--files N >= 1] [--block-size BYTES >= 1024] "
