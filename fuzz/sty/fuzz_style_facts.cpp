@@ -2,7 +2,9 @@
 // after one byte that says how far to decode first: any bytes must end as decoded output or an
 // SbkError; the output never passes the declared size, which never passes the cap; decoding in
 // two steps gives what one step gives. The same bytes as the data of a style and a performance
-// block must give facts within their ranges and never throw.
+// block must give facts within their ranges and never throw, and name damage exactly when the
+// stream does not decode (compressed blocks; plain ones always decode) and the fingerprint of the
+// decoded blocks is missing.
 #include "core/SbkError.h"
 #include "sty/Oc31Decoder.h"
 #include "sty/StyleFacts.h"
@@ -52,12 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     for (const char* ids : {"\x06\x00\x00\x30\x09\x01\x00\x30", "\x06\x00\x00\x08\x09\x02\x01\x08"}) {
+        const bool compressed = ids[3] == '\x30';
         const StyleFactsValues facts = StyleFacts::read(chunk(ids, stream), chunk(ids + 4, stream));
         require(!facts.Tempo ||
                 (*facts.Tempo >= StyleFacts::MinTempo && *facts.Tempo <= StyleFacts::MaxTempo));
         require(facts.Meter.isEmpty() ||
                 StyleFacts::meterText(quint8(StyleFacts::signatureOf(facts.Meter))) == facts.Meter);
         require(facts.complete() == facts.problem.isEmpty());
+        require(facts.damage.isEmpty() == facts.FingerprintRenamed.has_value());
+        require(facts.damage.isEmpty() == (decoded || !compressed));
     }
     return 0;
 }

@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
     KorgUtility::setTyper([](const QString& text) { return XTestTyper::type(text); });
 #endif
 
-    DialogProgress upgrade;
+    DialogProgress upgrade(true);
     if (!StartUp::Main(settings, module, prompt, QString(), &upgrade))
         return 0;
     frmMain window(module, prompt);

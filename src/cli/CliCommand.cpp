@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
 #include "session/SBKModule.h"
+#include "store/DamagedStyles.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "sty/StyleFacts.h"
@@ -26,6 +27,10 @@ std::unique_ptr<Database> CliContext::openDatabase() {
         err << QStringLiteral("sbk-cli: note: the database was brought up to date; the tempo or meter of %1 "
                               "stored styles could not be read from their blocks.\n")
                    .arg(without)
+            << Qt::flush;
+    if (const DamagedStyles& damaged = db->stylesDamaged(); !damaged.isEmpty())
+        err << QStringLiteral("sbk-cli: note: the database was brought up to date. %1 %2\n")
+                   .arg(damaged.sentence(QStringLiteral("stored")), DamagedListHint)
             << Qt::flush;
     return db;
 }

@@ -140,9 +140,11 @@ int runRestore(CliContext& context) {
             throw SbkError(QStringLiteral("Restore cancelled; the database was not changed."));
     }
     CliProgress progress(context);
-    PddRestore::restore(db->connection(), path, check.records, &progress);
+    const DamagedStyles damaged = PddRestore::restore(db->connection(), path, check.records, &progress);
     context.out << PddRestore::DoneMessage << '\n'
                 << QStringLiteral("%1 records restored\n").arg(check.records);
+    if (!damaged.isEmpty())
+        context.out << damaged.sentence(QStringLiteral("restored")) << ' ' << DamagedListHint << '\n';
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "core/SingleByteText.h"
 #include "metadata/FilterClauses.h"
 #include "store/Database.h"
+#include "store/DbKORFStyle.h"
 #include "store/StyleListing.h"
 #include "sty/StyleFacts.h"
 
@@ -88,7 +89,7 @@ int runList(CliContext& context) {
     const QStringList fieldOptions{QStringLiteral("name"),  QStringLiteral("desc"), QStringLiteral("family"),
                                    QStringLiteral("group"), QStringLiteral("file"), QStringLiteral("author")};
     const CliArgs args(
-        context.args, {QStringLiteral("json")},
+        context.args, {QStringLiteral("json"), QStringLiteral("damaged")},
         fieldOptions + QStringList{QStringLiteral("sort"), QStringLiteral("meter"), QStringLiteral("tempo")});
     args.expectPositionals(0, 0, QString());
 
@@ -122,9 +123,16 @@ int runList(CliContext& context) {
         tempo = *range;
     }
     FilterClauses::addFacts(filter, meter, tempo.first, tempo.second);
+    const bool damaged = args.has(QStringLiteral("damaged"));
+    if (damaged)
+        FilterClauses::addDamaged(filter);
 
     // Each row is written as it is read, so the listing of a library of any size holds one row.
     const auto db = context.openDatabase();
+    if (damaged && !DbKORFStyle::keepsFacts(db->connection()))
+        throw SbkError(QStringLiteral("The database %1 was made by another program and does not record which "
+                                      "styles are damaged, so --damaged cannot list them.")
+                           .arg(db->path()));
     const bool json = args.has(QStringLiteral("json"));
     CliJsonArray array(context.out);
     const qint64 count =
@@ -142,7 +150,8 @@ int runList(CliContext& context) {
     if (json)
         array.finish();
     else if (count == 0)
-        context.out << QStringLiteral("No style available\n");
+        context.out << (damaged ? QStringLiteral("No damaged style\n")
+                                : QStringLiteral("No style available\n"));
     else
         context.out << QStringLiteral("%1 styles available%2\n")
                            .arg(count)
@@ -189,10 +198,10 @@ const CliRegistration init({QStringLiteral("init"), QStringLiteral("init [PATH] 
 const CliRegistration
     list({QStringLiteral("list"),
           QStringLiteral("list [--json] [--name V] [--desc V] [--family V] [--group V] [--file V] "
-                         "[--author V] [--meter N/D] [--tempo FROM-TO] [--sort KEY[:desc]]...\n"
+                         "[--author V] [--meter N/D] [--tempo FROM-TO] [--damaged] [--sort KEY[:desc]]...\n"
                          "  A value holding % matches as a pattern; --tempo takes 120, 90-110, 90- or "
-                         "-110; KEY is name, description, family, group, file, author, tempo or meter "
-                         "(up to six keys)."),
+                         "-110; --damaged lists only the styles whose blocks do not decode; KEY is name, "
+                         "description, family, group, file, author, tempo or meter (up to six keys)."),
           QStringLiteral("list the styles, filtered and sorted"), &runList});
 const CliRegistration whereIs({QStringLiteral("where-is"), QStringLiteral("where-is STYLE [--json]"),
                                QStringLiteral("the banks that hold a style, with its slots"), &runWhereIs});

@@ -14,6 +14,7 @@
 #include <future>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <utility>
 
 PddRestore::Check PddRestore::validate(const QString& path) {
     Check check;
@@ -31,10 +32,14 @@ namespace {
 constexpr qsizetype FactsBatch = 64; // styles whose facts are read at a time
 }
 
-void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
+DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
     // Anything else in the file's place is refused by the reader, with its reason.
     if (!QFileInfo::exists(path))
         throw SbkError(MissingFileMessage);
+    DamagedStyles damaged;
+    // Set while the reader hands a block or record on: an error thrown then is the database's,
+    // any other one the file's.
+    bool storing = false;
     try {
         Transaction transaction(db);
         QSqlQuery query(db);
@@ -60,6 +65,8 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                                        .arg(inserter.StyleProg())
                                        .arg(SingleByteText::plainText(inserter.StyleName1()),
                                             inserter.clsKORFStylesError()));
+                if (!facts.at(i).damage.isEmpty())
+                    damaged.add(inserter.StyleProg(), inserter.StyleName1());
                 run.step(++done, inserter.StyleName1());
             }
             reading.clear();
@@ -89,10 +96,18 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
             storeReading();
         };
 
+        // A handler's work is marked as storing, so that what it throws is told from the file's errors.
+        const auto marked = [&storing](auto work) {
+            return [&storing, work](auto&&... args) {
+                storing = true;
+                work(std::forward<decltype(args)>(args)...);
+                storing = false;
+            };
+        };
         PddReader::Handlers handlers;
         // A table is emptied when its block is reached; a song block is always empty (the reader
         // refuses one with records), and this program keeps no song tables to empty.
-        handlers.table = [&](const QString& table, qint64) {
+        handlers.table = marked([&](const QString& table, qint64) {
             storeAll();
             if (table == QStringLiteral("KORFBANKS"))
                 Database::exec(query, QStringLiteral("DELETE FROM KORFBanks"));
@@ -102,9 +117,9 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                 throw SbkError(
                     QStringLiteral("the file holds the directory entries of styles from newer bank "
                                    "files, which this database of another program cannot keep"));
-        };
+        });
         DbKORFEntry entries(db);
-        handlers.entry = [&](qint32 styleProg, int block, const KORFEntry& entry) {
+        handlers.entry = marked([&](qint32 styleProg, int block, const KORFEntry& entry) {
             storeAll();
             if (!entries.InsKORFEntries(styleProg, block == 1 ? entry : KORFEntry(),
                                         block == 2 ? entry : KORFEntry()))
@@ -114,10 +129,10 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                         .arg(styleProg)
                         .arg(entries.clsKORFEntriesError()));
             run.step(++done);
-        };
+        });
         // The reader hands the same record for every row of a block: it is bound to the
         // connection once, so that its insert is prepared once.
-        handlers.bank = [&](DbKORFBank& bank) {
+        handlers.bank = marked([&](DbKORFBank& bank) {
             storeAll();
             bank.setActiveConnection(db);
             if (!bank.InsKORFBanks())
@@ -125,19 +140,29 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                                    .arg(bank.BankProg())
                                    .arg(bank.BankName(), bank.clsKORFBanksError()));
             run.step(++done, bank.BankName());
-        };
+        });
         // The dump does not carry the facts: they are read from the blocks again.
-        handlers.style = [&](DbKORFStyle& style) {
+        handlers.style = marked([&](DbKORFStyle& style) {
             gathered.append(style);
             if (gathered.size() == FactsBatch)
                 passOnGathered();
-        };
-        PddReader(path).read(handlers);
+        });
+        try {
+            PddReader(path).read(handlers);
+        } catch (const SbkError& error) {
+            if (storing)
+                throw;
+            throw NotABackup(notABackupMessage(path) + QStringLiteral("\n\n") + error.message() +
+                             QStringLiteral("\nThe database was not changed."));
+        }
         storeAll();
         query.finish();
         transaction.commit();
+    } catch (const NotABackup&) {
+        throw;
     } catch (const SbkError& error) {
         throw SbkError(QStringLiteral("The restore from %1 stopped: %2\nThe database was not changed.")
                            .arg(path, error.message()));
     }
+    return damaged;
 }

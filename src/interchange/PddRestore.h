@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/SbkError.h"
+#include "store/DamagedStyles.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -21,6 +24,18 @@ public:
     static QString invalidMessage(const QString& path) {
         return path + QStringLiteral(" is not a SBK backup files or is corrupted! Restore process aborted!");
     }
+    // What the restore says when the file it reads is not the backup the validation pass checked
+    // (it changed meanwhile).
+    static QString notABackupMessage(const QString& path) {
+        return QStringLiteral("WARNING: file ") + path +
+               QStringLiteral(" is not a SBK backup file or is corrupted!");
+    }
+    // The restore's error when the file turns out not to be a backup: notABackupMessage, and below
+    // it what is wrong with the file and that the database was not changed.
+    class NotABackup : public SbkError {
+    public:
+        using SbkError::SbkError;
+    };
 
     struct Check {
         bool valid = false;
@@ -29,6 +44,9 @@ public:
     };
     // The validation pass: structure check and record total.
     static Check validate(const QString& path);
-    // Restores in one transaction; throws SbkError (database exactly as before) on any failure.
-    static void restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress = nullptr);
+    // Restores in one transaction; throws NotABackup when the file is not a backup, SbkError on any
+    // other failure, the database exactly as before. Returns the restored styles whose blocks do
+    // not decode, which are restored as they are.
+    static DamagedStyles restore(QSqlDatabase db, const QString& path, qint64 total,
+                                 Progress* progress = nullptr);
 };

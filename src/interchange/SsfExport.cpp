@@ -1,5 +1,6 @@
 #include "interchange/SsfExport.h"
 
+#include "core/InputFile.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
@@ -44,8 +45,13 @@ SsfExport::Result SsfExport::exportBank(const KORFStyles& bankStyles) {
 SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QString& label) {
     if (m_folder.isEmpty())
         throw SbkError(QStringLiteral("No export folder given."));
-    if (!QFileInfo(m_folder).isDir())
+    const InputFile::Status entry = InputFile::status(m_folder);
+    if (entry.kind == InputFile::Kind::Missing)
         throw SbkError(QStringLiteral("The export folder %1 does not exist.").arg(m_folder));
+    if (entry.kind != InputFile::Kind::Folder)
+        throw SbkError(QStringLiteral("The export folder %1 is not a folder: it %2.")
+                           .arg(m_folder, entry.kind == InputFile::Kind::Regular ? QStringLiteral("is a file")
+                                                                                 : entry.problem));
 
     m_last = Result();
     Result& result = m_last;

@@ -18,10 +18,20 @@ int SsfImport::Result::inserted() const {
     return count;
 }
 
+int SsfImport::Result::damaged() const {
+    int count = 0;
+    for (const FileResult& file : files)
+        count += file.outcome == Outcome::Inserted && !file.styleDamage.isEmpty() ? 1 : 0;
+    return count;
+}
+
 QString SsfImport::FileResult::describe() const {
     const QString name = QFileInfo(path).fileName();
     switch (outcome) {
     case Outcome::Inserted:
+        if (!styleDamage.isEmpty())
+            return QStringLiteral("%1: imported as style %2, which is damaged: %3. It was stored as it is")
+                .arg(name, QString::number(styleProg), styleDamage);
         return QStringLiteral("%1: imported as style %2").arg(name).arg(styleProg);
     case Outcome::NotSsf:
         return QStringLiteral("%1: not an SSF file, passed over").arg(name);
@@ -39,12 +49,19 @@ QString SsfImport::FileResult::describe() const {
 QString SsfImport::Result::message() const {
     if (!found)
         return NotFoundMessage;
-    if (files.isEmpty() || !files.last().refused())
-        return DoneMessage;
-    const FileResult& last = files.last();
-    if (last.outcome == Outcome::AlreadyPresent)
-        return PresentMessage;
-    return QStringLiteral("SSF file import aborted: ") + last.problem;
+    const FileResult* last = files.isEmpty() ? nullptr : &files.last();
+    const QString outcome = !last || !last->refused() ? DoneMessage
+                            : last->outcome == Outcome::AlreadyPresent
+                                ? PresentMessage
+                                : QStringLiteral("SSF file import aborted: ") + last->problem;
+    if (const int count = damaged(); count == 1)
+        return outcome + QStringLiteral("\nOne style imported is damaged: its blocks do not decode. It was "
+                                        "stored as it is.");
+    else if (count > 1)
+        return outcome + QStringLiteral("\n%1 styles imported are damaged: their blocks do not decode. They "
+                                        "were stored as they are.")
+                             .arg(count);
+    return outcome;
 }
 
 SsfImport::SsfImport(QSqlDatabase connection, Progress* progress)
@@ -70,7 +87,8 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
     }
 
     // Read before the database is held: the tempo and meter only need the blocks.
-    style.setFacts(StyleFacts::read(style.StyleContent1(), style.StyleContent2()));
+    const StyleFactsValues facts = StyleFacts::read(style.StyleContent1(), style.StyleContent2());
+    style.setFacts(facts);
     // The duplicate test, the new number and the insert run with the database held for writing, so
     // that a program storing styles meanwhile (an import) can neither take the same number nor
     // store the same style in between.
@@ -100,6 +118,7 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
     }
     result.outcome = Outcome::Inserted;
     result.styleProg = style.StyleProg();
+    result.styleDamage = facts.damage;
     return result;
 }
 

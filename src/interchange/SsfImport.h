@@ -28,6 +28,9 @@ public:
         Outcome outcome = Outcome::NotSsf;
         qint32 styleProg = 0; // the new number (Inserted) or the number holding the content (AlreadyPresent)
         QString problem;      // what was wrong (Damaged, InsertFailed)
+        // Inserted: why the style's blocks do not decode (StyleFactsValues::damage), "" when they do;
+        // such a style is stored byte for byte all the same.
+        QString styleDamage;
         bool refused() const {
             return outcome == Outcome::AlreadyPresent || outcome == Outcome::Damaged ||
                    outcome == Outcome::InsertFailed;
@@ -41,8 +44,11 @@ public:
         QList<FileResult> files;
         bool succeeded() const { return found && (files.isEmpty() || !files.last().refused()); }
         int inserted() const;
+        // The styles inserted whose blocks do not decode.
+        int damaged() const;
         // The text to show at the end: DoneMessage, PresentMessage, NotFoundMessage, or the reason
-        // a damaged file or a failed insert stopped the import.
+        // a damaged file or a failed insert stopped the import; then the number of damaged styles
+        // inserted, when there are any.
         QString message() const;
     };
 

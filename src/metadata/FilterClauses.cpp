@@ -81,6 +81,12 @@ void FilterClauses::addFacts(FilterState& state, const QString& meter, int tempo
     state.FilterWhere = conditions.join(QStringLiteral(" AND "));
 }
 
+void FilterClauses::addDamaged(FilterState& state) {
+    const QString damaged = QStringLiteral("FINGERPRINTRENAMED IS NULL");
+    state.FilterWhere =
+        state.FilterWhere.isEmpty() ? damaged : state.FilterWhere + QStringLiteral(" AND ") + damaged;
+}
+
 std::optional<std::pair<int, int>> FilterClauses::tempoRange(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^([0-9]{1,3})?(-)?([0-9]{1,3})?$"));
     const QRegularExpressionMatch match = form.match(text.trimmed());

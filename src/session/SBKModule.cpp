@@ -64,6 +64,7 @@ void SBKModule::clearFilter() {
     FilterFields.fill(QString());
     FilterMeter.clear();
     FilterTempoFrom = FilterTempoTo = 0;
+    FilterDamaged = false;
     FilterWhere.clear();
     FilterValues.clear();
     FilterOrder.clear();

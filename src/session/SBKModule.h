@@ -60,6 +60,8 @@ public:
     QString FilterMeter;
     int FilterTempoFrom = 0;
     int FilterTempoTo = 0;
+    // The filter dialog's "Damaged styles only": the styles whose blocks do not decode.
+    bool FilterDamaged = false;
 
     // Shared objects.
     KORFLibrary StyleLibrary;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace {
 
@@ -45,8 +46,9 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
                 SBKModule::ensureDefaultDatabase(module.DatabasePath);
             const QString question =
                 QStringLiteral("Please insert database path (Example: %1)").arg(examplePath());
-            QString reason = gone.isEmpty() ? QString()
-                                            : QStringLiteral("The database file %1 was not found.\n").arg(gone);
+            QString reason = gone.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("The database file %1 was not found.\n").arg(gone);
             while (!reason.isEmpty() || !QFileInfo(module.DatabasePath).isFile()) {
                 module.DatabasePath =
                     prompt.input(reason + question, Prompt::Title, module.DatabasePath).value_or(QString());
@@ -62,6 +64,10 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
         }
         module.readParameters(settings);
         ConnectDatabase(module, prompt, progress);
+    } catch (const Database::UpgradeCancelled& e) {
+        prompt.message(e.message() + QStringLiteral("\nSBK ends now."), Prompt::Title,
+                       Prompt::Icon::Information);
+        return false;
     } catch (const SbkError& e) {
         prompt.message(e.message(), Prompt::Title, Prompt::Icon::Critical);
         return false;
@@ -71,12 +77,18 @@ bool StartUp::Main(SBKSettings& settings, SBKModule& module, Prompt& prompt, con
 
 void StartUp::ConnectDatabase(SBKModule& module, Prompt& prompt, Progress* progress) {
     module.ConnectDatabase(progress);
-    if (const qint64 without = module.CN01->stylesWithoutFacts(); without > 0)
-        prompt.message(QStringLiteral("The database was brought up to date. The tempo or meter of %1 stored "
-                                      "styles could not be read from their data; those styles are kept as "
-                                      "they were and show no tempo or meter.")
-                           .arg(without),
-                       Prompt::Title, Prompt::Icon::Information);
+    const qint64 without = module.CN01->stylesWithoutFacts();
+    const DamagedStyles& damaged = module.CN01->stylesDamaged();
+    if (without == 0 && damaged.isEmpty())
+        return;
+    QStringList text{QStringLiteral("The database was brought up to date.")};
+    if (without > 0)
+        text << QStringLiteral("The tempo or meter of %1 stored styles could not be read from their data; "
+                               "those styles are kept as they were and show no tempo or meter.")
+                    .arg(without);
+    if (!damaged.isEmpty())
+        text << damaged.sentence(QStringLiteral("stored")) + QLatin1Char(' ') + DamagedFilterHint;
+    prompt.message(text.join(QStringLiteral("\n\n")), Prompt::Title, Prompt::Icon::Information);
 }
 
 void StartUp::ExitApplication(SBKModule& module) {

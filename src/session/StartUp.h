@@ -21,8 +21,14 @@ public:
 
     // SBKModule::ConnectDatabase on module.DatabasePath, a library of an older version brought up to
     // date with its progress shown; when the tempo or meter of stored styles could not be read then,
-    // a message says how many. Throws SbkError as ConnectDatabase does.
+    // or their blocks do not decode, a message says how many and names the damaged ones. Throws
+    // SbkError as ConnectDatabase does (Database::UpgradeCancelled when the user cancelled the
+    // upgrade, which leaves the file as it was).
     static void ConnectDatabase(SBKModule& module, Prompt& prompt, Progress* progress);
+
+    // Where a message about damaged styles (DamagedStyles) points the user to in the windows.
+    static inline const QString DamagedFilterHint =
+        QStringLiteral("The filter's \"Damaged styles only\" lists them.");
 
     // The example path in the question for the database path, in the platform's own form.
     static QString examplePath();

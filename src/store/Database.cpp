@@ -304,8 +304,11 @@ void Database::checkAndPrepare(const Upgrade& upgrade) {
                     .arg(m_path)
                     .arg(version)
                     .arg(SchemaVersion));
-        if (version < SchemaVersion)
-            m_stylesWithoutFacts = SchemaMigration::migrate(db, m_path, version, upgrade);
+        if (version < SchemaVersion) {
+            const SchemaMigration::Outcome outcome = SchemaMigration::migrate(db, m_path, version, upgrade);
+            m_stylesWithoutFacts = outcome.withoutFacts;
+            m_stylesDamaged = outcome.damaged;
+        }
         return;
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SbkError.h"
+#include "store/DamagedStyles.h"
 #include "store/StyleFactsValues.h"
 
 #include <QSqlDatabase>
@@ -24,7 +26,12 @@ public:
 
     // What bringing a file of an older version up to date needs: the reader of the style facts
     // that fills Tempo, Meter and the fingerprints of every stored style, and where its progress
-    // goes.
+    // goes. A progress that is cancelled stops the upgrade, which leaves the file as it was and
+    // throws UpgradeCancelled.
+    class UpgradeCancelled : public SbkError {
+    public:
+        using SbkError::SbkError;
+    };
     struct Upgrade {
         StyleFactsReader readFacts;
         Progress* progress = nullptr;
@@ -43,6 +50,9 @@ public:
     // The stored styles whose tempo or meter could not be read when the opening brought the file
     // up to date; 0 when it did not.
     qint64 stylesWithoutFacts() const { return m_stylesWithoutFacts; }
+    // The stored styles whose blocks do not decode, found when the opening brought the file up to
+    // date; none when it did not.
+    const DamagedStyles& stylesDamaged() const { return m_stylesDamaged; }
 
     // "<number> <description>", the form the gateways report database failures in.
     static QString errorText(const QSqlError& error);
@@ -66,5 +76,6 @@ private:
 
     QString m_path;
     qint64 m_stylesWithoutFacts = 0;
+    DamagedStyles m_stylesDamaged;
     QString m_connectionName;
 };

@@ -86,8 +86,10 @@ QVariant orNull(const std::optional<qint64>& value) {
 // Reads what the blocks of every stored style tell, some hundred styles at a time in number order,
 // so that the memory a run takes does not grow with the library: from version 1 or 2 the facts and
 // the fingerprints in the one decoding of each block, from version 3 (whose facts are stored) the
-// fingerprints alone. Returns the number of styles left without tempo or meter by this run.
-qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool withFacts) {
+// fingerprints alone. Counts the styles left without tempo or meter by this run and those whose
+// blocks do not decode. Throws UpgradeCancelled when the progress is cancelled.
+void fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool withFacts,
+                    SchemaMigration::Outcome& outcome) {
     if (!upgrade.readFacts)
         throw SbkError(QStringLiteral("the blocks of the stored styles cannot be read here"));
     constexpr int BatchSize = 256;
@@ -102,7 +104,8 @@ qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool wi
     QSqlQuery update(db);
     const QString fingerprints =
         QStringLiteral("FingerprintExact = ?, FingerprintRenamed = ?, FingerprintSettings = ?");
-    if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2 FROM KORFStyles WHERE "
+    if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2, StyleName1 FROM "
+                                      "KORFStyles WHERE "
                                       "StyleProg > ? ORDER BY StyleProg LIMIT %1")
                            .arg(BatchSize)) ||
         !update.prepare(
@@ -114,18 +117,18 @@ qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool wi
         qint64 prog;
         QByteArray content1;
         QByteArray content2;
+        QString name;
     };
     QList<Stored> rows;
     qint64 last = std::numeric_limits<qint64>::min();
     qint64 done = 0;
-    qint64 without = 0;
     for (;;) {
         rows.clear();
         batch.bindValue(0, last);
         Database::exec(batch);
         while (batch.next())
-            rows.append(
-                {batch.value(0).toLongLong(), batch.value(1).toByteArray(), batch.value(2).toByteArray()});
+            rows.append({batch.value(0).toLongLong(), batch.value(1).toByteArray(),
+                         batch.value(2).toByteArray(), batch.value(3).toString()});
         batch.finish();
         if (rows.isEmpty())
             break;
@@ -134,12 +137,16 @@ qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool wi
             try {
                 facts = upgrade.readFacts(row.content1, row.content2);
             } catch (const std::exception&) {
-                facts = {}; // a style the reader fails on keeps no facts, the others do
+                // A style the reader fails on keeps no facts, the others do.
+                facts = {};
+                facts.damage = QStringLiteral("its blocks could not be read");
             }
+            if (!facts.damage.isEmpty())
+                outcome.damaged.add(qint32(row.prog), row.name);
             int at = 0;
             if (withFacts) {
                 if (!facts.complete())
-                    ++without;
+                    ++outcome.withoutFacts;
                 update.bindValue(at++,
                                  facts.Tempo ? QVariant(*facts.Tempo) : QVariant(QMetaType::fromType<int>()));
                 update.bindValue(at++, facts.Meter.isEmpty() ? QVariant(QMetaType::fromType<QString>())
@@ -154,14 +161,15 @@ qint64 fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool wi
         last = rows.last().prog;
         done += rows.size();
         run.step(done);
+        if (run.cancelled())
+            throw Database::UpgradeCancelled(QStringLiteral("the upgrade was cancelled"));
     }
-    return without;
 }
 
 } // namespace
 
-qint64 SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
-                                const Database::Upgrade& upgrade) {
+SchemaMigration::Outcome SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
+                                                  const Database::Upgrade& upgrade) {
     try {
         // The version read before the lock may be stale: another program opening the same file
         // may have migrated it meanwhile. Locked, the version read again is the one that counts.
@@ -174,21 +182,30 @@ qint64 SchemaMigration::migrate(QSqlDatabase db, const QString& path, qint64 fro
             throw SbkError(
                 QStringLiteral("a newer version of SBK brought it to database version %1 meanwhile")
                     .arg(fromVersion));
+        Outcome outcome;
         if (fromVersion == Database::SchemaVersion) {
             transaction.commit();
-            return 0;
+            return outcome;
         }
         if (fromVersion < 1)
             throw SbkError(QStringLiteral("there is no way from database version %1").arg(fromVersion));
         if (fromVersion == 1)
             migrateFrom1(query);
         addColumns(db, query);
-        const qint64 withoutFacts = fillFromBlocks(db, upgrade, fromVersion < 3);
+        fillFromBlocks(db, upgrade, fromVersion < 3, outcome);
         addFingerprintIndexes(query);
         Database::exec(query, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion));
         query.finish();
         transaction.commit();
-        return withoutFacts;
+        return outcome;
+    } catch (const Database::UpgradeCancelled&) {
+        throw Database::UpgradeCancelled(
+            QStringLiteral(
+                "Bringing the database file %1 up to this version of SBK was cancelled. It was not "
+                "changed: it stays at database version %2, which this version opens only once it "
+                "is brought up to date.")
+                .arg(path)
+                .arg(fromVersion));
     } catch (const SbkError& error) {
         throw SbkError(QStringLiteral("The database file %1 could not be brought up to this version of SBK "
                                       "(database version %2 to %3): %4. It was not changed.")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/DamagedStyles.h"
 #include "store/Database.h"
 
 #include <QSqlDatabase>
@@ -24,10 +25,16 @@
 // reader, in batches, reporting progress, each block decoded once: coming from version 1 or 2 the
 // facts and the fingerprints together, from version 3 the fingerprints alone (the stored facts are
 // kept). A style whose blocks do not give a value keeps NULL there; the database stays usable.
+//
+// The upgrade's progress may be cancelled between batches: the transaction is then rolled back, so
+// the file stays at its old version, and Database::UpgradeCancelled is thrown.
 class SchemaMigration {
 public:
-    // Returns the number of stored styles this run left without tempo or meter. Throws SbkError naming the
-    // file when the database cannot be migrated; nothing is changed then.
-    static qint64 migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
-                          const Database::Upgrade& upgrade);
+    struct Outcome {
+        qint64 withoutFacts = 0; // stored styles this run left without tempo or meter
+        DamagedStyles damaged;   // stored styles whose blocks do not decode
+    };
+    // Throws SbkError naming the file when the database cannot be migrated; nothing is changed then.
+    static Outcome migrate(QSqlDatabase db, const QString& path, qint64 fromVersion,
+                           const Database::Upgrade& upgrade);
 };

@@ -10,10 +10,16 @@
 // why in words; and the fingerprints that find its copies (StyleFingerprint): of its bytes (always
 // there), of its decoded blocks without its name, and of its decoded style block alone without its
 // name (absent when the blocks cannot be decoded).
+//
+// damage says, in words, why a block does not decode to its end ("the style block does not
+// decode: at byte offset 812: ..."), or that there is no style block; "" when both decode. It is
+// set exactly when FingerprintRenamed is absent, so the stored styles whose blocks do not decode
+// are those whose FingerprintRenamed is NULL.
 struct StyleFactsValues {
     std::optional<int> Tempo;
     QString Meter; // "" when unknown
     QString problem;
+    QString damage;
     std::optional<qint64> FingerprintExact;
     std::optional<qint64> FingerprintRenamed;
     std::optional<qint64> FingerprintSettings;

@@ -184,6 +184,19 @@ QString StyImport::shortNameOf(const QString& path) {
     return name.left(20 - extension.size()) + extension;
 }
 
+QString StyImport::setFolderPlaceOf(const QString& path) {
+    const QStringList parts = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath())
+                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    qsizetype set = parts.size() - 2;
+    while (set >= 0 && !parts.at(set).endsWith(QLatin1String(".SET"), Qt::CaseInsensitive))
+        --set;
+    if (set < 0)
+        return QString();
+    const QString where = oneByteName(parts.mid(set).join(QLatin1Char('/')));
+    // The file's end of it is what tells the banks of one set folder apart.
+    return where.size() <= BankDescSize ? where : QStringLiteral("...") + where.right(BankDescSize - 3);
+}
+
 void StyImport::report(Stage stage, const QString& text, int fileIndex, int fileCount) const {
     if (m_progress)
         m_progress(stage, text, fileIndex, fileCount);
@@ -206,7 +219,7 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     m_currentFolder.clear();
     m_folder = folder;
     m_filesRead = m_filesSkipped = m_foldersUnread = m_stylesStored = m_stylesOverwritten =
-        m_stylesDuplicate = m_stylesUnpicked = m_banksStored = 0;
+        m_stylesDuplicate = m_stylesUnpicked = m_stylesDamaged = m_banksStored = 0;
 
     // Values that cannot be stored are refused before anything is read.
     if (const QString problem = StyleGroup::refusal({.family = family, .group = group, .author = author});
@@ -300,7 +313,7 @@ void StyImport::stop(const SbkError& error) {
 }
 
 QString StyImport::summary() const {
-    return QStringLiteral("%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked; "
+    return QStringLiteral("%1 styles imported, %2 overwritten, %3 duplicates not imported, %4 not picked%9; "
                           "%5 banks created from %6 files read, %7 files not imported%8")
         .arg(m_stylesStored)
         .arg(m_stylesOverwritten)
@@ -309,7 +322,10 @@ QString StyImport::summary() const {
         .arg(m_banksStored)
         .arg(m_filesRead)
         .arg(m_filesSkipped)
-        .arg(m_foldersUnread > 0 ? QStringLiteral(", %1 folders not read").arg(m_foldersUnread) : QString());
+        .arg(m_foldersUnread > 0 ? QStringLiteral(", %1 folders not read").arg(m_foldersUnread) : QString())
+        .arg(m_stylesDamaged > 0
+                 ? QStringLiteral(", %1 damaged styles stored as they are").arg(m_stylesDamaged)
+                 : QString());
 }
 
 StyImport::ReadFile StyImport::readFile(const QString& path, const StyleFactsReader& readFacts) {
@@ -445,7 +461,8 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     const QString u = oneByteName(shortName.left(shortName.size() - 4).toUpper().left(5));
     bank.setBankProg(bank.NextKORFBank());
     bank.setBankName(u + QStringLiteral("%1").arg(bank.BankProg(), 3, 10, QLatin1Char('0')));
-    bank.setBankDesc(QStringLiteral("Bank ") + u);
+    const QString place = setFolderPlaceOf(path);
+    bank.setBankDesc(place.isEmpty() ? QStringLiteral("Bank ") + u : place);
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
         bank.setBankStyle(slot, slot <= styles.Count() ? styles.Item(slot)->StyleProg() : 0);
     if (!bank.InsKORFBanks())
@@ -533,15 +550,24 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
     if (m_storedFingerprints && facts.FingerprintExact)
         m_runFingerprints.insert(*facts.FingerprintExact);
     keepEntriesOf(style, number, false);
-    // A style whose blocks do not give both facts is stored all the same, and named once.
-    if (m_readFacts && !facts.complete()) {
-        const QString missing = facts.Tempo             ? QStringLiteral("meter")
+    // A style whose blocks do not decode, or do not give both facts, is stored all the same, byte
+    // for byte, and named once.
+    if (m_readFacts && (!facts.complete() || !facts.damage.isEmpty())) {
+        const QString missing = facts.complete()        ? QString()
+                                : facts.Tempo           ? QStringLiteral("meter")
                                 : facts.Meter.isEmpty() ? QStringLiteral("tempo and meter")
                                                         : QStringLiteral("tempo");
         // One arg call: a "%2" in a style's name stays as it is.
-        m_log += QStringLiteral("Style %1 (%2) from file %3 was imported without its %4: %5")
-                     .arg(style.StyleName1(), QString::number(number), shortName, missing, facts.problem) +
-                 lineEnd;
+        if (facts.damage.isEmpty()) {
+            m_log += QStringLiteral("Style %1 (%2) from file %3 was imported without its %4: %5")
+                         .arg(style.StyleName1(), QString::number(number), shortName, missing, facts.problem);
+        } else {
+            m_log += QStringLiteral("Style %1 (%2) from file %3 is damaged: %4. It was imported as it is%5")
+                         .arg(style.StyleName1(), QString::number(number), shortName, facts.damage,
+                              missing.isEmpty() ? QString() : QStringLiteral(", without its ") + missing);
+            ++m_stylesDamaged;
+        }
+        m_log += lineEnd;
     }
     style.setStyleProg(number);
     if (existing != -1)

@@ -117,6 +117,13 @@ public:
     // The name a file is known by in the database, the log and its bank's name: the file's own
     // name, shortened to fit 20 characters with its extension kept.
     static QString shortNameOf(const QString& path);
+    // Where a file lies from the instrument's set folder on ("chordtable1.SET/STYLE/FAVORITE01.STY")
+    // when a folder of its path ends in ".SET", as the database keeps it, in at most BankDescSize
+    // characters; "" for a file in no set folder. It describes the bank the file makes, so that
+    // the banks of the instrument's fixed file names tell where each came from; the bank of a file
+    // in no set folder is described as "Bank " and the start of its name.
+    static QString setFolderPlaceOf(const QString& path);
+    static constexpr int BankDescSize = 250;
     // A file or bank name as the database keeps it: every character that a typed name could not
     // hold (outside the printable ones of ISO-8859-1, SingleByteText::refusal) becomes "_".
     static QString oneByteName(const QString& name);
@@ -131,6 +138,8 @@ public:
     int stylesOverwritten() const { return m_stylesOverwritten; }
     int stylesDuplicate() const { return m_stylesDuplicate; }
     int stylesUnpicked() const { return m_stylesUnpicked; }
+    // stored (imported or overwriting) although their blocks do not decode; each is named in the log
+    int stylesDamaged() const { return m_stylesDamaged; }
     int banksStored() const { return m_banksStored; }
 
 private:
@@ -189,5 +198,6 @@ private:
     int m_stylesOverwritten = 0;
     int m_stylesDuplicate = 0;
     int m_stylesUnpicked = 0;
+    int m_stylesDamaged = 0;
     int m_banksStored = 0;
 };

@@ -72,6 +72,8 @@ public:
 
     quint32 blockId() const { return m_id; }
     qsizetype size() const { return m_size; }
+    // Whether decoding failed: the block's data holds a fault at the point reached.
+    bool broken() const { return m_broken; }
 
     // The n bytes at offset at, which lie inside the tree (the callers check that first).
     const char* bytes(qsizetype at, qsizetype n) {
@@ -276,6 +278,42 @@ int tempoIn(BlockTree& tree) {
     return tempo;
 }
 
+// "the style block does not decode: at byte offset 12: ...", from an error about the block.
+QString undecodable(const QString& what, const QString& error) {
+    const QString prefix = what + QStringLiteral(": ");
+    return what + QStringLiteral(" does not decode: ") +
+           (error.startsWith(prefix) ? error.mid(prefix.size()) : error);
+}
+
+// Reads one block's fact with readFact and then the hash of its whole tree, which it returns; what
+// keeps the fact from being read goes into problems, why the block does not decode to its end into
+// damage. A decoder that failed while the fact was read failed for the reason given then.
+template <typename ReadFact>
+std::optional<quint64> readBlock(const QByteArray& block, quint8 type, const QString& what, ReadFact readFact,
+                                 quint64 (*hash)(quint32, const QByteArray&), QStringList& problems,
+                                 QStringList& damage) {
+    try {
+        BlockTree tree(block, type, what);
+        QString factError;
+        try {
+            readFact(tree);
+        } catch (const SbkError& error) {
+            problems << error.message();
+            factError = error.message();
+        }
+        const bool brokenByFact = tree.broken();
+        try {
+            return hash(tree.blockId(), tree.whole());
+        } catch (const SbkError& error) {
+            damage << undecodable(what, brokenByFact ? factError : error.message());
+        }
+    } catch (const SbkError& error) {
+        problems << error.message();
+        damage << undecodable(what, error.message());
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QString StyleFacts::meterOf(const QByteArray& styleBlock) {
@@ -303,47 +341,30 @@ StyleFactsValues StyleFacts::read(const QByteArray& content1, const QByteArray& 
             performanceBlock = block;
     }
     // Each block is decoded once: as far as its fact lies, then to its end for its fingerprint. A
-    // block damaged behind its fact keeps the fact and has no fingerprint of its decoded tree.
+    // block damaged behind its fact keeps the fact, has no fingerprint of its decoded tree, and is
+    // named in the damage.
     QStringList problems;
+    QStringList damage;
     std::optional<quint64> styleTree;
     std::optional<quint64> performanceTree;
     if (!styleBlock) {
         problems << QStringLiteral("there is no style block, so no meter");
+        damage << QStringLiteral("there is no style block");
     } else {
-        try {
-            BlockTree tree(*styleBlock, StyleBlockType, QStringLiteral("the style block"));
-            try {
-                facts.Meter = meterIn(tree);
-            } catch (const SbkError& error) {
-                problems << error.message();
-            }
-            try {
-                styleTree = StyleFingerprint::ofStyleTree(tree.blockId(), tree.whole());
-            } catch (const SbkError&) {
-            }
-        } catch (const SbkError& error) {
-            problems << error.message();
-        }
+        styleTree = readBlock(
+            *styleBlock, StyleBlockType, QStringLiteral("the style block"),
+            [&](BlockTree& tree) { facts.Meter = meterIn(tree); }, &StyleFingerprint::ofStyleTree, problems,
+            damage);
     }
     bool performanceRead = !performanceBlock;
     if (!performanceBlock) {
         problems << QStringLiteral("there is no performance block, so no tempo");
     } else {
-        try {
-            BlockTree tree(*performanceBlock, PerformanceBlockType, QStringLiteral("the performance block"));
-            try {
-                facts.Tempo = tempoIn(tree);
-            } catch (const SbkError& error) {
-                problems << error.message();
-            }
-            try {
-                performanceTree = StyleFingerprint::ofPerformanceTree(tree.blockId(), tree.whole());
-                performanceRead = true;
-            } catch (const SbkError&) {
-            }
-        } catch (const SbkError& error) {
-            problems << error.message();
-        }
+        performanceTree = readBlock(
+            *performanceBlock, PerformanceBlockType, QStringLiteral("the performance block"),
+            [&](BlockTree& tree) { facts.Tempo = tempoIn(tree); }, &StyleFingerprint::ofPerformanceTree,
+            problems, damage);
+        performanceRead = performanceTree.has_value();
     }
     if (styleTree) {
         facts.FingerprintSettings = StyleFingerprint::settings(*styleTree);
@@ -351,5 +372,6 @@ StyleFactsValues StyleFacts::read(const QByteArray& content1, const QByteArray& 
             facts.FingerprintRenamed = StyleFingerprint::renamed(*styleTree, performanceTree);
     }
     facts.problem = problems.join(QStringLiteral("; "));
+    facts.damage = damage.join(QStringLiteral("; "));
     return facts;
 }

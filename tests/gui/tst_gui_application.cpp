@@ -15,6 +15,7 @@
 #include "gui/main/WindowOpener.h"
 #include "gui/sty/frmStyImport.h"
 #include "GuiTestData.h"
+#include "interchange/PddRestore.h"
 #include "session/StartUp.h"
 
 #include <QClipboard>
@@ -320,11 +321,43 @@ private slots:
         QVERIFY(texts[3].startsWith("Warning: current data will be lost!"_L1));
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 3);
 
+        // A backup that another program replaces between the check and the restore: the warning
+        // with what is wrong below it, and nothing changed.
+        struct ChangingPrompt : ScriptedPrompt {
+            std::function<void()> beforeLastQuestion;
+            Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons,
+                           Answer preset) override {
+                if (text == PddRestore::DataLostQuestion)
+                    beforeLastQuestion();
+                return ScriptedPrompt::message(text, title, icon, buttons, preset);
+            }
+        } changing;
+        const QString copy = f.env.path(u"copy.pdd"_s);
+        QVERIFY(QFile::copy(f.module.BackupPath, copy));
+        changing.beforeLastQuestion = [&] { f.env.writeFile(u"copy.pdd"_s, "Not a backup\r\n"); };
+        answerYesNo(changing, {1, 1});
+        {
+            frmBckpRstr window(f.module, changing);
+            window.setRestoreFile(copy);
+            click(&window, u"cmbRestore"_s);
+        }
+        QCOMPARE(changing.asked().last().icon, Prompt::Icon::Exclamation);
+        QVERIFY2(changing.texts().last().startsWith(PddRestore::notABackupMessage(copy) +
+                                                    u"\n\nThe PDD file "_s + copy +
+                                                    u" is damaged at line 1"_s),
+                 qPrintable(changing.texts().last()));
+        QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 3);
+
         f.prompt.clear();
         answerYesNo(f.prompt, {1, 1});
         button = u"cmbRestore"_s;
         click(&main, u"cmdMenu_3"_s);
-        QCOMPARE(f.prompt.texts().value(2), u"SBK database restore completed without errors!"_s);
+        // The test styles' blocks are no style's: they are named as damaged.
+        QVERIFY2(
+            f.prompt.texts().value(2).startsWith(u"SBK database restore completed without errors!\n\n2 "
+                                                 "restored styles are damaged: their blocks do not decode. "
+                                                 "They were kept as they are: 1 S001, 2 S002."_s),
+            qPrintable(f.prompt.texts().value(2)));
         // The database is back as it was backed up; the engine's own tests check every byte.
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 2);
         QCOMPARE(countRows(f.module, u"KORFBANKS"_s), 1);
@@ -350,14 +383,19 @@ private slots:
             else if (qobject_cast<frmSSFImport*>(&dialog))
                 opened << child<QRadioButton>(&dialog, u"opStyle_0"_s)->text() + u": "_s +
                               field(u"txtFolder"_s);
-            else if (qobject_cast<frmBckpRstr*>(&dialog))
-                opened << u"Restore: "_s + field(u"txtField_1"_s);
+            else if (qobject_cast<frmBckpRstr*>(&dialog)) {
+                // Restore is what the user came for: it has the focus.
+                dialog.show();
+                const QWidget* focus = dialog.focusWidget();
+                opened << u"Restore: "_s + field(u"txtField_1"_s) + u" "_s +
+                              (focus ? focus->objectName() : u"nothing"_s);
+            }
             return int(QDialog::Rejected);
         });
         FileOpener::open(f.module, f.prompt, {sty, missing, QUrl::fromLocalFile(ssf).toString(), notes, pdd},
                          nullptr);
         QCOMPARE(opened, (QStringList{u"File to search: "_s + sty, u"Selected SSF file only: "_s + ssf,
-                                      u"Restore: "_s + pdd}));
+                                      u"Restore: "_s + pdd + u" cmbRestore"_s}));
         const QStringList texts = f.prompt.texts();
         QCOMPARE(texts.size(), 2);
         QVERIFY(texts[0].startsWith(missing + u" does not exist"_s));

@@ -78,12 +78,14 @@ private slots:
         f.env.writeFile(u"in/JUNK.STY"_s, "KORGI and more");
         frmStyles window(f.module, f.prompt);
         Windows windows;
+        QString summary;
         windows.import = [&](frmStyImport& w) {
             child<QLineEdit>(&w, u"txtFolder"_s)->setText(f.env.path(u"in"_s));
             QTest::keyClicks(child<QLineEdit>(&w, u"txtField_0"_s), u"Pop"_s);
             setChecked<QCheckBox>(&w, u"chkBank"_s, false);
             f.prompt.answer(Prompt::Answer::Yes); // the log
             runImport(w);
+            summary = child<QLabel>(&w, u"lbResult"_s)->text();
             click(&w, u"cmdCancel"_s);
             return w.result();
         };
@@ -92,12 +94,14 @@ private slots:
         QCOMPARE(f.prompt.texts(),
                  QStringList{u"Import process terminated. Should I show you the import log?"_s});
         QCOMPARE(windows.logs.size(), 1);
-        // The new styles' blocks carry no tempo or meter: each is named once.
-        QVERIFY(windows.logs.first().startsWith(
-            u"|JUNK.STY is probably a style for KORG i30 arranger\n"
-            u"Style Fresh 1          (3) from file NEW.STY was imported "
-            u"without its tempo and meter: the style block: at byte offset 0"_s));
-        QCOMPARE(windows.logs.first().count(u"without its tempo and meter"_s), 2);
+        // The new styles' blocks do not decode: each is named once, and they are counted.
+        QVERIFY2(
+            windows.logs.first().startsWith(u"|JUNK.STY is probably a style for KORG i30 arranger\n"
+                                            u"Style Fresh 1          (3) from file NEW.STY is damaged: the "
+                                            u"style block does not decode: at byte offset 0"_s),
+            qPrintable(windows.logs.first()));
+        QCOMPARE(windows.logs.first().count(u"It was imported as it is, without its tempo and meter\n"_s), 2);
+        QVERIFY2(summary.contains(u", 2 damaged styles stored as they are;"_s), qPrintable(summary));
         QVERIFY(
             windows.logs.first().contains(u"\nStyle Style 1          (1) from file SAME.STY is the same"_s));
         QCOMPARE(windows.logs.first().count(u"from file OLD.STY, and will not be imported!\n"_s), 2);

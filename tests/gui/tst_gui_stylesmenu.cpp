@@ -312,9 +312,17 @@ private slots:
             return int(QDialog::Rejected);
         });
         window.mStyles_Click(4);
-        QCOMPARE(reports.first(), u"A.SSF: imported as style 2\nB.SSF: already present as style 1"_s);
-        QVERIFY(reports.last().endsWith(u"\nC.SSF: imported as style 3"_s));
-        QCOMPARE(f.prompt.texts(), (QStringList{SsfImport::PresentMessage, SsfImport::DoneMessage}));
+        // The test styles' blocks are no style's: each imported one is named damaged, and counted.
+        const QString damaged =
+            u"\nOne style imported is damaged: its blocks do not decode. It was stored as it is."_s;
+        QCOMPARE(reports.first(),
+                 u"A.SSF: imported as style 2, which is damaged: there is no style block. It was "
+                 "stored as it is\nB.SSF: already present as style 1"_s);
+        QVERIFY(reports.last().endsWith(
+            u"\nC.SSF: imported as style 3, which is damaged: there is no style block. It "
+            "was stored as it is"_s));
+        QCOMPARE(f.prompt.texts(),
+                 (QStringList{SsfImport::PresentMessage + damaged, SsfImport::DoneMessage + damaged}));
         QCOMPARE(gridNames(window), u"Dup,First,Third"_s);
     }
 

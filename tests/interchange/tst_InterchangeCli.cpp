@@ -40,9 +40,16 @@ private slots:
         QVERIFY2(r.exitCode == 0 && r.out.endsWith("All styles successfully exported to SSF files!\n"),
                  (r.out + r.err).constData());
 
+        // Their blocks are no style's: each is named as damaged, and they are counted at the end.
         r = cli(env, b, {"ssf-import", out});
         QVERIFY(r.exitCode == 0);
-        QVERIFY(r.out.startsWith("STYLE1.SSF: imported as style 1\nSTYLE2.SSF: imported as style 2\n"));
+        QVERIFY2(
+            r.out.startsWith("STYLE1.SSF: imported as style 1, which is damaged: there is no style block. "
+                             "It was stored as it is\nSTYLE2.SSF: imported as style 2, which is damaged"),
+            r.out.constData());
+        QVERIFY2(r.out.endsWith("ended without errors\n3 styles imported are damaged: their blocks do not "
+                                "decode. They were stored as they are.\n"),
+                 r.out.constData());
 
         // The same file again is refused: exit status 1 and the import's own message.
         r = cli(env, b, {"ssf-import", out + "/STYLE2.SSF"});
@@ -51,6 +58,12 @@ private slots:
         r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
         QVERIFY2(r.exitCode == 1 && r.err == "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n",
                  (r.out + r.err).constData());
+
+        // A target that is no folder is named for what it is.
+        r = cli(env, a, {"ssf-export", "--to", "/dev/full", "--all"});
+        QVERIFY2(r.exitCode == 1 && r.err == "sbk-cli: The export folder /dev/full is not a folder: it is a "
+                                             "device, not a regular file.\n",
+                 r.err.constData());
 
         // A bank by number: a slot below 1 names no style; a renamed file is said on the output.
         {
@@ -74,7 +87,11 @@ private slots:
         QVERIFY2(r.exitCode == 0 && r.out.endsWith("Written to " + written.toUtf8() + "\n"),
                  (r.out + r.err).constData());
         r = cli(env, b, {"restore", written, "--yes"});
-        QVERIFY2(r.exitCode == 0 && r.out.endsWith("without errors!\n4 records restored\n"),
+        QVERIFY2(r.exitCode == 0 &&
+                     r.out.endsWith("without errors!\n4 records restored\n3 restored styles are "
+                                    "damaged: their blocks do not decode. They were kept as they "
+                                    "are: 1 Style 1, 2 Style 2, 3 Style 3. \"sbk-cli list "
+                                    "--damaged\" lists them.\n"),
                  (r.out + r.err).constData());
         QCOMPARE(styles(env.openDatabase("b.mdb")->connection()),
                  styles(env.openDatabase("a.mdb")->connection()));

@@ -186,22 +186,33 @@ private Q_SLOTS:
                 .replace("StyleSeek"_L1, "hex(StyleSeek)"_L1))};
         const QStringList rowsBefore = runSql(path, kept);
 
-        // Without a reader of the blocks the step fails, and the file is left as it was.
+        // Without a reader of the blocks the step fails, and the file is left as it was; so it is
+        // when the user cancels the upgrade.
         const QStringList original = snapshot(path);
         QVERIFY(errorOf([&] { Database db(path); }).contains("cannot be read here. It was not changed."_L1));
         QCOMPARE(snapshot(path), original);
 
         struct Recorder : Progress {
             QStringList calls;
+            bool cancelling = false;
             void begin(qint64 total, const QString& label) override {
                 calls << u"%1 %2"_s.arg(label).arg(total);
             }
             void step(qint64 done, const QString&) override { calls << QString::number(done); }
             void end() override { calls << u"end"_s; }
+            bool cancelled() const override { return cancelling; }
         } progress;
+        progress.cancelling = true;
+        QVERIFY_THROWS_EXCEPTION(Database::UpgradeCancelled, Database(path, {&StyleFacts::read, &progress}));
+        QCOMPARE(snapshot(path), original);
+        progress = {};
         {
             Database db(path, {&StyleFacts::read, &progress});
             QCOMPARE(db.stylesWithoutFacts(), version < 3 ? 2 : 0);
+            // The styles whose blocks do not decode are named, whichever version stored them.
+            QCOMPARE(db.stylesDamaged().sentence(u"stored"_s),
+                     u"2 stored styles are damaged: their blocks do not decode. They were kept as they "
+                     "are: 1 Sixteen letters., 7 Seven."_s);
             QCOMPARE(queryRows(db.connection(), u"SELECT StyleProg, Tempo, Meter FROM KORFStyles"_s),
                      (QStringList{version < 3 ? u"1||"_s : u"1|77|"_s, u"2|96|3/8"_s, u"7||"_s}));
             // The fingerprints an import of the same blocks stores; blocks that do not decode have
@@ -221,7 +232,8 @@ private Q_SLOTS:
             const QStringList migrated = snapshot(db.connection());
             // A second program that read the old version just before this one migrated the file
             // finds, once it holds the lock, the work done.
-            QCOMPARE(SchemaMigration::migrate(db.connection(), path, version, {&StyleFacts::read, nullptr}),
+            QCOMPARE(SchemaMigration::migrate(db.connection(), path, version, {&StyleFacts::read, nullptr})
+                         .withoutFacts,
                      0);
             QCOMPARE(snapshot(db.connection()), migrated);
         }

@@ -5,9 +5,11 @@
 #include "interchange/PddRestore.h"
 #include "interchange/SsfExport.h"
 #include "interchange/SsfImport.h"
+#include "metadata/FilterClauses.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/SqliteConnection.h"
+#include "store/StyleListing.h"
 #include "sty/StyImport.h"
 #include "sty/StyleFacts.h"
 #include "sty/StyMaker.h"
@@ -334,43 +336,89 @@ private slots:
         QCOMPARE(f.rows("SELECT COUNT(*) FROM KORFEntries"), QStringList{"1"});
     }
 
-    void stylesCarryTheirFacts() {
-        // Styles as instruments save them, one with a damaged performance block: all are stored
-        // byte for byte, the damaged one without its tempo and named once in the log. A PDD restore
-        // and an SSF import, which carry only the blocks, read the same facts again.
+    void stylesCarryTheirFactsAndTheirDamage() {
+        // Styles as instruments save them in a set folder, two of them damaged: one performance
+        // block does not decode where its tempo lies, one style block only behind its meter. All
+        // are stored byte for byte, the damaged ones named once in the log with what is wrong and
+        // counted in the summary, and the bank tells the set folder and file. A PDD restore and an
+        // SSF import, which carry only the blocks, read the same facts and the same damage again;
+        // the listing of damaged styles finds the two.
         Fixture f;
         f.import.setFactsReader(&StyleFacts::read);
         QByteArray damaged = StyleBlocks::performanceBlock(120);
         damaged[40] = char(0x7F);
+        QByteArray tail = StyleBlocks::styleBlock(0x22, false, QByteArray(400, 't'));
+        tail[tail.size() - 1] = char(tail.back() ^ 1); // the check byte
         KORFStyles styles;
         addStyle(styles, "Waltz", StyleBlocks::styleBlock(0x1A), "Waltz", StyleBlocks::performanceBlock(90));
         addStyle(styles, "Jig", StyleBlocks::styleBlock(0x33, true), "Jig",
                  StyleBlocks::performanceBlock(112, true));
         addStyle(styles, "Cut", StyleBlocks::styleBlock(0x22), "Cut", damaged);
-        f.env.writeFile("FACTS.STY", KORFLibrary::encodeCollection(styles));
-        const QString log = f.run("FACTS.STY");
-        QCOMPARE(log.count("Style "), 1);
-        QVERIFY2(log.startsWith("Style Cut") &&
-                     log.contains("(3) from file FACTS.STY was imported without its tempo: the performance "
-                                  "block: at byte offset 114: the check byte is"),
+        addStyle(styles, "Tail", tail, "Tail", StyleBlocks::performanceBlock(100));
+        f.env.writeFile("chordtable1.SET/STYLE/FAVORITE01.STY", KORFLibrary::encodeCollection(styles));
+        const QString log = f.run("chordtable1.SET/STYLE/FAVORITE01.STY");
+        const QStringList lines = log.split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(
+            lines[0].startsWith("Style Cut") &&
+                lines[0].contains("(3) from file FAVORITE01.STY is damaged: the performance block does not "
+                                  "decode: at byte offset 114: the check byte is") &&
+                lines[0].endsWith("It was imported as it is, without its tempo"),
+            qPrintable(log));
+        QVERIFY2(lines[1].startsWith("Style Tail") &&
+                     lines[1].contains(
+                         QStringLiteral(
+                             "(4) from file FAVORITE01.STY is damaged: the style block does not decode: "
+                             "at byte offset %1: the check byte is")
+                             .arg(tail.size() - 9)) &&
+                     lines[1].endsWith("It was imported as it is"),
                  qPrintable(log));
+        QVERIFY2(f.import.summary().contains("not picked, 2 damaged styles stored as they are; 1 banks"),
+                 qPrintable(f.import.summary()));
+        QCOMPARE(f.rows("SELECT BankName, BankDesc FROM KORFBanks"),
+                 QStringList{"FAVOR001|chordtable1.SET/STYLE/FAVORITE01.STY"});
         const QString facts = "SELECT StyleName2, Tempo, Meter FROM KORFStyles ORDER BY StyleName2";
         const QStringList expected{"Cut             ||4/4", "Jig             |112|6/8",
-                                   "Waltz           |90|3/4"};
+                                   "Tail            |100|4/4", "Waltz           |90|3/4"};
         QCOMPARE(f.rows(facts), expected);
         QCOMPARE(f.rows("SELECT hex(StyleContent2) FROM KORFStyles WHERE StyleProg = 3"),
                  QStringList{QString::fromLatin1(damaged.toHex().toUpper())});
+        const auto listedDamaged = [&] {
+            FilterState filter;
+            FilterClauses::addDamaged(filter);
+            QStringList names;
+            StyleListing::forEachStyle(f.db->connection(), filter.FilterWhere, QStringLiteral("STYLENAME1"),
+                                       filter.FilterValues,
+                                       [&](StyleListRow& row) { names << row.StyleName1.trimmed(); });
+            return names;
+        };
+        QCOMPARE(listedDamaged(), (QStringList{"Cut", "Tail"}));
 
         const QString dump = f.env.path("ALL.PDD");
         PddBackup::backup(f.db->connection(), dump);
-        f.rows("UPDATE KORFStyles SET Tempo = NULL, Meter = NULL");
-        PddRestore::restore(f.db->connection(), dump, PddRestore::validate(dump).records);
+        f.rows("UPDATE KORFStyles SET Tempo = NULL, Meter = NULL, FingerprintRenamed = 1");
+        QCOMPARE(
+            PddRestore::restore(f.db->connection(), dump, PddRestore::validate(dump).records)
+                .sentence("restored"),
+            "2 restored styles are damaged: their blocks do not decode. They were kept as they are: 3 Cut, "
+            "4 Tail.");
         QCOMPARE(f.rows(facts), expected);
+        QCOMPARE(listedDamaged(), (QStringList{"Cut", "Tail"}));
         QDir().mkpath(f.env.path("ssf"));
-        SsfExport(f.db->connection(), f.env.path("ssf")).exportStyles({1, 2, 3});
+        SsfExport(f.db->connection(), f.env.path("ssf")).exportStyles({1, 2, 3, 4});
         f.rows("DELETE FROM KORFStyles");
-        QCOMPARE(SsfImport(f.db->connection()).importFolder(f.env.path("ssf")).inserted(), 3);
+        const SsfImport::Result imported = SsfImport(f.db->connection()).importFolder(f.env.path("ssf"));
+        QCOMPARE(imported.inserted(), 4);
+        QCOMPARE(imported.damaged(), 2);
+        QVERIFY2(
+            imported.files.at(2).describe().startsWith("TAIL.SSF: imported as style 3, which is damaged: the "
+                                                       "style block does not decode: at byte offset"),
+            qPrintable(imported.files.at(2).describe()));
+        QVERIFY(imported.message().endsWith(
+            "2 styles imported are damaged: their blocks do not decode. They were "
+            "stored as they are."));
         QCOMPARE(f.rows(facts), expected);
+        QCOMPARE(listedDamaged(), (QStringList{"Cut", "Tail"}));
     }
 
     void realFilesRoundTripThroughTheDatabase() {

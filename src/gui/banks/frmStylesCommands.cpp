@@ -282,12 +282,14 @@ void frmStyles::setFilter() {
     }
 }
 
-// "Reset Filter": the filter values (tempo and meter too) go, the order and the header colours stay.
+// "Reset Filter": the filter values (tempo, meter and damage too) go, the order and the header colours
+// stay.
 void frmStyles::resetFilter() {
     for (int i = 0; i < 6; ++i)
         m_module.FilterFields[size_t(i)].clear();
     m_module.FilterMeter.clear();
     m_module.FilterTempoFrom = m_module.FilterTempoTo = 0;
+    m_module.FilterDamaged = false;
     m_module.FilterWhere.clear();
     m_module.FilterValues.clear();
     queryListing();

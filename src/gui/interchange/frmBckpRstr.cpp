@@ -63,6 +63,7 @@ frmBckpRstr::frmBckpRstr(SBKModule& module, Prompt& prompt, QWidget* parent)
                                      QStringLiteral("Backup database to PDD file"));
     QPushButton* restore = makeButton(QStringLiteral("cmbRestore"), QStringLiteral("Restore"),
                                       QStringLiteral("Restore database from PDD file"));
+    m_cmbRestore = restore;
     QPushButton* exit = makeButton(QStringLiteral("cmbExit"), QStringLiteral("Exit"), QStringLiteral("Exit"));
     connect(backup, &QPushButton::clicked, this, &frmBckpRstr::cmbBackup_Click);
     connect(restore, &QPushButton::clicked, this, &frmBckpRstr::cmbRestore_Click);
@@ -96,6 +97,9 @@ void frmBckpRstr::cmdSearch_Click(int index) {
 
 void frmBckpRstr::setRestoreFile(const QString& path) {
     m_txtField[1]->setText(QDir::toNativeSeparators(path));
+    // The restore is what the user came for: Enter or Space starts it (and its questions).
+    m_cmbRestore->setDefault(true);
+    m_cmbRestore->setFocus();
 }
 
 void frmBckpRstr::setBusy(bool busy) {
@@ -162,8 +166,15 @@ void frmBckpRstr::cmbRestore_Click() {
         return;
 
     setBusy(true);
+    DamagedStyles damaged;
     try {
-        PddRestore::restore(m_module.connection(), path, check.records, m_progressBar);
+        damaged = PddRestore::restore(m_module.connection(), path, check.records, m_progressBar);
+    } catch (const PddRestore::NotABackup& e) {
+        // A file that changed since it was checked: a warning, what is wrong with it below.
+        setBusy(false);
+        m_progressBar->hide();
+        m_prompt.message(e.message(), Prompt::Title, Prompt::Icon::Exclamation);
+        return;
     } catch (const SbkError& e) {
         setBusy(false);
         m_progressBar->hide();
@@ -171,5 +182,10 @@ void frmBckpRstr::cmbRestore_Click() {
     }
     setBusy(false);
     m_progressBar->hide();
-    m_prompt.message(PddRestore::DoneMessage, Prompt::Title, Prompt::Icon::Information);
+    m_prompt.message(PddRestore::DoneMessage +
+                         (damaged.isEmpty()
+                              ? QString()
+                              : QStringLiteral("\n\n") + damaged.sentence(QStringLiteral("restored")) +
+                                    QLatin1Char(' ') + StartUp::DamagedFilterHint),
+                     Prompt::Title, Prompt::Icon::Information);
 }

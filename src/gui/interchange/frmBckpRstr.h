@@ -35,4 +35,5 @@ private:
     QLabel* m_lbCheck;
     RunProgressBar* m_progressBar; // the engines' progress, counting records
     QList<QPushButton*> m_buttons;
+    QPushButton* m_cmbRestore = nullptr;
 };

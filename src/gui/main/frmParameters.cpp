@@ -141,7 +141,7 @@ void frmParameters::cmdOk_Click() {
         const QString previous = m_module.DatabasePath;
         m_module.DatabasePath = database;
         try {
-            DialogProgress upgrade;
+            DialogProgress upgrade(true);
             StartUp::ConnectDatabase(m_module, m_prompt, &upgrade);
         } catch (const SbkError& e) {
             m_module.DatabasePath = previous;

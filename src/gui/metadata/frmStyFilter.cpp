@@ -5,6 +5,7 @@
 #include "metadata/FilterClauses.h"
 #include "metadata/StyleGroup.h"
 #include "session/SBKModule.h"
+#include "store/DbKORFStyle.h"
 #include "store/StyleListing.h"
 
 #include <algorithm>
@@ -119,6 +120,20 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
     filterGrid->addLayout(tempoRow, factsRow + 1, 1);
     filterGrid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 32);
 
+    // The styles whose blocks do not decode, which a database of another program cannot tell.
+    m_chkDamaged = new QCheckBox(QStringLiteral("Damaged styles only"), frame1);
+    m_chkDamaged->setObjectName(QStringLiteral("chkDamaged"));
+    const bool tells = m_module.isConnected() && DbKORFStyle::keepsFacts(m_module.connection());
+    m_chkDamaged->setEnabled(tells);
+    m_chkDamaged->setChecked(tells && m_module.FilterDamaged);
+    m_chkDamaged->setToolTip(
+        tells ? QStringLiteral("The styles whose data does not decode (a wrong check byte, a "
+                               "missing end mark, a cut-off block): SBK keeps them as they "
+                               "were read, but the instrument may refuse them.")
+              : QStringLiteral("This database, made by another program, does not record "
+                               "which styles are damaged."));
+    filterGrid->addWidget(m_chkDamaged, factsRow + 2, 1);
+
     auto* frame2 = new QGroupBox(QStringLiteral(" Order settings "), this);
     frame2->setObjectName(QStringLiteral("Frame2"));
     auto* orderGrid = new QGridLayout(frame2);
@@ -150,7 +165,7 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* row = new QHBoxLayout;
         row->addStretch();
         row->addWidget(reset);
-        (i == 0 ? filterGrid : orderGrid)->addLayout(row, i == 0 ? FieldCount + 2 : FieldCount, 0, 1, 2);
+        (i == 0 ? filterGrid : orderGrid)->addLayout(row, i == 0 ? FieldCount + 3 : FieldCount, 0, 1, 2);
     }
     QPushButton* ok = makeButton(QStringLiteral("cmdOk"), QStringLiteral("Set filter on"));
     connect(ok, &QPushButton::clicked, this, &frmStyFilter::cmdOk_Click);
@@ -174,6 +189,7 @@ void frmStyFilter::cmdEmpty_Click(int index) {
         m_cbMeter->setCurrentIndex(0);
         for (QSpinBox* end : m_txtTempo)
             end->setValue(0);
+        m_chkDamaged->setChecked(false);
     }
     for (int i = 0; i < FieldCount; ++i) {
         if (index == 0) {
@@ -202,6 +218,9 @@ void frmStyFilter::cmdOk_Click() {
         std::swap(from, to);
     const QString meter = m_cbMeter->currentData().toString();
     FilterClauses::addFacts(state, meter, from, to);
+    const bool damaged = m_chkDamaged->isChecked();
+    if (damaged)
+        FilterClauses::addDamaged(state);
     state.FilterFields[18] = m_module.FilterFields[18]; // not the dialog's
     m_module.FilterWhere = state.FilterWhere;
     m_module.FilterValues = state.FilterValues;
@@ -210,5 +229,6 @@ void frmStyFilter::cmdOk_Click() {
     m_module.FilterMeter = meter;
     m_module.FilterTempoFrom = from;
     m_module.FilterTempoTo = to;
+    m_module.FilterDamaged = damaged;
     accept();
 }

@@ -11,10 +11,11 @@ class QSpinBox;
 class SBKModule;
 
 // The database filter: six values that the listed styles must match (a value holding "%" is a
-// pattern), a meter (one of those the stored styles have) and a tempo range, and six sort keys. It
-// opens with the entries of the filter in use (FilterFields, FilterMeter, FilterTempoFrom and
-// FilterTempoTo), and "Set filter on" stores them with the clauses they give (FilterWhere with its
-// FilterValues, and FilterOrder); Exit changes nothing. Refreshing the grid is the caller's job.
+// pattern), a meter (one of those the stored styles have), a tempo range and "Damaged styles only",
+// and six sort keys. It opens with the entries of the filter in use (FilterFields, FilterMeter,
+// FilterTempoFrom, FilterTempoTo and FilterDamaged), and "Set filter on" stores them with the clauses they
+// give (FilterWhere with its FilterValues, and FilterOrder); Exit changes nothing. Refreshing the grid is the
+// caller's job.
 class frmStyFilter : public QDialog {
     Q_OBJECT
 public:
@@ -33,4 +34,5 @@ private:
     std::array<QCheckBox*, FieldCount> m_chDesc{};
     QComboBox* m_cbMeter = nullptr;
     std::array<QSpinBox*, 2> m_txtTempo{}; // from, to; 0 shows "any"
+    QCheckBox* m_chkDamaged = nullptr;
 };
