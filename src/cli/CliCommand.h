@@ -110,7 +110,7 @@ DbKORFBank cliBank(const Database& db, const CliBankRef& which);
 QList<qint32> cliStyleNumbers(const QStringList& texts);
 
 // Where a message about damaged styles (DamagedStyles) points the user to.
-inline const QString DamagedListHint = QStringLiteral("\"sbk-cli list --damaged\" lists them.");
+inline const QString DamagedListHint = QStringLiteral("\"sbk-cli list --damaged\" lists the damaged styles.");
 
 // A one-line progress bar on stderr, drawn only when stderr is a terminal.
 void cliProgressLine(CliContext& context, qint64 done, qint64 total, const QString& text);

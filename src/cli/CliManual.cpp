@@ -196,7 +196,11 @@ QString CliManual::manPage() {
         ".PP\n"
         "Every STY import and every restore runs in one transaction: when anything fails, the database "
         "stays as it was. Every file written is written beside its target and renamed into place when "
-        "complete.\n");
+        "complete.\n"
+        ".PP\n"
+        "A style whose data blocks do not decode (a wrong check byte, a missing end mark, a block cut "
+        "short) is stored byte for byte all the same: import, ssf\\-import and restore name each such style "
+        "with what is wrong and count them, and list \\-\\-damaged lists the stored ones.\n");
     out += QStringLiteral(".SH OPTIONS\n");
     for (const Option& option : globalOptions()) {
         out += QStringLiteral(".TP\n\\fB\\-\\-%1\\fR%2\n%3\n")
@@ -229,6 +233,7 @@ QString CliManual::manPage() {
         ".EX\n"
         "sbk\\-cli \\-\\-db ~/styles.mdb import /media/usb \\-\\-subfolders \\-\\-group POP\n"
         "sbk\\-cli list \\-\\-group POP \\-\\-sort name:desc\n"
+        "sbk\\-cli list \\-\\-damaged\n"
         "sbk\\-cli bank\\-save PARTY \\-\\-desc Party 12 7 33\n"
         "sbk\\-cli make\\-sty PARTY /media/usb/USER01.STY \\-\\-user\\-bank 17\n"
         "source <(sbk\\-cli completion bash)\n"

@@ -82,7 +82,9 @@ void FilterClauses::addFacts(FilterState& state, const QString& meter, int tempo
 }
 
 void FilterClauses::addDamaged(FilterState& state) {
-    const QString damaged = QStringLiteral("FINGERPRINTRENAMED IS NULL");
+    // A style without its exact fingerprint was stored by another program and never read: it is not
+    // known to be damaged.
+    const QString damaged = QStringLiteral("FINGERPRINTEXACT IS NOT NULL AND FINGERPRINTRENAMED IS NULL");
     state.FilterWhere =
         state.FilterWhere.isEmpty() ? damaged : state.FilterWhere + QStringLiteral(" AND ") + damaged;
 }

@@ -43,8 +43,9 @@ public:
     // in beats per minute (0 for an open end). A style whose fact is unknown meets no such test.
     static void addFacts(FilterState& state, const QString& meter, int tempoFrom, int tempoTo);
     // Limits the condition, joined by AND, to the styles whose blocks do not decode: those stored
-    // without the fingerprint of their decoded blocks (StyleFactsValues::damage). The style table
-    // must have the fingerprint columns (DbKORFStyle::keepsFacts).
+    // with the fingerprint of their bytes but without that of their decoded blocks
+    // (StyleFactsValues::damage). The style table must have the fingerprint columns
+    // (DbKORFStyle::keepsFacts).
     static void addDamaged(FilterState& state);
     // A tempo range as the command line takes it: "90-110", "90-" (from 90), "-110" (up to 110) or
     // "120" (just that); the ends, 0 for an open one; std::nullopt for any other text or a range

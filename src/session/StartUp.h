@@ -28,7 +28,7 @@ public:
 
     // Where a message about damaged styles (DamagedStyles) points the user to in the windows.
     static inline const QString DamagedFilterHint =
-        QStringLiteral("The filter's \"Damaged styles only\" lists them.");
+        QStringLiteral("The filter's \"Damaged styles only\" lists the damaged styles.");
 
     // The example path in the question for the database path, in the platform's own form.
     static QString examplePath();

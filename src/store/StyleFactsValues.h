@@ -13,8 +13,10 @@
 //
 // damage says, in words, why a block does not decode to its end ("the style block does not
 // decode: at byte offset 812: ..."), or that there is no style block; "" when both decode. It is
-// set exactly when FingerprintRenamed is absent, so the stored styles whose blocks do not decode
-// are those whose FingerprintRenamed is NULL.
+// set exactly when FingerprintRenamed is absent (FingerprintExact is always there), so the stored
+// styles whose blocks do not decode are those with a FingerprintExact and no FingerprintRenamed;
+// every way of storing a style reads its facts, and bringing an older library up to date reads
+// those of every stored style.
 struct StyleFactsValues {
     std::optional<int> Tempo;
     QString Meter; // "" when unknown

@@ -221,6 +221,19 @@ private Q_SLOTS:
                          u"StyleProg"_s),
                  (QList<int>{2, 1, 3}));
 
+        // Damaged styles are those read without the fingerprint of their decoded blocks; styles that
+        // another program stored and never read are not judged.
+        QCOMPARE(runCli(env, {u"list"_s, u"--damaged"_s}).out, "No damaged style\n");
+        runSql(path, {u"UPDATE KORFStyles SET FingerprintExact = StyleProg, FingerprintRenamed = 7 WHERE "
+                      "StyleProg <> 2"_s,
+                      u"UPDATE KORFStyles SET FingerprintExact = 2 WHERE StyleProg = 2"_s});
+        const CliResult listed = runCli(env, {u"list"_s, u"--damaged"_s, u"--author"_s, u"bob"_s});
+        QVERIFY2(listed.out.contains(" Ballad ") && listed.out.endsWith("1 styles available - Database "
+                                                                        "filtering is active\n"),
+                 listed.out.constData());
+        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--damaged"_s, u"--json"_s})), u"StyleProg"_s),
+                 QList<int>{2});
+
         const QJsonArray banks = json(runCli(env, {u"where-is"_s, u"2"_s, u"--json"_s}));
         QCOMPARE(numbers(banks, u"BankProg"_s), (QList<int>{2, 1})); // by bank name
         QCOMPARE(banks.at(1).toObject().value(u"Slots"_s).toArray(), (QJsonArray{1, 3}));
@@ -233,6 +246,23 @@ private Q_SLOTS:
         QCOMPARE(full.exitCode(), 1);
         QCOMPARE(full.readAllStandardError(),
                  "sbk-cli: cannot write to standard output: No space left on device\n");
+
+        // A database of another program records no damage: said, not guessed.
+        QString foreign = u"CREATE TABLE KORFBanks (BankProg int, BankName text, BankDesc text"_s;
+        for (int k = 1; k <= 32; ++k)
+            foreign += u", BankStyle%1 int"_s.arg(k, 2, 10, QLatin1Char('0'));
+        runSql(env.path(u"foreign.mdb"_s),
+               {foreign + u')', u"CREATE TABLE KORFStyles (StyleProg int, StyleName1 text, StyleName2 text, "
+                                "StyleLength1 int, StyleLength2 int, StyleContent1 blob, StyleContent2 blob, "
+                                "StyleSeek blob, StyleDate text, StyleDesc text, StyleCat text, StyleFamily "
+                                "text, StyleFile text, StyleAuthor text)"_s});
+        const CliResult refused =
+            runCli(env, {u"--db"_s, env.path(u"foreign.mdb"_s), u"list"_s, u"--damaged"_s});
+        QVERIFY2(refused.exitCode == 1 &&
+                     refused.err.endsWith("was made by another program and does not record "
+                                          "which styles are damaged, so --damaged cannot "
+                                          "list them.\n"),
+                 refused.err.constData());
 
         // A damaged database file is named with the database's own words.
         QFile file(path);

@@ -2,6 +2,7 @@
 // reconnection, file dialog filters, the main window with its buttons, hidden complete deletion
 // and help on F1, the backup / restore window, and the files the program is started with.
 
+#include "core/Progress.h"
 #include "core/SBKSettings.h"
 #include "gui/interchange/frmBckpRstr.h"
 #include "gui/interchange/frmSSFImport.h"
@@ -89,6 +90,41 @@ private slots:
         QTEST(seen, "asked");
         QCOMPARE(settings.value(SBKSettings::Path, SBKSettings::Database), paths.value(saved));
         QCOMPARE(module.isConnected(), goesOn);
+    }
+
+    // A library of the previous version is brought up to date at start: cancelled, it is left as it
+    // was and the program ends with the reason; done, the closing message names the styles whose
+    // blocks do not decode and where to find them all.
+    void upgradeAtStartCanBeCancelledAndNamesDamagedStyles() {
+        TestEnvironment env;
+        const QString path = env.createDatabase(u"old.mdb"_s);
+        {
+            SBKModule module;
+            connectTo(module, path);
+            addStyles(module, 2);
+        }
+        runSql(path, {u"PRAGMA user_version = 3"_s});
+        SBKSettings settings;
+        settings.setValue(SBKSettings::Path, SBKSettings::Database, path);
+        struct Cancelling : Progress {
+            bool cancelled() const override { return true; }
+        } cancelling;
+        ScriptedPrompt prompt;
+        SBKModule module;
+        QVERIFY(!StartUp::Main(settings, module, prompt, QString(), &cancelling));
+        QCOMPARE(prompt.asked().last().icon, Prompt::Icon::Information);
+        QVERIFY2(
+            prompt.texts().last().endsWith(u"was cancelled. It was not changed: it stays at database version "
+                                           "3, which this version opens only once it is brought up to "
+                                           "date.\nSBK ends now."_s),
+            qPrintable(prompt.texts().last()));
+        QCOMPARE(runSql(path, {u"PRAGMA user_version"_s}), QStringList{u"3"_s});
+
+        QVERIFY(StartUp::Main(settings, module, prompt, QString(), nullptr));
+        QCOMPARE(prompt.texts().last(),
+                 u"The database was brought up to date.\n\n2 stored styles are damaged: their blocks do not "
+                 "decode. They were kept as they are: 1 S001, 2 S002. "_s +
+                     StartUp::DamagedFilterHint);
     }
 
     // The same database path again (trimmed) keeps the connection and the filter; the other paths

@@ -193,8 +193,8 @@ private slots:
     }
 
     // Tempo and meter: their columns beside the name (also under a layout stored before they were
-    // there), a sort by tempo from its header, and the filter's meter choice and tempo range, which
-    // "Reset Filter" clears.
+    // there), a sort by tempo from its header, and the filter's meter choice and tempo range, then
+    // with "Damaged styles only" too, which "Reset Filter" clears.
     void tempoAndMeter() {
         Fixture f;
         QStandardItemModel fiveColumns(0, 5);
@@ -230,8 +230,22 @@ private slots:
         window.cbTitle_Click(5);
         QCOMPARE(gridNames(window), u"Unknown,Ballad,Waltz,Minuet,Polka"_s);
 
+        // Minuet's blocks were read and do not decode.
+        queryRows(f.module.connection(),
+                  u"UPDATE KORFStyles SET FingerprintExact = StyleProg, FingerprintRenamed "
+                  "= CASE WHEN StyleName1 LIKE 'Minuet%' THEN NULL ELSE 1 END"_s);
         QStringList meters;
+        bool damagedOnly = false;
+        bool damagedShown = false;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            auto* damaged = child<QCheckBox>(&dialog, u"chkDamaged"_s);
+            if (damagedOnly) { // the filter in use is shown again, and damage is added to it
+                damagedShown = damaged->isEnabled() && !damaged->isChecked() &&
+                               child<QComboBox>(&dialog, u"cbMeter"_s)->currentText() == u"3/4"_s;
+                damaged->setChecked(true);
+                click(&dialog, u"cmdOk"_s);
+                return dialog.result();
+            }
             auto* meter = child<QComboBox>(&dialog, u"cbMeter"_s);
             for (int i = 0; i < meter->count(); ++i)
                 meters << meter->itemText(i);
@@ -245,7 +259,12 @@ private slots:
         QCOMPARE(meters, (QStringList{u"any"_s, u"2/4"_s, u"3/4"_s, u"6/8"_s}));
         QCOMPARE(gridNames(window), u"Waltz,Minuet"_s);
         QCOMPARE(f.module.FilterTempoFrom, 80);
+        damagedOnly = true;
+        window.mStyles_Click(6);
+        QVERIFY(damagedShown);
+        QCOMPARE(gridNames(window), u"Minuet"_s);
         window.mStyles_Click(7);
+        QVERIFY(!f.module.FilterDamaged);
         QCOMPARE(gridNames(window), u"Unknown,Ballad,Waltz,Minuet,Polka"_s);
         QCOMPARE(f.module.FilterMeter, QString());
         QCOMPARE(f.prompt.unexpected(), 0);

@@ -91,7 +91,7 @@ private slots:
                      r.out.endsWith("without errors!\n4 records restored\n3 restored styles are "
                                     "damaged: their blocks do not decode. They were kept as they "
                                     "are: 1 Style 1, 2 Style 2, 3 Style 3. \"sbk-cli list "
-                                    "--damaged\" lists them.\n"),
+                                    "--damaged\" lists the damaged styles.\n"),
                  (r.out + r.err).constData());
         QCOMPARE(styles(env.openDatabase("b.mdb")->connection()),
                  styles(env.openDatabase("a.mdb")->connection()));

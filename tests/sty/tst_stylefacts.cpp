@@ -139,25 +139,43 @@ private Q_SLOTS:
         lazy.decodeTo(200);
         QVERIFY(lazy.output().size() < 1000 && !lazy.isComplete());
         StyleFactsValues facts = StyleFacts::read(StyleBlocks::performanceBlock(96, true, bulk), style);
-        QVERIFY2(facts.complete() && facts.problem.isEmpty(), qPrintable(facts.problem));
+        QVERIFY2(facts.complete() && facts.problem.isEmpty() && facts.damage.isEmpty(),
+                 qPrintable(facts.problem));
         QCOMPARE(facts.Meter, u"3/8"_s);
         QCOMPARE(*facts.Tempo, 96);
         facts = StyleFacts::read(StyleBlocks::styleBlock(0x84, true), StyleBlocks::performanceBlock(250));
         QVERIFY(facts.Meter == u"16/16"_s && facts.Tempo == 250);
 
-        // What cannot be read is left out, and said.
+        // What cannot be read is left out, and said; a block that does not decode to its end is
+        // named damaged with the first fault its decoding met, also behind the facts.
         QByteArray damaged = StyleBlocks::performanceBlock(120);
         damaged[40] = char(0x7F); // a byte of a chunk size: decoded as far as the end, the check byte tells
         facts = StyleFacts::read(StyleBlocks::styleBlock(0x22), damaged);
         QVERIFY(facts.Meter == u"4/4"_s && !facts.Tempo);
         QVERIFY2(facts.problem.startsWith(u"the performance block: at byte offset 114: the check byte is"_s),
                  qPrintable(facts.problem));
+        QVERIFY2(
+            facts.damage.startsWith(u"the performance block does not decode: at byte offset 114: the check "
+                                    "byte is"_s),
+            qPrintable(facts.damage));
+        QByteArray cut = StyleBlocks::styleBlock(0x1A, false, QByteArray(500, 'c'));
+        cut.chop(5); // the end mark and the check byte
+        setBigEndian32(cut, 4, quint32(cut.size() - 8));
+        facts = StyleFacts::read(cut, StyleBlocks::performanceBlock(90));
+        QVERIFY2(facts.complete() && facts.problem.isEmpty(), qPrintable(facts.problem));
+        QVERIFY2(facts.damage.startsWith(u"the style block does not decode: at byte offset"_s) &&
+                     facts.damage.contains(u"bytes, but only 189 bytes are left"_s),
+                 qPrintable(facts.damage));
         facts = StyleFacts::read(StyleBlocks::styleBlock(0x20), QByteArray(" "));
         QCOMPARE(facts.problem, u"the style block, decoded: at byte offset 97: the time signature 0x20 is no "
                                 "meter; there is no performance block, so no tempo"_s);
+        QCOMPARE(facts.damage, QString());
         QByteArray encrypted = StyleBlocks::performanceBlock(120);
         encrypted[3] = char(0x40);
-        QVERIFY(StyleFacts::read(encrypted, {}).problem.contains(u"offset 3: the block is encrypted"_s));
+        facts = StyleFacts::read(encrypted, {});
+        QVERIFY(facts.problem.contains(u"offset 3: the block is encrypted"_s));
+        QCOMPARE(facts.damage, u"there is no style block; the performance block does not decode: at byte "
+                               "offset 3: the block is encrypted"_s);
         QVERIFY(StyleFacts::read(StyleBlocks::performanceBlock(12), {})
                     .problem.contains(u"the tempo 12 is outside"_s));
 
@@ -217,7 +235,8 @@ private Q_SLOTS:
                 }
                 const StyleFactsValues facts =
                     StyleFacts::read(style->StyleContent1(), style->StyleContent2());
-                QVERIFY2(facts.complete(), qPrintable(file + u": "_s + facts.problem));
+                QVERIFY2(facts.complete() && facts.damage.isEmpty(),
+                         qPrintable(file + u": "_s + facts.problem));
                 QVERIFY(*facts.Tempo >= 20 && *facts.Tempo <= 300);
                 QVERIFY2(QList<int>({2, 4, 8, 16}).contains(facts.Meter.section('/', 1).toInt()),
                          qPrintable(facts.Meter));
