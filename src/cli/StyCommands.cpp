@@ -86,6 +86,8 @@ int runStyInfo(CliContext& context) {
                  facts.Meter.isEmpty() ? QJsonValue() : QJsonValue(facts.Meter)}};
             if (!facts.problem.isEmpty())
                 object.insert(QStringLiteral("factsProblem"), facts.problem);
+            if (!facts.damage.isEmpty())
+                object.insert(QStringLiteral("damage"), facts.damage);
             list.append(object);
         }
         QJsonObject info{{QStringLiteral("file"), path},
@@ -134,6 +136,8 @@ int runStyInfo(CliContext& context) {
                         facts.Meter.isEmpty() ? QStringLiteral("-") : facts.Meter);
         if (!facts.problem.isEmpty())
             problems << QStringLiteral("Style %1: %2\n").arg(style->StyleProg()).arg(facts.problem);
+        if (!facts.damage.isEmpty())
+            problems << QStringLiteral("Style %1 is damaged: %2\n").arg(style->StyleProg()).arg(facts.damage);
     }
     context.out << QStringLiteral("%1 styles\n").arg(styles.Count()) << problems.join(QString());
     if (newer)

@@ -28,7 +28,9 @@ private slots:
         const QString factsFile = env.writeFile("F.STY", KORFLibrary::encodeCollection(facts));
         result = runCli(env, {"sty-info", factsFile});
         QVERIFY2(result.out.contains("   96  3/8\n") &&
-                     result.out.contains("      -  -\n2 styles\nStyle 2: the style block: "),
+                     result.out.contains("      -  -\n2 styles\nStyle 2: the style block: ") &&
+                     result.out.contains(
+                         "\nStyle 2 is damaged: the style block does not decode: at byte offset 0"),
                  result.out.constData());
         const QJsonArray factsJson =
             QJsonDocument::fromJson(runCli(env, {"sty-info", factsFile, "--json"}).out)
@@ -37,6 +39,9 @@ private slots:
                 .toArray();
         QVERIFY(factsJson[0].toObject().value("StyleTempo") == 96 &&
                 factsJson[1].toObject().value("StyleMeter").isNull());
+        QVERIFY(
+            !factsJson[0].toObject().contains("damage") &&
+            factsJson[1].toObject().value("damage").toString().startsWith("the style block does not decode"));
 #ifdef Q_OS_UNIX
         // A device in a file's place is refused unread, not read without end.
         result = runCli(env, {"sty-info", "/dev/zero"});
@@ -49,7 +54,10 @@ private slots:
         env.writeFile("in/sub/TWO.STY", bankFile(2, 2));
         env.writeFile("in/sub/I30.STY", "KORGI");
         result = runCli(env, {"--db", db, "import", env.path("in"), "--subfolders", "--author", "Me"});
-        QVERIFY2(result.exitCode == 0 && result.out.contains("5 styles imported"),
+        // The test blocks do not decode: each style is named in the output, and they are counted.
+        QVERIFY2(result.exitCode == 0 && result.out.contains("5 styles imported") &&
+                     result.out.count(" is damaged: the style block does not decode: ") == 5 &&
+                     result.out.contains(", 5 damaged styles stored as they are;"),
                  (result.out + result.err).constData());
         QVERIFY(result.err.isEmpty()); // no progress bar when stderr is not a terminal
 
