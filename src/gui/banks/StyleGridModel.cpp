@@ -1,6 +1,7 @@
 #include "gui/banks/StyleGridModel.h"
 
 #include "core/CaseFold.h"
+#include "store/DbKORFStyle.h"
 
 #include <algorithm>
 #include <QCoreApplication>
@@ -143,24 +144,39 @@ QString StyleGridModel::text(int row, int column) const {
     }
     case 6:
         return m_listing.text(at, StyleListing::Meter).toString();
+    case 7:
+        return m_listing.text(at, StyleListing::Author).toString();
+    case 8:
+        return m_listing.text(at, StyleListing::Date).toString();
+    case 9:
+        return m_listing.text(at, StyleListing::File).toString();
+    case BanksColumn:
+        return m_banks.value(m_listing.number(at));
     default:
         return QString();
     }
 }
 
-void StyleGridModel::updateRow(int row, const QString& name, const QString& description,
-                               const QString& family, const QString& group) {
+void StyleGridModel::updateRow(int row, const DbKORFStyle& style) {
     const int at = listingRow(row);
     if (at < 0)
         return;
     StyleListRow r = m_listing.row(at);
-    r.StyleName1 = name;
-    r.StyleDesc = description;
-    r.StyleFamily = family;
-    r.StyleCat = group;
+    r.StyleName1 = style.StyleName1();
+    r.StyleDesc = style.StyleDesc();
+    r.StyleFamily = style.StyleFamily();
+    r.StyleCat = style.StyleCat();
+    r.StyleAuthor = style.StyleAuthor();
+    r.StyleFile = style.StyleFile();
     m_listing.replace(at, r);
     forgetSearchText();
-    emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DisplayRole});
+}
+
+void StyleGridModel::setBanks(QHash<qint32, QString> banks) {
+    m_banks = std::move(banks);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, BanksColumn), index(rowCount() - 1, BanksColumn), {Qt::DisplayRole});
 }
 
 void StyleGridModel::setHeaderColour(int column, const QColor& colour) {
@@ -191,18 +207,24 @@ QVariant StyleGridModel::data(const QModelIndex& index, int role) const {
             shown.chop(1);
         return shown;
     }
-    if (role == Qt::TextAlignmentRole && index.column() > 0) // numbers stand under each other
+    if (role == Qt::TextAlignmentRole) { // numbers stand under each other
+        const int column = index.column();
+        const bool number = column == NumberColumn || column == TempoColumn || column == MeterColumn;
         return QVariant::fromValue(
-            Qt::Alignment((index.column() >= 5 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+            Qt::Alignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
     return QVariant();
 }
 
 QVariant StyleGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     static const char* const captions[ColumnCount] = {"Style", "Name",  "Description", "Family",
-                                                      "Group", "Tempo", "Meter"};
+                                                      "Group", "Tempo", "Meter",       "Author",
+                                                      "Date",  "File",  "Banks"};
     if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount) {
         if (role == Qt::DisplayRole)
             return QString::fromLatin1(captions[section]);
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Click to sort by this column; right-click to choose the columns");
         if (role == Qt::BackgroundRole && m_headerColours.at(size_t(section)).isValid())
             return m_headerColours.at(size_t(section));
     }
