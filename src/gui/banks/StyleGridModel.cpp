@@ -124,36 +124,27 @@ qint32 StyleGridModel::styleNumber(int row) const {
 }
 
 QString StyleGridModel::text(int row, int column) const {
+    // The listing's text column behind each grid column that shows one as it stands.
+    static constexpr StyleListing::Column texts[ColumnCount] = {
+        StyleListing::Prog, StyleListing::Name1, StyleListing::Desc,  StyleListing::Family,
+        StyleListing::Cat,  StyleListing::Tempo, StyleListing::Meter, StyleListing::Author,
+        StyleListing::Date, StyleListing::File,  StyleListing::Prog};
     const int at = listingRow(row);
-    if (at < 0)
+    if (at < 0 || column < 0 || column >= ColumnCount)
         return QString();
     switch (column) {
-    case 0:
+    case NumberColumn:
         return QString::number(m_listing.number(at));
-    case 1:
+    case NameColumn:
         return shownName(m_listing.text(at, StyleListing::Name1).toString());
-    case 2:
-        return m_listing.text(at, StyleListing::Desc).toString();
-    case 3:
-        return m_listing.text(at, StyleListing::Family).toString();
-    case 4:
-        return m_listing.text(at, StyleListing::Cat).toString();
-    case 5: {
+    case TempoColumn: {
         const std::optional<int> tempo = m_listing.tempo(at);
         return tempo ? QString::number(*tempo) : QString();
     }
-    case 6:
-        return m_listing.text(at, StyleListing::Meter).toString();
-    case 7:
-        return m_listing.text(at, StyleListing::Author).toString();
-    case 8:
-        return m_listing.text(at, StyleListing::Date).toString();
-    case 9:
-        return m_listing.text(at, StyleListing::File).toString();
     case BanksColumn:
         return m_banks.value(m_listing.number(at));
     default:
-        return QString();
+        return m_listing.text(at, texts[column]).toString();
     }
 }
 

@@ -34,32 +34,12 @@ const QChar Confirmed(28);
 } // namespace
 
 QString frmStyles::sortKey(int button) {
-    switch (button) {
-    case 0:
-        return QStringLiteral("STYLEPROG");
-    case 1:
-        return QStringLiteral("STYLENAME1");
-    case 2:
-        return QStringLiteral("STYLEDESC");
-    case 3:
-        return QStringLiteral("STYLEFAMILY");
-    case 4:
-        return QStringLiteral("STYLECAT");
-    case 5:
-        return QStringLiteral("TEMPO");
-    case 6:
-        return QStringLiteral("METER");
-    case 7:
-        return QStringLiteral("STYLEAUTHOR");
-    case 8:
-        return QStringLiteral("STYLEDATE");
-    case 9:
-        return QStringLiteral("STYLEFILE");
-    case StyleGridModel::BanksColumn:
-        return StyleListing::BanksKey;
-    default:
-        return QString();
-    }
+    // The columns of the listing, and the count of banks (StyleListing::BanksKey).
+    static const char* const keys[StyleGridModel::ColumnCount] = {
+        "STYLEPROG", "STYLENAME1",  "STYLEDESC", "STYLEFAMILY", "STYLECAT", "TEMPO",
+        "METER",     "STYLEAUTHOR", "STYLEDATE", "STYLEFILE",   "BANKS"};
+    return button >= 0 && button < StyleGridModel::ColumnCount ? QString::fromLatin1(keys[button])
+                                                               : QString();
 }
 
 frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
