@@ -32,7 +32,7 @@ struct CliContext {
     bool stderrIsTerminal = false;
     bool stdinIsTerminal = false;
 
-    // --db, else the settings' database path, else "SBK.MDB" beside the program.
+    // --db, else the settings' database path, else the default one (SBKModule::defaultDatabasePath).
     QString databasePath() const;
     // Opens the database at databasePath(); the default database is created when missing. A file
     // of an older version is brought up to date with a progress bar, and styles whose tempo or meter
@@ -68,6 +68,9 @@ struct CliCommandInfo {
     // The command lays out a page (fonts, painting): it runs with a GUI application on the
     // offscreen platform, so it needs no display either.
     bool paints = false;
+    // Words that complete an option's value where the synopsis shows only a placeholder, by the
+    // option's name ("sort": "name", "name:desc", ...).
+    QMap<QString, QStringList> valueWords = {};
 };
 
 // Commands register themselves with a static CliRegistration in their own source file.
