@@ -281,7 +281,12 @@ QString CliManual::manPage() {
         ".PP\n"
         "Every STY import and every restore runs in one transaction: when anything fails, the database "
         "stays as it was. Every file written is written beside its target and renamed into place when "
-        "complete.\n");
+        "complete.\n"
+        ".PP\n"
+        "A \\fIBANK\\fR argument is a bank number (digits only: 0012 is bank 12) or a bank name. Blanks "
+        "around it are dropped, as they are from every bank name stored. A name of digits that is also "
+        "another bank's number is refused until \\fB\\-\\-number\\fR or \\fB\\-\\-name\\fR says which "
+        "bank is meant.\n");
     out += QStringLiteral(".SH OPTIONS\n");
     for (const Option& option : globalOptions()) {
         out += QStringLiteral(".TP\n\\fB\\-\\-%1\\fR%2\n%3\n")
