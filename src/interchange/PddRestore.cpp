@@ -64,7 +64,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
                     throw SbkError(QStringLiteral("Style %1 (%2) cannot be stored: %3")
                                        .arg(inserter.StyleProg())
                                        .arg(SingleByteText::plainText(inserter.StyleName1()),
-                                            inserter.clsKORFStylesError()));
+                                            Database::inWords(inserter.clsKORFStylesError())));
                 if (!facts.at(i).damage.isEmpty())
                     damaged.add(inserter.StyleProg(), inserter.StyleName1());
                 run.step(++done, inserter.StyleName1());
@@ -138,7 +138,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
             if (!bank.InsKORFBanks())
                 throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
                                    .arg(bank.BankProg())
-                                   .arg(bank.BankName(), bank.clsKORFBanksError()));
+                                   .arg(bank.BankName(), Database::inWords(bank.clsKORFBanksError())));
             run.step(++done, bank.BankName());
         });
         // The dump does not carry the facts: they are read from the blocks again.

@@ -26,12 +26,15 @@ public:
     // upgrade, which leaves the file as it was).
     static void ConnectDatabase(SBKModule& module, Prompt& prompt, Progress* progress);
 
+    // Main on the database the command line names (sbk --db PATH): nothing is asked and the
+    // stored path stays the default of later runs. Returns false when it cannot be opened (its
+    // message has then been shown).
+    static bool MainOn(const QString& database, SBKSettings& settings, SBKModule& module, Prompt& prompt,
+                       Progress* progress = nullptr);
+
     // Where a message about damaged styles (DamagedStyles) points the user to in the windows.
     static inline const QString DamagedFilterHint =
         QStringLiteral("The filter's \"Damaged styles only\" lists the damaged styles.");
-
-    // The example path in the question for the database path, in the platform's own form.
-    static QString examplePath();
 
     // Orderly end: releases the shared objects, closes the database and ends the event loop.
     static void ExitApplication(SBKModule& module);
