@@ -1,5 +1,7 @@
 #include "music/PatternScheduler.h"
 
+#include "core/SbkError.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,15 +16,18 @@ constexpr quint8 AllNotesOff = 123;
 
 PatternScheduler::PatternScheduler(double sampleRate) : m_sampleRate(sampleRate) {}
 
+std::shared_ptr<const ElementTimeline> PatternScheduler::timelineOf(const Cue& cue) {
+    if (!cue.music)
+        throw SbkError(QStringLiteral("There is no style to play."));
+    return std::make_shared<const ElementTimeline>(*cue.music, cue.element, cue.variation);
+}
+
 void PatternScheduler::start(const Cue& cue, int passes) {
-    request({Request::Kind::Start, cue.music,
-             std::make_shared<const ElementTimeline>(*cue.music, cue.element, cue.variation),
-             qMax(0, passes)});
+    request({Request::Kind::Start, cue.music, timelineOf(cue), qMax(0, passes)});
 }
 
 void PatternScheduler::cue(const Cue& cue) {
-    request({Request::Kind::Cue, cue.music,
-             std::make_shared<const ElementTimeline>(*cue.music, cue.element, cue.variation), 0});
+    request({Request::Kind::Cue, cue.music, timelineOf(cue), 0});
 }
 
 void PatternScheduler::stop() {

@@ -48,6 +48,8 @@ public:
 
     // How long passes of the timeline last, in seconds.
     static double seconds(const ElementTimeline& timeline, int passes);
+    // The timeline the cue names; SbkError when it names no style, element or variation.
+    static std::shared_ptr<const ElementTimeline> timelineOf(const Cue& cue);
 
 private:
     struct Request {

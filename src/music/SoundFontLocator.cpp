@@ -27,16 +27,23 @@ QString SoundFontLocator::systemDefault() {
 }
 
 QString SoundFontLocator::resolve(const QString& given, const QString& setting) {
+    // "does not exist" or "is no file", and what follows in the message.
+    const auto refuse = [](const QString& path, const QString& more) {
+        return SbkError(QStringLiteral("The sound font %1 %2%3.")
+                            .arg(path,
+                                 QFileInfo::exists(path) ? QStringLiteral("is no file")
+                                                         : QStringLiteral("does not exist"),
+                                 more));
+    };
     if (!given.trimmed().isEmpty()) {
         if (!QFileInfo(given).isFile())
-            throw SbkError(QStringLiteral("The sound font %1 does not exist.").arg(given));
+            throw refuse(given, QString());
         return given;
     }
-    if (!setting.trimmed().isEmpty()) {
-        if (!QFileInfo(setting.trimmed()).isFile())
-            throw SbkError(QStringLiteral("The sound font %1 of the settings does not exist; %2.")
-                               .arg(setting.trimmed(), WhereToSet));
-        return setting.trimmed();
+    if (const QString set = setting.trimmed(); !set.isEmpty()) {
+        if (!QFileInfo(set).isFile())
+            throw refuse(set, QStringLiteral(" (the one of the settings); ") + WhereToSet);
+        return set;
     }
     const QString found = systemDefault();
     if (found.isEmpty())

@@ -46,7 +46,8 @@ QByteArray waveHeader(qint64 frames, int sampleRate) {
 
 WavRenderer::Result WavRenderer::render(const PatternScheduler::Cue& cue, int passes, SoundFontSynth& synth,
                                         const QString& path, Progress* progress) {
-    const ElementTimeline timeline(*cue.music, cue.element, cue.variation);
+    const std::shared_ptr<const ElementTimeline> played = PatternScheduler::timelineOf(cue);
+    const ElementTimeline& timeline = *played;
     Result result;
     result.playing = PatternScheduler::seconds(timeline, passes);
     result.seconds = result.playing + ReleaseSeconds;

@@ -74,6 +74,17 @@ void setBigEndian(QByteArray& bytes, qsizetype at, quint32 value, int size) {
         bytes[at + i] = char(value >> (8 * (size - 1 - i)));
 }
 
+// The loudness of the left channel of a 44.1 kHz WAV file from one second to another.
+double rms(const QByteArray& wav, double from, double to) {
+    double sum = 0;
+    const qint64 a = qint64(from * 44100), b = qint64(to * 44100);
+    for (qint64 i = a; i < b; ++i) {
+        const qint16 left = qint16(quint8(wav[44 + 4 * i]) | quint8(wav[45 + 4 * i]) << 8);
+        sum += double(left) * left;
+    }
+    return std::sqrt(sum / double(b - a));
+}
+
 // Records what the scheduler sends, each at the frame it falls on.
 struct Recorder : MidiSink {
     qint64 frame = 0;
@@ -99,15 +110,21 @@ struct Recorder : MidiSink {
 class TestMusic : public QObject {
     Q_OBJECT
 
+    QList<RealStyle> m_real; // the instruments' own styles, when their folder is at hand
+
 private Q_SLOTS:
-    // The facts of the format on every real style: meters and whole measures, the order of the
-    // elements, shared pool sequences, recorded ticks, the extra events of the twins, unknown
-    // events, user kits and tempo changes.
-    void realStylesPlayAsRecorded() {
+    void initTestCase() {
         const QString folder = qEnvironmentVariable("SBK_REAL_STY");
-        if (folder.isEmpty() || !QDir(folder).exists())
+        if (!folder.isEmpty() && QDir(folder).exists())
+            m_real = realStyles(folder);
+    }
+
+    // The facts of the format on every real style: every style reads, its meters and whole
+    // measures; the order of the elements.
+    void realStylesInTheirMetersAndOrder() {
+        if (m_real.isEmpty())
             QSKIP("the folder of instrument-saved STY files is not available");
-        const QList<RealStyle> styles = realStyles(folder);
+        const QList<RealStyle>& styles = m_real;
         QCOMPARE(styles.size(), 74);
         int metered = 0;
         static const QRegularExpression meterName(u"^[0-9]+/[0-9]+$"_s);
@@ -136,6 +153,14 @@ private Q_SLOTS:
             QCOMPARE(eventsOf(element.variations.first().tracks.first(), MusicEvent::NoteOn).first().at(1),
                      60 + i);
         }
+    }
+
+    // Shared pool sequences, recorded ticks (through a MIDI file too), the extra events of the
+    // twins, unknown events, user kits and tempo changes; a real style rendered.
+    void realStylesPlayAsRecorded() {
+        if (m_real.isEmpty())
+            QSKIP("the folder of instrument-saved STY files is not available");
+        const QList<RealStyle>& styles = m_real;
 
         const StyleMusic& shared =
             inSet(styles, u"pa600/fill1_and_fill4_havesamebasstrack_and_fill3_hasdifferentbasstrack.SET"_s);
@@ -183,7 +208,8 @@ private Q_SLOTS:
         QCOMPARE(noises.skipped(), 6);
         QVERIFY(!noises.elements.first().sounds[0].isDrumKit());
         QCOMPARE(ElementTimeline(noises, 0, 1).parts().first().channel, 0);
-        QCOMPARE(ElementTimeline(order, 0, 1).parts().first().channel, GeneralMidi::DrumChannel);
+        const StyleMusic& simpleMaqsum = inSet(styles, u"pa600/simple_maqsum.SET"_s);
+        QCOMPARE(ElementTimeline(simpleMaqsum, 0, 1).parts().first().channel, GeneralMidi::DrumChannel);
         const ChordVariation& tempo =
             inSet(styles, u"pa600/var1cv1_filledwithsinglenoteforeachtrackandtempochangeformaster.SET"_s)
                 .elements.first()
@@ -192,13 +218,26 @@ private Q_SLOTS:
         QVERIFY(tempo.tempoChanges[0].tick == 1536 && tempo.tempoChanges[0].bpm == 67);
 
         // The recorded ticks survive a MIDI file.
-        const SmfFile file = SmfFile::read(MidiFileWriter::write(
-            ElementTimeline(inSet(styles, u"pa600/simple_maqsum.SET"_s), 0, 1), 1, u"Maqsum"_s));
+        const SmfFile file =
+            SmfFile::read(MidiFileWriter::write(ElementTimeline(simpleMaqsum, 0, 1), 1, u"Maqsum"_s));
         QList<int> written;
         for (const SmfEvent& e : file.tracks.value(1))
             if (e.kind() == 0x90 && e.data.at(1) > 0)
                 written << int(e.tick);
         QCOMPARE(written, ticks);
+
+        // Played: two 4/4 measures at 120 BPM, then the release.
+        const QString soundFont = SoundFontLocator::systemDefault();
+        if (soundFont.isEmpty())
+            QSKIP("no General MIDI SoundFont is installed");
+        TestEnvironment env;
+        SynthSettings settings;
+        SoundFontSynth synth(settings, soundFont);
+        WavRenderer::render({std::make_shared<const StyleMusic>(simpleMaqsum), 0, 1}, 1, synth,
+                            env.path(u"maqsum.wav"_s));
+        const QByteArray wav = TestEnvironment::readFile(env.path(u"maqsum.wav"_s));
+        QCOMPARE(wav.size(), 44 + 4 * (4 + 2) * 44100);
+        QVERIFY2(rms(wav, 0, 4) > 100, qPrintable(QString::number(rms(wav, 0, 4))));
     }
 
     // A built style: elements in their order with their meters, sounds and variations; the tracks'
@@ -423,17 +462,8 @@ private Q_SLOTS:
         QVERIFY(wav.startsWith("RIFF") && wav.mid(8, 8) == "WAVEfmt ");
         const qint64 frames = (wav.size() - 44) / 4;
         QCOMPARE(frames, qint64(std::ceil(2 * pass * 44100)) + 2 * 44100);
-        const auto rms = [&](double from, double to) {
-            double sum = 0;
-            const qint64 a = qint64(from * 44100), b = qint64(to * 44100);
-            for (qint64 i = a; i < b; ++i) {
-                const qint16 left = qint16(quint8(wav[44 + 4 * i]) | quint8(wav[45 + 4 * i]) << 8);
-                sum += double(left) * left;
-            }
-            return std::sqrt(sum / double(b - a));
-        };
-        QVERIFY2(rms(0, 2 * pass) > 300, qPrintable(QString::number(rms(0, 2 * pass))));
-        QVERIFY(rms(2 * pass + 1.5, 2 * pass + 2) < rms(0, 2 * pass) / 10);
+        QVERIFY2(rms(wav, 0, 2 * pass) > 300, qPrintable(QString::number(rms(wav, 0, 2 * pass))));
+        QVERIFY(rms(wav, 2 * pass + 1.5, 2 * pass + 2) < rms(wav, 0, 2 * pass) / 10);
         QVERIFY(result.peak > 0.01 && result.peak < 1);
     }
 };
