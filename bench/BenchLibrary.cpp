@@ -39,22 +39,55 @@ int tempoOf(int pooled) {
 
 } // namespace
 
-BenchLibrary::BenchLibrary(int blockSize, quint32 seed) {
+BenchLibrary::BenchLibrary(int blockSize, quint32 seed, Content content) {
     QRandomGenerator random(seed);
     for (int p = 0; p < PoolSize; ++p) {
         const bool newer = p % 2;
         const int size = (blockSize - 512 + int(random.bounded(1024))) & ~3;
         Pooled pooled;
-        pooled.content1 =
-            StyleBlocks::styleBlock(signatures[p % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
+        if (content == Content::Music) {
+            pooled.content1 = musicBlock(size, signatures[p % 5], newer, random.generate());
+            pooled.mark = -1;
+        } else {
+            pooled.content1 = StyleBlocks::styleBlock(signatures[p % 5], newer,
+                                                      randomBytes(random, qMax(4, size - 220) & ~3));
+            pooled.mark = bench::numberMark(pooled.content1);
+        }
         pooled.content2 = StyleBlocks::performanceBlock(tempoOf(p), newer,
                                                         randomBytes(random, qMax(4, size / 4 - 250) & ~3));
-        pooled.mark = bench::numberMark(pooled.content1);
         m_pool.append(pooled);
     }
     const Style numbered = style(123457);
     if (!StyleFacts::read(numbered.content1, numbered.content2).FingerprintSettings)
         qFatal("a generated style does not decode to its end");
+}
+
+QByteArray BenchLibrary::musicBlock(int size, quint8 signature, bool newer, quint32 seed) {
+    QRandomGenerator random(seed);
+    StyleBlocks::Music music;
+    music.newer = newer;
+    const quint32 measure = quint32(1536 * (signature >> 3) / (1 << (signature & 7)));
+    // 368 tracks (8 in each of 46 chord variations); a note takes some 13 bytes with its end.
+    const int notesPerTrack = qMax(1, size / 13 / 368);
+    for (int e = 0; e < music.elements.size(); ++e) {
+        const quint32 ticks = measure * (e < 4 ? 4 : 2);
+        for (int v = 0; v < (e < 4 ? 6 : 2); ++v) {
+            StyleBlocks::Variation variation{ticks, {}, {}};
+            for (int t = 0; t < 8; ++t) {
+                QList<StyleBlocks::Event> events;
+                for (int i = 0; i < notesPerTrack; ++i) {
+                    const quint32 tick = quint32(random.bounded(ticks - 96));
+                    const quint8 key = quint8(36 + random.bounded(48));
+                    events << StyleBlocks::Event{tick, 0x90, key, quint8(40 + random.bounded(80))}
+                           << StyleBlocks::Event{tick + 96, 0x80, key, 64};
+                }
+                variation.tracks << StyleBlocks::Track{t, events};
+            }
+            music.elements[e].signature = signature;
+            music.elements[e].variations << variation;
+        }
+    }
+    return StyleBlocks::musicBlock(music);
 }
 
 BenchLibrary::Style BenchLibrary::style(qint32 n) const {
@@ -70,7 +103,8 @@ BenchLibrary::Style BenchLibrary::style(qint32 n) const {
     style.author = QStringLiteral("Author %1").arg(n % 101);
     style.file = QStringLiteral("B%1.STY").arg(n / 32, 4, 10, QLatin1Char('0'));
     style.content1 = pooled.content1;
-    bench::writeNumber(style.content1.data() + pooled.mark, quint32(n));
+    if (pooled.mark >= 0)
+        bench::writeNumber(style.content1.data() + pooled.mark, quint32(n));
     style.content2 = pooled.content2;
     return style;
 }

@@ -30,8 +30,15 @@ public:
         QByteArray content2;
     };
 
+    // What the style blocks hold besides their facts: bytes that no reader looks at, or music (15
+    // elements, their chord variations and eight tracks of notes each, as StyleBlocks builds them)
+    // that the music reader reads to its end. Styles of music share the pool's blocks unnumbered.
+    enum class Content { Filler, Music };
+
     // blockSize: the first block's size in bytes (about); the second is a quarter of it.
-    BenchLibrary(int blockSize, quint32 seed);
+    BenchLibrary(int blockSize, quint32 seed, Content content = Content::Filler);
+    // A style block of music of about size bytes, in the meter of the signature.
+    static QByteArray musicBlock(int size, quint8 signature, bool newer, quint32 seed);
 
     // The style of number n (1, 2, ...): blocks from a pool of 64, made different in their first
     // 250 bytes (the search key) by the number, so that every style has a key of its own; names
@@ -52,7 +59,7 @@ private:
     struct Pooled {
         QByteArray content1;
         QByteArray content2;
-        qsizetype mark; // where the style's number goes in content1
+        qsizetype mark; // where the style's number goes in content1; -1: it goes nowhere
     };
     QList<Pooled> m_pool;
     // The fingerprints (exact, renamed, settings) of the styles inserted so far, by number.

@@ -8,6 +8,7 @@ packages=(
     cmake ninja-build g++
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev
     fonts-liberation poppler-utils libxtst-dev
+    pkg-config libfluidsynth-dev timgm6mb-soundfont
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -23,6 +23,8 @@ public:
     static inline const QString FloppyDrive = QStringLiteral("FLOPPYDRIVE");
     static inline const QString PaHdDrive = QStringLiteral("PAHDDRIVE");
     static inline const QString SbkBackup = QStringLiteral("SBKBACKUP");
+    // The SoundFont that plays the styles; "" for the system's General MIDI SoundFont.
+    static inline const QString SoundFont = QStringLiteral("SOUNDFONT");
     static inline const QString Export = QStringLiteral("EXPORT");
     // The styles window's shape: its size and place, and its grid's column widths.
     static inline const QString StylesWindow = QStringLiteral("STYLESWINDOW");

@@ -39,6 +39,7 @@ void SBKModule::readParameters(const SBKSettings& settings) {
     FloppyDrive = settings.value(SBKSettings::Parameters, SBKSettings::FloppyDrive);
     PaHdDrive = settings.value(SBKSettings::Parameters, SBKSettings::PaHdDrive);
     BackupPath = settings.value(SBKSettings::Parameters, SBKSettings::SbkBackup);
+    SoundFontPath = settings.value(SBKSettings::Parameters, SBKSettings::SoundFont);
 }
 
 void SBKModule::closeDatabase() {

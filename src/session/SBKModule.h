@@ -29,8 +29,8 @@ public:
     // Creates the default database file when it is missing; throws SbkError on failure.
     static void ensureDefaultDatabase(const QString& path);
 
-    // Reads KorgProgramPath, FloppyDrive, PaHdDrive and BackupPath (DatabasePath is read by the
-    // start-up, which may have to ask for it).
+    // Reads KorgProgramPath, FloppyDrive, PaHdDrive, BackupPath and SoundFontPath (DatabasePath is
+    // read by the start-up, which may have to ask for it).
     void readParameters(const SBKSettings& settings);
 
     // Opens CN01 on DatabasePath, replaces both shared gateways and clears the filter state. A file
@@ -51,6 +51,7 @@ public:
     QString FloppyDrive;
     QString PaHdDrive;
     QString BackupPath;
+    QString SoundFontPath; // "" for the system's General MIDI SoundFont
 
     // Filter state.
     QString FilterWhere;

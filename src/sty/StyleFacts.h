@@ -44,4 +44,12 @@ public:
     // The chunk type bytes of the two blocks.
     static constexpr quint8 StyleBlockType = 0x06;
     static constexpr quint8 PerformanceBlockType = 0x09;
+
+    // The style block and the performance block of a style's two blocks in either order, each told
+    // by its type; nullptr for one that is not there (a blank, or a block of another type).
+    struct Blocks {
+        const QByteArray* style = nullptr;
+        const QByteArray* performance = nullptr;
+    };
+    static Blocks blocksOf(const QByteArray& content1, const QByteArray& content2);
 };

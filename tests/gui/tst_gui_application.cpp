@@ -140,9 +140,9 @@ private slots:
     }
 
     // The same database path again (trimmed) keeps the connection and the filter; the other paths
-    // are kept trimmed, in upper case only where the file system ignores case, and never cut to the
-    // field's limit for typing. Refusals keep the dialog open and change nothing. A changed path
-    // switches databases at once, with the filter cleared.
+    // (the sound font's too) are kept trimmed, in upper case only where the file system ignores
+    // case, and never cut to the field's limit for typing. Refusals keep the dialog open and change
+    // nothing. A changed path switches databases at once, with the filter cleared.
     void parameters() {
         Fixture f;
         const QString first = f.module.DatabasePath;
@@ -150,6 +150,7 @@ private slots:
         f.module.FilterWhere = u"STYLECAT = 'POP'"_s;
         f.module.FilterOrder = u"STYLENAME1"_s;
         const QString utility = f.env.writeFile(QString(100, u'k') + u"/Utility.exe"_s, "x");
+        const QString soundFont = f.env.writeFile(u"Kit.sf2"_s, "RIFF");
         const bool ignoresCase = frmParameters::fileSystemIgnoresCase();
         const auto expected = [&](const QString& s) { return ignoresCase ? s.toUpper() : s; };
 
@@ -160,9 +161,10 @@ private slots:
         const QString connectionName = f.module.connection().connectionName();
         field->setText(u" "_s + first);
         utilityField->setText(u" "_s + utility);
-        f.prompt.answerFile(u" /media/Floppy "_s).answerFile(u"/home/Ann/Backup.pdd"_s);
+        f.prompt.answerFile(u" /media/Floppy "_s).answerFile(u"/home/Ann/Backup.pdd"_s).answerFile(soundFont);
         click(&dialog, u"cmdSearch_3"_s); // the floppy is a mounted folder
         click(&dialog, u"cmdSearch_2"_s);
+        click(&dialog, u"cmdSearch_4"_s);
         dialog.cmdOk_Click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(f.prompt.unexpected(), 0);
@@ -171,20 +173,25 @@ private slots:
         QCOMPARE(f.module.KorgProgramPath, expected(utility));
         QCOMPARE(f.module.FloppyDrive, expected(u"/media/Floppy"_s));
         QCOMPARE(f.module.BackupPath, expected(u"/home/Ann/Backup.pdd"_s));
+        QCOMPARE(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SoundFont), expected(soundFont));
 
         f.prompt.clear();
         dialog.show();
-        for (const QString& path : {f.env.path(QString()), first}) { // a folder is no file
-            field->setText(path);
+        auto* soundFontField = child<QLineEdit>(&dialog, u"txtField_4"_s);
+        for (const QString& path :
+             {f.env.path(QString()), first, f.env.path(u"missing.exe"_s)}) { // a folder is no file
+            field->setText(path == f.env.path(QString()) ? path : first);
             utilityField->setText(path == first ? f.env.path(u"missing.exe"_s) : QString());
+            soundFontField->setText(path == first ? soundFont : f.env.path(u"missing.sf2"_s));
             click(&dialog, u"cmdOk"_s);
         }
-        QCOMPARE(f.prompt.texts(),
-                 (QStringList{u"Database file not found!"_s, u"KORG utility not found!"_s}));
+        QCOMPARE(f.prompt.texts(), (QStringList{u"Database file not found!"_s, u"KORG utility not found!"_s,
+                                                u"Sound font not found!"_s}));
         QVERIFY(dialog.isVisible());
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), first);
 
         utilityField->clear();
+        soundFontField->clear(); // the system's SoundFont from now on
         field->clear();
         QTest::keyClicks(field, second);
         click(&dialog, u"cmdOk"_s);
@@ -192,6 +199,7 @@ private slots:
         QCOMPARE(f.module.connection().databaseName(), second);
         QVERIFY(f.module.FilterWhere.isEmpty() && f.module.FilterOrder.isEmpty());
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
+        QVERIFY(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SoundFont).isEmpty());
     }
 
     void settingsKeptWhenTheirWriteFails() {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when a file under src/ includes a file of a layer above its own. The layers, from the bottom:
-# core, store, the engines (metadata, sty, interchange, banks: each may use those before it), session,
+# core, store, the engines (metadata, sty, music, interchange, banks: each may use those before it), session,
 # gui and cli (neither uses the other), app. A file may always include files of its own folder.
 set -u
 src=${1:?usage: check_layers.sh SRC_FOLDER}
@@ -9,8 +9,8 @@ cd "$src" || exit 2
 rank() {
     case $1 in
         core) echo 0 ;; store) echo 1 ;;
-        metadata) echo 2 ;; sty) echo 3 ;; interchange) echo 4 ;; banks) echo 5 ;;
-        session) echo 6 ;; gui | cli) echo 7 ;; app) echo 8 ;;
+        metadata) echo 2 ;; sty) echo 3 ;; music) echo 4 ;; interchange) echo 5 ;; banks) echo 6 ;;
+        session) echo 7 ;; gui | cli) echo 8 ;; app) echo 9 ;;
         *) echo -1 ;;
     esac
 }

@@ -5,6 +5,7 @@
 #include "core/SBKSettings.h"
 #include "gui/main/DialogProgress.h"
 #include "gui/main/FieldLimitValidator.h"
+#include "music/SoundFontLocator.h"
 #include "session/SBKModule.h"
 #include "session/StartUp.h"
 
@@ -39,14 +40,16 @@ frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
     setModal(true);
 
     auto* grid = new QGridLayout;
-    // Rows top to bottom: database, utility, floppy, backup; the labels keep their own numbers.
-    const int labelIndex[4] = {1, 0, 2, 3};
+    // Rows top to bottom: database, utility, floppy, backup, sound font; the labels keep their own
+    // numbers.
+    const int labelIndex[5] = {1, 0, 2, 3, 4};
     const QStringList labels{QStringLiteral("Database path "), QStringLiteral("KORG utility path "),
-                             QStringLiteral("Floppy disk path "), QStringLiteral("Backup / Restore path ")};
+                             QStringLiteral("Floppy disk path "), QStringLiteral("Backup / Restore path "),
+                             QStringLiteral("Sound font ")};
     // The floppy row names a drive where drives have letters ("A:"), a folder (mount point)
     // elsewhere; its Search button is then the fourth.
-    const int searchIndex[4] = {0, 1, fileSystemIgnoresCase() ? -1 : 3, 2};
-    for (int row = 0; row < 4; ++row) {
+    const int searchIndex[5] = {0, 1, fileSystemIgnoresCase() ? -1 : 3, 2, 4};
+    for (int row = 0; row < 5; ++row) {
         auto* label = new QLabel(labels.at(row), this);
         label->setObjectName(QStringLiteral("lbDesc_%1").arg(labelIndex[row]));
         auto* field = new QLineEdit(this);
@@ -67,6 +70,12 @@ frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
     }
     if (fileSystemIgnoresCase())
         m_txtField[2]->setMaximumWidth(40);
+    // Left empty, the system's General MIDI SoundFont plays.
+    const QString systemFont = SoundFontLocator::systemDefault();
+    m_txtField[4]->setPlaceholderText(
+        systemFont.isEmpty() ? QStringLiteral("none found: choose a SoundFont (.sf2)") : systemFont);
+    m_txtField[4]->setToolTip(QStringLiteral("The SoundFont that plays the styles; empty for the system's "
+                                             "General MIDI SoundFont"));
     grid->setColumnMinimumWidth(1, 360);
 
     auto* ok = new QPushButton(QStringLiteral("Save Parameters Value"), this);
@@ -92,6 +101,7 @@ frmParameters::frmParameters(SBKModule& module, Prompt& prompt, QWidget* parent)
     m_txtField[1]->setText(m_module.KorgProgramPath);
     m_txtField[2]->setText(m_module.FloppyDrive);
     m_txtField[3]->setText(m_module.BackupPath);
+    m_txtField[4]->setText(m_module.SoundFontPath);
 }
 
 void frmParameters::cmdSearch_Click(int index) {
@@ -116,6 +126,10 @@ void frmParameters::cmdSearch_Click(int index) {
         chosen = m_prompt.chooseFolder(QStringLiteral("Floppy disk path"), m_txtField[2]->text().trimmed());
         field = 2;
         break;
+    case 4:
+        chosen = StartUp::ShowOpenDialog(m_prompt, QStringLiteral("SoundFonts (*.SF2, *.SF3)|*.SF2;*.SF3"));
+        field = 4;
+        break;
     default:
         return;
     }
@@ -134,6 +148,10 @@ void frmParameters::cmdOk_Click() {
     // The utility is optional: without it only "Send to Korg utility" stays disabled.
     if (!utility.isEmpty() && !QFileInfo(utility).isFile())
         return refuse(QStringLiteral("KORG utility not found!"));
+    // So is the sound font: without one, the system's plays.
+    const QString soundFont = storedForm(m_txtField[4]->text());
+    if (!soundFont.isEmpty() && !QFileInfo(soundFont).isFile())
+        return refuse(QStringLiteral("Sound font not found!"));
 
     // Switch to a changed database before storing anything: a file that cannot be opened leaves
     // the program on the database it had, and the dialog open.
@@ -158,12 +176,14 @@ void frmParameters::cmdOk_Click() {
     m_module.KorgProgramPath = utility;
     m_module.FloppyDrive = storedForm(m_txtField[2]->text());
     m_module.BackupPath = storedForm(m_txtField[3]->text());
+    m_module.SoundFontPath = soundFont;
     try {
         SBKSettings settings;
         settings.setValue(SBKSettings::Path, SBKSettings::Database, m_module.DatabasePath);
         settings.setValue(SBKSettings::Parameters, SBKSettings::KorgProg, m_module.KorgProgramPath);
         settings.setValue(SBKSettings::Parameters, SBKSettings::FloppyDrive, m_module.FloppyDrive);
         settings.setValue(SBKSettings::Parameters, SBKSettings::SbkBackup, m_module.BackupPath);
+        settings.setValue(SBKSettings::Parameters, SBKSettings::SoundFont, m_module.SoundFontPath);
     } catch (const SbkError& e) {
         return refuse(e.message());
     }

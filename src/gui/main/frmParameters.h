@@ -9,9 +9,9 @@ class QLineEdit;
 class QPushButton;
 class SBKModule;
 
-// Edits the four paths kept in the settings: database, KORG utility, floppy disk and backup file.
-// Saving checks the first two, stores all four and switches to the new database when its path
-// changed.
+// Edits the paths kept in the settings: database, KORG utility, floppy disk, backup file and the
+// sound font that plays the styles. Saving checks the database, the utility and the sound font,
+// stores them all and switches to the new database when its path changed.
 class frmParameters : public QDialog {
     Q_OBJECT
 public:
@@ -33,5 +33,5 @@ public:
 private:
     SBKModule& m_module;
     Prompt& m_prompt;
-    std::array<QLineEdit*, 4> m_txtField{};
+    std::array<QLineEdit*, 5> m_txtField{};
 };
