@@ -317,16 +317,8 @@ private Q_SLOTS:
                  "sbk-cli: cannot write to standard output: No space left on device\n");
 
         // A database of another program records no damage: said, not guessed.
-        QString foreign = u"CREATE TABLE KORFBanks (BankProg int, BankName text, BankDesc text"_s;
-        for (int k = 1; k <= 32; ++k)
-            foreign += u", BankStyle%1 int"_s.arg(k, 2, 10, QLatin1Char('0'));
-        runSql(env.path(u"foreign.mdb"_s),
-               {foreign + u')', u"CREATE TABLE KORFStyles (StyleProg int, StyleName1 text, StyleName2 text, "
-                                "StyleLength1 int, StyleLength2 int, StyleContent1 blob, StyleContent2 blob, "
-                                "StyleSeek blob, StyleDate text, StyleDesc text, StyleCat text, StyleFamily "
-                                "text, StyleFile text, StyleAuthor text)"_s});
         const CliResult refused =
-            runCli(env, {u"--db"_s, env.path(u"foreign.mdb"_s), u"list"_s, u"--damaged"_s});
+            runCli(env, {u"--db"_s, env.createForeignDatabase(), u"list"_s, u"--damaged"_s});
         QVERIFY2(refused.exitCode == 1 &&
                      refused.err.endsWith("was made by another program and does not record "
                                           "which styles are damaged, so --damaged cannot "

@@ -101,15 +101,7 @@ private Q_SLOTS:
 
     void acceptsTablesMadeByAnotherProgramWithoutAlteringThem() {
         TestEnvironment env;
-        const QString path = env.path(u"foreign.mdb"_s);
-        QString banks = u"CREATE TABLE KORFBANKS (BANKPROG int, BANKNAME text, BANKDESC text"_s;
-        for (int k = 1; k <= 32; ++k)
-            banks += u", BANKSTYLE%1 int"_s.arg(k, 2, 10, QLatin1Char('0'));
-        runSql(path, {u"CREATE TABLE korfstyles (STYLEPROG int, STYLENAME1 text, STYLENAME2 text, "
-                      "STYLELENGTH1 int, STYLELENGTH2 int, STYLECONTENT1 blob, STYLECONTENT2 blob, "
-                      "STYLESEEK blob, STYLEDATE text, STYLEDESC text, STYLECAT text, "
-                      "STYLEFAMILY text, STYLEFILE text, STYLEAUTHOR text)"_s,
-                      banks + u')'});
+        const QString path = env.createForeignDatabase();
         const QByteArray before = TestEnvironment::readFile(path);
         {
             Database db(path);

@@ -91,6 +91,19 @@ QStringList queryRows(QSqlDatabase db, const QString& sql) {
     return rows;
 }
 
+QString TestEnvironment::createForeignDatabase(const QString& name) const {
+    QString banks = QStringLiteral("CREATE TABLE KORFBANKS (BANKPROG int, BANKNAME text, BANKDESC text");
+    for (int k = 1; k <= 32; ++k)
+        banks += QStringLiteral(", BANKSTYLE%1 int").arg(k, 2, 10, QLatin1Char('0'));
+    runSql(path(name),
+           {QStringLiteral("CREATE TABLE korfstyles (STYLEPROG int, STYLENAME1 text, STYLENAME2 text, "
+                           "STYLELENGTH1 int, STYLELENGTH2 int, STYLECONTENT1 blob, STYLECONTENT2 "
+                           "blob, STYLESEEK blob, STYLEDATE text, STYLEDESC text, STYLECAT text, "
+                           "STYLEFAMILY text, STYLEFILE text, STYLEAUTHOR text)"),
+            banks + QLatin1Char(')')});
+    return path(name);
+}
+
 QStringList runSql(const QString& path, const QStringList& statements) {
     const QString name = QStringLiteral("runSql");
     QStringList rows;

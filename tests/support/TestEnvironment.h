@@ -25,6 +25,9 @@ public:
     // A new empty database file in the folder.
     QString createDatabase(const QString& name = QStringLiteral("test.mdb")) const;
     std::unique_ptr<Database> openDatabase(const QString& name = QStringLiteral("test.mdb")) const;
+    // A database as another program makes it: the two tables with their columns only, their names
+    // in other cases, and no mark of SBK's.
+    QString createForeignDatabase(const QString& name = QStringLiteral("foreign.mdb")) const;
 
     // Writes a file of bytes (folders created as needed) and returns its path.
     QString writeFile(const QString& name, const QByteArray& bytes) const;
