@@ -256,8 +256,10 @@ void ArchiveReader::step() {
     const EntryName name = nameOf(entry);
     const qint64 declared = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
     const auto type = archive_entry_filetype(entry);
-    if (type == AE_IFDIR || name.folder)
-        return; // a folder holds no data; its entries come on their own
+    if (type == AE_IFDIR || name.folder) {
+        discard(level, declared); // a folder's entries come on their own; it holds no data but may say so
+        return;
+    }
     level.lastEntry = level.shown + QLatin1Char('/') + name.inner;
     const bool wanted = m_wanted(name.fileName);
     // Files of other kinds, links, and the resource files of archives made on a Mac, are counted.
