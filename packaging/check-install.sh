@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary DESTDIR under /usr and checks the installed tree: the files
-# the desktop and the shell look for, the programs' --version, the validators of the desktop entry
-# and the AppStream metadata, the manual pages, the bash completion and the MIME rules. A check
-# whose tool is missing is skipped, saying so.
+# the desktop and the shell look for, the programs' --version and hardening, where the installed
+# programs keep their database and settings, the hand-over of a file to a running sbk, a write past
+# a file-size limit, the validators of the desktop entry and the AppStream metadata, the manual
+# pages, the bash completion and the MIME rules. A check whose tool is missing is skipped, saying so.
 #   check-install.sh BUILD_DIR APP_ID
 set -u
 build=$1
@@ -38,7 +39,8 @@ for size in 16 24 32 48 64 128 256; do
     [ "$(((${w2:-0} << 8) + ${w3:-0}))x$(((${h2:-0} << 8) + ${h3:-0}))" = "${size}x$size" ] ||
         fail "the ${size}x$size icon is not a ${size}x$size PNG"
 done
-unexpected=$(find "$root" \( -name 'tst_*' -o -name '*bench*' -o -name 'fuzz*' -o -name 'SBK.MDB' -o -name '*.a' \) -print)
+unexpected=$(find "$root" \( -name 'tst_*' -o -name '*bench*' -o -name 'fuzz*' -o -name 'SBK.MDB' -o -name '*.a' \
+    -o -name 'SBK-BUILD-TREE' -o -name 'SBK.conf' \) -print)
 [ -z "$unexpected" ] || fail "installed but not meant to be: $unexpected"
 
 # The programs run from there, with an empty home, and tell the same version.
@@ -50,6 +52,70 @@ gui_version=$(run "$usr/bin/sbk" --version) || fail "sbk --version failed"
 [ "${cli_version##* }" = "${gui_version##* }" ] && [ -n "${cli_version##* }" ] ||
     fail "the versions differ: \"$cli_version\" and \"$gui_version\""
 run "$usr/bin/sbk-cli" list >/dev/null || fail "sbk-cli list on the default database failed"
+# Installed, the default database is the user's, even where the program's folder can be written
+# (for root): never beside the program, where it would be every user's and outlive the package.
+[ -f "$home/.local/share/SBK/SBK/SBK.MDB" ] || fail "sbk-cli made no default database in ~/.local/share/SBK/SBK"
+[ "$(ls "$usr/bin" | tr '\n' ' ')" = "sbk sbk-cli " ] || fail "beside the programs: $(ls "$usr/bin" | tr '\n' ' ')"
+
+# Hardened as Debian's packages are: position-independent, relocations read-only and bound at
+# start (-z now), stack protector, fortified calls.
+if have readelf; then
+    for program in sbk sbk-cli; do
+        file=$usr/bin/$program
+        readelf -h "$file" | grep -q 'Type:.*DYN' || fail "$program is not a position-independent executable"
+        readelf -lW "$file" | grep -q GNU_RELRO || fail "$program has no read-only relocations (-z relro)"
+        readelf -d "$file" | grep -Eq 'BIND_NOW|FLAGS_1.*NOW' || fail "$program is not linked with -z now"
+        readelf --dyn-syms -W "$file" | grep -q __stack_chk_fail || fail "$program has no stack protector"
+        readelf --dyn-syms -W "$file" | grep -Eq '__[a-z]+_chk' || fail "$program calls no fortified function"
+    done
+else
+    skip "readelf is not installed (Debian: binutils)"
+fi
+if have lintian && have dpkg-shlibdeps; then
+    if cpack -G DEB -B "$root/deb" --config "$build/CPackConfig.cmake" >"$root/cpack.log" 2>&1; then
+        # (lintian's warning about running as root goes to stderr)
+        tags=$(lintian --tags hardening-no-bindnow,hardening-no-relro,hardening-no-pie,hardening-no-fortify-functions \
+            "$root"/deb/sbk_*.deb 2>"$root/lintian.log") || fail "lintian: $(cat "$root/lintian.log")"
+        [ -z "$tags" ] || fail "lintian: $tags"
+    else
+        cat "$root/cpack.log"
+        fail "cpack -G DEB"
+    fi
+else
+    skip "lintian or dpkg-shlibdeps is not installed (Debian: lintian, dpkg-dev); the package's hardening is checked with readelf alone"
+fi
+
+# The desktop program, with a fresh home on the offscreen platform: its first start makes the
+# default database in the user's data folder and stores that path in the user's settings; a
+# second start with a file hands the file to the first one and ends at once.
+if [ -n "$(find /usr/lib -path '*/qt6/plugins/platforms/libqoffscreen.so' -print -quit 2>/dev/null)" ]; then
+    desk=$root/desk
+    mkdir -p "$desk/home" "$desk/limited" && mkdir -m 700 "$desk/run"
+    printf 'SBK BACKUP\r\n' >"$desk/dump.pdd"
+    desktop=(env -i PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$desk/run" QT_QPA_PLATFORM=offscreen)
+    "${desktop[@]}" HOME="$desk/home" "$usr/bin/sbk" >"$desk/first.log" 2>&1 &
+    first=$!
+    for _ in $(seq 100); do
+        compgen -G "$desk/run/sbk-*" >/dev/null && break
+        sleep 0.1
+    done
+    grep -qxF "DATABASE=$desk/home/.local/share/SBK/SBK/SBK.MDB" "$desk/home/.config/SBK/SBK.conf" 2>/dev/null ||
+        fail "the first start of sbk did not store the database ~/.local/share/SBK/SBK/SBK.MDB in ~/.config/SBK/SBK.conf"
+    timeout 20 "${desktop[@]}" HOME="$desk/home" "$usr/bin/sbk" "$desk/dump.pdd" >"$desk/second.log" 2>&1
+    status=$?
+    [ "$status" -eq 0 ] || fail "sbk FILE beside a running sbk ended with $status instead of handing the file over: $(cat "$desk/second.log")"
+    kill "$first"
+    wait "$first" 2>/dev/null
+
+    # Past a file-size limit (here 1 KB, below what a new database needs) the write fails and a
+    # message says so (it waits for its button, so timeout ends the program with 124); the signal of
+    # the limit must not end it without a word (153).
+    (ulimit -f 1 && exec timeout 3 "${desktop[@]}" HOME="$desk/limited" "$usr/bin/sbk") >"$desk/limited.log" 2>&1
+    status=$?
+    [ "$status" -eq 124 ] || fail "sbk under a file-size limit ended with status $status instead of saying what failed"
+else
+    skip "Qt's offscreen platform is not installed (Debian: qt6-qpa-plugins); the desktop program is not started"
+fi
 
 # The validators.
 if have desktop-file-validate; then

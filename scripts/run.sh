@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds SBK and starts it on its default database (build/bin/SBK.MDB).
+# Builds what it starts (sbk, sbk-cli and, when it is missing, the default database
+# build/bin/SBK.MDB) and starts SBK on that database; ./scripts/test.sh builds the rest. Run from
+# build/, SBK keeps its settings in build/bin/SBK.conf, never in the user's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
+./scripts/setup.sh sbk sbk-cli sbk_default_database
 if [ -x build/bin/sbk ]; then
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "$(uname)" = Linux ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
         echo "There is no display here, so the SBK window cannot open."

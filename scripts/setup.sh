@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian/Ubuntu packages, only those missing) and builds SBK in ./build.
+# Installs what the build needs (Debian/Ubuntu packages, only those missing) and builds SBK in ./build:
+# everything, or only the targets named (setup.sh sbk sbk-cli).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel
+if [ $# -gt 0 ]; then
+    cmake --build build --parallel --target "$@"
+else
+    cmake --build build --parallel
+fi

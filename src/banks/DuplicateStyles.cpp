@@ -16,6 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QVariant>
 
 namespace {
 
@@ -95,6 +96,60 @@ QString* fieldOf(Described& style, int index) {
     return fields[index];
 }
 
+// "a", "a and b", "a, b and c".
+QString inWords(const QStringList& items) {
+    if (items.size() < 2)
+        return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + items.last();
+}
+
+// The values of a fact that the styles of a group hold, each once, in ascending order; those
+// without the fact as "unknown" at the end. Empty when all hold the same.
+template <typename Value>
+QStringList distinctValues(const QList<DuplicateStyles::Style>& styles,
+                           std::optional<Value> (*factOf)(const DuplicateStyles::Style&)) {
+    QList<Value> known;
+    bool unknown = false;
+    for (const DuplicateStyles::Style& style : styles) {
+        if (const std::optional<Value> value = factOf(style))
+            known.append(*value);
+        else
+            unknown = true;
+    }
+    std::sort(known.begin(), known.end());
+    known.erase(std::unique(known.begin(), known.end()), known.end());
+    if (known.size() + (unknown ? 1 : 0) < 2)
+        return {};
+    QStringList texts;
+    for (const Value& value : std::as_const(known))
+        texts << QVariant(value).toString();
+    if (unknown)
+        texts << QStringLiteral("unknown");
+    return texts;
+}
+
+std::optional<QString> nameOf(const DuplicateStyles::Style& style) {
+    return plain(style.StyleName1);
+}
+std::optional<int> tempoOf(const DuplicateStyles::Style& style) {
+    return style.StyleTempo;
+}
+std::optional<QString> meterOf(const DuplicateStyles::Style& style) {
+    return style.StyleMeter.isEmpty() ? std::nullopt : std::optional<QString>(style.StyleMeter);
+}
+
+// Whether two styles of one tempo hold other performance settings: the tempo alone does not
+// tell them apart.
+bool otherSettingsBesideTempo(const QList<DuplicateStyles::Style>& styles) {
+    for (qsizetype a = 0; a < styles.size(); ++a)
+        for (qsizetype b = a + 1; b < styles.size(); ++b)
+            if (styles[a].StyleTempo == styles[b].StyleTempo &&
+                (!styles[a].FingerprintRenamed ||
+                 styles[a].FingerprintRenamed != styles[b].FingerprintRenamed))
+                return true;
+    return false;
+}
+
 } // namespace
 
 QString DuplicateStyles::name(Kind kind) {
@@ -105,6 +160,18 @@ QString DuplicateStyles::name(Kind kind) {
         return QStringLiteral("renamed");
     case Kind::Settings:
         return QStringLiteral("settings");
+    }
+    return QString();
+}
+
+QString DuplicateStyles::kindWords(Kind kind) {
+    switch (kind) {
+    case Kind::Exact:
+        return QStringLiteral("exact copies");
+    case Kind::Renamed:
+        return QStringLiteral("renamed copies");
+    case Kind::Settings:
+        return QStringLiteral("same music, other settings");
     }
     return QString();
 }
@@ -130,13 +197,14 @@ QList<DuplicateStyles::Group> DuplicateStyles::find(QSqlDatabase db, const QList
         const QString column = columnOf(kind);
         // The groups: one grouped scan of the kind's index; then their styles through the same
         // index, group after group by its first style.
-        Database::exec(query,
-                       QStringLiteral("SELECT g.Fingerprint, s.StyleProg, s.StyleName1, s.StyleCat, "
-                                      "s.StyleAuthor, s.Tempo, s.Meter, s.StyleDate FROM (SELECT %1 AS "
-                                      "Fingerprint, MIN(StyleProg) AS FirstProg FROM KORFStyles WHERE %1 "
-                                      "IS NOT NULL GROUP BY %1 HAVING %2) g JOIN KORFStyles s ON s.%1 = "
-                                      "g.Fingerprint ORDER BY g.FirstProg, s.StyleProg")
-                           .arg(column, havingOf(kind)));
+        Database::exec(
+            query, QStringLiteral("SELECT g.Fingerprint, s.StyleProg, s.StyleName1, s.StyleCat, "
+                                  "s.StyleAuthor, s.Tempo, s.Meter, s.StyleDate, s.FingerprintRenamed FROM "
+                                  "(SELECT %1 AS "
+                                  "Fingerprint, MIN(StyleProg) AS FirstProg FROM KORFStyles WHERE %1 "
+                                  "IS NOT NULL GROUP BY %1 HAVING %2) g JOIN KORFStyles s ON s.%1 = "
+                                  "g.Fingerprint ORDER BY g.FirstProg, s.StyleProg")
+                       .arg(column, havingOf(kind)));
         qint64 current = 0;
         bool any = false;
         while (query.next()) {
@@ -155,6 +223,8 @@ QList<DuplicateStyles::Group> DuplicateStyles::find(QSqlDatabase db, const QList
                 style.StyleTempo = query.value(5).toInt();
             style.StyleMeter = query.value(6).toString();
             style.StyleDate = query.value(7).toString();
+            if (!query.isNull(8))
+                style.FingerprintRenamed = query.value(8).toLongLong();
             groups.last().styles.append(style);
         }
         query.finish();
@@ -200,7 +270,8 @@ qint64 DuplicateStyles::keepByRule(const Group& group, KeepRule rule) {
                 return aDated;
             if (aDated && a.StyleDate != b.StyleDate)
                 return newestFirst ? a.StyleDate > b.StyleDate : a.StyleDate < b.StyleDate;
-            return a.StyleProg < b.StyleProg;
+            // Dates are days: of copies stored on one day the later number came later.
+            return newestFirst ? a.StyleProg > b.StyleProg : a.StyleProg < b.StyleProg;
         };
     };
     QList<Style> order = group.styles;
@@ -215,6 +286,65 @@ qint64 DuplicateStyles::keepByRule(const Group& group, KeepRule rule) {
         std::stable_sort(order.begin(), order.end(), byDate(rule == KeepRule::Newest));
     }
     return order.first().StyleProg;
+}
+
+QStringList DuplicateStyles::differences(const Group& group) {
+    if (group.kind == Kind::Exact)
+        return {};
+    QStringList what;
+    if (const QStringList names = distinctValues<QString>(group.styles, &nameOf); !names.isEmpty()) {
+        // Names in the order of the styles, not of the alphabet.
+        QStringList ordered;
+        for (const Style& style : group.styles) {
+            const QString name = plain(style.StyleName1);
+            if (const QString shown = name.isEmpty() ? QStringLiteral("no name") : name;
+                !ordered.contains(shown))
+                ordered << shown;
+        }
+        what << QStringLiteral("name (%1)").arg(ordered.join(QStringLiteral(", ")));
+    } else if (group.kind == Kind::Renamed) {
+        what << QStringLiteral("the name stored inside them");
+    }
+    if (const QStringList tempos = distinctValues<int>(group.styles, &tempoOf); !tempos.isEmpty())
+        what << QStringLiteral("tempo (%1)").arg(tempos.join(QStringLiteral(", ")));
+    if (const QStringList meters = distinctValues<QString>(group.styles, &meterOf); !meters.isEmpty())
+        what << QStringLiteral("meter (%1)").arg(meters.join(QStringLiteral(", ")));
+    if (group.kind == Kind::Settings && otherSettingsBesideTempo(group.styles))
+        what << QStringLiteral("sounds or mixer settings");
+    return what;
+}
+
+QString DuplicateStyles::differenceNote(const QList<Merge>& merges) {
+    constexpr int shownGroups = 5;
+    constexpr int shownStyles = 6;
+    QStringList lines;
+    qsizetype differing = 0;
+    for (const Merge& merge : merges) {
+        if (merge.group.kind == Kind::Exact || ++differing > shownGroups)
+            continue;
+        const QStringList what = differences(merge.group);
+        QStringList numbers;
+        for (const Style& style : merge.group.styles.mid(0, shownStyles))
+            numbers << QString::number(style.StyleProg);
+        if (const qsizetype more = merge.group.styles.size() - shownStyles; more > 0)
+            numbers << QStringLiteral("%1 more").arg(more);
+        lines << QStringLiteral("Styles %1 (%2) differ in %3.")
+                     .arg(inWords(numbers), kindWords(merge.group.kind),
+                          what.isEmpty() ? QStringLiteral("their settings") : inWords(what));
+    }
+    if (differing == 0)
+        return QString();
+    if (differing > shownGroups)
+        lines << QStringLiteral("... and %1 more such groups.").arg(differing - shownGroups);
+    const QString head =
+        merges.size() == 1
+            ? QStringLiteral("The group holds styles that differ, and only one of them is kept:")
+        : differing == 1 ? QStringLiteral("1 of the groups holds styles that differ, and only one of them is "
+                                          "kept:")
+                         : QStringLiteral("%1 of the groups hold styles that differ, and only one of each "
+                                          "group is kept:")
+                               .arg(differing);
+    return head + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
 }
 
 QList<DuplicateStyles::Merge> DuplicateStyles::plan(const QList<Group>& groups, KeepRule rule) {
@@ -394,7 +524,7 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
             if (!bank.UpdKORFBanks())
                 throw SbkError(
                     QStringLiteral("Cannot point the bank %1 to the kept styles: %2. Nothing was merged.")
-                        .arg(bank.BankName().trimmed(), bank.clsKORFBanksError()));
+                        .arg(bank.BankName().trimmed(), Database::inWords(bank.clsKORFBanksError())));
         run.step(merges.size() + 1);
         if (run.cancelled()) {
             transaction.rollback();

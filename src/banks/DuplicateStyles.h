@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 // Copies of a style across the whole library, found by the fingerprints every stored style keeps
 // (StyleFingerprint), and merged: one copy kept, the banks re-pointed to it, the others deleted.
@@ -35,6 +36,9 @@ public:
         QString StyleMeter;
         QString StyleDate;
         QList<BankSlot> Banks;
+        // Tells the performance settings (tempo, sounds, mixer) of styles of the same music apart;
+        // absent when the blocks cannot be decoded.
+        std::optional<qint64> FingerprintRenamed;
     };
     struct Group {
         Kind kind = Kind::Exact;
@@ -55,14 +59,24 @@ public:
     // "exact", "renamed", "settings" and back; fromName returns std::nullopt for another word.
     static QString name(Kind kind);
     static std::optional<Kind> fromName(const QString& word);
+    // "exact copies", "renamed copies", "same music, other settings".
+    static QString kindWords(Kind kind);
 
     // Every group of the given kinds, kinds in the order given, groups by their first StyleProg; a
     // style's banks by BankName, then BankProg and slot. Throws SbkError when the database keeps
     // no fingerprints (a database of another program).
     static QList<Group> find(QSqlDatabase db, const QList<Kind>& kinds, Progress* progress = nullptr);
-    // The style of a group a rule keeps: the oldest or newest by StyleDate (then the lowest
-    // StyleProg), or the one in the most bank slots (then the oldest).
+    // The style of a group a rule keeps: the oldest or newest by StyleDate, styles of one day (or
+    // without a date) by number in the rule's direction (the newest is the highest number); or the
+    // one in the most bank slots (then the oldest).
     static qint64 keepByRule(const Group& group, KeepRule rule);
+    // What the styles of a group differ in, as far as the library tells: "name (Samba, Samba II)",
+    // "tempo (96, 120)", "meter (3/4, 4/4)", "sounds or mixer settings". Empty for exact copies.
+    static QStringList differences(const Group& group);
+    // For the question before merging: how many of the groups hold styles that differ (renamed
+    // copies, the same music with other settings) and what the styles of the first few differ in,
+    // a line each; "" when every group is of exact copies.
+    static QString differenceNote(const QList<Merge>& merges);
     // The merges a rule makes of groups found (of one kind or several): each group with the style
     // the rule keeps, the widest kinds first. A group whose styles lie in a wider group already
     // planned is left out (the wider merge takes its copies), so no style is in two merges.

@@ -1,6 +1,7 @@
 #include "banks/KorgWorkFile.h"
 
 #include "core/SbkError.h"
+#include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "sty/KORFLibrary.h"
@@ -60,8 +61,9 @@ bool KorgWorkFile::write(QSqlDatabase db, KORFLibrary& library, qint32 style, co
     table.setStyleProg(style);
     if (!table.GetKORFStylesNoContent()) {
         if (!table.clsKORFStylesError().isEmpty())
-            throw SbkError(
-                QStringLiteral("Cannot read the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
+            throw SbkError(QStringLiteral("Cannot read the style %1: %2")
+                               .arg(style)
+                               .arg(Database::inWords(table.clsKORFStylesError())));
         return false;
     }
     // The blocks, names and kept directory entries come as for a bank file, so the style goes out

@@ -2,6 +2,7 @@
 
 #include "core/Prompt.h"
 #include "core/SingleByteText.h"
+#include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/WorkingBankState.h"
@@ -234,7 +235,7 @@ bool WorkingBank::loadStoredBank(WorkingBankState& shared, qint32 bankProg, QStr
     DbKORFBank bank(shared.connection());
     bank.setBankProg(bankProg);
     if (!bank.GetKORFBanks()) {
-        error = bank.clsKORFBanksError();
+        error = Database::inWords(bank.clsKORFBanksError());
         return false;
     }
     if (shared.BankTable)

@@ -22,10 +22,11 @@ namespace {
 int runBankSave(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("replace")}, {QStringLiteral("desc")});
     args.expectPositionals(2, INT_MAX, QStringLiteral("NAME and at least one STYLE"));
-    const QString name = args.positionals().first();
+    // Trimmed once, here: the name is looked up and stored as the user meant it.
+    const QString name = args.positionals().first().trimmed();
     const QString desc = args.value(QStringLiteral("desc"));
     const QStringList styleArgs = args.positionals().mid(1);
-    if (name.trimmed().isEmpty())
+    if (name.isEmpty())
         throw CliUsageError(QStringLiteral("NAME must not be blank"));
     if (name.size() > 50 || desc.size() > 250)
         throw CliUsageError(QStringLiteral("a bank name holds at most 50 characters, a description 250"));
@@ -45,15 +46,14 @@ int runBankSave(CliContext& context) {
         if (!table.GetKORFStylesNoContent())
             throw SbkError(QStringLiteral("There is no style %1.").arg(style));
     }
-    // Looked up trimmed, stored as given, as the bank dialog does.
     DbKORFBank existing(db->connection());
-    existing.setBankName(name.trimmed());
+    existing.setBankName(name);
     const bool found = existing.GetKORFBanksByName();
     if (!found && !existing.clsKORFBanksError().isEmpty())
-        throw SbkError(existing.clsKORFBanksError());
+        throw SbkError(Database::inWords(existing.clsKORFBanksError()));
     if (found && !args.has(QStringLiteral("replace")))
         throw SbkError(QStringLiteral("Bank %1 already present (bank %2); give --replace to overwrite it.")
-                           .arg(name.trimmed())
+                           .arg(name)
                            .arg(existing.BankProg()));
     // A name that several banks hold (from a restore or another program) names none of them.
     if (const QList<qint32> named = found ? existing.NumbersByName() : QList<qint32>(); named.size() > 1) {
@@ -62,7 +62,7 @@ int runBankSave(CliContext& context) {
             numbers << QString::number(number);
         throw SbkError(
             QStringLiteral("The banks %1 are all named %2; delete one, or save under another name.")
-                .arg(numbers.join(QStringLiteral(", ")), name.trimmed()));
+                .arg(numbers.join(QStringLiteral(", ")), name));
     }
 
     DbKORFBank bank(db->connection());
@@ -73,7 +73,8 @@ int runBankSave(CliContext& context) {
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
         bank.setBankStyle(k, k <= styles.size() ? styles.at(k - 1) : 0);
     if (!(found ? bank.UpdKORFBanks() : bank.InsKORFBanks()))
-        throw SbkError(QStringLiteral("Cannot store the bank %1: %2").arg(name, bank.clsKORFBanksError()));
+        throw SbkError(QStringLiteral("Cannot store the bank %1: %2")
+                           .arg(name, Database::inWords(bank.clsKORFBanksError())));
     transaction.commit();
     context.out << QStringLiteral("Bank %1 %2 as bank %3 (%4 styles)\n")
                        .arg(name, found ? QStringLiteral("overwritten") : QStringLiteral("stored"))
@@ -104,8 +105,8 @@ int runBankDelete(CliContext& context) {
             throw SbkError(QStringLiteral("Nothing deleted."));
     }
     if (!bank.DelKORFBanks())
-        throw SbkError(
-            QStringLiteral("Cannot delete the bank %1: %2").arg(bank.BankName(), bank.clsKORFBanksError()));
+        throw SbkError(QStringLiteral("Cannot delete the bank %1: %2")
+                           .arg(bank.BankName(), Database::inWords(bank.clsKORFBanksError())));
     context.out << QStringLiteral("Bank %1 (bank %2) deleted\n").arg(bank.BankName()).arg(bank.BankProg());
     return 0;
 }
@@ -135,8 +136,10 @@ int runBankPrint(CliContext& context) {
     return 0;
 }
 
-QList<DuplicateStyles::Kind> duplicateKinds(const CliArgs& args) {
-    const QString word = args.value(QStringLiteral("kind"), QStringLiteral("all"));
+// The kinds asked for; without --kind every kind is listed, and exact copies alone are merged.
+QList<DuplicateStyles::Kind> duplicateKinds(const CliArgs& args, bool merging) {
+    const QString word =
+        args.value(QStringLiteral("kind"), merging ? QStringLiteral("exact") : QStringLiteral("all"));
     if (word == QStringLiteral("all"))
         return {DuplicateStyles::Kind::Exact, DuplicateStyles::Kind::Renamed,
                 DuplicateStyles::Kind::Settings};
@@ -207,12 +210,28 @@ void printGroups(CliContext& context, const QList<DuplicateStyles::Group>& group
     context.out << QStringLiteral("%1 group(s) of copies\n").arg(groups.size());
 }
 
+// After a merge of exact copies that --kind did not ask for: the groups of the other kinds, whose
+// styles differ, and how to merge them.
+void tellOtherKinds(CliContext& context, const Database& db, const CliArgs& args) {
+    if (args.has(QStringLiteral("kind")))
+        return;
+    const qsizetype others = DuplicateStyles::find(db.connection(), {DuplicateStyles::Kind::Renamed,
+                                                                     DuplicateStyles::Kind::Settings})
+                                 .size();
+    if (others > 0)
+        context.out << QStringLiteral(
+                           "%1 group(s) of renamed copies or of the same music with other settings "
+                           "were left, as their styles differ: \"sbk-cli duplicates --kind all\" lists "
+                           "them, \"sbk-cli duplicates --merge --kind all\" merges them.\n")
+                           .arg(others);
+}
+
 int runDuplicates(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("json"), QStringLiteral("merge"), QStringLiteral("yes")},
                        {QStringLiteral("kind"), QStringLiteral("keep")});
     args.expectPositionals(0, 0, QString());
-    const QList<DuplicateStyles::Kind> kinds = duplicateKinds(args);
     const bool merging = args.has(QStringLiteral("merge"));
+    const QList<DuplicateStyles::Kind> kinds = duplicateKinds(args, merging);
     if (!merging && (args.has(QStringLiteral("keep")) || args.has(QStringLiteral("yes"))))
         throw CliUsageError(QStringLiteral("--keep and --yes go with --merge"));
     if (merging && args.has(QStringLiteral("json")))
@@ -241,6 +260,7 @@ int runDuplicates(CliContext& context) {
     const QList<DuplicateStyles::Merge> merges = DuplicateStyles::plan(groups, rule);
     if (merges.isEmpty()) {
         context.out << QStringLiteral("No copies found; nothing merged\n");
+        tellOtherKinds(context, *db, args);
         return 0;
     }
     qint64 deleting = 0;
@@ -249,11 +269,14 @@ int runDuplicates(CliContext& context) {
     if (!confirmed) {
         QTextStream in(stdin);
         TerminalPrompt prompt(in, context.err);
+        const QString differ = DuplicateStyles::differenceNote(merges);
         if (!prompt.confirm(
                 QStringLiteral("%1 group(s) of copies will be merged: %2 style(s) will be deleted from "
-                               "database, their bank slots given to the styles kept. Are you sure?")
+                               "database, their bank slots given to the styles kept.%3Are you sure?")
                     .arg(merges.size())
-                    .arg(deleting)))
+                    .arg(deleting)
+                    .arg(differ.isEmpty() ? QStringLiteral(" ")
+                                          : QLatin1Char('\n') + differ + QLatin1Char('\n'))))
             throw SbkError(QStringLiteral("Nothing merged."));
     }
     const DuplicateStyles::Result result = DuplicateStyles::merge(db->connection(), merges, &progress);
@@ -272,6 +295,7 @@ int runDuplicates(CliContext& context) {
                        .arg(result.groups)
                        .arg(result.deleted)
                        .arg(result.slotsMoved);
+    tellOtherKinds(context, *db, args);
     return 0;
 }
 
@@ -297,9 +321,12 @@ const CliRegistration duplicates(
                     "  Lists the groups of copies of styles: exact (the same bytes), renamed (the same"
                     "\n  once decompressed but for the name inside), settings (the same music, other"
                     "\n  tempo, sounds or mixer); all kinds by default. --merge keeps one style of each"
-                    "\n  group (the oldest by default), fills its empty fields from the others, points"
-                    "\n  their bank slots to it and deletes them, all in one transaction; it asks on"
-                    "\n  the terminal unless --yes is given."),
+                    "\n  group (the oldest by default; of copies imported on one day the newest is the"
+                    "\n  one stored last), fills its empty fields from the others, points their bank"
+                    "\n  slots to it and deletes them, all in one transaction; it asks on"
+                    "\n  the terminal, saying what the styles of each group differ in, unless --yes is"
+                    "\n  given. Without --kind, --merge merges exact copies only, as the styles of the"
+                    "\n  other kinds differ: give --kind renamed, settings or all to merge them too."),
      QStringLiteral("find copies of styles across the library, and merge them"), &runDuplicates});
 
 } // namespace

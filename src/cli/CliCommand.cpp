@@ -121,14 +121,26 @@ CliBankRef cliBankRef(const CliArgs& args, QStringList& positionals, const QStri
     if (args.has(numberOption) && args.has(nameOption))
         throw CliUsageError(
             QStringLiteral("give either --%1 or --%2, not both").arg(numberOption, nameOption));
+    // Trimmed here, once, as bank names are stored.
     if (args.has(numberOption))
-        return {CliBankRef::By::Number, args.value(numberOption)};
+        return {CliBankRef::By::Number, args.value(numberOption).trimmed()};
     if (args.has(nameOption))
-        return {CliBankRef::By::Name, args.value(nameOption)};
+        return {CliBankRef::By::Name, args.value(nameOption).trimmed()};
     if (positionals.isEmpty())
         throw CliUsageError(
             QStringLiteral("missing %1 (or --%2 N, --%3 NAME)").arg(what, numberOption, nameOption));
-    return {CliBankRef::By::NumberOrName, positionals.takeFirst()};
+    return {CliBankRef::By::NumberOrName, positionals.takeFirst().trimmed()};
+}
+
+std::optional<qint32> cliNumber(const QString& text) {
+    if (text.isEmpty() || text.size() > 10)
+        return std::nullopt;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    bool fits = false;
+    const qint32 number = text.toInt(&fits);
+    return fits ? std::optional<qint32>(number) : std::nullopt;
 }
 
 namespace {
@@ -145,8 +157,8 @@ QString numberList(const QList<qint32>& numbers) {
 DbKORFBank cliBank(const Database& db, const CliBankRef& which) {
     DbKORFBank bank(db.connection());
     auto readError = [&] {
-        return SbkError(
-            QStringLiteral("Cannot read the bank %1: %2").arg(which.text, bank.clsKORFBanksError()));
+        return SbkError(QStringLiteral("Cannot read the bank %1: %2")
+                            .arg(which.text, Database::inWords(bank.clsKORFBanksError())));
     };
     auto byNumber = [&](qint32 number) {
         bank.setBankProg(number);
@@ -157,25 +169,25 @@ DbKORFBank cliBank(const Database& db, const CliBankRef& which) {
         return false;
     };
     bank.setBankName(which.text);
-    bool isNumber = false;
-    const qint32 number = which.text.toInt(&isNumber);
+    const std::optional<qint32> number = cliNumber(which.text);
     if (which.by == CliBankRef::By::Number) {
-        if (!isNumber)
+        if (!number)
             throw CliUsageError(QStringLiteral("--number needs a bank number, not \"%1\"").arg(which.text));
-        if (!byNumber(number))
-            throw SbkError(QStringLiteral("There is no bank number %1.").arg(number));
+        if (!byNumber(*number))
+            throw SbkError(QStringLiteral("There is no bank number %1.").arg(*number));
         return bank;
     }
     const QList<qint32> named = bank.NumbersByName();
-    if (which.by == CliBankRef::By::NumberOrName && isNumber) {
-        const bool found = byNumber(number);
+    if (which.by == CliBankRef::By::NumberOrName && number) {
+        const bool found = byNumber(*number);
         QList<qint32> others = named;
-        others.removeAll(number);
+        others.removeAll(*number);
         if (found && !others.isEmpty())
             throw CliUsageError(
-                QStringLiteral("\"%1\" is the number of bank %1 (%2) and the name of bank %3; "
-                               "say which with --number %1 or --name %1")
-                    .arg(which.text, bank.BankName().trimmed(), numberList(others)));
+                QStringLiteral("\"%1\" is the number of bank %2 (%3) and the name of bank %4; "
+                               "say which with --number %2 or --name %1")
+                    .arg(which.text, QString::number(*number), bank.BankName().trimmed(),
+                         numberList(others)));
         if (found)
             return bank;
     }
@@ -192,13 +204,12 @@ DbKORFBank cliBank(const Database& db, const CliBankRef& which) {
 QList<qint32> cliStyleNumbers(const QStringList& texts) {
     QList<qint32> numbers;
     for (const QString& text : texts) {
-        bool ok = false;
-        const qint32 number = text.toInt(&ok);
+        const std::optional<qint32> number = cliNumber(text);
         // Style numbers start at 1: 0 marks an empty slot, so it names no style.
-        if (!ok || number <= 0)
+        if (!number || *number <= 0)
             throw CliUsageError(
                 QStringLiteral("STYLE must be a style number (1 or more), not \"%1\"").arg(text));
-        numbers << number;
+        numbers << *number;
     }
     return numbers;
 }

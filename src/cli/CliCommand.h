@@ -3,6 +3,7 @@
 #include "core/Progress.h"
 
 #include <memory>
+#include <optional>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QMap>
@@ -31,7 +32,7 @@ struct CliContext {
     bool stderrIsTerminal = false;
     bool stdinIsTerminal = false;
 
-    // --db, else the settings' database path, else "SBK.MDB" beside the program.
+    // --db, else the settings' database path, else the default one (SBKModule::defaultDatabasePath).
     QString databasePath() const;
     // Opens the database at databasePath(); the default database is created when missing. A file
     // of an older version is brought up to date with a progress bar, and styles whose tempo or meter
@@ -67,6 +68,9 @@ struct CliCommandInfo {
     // The command lays out a page (fonts, painting): it runs with a GUI application on the
     // offscreen platform, so it needs no display either.
     bool paints = false;
+    // Words that complete an option's value where the synopsis shows only a placeholder, by the
+    // option's name ("sort": "name", "name:desc", ...).
+    QMap<QString, QStringList> valueWords = {};
 };
 
 // Commands register themselves with a static CliRegistration in their own source file.
@@ -85,9 +89,10 @@ struct CliRegistration {
 QJsonObject cliBankObject(qint32 prog, const QString& name, const QString& desc,
                           const QJsonValue& slotsValue);
 
-// How the command line names a bank. BANK alone is a number when it is one, else a name; a BANK
-// of digits that is one bank's number and another bank's name is refused as ambiguous, so that no
-// command acts on a bank the user did not mean. --number and --name say which it is.
+// How the command line names a bank. BANK alone is a number when it is one (digits only, once the
+// blanks around it are trimmed), else a name; a BANK of digits that is one bank's number and
+// another bank's name is refused as ambiguous, so that no command acts on a bank the user did not
+// mean. --number and --name say which it is. The text is trimmed, as bank names are stored.
 struct CliBankRef {
     enum class By { NumberOrName, Number, Name };
     By by = By::NumberOrName;
@@ -104,6 +109,10 @@ CliBankRef cliBankRef(const CliArgs& args, QStringList& positionals, const QStri
 // The bank the reference names. SbkError when there is none, or when its name is held by several
 // banks; CliUsageError when BANK is ambiguous or --number is no number.
 DbKORFBank cliBank(const Database& db, const CliBankRef& which);
+
+// A number as the command line gives it: digits only ("0012" is 12; " 12", "+12" and "1e3" are
+// none), within 32 bits.
+std::optional<qint32> cliNumber(const QString& text);
 
 // The style numbers named on the command line; a usage error for a text that is no number of 1 or
 // more.

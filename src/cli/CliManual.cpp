@@ -1,8 +1,11 @@
 #include "cli/CliManual.h"
 
 #include "cli/CliCommand.h"
+#include "core/SbkError.h"
 #include "core/SbkVersion.h"
 
+#include <algorithm>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace {
@@ -36,8 +39,24 @@ struct Usage {
     QStringList positionals; // "FILE", "STYLE", or a literal word such as "bash"
 };
 
+// The words of the usage after the command's name, alternatives that are options split apart:
+// "BANK|--number" gives "BANK", "|", "--number".
+QStringList usageWords(const CliCommandInfo& command) {
+    QStringList words;
+    for (const QString& word : usageLine(command).split(QLatin1Char(' '), Qt::SkipEmptyParts).mid(1)) {
+        if (!word.contains(QStringLiteral("|--"))) {
+            words << word;
+            continue;
+        }
+        const QStringList pieces = word.split(QLatin1Char('|'));
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            words << (i > 0 ? QStringList{QStringLiteral("|"), pieces[i]} : QStringList{pieces[i]});
+    }
+    return words;
+}
+
 Usage parseUsage(const CliCommandInfo& command) {
-    const QStringList words = usageLine(command).split(QLatin1Char(' '), Qt::SkipEmptyParts).mid(1);
+    const QStringList words = usageWords(command);
     static const QRegularExpression optionName(QStringLiteral("^--([a-z0-9][a-z0-9-]*)(.*)$"));
     Usage usage;
     for (qsizetype i = 0; i < words.size(); ++i) {
@@ -130,16 +149,82 @@ QString shellWords(const QStringList& words) {
     return words.join(QLatin1Char(' '));
 }
 
-// What completes the value of an option or a positional argument: "file", "dir", or the choices.
-QString valueKind(const QString& placeholder) {
+// What completes a placeholder: "file", "dir", "bank" (the names of the stored banks), the
+// choices, or "" for nothing.
+QString valueKind(const QString& placeholder, bool namesBank) {
     if (placeholder == QStringLiteral("FOLDER"))
         return QStringLiteral("dir");
     if (QStringList{QStringLiteral("FILE"), QStringLiteral("PATH"), QStringLiteral("OUTPUT")}.contains(
             placeholder))
         return QStringLiteral("file");
+    if (placeholder == QStringLiteral("BANK") || (namesBank && placeholder == QStringLiteral("NAME")))
+        return QStringLiteral("bank");
     if (placeholder.contains(QLatin1Char('|')))
         return placeholder.split(QLatin1Char('|')).join(QLatin1Char(' '));
     return QString();
+}
+
+// The case lines of one command in the completion function.
+struct CompletionCases {
+    QString values;      // "command --option") what completes its value
+    QString options;     // command) its options
+    QString positionals; // command) what completes its arguments
+};
+
+CompletionCases completionCases(const CliCommandInfo& command) {
+    const Usage usage = parseUsage(command);
+    // In a command that takes a BANK, --name NAME names a bank too.
+    const bool namesBank = usage.positionals.contains(QStringLiteral("BANK")) ||
+                           std::any_of(usage.options.cbegin(), usage.options.cend(), [](const auto& option) {
+                               return option.value == QStringLiteral("BANK");
+                           });
+    CompletionCases cases;
+    QStringList options;
+    QStringList valued;
+    QStringList silent; // options whose values cannot be completed
+    for (const CliManual::Option& option : usage.options) {
+        const QString flag = QStringLiteral("--") + option.name;
+        if (options.contains(flag))
+            continue;
+        options << flag;
+        if (option.value.isEmpty())
+            continue;
+        valued << flag;
+        const QString kind = command.valueWords.contains(option.name)
+                                 ? command.valueWords.value(option.name).join(QLatin1Char(' '))
+                                 : valueKind(option.value, namesBank);
+        const QString pattern = QStringLiteral("\"%1 %2\"").arg(command.name, flag);
+        if (kind.isEmpty())
+            silent << pattern;
+        else if (QStringList{QStringLiteral("file"), QStringLiteral("dir"), QStringLiteral("bank")}.contains(
+                     kind))
+            cases.values += QStringLiteral("    %1) kind=%2 ;;\n").arg(pattern, kind);
+        else
+            cases.values += QStringLiteral("    %1) words=\"%2\" ;;\n").arg(pattern, kind);
+    }
+    if (!silent.isEmpty())
+        cases.values += QStringLiteral("    %1) return 0 ;;\n").arg(silent.join(QStringLiteral(" | ")));
+    options << QStringLiteral("--help");
+    cases.options =
+        QStringLiteral("            %1) words=\"%2\" ;;\n").arg(command.name, shellWords(options));
+
+    QStringList literals;
+    QStringList kinds; // one a positional argument, "-" for none
+    for (const QString& positional : usage.positionals) {
+        if (positional.front().isLower())
+            literals << positional;
+        else if (const QString kind = valueKind(positional, false); !kind.isEmpty() && !kind.contains(' '))
+            kinds << kind;
+        else
+            kinds << QStringLiteral("-");
+    }
+    if (!literals.isEmpty())
+        cases.positionals =
+            QStringLiteral("            %1) words=\"%2\" ;;\n").arg(command.name, shellWords(literals));
+    else if (kinds.size() > kinds.count(QStringLiteral("-")))
+        cases.positionals = QStringLiteral("            %1) kinds=\"%2\" valued=\"%3\" ;;\n")
+                                .arg(command.name, shellWords(kinds), shellWords(valued));
+    return cases;
 }
 
 } // namespace
@@ -148,8 +233,8 @@ const QList<CliManual::Option>& CliManual::globalOptions() {
     static const QList<Option> options{
         {QStringLiteral("db"), QStringLiteral("PATH"),
          QStringLiteral(
-             "the database file (default: the one in the settings, else SBK.MDB beside the "
-             "program, or in the user's data folder when the program's folder cannot be written)")},
+             "the database file (default: the one in the settings, else SBK.MDB in the user's data "
+             "folder; beside the program when it runs from its build tree)")},
         {QStringLiteral("help"), QString(),
          QStringLiteral("this text; \"sbk-cli COMMAND --help\" describes one command")},
         {QStringLiteral("version"), QString(), QStringLiteral("the program's version")},
@@ -197,7 +282,12 @@ QString CliManual::manPage() {
         ".PP\n"
         "Every STY import and every restore runs in one transaction: when anything fails, the database "
         "stays as it was. Every file written is written beside its target and renamed into place when "
-        "complete.\n");
+        "complete.\n"
+        ".PP\n"
+        "A \\fIBANK\\fR argument is a bank number (digits only: 0012 is bank 12) or a bank name. Blanks "
+        "around it are dropped, as they are from every bank name stored. A name of digits that is also "
+        "another bank's number is refused until \\fB\\-\\-number\\fR or \\fB\\-\\-name\\fR says which "
+        "bank is meant.\n");
     out += QStringLiteral(".SH OPTIONS\n");
     for (const Option& option : globalOptions()) {
         out += QStringLiteral(".TP\n\\fB\\-\\-%1\\fR%2\n%3\n")
@@ -217,15 +307,22 @@ QString CliManual::manPage() {
     }
     out += QStringLiteral(
         ".SH EXIT STATUS\n"
-        "0 on success, 1 on failure (the message goes to standard error), 2 on a usage error.\n"
+        "0 on success, 1 on failure (the message goes to standard error), 2 on a usage error. A write "
+        "past a file\\-size limit (ulimit \\-f) is a failure with its reason, not the end of the "
+        "program by its signal.\n"
+        ".SH ENVIRONMENT\n"
+        ".TP\n.B SBK_SETTINGS\n"
+        "The settings file to use instead of the one below.\n"
         ".SH FILES\n"
         ".TP\n.I ~/.config/SBK/SBK.conf\n"
         "The settings, shared with\n.BR sbk (1):\n"
         "the database path (section PATH, key DATABASE) and the paths of the PARAMETERS section.\n"
-        ".TP\n.I SBK.MDB\n"
-        "The default database, beside the program; when the program's folder cannot be written, as "
-        "under\n.IR /usr/bin ,\nin\n.IR ~/.local/share/SBK/SBK/ .\n"
-        "It is created empty when it is first needed.\n"
+        ".TP\n.I ~/.local/share/SBK/SBK/SBK.MDB\n"
+        "The default database, created empty when it is first needed.\n"
+        ".PP\n"
+        "A program run from the folder it was built in (which holds the file\n.IR SBK\\-BUILD\\-TREE )\n"
+        "keeps its settings\n.RI ( SBK.conf )\nand its default database\n.RI ( SBK.MDB )\n"
+        "in that folder instead.\n"
         ".SH EXAMPLES\n"
         ".EX\n"
         "sbk\\-cli \\-\\-db ~/styles.mdb import /media/usb \\-\\-subfolders \\-\\-group POP\n"
@@ -242,97 +339,22 @@ QString CliManual::manPage() {
 
 QString CliManual::bashCompletion() {
     QStringList names;
-    QString valueCases;
-    QString optionCases;
-    QString wordCases;
     QStringList globals;
     for (const Option& option : globalOptions())
         globals << QStringLiteral("--") + option.name;
+    CompletionCases all;
     for (const CliCommandInfo& command : CliRegistry::commands()) {
         names << command.name;
-        const Usage usage = parseUsage(command);
-        QStringList options;
-        QStringList silent; // options whose values cannot be completed
-        for (const Option& option : usage.options) {
-            const QString flag = QStringLiteral("--") + option.name;
-            if (options.contains(flag))
-                continue;
-            options << flag;
-            if (option.value.isEmpty())
-                continue;
-            const QString kind = valueKind(option.value);
-            const QString pattern = QStringLiteral("\"%1 %2\"").arg(command.name, flag);
-            if (kind.isEmpty())
-                silent << pattern;
-            else if (kind == QStringLiteral("file") || kind == QStringLiteral("dir"))
-                valueCases += QStringLiteral("    %1) kind=%2 ;;\n").arg(pattern, kind);
-            else
-                valueCases += QStringLiteral("    %1) words=\"%2\" ;;\n").arg(pattern, kind);
-        }
-        if (!silent.isEmpty())
-            valueCases += QStringLiteral("    %1) return 0 ;;\n").arg(silent.join(QStringLiteral(" | ")));
-        options << QStringLiteral("--help");
-        optionCases +=
-            QStringLiteral("            %1) words=\"%2\" ;;\n").arg(command.name, shellWords(options));
-
-        QString kind;
-        QStringList literals;
-        for (const QString& positional : usage.positionals) {
-            if (positional.front().isLower())
-                literals << positional;
-            else if (const QString k = valueKind(positional);
-                     k == QStringLiteral("file") || k == QStringLiteral("dir"))
-                kind = kind.isEmpty() || kind == k ? k : QStringLiteral("file");
-        }
-        if (!literals.isEmpty())
-            wordCases +=
-                QStringLiteral("            %1) words=\"%2\" ;;\n").arg(command.name, shellWords(literals));
-        else if (!kind.isEmpty())
-            wordCases += QStringLiteral("            %1) kind=%2 ;;\n").arg(command.name, kind);
+        const CompletionCases cases = completionCases(command);
+        all.values += cases.values;
+        all.options += cases.options;
+        all.positionals += cases.positionals;
     }
-
-    return QStringLiteral("# bash completion for sbk-cli (SBK %1), made by \"sbk-cli completion bash\"\n"
-                          "_sbk_cli() {\n"
-                          "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}\n"
-                          "    local command=\"\" words=\"\" kind=\"\" i\n"
-                          "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
-                          "        case ${COMP_WORDS[i]} in\n"
-                          "        --db) ((i++)) ;;\n"
-                          "        -*) ;;\n"
-                          "        *) command=${COMP_WORDS[i]}; break ;;\n"
-                          "        esac\n"
-                          "    done\n"
-                          "    COMPREPLY=()\n"
-                          "    case \"$command $prev\" in\n"
-                          "    \" --db\") kind=file ;;\n"
-                          "%2"
-                          "    *)\n"
-                          "        if [[ $cur == -* ]]; then\n"
-                          "            case $command in\n"
-                          "            \"\") words=\"%3\" ;;\n"
-                          "%4"
-                          "            esac\n"
-                          "        else\n"
-                          "            case $command in\n"
-                          "            \"\") words=\"%5\" ;;\n"
-                          "%6"
-                          "            esac\n"
-                          "        fi\n"
-                          "        ;;\n"
-                          "    esac\n"
-                          "    if [[ -n $kind ]]; then\n"
-                          "        compopt -o filenames 2>/dev/null\n"
-                          "        if [[ $kind == dir ]]; then\n"
-                          "            mapfile -t COMPREPLY < <(compgen -d -- \"$cur\")\n"
-                          "        else\n"
-                          "            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
-                          "        fi\n"
-                          "    elif [[ -n $words ]]; then\n"
-                          "        mapfile -t COMPREPLY < <(compgen -W \"$words\" -- \"$cur\")\n"
-                          "    fi\n"
-                          "    return 0\n"
-                          "}\n"
-                          "complete -F _sbk_cli sbk-cli\n")
-        .arg(QStringLiteral(SBK_VERSION), valueCases, shellWords(globals), optionCases, shellWords(names),
-             wordCases);
+    // The script's frame; the cases of the commands go into its case statements.
+    QFile frame(QStringLiteral(":/cli/completion.bash.in"));
+    if (!frame.open(QIODevice::ReadOnly))
+        throw SbkError(QStringLiteral("the completion script is missing from sbk-cli"));
+    return QString::fromUtf8(frame.readAll())
+        .arg(QStringLiteral(SBK_VERSION), all.values, shellWords(globals), all.options, shellWords(names),
+             all.positionals);
 }

@@ -61,7 +61,7 @@ int runDelete(CliContext& context) {
                                ? QStringLiteral("There is no style %1.").arg(style)
                                : QStringLiteral("Cannot read the style %1: %2")
                                      .arg(style)
-                                     .arg(table.clsKORFStylesError()));
+                                     .arg(Database::inWords(table.clsKORFStylesError())));
         name = SingleByteText::plainText(table.StyleName1()).trimmed();
     }
     const qsizetype count = QSet<qint32>(styles.cbegin(), styles.cend()).size();

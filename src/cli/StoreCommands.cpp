@@ -26,8 +26,8 @@ int runInit(CliContext& context) {
     return 0;
 }
 
-// "name", "name:desc" -> the filter dialog's display name and its descending flag.
-std::pair<QString, bool> sortKey(const QString& text) {
+// The sort keys of list --sort, each with the filter dialog's display name.
+const QMap<QString, QString>& sortKeys() {
     static const QMap<QString, QString> keys{{QStringLiteral("name"), QStringLiteral("NAME")},
                                              {QStringLiteral("description"), QStringLiteral("DESCRIPTION")},
                                              {QStringLiteral("family"), QStringLiteral("FAMILY")},
@@ -36,6 +36,20 @@ std::pair<QString, bool> sortKey(const QString& text) {
                                              {QStringLiteral("author"), QStringLiteral("AUTHOR")},
                                              {QStringLiteral("tempo"), QStringLiteral("TEMPO")},
                                              {QStringLiteral("meter"), QStringLiteral("METER")}};
+    return keys;
+}
+
+// What completes the value of --sort: every key, ascending and descending.
+QStringList sortWords() {
+    QStringList words;
+    for (const QString& key : sortKeys().keys())
+        words << key << key + QStringLiteral(":desc");
+    return words;
+}
+
+// "name", "name:desc" -> the filter dialog's display name and its descending flag.
+std::pair<QString, bool> sortKey(const QString& text) {
+    const QMap<QString, QString>& keys = sortKeys();
     QString key = text.toLower();
     bool descending = false;
     if (key.endsWith(QStringLiteral(":desc"))) {
@@ -193,7 +207,10 @@ const CliRegistration
                          "  A value holding % matches as a pattern; --tempo takes 120, 90-110, 90- or "
                          "-110; KEY is name, description, family, group, file, author, tempo or meter "
                          "(up to six keys)."),
-          QStringLiteral("list the styles, filtered and sorted"), &runList});
+          QStringLiteral("list the styles, filtered and sorted"),
+          &runList,
+          false,
+          {{QStringLiteral("sort"), sortWords()}}});
 const CliRegistration whereIs({QStringLiteral("where-is"), QStringLiteral("where-is STYLE [--json]"),
                                QStringLiteral("the banks that hold a style, with its slots"), &runWhereIs});
 

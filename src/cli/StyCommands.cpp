@@ -195,10 +195,25 @@ if (!folder && import.filesRead() == 0)
 return 0;
 } // namespace
 
+// The names of the stored banks, each once, one a line: what the shell completes a bank with.
+int printBankNames(CliContext& context, const Database& db) {
+    QSqlQuery query(db.connection());
+    query.setForwardOnly(true);
+    Database::exec(query, QStringLiteral("SELECT DISTINCT BankName FROM KORFBanks WHERE BankName <> '' "
+                                         "ORDER BY BankName"));
+    while (query.next())
+        context.out << query.value(0).toString() << QLatin1Char('\n');
+    if (query.lastError().isValid())
+        throw SbkError(Database::errorText(query.lastError()));
+    return 0;
+}
+
 int runBanks(CliContext& context) {
-    const CliArgs args(context.args, {QStringLiteral("json")}, {});
+    const CliArgs args(context.args, {QStringLiteral("json"), QStringLiteral("names")}, {});
     args.expectPositionals(0, 0, QString());
     const auto db = context.openDatabase();
+    if (args.has(QStringLiteral("names")))
+        return printBankNames(context, *db);
     QSqlQuery query(db->connection());
     query.setForwardOnly(true);
     Database::exec(query, QStringLiteral("SELECT * FROM KORFBanks ORDER BY BankProg"));
@@ -374,7 +389,9 @@ const CliRegistration import(
                     "(default); name: a stored style of the same name is replaced; all: "
                     "everything is imported."),
      QStringLiteral("import styles from STY files and archives of them (one transaction)"), &runImport});
-const CliRegistration banks({QStringLiteral("banks"), QStringLiteral("banks [--json]"),
+const CliRegistration banks({QStringLiteral("banks"),
+                             QStringLiteral("banks [--json] [--names]\n"
+                                            "  --names: only the names, each once, one a line."),
                              QStringLiteral("list the stored banks"), &runBanks});
 const CliRegistration
     bankShow({QStringLiteral("bank-show"), QStringLiteral("bank-show BANK|--number N|--name NAME [--json]"),

@@ -1,6 +1,7 @@
 // sbk-cli: the command-line front end of SBK.
 #include "cli/CliCommand.h"
 #include "cli/CliManual.h"
+#include "core/SaveFile.h"
 #include "core/SbkError.h"
 
 #include <cerrno>
@@ -42,6 +43,7 @@ void finishOutput(QTextStream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    SaveFile::failWritesPastSizeLimit();
     // A command that lays out a page needs fonts, hence a GUI application; the offscreen platform
     // serves it without a display.
     const CliCommandInfo* named = CliRegistry::find(commandName(argc, argv));

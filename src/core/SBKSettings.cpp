@@ -1,15 +1,29 @@
 #include "core/SBKSettings.h"
 
+#include "core/BuildTree.h"
 #include "core/SbkError.h"
 
 #include <filesystem>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryFile>
 
-SBKSettings::SBKSettings()
-    : m_settings(std::make_unique<QSettings>(QStringLiteral("SBK"), QStringLiteral("SBK"))) {}
+namespace {
+
+std::unique_ptr<QSettings> openStore() {
+    QString file = qEnvironmentVariable(qPrintable(SBKSettings::FileVariable));
+    if (const QString buildTree = BuildTree::folder(); file.isEmpty() && !buildTree.isEmpty())
+        file = QDir(buildTree).filePath(SBKSettings::BuildTreeFile);
+    if (!file.isEmpty())
+        return std::make_unique<QSettings>(file, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("SBK"), QStringLiteral("SBK"));
+}
+
+} // namespace
+
+SBKSettings::SBKSettings() : m_settings(openStore()) {}
 
 SBKSettings::~SBKSettings() = default;
 

@@ -5,11 +5,16 @@
 
 class QSettings;
 
-// The per-user settings store, organization and application "SBK" (on Linux the file
-// ~/.config/SBK/SBK.conf), with its sections "PATH", "PARAMETERS" and "SSF". Every value is a
-// string; an absent key reads as "".
+// The settings store, with its sections "PATH", "PARAMETERS" and "SSF". Every value is a string;
+// an absent key reads as "". An installed program keeps the user's settings, organization and
+// application "SBK" (on Linux the file ~/.config/SBK/SBK.conf); a program run from its build tree
+// keeps settings of its own, the file SBK.conf beside it, so that a development run never decides
+// where the installed program keeps its library. The environment variable SBK_SETTINGS names
+// another file for both (the tests give each run its own).
 class SBKSettings {
 public:
+    static inline const QString FileVariable = QStringLiteral("SBK_SETTINGS");
+    static inline const QString BuildTreeFile = QStringLiteral("SBK.conf");
     static inline const QString Path = QStringLiteral("PATH");
     static inline const QString Parameters = QStringLiteral("PARAMETERS");
     static inline const QString Ssf = QStringLiteral("SSF");

@@ -1,5 +1,6 @@
 #include "core/SaveFile.h"
 
+#include <csignal>
 #include <QFileInfo>
 
 SaveFile::SaveFile(const QString& path) : m_save(path), m_direct(path) {}
@@ -56,4 +57,10 @@ void SaveFile::cancelWriting() {
 
 QString SaveFile::errorString() const {
     return m_isDirect ? m_direct.errorString() : m_save.errorString();
+}
+
+void SaveFile::failWritesPastSizeLimit() {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }

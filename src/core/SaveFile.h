@@ -28,6 +28,11 @@ public:
     void cancelWriting();
     QString errorString() const;
 
+    // Both programs call this first. Past a file-size limit ("ulimit -f") the system ends a
+    // program with SIGXFSZ before its write returns: no message, and exit status 153. With the
+    // signal ignored the write fails with EFBIG instead, and is reported as any other failure.
+    static void failWritesPastSizeLimit();
+
 private:
     QFileDevice& device();
 

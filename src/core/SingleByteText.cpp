@@ -148,18 +148,26 @@ QString SingleByteText::refusal(const QString& field, const QString& value) {
         const char16_t c = value.at(at).unicode();
         if (isPrintable(c))
             continue;
+        // In a player's words: what the character is, and what may be typed instead.
         QString which;
-        if (c == u'\r' || c == u'\n')
+        QString instead = QStringLiteral("Use the letters, digits and signs of Western European languages; "
+                                         "accented letters such as \u00e9, \u00fc and \u00f1 are fine.");
+        if (c == u'\r' || c == u'\n') {
             which = QStringLiteral("a line break");
-        else if (c <= 0xFF)
-            which = QStringLiteral("the control character U+%1")
+            instead = QStringLiteral("Keep the text on one line.");
+        } else if (c == u'\t') {
+            which = QStringLiteral("a tab");
+            instead = QStringLiteral("Use blanks instead.");
+        } else if (c <= 0xFF) {
+            which = QStringLiteral("an invisible control character (U+%1)")
                         .arg(QString::number(int(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
-        else
+            instead = QStringLiteral("Type the text again without it.");
+        } else {
             which = QStringLiteral("the character \"%1\"")
                         .arg(value.at(at).isHighSurrogate() ? value.mid(at, 2) : QString(value.at(at)));
-        return QStringLiteral("The %1 \"%2\" holds %3, which SSF and PDD files cannot carry. Use only the "
-                              "letters and signs of ISO-8859-1.")
-            .arg(field, value, which);
+        }
+        return QStringLiteral("The %1 \"%2\" holds %3, which the instrument's files cannot hold. %4")
+            .arg(field, value, which, instead);
     }
     return QString();
 }

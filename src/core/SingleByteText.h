@@ -44,7 +44,7 @@ public:
     // Why a typed value cannot be stored: it holds a character outside the printable ones of
     // ISO-8859-1 (one without a one-byte form, a control character or a line break). One rule for
     // style names, the style fields and bank names and descriptions alike, as they all go into the
-    // same single-byte files. The message names the field ("the author"); "" when the value may be
-    // stored.
+    // same single-byte files. The message names the field ("the author") and the character in a
+    // player's words, and says what to type instead; "" when the value may be stored.
     static QString refusal(const QString& field, const QString& value);
 };

@@ -134,7 +134,10 @@ QString PddReader::name(const What& what) {
 void PddReader::readBank(DbKORFBank& bank) {
     bank.setBankProg(number(QStringLiteral("the bank number"), true));
     bank.setBankName(text(QStringLiteral("the bank name")));
-    bank.setBankDesc(text(QStringLiteral("the bank description")));
+    // A bank saved without a description holds none (NULL), and its backup an empty line: the
+    // line has no mark for NULL, so an empty one restores as none again.
+    const QString desc = text(QStringLiteral("the bank description"));
+    bank.setBankDesc(desc.isEmpty() ? QString() : desc);
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
         bank.setBankStyle(slot, number(What("slot %1 of bank %2", slot, bank.BankProg()), false));
 }

@@ -59,7 +59,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
                     throw SbkError(QStringLiteral("Style %1 (%2) cannot be stored: %3")
                                        .arg(inserter.StyleProg())
                                        .arg(SingleByteText::plainText(inserter.StyleName1()),
-                                            inserter.clsKORFStylesError()));
+                                            Database::inWords(inserter.clsKORFStylesError())));
                 run.step(++done, inserter.StyleName1());
             }
             reading.clear();
@@ -123,7 +123,7 @@ void PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Pro
             if (!bank.InsKORFBanks())
                 throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
                                    .arg(bank.BankProg())
-                                   .arg(bank.BankName(), bank.clsKORFBanksError()));
+                                   .arg(bank.BankName(), Database::inWords(bank.clsKORFBanksError())));
             run.step(++done, bank.BankName());
         };
         // The dump does not carry the facts: they are read from the blocks again.

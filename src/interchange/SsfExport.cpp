@@ -4,6 +4,7 @@
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "interchange/SsfFile.h"
+#include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "store/StyleListing.h"
@@ -78,8 +79,9 @@ SsfExport::Result SsfExport::run(const QList<qint32>& styleNumbers, const QStrin
                 result.changed.append(owner + QStringLiteral(": ") + changes.join(QStringLiteral(", ")));
         } else {
             if (!style.clsKORFStylesError().isEmpty())
-                throw SbkError(
-                    QStringLiteral("Cannot read style %1: %2").arg(number).arg(style.clsKORFStylesError()));
+                throw SbkError(QStringLiteral("Cannot read style %1: %2")
+                                   .arg(number)
+                                   .arg(Database::inWords(style.clsKORFStylesError())));
             ++result.skipped;
         }
         if (m_progress)

@@ -5,6 +5,7 @@
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "interchange/SsfFile.h"
+#include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
 #include "sty/StyleFacts.h"
@@ -90,7 +91,7 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
         }
         style.setStyleProg(style.NextKORFStyle());
         if (!style.InsKORFStyles())
-            throw SbkError(style.clsKORFStylesError());
+            throw SbkError(Database::inWords(style.clsKORFStylesError()));
         transaction.commit();
     } catch (const SbkError& error) {
         result.outcome = Outcome::InsertFailed;

@@ -30,8 +30,9 @@ bool readListed(DbKORFStyle& table, qint32 style, bool everyStyle) {
     if (table.GetKORFStylesNoContent())
         return true;
     if (!table.clsKORFStylesError().isEmpty())
-        throw SbkError(
-            QStringLiteral("Cannot read the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
+        throw SbkError(QStringLiteral("Cannot read the style %1: %2")
+                           .arg(style)
+                           .arg(Database::inWords(table.clsKORFStylesError())));
     if (everyStyle)
         throw SbkError(QStringLiteral("There is no style %1.").arg(style));
     return false;
@@ -88,8 +89,9 @@ int StyleGroup::update(QSqlDatabase db, const QList<qint32>& styles, const Style
         if (changes.author)
             table.setStyleAuthor(orBlank(*changes.author));
         if (!table.UpdKORFStyles())
-            throw SbkError(
-                QStringLiteral("Cannot update the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
+            throw SbkError(QStringLiteral("Cannot update the style %1: %2")
+                               .arg(style)
+                               .arg(Database::inWords(table.clsKORFStylesError())));
         ++changed;
     }
     transaction.commit();
@@ -105,8 +107,9 @@ StyleGroup::Removal StyleGroup::remove(QSqlDatabase db, const QList<qint32>& sty
         if (!readListed(table, style, everyStyle))
             continue;
         if (!table.DelKORFStyles())
-            throw SbkError(
-                QStringLiteral("Cannot delete the style %1: %2").arg(style).arg(table.clsKORFStylesError()));
+            throw SbkError(QStringLiteral("Cannot delete the style %1: %2")
+                               .arg(style)
+                               .arg(Database::inWords(table.clsKORFStylesError())));
         deleted.insert(style);
         ++removal.styles;
     }
@@ -140,7 +143,7 @@ StyleGroup::Removal StyleGroup::remove(QSqlDatabase db, const QList<qint32>& sty
     for (DbKORFBank& bank : changedBanks) {
         if (!bank.UpdKORFBanks())
             throw SbkError(QStringLiteral("Cannot take the deleted styles out of the bank %1: %2")
-                               .arg(bank.BankName().trimmed(), bank.clsKORFBanksError()));
+                               .arg(bank.BankName().trimmed(), Database::inWords(bank.clsKORFBanksError())));
         ++removal.banks;
     }
     transaction.commit();

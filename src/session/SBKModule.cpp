@@ -1,11 +1,11 @@
 #include "session/SBKModule.h"
 
+#include "core/BuildTree.h"
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
 #include "store/Database.h"
 #include "sty/StyleFacts.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -17,12 +17,12 @@ SBKModule::~SBKModule() {
 }
 
 QString SBKModule::defaultDatabasePath() {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    const QString besideProgram = QDir(programFolder).filePath(QStringLiteral("SBK.MDB"));
-    if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
-        return besideProgram;
-    const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return QDir(dataFolder).filePath(QStringLiteral("SBK.MDB"));
+    // Never beside an installed program: its folder may be writable (for root under /usr/bin),
+    // and a library there would outlive the package and be every user's.
+    const QString buildTree = BuildTree::folder();
+    const QString folder =
+        !buildTree.isEmpty() ? buildTree : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir(folder).filePath(QStringLiteral("SBK.MDB"));
 }
 
 void SBKModule::ensureDefaultDatabase(const QString& path) {

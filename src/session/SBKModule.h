@@ -22,8 +22,9 @@ public:
     SBKModule(const SBKModule&) = delete;
     SBKModule& operator=(const SBKModule&) = delete;
 
-    // The default database file: "SBK.MDB" beside the program, or in the user's data folder when
-    // the program's folder cannot be written (created empty there on first use).
+    // The default database file "SBK.MDB": in the user's data folder (on Linux
+    // ~/.local/share/SBK/SBK/), created empty there on first use; beside the program only when it
+    // runs from its build tree (BuildTree).
     static QString defaultDatabasePath();
     // Creates the default database file when it is missing; throws SbkError on failure.
     static void ensureDefaultDatabase(const QString& path);

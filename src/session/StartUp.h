@@ -24,8 +24,11 @@ public:
     // a message says how many. Throws SbkError as ConnectDatabase does.
     static void ConnectDatabase(SBKModule& module, Prompt& prompt, Progress* progress);
 
-    // The example path in the question for the database path, in the platform's own form.
-    static QString examplePath();
+    // Main on the database the command line names (sbk --db PATH): nothing is asked and the
+    // stored path stays the default of later runs. Returns false when it cannot be opened (its
+    // message has then been shown).
+    static bool MainOn(const QString& database, SBKSettings& settings, SBKModule& module, Prompt& prompt,
+                       Progress* progress = nullptr);
 
     // Orderly end: releases the shared objects, closes the database and ends the event loop.
     static void ExitApplication(SBKModule& module);

@@ -85,27 +85,39 @@ void closeConnection(const QString& name) {
     QSqlDatabase::removeDatabase(name);
 }
 
+// The database's number of a failure, or the kind of failure when the driver gives none.
+QString numberOf(const QSqlError& error) {
+    const QString number = error.nativeErrorCode();
+    return number.isEmpty() ? QString::number(int(error.type())) : number;
+}
+
 } // namespace
 
 QString Database::errorText(const QSqlError& error) {
-    QString number = error.nativeErrorCode();
-    if (number.isEmpty())
-        number = QString::number(int(error.type()));
     QString description = error.databaseText();
     if (description.isEmpty())
         description = error.driverText();
     description = sizeCheckInWords(description);
     // SQLITE_BUSY and SQLITE_LOCKED, also in their extended forms: another program holds the file
-    // longer than the connection waits.
-    const int code = number.toInt() & 0xFF;
+    // longer than the connection waits. SQLITE_READONLY: the file, or the folder where its journal
+    // goes, cannot be written.
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
     if (code == 5 || code == 6)
         description += QStringLiteral(": the database is in use by another program. Try again when it "
                                       "has finished.");
-    // SQLITE_READONLY: the file, or the folder where its journal goes, cannot be written.
     if (code == 8)
         description += QStringLiteral(": the database file cannot be written (it, or its folder, is "
                                       "read-only)");
-    return number + QLatin1Char(' ') + description;
+    return description;
+}
+
+QString Database::gatewayError(const QSqlError& error) {
+    return numberOf(error) + QLatin1Char(' ') + errorText(error);
+}
+
+QString Database::inWords(const QString& gatewayError) {
+    static const QRegularExpression number(QStringLiteral("^-?\\d+ "));
+    return QString(gatewayError).remove(number);
 }
 
 void Database::exec(QSqlQuery& query, const QString& sql) {

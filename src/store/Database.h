@@ -44,8 +44,14 @@ public:
     // up to date; 0 when it did not.
     qint64 stylesWithoutFacts() const { return m_stylesWithoutFacts; }
 
-    // "<number> <description>", the form the gateways report database failures in.
+    // A database failure in words, as the program's messages say it: "the database file cannot be
+    // written (it, or its folder, is read-only)".
     static QString errorText(const QSqlError& error);
+    // "<number> <description>", the form the style and bank gateways keep a failure in
+    // (clsKORFStylesError, clsKORFBanksError).
+    static QString gatewayError(const QSqlError& error);
+    // A gateway's failure text without its number, for a sentence shown to the user.
+    static QString inWords(const QString& gatewayError);
     // Runs a statement without parameters; throws SbkError with errorText on failure.
     static void exec(QSqlQuery& query, const QString& sql);
     // Executes a prepared query; throws SbkError with errorText on failure.

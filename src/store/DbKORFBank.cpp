@@ -16,6 +16,11 @@ QStringList slotColumns() {
     return columns;
 }
 
+// Names are compared without the blanks around them: the program stores them trimmed, and a name
+// stored with blanks by an earlier version is found by the name it shows. Case plays no part, as
+// in the column itself (trim() alone would compare with it).
+const QString NameCompared = QStringLiteral("trim(BankName) COLLATE NOCASE");
+
 } // namespace
 
 QString DbKORFBank::slotColumn(int slot) {
@@ -37,7 +42,7 @@ bool DbKORFBank::InsKORFBanks() {
         if (!insert->prepare(QStringLiteral("INSERT INTO KORFBanks (BankProg,BankName,BankDesc,") +
                              slotColumns().join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
                              marks.join(QLatin1Char(',')) + QLatin1Char(')')))
-            return fail(Database::errorText(insert->lastError()));
+            return fail(Database::gatewayError(insert->lastError()));
         m_insert = insert;
     }
     QSqlQuery& query = *m_insert;
@@ -49,7 +54,7 @@ bool DbKORFBank::InsKORFBanks() {
     const bool done = query.exec();
     query.finish();
     if (!done)
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     return true;
 }
 
@@ -68,7 +73,7 @@ bool DbKORFBank::UpdKORFBanks() {
         query.addBindValue(style);
     query.addBindValue(m_BankProg);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     return query.numRowsAffected() > 0;
 }
 
@@ -78,7 +83,7 @@ bool DbKORFBank::DelKORFBanks() {
     query.prepare(QStringLiteral("DELETE FROM KORFBanks WHERE BankProg = ?"));
     query.addBindValue(m_BankProg);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     return true;
 }
 
@@ -92,14 +97,14 @@ DbKORFBank::withoutStyle(const std::array<qint32, SlotCount>& values, qint32 sty
     return result;
 }
 
-bool DbKORFBank::readRow(const QString& whereColumn, const QVariant& value) {
+bool DbKORFBank::readRow(const QString& where, const QVariant& value) {
     m_error.clear();
     QSqlQuery query(m_connection);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT * FROM KORFBanks WHERE %1 = ? ORDER BY BankProg").arg(whereColumn));
+    query.prepare(QStringLiteral("SELECT * FROM KORFBanks WHERE %1 = ? ORDER BY BankProg").arg(where));
     query.addBindValue(value);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     if (!query.next())
         return false;
     const QSqlRecord row = query.record();
@@ -116,14 +121,15 @@ bool DbKORFBank::GetKORFBanks() {
 }
 
 bool DbKORFBank::GetKORFBanksByName() {
-    return readRow(QStringLiteral("BankName"), m_BankName);
+    return readRow(NameCompared, m_BankName.trimmed());
 }
 
 QList<qint32> DbKORFBank::NumbersByName() {
     QSqlQuery query(m_connection);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT BankProg FROM KORFBanks WHERE BankName = ? ORDER BY BankProg"));
-    query.addBindValue(m_BankName);
+    query.prepare(
+        QStringLiteral("SELECT BankProg FROM KORFBanks WHERE %1 = ? ORDER BY BankProg").arg(NameCompared));
+    query.addBindValue(m_BankName.trimmed());
     Database::exec(query);
     QList<qint32> numbers;
     while (query.next())

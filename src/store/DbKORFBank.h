@@ -64,6 +64,7 @@ public:
     bool UpdKORFBanks();
     bool DelKORFBanks();
     bool GetKORFBanks();
+    // The first bank (by number) whose name is BankName, both without the blanks around them.
     bool GetKORFBanksByName();
     // The numbers of every bank named BankName (compared as GetKORFBanksByName does), ascending.
     // Throws SbkError on a database failure.
@@ -80,7 +81,7 @@ public:
 
 private:
     bool fail(const QString& text);
-    bool readRow(const QString& whereColumn, const QVariant& value);
+    bool readRow(const QString& where, const QVariant& value);
 
     qint32 m_BankProg = 0;
     QString m_BankName;

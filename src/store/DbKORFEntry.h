@@ -13,7 +13,7 @@ class QSqlQuery;
 // files, one row per block (StyleProg, EntryBlock 1 or 2). The timestamp and system string are
 // kept as readable columns beside the entry's properties, which hold them byte for byte. A row
 // goes with its style: deleting the style's row deletes its entries (a trigger of the schema).
-// Ins/Get return false and leave "<number> <description>" in clsKORFEntriesError on failure.
+// Ins/Get return false and leave the failure in words in clsKORFEntriesError.
 class DbKORFEntry {
 public:
     explicit DbKORFEntry(QSqlDatabase connection);

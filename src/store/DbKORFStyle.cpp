@@ -42,7 +42,7 @@ QSqlQuery* DbKORFStyle::prepared(std::shared_ptr<QSqlQuery>& slot, const QString
         auto query = std::make_shared<QSqlQuery>(m_connection);
         query->setForwardOnly(true);
         if (!query->prepare(sql)) {
-            m_error = Database::errorText(query->lastError());
+            m_error = Database::gatewayError(query->lastError());
             return nullptr;
         }
         slot = query;
@@ -112,7 +112,7 @@ bool DbKORFStyle::InsKORFStyles() {
     const bool done = query.exec();
     query.finish();
     if (!done)
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     return true;
 }
 
@@ -137,7 +137,7 @@ bool DbKORFStyle::UpdKORFStyles() {
     query.addBindValue(m_StyleAuthor);
     query.addBindValue(m_StyleProg);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     return query.numRowsAffected() > 0;
 }
 
@@ -147,7 +147,7 @@ bool DbKORFStyle::DelKORFStyles() {
     query.prepare(QStringLiteral("DELETE FROM KORFStyles WHERE StyleProg = ?"));
     query.addBindValue(m_StyleProg);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     return true;
 }
 
@@ -167,7 +167,7 @@ bool DbKORFStyle::GetKORFStyles() {
     query.prepare(QStringLiteral("SELECT * FROM KORFStyles WHERE StyleProg = ?"));
     query.addBindValue(m_StyleProg);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     if (!query.next())
         return false;
     const QSqlRecord row = query.record();
@@ -200,7 +200,7 @@ bool DbKORFStyle::GetKORFStylesNoContent() {
                        "WHERE StyleProg = ?"));
     query.addBindValue(m_StyleProg);
     if (!query.exec())
-        return fail(Database::errorText(query.lastError()));
+        return fail(Database::gatewayError(query.lastError()));
     if (!query.next())
         return false;
     const QSqlRecord row = query.record();
@@ -223,7 +223,7 @@ std::optional<QList<QSqlRecord>> DbKORFStyle::GetKORFStylesByName() {
     query.prepare(QStringLiteral("SELECT * FROM KORFStyles WHERE StyleName1 = ? ORDER BY StyleProg"));
     query.addBindValue(m_StyleName1);
     if (!query.exec()) {
-        fail(Database::errorText(query.lastError()));
+        fail(Database::gatewayError(query.lastError()));
         return std::nullopt;
     }
     QList<QSqlRecord> rows;

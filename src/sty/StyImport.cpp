@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
+#include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
@@ -514,8 +515,8 @@ void StyImport::importFile(const QString& path, const QString& shown, ReadFile& 
     for (int slot = 1; slot <= DbKORFBank::SlotCount; ++slot)
         bank.setBankStyle(slot, slot <= styles.Count() ? styles.Item(slot)->StyleProg() : 0);
     if (!bank.InsKORFBanks())
-        throw SbkError(
-            QStringLiteral("Cannot store the bank of the file %1: %2").arg(path, bank.clsKORFBanksError()));
+        throw SbkError(QStringLiteral("Cannot store the bank of the file %1: %2")
+                           .arg(path, Database::inWords(bank.clsKORFBanksError())));
     ++m_banksStored;
 }
 
@@ -540,7 +541,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
             if (!stored.GetKORFStyles() && !stored.clsKORFStylesError().isEmpty())
                 throw SbkError(QStringLiteral("Cannot read the stored style %1: %2")
                                    .arg(existing)
-                                   .arg(stored.clsKORFStylesError()));
+                                   .arg(Database::inWords(stored.clsKORFStylesError())));
             m_log += QStringLiteral("Style ") + style.StyleName1() + QStringLiteral(" (") +
                      QString::number(style.StyleProg()) + QStringLiteral(") ") +
                      QStringLiteral("from file ") + logName + QStringLiteral(" is the same as style ") +
@@ -556,8 +557,9 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
         table.setStyleName1(style.StyleName1());
         const std::optional<QList<QSqlRecord>> rows = table.GetKORFStylesByName();
         if (!rows)
-            throw SbkError(QStringLiteral("Cannot look up the style %1: %2")
-                               .arg(style.StyleName1().trimmed(), table.clsKORFStylesError()));
+            throw SbkError(
+                QStringLiteral("Cannot look up the style %1: %2")
+                    .arg(style.StyleName1().trimmed(), Database::inWords(table.clsKORFStylesError())));
         if (!rows->isEmpty()) {
             existing = rows->first().value(QStringLiteral("StyleProg")).toInt();
             table.setStyleProg(existing);
@@ -565,7 +567,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
             if (!table.DelKORFStyles())
                 throw SbkError(QStringLiteral("Cannot replace the stored style %1: %2")
                                    .arg(existing)
-                                   .arg(table.clsKORFStylesError()));
+                                   .arg(Database::inWords(table.clsKORFStylesError())));
         }
     }
 
@@ -593,8 +595,9 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
     // A style stored without its fingerprint would not be found by one.
     m_everyStyleFingerprinted = m_everyStyleFingerprinted && facts.FingerprintExact.has_value();
     if (!table.InsKORFStyles())
-        throw SbkError(QStringLiteral("Cannot store the style %1 of the file %2: %3")
-                           .arg(style.StyleName1().trimmed(), logName, table.clsKORFStylesError()));
+        throw SbkError(
+            QStringLiteral("Cannot store the style %1 of the file %2: %3")
+                .arg(style.StyleName1().trimmed(), logName, Database::inWords(table.clsKORFStylesError())));
     if (m_storedFingerprints && facts.FingerprintExact)
         m_runFingerprints.insert(*facts.FingerprintExact);
     keepEntriesOf(style, number, false);

@@ -3,6 +3,7 @@
 #include "core/Prompt.h"
 #include "core/SaveFile.h"
 #include "core/SbkError.h"
+#include "store/Database.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
@@ -139,7 +140,7 @@ void StyMaker::refreshFromDatabase(KORFStyles& styles, QSqlDatabase connection) 
             if (!table.clsKORFStylesError().isEmpty())
                 throw SbkError(QStringLiteral("Cannot read the style %1 from the database: %2")
                                    .arg(style->StyleProg())
-                                   .arg(table.clsKORFStylesError()));
+                                   .arg(Database::inWords(table.clsKORFStylesError())));
             continue;
         }
         style->setStyleContent1(table.StyleContent1());

@@ -130,11 +130,58 @@ private Q_SLOTS:
         QCOMPARE(DuplicateStyles::keepByRule(groups[1], KeepRule::Oldest), 6);
         QCOMPARE(DuplicateStyles::keepByRule(groups[1], KeepRule::Newest), 6);
 
-        // The widest group takes the narrower ones inside it.
+        // The widest group takes the narrower ones inside it; the question before the merge says
+        // what the styles of the group that are not exact copies differ in.
         const auto plan = DuplicateStyles::plan(groups, KeepRule::Oldest);
         QCOMPARE(plan.size(), 2);
         QVERIFY(plan[0].group.kind == Kind::Settings && plan[0].keep == 3);
         QVERIFY(plan[1].group.kind == Kind::Exact && plan[1].keep == 6);
+        QCOMPARE(DuplicateStyles::differenceNote(plan),
+                 u"1 of the groups holds styles that differ, and only one of them is kept:\n"
+                 "Styles 1, 2, 3 and 4 (same music, other settings) differ in name (Copy 1, Copy 2, Copy 3, "
+                 "Copy 4) and tempo (96, 120)."_s);
+        QCOMPARE(DuplicateStyles::differenceNote({plan[1]}), QString());
+    }
+
+    // Built by hand: what the facts tell of copies, and the tie of copies stored on one day.
+    void whatCopiesDifferInAndWhichIsNewest() {
+        const auto style = [](qint64 prog, const QString& name, std::optional<int> tempo,
+                              std::optional<qint64> settings) {
+            DuplicateStyles::Style s;
+            s.StyleProg = prog;
+            s.StyleName1 = name;
+            s.StyleTempo = tempo;
+            s.StyleMeter = u"4/4"_s;
+            s.StyleDate = u"2024/03/03"_s;
+            s.FingerprintRenamed = settings;
+            return s;
+        };
+        // Of one tempo, other performance settings: the sounds or the mixer.
+        const DuplicateStyles::Group sounds{
+            Kind::Settings,
+            {style(8, u"Rock"_s, 120, 1), style(3, u"Rock"_s, 120, 2), style(5, u"Rock"_s, std::nullopt, 3)}};
+        QCOMPARE(DuplicateStyles::differences(sounds),
+                 (QStringList{u"tempo (120, unknown)"_s, u"sounds or mixer settings"_s}));
+        // Renamed inside only: the names the library gives them are the same.
+        const DuplicateStyles::Group renamed{Kind::Renamed,
+                                             {style(1, u"Pop"_s, 90, 7), style(2, u"Pop"_s, 90, 7)}};
+        QCOMPARE(DuplicateStyles::differences(renamed), QStringList{u"the name stored inside them"_s});
+        QVERIFY(DuplicateStyles::differences({Kind::Exact, sounds.styles}).isEmpty());
+
+        // Dates are days: of copies imported on one day the newest is the highest number.
+        QCOMPARE(DuplicateStyles::keepByRule(sounds, KeepRule::Oldest), 3);
+        QCOMPARE(DuplicateStyles::keepByRule(sounds, KeepRule::Newest), 8);
+
+        QList<DuplicateStyles::Merge> merges;
+        for (int g = 0; g < 7; ++g)
+            merges.append({sounds, 3});
+        const QString note = DuplicateStyles::differenceNote(merges);
+        QVERIFY2(
+            note.startsWith(u"7 of the groups hold styles that differ, and only one of each group is kept:\n"
+                            "Styles 8, 3 and 5 (same music, other settings) differ in tempo (120, unknown) "
+                            "and sounds or mixer settings.\n"_s) &&
+                note.endsWith(u"\n... and 2 more such groups."_s),
+            qPrintable(note));
     }
 
     void mergesAllOrNothing() {
@@ -167,7 +214,10 @@ private Q_SLOTS:
         // The database refuses to be written.
         QSqlQuery query(lib.c);
         QVERIFY(query.exec(u"PRAGMA query_only = ON"_s));
-        QVERIFY(refused({{groups[3], 3}}, u"The copies could not be merged: 8 "_s));
+        // Said in words: the database's number of the failure means nothing to a player.
+        QVERIFY(refused({{groups[3], 3}},
+                        u"The copies could not be merged: attempt to write a readonly database: the database "
+                        "file cannot be written"_s));
         QVERIFY(query.exec(u"PRAGMA query_only = OFF"_s));
     }
 

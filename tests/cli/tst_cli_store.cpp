@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -194,6 +195,74 @@ private Q_SLOTS:
         QCOMPARE(run(empty, {u"list"_s}), "No style available\n");
         QCOMPARE(run(empty, {u"banks"_s}), "No bank stored\n");
         QCOMPARE(run(empty, {u"where-is"_s, u"1"_s}), "Selected style cannot be found in any bank!\n");
+    }
+
+    // Where the program keeps its default database and its settings follows where it runs from:
+    // installed (no build-tree marker beside it), in the user's data folder even where its own
+    // folder can be written, with the user's settings; run from its build tree, both beside it, so
+    // that neither reads what the other stored.
+    void installedAndBuildTreeRunsKeepTheirOwn() {
+        TestEnvironment env;
+        const QString installed = env.path(u"usr/bin/sbk-cli"_s);
+        const QString built = env.path(u"build/bin/sbk-cli"_s);
+        for (const QString& copy : {installed, built})
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) &&
+                    QFile::copy(qEnvironmentVariable("SBK_CLI"), copy));
+        env.writeFile(u"build/bin/SBK-BUILD-TREE"_s, "built here");
+        const auto list = [&](const QString& program) {
+            const CliResult result = runCliCopy(env, program, {u"list"_s});
+            if (result.exitCode != 0)
+                qWarning() << result.err;
+            return result.out;
+        };
+        QCOMPARE(list(installed), "No style available\n");
+        QVERIFY(QFileInfo::exists(env.path(u"data/SBK/SBK/SBK.MDB"_s)));
+        QCOMPARE(list(built), "No style available\n");
+        QVERIFY(QFileInfo::exists(env.path(u"build/bin/SBK.MDB"_s)));
+        QCOMPARE(QDir(env.path(u"usr/bin"_s)).entryList(QDir::Files), QStringList{u"sbk-cli"_s});
+
+        // The user's settings (XDG_CONFIG_HOME/SBK/SBK.conf) name a library for the installed
+        // program; the build tree's own file names another.
+        const QString users = independentDatabase(env);
+        SBKSettings().setValue(SBKSettings::Path, SBKSettings::Database, users);
+        QCOMPARE(env.settingsFile(), env.path(u"config/SBK/SBK.conf"_s));
+        QVERIFY(list(installed).endsWith("3 styles available\n"));
+        QCOMPARE(list(built), "No style available\n");
+        QSettings(env.path(u"build/bin/SBK.conf"_s), QSettings::IniFormat)
+            .setValue(u"PATH/DATABASE"_s, awkwardDatabase(env));
+        QVERIFY(list(built).endsWith("5 styles available\n"));
+        QVERIFY(list(installed).endsWith("3 styles available\n"));
+    }
+
+    // The completion script offers the sort keys after list --sort, and where a command takes a
+    // bank, the names of the banks stored in the database of --db (quoted for the shell, a name
+    // two banks share once); after the bank, make-sty completes its file.
+    void completionOffersSortKeysAndBankNames() {
+        TestEnvironment env;
+        const QString db = independentDatabase(env); // banks ZEBRA001, ALPHA002 and EMPTY003
+        runSql(db,
+               {u"INSERT INTO KORFBanks (BankProg, BankName) VALUES (4, 'ZEBRA NIGHT'), (5, 'ZEBRA001')"_s});
+        const QString script = env.writeFile(u"completion"_s, runCli(env, {u"completion"_s, u"bash"_s}).out);
+        const QString cli = qEnvironmentVariable("SBK_CLI");
+        const auto complete = [&](const QStringList& words) {
+            QProcess bash;
+            bash.start(u"bash"_s,
+                       QStringList{u"-c"_s,
+                                   u"source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
+                                   "_sbk_cli; printf '%s\\n' \"${COMPREPLY[@]}\""_s,
+                                   u"sh"_s, script, cli} +
+                           words);
+            bash.waitForFinished();
+            return QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        };
+        QCOMPARE(complete({u"list"_s, u"--sort"_s, u"te"_s}), (QStringList{u"tempo"_s, u"tempo:desc"_s}));
+        QCOMPARE(complete({u"--db"_s, db, u"bank-show"_s, u"ZE"_s}),
+                 (QStringList{u"ZEBRA\\ NIGHT"_s, u"ZEBRA001"_s}));
+        QCOMPARE(complete({u"--db"_s, db, u"bank-delete"_s, u"--name"_s, u"A"_s}),
+                 QStringList{u"ALPHA002"_s});
+        QCOMPARE(complete({u"--db"_s, db, u"make-sty"_s, u"--name"_s, u"E"_s}), QStringList{u"EMPTY003"_s});
+        QCOMPARE(complete({u"--db"_s, db, u"make-sty"_s, u"ALPHA002"_s, env.path(u"fil"_s)}),
+                 QStringList{db});
     }
 
     // list, where-is and the settings' database path on a database another program filled.

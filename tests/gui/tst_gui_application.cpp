@@ -1,6 +1,7 @@
 // The application around the styles window: start-up loop, parameters with their checks and
 // reconnection, file dialog filters, the main window with its buttons, hidden complete deletion
-// and help on F1, the backup / restore window, and the files the program is started with.
+// and help on F1, the backup / restore window, the files the program is started with, and those a
+// later start hands over.
 
 #include "core/SBKSettings.h"
 #include "gui/interchange/frmBckpRstr.h"
@@ -12,11 +13,14 @@
 #include "gui/main/frmParameters.h"
 #include "gui/main/HelpKeyFilter.h"
 #include "gui/main/HelpViewer.h"
+#include "gui/main/PendingFiles.h"
+#include "gui/main/RunningInstance.h"
 #include "gui/main/WindowOpener.h"
 #include "gui/sty/frmStyImport.h"
 #include "GuiTestData.h"
 #include "session/StartUp.h"
 
+#include <future>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +30,12 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
+#ifdef Q_OS_UNIX
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 using namespace guitest;
 using namespace Qt::StringLiterals;
@@ -83,6 +93,8 @@ private slots:
         for (const ScriptedPrompt::Asked& a : prompt.asked()) {
             const bool input = a.kind == ScriptedPrompt::Kind::Input;
             QVERIFY(input || a.text == u"A database path is needed or SBK cannot continue. Try again?"_s);
+            // The example is the default the first box proposes, also when a stored file has gone.
+            QVERIFY(!input || a.text.endsWith(u"(Example: "_s + paths[u"default"_s] + u')'));
             seen << (input ? u"input:"_s + paths.key(a.proposed) : u"again?"_s);
         }
         QTEST(seen, "asked");
@@ -365,6 +377,70 @@ private slots:
                                u" is not an STY, SSF or PDD file, nor an archive of STY files; SBK cannot "
                                u"open it."_s);
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 0);
+    }
+
+    // A later start on the same database (any spelling of its path) hands its files over: they
+    // open over the main window once the modal window open meanwhile has closed, and a message
+    // says so. A start on another database finds no SBK; the hand-overs follow the database the
+    // parameters switch to, and a socket left by an SBK that ended without closing it is replaced.
+    void laterStartHandsItsFilesOver() {
+        Fixture f;
+        frmMain window(f.module, f.prompt);
+        window.show();
+        auto instance = std::make_unique<RunningInstance>(f.module);
+        PendingFiles pending(f.module, f.prompt, &window);
+        connect(instance.get(), &RunningInstance::filesHandedOver, &pending, &PendingFiles::add,
+                Qt::QueuedConnection);
+        QStringList opened;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            opened << child<QLineEdit>(&dialog, u"txtField_1"_s)->text();
+            return int(QDialog::Rejected);
+        });
+        // The client waits for the answer, which this thread's event loop gives.
+        const auto handOver = [](const QString& database, const QStringList& files) {
+            auto answer =
+                std::async(std::launch::async, [=] { return RunningInstance::handOver(database, files); });
+            while (answer.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            return answer.get();
+        };
+        const QString first = f.module.DatabasePath;
+        const QString pdd = f.env.writeFile(u"dump.pdd"_s, "SBK BACKUP\r\n");
+        QDialog styles(&window);
+        styles.setWindowTitle(u"Styles"_s);
+        styles.setModal(true);
+        styles.show();
+        QCOMPARE(handOver(first, {pdd}), RunningInstance::HandOver::Taken);
+        QTRY_COMPARE(f.prompt.texts(),
+                     QStringList{u"SBK opens dump.pdd when the window \"Styles\" is closed."_s});
+        QTest::qWait(300);
+        QVERIFY(opened.isEmpty());
+        styles.close();
+        QTRY_COMPARE(opened, QStringList{pdd});
+        const QString spelled = QFileInfo(first).path() + u"/./"_s + QFileInfo(first).fileName();
+        QCOMPARE(handOver(spelled, {}), RunningInstance::HandOver::Taken);
+        QCOMPARE(handOver(f.env.path(u"other.mdb"_s), {pdd}), RunningInstance::HandOver::NoneRuns);
+
+        connectTo(f.module, f.env.createDatabase(u"second.mdb"_s));
+        QTRY_COMPARE(instance->database(), f.module.DatabasePath);
+        QCOMPARE(handOver(f.module.DatabasePath, {}), RunningInstance::HandOver::Taken);
+        QCOMPARE(handOver(first, {}), RunningInstance::HandOver::NoneRuns);
+        QCOMPARE(opened.size(), 1);
+#ifdef Q_OS_UNIX
+        // A socket file that nobody listens on any more, as an SBK killed leaves it.
+        instance.reset();
+        const QByteArray name = QFile::encodeName(RunningInstance::serverName(f.module.DatabasePath));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        ::close(stale);
+        QCOMPARE(handOver(f.module.DatabasePath, {}), RunningInstance::HandOver::NoneRuns);
+        instance = std::make_unique<RunningInstance>(f.module);
+        QCOMPARE(instance->database(), f.module.DatabasePath);
+        QCOMPARE(handOver(f.module.DatabasePath, {}), RunningInstance::HandOver::Taken);
+#endif
     }
 };
 

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -112,6 +113,12 @@ class DuplicatesTest : public QObject {
     void walk(frmDuplicates& window, Fixture& f) {
         DuplicateTreeModel& model = *window.treeModel();
         QAbstractItemModelTester tester(&model);
+        // Exact copies alone at first: the other kinds differ, and are ticked by choice.
+        QCOMPARE(treeTexts(model).size(), 3);
+        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
+                 u"1 group of 2 styles found; merging all deletes 1 style."_s);
+        child<QCheckBox>(&window, u"chkKind_1"_s)->setChecked(true);
+        child<QCheckBox>(&window, u"chkKind_2"_s)->setChecked(true);
         QCOMPARE(
             treeTexts(model),
             (QStringList{
@@ -121,48 +128,54 @@ class DuplicatesTest : public QObject {
                 u"3|Ballad|||90|4/4|2007/01/01|PARTY 4, ROCK 1"_s, u"6|Ballad 2|||90|4/4|2008/01/01|"_s,
                 u"Group 3: same music, other settings, 2 styles"_s, u"2|Waltz|||100|3/4|2006/01/01|PARTY 2"_s,
                 u"*4|Waltz 120|||120|3/4|2004/01/01|ROCK 2"_s}));
-        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
-                 u"3 groups of 5 styles found; merging all deletes 3 styles."_s);
+        window.tvGroups_DblClick(model.index(0, 1, model.groupIndex(2)));
+        QCOMPARE(f.module.StyleTable->StyleProg(), 2);
 
-        // Keep style 3: style 1 is no longer kept, and the kept one cannot be unchecked.
+        // Keep style 3 of the exact copies: style 1 is no longer kept, in the renamed copies that
+        // hold both either, and the kept one cannot be unchecked.
         const QModelIndex exact = model.groupIndex(0);
         QVERIFY(model.setData(model.index(1, 0, exact), Qt::Checked, Qt::CheckStateRole));
         QVERIFY(!model.setData(model.index(1, 0, exact), Qt::Unchecked, Qt::CheckStateRole));
         QCOMPARE(model.index(0, 0, exact).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QCOMPARE(model.keep(0), 3);
+        QCOMPARE((QList<qint64>{model.keep(0), model.keep(1), model.keep(2)}), (QList<qint64>{3, 3, 4}));
 
+        // Merge all asks what the styles differ in, No preset; cancelled, nothing changes.
         CancelAtOnce cancel;
         window.setProgress(&cancel);
         answerYesNo(f.prompt, {1});
         click(&window, u"cmdMergeAll"_s);
         QCOMPARE(f.prompt.texts().constLast(),
                  u"Merging 2 groups (1 group within a wider group, which takes its copies) deletes 3 "
-                 "styles from the database; the banks that hold them will hold the styles kept instead. "
-                 "Are you sure?"_s);
+                 "styles from the database; the banks that hold them will hold the styles kept instead.\n\n"
+                 "2 of the groups hold styles that differ, and only one of each group is kept:\n"
+                 "Styles 1, 3 and 6 (renamed copies) differ in name (Ballad, Ballad 2).\n"
+                 "Styles 2 and 4 (same music, other settings) differ in name (Waltz, Waltz 120) and tempo "
+                 "(100, 120).\n\nAre you sure?"_s);
+        QVERIFY(f.prompt.asked().constLast().defaultButton == Prompt::Answer::No);
         QCOMPARE(result(window), u"Merge cancelled: nothing was changed."_s);
         QCOMPARE(countRows(f.module, u"KORFStyles"_s), 6);
 
         window.setProgress(nullptr); // the progress dialog
-        selectGroup(window, 0);
+        selectGroup(window, 2);
         answerYesNo(f.prompt, {1});
         click(&window, u"cmdMerge"_s);
         QVERIFY(f.prompt.texts().constLast().startsWith(u"Merging 1 group deletes 1 style from"_s));
         QCOMPARE(result(window), u"1 group merged: 1 style deleted, 1 bank slot now holds the style kept."_s);
-        QCOMPARE(treeTexts(model).mid(0, 3),
-                 (QStringList{u"Group 1: renamed copies, 2 styles"_s,
-                              u"*3|Ballad|POP||90|4/4|2007/01/01|PARTY 1, PARTY 4, ROCK 1"_s,
-                              u"6|Ballad 2|||90|4/4|2008/01/01|"_s}));
-        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(),
-                 u"2 groups of 4 styles found; merging all deletes 2 styles."_s);
-
-        window.tvGroups_DblClick(model.index(0, 1, model.groupIndex(1)));
-        QCOMPARE(f.module.StyleTable->StyleProg(), 2);
+        // The renamed copies merged with the exact ones inside them keep the style marked there.
+        answerYesNo(f.prompt, {1});
+        click(&window, u"cmdMergeAll"_s);
+        QVERIFY(f.prompt.texts().constLast().contains(
+            u"The group holds styles that differ, and only one of them is kept:\nStyles 1, 3 and 6"_s));
+        QCOMPARE(result(window),
+                 u"1 group merged: 2 styles deleted, 1 bank slot now holds the style kept."_s);
+        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(), u"No duplicates found."_s);
     }
 
 private slots:
-    // From the menu: the tree of both groups with the oldest kept, a keep choice that behaves as a
-    // radio button, a cancelled run that changes nothing, the exact group merged with the choice
-    // made; a double click edits a style; after the window the working bank and grid follow.
+    // From the menu: exact copies found first, then every kind with the oldest kept; a double click
+    // edits a style; a keep choice that behaves as a radio button in every group holding the style;
+    // a cancelled run that changes nothing; one group merged, then all with the choice made; after
+    // the window the working bank and grid follow.
     void mergeFromTheStylesWindow() {
         Fixture f;
         addLibrary(f.module);
@@ -185,38 +198,47 @@ private slots:
         QCOMPARE(opened, (QStringList{u"frmDuplicates"_s, u"frmStyleEdit"_s}));
         QCOMPARE(f.prompt.unexpected(), 0);
 
-        // Style 3 kept, with the group of the copy it replaced; both banks hold it where they held 1.
+        // Style 3 kept, with the group of the copy it replaced; both banks hold it where they held 1,
+        // and style 4 where they held 2.
         QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleProg, StyleCat FROM KORFStyles"_s),
-                 (QStringList{u"2|"_s, u"3|POP"_s, u"4|"_s, u"5|"_s, u"6|"_s}));
+                 (QStringList{u"3|POP"_s, u"4|"_s, u"5|"_s}));
         QCOMPARE(queryRows(f.module.connection(), Banks),
-                 (QStringList{u"PARTY|3|2|5|3"_s, u"ROCK|3|4|0|0"_s}));
+                 (QStringList{u"PARTY|3|4|5|3"_s, u"ROCK|3|4|0|0"_s}));
         QList<qint32> working;
         for (const KORFStylePtr& style : f.module.WorkingBankStyles)
             working << style->StyleProg();
-        QCOMPARE(working, (QList<qint32>{3, 2, 5, 3}));
+        QCOMPARE(working, (QList<qint32>{3, 4, 5, 3}));
         QCOMPARE(f.module.BankState, 1);
-        QCOMPARE(styles.gridModel()->rowCount(), 5);
+        QCOMPARE(styles.gridModel()->rowCount(), 3);
     }
 
-    // The report of the kinds ticked as CSV with its quoting, as PDF pages and on a printer (or, without one,
-    // as a PDF file after asking); a folder that is not there and a full disk are told, never success.
+    // The report of the kinds ticked as CSV with every text quoted and formulas defused, as PDF pages and on
+    // a printer (or, without one, as a PDF file after asking); a folder that is not there and a full disk are
+    // told, never success.
     void reportFiles() {
         Fixture f;
         addLibrary(f.module);
+        // Texts a spreadsheet would take for a date or a formula.
         queryRows(f.module.connection(),
                   u"UPDATE KORFStyles SET StyleName1 = 'Rock \"n\", Roll' WHERE StyleProg = 1"_s);
+        queryRows(f.module.connection(),
+                  u"UPDATE KORFStyles SET StyleName1 = '=1+2', StyleAuthor = '@me' WHERE StyleProg = 3"_s);
+        queryRows(f.module.connection(), u"UPDATE KORFStyles SET StyleCat = '-x' WHERE StyleProg = 2"_s);
         frmDuplicates window(f.module, f.prompt);
-        child<QCheckBox>(&window, u"chkKind_1"_s)->setChecked(false); // no renamed copies
+        child<QCheckBox>(&window, u"chkKind_2"_s)->setChecked(true); // no renamed copies
 
         f.prompt.answerFile(f.env.path(u"list"_s)); // the extension is added
         click(&window, u"cmdCsv"_s);
         QCOMPARE(result(window), u"The list was saved as %1.csv."_s.arg(f.env.path(u"list"_s)));
-        QCOMPARE(TestEnvironment::readFile(f.env.path(u"list.csv"_s)),
-                 "Group,Kind,Keep,Style,Name,Style group,Author,Tempo,Meter,Date,Banks and slots\r\n"
-                 "1,exact,yes,1,\"Rock \"\"n\"\", Roll\",POP,,90,4/4,2005/01/01,PARTY 1\r\n"
-                 "1,exact,no,3,Ballad,,,90,4/4,2007/01/01,\"PARTY 4, ROCK 1\"\r\n"
-                 "2,settings,no,2,Waltz,,,100,3/4,2006/01/01,PARTY 2\r\n"
-                 "2,settings,yes,4,Waltz 120,,,120,3/4,2004/01/01,ROCK 2\r\n");
+        QCOMPARE(
+            TestEnvironment::readFile(f.env.path(u"list.csv"_s)),
+            "\"Group\",\"Kind\",\"Keep\",\"Style\",\"Name\",\"Style group\",\"Author\",\"Tempo\","
+            "\"Meter\",\"Date\",\"Banks and slots\"\r\n"
+            "1,\"exact\",\"yes\",1,\"Rock \"\"n\"\", Roll\",\"POP\",\"\",90,\"4/4\",\"2005/01/01\",\"PARTY "
+            "1\"\r\n"
+            "1,\"exact\",\"no\",3,\"'=1+2\",\"\",\"'@me\",90,\"4/4\",\"2007/01/01\",\"PARTY 4, ROCK 1\"\r\n"
+            "2,\"settings\",\"no\",2,\"Waltz\",\"'-x\",\"\",100,\"3/4\",\"2006/01/01\",\"PARTY 2\"\r\n"
+            "2,\"settings\",\"yes\",4,\"Waltz 120\",\"\",\"\",120,\"3/4\",\"2004/01/01\",\"ROCK 2\"\r\n");
 
         const QString missing = f.env.path(u"nowhere/list.csv"_s);
         f.prompt.answerFile(missing);
@@ -250,6 +272,41 @@ private slots:
             QVERIFY2(lines->contains(u"Group 2: same music, other settings, 2 styles"_s), qPrintable(pdf));
             QVERIFY(lines->contains(u"*4 Waltz 120 120 3/4 2004/01/01 ROCK 2"_s));
         }
+    }
+
+    // At twice the text size every column holds its caption and its texts whole; what does not fit
+    // the window scrolls.
+    void columnsFitTheirContentsAtLargeText() {
+        Fixture f;
+        addLibrary(f.module);
+        const QFont before = QApplication::font();
+        QFont large = before;
+        large.setPointSizeF(before.pointSizeF() * 2);
+        QApplication::setFont(large);
+        frmDuplicates window(f.module, f.prompt);
+        child<QCheckBox>(&window, u"chkKind_2"_s)->setChecked(true);
+        window.show();
+        QApplication::processEvents();
+        const QHeaderView* header = window.tree()->header();
+        const QFontMetrics metrics(window.tree()->font());
+        const DuplicateTreeModel& model = *window.treeModel();
+        // A style's number stands behind the tree's indentation and its radio button.
+        const int radio = 2 * window.tree()->indentation() + metrics.height();
+        for (int c = 0; c < DuplicateTreeModel::ColumnCount; ++c) {
+            int text = 0;
+            for (int row = 0; row < model.groupCount(); ++row)
+                for (int s = 0; s < model.rowCount(model.groupIndex(row)); ++s)
+                    text = std::max(text, metrics.horizontalAdvance(
+                                              model.index(s, c, model.groupIndex(row)).data().toString()));
+            const int needed = std::max(metrics.horizontalAdvance(DuplicateTreeModel::header(c)),
+                                        text + (c == 0 ? radio : 0));
+            // Whole, and no wider than a few characters more: the banks get the room.
+            const int size = header->sectionSize(c);
+            QVERIFY2(size > needed && (c + 1 == DuplicateTreeModel::ColumnCount ||
+                                       size <= needed + 4 * metrics.averageCharWidth()),
+                     qPrintable(u"column %1: %2 for %3"_s.arg(c).arg(size).arg(needed)));
+        }
+        QApplication::setFont(before);
     }
 
     // A report longer than a page goes on over pages, the captions on top of each; and the

@@ -112,6 +112,9 @@ private slots:
         restore(b.c, path, 6);
         QCOMPARE(styles(b.c), styles(a.c));
         QCOMPARE(banks(b.c), banks(a.c));
+        // A bank without a description still has none (NULL), not an empty text.
+        QCOMPARE(queryRows(b.c, "SELECT BankProg, typeof(BankDesc) FROM KORFBanks ORDER BY BankProg"),
+                 (QStringList{"7|text", "8|null"}));
     }
 
     void directoryEntriesFollowTheClosingLine() {

@@ -64,11 +64,18 @@ private Q_SLOTS:
         QCOMPARE(style.NextKORFStyle(), 58);
         style.setStyleProg(57);
         QVERIFY(!style.InsKORFStyles() && style.clsKORFStylesError().contains(u"UNIQUE"_s));
+        // The gateway keeps the database's number before its words; a sentence takes the words.
+        QVERIFY2(QRegularExpression(u"^\\d+ UNIQUE constraint failed"_s)
+                     .match(style.clsKORFStylesError())
+                     .hasMatch(),
+                 qPrintable(style.clsKORFStylesError()));
+        QVERIFY(Database::inWords(style.clsKORFStylesError()).startsWith(u"UNIQUE constraint failed"_s));
         QVERIFY(style.DelKORFStyles());
         QCOMPARE(style.clsKORFStylesError(), QString()); // the next call forgets the last error
         QCOMPARE(style.NextKORFStyle(), 1);
 
-        // Banks likewise, found by a name with a quote in any case.
+        // Banks likewise, found by a name with a quote in any case, without the blanks around it
+        // (a name stored with them by an earlier version too).
         DbKORFBank bank(db->connection());
         bank.setBankProg(41);
         bank.setBankName(u"Tom's bank"_s);
@@ -77,6 +84,11 @@ private Q_SLOTS:
         DbKORFBank byName(db->connection());
         byName.setBankName(u"tom's BANK"_s);
         QVERIFY(byName.GetKORFBanksByName() && byName.BankProg() == 41);
+        bank.setBankProg(42);
+        bank.setBankName(u" Tom's bank "_s);
+        QVERIFY(bank.InsKORFBanks());
+        byName.setBankName(u"Tom's bank "_s);
+        QCOMPARE(byName.NumbersByName(), (QList<qint32>{41, 42}));
         byName.setBankName(u"nobody's"_s);
         QVERIFY(!byName.GetKORFBanksByName() && byName.clsKORFBanksError().isEmpty());
     }

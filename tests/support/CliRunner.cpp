@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "core/SBKSettings.h"
 #include "TestEnvironment.h"
 
 #include <csignal>
@@ -7,28 +8,52 @@
 #include <QProcessEnvironment>
 #include <sys/resource.h>
 
-CliResult runCli(const TestEnvironment& env, const QStringList& args, qint64 fileSizeLimit) {
+namespace {
+
+CliResult run(const TestEnvironment& env, const QString& program, const QStringList& args,
+              qint64 fileSizeLimit, bool ownSettings) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.configFolder());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), env.path(QStringLiteral("data")));
     environment.insert(QStringLiteral("HOME"), env.path(QStringLiteral("home")));
+    if (!ownSettings)
+        environment.remove(SBKSettings::FileVariable);
     process.setProcessEnvironment(environment);
-    if (fileSizeLimit >= 0)
-        process.setChildProcessModifier([fileSizeLimit] {
-            // A write past the limit then fails with EFBIG instead of ending the process.
-            std::signal(SIGXFSZ, SIG_IGN);
+    process.setChildProcessModifier([fileSizeLimit] {
+        // An ignored signal stays ignored across exec, and this process ignores SIGXFSZ once it
+        // limited its own files (FileSizeLimit): the program must ignore it itself, as it must
+        // under a user's "ulimit -f".
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (fileSizeLimit >= 0) {
             struct rlimit limit {};
             getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = rlim_t(fileSizeLimit);
             setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    process.start(qEnvironmentVariable("SBK_CLI"), args);
+        }
+    });
+    process.start(program, args);
     process.closeWriteChannel();
-    process.waitForFinished(120000);
     CliResult result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    // A process ended by a signal reports 128 + its number, as a shell does (153 for SIGXFSZ).
+    result.exitCode =
+        process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 128 + process.exitCode();
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+} // namespace
+
+CliResult runCli(const TestEnvironment& env, const QStringList& args, qint64 fileSizeLimit) {
+    return run(env, qEnvironmentVariable("SBK_CLI"), args, fileSizeLimit, true);
+}
+
+CliResult runCliCopy(const TestEnvironment& env, const QString& program, const QStringList& args) {
+    return run(env, program, args, -1, false);
 }

@@ -7,8 +7,9 @@
 class TestEnvironment;
 
 // Runs sbk-cli (its path comes from the SBK_CLI environment variable set by CTest) as a process
-// with the test's settings folder, and keeps its exit code and output. With fileSizeLimit, the
-// process may write files of at most that many bytes (a write past it fails, as on a full disk).
+// with the test's settings file and folders, and keeps its exit code and output. The process
+// starts as from a user's shell: SIGXFSZ at its default action, whatever this process set. With
+// fileSizeLimit, it may write files of at most that many bytes (as under "ulimit -f").
 struct CliResult {
     int exitCode = -1;
     QByteArray out;
@@ -16,3 +17,6 @@ struct CliResult {
 };
 
 CliResult runCli(const TestEnvironment& env, const QStringList& args, qint64 fileSizeLimit = -1);
+// Another copy of sbk-cli, run with the test's folders as its home but without SBK_SETTINGS, so
+// that it chooses its settings store itself.
+CliResult runCliCopy(const TestEnvironment& env, const QString& program, const QStringList& args);

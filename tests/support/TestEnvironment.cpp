@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "core/SBKSettings.h"
 #include "store/Database.h"
 #include "sty/StyleFacts.h"
 
@@ -19,6 +20,9 @@ TestEnvironment::TestEnvironment() {
     if (!m_dir.isValid())
         qFatal("cannot create a temporary folder");
     QDir().mkpath(configFolder());
+    // The programs and the tests' own settings use the one file, where the user's settings
+    // store would put it under XDG_CONFIG_HOME.
+    qputenv(qPrintable(SBKSettings::FileVariable), settingsFile().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", configFolder().toLocal8Bit());
     qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
@@ -34,6 +38,10 @@ QString TestEnvironment::path(const QString& name) const {
 
 QString TestEnvironment::configFolder() const {
     return m_dir.filePath(QStringLiteral("config"));
+}
+
+QString TestEnvironment::settingsFile() const {
+    return QDir(configFolder()).filePath(QStringLiteral("SBK/SBK.conf"));
 }
 
 QString TestEnvironment::createDatabase(const QString& name) const {

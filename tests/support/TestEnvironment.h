@@ -20,6 +20,8 @@ public:
     QString path(const QString& name) const;
     // The folder that holds the redirected settings (XDG_CONFIG_HOME for child processes).
     QString configFolder() const;
+    // The settings file of the programs run in the test and of the test itself (SBK_SETTINGS).
+    QString settingsFile() const;
     // A new empty database file in the folder.
     QString createDatabase(const QString& name = QStringLiteral("test.mdb")) const;
     std::unique_ptr<Database> openDatabase(const QString& name = QStringLiteral("test.mdb")) const;

@@ -47,12 +47,11 @@ DuplicateReport DuplicateReport::of(const DuplicateTreeModel& model) {
 }
 
 QString DuplicateReport::csvField(const QString& text) {
-    const bool quoted = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
-                        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
-                        text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' '));
-    if (!quoted)
-        return text;
     QString field = text;
+    // A spreadsheet takes a text beginning with one of these for a formula; the quote before it
+    // is what spreadsheets expect to keep such a text as it stands.
+    if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front()))
+        field.prepend(QLatin1Char('\''));
     field.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + field + QLatin1Char('"');
 }
@@ -61,15 +60,24 @@ QByteArray DuplicateReport::csv() const {
     QStringList captions{QStringLiteral("Group"), QStringLiteral("Kind"), QStringLiteral("Keep")};
     for (int column = 0; column < Model::ColumnCount; ++column)
         captions << (column == Model::StyleColumn ? QStringLiteral("Style") : Model::header(column));
+    for (QString& caption : captions)
+        caption = csvField(caption);
     QString text = captions.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    // Numbers as numbers; every text quoted, so that a meter (4/4) or a name such as "1/4" is
+    // not read as a date.
+    const auto isNumber = [](int column) {
+        return column == Model::StyleColumn || column == Model::TempoColumn;
+    };
     for (qsizetype row = 0; row < m_groups.size(); ++row) {
         const DuplicateStyles::Group& group = m_groups.at(row);
         for (const DuplicateStyles::Style& style : group.styles) {
-            QStringList fields{QString::number(row + 1), DuplicateStyles::name(group.kind),
-                               style.StyleProg == m_keep.at(row) ? QStringLiteral("yes")
-                                                                 : QStringLiteral("no")};
-            for (int column = 0; column < Model::ColumnCount; ++column)
-                fields << csvField(Model::styleText(style, column));
+            QStringList fields{
+                QString::number(row + 1), csvField(DuplicateStyles::name(group.kind)),
+                csvField(style.StyleProg == m_keep.at(row) ? QStringLiteral("yes") : QStringLiteral("no"))};
+            for (int column = 0; column < Model::ColumnCount; ++column) {
+                const QString value = Model::styleText(style, column);
+                fields << (isNumber(column) ? value : csvField(value));
+            }
             text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
         }
     }
@@ -151,7 +159,7 @@ bool DuplicateReport::paint(QPainter& painter, QPagedPaintDevice& device) const 
         draw(boldFont, area.left(), area.width(),
              QStringLiteral("Group %1: %2, %3 styles")
                  .arg(row + 1)
-                 .arg(DuplicateTreeModel::kindText(group.kind))
+                 .arg(DuplicateStyles::kindWords(group.kind))
                  .arg(group.styles.size()));
         y += line;
         for (const DuplicateStyles::Style& style : group.styles) {

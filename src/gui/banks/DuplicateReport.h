@@ -23,9 +23,10 @@ public:
 
     // The CSV text: a caption row, then one row per style: the group's number and kind ("exact",
     // "renamed", "settings"), "yes" for the style kept, and the style's columns. UTF-8, rows ended
-    // by CR LF; a field holding a comma, a quote, a line break or a blank at either end is quoted,
-    // its quotes doubled.
+    // by CR LF; numbers as they are, every text a field of csvField.
     QByteArray csv() const;
+    // A text as a CSV field a spreadsheet keeps as text: quoted, its quotes doubled, and a quote
+    // (') before a leading =, +, -, @, tab or CR, which would make it a formula.
     static QString csvField(const QString& text);
 
     // Lays the report out on the device's pages, a new page wherever the last one is full; false

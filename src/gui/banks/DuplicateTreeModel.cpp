@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <QFont>
+#include <QHash>
 #include <QSet>
 
 namespace {
@@ -19,26 +20,38 @@ QFont boldFont() {
 DuplicateTreeModel::DuplicateTreeModel(QObject* parent) : QAbstractItemModel(parent) {}
 
 void DuplicateTreeModel::setGroups(QList<DuplicateStyles::Group> groups, DuplicateStyles::KeepRule rule) {
-    const QSet<qint64> keptBefore(m_keep.cbegin(), m_keep.cend());
+    // The styles kept before, by the kind of their group: a group takes the mark of a group of its
+    // own kind first, as the group it was before the library changed.
+    QHash<qint64, DuplicateStyles::Kind> keptBefore;
+    for (qsizetype row = 0; row < m_groups.size(); ++row)
+        keptBefore.insert(m_keep.at(row), m_groups.at(row).kind);
     beginResetModel();
     m_groups = std::move(groups);
     m_keep.clear();
     m_keep.reserve(m_groups.size());
     for (const DuplicateStyles::Group& group : std::as_const(m_groups)) {
         qint64 kept = 0;
-        for (const DuplicateStyles::Style& style : group.styles)
-            if (keptBefore.contains(style.StyleProg)) {
+        for (const DuplicateStyles::Style& style : group.styles) {
+            const auto found = keptBefore.constFind(style.StyleProg);
+            if (found == keptBefore.cend())
+                continue;
+            if (*found == group.kind) {
                 kept = style.StyleProg;
                 break;
             }
+            if (kept == 0)
+                kept = style.StyleProg;
+        }
         m_keep.append(kept != 0 ? kept : DuplicateStyles::keepByRule(group, rule));
     }
     endResetModel();
 }
 
 void DuplicateTreeModel::applyRule(DuplicateStyles::KeepRule rule) {
+    // Each group on its own: the rule orders all styles alike, so a style it keeps in a wide group
+    // is also what it keeps in a narrower group that holds it.
     for (int row = 0; row < m_groups.size(); ++row)
-        setKeep(row, DuplicateStyles::keepByRule(m_groups.at(row), rule));
+        keepOnly(row, DuplicateStyles::keepByRule(m_groups.at(row), rule));
 }
 
 qint64 DuplicateTreeModel::styleCount() const {
@@ -58,20 +71,27 @@ QList<int> DuplicateTreeModel::allGroups() const {
 }
 
 bool DuplicateTreeModel::setKeep(int row, qint64 styleProg) {
-    if (row < 0 || row >= m_groups.size())
+    if (row < 0 || row >= m_groups.size() || !holds(m_groups.at(row), styleProg))
         return false;
-    const QList<DuplicateStyles::Style>& styles = m_groups.at(row).styles;
-    const auto found = std::find_if(styles.cbegin(), styles.cend(),
-                                    [styleProg](const auto& style) { return style.StyleProg == styleProg; });
-    if (found == styles.cend())
-        return false;
-    if (m_keep.at(row) != styleProg) {
-        m_keep[row] = styleProg;
-        const QModelIndex parent = groupIndex(row);
-        emit dataChanged(index(0, StyleColumn, parent), index(int(styles.size()) - 1, StyleColumn, parent),
-                         {Qt::CheckStateRole});
-    }
+    for (int other = 0; other < m_groups.size(); ++other)
+        if (other == row || holds(m_groups.at(other), styleProg))
+            keepOnly(other, styleProg);
     return true;
+}
+
+bool DuplicateTreeModel::holds(const DuplicateStyles::Group& group, qint64 styleProg) {
+    return std::any_of(group.styles.cbegin(), group.styles.cend(),
+                       [styleProg](const auto& style) { return style.StyleProg == styleProg; });
+}
+
+void DuplicateTreeModel::keepOnly(int row, qint64 styleProg) {
+    if (m_keep.at(row) == styleProg)
+        return;
+    m_keep[row] = styleProg;
+    const QModelIndex parent = groupIndex(row);
+    emit dataChanged(index(0, StyleColumn, parent),
+                     index(int(m_groups.at(row).styles.size()) - 1, StyleColumn, parent),
+                     {Qt::CheckStateRole});
 }
 
 int DuplicateTreeModel::groupRowOf(const QModelIndex& index) const {
@@ -132,18 +152,6 @@ qint64 DuplicateTreeModel::deletedBy(const QList<DuplicateStyles::Merge>& merges
     for (const DuplicateStyles::Merge& merge : merges)
         deleted += merge.group.styles.size() - 1;
     return deleted;
-}
-
-QString DuplicateTreeModel::kindText(DuplicateStyles::Kind kind) {
-    switch (kind) {
-    case DuplicateStyles::Kind::Exact:
-        return QStringLiteral("exact copies");
-    case DuplicateStyles::Kind::Renamed:
-        return QStringLiteral("renamed copies");
-    case DuplicateStyles::Kind::Settings:
-        return QStringLiteral("same music, other settings");
-    }
-    return QString();
 }
 
 QString DuplicateTreeModel::banksText(const DuplicateStyles::Style& style) {
@@ -229,7 +237,7 @@ QVariant DuplicateTreeModel::groupData(int row, int column, int role) const {
         // The caption spans the row in the tree; the other columns stay empty.
         return column == 0 ? QStringLiteral("Group %1: %2, %3 styles")
                                  .arg(row + 1)
-                                 .arg(kindText(group.kind))
+                                 .arg(DuplicateStyles::kindWords(group.kind))
                                  .arg(group.styles.size())
                            : QVariant();
     case Qt::FontRole:

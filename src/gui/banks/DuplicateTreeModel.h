@@ -29,7 +29,8 @@ public:
     explicit DuplicateTreeModel(QObject* parent = nullptr);
 
     // Replaces the tree; each group keeps the style the rule picks. A style kept before (by
-    // setKeep or an earlier rule) that is still in its group stays kept.
+    // setKeep or an earlier rule) that is still in its group stays kept, a group of the same kind
+    // taking its own mark first.
     void setGroups(QList<DuplicateStyles::Group> groups, DuplicateStyles::KeepRule rule);
     // Every group keeps the style the rule picks, whatever was chosen before.
     void applyRule(DuplicateStyles::KeepRule rule);
@@ -41,7 +42,9 @@ public:
     QList<int> allGroups() const;
     const DuplicateStyles::Group& group(int row) const { return m_groups.at(row); }
     qint64 keep(int row) const { return m_keep.at(row); }
-    // Keeps that style of the group; false when the style is not in it.
+    // Keeps that style in the group and in every other group that holds it (a group within a
+    // wider one, the wider one), so that whichever of them is merged keeps it; false when the
+    // style is not in the group.
     bool setKeep(int row, qint64 styleProg);
     // The group of a node (its own row, or its parent's for a style); -1 for an invalid index.
     int groupRowOf(const QModelIndex& index) const;
@@ -56,8 +59,6 @@ public:
     QList<DuplicateStyles::Merge> merges(const QList<int>& rows, int* skipped = nullptr) const;
     static qint64 deletedBy(const QList<DuplicateStyles::Merge>& merges);
 
-    // "exact copies", "renamed copies", "same music, other settings".
-    static QString kindText(DuplicateStyles::Kind kind);
     // "PARTY 3, ROCK 12": the banks and slots that hold a style.
     static QString banksText(const DuplicateStyles::Style& style);
     // The texts of a style's columns, as the tree and the report show them.
@@ -77,6 +78,9 @@ private:
     // A group node's internal id is 0; a style node's is 1 + its group's row.
     static constexpr quintptr GroupId = 0;
 
+    static bool holds(const DuplicateStyles::Group& group, qint64 styleProg);
+    // The group keeps that style; no other group changes.
+    void keepOnly(int row, qint64 styleProg);
     QVariant groupData(int row, int column, int role) const;
     QVariant styleData(int row, const DuplicateStyles::Style& style, int column, int role) const;
 

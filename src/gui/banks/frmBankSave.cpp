@@ -7,6 +7,7 @@
 #include "gui/banks/BankTreeModel.h"
 #include "gui/main/FieldLimitValidator.h"
 #include "session/SBKModule.h"
+#include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/Transaction.h"
 
@@ -205,7 +206,7 @@ void frmBankSave::cmdDelete_Click() {
     DbKORFBank bank(m_module.connection());
     bank.setBankProg(number);
     if (!bank.DelKORFBanks()) {
-        failed(bank.clsKORFBanksError());
+        failed(Database::inWords(bank.clsKORFBanksError()));
         return;
     }
     // The working bank whose stored bank is gone can only be stored anew.
@@ -244,7 +245,7 @@ void frmBankSave::cmdOk_Click() {
             update = true;
             m_selectedBankNumber = existing.BankProg();
         } else if (!existing.clsKORFBanksError().isEmpty()) {
-            failed(existing.clsKORFBanksError());
+            failed(Database::inWords(existing.clsKORFBanksError()));
             return;
         }
     }
@@ -264,7 +265,9 @@ bool frmBankSave::loadPicked() {
 }
 
 bool frmBankSave::storeWorkingBank(bool update) {
-    const QString name = m_txtField[0]->text();
+    // Trimmed once, as it was looked up: a name stored with blanks around it could not be told
+    // from the same name without them.
+    const QString name = m_txtField[0]->text().trimmed();
     const QString desc = m_txtField[1]->text();
     // A text left as the stored bank holds it passes: it may have come from a file under an older
     // rule.
@@ -290,7 +293,7 @@ bool frmBankSave::storeWorkingBank(bool update) {
         failed(error.message());
         return false;
     }
-    bank.setBankName(name); // as typed: the lookup above trims, the stored name does not
+    bank.setBankName(name);
     bank.setBankDesc(desc);
     const KORFStyles& styles = m_module.WorkingBankStyles;
     for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
@@ -301,8 +304,8 @@ bool frmBankSave::storeWorkingBank(bool update) {
         failed(bank.clsKORFBanksError().isEmpty()
                    ? QStringLiteral("Bank %1 is no longer in the database. Use \"Save bank as ...\" to "
                                     "store it again.")
-                         .arg(name.trimmed())
-                   : bank.clsKORFBanksError());
+                         .arg(name)
+                   : Database::inWords(bank.clsKORFBanksError()));
         return false;
     }
     try {

@@ -10,6 +10,7 @@
 #include "gui/main/WindowOpener.h"
 #include "gui/metadata/frmStyleEdit.h"
 #include "session/SBKModule.h"
+#include "store/Database.h"
 
 #include <algorithm>
 #include <QApplication>
@@ -34,11 +35,9 @@ namespace {
 
 using Model = DuplicateTreeModel;
 
-// The columns of the tree in average characters of the font, and the texts they must show whole
-// (digits are wider than the average character); the banks take what is left.
-constexpr int ColumnChars[Model::ColumnCount] = {6, 18, 16, 18, 5, 5, 10, 30};
-constexpr const char* ColumnSamples[Model::ColumnCount] = {"000000", "",      "",           "",
-                                                           "000",    "12/16", "0000/00/00", ""};
+// The widest a column of free text grows for its contents, in average characters of the font
+// (0: as wide as its contents); a text cut shows whole as its tooltip.
+constexpr int ColumnChars[Model::ColumnCount] = {0, 18, 16, 18, 0, 0, 0, 40};
 
 // "1 style", "3 styles".
 QString counted(qint64 count, const QString& noun) {
@@ -99,7 +98,9 @@ frmDuplicates::frmDuplicates(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* box = new QCheckBox(kinds.at(k), this);
         box->setObjectName(QStringLiteral("chkKind_%1").arg(k));
         box->setToolTip(kindTips.at(k));
-        box->setChecked(true);
+        // Only exact copies are the same style: the other kinds differ, so merging them is a
+        // choice to make with open eyes.
+        box->setChecked(k == 0);
         connect(box, &QCheckBox::toggled, this, [this] { refresh(); });
         choices->addWidget(box);
         m_chkKind.at(size_t(k)) = box;
@@ -178,30 +179,45 @@ frmDuplicates::frmDuplicates(SBKModule& module, Prompt& prompt, QWidget* parent)
     layout->addWidget(m_tvGroups, 1);
     layout->addLayout(counts);
     layout->addLayout(buttons);
-    sizeFromFont();
     refresh();
+    sizeWindow();
 }
 
 frmDuplicates::~frmDuplicates() = default;
 
-void frmDuplicates::sizeFromFont() {
-    const QFontMetrics metrics = fontMetrics();
-    const int character = metrics.averageCharWidth();
+void frmDuplicates::sizeColumns() {
+    const int character = fontMetrics().averageCharWidth();
     QHeaderView* header = m_tvGroups->header();
-    int width = 0;
-    for (int c = 0; c < Model::ColumnCount; ++c) {
-        // A column is never narrower than its caption; the first one holds the tree's indentation
-        // and the radio button too.
-        int size =
-            std::max({character * ColumnChars[c], metrics.horizontalAdvance(QLatin1String(ColumnSamples[c])),
-                      metrics.horizontalAdvance(Model::header(c))}) +
-            3 * character;
-        if (c == Model::StyleColumn)
-            size += m_tvGroups->indentation() + metrics.height();
-        header->resizeSection(c, size);
-        width += size;
+    // The style column holds the tree's indentation of a style, its radio button and its number:
+    // the highest number is the widest.
+    QModelIndex widest;
+    qint64 highest = 0;
+    for (int row = 0; row < m_model->groupCount(); ++row) {
+        const QList<DuplicateStyles::Style>& styles = m_model->group(row).styles;
+        for (int s = 0; s < styles.size(); ++s)
+            if (styles.at(s).StyleProg > highest) {
+                highest = styles.at(s).StyleProg;
+                widest = m_model->index(s, Model::StyleColumn, m_model->groupIndex(row));
+            }
     }
-    QSize size(width + m_tvGroups->verticalScrollBar()->sizeHint().width() + 4 * character,
+    for (int c = 0; c < Model::ColumnCount; ++c) {
+        int contents = c == Model::StyleColumn
+                           ? (widest.isValid() ? m_tvGroups->sizeHintForIndex(widest).width() +
+                                                     2 * m_tvGroups->indentation()
+                                               : 0)
+                           // QTreeView's own measure of the rows, which it keeps protected.
+                           : static_cast<const QAbstractItemView*>(m_tvGroups)->sizeHintForColumn(c);
+        if (ColumnChars[c] > 0)
+            contents = std::min(contents, ColumnChars[c] * character);
+        // The last column takes what is left of the window, and at least its contents.
+        header->resizeSection(c, std::max(header->sectionSizeHint(c), contents));
+    }
+}
+
+void frmDuplicates::sizeWindow() {
+    const QFontMetrics metrics = fontMetrics();
+    QSize size(m_tvGroups->header()->length() + m_tvGroups->verticalScrollBar()->sizeHint().width() +
+                   4 * metrics.averageCharWidth(),
                metrics.height() * 32);
     size = size.expandedTo(minimumSizeHint());
     if (const QScreen* shownOn = screen())
@@ -255,6 +271,7 @@ void frmDuplicates::refresh() {
     for (int row = 0; row < m_model->groupCount(); ++row)
         m_tvGroups->setFirstColumnSpanned(row, QModelIndex(), true);
     m_tvGroups->expandAll();
+    sizeColumns();
     showCounts();
 }
 
@@ -317,12 +334,16 @@ void frmDuplicates::merge(const QList<int>& rows) {
                                 : QStringLiteral(" (%1 within a wider group, which takes %2 copies)")
                                       .arg(counted(within, QStringLiteral("group")),
                                            within == 1 ? QStringLiteral("its") : QStringLiteral("their"));
+    const QString differ = DuplicateStyles::differenceNote(merges);
     if (!m_prompt.confirm(QStringLiteral("Merging %1%2 deletes %3 from the database; the banks that hold %4 "
-                                         "will hold the %5 kept instead. Are you sure?")
+                                         "will hold the %5 kept instead.%6Are you sure?")
                               .arg(counted(merges.size(), QStringLiteral("group")), inWider,
                                    counted(deleted, QStringLiteral("style")),
                                    deleted == 1 ? QStringLiteral("it") : QStringLiteral("them"),
-                                   merges.size() == 1 ? QStringLiteral("style") : QStringLiteral("styles"))))
+                                   merges.size() == 1 ? QStringLiteral("style") : QStringLiteral("styles"),
+                                   differ.isEmpty()
+                                       ? QStringLiteral(" ")
+                                       : QStringLiteral("\n\n") + differ + QStringLiteral("\n\n"))))
         return;
     DuplicateStyles::Result result;
     try {
@@ -373,7 +394,8 @@ void frmDuplicates::tvGroups_DblClick(const QModelIndex& index) {
     if (m_module.ExchangeValue1 != QString(frmStyleEdit::Confirmed))
         return;
     if (!table.UpdKORFStyles()) {
-        m_prompt.message(table.clsKORFStylesError(), Prompt::Title, Prompt::Icon::Critical);
+        m_prompt.message(Database::inWords(table.clsKORFStylesError()), Prompt::Title,
+                         Prompt::Icon::Critical);
         return;
     }
     m_stylesChanged = true;

@@ -21,10 +21,12 @@ class QTreeView;
 class SBKModule;
 
 // The duplicates window (Styles menu, "Find duplicates..."): the groups of copies of the kinds
-// ticked (chkKind_0..2: exact, renamed, same music with other settings) in a tree, each with its
+// ticked (chkKind_0..2: exact, renamed, same music with other settings; exact copies alone at
+// first) in a tree, each with its
 // styles and the bank slots that hold them, and in each group the style to keep, chosen by a rule
 // (cboKeep: the oldest, the newest, the one in most bank slots) or by a click on its radio button.
-// "Merge selected groups" and "Merge all" ask first, naming how many styles go, then merge in one
+// "Merge selected groups" and "Merge all" ask first, naming how many styles go and what the styles
+// of groups that are not exact copies differ in (No preset), then merge in one
 // run with a progress dialog whose Cancel undoes the run. The report prints, saves as PDF and
 // exports as CSV. A double click on a style edits it as the styles window does.
 class frmDuplicates : public QDialog {
@@ -66,7 +68,10 @@ private:
                     void (DuplicateReport::*write)(const QString&) const);
     void showCounts();
     void updateButtons();
-    void sizeFromFont();
+    // Every column as wide as its caption and its contents; the window as wide as the columns,
+    // within the screen.
+    void sizeColumns();
+    void sizeWindow();
 
     SBKModule& m_module;
     Prompt& m_prompt;

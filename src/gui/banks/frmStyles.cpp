@@ -10,6 +10,7 @@
 #include "gui/main/WindowOpener.h"
 #include "gui/metadata/frmStyleEdit.h"
 #include "session/SBKModule.h"
+#include "store/Database.h"
 
 #include <algorithm>
 #include <QAction>
@@ -485,7 +486,8 @@ void frmStyles::grdStyles_DblClick(int row) {
     if (m_module.ExchangeValue1 != QString(Confirmed))
         return;
     if (!table.UpdKORFStyles()) {
-        m_prompt.message(table.clsKORFStylesError(), Prompt::Title, Prompt::Icon::Critical);
+        m_prompt.message(Database::inWords(table.clsKORFStylesError()), Prompt::Title,
+                         Prompt::Icon::Critical);
         return;
     }
     m_model->updateRow(row, table.StyleName1(), table.StyleDesc(), table.StyleFamily(), table.StyleCat());

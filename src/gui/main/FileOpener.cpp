@@ -45,11 +45,14 @@ FileOpener::Kind FileOpener::kindOf(const QString& path) {
     return Kind::Unknown;
 }
 
+QString FileOpener::absolutePath(const QString& given) {
+    return QFileInfo(given.startsWith(QStringLiteral("file:")) ? QUrl(given).toLocalFile() : given)
+        .absoluteFilePath();
+}
+
 void FileOpener::open(SBKModule& module, Prompt& prompt, const QStringList& paths, QWidget* parent) {
     for (const QString& given : paths) {
-        const QString path =
-            QFileInfo(given.startsWith(QStringLiteral("file:")) ? QUrl(given).toLocalFile() : given)
-                .absoluteFilePath();
+        const QString path = absolutePath(given);
         Kind kind = Kind::Unknown;
         try {
             kind = kindOf(path);

@@ -23,6 +23,10 @@ public:
     // readable regular file.
     static Kind kindOf(const QString& path);
 
+    // The absolute path of a file as given on a command line (a "file:" URL counts as its local
+    // path), against the current folder.
+    static QString absolutePath(const QString& given);
+
     // Opens the windows for paths in order (a "file:" URL counts as its local path). A path that
     // cannot be opened is named in a message and passed over.
     static void open(SBKModule& module, Prompt& prompt, const QStringList& paths, QWidget* parent);
