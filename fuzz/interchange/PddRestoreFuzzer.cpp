@@ -14,10 +14,6 @@ namespace {
 FuzzDatabase* fixture = nullptr;
 QString input;
 
-qint64 rows(const char* table) {
-    return fixture->rows(table);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -37,17 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const PddRestore::Check check = PddRestore::validate(input);
     if (!check.valid)
         return 0;
-    const qint64 banksBefore = rows("KORFBanks");
-    const qint64 stylesBefore = rows("KORFStyles");
+    const qint64 banksBefore = fixture->rows("KORFBanks");
+    const qint64 stylesBefore = fixture->rows("KORFStyles");
     try {
         PddRestore::restore(fixture->connection(), input, check.records);
     } catch (const SbkError&) {
         // Refused by the database (a repeated number, a text too long): nothing may have changed.
-        if (rows("KORFBanks") != banksBefore || rows("KORFStyles") != stylesBefore)
+        if (fixture->rows("KORFBanks") != banksBefore || fixture->rows("KORFStyles") != stylesBefore)
             abort();
         return 0;
     }
-    if (rows("KORFBanks") + rows("KORFStyles") != check.records)
+    if (fixture->rows("KORFBanks") + fixture->rows("KORFStyles") != check.records)
         abort();
     return 0;
 }

@@ -18,10 +18,6 @@ namespace {
 FuzzDatabase* fixture = nullptr;
 QString folder;
 
-qint64 rows(const char* table) {
-    return fixture->rows(table);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -40,22 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             abort();
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    const qint64 styles = rows("KORFStyles");
-    const qint64 banks = rows("KORFBanks");
+    const qint64 styles = fixture->rows("KORFStyles");
+    const qint64 banks = fixture->rows("KORFBanks");
     StyImport import(fixture->connection());
     import.setPolicy(StyImport::Policy::ImportAll);
     try {
         import.begin(folder, true, QString(), QString(), QString());
         while (import.importNext()) {
         }
-        if (rows("KORFStyles") != styles + import.stylesStored() ||
-            rows("KORFBanks") != banks + import.banksStored())
+        if (fixture->rows("KORFStyles") != styles + import.stylesStored() ||
+            fixture->rows("KORFBanks") != banks + import.banksStored())
             abort();
         import.cancel();
     } catch (const SbkError&) {
         // An entry that cannot be taken apart stops the run, which is rolled back.
     }
-    if (rows("KORFStyles") != styles || rows("KORFBanks") != banks)
+    if (fixture->rows("KORFStyles") != styles || fixture->rows("KORFBanks") != banks)
         abort();
     return 0;
 }
