@@ -3,7 +3,9 @@
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "store/SqliteRows.h"
 
+#include <algorithm>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -109,4 +111,32 @@ qint64 StoredBanks::holding(QSqlDatabase db, qint32 style,
     if (query.lastError().isValid())
         throw SbkError(Database::errorText(query.lastError()));
     return count;
+}
+
+QHash<qint32, QString> StoredBanks::namesByStyle(QSqlDatabase db) {
+    QStringList columns{QStringLiteral("BankName")};
+    for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+        columns << DbKORFBank::slotColumn(k);
+    SqliteRows rows(db,
+                    QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                        QStringLiteral(" FROM KORFBanks ORDER BY BankName, BankProg"),
+                    {});
+    QHash<qint32, QString> names;
+    const QString separator = QStringLiteral(", ");
+    while (rows.next()) {
+        const QString name = rows.text(0);
+        qint32 held[DbKORFBank::SlotCount];
+        for (int k = 1; k <= DbKORFBank::SlotCount; ++k) {
+            const qint32 style = rows.integer(k);
+            held[k - 1] = style;
+            if (style == 0 || std::find(held, held + k - 1, style) != held + k - 1)
+                continue;
+            const auto shown = names.find(style);
+            if (shown == names.end())
+                names.insert(style, name); // shared with the bank's other styles
+            else
+                *shown += separator + name;
+        }
+    }
+    return names;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -37,4 +38,8 @@ public:
     static QList<StoredBank> holding(QSqlDatabase db, qint32 style);
     // The same banks handed to the caller one at a time, as they are read; returns their number.
     static qint64 holding(QSqlDatabase db, qint32 style, const std::function<void(const StoredBank&)>& take);
+    // For every style that a bank names, the names of the banks that hold it, by name and joined by
+    // ", " ("FAVOR002, LIVE"); a bank that holds a style twice is named once. One statement over
+    // the banks, so the style grid can show the banks of 100,000 styles at once.
+    static QHash<qint32, QString> namesByStyle(QSqlDatabase db);
 };

@@ -2,9 +2,11 @@
 
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
 #include "store/SqliteRows.h"
 
+#include <algorithm>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,6 +17,29 @@ namespace {
 const QString meterKeys =
     QStringLiteral("CAST(METER AS INTEGER)%1, CAST(SUBSTR(METER, INSTR(METER, '/') + 1) AS "
                    "INTEGER)%1");
+
+// A sort key that names the count of banks, and the count as the statement sorts it.
+const QRegularExpression banksKey(QStringLiteral("^BANKS((?: (?:ASC|DESC))?)$"),
+                                  QRegularExpression::CaseInsensitiveOption);
+const QString banksCount = QStringLiteral("COALESCE(BANKCOUNT, 0)%1");
+
+bool sortsByBanks(const QString& filterOrder) {
+    const QStringList keys = filterOrder.split(QLatin1Char(','));
+    return std::any_of(keys.cbegin(), keys.cend(),
+                       [](const QString& key) { return banksKey.match(key.trimmed()).hasMatch(); });
+}
+
+// The number of banks that hold each style named in a slot, as the columns BANKSTYLE and
+// BANKCOUNT: one pass over the banks, however many styles there are. UNION keeps each pair of bank
+// and style once, so a bank that holds a style twice counts once.
+QString bankCounts() {
+    QStringList slotRows;
+    for (int k = 1; k <= DbKORFBank::SlotCount; ++k)
+        slotRows << QStringLiteral("SELECT BANKPROG AS BANK, %1 AS STYLE FROM KORFBANKS")
+                        .arg(DbKORFBank::slotColumn(k).toUpper());
+    return QStringLiteral("SELECT STYLE AS BANKSTYLE, COUNT(*) AS BANKCOUNT FROM (") +
+           slotRows.join(QStringLiteral(" UNION ")) + QStringLiteral(") WHERE STYLE <> 0 GROUP BY STYLE");
+}
 
 } // namespace
 
@@ -35,16 +60,21 @@ QString StyleListing::orderClause(const QString& filterOrder) {
             key = QStringLiteral("SBKFOLD(%1)%2").arg(match.captured(1), match.captured(2));
         else if (const QRegularExpressionMatch meter = meterKey.match(key); meter.hasMatch())
             key = meterKeys.arg(meter.captured(1));
+        else if (const QRegularExpressionMatch banks = banksKey.match(key); banks.hasMatch())
+            key = banksCount.arg(banks.captured(1));
     }
     return keys.join(QStringLiteral(", "));
 }
 
 QString StyleListing::statement(const QString& filterWhere, const QString& filterOrder, bool keepsFacts) {
     QString sql = QStringLiteral("SELECT STYLEPROG, STYLENAME1, STYLEDESC, STYLEFAMILY, STYLECAT, "
-                                 "STYLEAUTHOR, STYLEDATE, TEMPO, METER FROM ");
+                                 "STYLEAUTHOR, STYLEDATE, TEMPO, METER, STYLEFILE FROM ");
     // Without the columns, a filter or sort on them meets NULL, as for a style whose facts are unknown.
     sql += keepsFacts ? QStringLiteral("KORFSTYLES")
                       : QStringLiteral("(SELECT *, NULL AS TEMPO, NULL AS METER FROM KORFSTYLES)");
+    // The banks are counted only for a sort by them.
+    if (sortsByBanks(filterOrder))
+        sql += QStringLiteral(" LEFT JOIN (") + bankCounts() + QStringLiteral(") ON BANKSTYLE = STYLEPROG");
     if (!filterWhere.isEmpty())
         sql += QStringLiteral(" WHERE ") + filterWhere;
     sql += QStringLiteral(" ORDER BY ") + orderClause(filterOrder);
@@ -64,7 +94,7 @@ StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& 
         packed.hasTempo = !rows.isNull(Tempo);
         packed.tempo = packed.hasTempo ? rows.integer(Tempo) : 0;
         int place = 0;
-        for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter}) {
+        for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter, File}) {
             rows.appendText(column, result.m_text);
             packed.ends[size_t(place++)] = result.checkedEnd(packed.start);
         }
@@ -75,14 +105,16 @@ StyleListing StyleListing::GetAllStyles(QSqlDatabase connection, const QString& 
 
 namespace {
 
-// The text columns in the order a row keeps them: the listing's own, with the meter last.
-constexpr std::array<QString StyleListRow::*, 7> packedTexts{
-    &StyleListRow::StyleName1,  &StyleListRow::StyleDesc, &StyleListRow::StyleFamily, &StyleListRow::StyleCat,
-    &StyleListRow::StyleAuthor, &StyleListRow::StyleDate, &StyleListRow::Meter};
+// The text columns in the order a row keeps them: the listing's own, with the meter and the file
+// last.
+constexpr std::array<QString StyleListRow::*, 8> packedTexts{
+    &StyleListRow::StyleName1, &StyleListRow::StyleDesc,   &StyleListRow::StyleFamily,
+    &StyleListRow::StyleCat,   &StyleListRow::StyleAuthor, &StyleListRow::StyleDate,
+    &StyleListRow::Meter,      &StyleListRow::StyleFile};
 
 int packedPlace(StyleListing::Column column) {
     Q_ASSERT(column != StyleListing::Prog && column != StyleListing::Tempo);
-    return column == StyleListing::Meter ? 6 : int(column) - 1;
+    return column >= StyleListing::Meter ? int(column) - 2 : int(column) - 1;
 }
 
 } // namespace
@@ -128,7 +160,7 @@ StyleListRow StyleListing::row(int index) const {
     StyleListRow result;
     result.StyleProg = number(index);
     result.Tempo = tempo(index);
-    for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter})
+    for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter, File})
         result.*packedTexts[size_t(packedPlace(column))] = text(index, column).toString();
     return result;
 }
@@ -142,7 +174,7 @@ qint64 StyleListing::forEachStyle(QSqlDatabase connection, const QString& filter
     StyleListRow row;
     while (rows.next()) {
         row.StyleProg = rows.integer(Prog);
-        for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter})
+        for (const Column column : {Name1, Desc, Family, Cat, Author, Date, Meter, File})
             row.*packedTexts[size_t(packedPlace(column))] = rows.text(column);
         row.Tempo = rows.isNull(Tempo) ? std::nullopt : std::optional<int>(rows.integer(Tempo));
         take(row);

@@ -20,6 +20,7 @@ struct StyleListRow {
     QString StyleDate;
     std::optional<int> Tempo; // the style facts; absent and "" when unknown
     QString Meter;
+    QString StyleFile;
 };
 
 // The style listing: an independent copy of the listing query's rows that the caller owns. It
@@ -30,14 +31,17 @@ struct StyleListRow {
 class StyleListing {
 public:
     // The columns of the listing, in this order (a result column's index is its place here).
-    enum Column { Prog, Name1, Desc, Family, Cat, Author, Date, Tempo, Meter };
+    enum Column { Prog, Name1, Desc, Family, Cat, Author, Date, Tempo, Meter, File };
+    // The sort key of the number of stored banks that hold a style (a bank that holds it twice
+    // counts once); no column of the listing.
+    static inline const QString BanksKey = QStringLiteral("BANKS");
 
-    // SELECT STYLEPROG, STYLENAME1, ..., TEMPO, METER FROM KORFSTYLES [WHERE filterWhere] ORDER BY
-    // filterOrder (by STYLEPROG when filterOrder is empty). The condition is pasted in as it stands
-    // with filterValues bound to its parameters in order, the sort list with its text columns
-    // sorted by SBKFOLD and the meter by its numbers; a clause the database rejects throws SbkError
-    // with the database's error text. A style table without the facts columns (a database of
-    // another program) lists them as NULL.
+    // SELECT STYLEPROG, STYLENAME1, ..., TEMPO, METER, STYLEFILE FROM KORFSTYLES [WHERE filterWhere]
+    // ORDER BY filterOrder (by STYLEPROG when filterOrder is empty). The condition is pasted in as
+    // it stands with filterValues bound to its parameters in order, the sort list with its text
+    // columns sorted by SBKFOLD, the meter by its numbers and BanksKey by the count of banks; a
+    // clause the database rejects throws SbkError with the database's error text. A style table
+    // without the facts columns (a database of another program) lists them as NULL.
     static StyleListing GetAllStyles(QSqlDatabase connection, const QString& filterWhere,
                                      const QString& filterOrder, const QStringList& filterValues = {});
     // The rows of the same query handed to the caller one at a time, as they are read, so that a
@@ -60,7 +64,7 @@ public:
     StyleListRow row(int index) const;
     qint32 number(int index) const { return m_rows.at(index).prog; }
     std::optional<int> tempo(int index) const;
-    // A text column's value at index (Name1 to Date, or Meter), valid until the listing changes.
+    // A text column's value at index (Name1 to Date, Meter or File), valid until the listing changes.
     QStringView text(int index, Column column) const;
     // Puts new values in place of the row at index.
     void replace(int index, const StyleListRow& row);
@@ -84,7 +88,7 @@ public:
     const_iterator end() const { return {this, RecordCount()}; }
 
 private:
-    static constexpr int TextCount = 7; // Name1, Desc, Family, Cat, Author, Date, Meter
+    static constexpr int TextCount = 8; // Name1, Desc, Family, Cat, Author, Date, Meter, File
     // Where a row's texts lie in m_text: from start, the end of each relative to start.
     struct Packed {
         qsizetype start = 0;

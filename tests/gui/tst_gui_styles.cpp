@@ -3,6 +3,7 @@
 
 #include "banks/WorkingBank.h"
 #include "core/SBKSettings.h"
+#include "gui/banks/frmBankSave.h"
 #include "gui/banks/WorkingBankModel.h"
 #include "gui/main/WindowOpener.h"
 #include "GuiTestData.h"
@@ -13,11 +14,17 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTemporaryFile>
 #include <QToolTip>
+#include <QVBoxLayout>
 
 using namespace guitest;
 using namespace Qt::StringLiterals;
@@ -142,20 +149,134 @@ private slots:
         QVERIFY(fresh.grid()->isColumnHidden(0));
     }
 
-    // Nothing cut or outside the window at double text size: two columns of 16 slots, the bank
-    // buttons, the find field, the columns as far as the screen allows; a cut cell tells its text.
-    void layoutAtDoubleTextSize() {
+    // Sixty rows of "New Style" told apart: the number, author, date, file and banks are chosen
+    // from the header's menu, sort from their headers (the banks by how many hold the style), every
+    // caption keeps its room beside the sort arrow, the banks follow a bank saved in the window,
+    // and the chosen columns come back at the next opening.
+    void chosenColumns() {
+        Fixture f;
+        for (const auto& [author, file] :
+             {std::pair{"Zed", "FAVORITE01.STY"}, {"Ann", "USER01.STY"}, {"", "A.STY"}}) {
+            const qint32 style = addStyle(f.module, u"New Style"_s);
+            QSqlQuery(f.module.connection())
+                .exec(
+                    u"UPDATE KORFStyles SET StyleAuthor = '%1', StyleDate = '2024/05/0%2', StyleFile = '%3' "
+                    "WHERE StyleProg = %2"_s.arg(QLatin1String(author))
+                        .arg(style)
+                        .arg(QLatin1String(file)));
+        }
+        addBank(f.module, u"LIVE"_s, {2, 3, 2}); // style 2 twice
+        addBank(f.module, u"FAVOR002"_s, {2});
+        frmStyles window(f.module, f.prompt);
+        window.show();
+        // The columns shown, as long as the menu's ticks agree.
+        const auto shown = [](frmStyles& w) {
+            QList<int> columns;
+            for (int c = 0; c < StyleGridModel::ColumnCount; ++c) {
+                if (child<QAction>(w.columnsMenu(), u"mColumns_%1"_s.arg(c))->isChecked() ==
+                    w.grid()->isColumnHidden(c))
+                    return QList<int>{-1};
+                if (!w.grid()->isColumnHidden(c))
+                    columns << c;
+            }
+            return columns;
+        };
+        const auto cells = [&](int column) {
+            QStringList texts;
+            for (int r = 0; r < 3; ++r)
+                texts << window.gridModel()->text(r, column);
+            return texts.join(u'|');
+        };
+        QCOMPARE(shown(window), (QList{1, 2, 3, 4, 5, 6}));
+        QVERIFY(!child<QAction>(window.columnsMenu(), u"mColumns_1"_s)->isEnabled()); // the name always shows
+        for (int c : {0, 7, 8, 9, 10})
+            child<QAction>(window.columnsMenu(), u"mColumns_%1"_s.arg(c))->trigger();
+        QCOMPARE(shown(window), (QList{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+        QCOMPARE(cells(7) + u'/' + cells(10), u"Zed|Ann|/|FAVOR002, LIVE|LIVE"_s);
+
+        const struct {
+            int column;
+            const char* order;
+            const char* numbers;
+        } sorts[] = {{10, "BANKS", "1|3|2"},         {10, "BANKS DESC", "2|3|1"}, {0, "STYLEPROG", "1|2|3"},
+                     {0, "STYLEPROG DESC", "3|2|1"}, {7, "STYLEAUTHOR", "3|2|1"}, {9, "STYLEFILE", "3|1|2"},
+                     {8, "STYLEDATE", "1|2|3"}};
+        for (const auto& sort : sorts) {
+            window.cbTitle_Click(sort.column);
+            QCOMPARE(f.module.FilterOrder + u' ' + cells(0), u"%1 %2"_s.arg(sort.order, sort.numbers));
+            // Its caption, and those of tempo and meter, are not cut by the arrow.
+            QHeaderView* header = window.grid()->horizontalHeader();
+            for (int c : {sort.column, 5, 6}) {
+                QStyleOptionHeader option;
+                option.initFrom(header);
+                option.state |= QStyle::State_Horizontal;
+                option.rect = QRect(0, 0, header->sectionSize(c), header->height());
+                option.text = window.gridModel()->headerData(c, Qt::Horizontal).toString();
+                option.sortIndicator = QStyleOptionHeader::SortDown;
+                const QRect label = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+                QVERIFY2(header->fontMetrics().horizontalAdvance(option.text) <= label.width(),
+                         qPrintable(option.text));
+            }
+        }
+
+        // A bank saved from the window shows beside its style at once.
+        selectRows(window, 2, 2);
+        window.mbank_Click(0);
+        WindowOpener::ScopedHook hook([](QDialog& dialog) {
+            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"PARTY"_s);
+            static_cast<frmBankSave&>(dialog).cmdOk_Click();
+            return dialog.result();
+        });
+        window.mbank_Click(7);
+        QCOMPARE(cells(10), u"|FAVOR002, LIVE|LIVE, PARTY"_s);
+
+        child<QAction>(window.columnsMenu(), u"mColumns_8"_s)->trigger(); // the date goes
+        window.command(u"mFile"_s, 5)->trigger();
+        frmStyles again(f.module, f.prompt);
+        QCOMPARE(shown(again), (QList{0, 1, 2, 3, 4, 5, 6, 7, 9, 10}));
+        QCOMPARE(again.gridModel()->text(1, 10), u"FAVOR002, LIVE"_s);
+    }
+
+    void layoutFitsTheScreen_data() {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<double>("scale");
+        QTest::newRow("1600x1000, text 100%") << 0 << 1.0;
+        QTest::newRow("1600x1000, text 200%") << 0 << 2.0;
+        QTest::newRow("1280x800, text 200%") << 1 << 2.0;
+    }
+
+    // The window and the windows it opens lie within the screen, and nothing in the window is cut:
+    // two columns of 16 slots (shorter on a low screen), the bank buttons, the columns as far as
+    // the screen allows; at the window's smallest size the grid still shows the name, tempo and
+    // meter whole and the find field its whole hint. A cut cell tells its text.
+    void layoutFitsTheScreen() {
+        QFETCH(int, screen);
+        QFETCH(double, scale);
         const QFont font = QApplication::font();
         QFont scaled = font;
-        scaled.setPointSizeF(font.pointSizeF() * 2);
+        scaled.setPointSizeF(font.pointSizeF() * scale);
         QApplication::setFont(scaled);
         const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
+        QScreen* shownOn = QGuiApplication::screens().at(screen);
+        const QSize room = shownOn->availableGeometry().size();
+        QWidget opener; // the main window, on that screen
+        opener.setScreen(shownOn);
+        opener.move(shownOn->geometry().topLeft());
+        opener.show();
         Fixture f(3);
         const QString description = u"A description far longer than the narrowed column shows"_s;
         addStyle(f.module, u"Slow Rock Ballad"_s, description);
-        frmStyles window(f.module, f.prompt);
+        addBank(f.module, u"B"_s, {4});
+        frmStyles window(f.module, f.prompt, &opener);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.screen(), shownOn);
+        const QSize frame = window.frameGeometry().size() - window.size();
+        const auto fits = [&](QSize size) {
+            size += frame;
+            return size.width() <= room.width() && size.height() <= room.height();
+        };
+        QVERIFY(fits(window.size()));
         selectRows(window, 0, 3);
         window.mbank_Click(0);
         window.lbNewStyle_Click(0);
@@ -163,7 +284,8 @@ private slots:
         for (int s = 0; s < WorkingBank::SlotCount; ++s) {
             QLabel* slot = slotLabel(window, s);
             QVERIFY2(inside(&window, slot), qPrintable(u"slot %1"_s.arg(s)));
-            QVERIFY(slot->sizeHint().width() <= slot->width() && slot->sizeHint().height() <= slot->height());
+            QVERIFY(slot->sizeHint().width() <= slot->width() &&
+                    slot->contentsRect().height() >= slot->fontMetrics().height());
             if (s % 16 != 15)
                 QVERIFY(slot->geometry().bottom() < slotLabel(window, s + 1)->geometry().top());
         }
@@ -175,13 +297,42 @@ private slots:
             QVERIFY(widget->height() >= widget->fontMetrics().height());
         }
         QVERIFY(inside(&window, window.grid()) && inside(&window, window.findField()));
-        // Every column shows without a scroll bar unless the window fills the screen's width; the
-        // name, tempo and meter show whole all the same.
+        // Every column shows without a scroll bar unless the window fills the screen's width.
         QHeaderView* header = window.grid()->horizontalHeader();
-        QVERIFY(window.grid()->horizontalScrollBar()->maximum() == 0 ||
-                window.width() >= window.screen()->availableGeometry().width());
-        QVERIFY(header->sectionViewportPosition(6) + header->sectionSize(6) <= header->viewport()->width());
+        QVERIFY(window.grid()->horizontalScrollBar()->maximum() == 0 || !fits(window.size() + QSize(1, 0)));
 
+        QVERIFY(fits(window.minimumSize()));
+        window.resize(window.minimumSize());
+        QTRY_COMPARE(window.size(), window.minimumSize());
+        QVERIFY(header->sectionViewportPosition(6) + header->sectionSize(6) <= header->viewport()->width());
+        QLineEdit* find = window.findField();
+        const QFontMetrics metrics = find->fontMetrics();
+        QVERIFY(find->width() - (find->sizeHint().width() - 17 * metrics.horizontalAdvance(u'x')) >=
+                metrics.horizontalAdvance(find->placeholderText()));
+
+        // The windows it opens: the where-is window (30 lines high), the import window, and one
+        // whose contents are taller than any screen: they scroll.
+        QList<QSize> sizes;
+        QList<bool> scrolled;
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            sizes << dialog.size();
+            scrolled << (dialog.findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly) != nullptr);
+            return int(QDialog::Rejected);
+        });
+        window.mStyles_Click(8);
+        window.mFile_Click(1);
+        QDialog tall(&window);
+        auto* contents = new QVBoxLayout(&tall);
+        contents->addWidget(new QLabel(u"Taller than the screen"_s));
+        contents->addSpacing(room.height());
+        contents->addWidget(new QPushButton(u"OK"_s));
+        WindowOpener::exec(tall);
+        for (const QSize& size : sizes)
+            QVERIFY(fits(size));
+        QCOMPARE(scrolled, (QList{false, false, true}));
+        QVERIFY(tall.findChild<QScrollArea*>()->widget()->findChild<QPushButton*>());
+
+        window.resize(room);
         header->resizeSection(2, header->sectionSize(2) / 4);
         QCOMPARE(cellTip(window, 3, 2), description);
     }
@@ -227,9 +378,9 @@ private slots:
         QVERIFY(!window.command(u"mbank"_s, 0)->isEnabled());
     }
 
-    // Edited by double click: updated in place and found by its new name. Field limits hold for
-    // typing only; a lone blank gives way to typing and comes back when the field is emptied; a
-    // text SSF and PDD files cannot carry is refused. The data blocks are never touched.
+    // Edited by double click: updated in place (the author and file too) and found by its new name. Field
+    // limits hold for typing only; a lone blank gives way to typing and comes back when the field is emptied;
+    // a text SSF and PDD files cannot carry is refused. The data blocks are never touched.
     void editByDoubleClick() {
         Fixture f;
         addStyle(f.module, u"Alpha"_s);
@@ -259,6 +410,8 @@ private slots:
         edit = [&](QDialog& dialog) {
             field(dialog, 0)->clear();
             QTest::keyClicks(field(dialog, 0), u"Aardvark"_s);
+            field(dialog, 4)->setText(u"ZOO.STY"_s);
+            field(dialog, 5)->setText(u"Ann"_s);
             click(&dialog, u"cbUpdate"_s);
         };
         QTableView* grid = window.grid();
@@ -266,6 +419,7 @@ private slots:
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
         QCOMPARE(gridNames(window), u"Alpha,Beta,Aardvark,Unplugged Ballad"_s);
+        QCOMPARE(window.gridModel()->text(2, 7) + window.gridModel()->text(2, 9), u"AnnZOO.STY"_s);
         QCOMPARE(stored(gamma), (QStringList{u"Aardvark"_s, {}, {}, u"data"_s}));
         window.findField()->setText(u"AARDV"_s); // the find text of the edited row is new too
         QCOMPARE(gridNames(window), u"Aardvark"_s);
@@ -436,12 +590,14 @@ private slots:
     }
 };
 
-// The window's geometry is checked at double text size on a screen of 1600 by 1000, the size
+// The window's geometry is checked on screens of 1600 by 1000 and 1280 by 800, the sizes
 // screenshots use, rather than on the 800 by 600 screen the offscreen platform starts with.
 int main(int argc, char* argv[]) {
     QTemporaryFile screens;
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && screens.open()) {
         screens.write(R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": 1600, "height": 1000,
+                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+                         {"name": "small", "x": 1600, "y": 0, "width": 1280, "height": 800,
                           "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
         screens.flush();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());

@@ -98,7 +98,8 @@ private slots:
 
     // The dialog proposes the last selected style's values; a ticked field keeps every style's own
     // value, an emptied one stores the blank kept for an empty field; the grid follows the current
-    // style to its new place.
+    // style to its new place, and the updated styles that stand together there stay selected as
+    // the grid's one range.
     void updateGroup() {
         Fixture f;
         const QStringList families{u"B"_s, u"C"_s, u"D"_s, u"E"_s};
@@ -130,6 +131,14 @@ private slots:
         QCOMPARE(queryRows(f.module.connection(), texts), updated);
         QVERIFY(gridNames(window).startsWith(u"Style1,Style4,"_s));
         QCOMPARE(window.gridModel()->styleNumber(window.grid()->currentIndex().row()), 3);
+        const auto selection = [&] {
+            QList<int> rows;
+            for (const QModelIndex& index : window.grid()->selectionModel()->selectedRows())
+                rows << index.row();
+            std::sort(rows.begin(), rows.end());
+            return rows << f.module.GridAnchorRow << f.module.GridEndRow;
+        };
+        QCOMPARE(selection(), (QList{2, 3, 2, 3}));
 
         // The engine itself refuses what SSF and PDD files cannot carry, from any caller.
         const StyleChanges refused{.author = u"名"_s};
@@ -138,6 +147,17 @@ private slots:
                  }),
                  StyleGroup::refusal(refused));
         QCOMPARE(queryRows(f.module.connection(), texts), updated);
+
+        // Styles 1 and 4 join styles 2 and 3 under Z, where style 2 stands between them: the range
+        // is the current style's alone.
+        f.module.FilterOrder = u"STYLEFAMILY, STYLEPROG"_s;
+        window.queryListing();
+        window.RefreshStyleGrid();
+        selectRows(window, 0, 1);
+        answerYesNo(f.prompt, {1});
+        window.mStyles_Click(0);
+        QCOMPARE(gridNames(window), u"Style1,Style2,Style3,Style4"_s);
+        QCOMPARE(selection(), (QList{3, 3, 3}));
     }
 
     // Values with and without "%", and "Reset Filter" keeping the order and its colour.
@@ -192,14 +212,15 @@ private slots:
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
-    // Tempo and meter: their columns beside the name (also under a layout stored before they were
-    // there), a sort by tempo from its header, and the filter's meter choice and tempo range, which
-    // "Reset Filter" clears.
+    // Tempo and meter: their columns beside the name (also under a layout stored before they and
+    // the columns to be chosen were there), a sort by tempo from its header, and the filter's meter choice
+    // and tempo range, which "Reset Filter" clears.
     void tempoAndMeter() {
         Fixture f;
         QStandardItemModel fiveColumns(0, 5);
         QHeaderView oldHeader(Qt::Horizontal);
         oldHeader.setModel(&fiveColumns);
+        oldHeader.setSectionHidden(0, true); // the number was never shown then
         SBKSettings().setValue(SBKSettings::StylesWindow, SBKSettings::Columns,
                                QString::fromLatin1(oldHeader.saveState().toBase64()));
         const struct {
@@ -224,6 +245,8 @@ private slots:
         QCOMPARE(header->visualIndex(5), 2);
         QCOMPARE(header->visualIndex(6), 3);
         QVERIFY(header->sectionSize(5) != header->defaultSectionSize());
+        for (int column : {0, 7, 8, 9, 10}) // as in a new window: to be chosen from the header's menu
+            QVERIFY(window.grid()->isColumnHidden(column));
         QCOMPARE(window.gridModel()->text(0, 5) + window.gridModel()->text(0, 6), u"903/4"_s);
         QCOMPARE(window.gridModel()->text(4, 5) + window.gridModel()->text(4, 6), QString());
 

@@ -82,6 +82,16 @@ private Q_SLOTS:
         QCOMPARE(list(filter({{}, {}, {}, u"été"_s})), (QList<qint32>{5, 6, 7}));
         QCOMPARE(list(filter({}, {u"NAME"_s})), (QList<qint32>{3, 2, 1, 4, 5, 6, 7}));
         QCOMPARE(list(filter({}, {u"NAME"_s}, {true})), (QList<qint32>{7, 6, 5, 4, 1, 2, 3}));
+
+        // By the number of banks that hold a style, a bank that holds it twice counted once; with a
+        // condition beside it.
+        QSqlQuery banks(db->connection());
+        QVERIFY(
+            banks.exec(u"INSERT INTO KORFBanks (BankProg, BankName, BankStyle01, BankStyle02, BankStyle03) "
+                       "VALUES (1, 'A', 4, 4, 2), (2, 'B', 4, 0, 0)"_s));
+        FilterState byBanks = filter({{}, {}, {}, u"pop%"_s});
+        byBanks.FilterOrder = u"BANKS DESC, STYLEPROG"_s;
+        QCOMPARE(list(byBanks), (QList<qint32>{4, 2, 3}));
     }
 
     void valuesAreReadAsTheDriverReadsThem() {
@@ -92,19 +102,19 @@ private Q_SLOTS:
         env.createDatabase();
         auto db = env.openDatabase();
         QSqlQuery insert(db->connection());
-        QVERIFY2(
-            insert.exec(u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleFamily, StyleCat, "
-                        "StyleAuthor, StyleDate, Tempo, Meter) VALUES "
-                        "(1, 'Été' || char(0) || 'x', x'C3A9', x'FF41', NULL, '', 'd', 95.6, '3/4'), "
-                        "(2, 'plain', 'desc', 'f', 'g', 'Ann', '2024/01/01', 'fast', x'41'), "
-                        "(3, 'third', NULL, NULL, NULL, NULL, NULL, 120, NULL)"_s),
-            qPrintable(insert.lastError().text()));
+        QVERIFY2(insert.exec(
+                     u"INSERT INTO KORFStyles (StyleProg, StyleName1, StyleDesc, StyleFamily, StyleCat, "
+                     "StyleAuthor, StyleDate, Tempo, Meter, StyleFile) VALUES "
+                     "(1, 'Été' || char(0) || 'x', x'C3A9', x'FF41', NULL, '', 'd', 95.6, '3/4', 'A.STY'), "
+                     "(2, 'plain', 'desc', 'f', 'g', 'Ann', '2024/01/01', 'fast', x'41', x'42'), "
+                     "(3, 'third', NULL, NULL, NULL, NULL, NULL, 120, NULL, NULL)"_s),
+                 qPrintable(insert.lastError().text()));
         QList<QStringList> expected;
         QSqlQuery plain(db->connection());
         QVERIFY(plain.exec(StyleListing::statement({}, {})));
         while (plain.next()) {
             QStringList row;
-            for (int c = 0; c < 9; ++c)
+            for (int c = 0; c <= StyleListing::File; ++c)
                 row << (c == StyleListing::Prog || c == StyleListing::Tempo
                             ? QString::number(plain.value(c).toInt()) + (plain.isNull(c) ? u"?"_s : u""_s)
                             : plain.value(c).toString());
@@ -119,7 +129,8 @@ private Q_SLOTS:
                                r.StyleAuthor,
                                r.StyleDate,
                                r.Tempo ? QString::number(*r.Tempo) : u"0?"_s,
-                               r.Meter};
+                               r.Meter,
+                               r.StyleFile};
         };
         QList<QStringList> streamed;
         StyleListing::forEachStyle(db->connection(), {}, {}, {},

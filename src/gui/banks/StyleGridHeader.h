@@ -11,6 +11,10 @@ class StyleGridHeader : public QHeaderView {
 public:
     explicit StyleGridHeader(QWidget* parent = nullptr);
 
+    // The width a section needs for its caption and the sort arrow beside it, as the style lays
+    // them out (also for a hidden section).
+    int captionWidth(int logicalIndex) const { return sectionSizeFromContents(logicalIndex).width(); }
+
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
 };

@@ -1,6 +1,7 @@
 #include "gui/banks/StyleGridModel.h"
 
 #include "core/CaseFold.h"
+#include "store/DbKORFStyle.h"
 
 #include <algorithm>
 #include <QCoreApplication>
@@ -123,44 +124,50 @@ qint32 StyleGridModel::styleNumber(int row) const {
 }
 
 QString StyleGridModel::text(int row, int column) const {
+    // The listing's text column behind each grid column that shows one as it stands.
+    static constexpr StyleListing::Column texts[ColumnCount] = {
+        StyleListing::Prog, StyleListing::Name1, StyleListing::Desc,  StyleListing::Family,
+        StyleListing::Cat,  StyleListing::Tempo, StyleListing::Meter, StyleListing::Author,
+        StyleListing::Date, StyleListing::File,  StyleListing::Prog};
     const int at = listingRow(row);
-    if (at < 0)
+    if (at < 0 || column < 0 || column >= ColumnCount)
         return QString();
     switch (column) {
-    case 0:
+    case NumberColumn:
         return QString::number(m_listing.number(at));
-    case 1:
+    case NameColumn:
         return shownName(m_listing.text(at, StyleListing::Name1).toString());
-    case 2:
-        return m_listing.text(at, StyleListing::Desc).toString();
-    case 3:
-        return m_listing.text(at, StyleListing::Family).toString();
-    case 4:
-        return m_listing.text(at, StyleListing::Cat).toString();
-    case 5: {
+    case TempoColumn: {
         const std::optional<int> tempo = m_listing.tempo(at);
         return tempo ? QString::number(*tempo) : QString();
     }
-    case 6:
-        return m_listing.text(at, StyleListing::Meter).toString();
+    case BanksColumn:
+        return m_banks.value(m_listing.number(at));
     default:
-        return QString();
+        return m_listing.text(at, texts[column]).toString();
     }
 }
 
-void StyleGridModel::updateRow(int row, const QString& name, const QString& description,
-                               const QString& family, const QString& group) {
+void StyleGridModel::updateRow(int row, const DbKORFStyle& style) {
     const int at = listingRow(row);
     if (at < 0)
         return;
     StyleListRow r = m_listing.row(at);
-    r.StyleName1 = name;
-    r.StyleDesc = description;
-    r.StyleFamily = family;
-    r.StyleCat = group;
+    r.StyleName1 = style.StyleName1();
+    r.StyleDesc = style.StyleDesc();
+    r.StyleFamily = style.StyleFamily();
+    r.StyleCat = style.StyleCat();
+    r.StyleAuthor = style.StyleAuthor();
+    r.StyleFile = style.StyleFile();
     m_listing.replace(at, r);
     forgetSearchText();
-    emit dataChanged(index(row, 1), index(row, 4), {Qt::DisplayRole});
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::DisplayRole});
+}
+
+void StyleGridModel::setBanks(QHash<qint32, QString> banks) {
+    m_banks = std::move(banks);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, BanksColumn), index(rowCount() - 1, BanksColumn), {Qt::DisplayRole});
 }
 
 void StyleGridModel::setHeaderColour(int column, const QColor& colour) {
@@ -191,18 +198,24 @@ QVariant StyleGridModel::data(const QModelIndex& index, int role) const {
             shown.chop(1);
         return shown;
     }
-    if (role == Qt::TextAlignmentRole && index.column() > 0) // numbers stand under each other
+    if (role == Qt::TextAlignmentRole) { // numbers stand under each other
+        const int column = index.column();
+        const bool number = column == NumberColumn || column == TempoColumn || column == MeterColumn;
         return QVariant::fromValue(
-            Qt::Alignment((index.column() >= 5 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+            Qt::Alignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
     return QVariant();
 }
 
 QVariant StyleGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     static const char* const captions[ColumnCount] = {"Style", "Name",  "Description", "Family",
-                                                      "Group", "Tempo", "Meter"};
+                                                      "Group", "Tempo", "Meter",       "Author",
+                                                      "Date",  "File",  "Banks"};
     if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount) {
         if (role == Qt::DisplayRole)
             return QString::fromLatin1(captions[section]);
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Click to sort by this column; right-click to choose the columns");
         if (role == Qt::BackgroundRole && m_headerColours.at(size_t(section)).isValid())
             return m_headerColours.at(size_t(section));
     }

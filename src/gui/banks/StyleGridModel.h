@@ -7,10 +7,14 @@
 #include <optional>
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
+
+class DbKORFStyle;
 
 // The style grid's rows: a view over a listing result, so that 100,000 styles cost one row
-// record each and the grid asks only for the cells it paints. Columns: 0 style number (the key,
-// hidden), 1 name, 2 description, 3 family, 4 group, 5 tempo, 6 meter (blank when unknown).
+// record each and the grid asks only for the cells it paints. Columns: 0 style number (the key),
+// 1 name, 2 description, 3 family, 4 group, 5 tempo, 6 meter (blank when unknown), 7 author,
+// 8 date of import, 9 STY file, 10 the banks that hold the style (as setBanks gave them).
 //
 // A search text narrows the rows shown to the styles whose name or description contains it; row
 // numbers of the model (the grid's rows) then count the shown rows only. Rows drag out as the
@@ -18,7 +22,8 @@
 class StyleGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int ColumnCount = 7;
+    enum { NumberColumn = 0, NameColumn = 1, TempoColumn = 5, MeterColumn = 6, BanksColumn = 10 };
+    static constexpr int ColumnCount = 11;
     static inline const QString RowsMimeType = QStringLiteral("application/x-sbk-style-rows");
 
     using QAbstractTableModel::QAbstractTableModel;
@@ -40,8 +45,10 @@ public:
     qint32 styleNumber(int row) const;
     QString text(int row, int column) const;
     // Writes an edited style's texts into its row where it stands (it moves at the next refill).
-    void updateRow(int row, const QString& name, const QString& description, const QString& family,
-                   const QString& group);
+    void updateRow(int row, const DbKORFStyle& style);
+    // The banks column's texts by style number (StoredBanks::namesByStyle); a style not in it is
+    // in no bank.
+    void setBanks(QHash<qint32, QString> banks);
 
     // The background of a column's header (an invalid colour leaves it to the style).
     void setHeaderColour(int column, const QColor& colour);
@@ -72,9 +79,10 @@ private:
 
     StyleListing m_listing;
     QString m_search;
-    QList<int> m_shown; // the listing rows shown while a search is in use
+    QList<int> m_shown;       // the listing rows shown while a search is in use
     QString m_searchText;     // see prepareSearch
     QList<int> m_searchStart; // where each row's text starts in m_searchText, and its end; empty
                               // while the text is not made
+    QHash<qint32, QString> m_banks;
     std::array<QColor, ColumnCount> m_headerColours;
 };

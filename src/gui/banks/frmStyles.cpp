@@ -2,7 +2,6 @@
 
 #include "core/Prompt.h"
 #include "core/SbkError.h"
-#include "core/SBKSettings.h"
 #include "core/SbkVersion.h"
 #include "gui/banks/StyleGridHeader.h"
 #include "gui/banks/StyleGridModel.h"
@@ -26,45 +25,22 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
 
-// The grid's columns in average characters of the font: name, description, family, group, tempo,
-// meter. (The column of the style number is there but never shown.)
-constexpr int ColumnChars[StyleGridModel::ColumnCount] = {1, 16, 32, 14, 14, 6, 6};
-// Tempo and meter show beside the name, where a player looks for them; the group stays last and
-// takes the width that is left.
-constexpr int TempoPlace = 2;
-// A slot shows a name of up to 16 characters; the description above the slots takes five lines.
-constexpr int SlotChars = 16;
-constexpr int DescriptionLines = 5;
-// The window's smallest default size, in pixels at a standard font; a larger font makes it larger.
-constexpr QSize BaseSize(747, 510);
 const QChar Confirmed(28);
 
 } // namespace
 
 QString frmStyles::sortKey(int button) {
-    switch (button) {
-    case 1:
-        return QStringLiteral("STYLENAME1");
-    case 2:
-        return QStringLiteral("STYLEDESC");
-    case 3:
-        return QStringLiteral("STYLEFAMILY");
-    case 4:
-        return QStringLiteral("STYLECAT");
-    case 5:
-        return QStringLiteral("TEMPO");
-    case 6:
-        return QStringLiteral("METER");
-    default:
-        return QString();
-    }
+    // The columns of the listing, and the count of banks (StyleListing::BanksKey).
+    static const char* const keys[StyleGridModel::ColumnCount] = {
+        "STYLEPROG", "STYLENAME1",  "STYLEDESC", "STYLEFAMILY", "STYLECAT", "TEMPO",
+        "METER",     "STYLEAUTHOR", "STYLEDATE", "STYLEFILE",   "BANKS"};
+    return button >= 0 && button < StyleGridModel::ColumnCount ? QString::fromLatin1(keys[button])
+                                                               : QString();
 }
 
 frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
@@ -144,6 +120,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 
     // Left half: the find field over the grid, whose header sorts.
     m_frStyle->setObjectName(QStringLiteral("frStyle"));
+    m_frStyle->setTitle(QStringLiteral(" ")); // the count comes at load; its line is measured before
     m_txtFind->setObjectName(QStringLiteral("txtFind"));
     m_txtFind->setPlaceholderText(QStringLiteral("Find by name or description"));
     m_txtFind->setToolTip(QStringLiteral("Shows only the styles whose name or description holds this text "
@@ -174,7 +151,6 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     m_grid->setWordWrap(false);
     m_grid->setDragDropMode(QAbstractItemView::DragOnly);
     m_grid->setDefaultDropAction(Qt::CopyAction);
-    m_grid->setColumnHidden(0, true);
     m_grid->viewport()->installEventFilter(this);
     connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
@@ -189,6 +165,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 
     // Right half: the working bank, which takes grid rows and slots dropped on it.
     m_frBank->setObjectName(QStringLiteral("frBank"));
+    m_frBank->setTitle(QStringLiteral(" "));
     m_frBank->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     m_frBank->setAcceptDrops(true);
     m_frBank->installEventFilter(this);
@@ -248,6 +225,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     layout->addLayout(halves);
     sizeFromFont();
     restoreWindowLayout();
+    buildColumnsMenu();
 
     // Load: the listing with the clause in use, an empty working bank.
     updateStylesMenu();
@@ -259,91 +237,6 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 }
 
 frmStyles::~frmStyles() = default;
-
-void frmStyles::sizeFromFont() {
-    const QFontMetrics metrics = fontMetrics();
-    const int character = metrics.averageCharWidth();
-    QHeaderView* header = m_grid->horizontalHeader();
-    header->setMinimumSectionSize(character * 3);
-    // A column is never narrower than its caption.
-    for (int c = 1; c < StyleGridModel::ColumnCount; ++c) {
-        const QString caption = m_model->headerData(c, Qt::Horizontal).toString();
-        header->resizeSection(c, std::max(character * ColumnChars[c],
-                                          metrics.horizontalAdvance(caption) + 2 * character));
-    }
-    const int rowHeight = metrics.height() + 4;
-    m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
-    // The grid may be made narrower than its columns (a scroll bar appears then), never narrower
-    // than the name column.
-    const int chrome = m_grid->verticalScrollBar()->sizeHint().width() + 2 * m_grid->frameWidth();
-    m_grid->setMinimumSize(header->sectionSize(1) + character * 4 + chrome,
-                           header->sizeHint().height() + 6 * rowHeight + chrome);
-
-    // A slot holds a name of 16 capitals with the label's frame and indent.
-    QLabel* measure = m_lbNewStyle.at(0);
-    measure->setText(QString(SlotChars, QLatin1Char('X')));
-    const QSize slot = measure->sizeHint() + QSize(0, 4);
-    measure->clear();
-    const int slotHeight = slot.height();
-    for (QLabel* label : m_lbNewStyle)
-        label->setFixedSize(slot);
-    for (QPushButton* button : m_cmdBank)
-        button->setFixedSize(slotHeight + 6, slotHeight);
-    m_lbBankDesc->setFixedHeight(metrics.lineSpacing() * DescriptionLines + 4);
-}
-
-QSize frmStyles::defaultSize() const {
-    // The base size, grown so that every column of the grid shows without a scroll bar.
-    const QHeaderView* header = m_grid->horizontalHeader();
-    int columns = m_grid->verticalScrollBar()->sizeHint().width() + 2 * m_grid->frameWidth();
-    for (int c = 1; c < StyleGridModel::ColumnCount; ++c)
-        columns += header->sectionSize(c);
-    QSize size = minimumSizeHint();
-    size.rwidth() += std::max(0, columns - m_grid->minimumWidth());
-    size = size.expandedTo(BaseSize);
-    if (const QScreen* shownOn = screen())
-        size = size.boundedTo(shownOn->availableGeometry().size());
-    return size;
-}
-
-void frmStyles::restoreWindowLayout() {
-    const SBKSettings settings;
-    const QByteArray geometry =
-        QByteArray::fromBase64(settings.value(SBKSettings::StylesWindow, SBKSettings::Geometry).toLatin1());
-    const QByteArray columns =
-        QByteArray::fromBase64(settings.value(SBKSettings::StylesWindow, SBKSettings::Columns).toLatin1());
-    QHeaderView* header = m_grid->horizontalHeader();
-    const QList<int> fontSizes{header->sectionSize(5), header->sectionSize(6)};
-    if (!columns.isEmpty())
-        header->restoreState(columns);
-    // A layout stored before the grid had tempo and meter leaves them at the header's default.
-    for (int c : {5, 6}) {
-        if (header->sectionSize(c) == header->defaultSectionSize())
-            header->resizeSection(c, fontSizes.at(c - 5));
-    }
-    header->moveSection(header->visualIndex(5), TempoPlace);
-    header->moveSection(header->visualIndex(6), TempoPlace + 1);
-    // Whatever the stored state says: the key column stays hidden, the last one stretches, and no
-    // arrow shows before the first click (as no colour does).
-    m_grid->setColumnHidden(0, true);
-    header->setStretchLastSection(true);
-    header->setSortIndicator(-1, Qt::AscendingOrder);
-    if (geometry.isEmpty() || !restoreGeometry(geometry))
-        resize(defaultSize());
-}
-
-void frmStyles::saveWindowLayout() {
-    try {
-        SBKSettings settings;
-        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Geometry,
-                          QString::fromLatin1(saveGeometry().toBase64()));
-        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Columns,
-                          QString::fromLatin1(m_grid->horizontalHeader()->saveState().toBase64()));
-    } catch (const SbkError&) {
-        // The window's shape is a convenience: a settings file that cannot be written costs only
-        // that, and the parameters dialog reports it when something that matters is saved.
-    }
-}
 
 void frmStyles::done(int result) {
     saveWindowLayout();
@@ -378,6 +271,7 @@ void frmStyles::RefreshStyleGrid() {
                                  ? QStringLiteral(" styles available ")
                                  : QStringLiteral(" styles available - Database filtering is active ")));
     }
+    refreshBanksColumn();
     m_model->setListing(listing);
     showNewRows();
 }
@@ -393,6 +287,7 @@ void frmStyles::showNewRows() {
         m_grid->setCurrentIndex(m_model->index(0, 1));
     m_lbFound->setText(m_model->search().isEmpty() ? QString()
                                                    : QStringLiteral("%1 found").arg(m_model->rowCount()));
+    m_lbFound->setVisible(!m_lbFound->text().isEmpty()); // no room taken from the find field's hint
     updateStylesMenu();
     UpdateBankMenu();
 }
@@ -427,10 +322,10 @@ void frmStyles::setHeaderColour(int button, const QColor& colour) {
 }
 
 void frmStyles::cbTitle_Click(int index) {
-    if (index < 1 || index >= StyleGridModel::ColumnCount)
+    if (index < 0 || index >= StyleGridModel::ColumnCount)
         return;
     const QColor background = palette().color(QPalette::Window);
-    for (int b = 1; b < StyleGridModel::ColumnCount; ++b)
+    for (int b = 0; b < StyleGridModel::ColumnCount; ++b)
         setHeaderColour(b, background);
     const QString key = sortKey(index);
     const QString descending = key + QStringLiteral(" DESC");
@@ -490,7 +385,7 @@ void frmStyles::grdStyles_DblClick(int row) {
                          Prompt::Icon::Critical);
         return;
     }
-    m_model->updateRow(row, table.StyleName1(), table.StyleDesc(), table.StyleFamily(), table.StyleCat());
+    m_model->updateRow(row, table);
 }
 
 void frmStyles::setSlot(int slot, const QString& caption, const QColor& colour) {

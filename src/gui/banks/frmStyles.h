@@ -23,7 +23,8 @@ class WorkingBankModel;
 
 // The styles window, the program's workplace: the style grid with its sorting header and a find
 // field on the left, the working bank of 32 slots on the right, and the File, Styles and Banks
-// menus. The window grows with the screen and keeps its shape and column widths in the settings
+// menus. The window grows with the screen, opens within it, and keeps its shape and the grid's
+// columns (which ones show, chosen from the header's menu, and their widths) in the settings
 // (section "STYLESWINDOW"); grid rows drag onto the bank's slots, and slots drag to new places.
 //
 // Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), kept enabled
@@ -36,7 +37,7 @@ public:
     static QColor slotSelected() { return QColor(255, 255, 0); }
     static QColor slotFilled() { return QColor(255, 255, 255); }
     static QColor slotEmpty() { return QColor(224, 224, 224); }
-    // The sort key of header column 1..4 ("STYLENAME1", ...).
+    // The sort key of a header column ("STYLEPROG", "STYLENAME1", ..., "BANKS").
     static QString sortKey(int button);
 
     frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
@@ -51,6 +52,8 @@ public:
     QTableView* grid() const { return m_grid; }
     WorkingBankModel* bankModel() const { return m_bankModel; }
     QLineEdit* findField() const { return m_txtFind; }
+    // The header's context menu: an item "mColumns_N" for each column N, ticked while it shows.
+    QMenu* columnsMenu() const { return m_columnsMenu; }
 
     // Refills the grid from StyleRecordset as it stands, then the count caption and the menus.
     void RefreshStyleGrid();
@@ -104,18 +107,25 @@ private:
     // The frBank caption and lbBankDesc after the working bank was stored under BankTable's name.
     void showBankIdentity();
 
-    // The header colour of column 1..4, with the sort arrow that goes with it.
+    // The header colour of a column, with the sort arrow that goes with it.
     void setHeaderColour(int button, const QColor& colour);
     void setSlot(int slot, const QString& caption, const QColor& colour);
     void updateStylesMenu();
     void findAsYouType(const QString& text);
     // After the grid's rows changed: the first row current, the found count and the menus.
     void showNewRows();
-    // Sizes taken from the font: columns, slots, the bank buttons and the description.
+    // Sizes taken from the font: columns, slots, the bank buttons and the description (shorter or
+    // narrower where the screen has not the room for them in full). frmStylesLayout.cpp.
     void sizeFromFont();
+    void sizeBankPanel(bool shorter, bool narrower);
+    QSize minimumWindowSize();
     QSize defaultSize() const;
     void restoreWindowLayout();
     void saveWindowLayout();
+    void buildColumnsMenu();
+    void showColumn(int column, bool shown);
+    // The banks column's texts, read while the column shows.
+    void refreshBanksColumn();
     // The tooltip of a grid cell whose text is cut: the whole text.
     bool showCutCellTip(QHelpEvent* event);
     bool bankPanelEvent(QEvent* event);
@@ -137,6 +147,7 @@ private:
     std::array<QPushButton*, 2> m_cmdBank{};
     std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
     QMap<QString, QAction*> m_commands; // "mFile_0" ... "mbank_15"
-    QPoint m_pressPos;                  // where the mouse went down on a slot, for dragging it
-    int m_dropSlot = -1;                // the slot marked as where a drop lands
+    QMenu* m_columnsMenu = nullptr;
+    QPoint m_pressPos;   // where the mouse went down on a slot, for dragging it
+    int m_dropSlot = -1; // the slot marked as where a drop lands
 };

@@ -28,7 +28,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QSet>
 #include <QTableView>
 
 namespace {
@@ -80,6 +82,27 @@ void refreshKeepingPlace(frmStyles& window, int place, bool follow) {
     const QModelIndex index = model->index(row, 1);
     window.grid()->setCurrentIndex(index);
     window.grid()->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+// After the grid was listed anew: the given styles that stand together around the current row as
+// the grid's one selection (a sort may have moved others away), recorded as GridAnchorRow and
+// GridEndRow.
+void selectAroundCurrent(frmStyles& window, const QList<qint32>& styles) {
+    const StyleGridModel* model = window.gridModel();
+    const QSet<qint32> wanted(styles.cbegin(), styles.cend());
+    const int current = currentRow(window);
+    if (current < 0 || !wanted.contains(model->styleNumber(current)))
+        return;
+    int first = current;
+    int last = current;
+    while (first > 0 && wanted.contains(model->styleNumber(first - 1)))
+        --first;
+    while (last + 1 < model->rowCount() && wanted.contains(model->styleNumber(last + 1)))
+        ++last;
+    window.grid()->selectionModel()->select(
+        QItemSelection(model->index(first, 0), model->index(last, StyleGridModel::ColumnCount - 1)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.recordSelection();
 }
 
 // The dialog opens with the family, group and author of the last selected style still stored.
@@ -202,8 +225,10 @@ void frmStyles::updateGroup() {
         return;
     if (!m_prompt.confirm(QStringLiteral("A group of styles is about to be updated. Are you sure?")))
         return;
-    if (ApplyGroupEdit(m_module, m_prompt, styles))
-        refreshKeepingPlace(*this, currentRow(*this), true);
+    if (!ApplyGroupEdit(m_module, m_prompt, styles))
+        return;
+    refreshKeepingPlace(*this, currentRow(*this), true);
+    selectAroundCurrent(*this, styles);
 }
 
 // "Delete (group)": the selected styles go from the database, from every stored bank and from the
@@ -272,7 +297,7 @@ void frmStyles::setFilter() {
     queryListing();
     RefreshStyleGrid();
     const QColor background = palette().color(QPalette::Window);
-    for (int button = 1; button < StyleGridModel::ColumnCount; ++button) {
+    for (int button = 0; button < StyleGridModel::ColumnCount; ++button) {
         if (m_module.FilterOrder == sortKey(button))
             setHeaderColour(button, lightRed());
         else if (m_module.FilterOrder == sortKey(button) + QStringLiteral(" DESC"))
@@ -406,6 +431,7 @@ void frmStyles::saveBank(bool asNew) {
                                 : QStringLiteral("Bank Save / Update"));
     if (WindowOpener::exec(dialog) == QDialog::Accepted)
         showBankIdentity();
+    refreshBanksColumn(); // stored, updated or deleted in the dialog
     if (m_module.BankState != 1)
         m_module.BankState = remembered;
     UpdateBankMenu();
@@ -429,6 +455,7 @@ void frmStyles::loadBank() {
     frmBankSave dialog(m_module, m_prompt, this);
     dialog.setWindowTitle(QStringLiteral("Bank loading"));
     showAfterLoading(*this, dialog.Form_Activate() && WindowOpener::exec(dialog) == QDialog::Accepted);
+    refreshBanksColumn(); // a bank may have been deleted in the dialog
 }
 
 // What a bank must be before it leaves the program as a file: not empty, and stored without changes.
@@ -446,8 +473,9 @@ bool frmStyles::storedBankReady(const QString& emptyText, const QString& unsaved
 
 // "Export bank to SSF": only a stored bank without changes.
 void frmStyles::exportBankToSsf() {
-    if (!storedBankReady(QStringLiteral("Bank is empty: there's nothing to export!"),
-                         QStringLiteral("Please save changes made to current style before exporting it to SSF!")))
+    if (!storedBankReady(
+            QStringLiteral("Bank is empty: there's nothing to export!"),
+            QStringLiteral("Please save changes made to current style before exporting it to SSF!")))
         return;
     frmSSFExport dialog(m_module, m_prompt, this);
     dialog.setBankMode();
@@ -457,8 +485,9 @@ void frmStyles::exportBankToSsf() {
 
 // "Make .STY file": a stored bank without changes, and a floppy folder set.
 void frmStyles::makeStyFile() {
-    if (!storedBankReady(QStringLiteral("Bank is empty: there's nothing to make a .STY with!"),
-                         QStringLiteral("Please save changes made to current style before making a STY file!")))
+    if (!storedBankReady(
+            QStringLiteral("Bank is empty: there's nothing to make a .STY with!"),
+            QStringLiteral("Please save changes made to current style before making a STY file!")))
         return;
     if (m_module.FloppyDrive.trimmed().isEmpty()) {
         m_prompt.message(

@@ -1,5 +1,7 @@
 #include "gui/main/WindowOpener.h"
 
+#include "gui/main/ScreenFit.h"
+
 #include <QDialog>
 
 WindowOpener::Hook& WindowOpener::current() {
@@ -8,6 +10,7 @@ WindowOpener::Hook& WindowOpener::current() {
 }
 
 int WindowOpener::exec(QDialog& window) {
+    ScreenFit::fit(window);
     if (current())
         return current()(window);
     return window.exec();

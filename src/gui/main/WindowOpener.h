@@ -12,7 +12,8 @@ class WindowOpener {
 public:
     using Hook = std::function<int(QDialog&)>;
 
-    // Shows the window modally (or hands it to the installed hook) and returns its result.
+    // Shows the window modally (or hands it to the installed hook) and returns its result; either
+    // way the window is first fitted to its screen (ScreenFit).
     static int exec(QDialog& window);
 
     // Installs a hook for its lifetime; hooks nest, the innermost one answers.
