@@ -3,13 +3,15 @@
 // bank per file) inserted with plain prepared statements in one transaction. Measured for both
 // directory layouts, into an empty database and into one that already holds many small styles;
 // the figure is the import's speed as a share of the floor's (goal: at least 0.90). Also: what
-// reading the tempo and meter of every style costs the import, and how long opening a library of
-// the previous version takes, which reads the facts of every stored style. The generated blocks
-// are compressed chunk trees as instruments save them (OC31 streams of literal runs), their facts
-// in front and the bulk of their data after them.
+// reading the tempo and meter of every style costs the import, the import of the same files from
+// a ZIP beside their import from the folder (goal: at most 1.2 times as long), and how long
+// opening a library of the previous version takes, which reads the facts of every stored style. The generated
+// blocks are compressed chunk trees as instruments save them (OC31 streams of literal runs), their facts in
+// front and the bulk of their data after them.
 //
 //   sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--fill N] [--fill-block-size BYTES]
 //                    [--rounds N] [--folder DIR]
+#include "ArchiveMaker.h"
 #include "BenchLibrary.h"
 #include "core/Progress.h"
 #include "core/SbkError.h"
@@ -228,15 +230,18 @@ QString startFrom(const QString& base, const QString& name) {
     return path;
 }
 
-// facts: whether the import reads the tempo and meter of each style (as the program does).
-double runImport(const QString& databasePath, const Collection& collection, bool facts = true) {
+// facts: whether the import reads the tempo and meter of each style (as the program does);
+// archive: the collection's files from this archive instead of their folder.
+double runImport(const QString& databasePath, const Collection& collection, bool facts = true,
+                 const QString& archive = QString()) {
     Database db(databasePath);
     StyImport import(db.connection());
     if (!facts)
         import.setFactsReader({});
     QElapsedTimer timer;
     timer.start();
-    const QString log = import.run(collection.folder, true, QString(), QString(), QString());
+    const QString log = import.run(archive.isEmpty() ? collection.folder : archive, archive.isEmpty(),
+                                   QString(), QString(), QString());
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (import.stylesStored() != collection.styles)
         throw SbkError(QStringLiteral("The import stored %1 styles, not %2.")
@@ -250,6 +255,44 @@ double runImport(const QString& databasePath, const Collection& collection, bool
 double floorRun(const QString& databasePath, const Collection& collection, int stored) {
     Database db(databasePath);
     return insertPlain(db.connection(), collection, stored + 1, 1);
+}
+
+// The import of the collection's files from a ZIP of them (deflated, as packs are) beside their
+// import from the folder, in turn, rounds times into an empty database; the fastest of each counts.
+void measureZip(const QString& folder, const QString& empty, const Collection& collection, int rounds) {
+    QElapsedTimer timer;
+    timer.start();
+    ArchiveMaker maker(ArchiveMaker::Kind::Zip);
+    for (const QString& path : collection.files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw SbkError(QStringLiteral("cannot read %1").arg(path));
+        maker.add("Bench.SET/STYLE/" + QFileInfo(path).fileName().toUtf8(), file.readAll());
+    }
+    const QString zip = QDir(folder).filePath(QStringLiteral("bench.zip"));
+    QFile out(zip);
+    if (!out.open(QIODevice::WriteOnly) || out.write(maker.bytes()) < 0 || !out.flush())
+        throw SbkError(QStringLiteral("cannot write %1").arg(zip));
+    out.close();
+    bench::line(QStringLiteral("a ZIP of the %1 files of the older layout (%2 MB) made in %3 s")
+                    .arg(collection.files.size())
+                    .arg(QFileInfo(zip).size() / 1e6, 0, 'f', 0)
+                    .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
+    double fromFolder = 1e100, fromZip = 1e100;
+    for (int round = 0; round < rounds; ++round) {
+        for (const bool archive : {round % 2 == 0, round % 2 != 0}) {
+            const QString path = startFrom(empty, QStringLiteral("run.mdb"));
+            bench::settle();
+            double& best = archive ? fromZip : fromFolder;
+            best = qMin(best, runImport(path, collection, true, archive ? zip : QString()));
+        }
+    }
+    bench::line(QStringLiteral("%1 %2 s, from the folder %3 s: %4 x (goal: at most 1.20)")
+                    .arg(bench::padded(QStringLiteral("import from a ZIP")))
+                    .arg(fromZip, 0, 'f', 2)
+                    .arg(fromFolder, 0, 'f', 2)
+                    .arg(fromZip / fromFolder, 0, 'f', 3));
+    QFile::remove(zip);
 }
 
 // Prints the progress of opening the old library at every tenth of the way.
@@ -428,6 +471,7 @@ int main(int argc, char** argv) {
                         .arg(withFacts, 0, 'f', 2)
                         .arg(withoutFacts, 0, 'f', 2)
                         .arg(withFacts / withoutFacts, 0, 'f', 3));
+        measureZip(folder, empty, older, rounds);
         if (fillCount > 0)
             measureFill(folder, fillCount, fillBlockSize);
         bench::line(QStringLiteral("peak memory: %1 MB").arg(bench::peakMegabytes(), 0, 'f', 0));

@@ -157,6 +157,13 @@ policies=$(complete_words sbk-cli --db x.mdb import --policy '' | tr '\n' ' ')
 [ "$policies" = "content name all " ] || fail "the completion of import --policy is \"$policies\""
 complete_words sbk-cli bank-delete --y | grep -qx -- --yes || fail "the completion of bank-delete --y misses --yes"
 
+# The archives styles come in open in SBK as the system's own types: named by the desktop entry,
+# never defined by SBK's MIME rules.
+for type in application/zip application/x-7z-compressed application/vnd.rar; do
+    grep -q "^MimeType=.*$type;" "$share/applications/$id.desktop" || fail "the desktop entry does not open $type"
+    ! grep -q "type=\"$type\"" "$share/mime/packages/$id.xml" || fail "$id.xml defines $type, a type of the system"
+done
+
 # The MIME rules: a real STY file of each directory layout (by the magic; their names are in upper
 # case), an SSF and a PDD file without extension (by the magic alone), a LaTeX style (not ours).
 real=${SBK_REAL_STY:-}

@@ -6,9 +6,9 @@ cd "$(dirname "$0")/.."
 
 packages=(
     cmake ninja-build g++
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev pkg-config libarchive-dev
     fonts-liberation poppler-utils libxtst-dev
-    pkg-config libfluidsynth-dev timgm6mb-soundfont
+    libfluidsynth-dev timgm6mb-soundfont
 )
 missing=()
 for p in "${packages[@]}"; do

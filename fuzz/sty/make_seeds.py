@@ -3,10 +3,15 @@
 (empty bank, one and two blocks, gaps in positions, odd block types, foreign signatures), in the
 older directory layout and the newer one (entries of typed properties with a checksum).
 With --facts, a corpus for fuzz_style_facts instead: a byte saying how far to decode first, then
-OC31 streams (literal runs, back-references of each form) of style and performance trees."""
+OC31 streams (literal runs, back-references of each form) of style and performance trees.
+With --archives, a corpus for fuzz_archive_import: those STY files in ZIP (stored and deflated),
+tar (plain, gzip, bzip2, xz) and a ZIP inside a tar.gz inside a ZIP, beside a text file."""
+import io
 import os
 import struct
 import sys
+import tarfile
+import zipfile
 
 
 def be(v):
@@ -108,11 +113,45 @@ FACTS_SEEDS = {
     "references.oc31": b"\x00" + REFERENCES,
 }
 
+def zip_of(files, method=zipfile.ZIP_DEFLATED):
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", method) as z:
+        for name, data in files.items():
+            z.writestr(name, data)
+    return out.getvalue()
+
+
+def tar_of(files, mode="w"):
+    out = io.BytesIO()
+    with tarfile.open(fileobj=out, mode=mode) as t:
+        for name, data in files.items():
+            info = tarfile.TarInfo(name)
+            info.size = len(data)
+            t.addfile(info, io.BytesIO(data))
+    return out.getvalue()
+
+
+def archive_seeds():
+    pack = {"Pack.SET/STYLE/" + name.upper(): data for name, data in SEEDS.items()}
+    pack["Pack.SET/readme.txt"] = b"styles"
+    return {
+        "pack.zip": zip_of(pack),
+        "stored.zip": zip_of(pack, zipfile.ZIP_STORED),
+        "pack.tar": tar_of(pack),
+        "pack.tar.gz": tar_of(pack, "w:gz"),
+        "pack.tar.bz2": tar_of(pack, "w:bz2"),
+        "pack.tar.xz": tar_of(pack, "w:xz"),
+        "nested.zip": zip_of({"inner.tar.gz": tar_of({"deep.zip": zip_of(pack)}, "w:gz")}),
+    }
+
+
 if __name__ == "__main__":
     args = sys.argv[1:]
     seeds = SEEDS
     if args and args[0] == "--facts":
         seeds, args = FACTS_SEEDS, args[1:]
+    elif args and args[0] == "--archives":
+        seeds, args = archive_seeds(), args[1:]
     folder = args[0] if args else "seeds"
     os.makedirs(folder, exist_ok=True)
     for name, data in seeds.items():

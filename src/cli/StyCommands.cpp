@@ -149,7 +149,7 @@ int runImport(CliContext& context) {
     const CliArgs args(context.args, {QStringLiteral("subfolders")},
                        {QStringLiteral("policy"), QStringLiteral("family"), QStringLiteral("group"),
                         QStringLiteral("author")});
-    args.expectPositionals(1, 1, QStringLiteral("PATH (an STY file or a folder)"));
+    args.expectPositionals(1, 1, QStringLiteral("PATH (an STY file, an archive or a folder)"));
     const QString path = args.positionals().first();
     const QString policyText = args.value(QStringLiteral("policy"), QStringLiteral("content"));
     StyImport::Policy policy;
@@ -382,14 +382,17 @@ const CliRegistration styInfo({QStringLiteral("sty-info"), QStringLiteral("sty-i
                                               "its styles (newer files: each entry's bank byte, "
                                               "timestamp and system string)"),
                                &runStyInfo});
-const CliRegistration
-    import({QStringLiteral("import"),
-            QStringLiteral("import PATH [--subfolders] [--policy content|name|all] [--family F] "
-                           "[--group G] [--author A]\n"
-                           "  PATH is an STY file or a folder of them. content: styles already "
-                           "stored are not imported again (default); name: a stored style of the "
-                           "same name is replaced; all: everything is imported."),
-            QStringLiteral("import styles from STY files (one transaction)"), &runImport});
+const CliRegistration import(
+    {QStringLiteral("import"),
+     QStringLiteral("import PATH [--subfolders] [--policy content|name|all] [--family F] "
+                    "[--group G] [--author A]\n"
+                    "  PATH is an STY file, an archive (ZIP, 7z, RAR, tar) or a folder of them. "
+                    "The STY files in an archive, and in archives inside it to a depth of 3, are "
+                    "read in memory and imported as files; the log names each one by its path in "
+                    "the archive. content: styles already stored are not imported again "
+                    "(default); name: a stored style of the same name is replaced; all: "
+                    "everything is imported."),
+     QStringLiteral("import styles from STY files and archives of them (one transaction)"), &runImport});
 const CliRegistration banks({QStringLiteral("banks"),
                              QStringLiteral("banks [--json] [--names]\n"
                                             "  --names: only the names, each once, one a line."),

@@ -16,25 +16,6 @@
 namespace {
 
 #ifdef Q_OS_UNIX
-// A name as bytes, shown with every byte that is not part of valid UTF-8 as \xNN.
-QString shownName(const QByteArray& bytes) {
-    QString shown;
-    for (qsizetype i = 0; i < bytes.size();) {
-        const auto lead = quint8(bytes.at(i));
-        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        const QByteArray piece = bytes.mid(i, length);
-        if (piece.size() == length && QUtf8StringView(piece).isValidUtf8()) {
-            shown += QString::fromUtf8(piece);
-            i += length;
-        } else {
-            shown += QStringLiteral("\\x") +
-                     QString::number(lead, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-            ++i;
-        }
-    }
-    return shown;
-}
-
 QList<FolderEntry> listFolder(const QString& folder) {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
@@ -53,7 +34,7 @@ QList<FolderEntry> listFolder(const QString& folder) {
         FolderEntry entry;
         const QString decoded = QFile::decodeName(bytes);
         const bool validName = QFile::encodeName(decoded) == bytes;
-        entry.name = validName ? decoded : shownName(bytes);
+        entry.name = validName ? decoded : FolderScan::shownName(bytes);
         entry.path = base.filePath(entry.name);
         // The kind comes from the entry itself, so that a path too long to stat still shows a folder.
         struct stat info {};
@@ -99,6 +80,24 @@ QList<FolderEntry> listFolder(const QString& folder) {
 #endif
 
 } // namespace
+
+QString FolderScan::shownName(const QByteArray& bytes) {
+    QString shown;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = quint8(bytes.at(i));
+        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const QByteArray piece = bytes.mid(i, length);
+        if (piece.size() == length && QUtf8StringView(piece).isValidUtf8()) {
+            shown += QString::fromUtf8(piece);
+            i += length;
+        } else {
+            shown += QStringLiteral("\\x") +
+                     QString::number(lead, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return shown;
+}
 
 QList<FolderEntry> FolderScan::entries(const QString& folder, Qt::CaseSensitivity nameCase) {
     QList<FolderEntry> entries = listFolder(folder);

@@ -30,4 +30,6 @@ public:
     // The entries of folder, "." and ".." left out, sorted by name with the given case rule.
     // Throws SbkError naming the folder when it cannot be read.
     static QList<FolderEntry> entries(const QString& folder, Qt::CaseSensitivity nameCase);
+    // A name as bytes, shown with every byte that is not part of valid UTF-8 as \xNN.
+    static QString shownName(const QByteArray& bytes);
 };

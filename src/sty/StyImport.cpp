@@ -1,7 +1,5 @@
 #include "sty/StyImport.h"
 
-#include "core/FolderScan.h"
-#include "core/InputFile.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
@@ -18,6 +16,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +24,7 @@
 #include <QSqlRecord>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -33,49 +33,6 @@ const QString blank = QStringLiteral(" ");
 
 QString orBlank(const QString& value) {
     return value.isEmpty() ? blank : value;
-}
-
-bool endsWithSty(const QString& name) {
-    return name.right(3).toUpper() == QLatin1String("STY");
-}
-
-void collectFiles(const QString& folder, bool subfolders, QList<StyImport::FolderItem>& items,
-                  QSet<QString>& visited) {
-    // A folder reached twice (through a link) is scanned once, so a link loop cannot recurse forever.
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (!canonical.isEmpty() && visited.contains(canonical))
-        return;
-    visited.insert(canonical);
-    const QList<FolderEntry> entries = FolderScan::entries(folder, Qt::CaseInsensitive);
-    // Every entry whose name ends in "STY" is either taken or named in the log with the reason.
-    for (const FolderEntry& entry : entries) {
-        if (!endsWithSty(entry.name) || (entry.kind == InputFile::Kind::Folder && subfolders))
-            continue;
-        const QString why = entry.whyNotAFile();
-        items.append({entry.path, why.isEmpty()
-                                      ? QString()
-                                      : entry.name + blank + why + QStringLiteral("; it was passed over")});
-    }
-    if (!subfolders)
-        return;
-    for (const FolderEntry& entry : entries) {
-        if (entry.kind != InputFile::Kind::Folder)
-            continue;
-        const QString shown = QDir::toNativeSeparators(entry.path);
-        if (!entry.problem.isEmpty()) {
-            items.append({entry.path,
-                          QStringLiteral("The folder ") + shown + blank + entry.problem +
-                              QStringLiteral("; its files were not imported"),
-                          true});
-            continue;
-        }
-        try {
-            collectFiles(entry.path, subfolders, items, visited);
-        } catch (const SbkError& error) {
-            items.append(
-                {entry.path, error.message() + QStringLiteral(" Its files were not imported."), true});
-        }
-    }
 }
 
 } // namespace
@@ -88,72 +45,98 @@ struct StyImport::ReadFile {
     qint64 size = 0;               // the bytes read
 };
 
-struct StyImport::ReadAhead {
-    // The reader stays at most this many files, or about this many bytes, ahead.
+struct StyImport::Read {
+    ImportSource::Input input; // without its bytes once they were taken apart
+    ReadFile file;
+    std::exception_ptr error; // a file that cannot be taken apart: thrown in its turn
+    bool end = false;         // the run has no input left
+};
+
+struct StyImport::ArchiveMark {
+    std::unique_ptr<Transaction> savepoint;
+    qsizetype logSize = 0;
+    std::tuple<int, int, int, int, int, int, int> counts;
+    bool everyStyleFingerprinted = false;
+};
+
+// One stage of reading ahead: a thread that makes the run's reads one after the other, until one
+// ends the run or fails, and stays at most this many files, or about this many bytes, ahead of
+// the one who takes them.
+template <typename Read> class ReadStage {
+public:
     static constexpr size_t Files = 3;
     static constexpr qint64 Bytes = 64 * 1024 * 1024;
 
-    struct Read {
-        int fileIndex = -1;
-        ReadFile file;
-        std::exception_ptr error; // a file that cannot be taken apart: thrown in its turn
-    };
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Read> ready;
-    qint64 readyBytes = 0;
-    bool stopping = false;
-    std::thread thread;
+    void start(std::function<Read()> make) {
+        m_thread = std::thread([this, make = std::move(make)] { run(make); });
+    }
+    // The next read, once it is made; std::nullopt once the stage was stopped.
+    std::optional<Read> take() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_ready.empty() || m_stopping; });
+        if (m_ready.empty())
+            return std::nullopt;
+        Read read = std::move(m_ready.front());
+        m_ready.pop_front();
+        m_readyBytes -= held(read);
+        lock.unlock();
+        m_changed.notify_all();
+        return read;
+    }
+    void stop() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+    }
+    ~ReadStage() {
+        stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
 
-    // Reads every file of the run to import, in order, until one cannot be taken apart.
-    void readAll(const QList<FolderItem>& files, const StyleFactsReader& readFacts) {
-        for (int i = 0; i < files.size(); ++i) {
-            if (!files.at(i).passedOver.isEmpty())
-                continue;
+private:
+    static qint64 held(const Read& read) { return read.file.size + read.input.bytes.size(); }
+    void run(const std::function<Read()>& make) {
+        for (;;) {
             {
-                std::unique_lock lock(mutex);
-                changed.wait(lock,
-                             [this] { return stopping || (ready.size() < Files && readyBytes < Bytes); });
-                if (stopping)
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(
+                    lock, [this] { return m_stopping || (m_ready.size() < Files && m_readyBytes < Bytes); });
+                if (m_stopping)
                     return;
             }
-            Read read;
-            read.fileIndex = i;
-            try {
-                read.file = readFile(files.at(i).path, readFacts);
-            } catch (...) {
-                read.error = std::current_exception();
-            }
-            const bool failed = bool(read.error);
+            Read read = make();
+            const bool last = read.end || read.error;
             {
-                const std::lock_guard lock(mutex);
-                readyBytes += read.file.size;
-                ready.push_back(std::move(read));
+                const std::lock_guard lock(m_mutex);
+                m_readyBytes += held(read);
+                m_ready.push_back(std::move(read));
             }
-            changed.notify_all();
-            if (failed)
+            m_changed.notify_all();
+            if (last)
                 return;
         }
     }
-    // The next file read, once it is.
-    Read take() {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return !ready.empty(); });
-        Read read = std::move(ready.front());
-        ready.pop_front();
-        readyBytes -= read.file.size;
-        lock.unlock();
-        changed.notify_all();
-        return read;
-    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Read> m_ready;
+    qint64 m_readyBytes = 0;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+// Two stages, so that unpacking an archive's entries and taking the files apart run beside each
+// other: one reads the inputs (a file's bytes, an archive's entries), the other takes them apart.
+struct StyImport::ReadAhead {
+    ReadStage<Read> fetch;
+    ReadStage<Read> parse;
+    // The parser may wait for the reader: the reader stops first, which ends that wait.
     ~ReadAhead() {
-        {
-            const std::lock_guard lock(mutex);
-            stopping = true;
-        }
-        changed.notify_all();
-        if (thread.joinable())
-            thread.join();
+        fetch.stop();
+        parse.stop();
     }
 };
 
@@ -161,13 +144,6 @@ StyImport::StyImport(QSqlDatabase connection) : m_connection(connection), m_read
 
 StyImport::~StyImport() {
     cancel();
-}
-
-QList<StyImport::FolderItem> StyImport::filesOfFolder(const QString& folder, bool subfolders) {
-    QList<FolderItem> items;
-    QSet<QString> visited;
-    collectFiles(folder, subfolders, items, visited);
-    return items;
 }
 
 QString StyImport::oneByteName(const QString& name) {
@@ -215,8 +191,10 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
                       const QString& author) {
     cancel();
     m_log.clear();
-    m_files.clear();
+    m_source.reset();
+    m_fileCount = 0;
     m_next = 0;
+    m_ended = false;
     m_currentFolder.clear();
     m_folder = folder;
     m_filesRead = m_filesSkipped = m_foldersUnread = m_stylesStored = m_stylesOverwritten =
@@ -229,13 +207,10 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     ExchangeValues = {orBlank(family), orBlank(group), orBlank(author), blank};
     m_date = (m_today.isValid() ? m_today : QDate::currentDate()).toString(QStringLiteral("yyyy/MM/dd"));
 
-    if (folder) {
-        if (!QFileInfo(path).isDir())
-            throw SbkError(QStringLiteral("The folder %1 does not exist.").arg(path));
-        m_files = filesOfFolder(path, m_subfolders);
-    } else {
-        m_files = {{path, QString()}};
-    }
+    if (folder && !QFileInfo(path).isDir())
+        throw SbkError(QStringLiteral("The folder %1 does not exist.").arg(path));
+    m_source = std::make_unique<ImportSource>(path, folder, m_subfolders);
+    m_fileCount = m_source->count();
 
     m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
     m_table = std::make_unique<DbKORFStyle>(m_connection);
@@ -254,43 +229,113 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
 }
 
 bool StyImport::importNext() {
-    if (!m_transaction || m_next >= m_files.size())
+    if (!m_transaction || m_ended)
         return false;
-    const FolderItem& item = m_files.at(m_next);
     // Nothing is read before the run's first step, so a file that goes after begin is passed over.
-    if (m_next == 0)
+    if (m_next == 0 && !m_ahead)
         startReadingAhead();
     try {
-        const QString fileFolder = QFileInfo(item.path).path();
-        if (m_folder && fileFolder != m_currentFolder) {
-            m_currentFolder = fileFolder;
-            report(Stage::Folder, QDir::toNativeSeparators(fileFolder), m_next, fileCount());
-        }
-        if (item.passedOver.isEmpty()) {
-            importFile(item.path, m_next, fileCount());
-        } else {
-            m_log += item.passedOver + lineEnd;
-            if (item.folder)
-                ++m_foldersUnread;
-            else
-                ++m_filesSkipped;
+        for (;;) {
+            Read read = takeRead();
+            if (read.error)
+                std::rethrow_exception(read.error);
+            if (read.end) {
+                m_ended = true;
+                return false;
+            }
+            if (takeInput(read))
+                return true;
         }
     } catch (const SbkError& error) {
         stop(error);
     }
+}
+
+bool StyImport::takeInput(Read& read) {
+    using Kind = ImportSource::Input::Kind;
+    const ImportSource::Input& input = read.input;
+    switch (input.kind) {
+    case Kind::ArchiveBegin:
+        beginArchive();
+        return false;
+    case Kind::ArchiveEnd:
+        if (!input.line.isEmpty())
+            m_log += input.line + lineEnd;
+        endArchive();
+        return false;
+    case Kind::ArchiveFailed:
+        failArchive(input);
+        ++m_next;
+        return true;
+    case Kind::File:
+    case Kind::PassedOver:
+        break;
+    }
+    const QString fileFolder = QFileInfo(input.path).path();
+    if (m_folder && fileFolder != m_currentFolder) {
+        m_currentFolder = fileFolder;
+        report(Stage::Folder, QDir::toNativeSeparators(fileFolder), m_next, fileCount());
+    }
+    if (input.kind == Kind::File) {
+        importFile(input.path, input.shown, read.file, m_next, fileCount());
+    } else {
+        m_log += input.line + lineEnd;
+        if (input.folder)
+            ++m_foldersUnread;
+        else
+            ++m_filesSkipped;
+    }
     ++m_next;
-    return m_next < m_files.size();
+    return true;
+}
+
+void StyImport::beginArchive() {
+    ArchiveMark mark;
+    mark.savepoint = std::make_unique<Transaction>(m_connection);
+    mark.logSize = m_log.size();
+    mark.counts = std::tie(m_filesRead, m_filesSkipped, m_stylesStored, m_stylesOverwritten,
+                           m_stylesDuplicate, m_stylesUnpicked, m_banksStored);
+    mark.everyStyleFingerprinted = m_everyStyleFingerprinted;
+    m_archives.push_back(std::move(mark));
+}
+
+void StyImport::endArchive() {
+    if (m_archives.empty())
+        return;
+    m_archives.back().savepoint->commit();
+    m_archives.pop_back();
+}
+
+void StyImport::failArchive(const ImportSource::Input& input) {
+    // An archive given on its own that cannot be read is the run's error, as such a file is.
+    if (!m_folder && input.depth == 1)
+        throw SbkError(input.line + QLatin1Char('.'));
+    const size_t depth = size_t(std::max(input.depth, 1));
+    if (m_archives.size() >= depth) {
+        const ArchiveMark& mark = m_archives.at(depth - 1);
+        m_log.truncate(mark.logSize);
+        std::tie(m_filesRead, m_filesSkipped, m_stylesStored, m_stylesOverwritten, m_stylesDuplicate,
+                 m_stylesUnpicked, m_banksStored) = mark.counts;
+        m_everyStyleFingerprinted = mark.everyStyleFingerprinted;
+        while (m_archives.size() >= depth)
+            m_archives.pop_back(); // each savepoint rolls back, the innermost first
+    }
+    m_log += input.line + QStringLiteral("; nothing of it was imported") + lineEnd;
+    ++m_filesSkipped;
 }
 
 QString StyImport::finish() {
     if (!m_transaction)
         return m_log;
     try {
+        while (!m_archives.empty())
+            endArchive();
         m_transaction->commit();
     } catch (const SbkError& error) {
         stop(error);
     }
     m_ahead.reset();
+    m_source.reset();
     m_transaction.reset();
     m_table.reset();
     m_entries.reset();
@@ -299,7 +344,9 @@ QString StyImport::finish() {
 }
 
 void StyImport::cancel() {
-    m_ahead.reset();       // stops the reader
+    m_ahead.reset(); // stops the reader
+    m_source.reset();
+    m_archives.clear();    // each savepoint rolls back, the innermost first
     m_transaction.reset(); // rolls back unless committed
     m_table.reset();
     m_entries.reset();
@@ -329,17 +376,15 @@ QString StyImport::summary() const {
                  : QString());
 }
 
-StyImport::ReadFile StyImport::readFile(const QString& path, const StyleFactsReader& readFacts) {
+StyImport::ReadFile StyImport::readFile(ImportSource::Input& input, const StyleFactsReader& readFacts) {
     ReadFile file;
-    QByteArray bytes;
-    try {
-        bytes = InputFile::read(path, KORFLibrary::MaxFileSize);
-    } catch (const SbkError& error) {
-        file.unreadable = error;
+    if (input.unreadable) {
+        file.unreadable = input.unreadable;
         return file;
     }
+    const QByteArray bytes = std::exchange(input.bytes, QByteArray());
     file.size = bytes.size();
-    file.library.FillCollectionFromBytes(bytes, path, file.styles);
+    file.library.FillCollectionFromBytes(bytes, input.path, file.styles);
     if (file.library.RetVal() == KORFLibrary::ReadKorf && readFacts) {
         file.facts.reserve(file.styles.Count());
         for (const KORFStylePtr& style : file.styles)
@@ -348,46 +393,66 @@ StyImport::ReadFile StyImport::readFile(const QString& path, const StyleFactsRea
     return file;
 }
 
+StyImport::Read StyImport::fetchNext(ImportSource& source) {
+    Read read;
+    try {
+        read.end = !source.next(read.input);
+    } catch (...) {
+        read.error = std::current_exception();
+    }
+    return read;
+}
+
+StyImport::Read StyImport::parse(Read read, const StyleFactsReader& readFacts) {
+    if (read.end || read.error || read.input.kind != ImportSource::Input::Kind::File)
+        return read;
+    try {
+        read.file = readFile(read.input, readFacts);
+    } catch (...) {
+        read.error = std::current_exception();
+    }
+    return read;
+}
+
 void StyImport::startReadingAhead() {
     m_ahead.reset();
-    if (std::count_if(m_files.cbegin(), m_files.cend(),
-                      [](const FolderItem& item) { return item.passedOver.isEmpty(); }) < 2)
+    if (m_fileCount < 2)
         return;
     auto ahead = std::make_unique<ReadAhead>();
     try {
-        ahead->thread = std::thread(&ReadAhead::readAll, ahead.get(), m_files, m_readFacts);
+        ahead->fetch.start([source = m_source.get()] { return fetchNext(*source); });
+        ahead->parse.start([fetch = &ahead->fetch, readFacts = m_readFacts] {
+            std::optional<Read> read = fetch->take();
+            return read ? parse(std::move(*read), readFacts) : Read{{}, {}, nullptr, true};
+        });
     } catch (const std::system_error&) {
-        return; // no thread to be had: each file is read in its turn
+        return; // no thread to be had: each input is read in its turn
     }
     m_ahead = std::move(ahead);
 }
 
-StyImport::ReadFile StyImport::takeFile(int fileIndex) {
-    if (m_ahead) {
-        ReadAhead::Read read = m_ahead->take();
-        if (read.fileIndex == fileIndex) {
-            if (read.error)
-                std::rethrow_exception(read.error);
-            return std::move(read.file);
-        }
-        m_ahead.reset(); // out of step: the rest is read in its turn
-    }
-    return readFile(m_files.at(fileIndex).path, m_readFacts);
+StyImport::Read StyImport::takeRead() {
+    if (!m_ahead)
+        return parse(fetchNext(*m_source), m_readFacts);
+    std::optional<Read> read = m_ahead->parse.take();
+    return read ? std::move(*read) : Read{{}, {}, nullptr, true};
 }
 
-void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
+void StyImport::importFile(const QString& path, const QString& shown, ReadFile& file, int fileIndex,
+                           int fileCount) {
     const QString shortName = oneByteName(shortNameOf(path));
+    // The log names a file by its short name, an archive entry by its path from the archive on.
+    const QString& logName = shown.isEmpty() ? shortName : shown;
     report(Stage::File, shortName, fileIndex, fileCount);
 
     m_nextNumber.reset();
-    ReadFile file = takeFile(fileIndex);
     if (file.unreadable) {
         // A file of a folder that cannot be read (its permissions, or it vanished or changed
         // after the scan) is named in the log; the others are imported all the same. A single
         // file that cannot be read is the run's error.
         if (!m_folder)
             throw *file.unreadable;
-        m_log += shortName + QStringLiteral(" was passed over: ") + file.unreadable->message() + lineEnd;
+        m_log += logName + QStringLiteral(" was passed over: ") + file.unreadable->message() + lineEnd;
         ++m_filesSkipped;
         return;
     }
@@ -397,7 +462,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     case KORFLibrary::ReadKorf:
         break;
     case KORFLibrary::ReadNotKorf:
-        m_log += shortName + blank +
+        m_log += logName + blank +
                  QStringLiteral(
                      "is not a Pa style, is damaged, its format is unknown or you have no rights to access "
                      "it!") +
@@ -408,14 +473,14 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
         static const QString models[] = {QStringLiteral("i3,i2,i1,i4s arrangers"),
                                          QStringLiteral("i5 arranger"), QStringLiteral("iS40,iS50 arrangers"),
                                          QStringLiteral("i30 arranger")};
-        m_log += shortName + QStringLiteral(" is probably a style for KORG ") + models[library.RetVal() - 1] +
+        m_log += logName + QStringLiteral(" is probably a style for KORG ") + models[library.RetVal() - 1] +
                  lineEnd;
         ++m_filesSkipped;
         return;
     }
     }
     if (library.ReadLayout() == KORFLibrary::Layout::Newer && !m_keepsEntries) {
-        m_log += shortName +
+        m_log += logName +
                  QStringLiteral(" is a style bank of a newer Pa model; this database of another program "
                                 "cannot keep its directory, so it was not imported") +
                  lineEnd;
@@ -424,7 +489,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     }
     ++m_filesRead;
     if (library.IndexDamaged())
-        m_log += shortName +
+        m_log += logName +
                  QStringLiteral(" has a damaged index at its end; its styles were read all the same") +
                  lineEnd;
 
@@ -433,7 +498,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
     for (int i = 1; i <= styles.Count(); ++i)
         styles.Item(i)->setStyleProg(i);
     if (m_picker) {
-        PickerRequest request{shortName, {}, ExchangeValues};
+        PickerRequest request{logName, {}, ExchangeValues};
         for (const KORFStylePtr& style : styles)
             request.styleNames.append(style->StyleName1());
         if (const std::optional<PickerAnswer> answer = m_picker(request)) {
@@ -453,7 +518,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
             continue;
         }
         report(Stage::Style, styles.Item(i)->StyleName1(), fileIndex, fileCount);
-        storeStyle(styles, i, file.facts.value(i - 1), shortName);
+        storeStyle(styles, i, file.facts.value(i - 1), shortName, logName);
     }
 
     if (!m_saveBank)
@@ -473,7 +538,7 @@ void StyImport::importFile(const QString& path, int fileIndex, int fileCount) {
 }
 
 void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues& facts,
-                           const QString& shortName) {
+                           const QString& shortName, const QString& logName) {
     KORFStyle& style = *styles.Item(index);
     DbKORFStyle& table = *m_table;
 
@@ -496,7 +561,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
                                    .arg(Database::inWords(stored.clsKORFStylesError())));
             m_log += QStringLiteral("Style ") + style.StyleName1() + QStringLiteral(" (") +
                      QString::number(style.StyleProg()) + QStringLiteral(") ") +
-                     QStringLiteral("from file ") + shortName + QStringLiteral(" is the same as style ") +
+                     QStringLiteral("from file ") + logName + QStringLiteral(" is the same as style ") +
                      stored.StyleName1() + QStringLiteral(" (") + QString::number(existing) +
                      QStringLiteral(") ") + QStringLiteral("from file ") + stored.StyleFile() +
                      QStringLiteral(", and will not be imported!") + lineEnd;
@@ -549,7 +614,7 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
     if (!table.InsKORFStyles())
         throw SbkError(
             QStringLiteral("Cannot store the style %1 of the file %2: %3")
-                .arg(style.StyleName1().trimmed(), shortName, Database::inWords(table.clsKORFStylesError())));
+                .arg(style.StyleName1().trimmed(), logName, Database::inWords(table.clsKORFStylesError())));
     if (m_storedFingerprints && facts.FingerprintExact)
         m_runFingerprints.insert(*facts.FingerprintExact);
     keepEntriesOf(style, number, false);
@@ -563,10 +628,10 @@ void StyImport::storeStyle(KORFStyles& styles, int index, const StyleFactsValues
         // One arg call: a "%2" in a style's name stays as it is.
         if (facts.damage.isEmpty()) {
             m_log += QStringLiteral("Style %1 (%2) from file %3 was imported without its %4: %5")
-                         .arg(style.StyleName1(), QString::number(number), shortName, missing, facts.problem);
+                         .arg(style.StyleName1(), QString::number(number), logName, missing, facts.problem);
         } else {
             m_log += QStringLiteral("Style %1 (%2) from file %3 is damaged: %4. It was imported as it is%5")
-                         .arg(style.StyleName1(), QString::number(number), shortName, facts.damage,
+                         .arg(style.StyleName1(), QString::number(number), logName, facts.damage,
                               missing.isEmpty() ? QString() : QStringLiteral(", without its ") + missing);
             ++m_stylesDamaged;
         }

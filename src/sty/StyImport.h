@@ -1,7 +1,9 @@
 #pragma once
 
 #include "store/StyleFactsValues.h"
+#include "sty/ImportSource.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <memory>
@@ -29,6 +31,11 @@ class Transaction;
 // the folder was listed) is no such error: it is named in the log and the run goes on. The engine
 // asks nothing itself: the style picker is a callback.
 //
+// An archive (ZIP, 7z, RAR, tar), given or found in the folder, is read like a folder: each of its
+// STY entries is imported as a file of that name (ImportSource). An archive that cannot be read to
+// its end is passed over whole, nothing of it kept (a savepoint per archive); given on its own, it
+// is the run's error.
+//
 // A run can be taken one file at a time (begin, importNext until it answers false, finish), so that
 // a window lets its event loop run between files and may cancel the run, which rolls it back.
 class StyImport {
@@ -40,8 +47,9 @@ public:
     };
     enum class Stage { Folder, File, Style };
 
-    // What the picker is shown for one file: its short name, the names of its styles in list
-    // order and the four values (family, group, author, description) it offers for editing.
+    // What the picker is shown for one file: its short name (for an archive entry, its path from
+    // the archive's name on, as the log names it), the names of its styles in list order and the
+    // four values (family, group, author, description) it offers for editing.
     struct PickerRequest {
         QString shortName;
         QStringList styleNames;
@@ -83,37 +91,27 @@ public:
     std::array<bool, 33> PickedStyles{};
     std::array<QString, 4> ExchangeValues;
 
-    // Imports a single file (whatever its extension) or, when folder is true, every file of the
-    // folder whose name ends in "STY" in any case. Returns the log (lines end with CR LF; empty
-    // when nothing was skipped). Throws SbkError after rolling back the whole run.
+    // Imports a single file (an archive, or an STY file whatever its extension) or, when folder is
+    // true, every file of the folder whose name ends in "STY" in any case and every archive.
+    // Returns the log (lines end with CR LF; empty when nothing was skipped). Throws SbkError after
+    // rolling back the whole run.
     QString run(const QString& path, bool folder, const QString& family, const QString& group,
                 const QString& author);
 
     // The same run in steps. begin refuses values that cannot be stored and a missing folder,
-    // lists the files (so fileCount is known from then on) and begins the transaction; importNext
-    // takes up the next file and answers whether another one is left; finish commits and returns
-    // the log; cancel rolls the run back (so does destroying the engine). A failure in any step
-    // rolls back the whole run and throws SbkError.
+    // lists the files and counts the entries of the archives (so fileCount is known from then on)
+    // and begins the transaction; importNext takes up the next file or entry and answers false
+    // once none was left; finish commits and returns the log; cancel rolls the run back (so does
+    // destroying the engine). A failure in any step rolls back the whole run and throws SbkError.
     void begin(const QString& path, bool folder, const QString& family, const QString& group,
                const QString& author);
     bool importNext();
     QString finish();
     void cancel();
     bool isRunning() const { return m_transaction != nullptr; }
-    int fileCount() const { return int(m_files.size()); }
+    // The files and archive entries of the run, those passed over included.
+    int fileCount() const { return std::max(m_fileCount, m_next); }
     int filesDone() const { return m_next; }
-
-    // An entry of a folder run: a file to import, or an entry the run passes over with the log
-    // line that names it and says why (a pipe, a device, a broken link, a name that is not valid
-    // UTF-8, a folder that cannot be read).
-    struct FolderItem {
-        QString path;
-        QString passedOver; // the log line; "" for a file to import
-        bool folder = false;
-    };
-    // The entries a folder run takes up, in order: the folder's own files by name, then each
-    // subfolder depth first when subfolders is set. Throws SbkError when folder cannot be read.
-    static QList<FolderItem> filesOfFolder(const QString& folder, bool subfolders);
     // The name a file is known by in the database, the log and its bank's name: the file's own
     // name, shortened to fit 20 characters with its extension kept.
     static QString shortNameOf(const QString& path);
@@ -145,17 +143,33 @@ public:
 private:
     // A file read and taken apart, with the facts of each of its styles (ReadFile in the source).
     struct ReadFile;
-    // The files of a folder run, read in order on a thread of their own a few files ahead of the
-    // one whose styles are stored.
+    // The next input of the run, with its file read and taken apart.
+    struct Read;
+    // The inputs of a run, read and taken apart in order on threads of their own a few files ahead
+    // of the one whose styles are stored.
     struct ReadAhead;
-    static ReadFile readFile(const QString& path, const StyleFactsReader& readFacts);
-    // Starts reading the run's files ahead, when it has more than one to import.
+    // Where an archive began: its savepoint and what the run had counted and logged until then.
+    struct ArchiveMark;
+    static ReadFile readFile(ImportSource::Input& input, const StyleFactsReader& readFacts);
+    static Read fetchNext(ImportSource& source);
+    // Takes the file of a read apart.
+    static Read parse(Read read, const StyleFactsReader& readFacts);
+    // Starts reading the run's inputs ahead, when it has more than one.
     void startReadingAhead();
-    // The file at fileIndex: the one read ahead, or read now.
-    ReadFile takeFile(int fileIndex);
+    // The next input: the one read ahead, or read now.
+    Read takeRead();
+    // Takes up one input; true when it counts as a file done.
+    bool takeInput(Read& read);
+    void beginArchive();
+    void endArchive();
+    // An archive that cannot be read on: everything stored from it is undone.
+    void failArchive(const ImportSource::Input& input);
 
-    void importFile(const QString& path, int fileIndex, int fileCount);
-    void storeStyle(KORFStyles& styles, int index, const StyleFactsValues& facts, const QString& shortName);
+    // path: the file's, or for an archive entry its archive's path and its path inside; shown: how
+    // the log names an entry ("" for a file, named by its short name).
+    void importFile(const QString& path, const QString& shown, ReadFile& file, int fileIndex, int fileCount);
+    void storeStyle(KORFStyles& styles, int index, const StyleFactsValues& facts, const QString& shortName,
+                    const QString& logName);
     // Stores the directory entries a style read from a newer file carries under its number; with
     // onlyWhenNone, only when the stored style has none of its own.
     void keepEntriesOf(const KORFStyle& style, qint32 number, bool onlyWhenNone);
@@ -170,8 +184,11 @@ private:
     std::unique_ptr<DbKORFEntry> m_entries;
     std::unique_ptr<DbKORFBank> m_banks;
     std::unique_ptr<Transaction> m_transaction;
-    QList<FolderItem> m_files;
+    std::vector<ArchiveMark> m_archives; // the archives being read, the innermost last
+    std::unique_ptr<ImportSource> m_source;
+    int m_fileCount = 0;
     int m_next = 0;
+    bool m_ended = false;
     bool m_folder = false;
     QString m_currentFolder;
     Policy m_policy = Policy::SkipDuplicates;

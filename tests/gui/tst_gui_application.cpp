@@ -455,7 +455,9 @@ private slots:
         const QStringList texts = f.prompt.texts();
         QCOMPARE(texts.size(), 2);
         QVERIFY(texts[0].startsWith(missing + u" does not exist"_s));
-        QCOMPARE(texts[1], notes + u" is not an STY, SSF or PDD file; SBK cannot open it."_s);
+        QCOMPARE(texts[1], notes +
+                               u" is not an STY, SSF or PDD file, nor an archive of STY files; SBK cannot "
+                               u"open it."_s);
         QCOMPARE(countRows(f.module, u"KORFSTYLES"_s), 0);
     }
 

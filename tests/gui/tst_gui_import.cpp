@@ -3,6 +3,8 @@
 // and disks that are not ready.
 
 #include "../sty/StyTestData.h"
+#include "ArchiveMaker.h"
+#include "gui/main/FileOpener.h"
 #include "gui/main/frmLog.h"
 #include "gui/main/WindowOpener.h"
 #include "gui/sty/frmMakeBank.h"
@@ -170,6 +172,43 @@ private slots:
             queryRows(f.module.connection(),
                       u"SELECT DISTINCT StyleAuthor, StyleCat, StyleDesc = StyleName1 FROM KORFStyles"_s),
             QStringList{u"Picked| |1"_s});
+    }
+
+    // A pack opened from the desktop (a ZIP known by its content) opens the window for one file on
+    // it; the bar counts its STY entries, the picker is shown for each by its path in the pack, and
+    // the log counts the entries passed over.
+    void packFromTheDesktop() {
+        Fixture f;
+        const QString pack =
+            f.env.writeFile(u"PopPack"_s, ArchiveMaker::make(ArchiveMaker::Kind::Zip,
+                                                             {{"Pop.SET/STYLE/USER01.STY", bankFile(2, 1)},
+                                                              {"Pop.SET/STYLE/USER02.STY", bankFile(1, 2)},
+                                                              {"Pop.SET/cover.jpg", "JFIF"}}));
+        QStringList seen;
+        Windows windows;
+        windows.import = [&](frmStyImport& w) {
+            setChecked<QCheckBox>(&w, u"chkErrors"_s);
+            f.prompt.answer(Prompt::Answer::Yes); // the log
+            runImport(w);
+            seen << child<QLabel>(&w, u"Label1"_s)->text() + u'|' +
+                        QString::number(child<QProgressBar>(&w, u"pbFiles"_s)->maximum());
+            return w.result();
+        };
+        windows.picker = [&](frmStyContent& picker) {
+            seen << picker.windowTitle();
+            click(&picker, u"Command1_2"_s);
+            return picker.result();
+        };
+        FileOpener::open(f.module, f.prompt, {pack}, nullptr);
+        QCOMPARE(seen, (QStringList{u"PopPack/Pop.SET/STYLE/USER01.STY"_s,
+                                    u"PopPack/Pop.SET/STYLE/USER02.STY"_s, u"File to search|2"_s}));
+        // The blocks made here carry no tempo or meter, which the log names first.
+        QVERIFY(windows.logs.size() == 1 &&
+                windows.logs.first().endsWith(
+                    u"\nPopPack: 1 entry that is neither an STY file nor an archive was passed over\n"_s));
+        QCOMPARE(queryRows(f.module.connection(), u"SELECT StyleFile, BankName FROM KORFStyles, KORFBanks "
+                                                  u"WHERE BankStyle01 = StyleProg"_s),
+                 (QStringList{u"USER01.STY|USER0001"_s, u"USER02.STY|USER0002"_s}));
     }
 
     // Cancel in the middle of a folder, then a run that fails on its second file: both leave the

@@ -3,10 +3,14 @@
 // Builders of STY files and style lists for the tests of the STY area.
 
 #include "core/SbkError.h"
+#include "store/Database.h"
 #include "store/KORFStyles.h"
 #include "sty/KORFBytes.h"
 #include "sty/KORFLibrary.h"
+#include "sty/StyImport.h"
 #include "TestEnvironment.h"
+
+#include <memory>
 
 #include <QByteArray>
 #include <QList>
@@ -73,5 +77,27 @@ inline QByteArray rawSty(const QList<Record>& records, const QList<QByteArray>& 
         KORFBytes::LongToBytes(28) + offsets + "KEND" + KORFBytes::LongToBytes(blocks.size() + 1);
     return hex("01000114") + KORFBytes::LongToBytes(file.size()) + file;
 }
+
+// A fresh database with an import engine on it.
+struct ImportFixture {
+    TestEnvironment env;
+    std::unique_ptr<Database> db = (env.createDatabase(), env.openDatabase());
+    StyImport import{db->connection()};
+    // The blocks these tests build carry no tempo or meter, so the import here reads none (and logs
+    // none).
+    ImportFixture() { import.setFactsReader({}); }
+
+    QString run(const QString& name, bool folder = false, const QString& group = QString()) {
+        return import.run(env.path(name), folder, QString(), group, QString());
+    }
+    QStringList rows(const QString& sql) const { return queryRows(db->connection(), sql); }
+    QStringList bankSlots() const {
+        return rows("SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks");
+    }
+    // The numbers of stored styles and banks.
+    QString counts() const {
+        return rows("SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)").first();
+    }
+};
 
 } // namespace StyTestData

@@ -1,4 +1,5 @@
 // sbk-cli end to end: sty-info, import, banks, bank-show and make-sty, run as a process.
+#include "ArchiveMaker.h"
 #include "CliRunner.h"
 #include "store/Database.h"
 #include "StyleBlocks.h"
@@ -60,6 +61,16 @@ private slots:
                      result.out.contains(", 5 damaged styles stored as they are;"),
                  (result.out + result.err).constData());
         QVERIFY(result.err.isEmpty()); // no progress bar when stderr is not a terminal
+        // A pack: its STY entries are imported, the log names the others.
+        result =
+            runCli(env, {"--db", db, "import",
+                         env.writeFile("Pack.tgz", ArchiveMaker::make(ArchiveMaker::Kind::TarGz,
+                                                                      {{"P.SET/STYLE/P.STY", bankFile(1, 7)},
+                                                                       {"P.SET/info.txt", "x"}}))});
+        QVERIFY2(result.exitCode == 0 && result.out.contains("\nPack.tgz: 1 entry that is neither") &&
+                     result.out.contains("1 styles imported"),
+                 (result.out + result.err).constData());
+        QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFBanks WHERE BankName = 'P003'");
 
         result = runCli(env, {"--db", db, "banks", "--json"});
         const QJsonArray banks = QJsonDocument::fromJson(result.out).array();
@@ -118,8 +129,13 @@ private slots:
         // cut to 0 while their blocks and index remain.
         TestEnvironment env;
         const QString db = env.createDatabase();
+        // So are an archive without an STY file and one that cannot be read.
+        const QByteArray zip = ArchiveMaker::make(ArchiveMaker::Kind::Zip, {{"A.STY", bankFile(2, 1)}});
         QList<std::pair<QString, QByteArray>> files{
-            {env.writeFile("SHORT.STY", QByteArray(20, 'x')), "is not a Pa style"}};
+            {env.writeFile("SHORT.STY", QByteArray(20, 'x')), "is not a Pa style"},
+            {env.writeFile("NONE.zip", ArchiveMaker::make(ArchiveMaker::Kind::Zip, {{"read.me", "x"}})),
+             "NONE.zip was not imported."},
+            {env.writeFile("CUT.zip", zip.left(zip.size() / 2)), "CUT.zip is damaged in CUT.zip/A.STY ("}};
         for (const char* file :
              {"pa600/empty.SET/STYLE/FAVORITE01.STY", "pa700oriental/empty.SET/STYLE/USER12.STY"}) {
             QByteArray bytes = TestEnvironment::readFile(qEnvironmentVariable("SBK_REAL_STY") + "/" + file);

@@ -6,7 +6,6 @@
 #include "interchange/SsfExport.h"
 #include "interchange/SsfImport.h"
 #include "metadata/FilterClauses.h"
-#include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/SqliteConnection.h"
 #include "store/StyleListing.h"
@@ -32,31 +31,7 @@
 
 using namespace StyTestData;
 
-namespace {
-
-// A fresh database with an import engine on it.
-struct Fixture {
-    TestEnvironment env;
-    std::unique_ptr<Database> db = (env.createDatabase(), env.openDatabase());
-    StyImport import{db->connection()};
-    // The blocks these tests build carry no tempo or meter, so the import here reads none (and logs
-    // none); stylesCarryTheirFacts imports blocks that do.
-    Fixture() { import.setFactsReader({}); }
-
-    QString run(const QString& name, bool folder = false, const QString& group = QString()) {
-        return import.run(env.path(name), folder, QString(), group, QString());
-    }
-    QStringList rows(const QString& sql) const { return queryRows(db->connection(), sql); }
-    QStringList bankSlots() const {
-        return rows("SELECT BankStyle01, BankStyle02, BankStyle03, BankStyle04 FROM KORFBanks");
-    }
-    // The numbers of stored styles and banks.
-    QString counts() const {
-        return rows("SELECT (SELECT COUNT(*) FROM KORFStyles), (SELECT COUNT(*) FROM KORFBanks)").first();
-    }
-};
-
-} // namespace
+using Fixture = ImportFixture;
 
 class TestStyImport : public QObject {
     Q_OBJECT

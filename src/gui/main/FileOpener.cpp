@@ -1,5 +1,6 @@
 #include "gui/main/FileOpener.h"
 
+#include "core/ArchiveReader.h"
 #include "core/InputFile.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
@@ -25,13 +26,15 @@ constexpr qsizetype KorfOffset = 23;
 FileOpener::Kind FileOpener::kindOf(const QString& path) {
     QFile file;
     InputFile::open(file, path);
-    const QByteArray head = file.read(64);
+    const QByteArray head = file.read(512);
     if (head.mid(KorfOffset, 4) == QByteArrayLiteral("KORF"))
         return Kind::Sty;
     if (head.startsWith(SsfFile::Signature))
         return Kind::Ssf;
     if (head.startsWith(PddBackup::Header))
         return Kind::Pdd;
+    if (ArchiveReader::looksLikeArchive(head) || ArchiveReader::isArchiveName(path))
+        return Kind::Archive;
     const QString suffix = QFileInfo(path).suffix().toUpper();
     if (suffix == QStringLiteral("STY"))
         return Kind::Sty;
@@ -58,7 +61,8 @@ void FileOpener::open(SBKModule& module, Prompt& prompt, const QStringList& path
             continue;
         }
         switch (kind) {
-        case Kind::Sty: {
+        case Kind::Sty:
+        case Kind::Archive: {
             module.ImportMode = 1; // one file
             frmStyImport window(module, prompt, parent);
             window.setPath(path);
@@ -78,8 +82,11 @@ void FileOpener::open(SBKModule& module, Prompt& prompt, const QStringList& path
             break;
         }
         case Kind::Unknown:
-            prompt.message(QStringLiteral("%1 is not an STY, SSF or PDD file; SBK cannot open it.").arg(path),
-                           Prompt::Title, Prompt::Icon::Exclamation);
+            prompt.message(
+                QStringLiteral("%1 is not an STY, SSF or PDD file, nor an archive of STY files; SBK "
+                               "cannot open it.")
+                    .arg(path),
+                Prompt::Title, Prompt::Icon::Exclamation);
             break;
         }
     }

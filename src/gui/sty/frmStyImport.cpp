@@ -1,5 +1,6 @@
 #include "gui/sty/frmStyImport.h"
 
+#include "core/ArchiveReader.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "gui/main/FieldLimitValidator.h"
@@ -28,7 +29,13 @@
 namespace {
 
 const QString ImportTitle = QStringLiteral("SBK Style import");
-const QString StyFilter = QStringLiteral("Styles (*.STY)|*.STY");
+// STY files, and the archives they come in (the import reads their STY files in memory).
+QString styFilter() {
+    const QString archives = ArchiveReader::namePatterns().join(QLatin1Char(';'));
+    return QStringLiteral("Styles and archives of styles (*.STY, *.zip, *.7z, *.rar, *.tar...)|*.STY;") +
+           archives + QStringLiteral("|Styles (*.STY)|*.STY|Archives (*.zip, *.7z, *.rar, *.tar...)|") +
+           archives;
+}
 
 QString orBlank(const QString& value) {
     return value.isEmpty() ? QStringLiteral(" ") : value;
@@ -167,7 +174,7 @@ frmStyImport::frmStyImport(SBKModule& module, Prompt& prompt, QWidget* parent)
 frmStyImport::~frmStyImport() = default;
 
 void frmStyImport::cmdSearch_Click() {
-    const QString chosen = StartUp::ShowOpenDialog(m_prompt, StyFilter);
+    const QString chosen = StartUp::ShowOpenDialog(m_prompt, styFilter());
     if (!chosen.isEmpty()) {
         const QFileInfo info(chosen);
         if (info.isFile()) {
@@ -195,8 +202,8 @@ QString frmStyImport::refusal() const {
     if (!m_folderMode && !info.exists())
         return QStringLiteral("The file %1 does not exist.").arg(path);
     if (!m_folderMode && info.isDir())
-        return QStringLiteral("%1 is a folder: choose an STY file, or import the folder with \"Import from "
-                              "Folder\".")
+        return QStringLiteral("%1 is a folder: choose an STY file or an archive, or import the folder "
+                              "with \"Import from Folder\".")
             .arg(path);
     return StyleGroup::refusal(
         {.family = m_txtField[0]->text(), .group = m_txtField[1]->text(), .author = m_txtField[2]->text()});

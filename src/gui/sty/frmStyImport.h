@@ -16,9 +16,9 @@ class QRadioButton;
 class RunProgressBar;
 class SBKModule;
 
-// The import window: styles from one STY file (ImportMode 1) or from every STY file of a folder
-// (ImportMode 0) into the database, with a duplicate policy, the values attached to each new style,
-// optionally the picker for each file, and the bank each file makes.
+// The import window: styles from one STY file or archive (ImportMode 1) or from every STY file and
+// archive of a folder (ImportMode 0) into the database, with a duplicate policy, the values
+// attached to each new style, optionally the picker for each file, and the bank each file makes.
 //
 // The window and the engine share the run: the engine (StyImport) does the work one file at a time
 // inside one transaction; the window takes the next file from its event loop, so between files it
