@@ -36,10 +36,6 @@ ShownStyle readStyle(CliContext& context, const QString& number) {
     return shown;
 }
 
-QString soundName(const TrackSound& sound) {
-    return sound.isDrumKit() ? QStringLiteral("Drum kit") : GeneralMidi::programName(sound.program);
-}
-
 QJsonValue tempoOf(const ShownStyle& shown) {
     const std::optional<int> tempo = shown.row.Tempo() ? shown.row.Tempo() : shown.music->tempo;
     return tempo ? QJsonValue(*tempo) : QJsonValue();
@@ -70,7 +66,7 @@ QJsonObject elementJson(const StyleElement& element) {
                                   {QStringLiteral("BankMSB"), sound.bankMsb},
                                   {QStringLiteral("BankLSB"), sound.bankLsb},
                                   {QStringLiteral("Program"), sound.program},
-                                  {QStringLiteral("Name"), soundName(sound)}});
+                                  {QStringLiteral("Name"), GeneralMidi::soundName(sound)}});
     }
     return QJsonObject{{QStringLiteral("Element"), element.name()},
                        {QStringLiteral("Meter"), element.meter()},
@@ -121,7 +117,8 @@ QString soundsText(const StyleMusic& music) {
         for (int t = 0; t < MusicTrack::Count; ++t) {
             const TrackSound& sound = element->sounds.at(size_t(t));
             text += QStringLiteral("  %1  %2  bank %3/%4, program %5\n")
-                        .arg(MusicTrack::nameOf(t).leftJustified(4), soundName(sound).leftJustified(24))
+                        .arg(MusicTrack::nameOf(t).leftJustified(4),
+                             GeneralMidi::soundName(sound).leftJustified(24))
                         .arg(sound.bankMsb)
                         .arg(sound.bankLsb)
                         .arg(sound.program);

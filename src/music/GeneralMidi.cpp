@@ -133,3 +133,7 @@ QString GeneralMidi::programName(int program) {
                                                     "Gunshot"};
     return program >= 0 && program < 128 ? QString::fromLatin1(names[size_t(program)]) : QString();
 }
+
+QString GeneralMidi::soundName(const TrackSound& sound) {
+    return sound.isDrumKit() ? QStringLiteral("Drum kit") : programName(sound.program);
+}

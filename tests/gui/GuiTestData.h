@@ -11,6 +11,7 @@
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "sty/StyleFacts.h"
 #include "TestEnvironment.h"
 
 #include <QAbstractButton>
@@ -40,6 +41,26 @@ inline qint32 addStyle(SBKModule& module, const QString& name, const QString& de
     table.setStyleDesc(desc);
     table.setStyleFamily(family);
     table.setStyleCat(group);
+    if (!table.InsKORFStyles())
+        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
+    return prog;
+}
+
+// A style stored as the import stores it: its blocks with their facts and fingerprints.
+inline qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
+                        const QByteArray& performance, const QString& date = QString(),
+                        const QString& group = QString()) {
+    DbKORFStyle table(module.connection());
+    const qint32 prog = table.NextKORFStyle();
+    table.setStyleProg(prog);
+    table.setStyleName1(name);
+    table.setStyleContent1(style);
+    table.setStyleLength1(qint32(style.size()));
+    table.setStyleContent2(performance);
+    table.setStyleLength2(qint32(performance.size()));
+    table.setStyleDate(date);
+    table.setStyleCat(group);
+    table.setFacts(StyleFacts::read(style, performance));
     if (!table.InsKORFStyles())
         qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
     return prog;

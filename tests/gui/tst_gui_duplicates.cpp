@@ -31,25 +31,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A style stored as the import stores it: its blocks with their facts and fingerprints.
-qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
-                 const QByteArray& performance, const QString& date, const QString& group = QString()) {
-    DbKORFStyle table(module.connection());
-    const qint32 prog = table.NextKORFStyle();
-    table.setStyleProg(prog);
-    table.setStyleName1(name);
-    table.setStyleContent1(style);
-    table.setStyleLength1(qint32(style.size()));
-    table.setStyleContent2(performance);
-    table.setStyleLength2(qint32(performance.size()));
-    table.setStyleDate(date);
-    table.setStyleCat(group);
-    table.setFacts(StyleFacts::read(style, performance));
-    if (!table.InsKORFStyles())
-        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
-    return prog;
-}
-
 // The library of the walks: styles 1 and 3 are exact copies (3 without a group), 6 is them renamed,
 // 2 and 4 are the same waltz at other tempos, 5 stands alone; bank PARTY holds 1, 2, 5, 3 and ROCK
 // holds 3, 4.

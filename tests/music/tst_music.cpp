@@ -85,26 +85,6 @@ double rms(const QByteArray& wav, double from, double to) {
     return std::sqrt(sum / double(b - a));
 }
 
-// Records what the scheduler sends, each at the frame it falls on.
-struct Recorder : MidiSink {
-    qint64 frame = 0;
-    QList<QList<qint64>> sent;   // frame, status, data1, data2
-    QList<QList<qint64>> sounds; // frame, channel, program
-    void send(quint8 status, quint8 data1, quint8 data2) override {
-        sent << QList<qint64>{frame, status, data1, data2};
-    }
-    void selectSound(int channel, const TrackSound& sound) override {
-        sounds << QList<qint64>{frame, channel, sound.program};
-    }
-    QList<qint64> framesOf(int status, int data1) const {
-        QList<qint64> frames;
-        for (const auto& m : sent)
-            if (m[1] == status && m[2] == data1)
-                frames << m[0];
-        return frames;
-    }
-};
-
 } // namespace
 
 class TestMusic : public QObject {

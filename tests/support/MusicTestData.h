@@ -1,12 +1,14 @@
 #pragma once
 
-// A style built for the music tests: what every test of this area plays when the instruments'
+// A style built for the tests of music: what they play when the instruments'
 // own files are not at hand.
 
+#include "music/MidiSink.h"
 #include "music/StyleMusicReader.h"
 #include "StyleBlocks.h"
 
 #include <QByteArray>
+#include <QList>
 
 namespace MusicTestData {
 
@@ -45,5 +47,25 @@ inline StyleBlocks::Music samba() {
 inline StyleMusic read(const QByteArray& styleBlock, int tempo = 96) {
     return StyleMusicReader::read(styleBlock, StyleBlocks::performanceBlock(tempo), "Style 3 \"Samba\"");
 }
+
+// Records what the scheduler sends, each at the frame it falls on.
+struct Recorder : MidiSink {
+    qint64 frame = 0;
+    QList<QList<qint64>> sent;   // frame, status, data1, data2
+    QList<QList<qint64>> sounds; // frame, channel, program
+    void send(quint8 status, quint8 data1, quint8 data2) override {
+        sent << QList<qint64>{frame, status, data1, data2};
+    }
+    void selectSound(int channel, const TrackSound& sound) override {
+        sounds << QList<qint64>{frame, channel, sound.program};
+    }
+    QList<qint64> framesOf(int status, int data1) const {
+        QList<qint64> frames;
+        for (const auto& m : sent)
+            if (m[1] == status && m[2] == data1)
+                frames << m[0];
+        return frames;
+    }
+};
 
 } // namespace MusicTestData
