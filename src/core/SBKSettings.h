@@ -30,6 +30,10 @@ public:
     static inline const QString StylesWindow = QStringLiteral("STYLESWINDOW");
     static inline const QString Geometry = QStringLiteral("GEOMETRY");
     static inline const QString Columns = QStringLiteral("COLUMNS");
+    // Whether the styles window shows its contents pane ("0" hides it), and the pane's share of the
+    // window's height.
+    static inline const QString Contents = QStringLiteral("CONTENTS");
+    static inline const QString ContentsSplit = QStringLiteral("CONTENTSSPLIT");
 
     SBKSettings();
     ~SBKSettings();

@@ -246,9 +246,9 @@ private slots:
     }
 
     // The window and the windows it opens lie within the screen, and nothing in the window is cut:
-    // two columns of 16 slots (shorter on a low screen), the bank buttons, the columns as far as
-    // the screen allows; at the window's smallest size the grid still shows the name, tempo and
-    // meter whole and the find field its whole hint. A cut cell tells its text.
+    // two columns of 16 slots (shorter on a low screen), the bank buttons, the contents pane, the
+    // columns as far as the screen allows; at the window's smallest size the grid still shows the
+    // name, tempo and meter whole and the find field its whole hint. A cut cell tells its text.
     void layoutFitsTheScreen() {
         QFETCH(int, screen);
         QFETCH(double, scale);
@@ -291,7 +291,7 @@ private slots:
         }
         QCOMPARE(slotLabel(window, 16)->y(), slotLabel(window, 0)->y());
         QVERIFY(slotLabel(window, 16)->x() > slotLabel(window, 0)->geometry().right());
-        for (const QString& name : {u"cmdBank_0"_s, u"cmdBank_1"_s, u"lbBankDesc"_s}) {
+        for (const QString& name : {u"cmdBank_0"_s, u"cmdBank_1"_s, u"lbBankDesc"_s, u"frContents"_s}) {
             auto* widget = child<QWidget>(&window, name);
             QVERIFY2(inside(&window, widget), qPrintable(name));
             QVERIFY(widget->height() >= widget->fontMetrics().height());

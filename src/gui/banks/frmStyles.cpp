@@ -8,6 +8,7 @@
 #include "gui/banks/WorkingBankModel.h"
 #include "gui/main/WindowOpener.h"
 #include "gui/metadata/frmStyleEdit.h"
+#include "gui/music/ContentsPane.h"
 #include "session/SBKModule.h"
 #include "store/Database.h"
 
@@ -25,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -116,6 +118,15 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
             &frmStyles::mStyles_Click);
     addMenu(QStringLiteral("mbank"), QStringLiteral("&Banks"), QStringLiteral("mTopBank"), bankItems,
             &frmStyles::mbank_Click);
+    // Space plays from the grid alone, where a letter typed just before keeps it for the grid's
+    // search: the menu only names it.
+    const Item viewItems[] = {
+        {0, "Contents", QKeySequence(Qt::Key_F6)},
+        {1, "Play / Stop\tSpace", QKeySequence()},
+    };
+    addMenu(QStringLiteral("mView"), QStringLiteral("&View"), QStringLiteral("mTopView"), viewItems,
+            &frmStyles::mView_Click);
+    command(QStringLiteral("mView"), 0)->setCheckable(true);
     command(QStringLiteral("mFile"), 3)->setEnabled(false); // "Print" stays disabled
 
     // Left half: the find field over the grid, whose header sorts.
@@ -156,12 +167,13 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         if (index.isValid())
             grdStyles_DblClick(index.row());
     });
+    buildContentsPane();
     auto* findRow = new QHBoxLayout;
     findRow->addWidget(m_txtFind, 1);
     findRow->addWidget(m_lbFound);
     auto* left = new QVBoxLayout(m_frStyle);
     left->addLayout(findRow);
-    left->addWidget(m_grid);
+    left->addWidget(m_split);
 
     // Right half: the working bank, which takes grid rows and slots dropped on it.
     m_frBank->setObjectName(QStringLiteral("frBank"));
@@ -239,6 +251,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
 frmStyles::~frmStyles() = default;
 
 void frmStyles::done(int result) {
+    m_contents->stopPlaying();
     saveWindowLayout();
     QDialog::done(result);
 }
@@ -248,6 +261,7 @@ QAction* frmStyles::command(const QString& menu, int index) const {
 }
 
 void frmStyles::queryListing() {
+    m_contents->showStyle(0); // the current style is read again: its number may name another now
     // A large library takes a moment to list: the wait pointer shows meanwhile.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
@@ -294,12 +308,31 @@ void frmStyles::showNewRows() {
 
 void frmStyles::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
-        !m_txtFind->text().isEmpty()) {
-        m_txtFind->clear();
+        (m_contents->playing() || !m_txtFind->text().isEmpty())) {
+        if (m_contents->playing())
+            m_contents->stopPlaying();
+        else
+            m_txtFind->clear();
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void frmStyles::followCurrentStyle() {
+    // Rows without a current one are a passing state of a refill, which makes one current next.
+    const QModelIndex current = m_grid->currentIndex();
+    if (current.isValid())
+        m_contents->showStyle(m_model->styleNumber(current.row()));
+    else if (m_model->rowCount() == 0)
+        m_contents->showStyle(0);
+}
+
+void frmStyles::mView_Click(int index) {
+    if (index == 0)
+        showContents(command(QStringLiteral("mView"), 0)->isChecked());
+    else
+        m_contents->togglePlay();
 }
 
 void frmStyles::updateStylesMenu() {

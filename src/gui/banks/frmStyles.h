@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QPoint>
 
+class ContentsPane;
 class Prompt;
 class QAction;
 class QGroupBox;
@@ -16,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QTableView;
 class SBKModule;
 class StyleGridModel;
@@ -26,6 +28,9 @@ class WorkingBankModel;
 // menus. The window grows with the screen, opens within it, and keeps its shape and the grid's
 // columns (which ones show, chosen from the header's menu, and their widths) in the settings
 // (section "STYLESWINDOW"); grid rows drag onto the bank's slots, and slots drag to new places.
+//
+// Below the grid, the contents pane shows and plays the grid's current style (View menu; Space in the
+// grid plays and stops, Esc stops before it empties the find field or closes the window).
 //
 // Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), kept enabled
 // or disabled as the window's state asks. Their commands live in frmStylesCommands.cpp.
@@ -54,6 +59,7 @@ public:
     QLineEdit* findField() const { return m_txtFind; }
     // The header's context menu: an item "mColumns_N" for each column N, ticked while it shows.
     QMenu* columnsMenu() const { return m_columnsMenu; }
+    ContentsPane* contentsPane() const { return m_contents; }
 
     // Refills the grid from StyleRecordset as it stands, then the count caption and the menus.
     void RefreshStyleGrid();
@@ -67,6 +73,7 @@ public:
     void mFile_Click(int index);
     void mStyles_Click(int index);
     void mbank_Click(int index);
+    void mView_Click(int index);
     void ClearWorkingBank();
     void ShowWorkingBank();
     void UpdateBankMenu();
@@ -83,8 +90,10 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Esc empties the find field first; only an empty one lets Esc close the window.
+    // Esc stops playing first, then empties the find field; only then does Esc close the window.
     void keyPressEvent(QKeyEvent* event) override;
+    // A window without a stored layout gives the contents pane its height when it first shows.
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Commands, one handler each (frmStylesCommands.cpp).
@@ -124,6 +133,11 @@ private:
     void saveWindowLayout();
     void buildColumnsMenu();
     void showColumn(int column, bool shown);
+    // The contents pane below the grid, the two in a splitter (frmStylesLayout.cpp).
+    void buildContentsPane();
+    void showContents(bool shown);
+    // The contents pane follows the grid's current style.
+    void followCurrentStyle();
     // The banks column's texts, read while the column shows.
     void refreshBanksColumn();
     // The tooltip of a grid cell whose text is cut: the whole text.
@@ -148,6 +162,9 @@ private:
     std::array<QLabel*, WorkingBank::SlotCount> m_lbNewStyle{};
     QMap<QString, QAction*> m_commands; // "mFile_0" ... "mbank_15"
     QMenu* m_columnsMenu = nullptr;
+    QSplitter* m_split;
+    ContentsPane* m_contents;
+    bool m_splitPending = false;
     QPoint m_pressPos;   // where the mouse went down on a slot, for dragging it
     int m_dropSlot = -1; // the slot marked as where a drop lands
 };

@@ -1,5 +1,6 @@
 // The styles window's shape: sizes taken from the font and fitted to the screen, the grid's columns
-// chosen from the header's menu, and the shape and the columns kept in the settings.
+// chosen from the header's menu, the contents pane below the grid, and the shape, the columns and
+// the pane kept in the settings.
 
 #include "gui/banks/frmStyles.h"
 
@@ -10,17 +11,20 @@
 #include "gui/banks/StyleGridHeader.h"
 #include "gui/banks/StyleGridModel.h"
 #include "gui/main/ScreenFit.h"
+#include "gui/music/ContentsPane.h"
 #include "session/SBKModule.h"
 
 #include <algorithm>
 #include <QAction>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 
 namespace {
@@ -41,6 +45,8 @@ constexpr int SlotChars = 16;
 constexpr int NarrowSlotChars = 11;
 constexpr int DescriptionLines = 5;
 constexpr int ShortDescriptionLines = 2;
+// The rows a new window's grid shows above the contents pane, as far as the screen has room.
+constexpr int GridRows = 12;
 // The window's smallest default size, in pixels at a standard font; a larger font makes it larger.
 constexpr QSize BaseSize(747, 510);
 
@@ -119,7 +125,17 @@ QSize frmStyles::defaultSize() const {
         if (!header->isSectionHidden(c))
             columns += header->sectionSize(c);
     QSize size = minimumSizeHint();
-    size.rwidth() += std::max(0, columns - m_grid->minimumWidth());
+    int wider = columns - m_grid->minimumWidth();
+    // The contents pane, where it shows, whole below a grid of some rows.
+    if (!m_contents->isHidden()) {
+        const QSize pane = m_contents->sizeHint();
+        wider = std::max(wider, pane.width() - m_split->minimumSizeHint().width());
+        const int grid = m_grid->horizontalHeader()->sizeHint().height() +
+                         GridRows * m_grid->verticalHeader()->defaultSectionSize() + 2 * m_grid->frameWidth();
+        size.rheight() +=
+            std::max(0, grid + m_split->handleWidth() + pane.height() - m_split->minimumSizeHint().height());
+    }
+    size.rwidth() += std::max(0, wider);
     return size.expandedTo(BaseSize).boundedTo(ScreenFit::room(*this));
 }
 
@@ -163,8 +179,49 @@ void frmStyles::restoreWindowLayout() {
             header->resizeSection(c, header->captionWidth(c));
     header->setStretchLastSection(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
+    // The contents pane shows unless it was hidden, at the height it was left with.
+    const QByteArray split = QByteArray::fromBase64(
+        settings.value(SBKSettings::StylesWindow, SBKSettings::ContentsSplit).toLatin1());
+    const bool splitRestored = !split.isEmpty() && m_split->restoreState(split);
+    const bool contents =
+        settings.value(SBKSettings::StylesWindow, SBKSettings::Contents) != QLatin1String("0");
+    command(QStringLiteral("mView"), 0)->setChecked(contents);
+    m_contents->setVisible(contents);
     if (geometry.isEmpty() || !restoreGeometry(geometry))
         resize(defaultSize());
+    m_splitPending = !splitRestored;
+}
+
+void frmStyles::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_splitPending)
+        return;
+    // A new window: the pane takes the height it asks for, as far as the grid keeps its smallest.
+    m_splitPending = false;
+    const int room = m_split->height() - m_split->handleWidth();
+    const int pane = std::max(0, std::min(m_contents->sizeHint().height(), room - m_grid->minimumHeight()));
+    m_split->setSizes({room - pane, pane});
+}
+
+void frmStyles::buildContentsPane() {
+    // Below the grid, what its current style plays.
+    m_contents = new ContentsPane(m_module, m_prompt, this);
+    m_contents->takeKeysFrom(m_grid);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frmStyles::followCurrentStyle);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &frmStyles::followCurrentStyle);
+    m_split = new QSplitter(Qt::Vertical, this);
+    m_split->setObjectName(QStringLiteral("splContents"));
+    m_split->setChildrenCollapsible(false);
+    m_split->addWidget(m_grid);
+    m_split->addWidget(m_contents);
+    m_split->setStretchFactor(0, 1);
+}
+
+void frmStyles::showContents(bool shown) {
+    m_contents->setVisible(shown);
+    if (!shown)
+        m_contents->stopPlaying();
 }
 
 void frmStyles::saveWindowLayout() {
@@ -174,6 +231,10 @@ void frmStyles::saveWindowLayout() {
                           QString::fromLatin1(saveGeometry().toBase64()));
         settings.setValue(SBKSettings::StylesWindow, SBKSettings::Columns,
                           QString::fromLatin1(m_grid->horizontalHeader()->saveState().toBase64()));
+        settings.setValue(SBKSettings::StylesWindow, SBKSettings::Contents,
+                          m_contents->isHidden() ? QStringLiteral("0") : QStringLiteral("1"));
+        settings.setValue(SBKSettings::StylesWindow, SBKSettings::ContentsSplit,
+                          QString::fromLatin1(m_split->saveState().toBase64()));
     } catch (const SbkError&) {
         // The window's shape is a convenience: a settings file that cannot be written costs only
         // that, and the parameters dialog reports it when something that matters is saved.
