@@ -4,16 +4,31 @@
 // banks column and sorts by it, and prints the times against their goals, the opening and the
 // sorting also as ratios to their floors (the same rows read by a plain query in the same run), and
 // the memory the process holds. The window starts with the settings of a new user.
+//
+// Then Play: a style whose Var1 starts with a note is chosen in the grid and Space is pressed, some
+// rounds (the first opens the output); each round prints the time from the key to the first note
+// given to the synthesizer, and the sound the output keeps in its buffers on top of it. The output is the
+// system's sound when a device opens; else (no device, as on a build machine) a stand-in that asks for its
+// periods of sound in real time from a thread of its own, as a device does, into the same synthesizer.
 
 #include "BenchSupport.h"
 #include "core/Prompt.h"
+#include "core/SbkError.h"
 #include "gui/banks/frmStyles.h"
 #include "gui/banks/StyleGridModel.h"
+#include "gui/music/ContentsPane.h"
+#include "gui/music/FluidAudioOutput.h"
+#include "music/SoundFontLocator.h"
+#include "music/SoundFontSynth.h"
+#include "music/SynthSettings.h"
 #include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/StyleListing.h"
 
+#include "StyleBlocks.h"
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <QAction>
@@ -21,11 +36,117 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// What a sound device does when there is none: asks for a period of sound each period, on time,
+// from a thread of its own, rendered by the synthesizer with the SoundFont.
+class PacedOutput : public LiveOutput {
+public:
+    explicit PacedOutput(const QString& soundFont) : m_synth(m_settings, soundFont) {}
+    ~PacedOutput() override {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    double sampleRate() const override { return m_settings.sampleRate(); }
+    QString name() const override { return QStringLiteral("a stand-in device"); }
+    double bufferSeconds() const override {
+        return FluidAudioOutput::PeriodFrames * FluidAudioOutput::Periods / sampleRate();
+    }
+    void start(Pull pull) override {
+        m_thread = std::thread([this, pull] {
+            constexpr int Period = FluidAudioOutput::PeriodFrames;
+            std::vector<qint16> buffer(2 * Period);
+            const auto period = std::chrono::nanoseconds(qint64(Period * 1e9 / sampleRate()));
+            auto next = std::chrono::steady_clock::now();
+            while (!m_stop) {
+                pull(Period, m_synth,
+                     [&](int offset, int count) { m_synth.write(count, buffer.data() + 2 * offset); });
+                next += period;
+                std::this_thread::sleep_until(next);
+            }
+        });
+    }
+
+private:
+    SynthSettings m_settings;
+    SoundFontSynth m_synth;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Whether the system's sound opens here.
+bool deviceOpens(const QString& soundFont) {
+    try {
+        FluidAudioOutput output(soundFont);
+        output.start([](int, MidiSink&, const PatternScheduler::Render& render) { render(0, 0); });
+        return true;
+    } catch (const SbkError&) {
+        return false;
+    }
+}
+
+// Space pressed on the grid at the last style (one whose Var1 starts with a note), rounds times.
+void reportPlay(frmStyles& window, QApplication& app) {
+    QString soundFont;
+    try {
+        soundFont = SoundFontLocator::resolve(QString(), QString());
+    } catch (const SbkError& error) {
+        std::printf("  play: skipped (%s)\n", qPrintable(error.message()));
+        return;
+    }
+    const bool device = deviceOpens(soundFont);
+    std::optional<LivePlayer::ScopedFactory> standIn;
+    if (!device)
+        standIn.emplace([soundFont](const QString&) { return std::make_unique<PacedOutput>(soundFont); });
+    window.findField()->clear();
+    app.processEvents();
+    window.grid()->setCurrentIndex(window.gridModel()->index(window.gridModel()->rowCount() - 1, 1));
+    window.grid()->setFocus();
+    ContentsPane* pane = window.contentsPane();
+    if (!pane->music()) {
+        std::printf("  play: the style cannot be read (%s)\n", qPrintable(pane->error()));
+        return;
+    }
+    // The player looks at the pane a moment before pressing Space: the SoundFont loads meanwhile.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    QList<double> rounds;
+    for (int round = 0; round < 6; ++round) {
+        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(window.grid(), &space);
+        for (int wait = 0; wait < 2000 && !pane->player().startMilliseconds(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        rounds << pane->player().startMilliseconds().value_or(-1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QApplication::sendEvent(window.grid(), &space);
+        app.processEvents();
+        // A sound server may take a moment to start the stream it just opened: the later rounds
+        // measure the output as it runs.
+        std::this_thread::sleep_for(std::chrono::milliseconds(round == 0 ? 2500 : 100));
+    }
+    const LiveOutput* output = pane->player().output();
+    std::printf("  play, through %s (%.0f ms of buffers after the synthesizer):\n",
+                output ? qPrintable(output->name()) : "no output",
+                output ? output->bufferSeconds() * 1000 : 0.0);
+    bench::figure("Space to first note, first Play:", rounds.first(), 200);
+    const double later = *std::max_element(rounds.cbegin() + 1, rounds.cend());
+    bench::figure("Space to first note, later:", later, 200);
+    std::printf("    every round: ");
+    for (const double ms : rounds)
+        std::printf("%.1f ", ms);
+    std::printf("ms\n");
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -63,6 +184,19 @@ int main(int argc, char* argv[]) {
                 query.addBindValue(bank * 32 + k <= count ? bank * 32 + k : 0);
             query.exec();
         }
+        // Last, a style whose Var1 plays a note on every beat from its start.
+        StyleBlocks::Music music;
+        music.elements[0].variations = {{3072, {{0, StyleBlocks::notes(0, 384, 8, 36)}}, {}}};
+        const QByteArray block = StyleBlocks::musicBlock(music);
+        const QByteArray performance = StyleBlocks::performanceBlock(120);
+        query.prepare(
+            QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleName1, StyleLength1, StyleLength2, "
+                           "StyleContent1, StyleContent2) VALUES (?, ?, ?, ?, ?, ?)"));
+        for (const QVariant& value :
+             {QVariant(count + 1), QVariant(QStringLiteral("zz Beat")), QVariant(int(block.size())),
+              QVariant(int(performance.size())), QVariant(block), QVariant(performance)})
+            query.addBindValue(value);
+        query.exec();
         db.commit();
     }
     const double openFloor =
@@ -162,5 +296,6 @@ int main(int argc, char* argv[]) {
     bench::figure("sort by banks:", sortBanksMs, 300, sortBanksFloor);
     bench::figure("sort by name, banks shown:", sortBesideBanksMs, 300, sortFloor);
     std::printf("  peak memory: %.0f MB\n", bench::peakMegabytes());
+    reportPlay(window, app);
     return 0;
 }
