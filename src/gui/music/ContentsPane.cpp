@@ -307,10 +307,9 @@ void ContentsPane::showMusic() {
     else
         m_lbStyle->setText(
             QStringLiteral("Style %1 \"%2\": %3 BPM%4")
-                .arg(m_prog)
-                .arg(m_styleName)
-                .arg(m_music->tempo.value_or(ElementTimeline::DefaultTempo))
-                .arg(m_music->tempo ? QString() : QStringLiteral(" (the style gives no tempo)")));
+                .arg(QString::number(m_prog), m_styleName,
+                     QString::number(m_music->tempo.value_or(ElementTimeline::DefaultTempo)),
+                     m_music->tempo ? QString() : QStringLiteral(" (the style gives no tempo)")));
     m_lbError->setText(m_error.isEmpty()
                            ? QString()
                            : QStringLiteral("This style cannot be shown or played: %1").arg(m_error));
