@@ -118,7 +118,7 @@ void ContentsPane::buildLayout() {
     buildElementButtons(elements);
     buildTrackTable();
     auto* variationRow = new QHBoxLayout;
-    auto* variationLabel = new QLabel(QStringLiteral("Chord &variation:"), this);
+    auto* variationLabel = new QLabel(QStringLiteral("&Chord variation:"), this);
     variationLabel->setBuddy(m_cboVariation);
     variationRow->addWidget(variationLabel);
     variationRow->addWidget(m_cboVariation);
