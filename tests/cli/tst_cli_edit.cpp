@@ -164,7 +164,7 @@ private Q_SLOTS:
 
         // "0001" is bank 1 by its number and bank 3 by its name: refused, also with blanks around.
         QVERIFY(l.says({"bank-save", "0001", "1"}, 0));
-        for (const QString& which : {"0001", " 0001 "})
+        for (const char* which : {"0001", " 0001 "})
             QVERIFY(l.says({"bank-delete", which, "--yes"}, 2,
                            "\"0001\" is the number of bank 1 (lead) and the name of bank 3; say which "
                            "with --number 1 or --name 0001"));
