@@ -20,14 +20,11 @@ class TestStyCli : public QObject {
 private slots:
     void commands() {
         TestEnvironment env;
-        CliResult result = runCli(env, {"sty-info", env.writeFile("A.STY", bankFile(2, 1)), "--json"});
-        const QJsonObject info = QJsonDocument::fromJson(result.out).object();
-        QCOMPARE(info.value("styles").toArray().at(1).toObject().value("StyleLength1").toInt(), 49);
         KORFStyles facts;
         addStyle(facts, "Waltz", StyleBlocks::styleBlock(0x1B), "Waltz", StyleBlocks::performanceBlock(96));
         addStyle(facts, "Bare", block(30, 1));
         const QString factsFile = env.writeFile("F.STY", KORFLibrary::encodeCollection(facts));
-        result = runCli(env, {"sty-info", factsFile});
+        CliResult result = runCli(env, {"sty-info", factsFile});
         QVERIFY2(result.out.contains("   96  3/8\n") &&
                      result.out.contains("      -  -\n2 styles\nStyle 2: the style block: ") &&
                      result.out.contains(
@@ -39,15 +36,15 @@ private slots:
                 .value("styles")
                 .toArray();
         QVERIFY(factsJson[0].toObject().value("StyleTempo") == 96 &&
-                factsJson[1].toObject().value("StyleMeter").isNull());
+                factsJson[1].toObject().value("StyleMeter").isNull() &&
+                factsJson[1].toObject().value("StyleLength1") == 38);
         QVERIFY(
             !factsJson[0].toObject().contains("damage") &&
             factsJson[1].toObject().value("damage").toString().startsWith("the style block does not decode"));
 #ifdef Q_OS_UNIX
         // A device in a file's place is refused unread, not read without end.
-        result = runCli(env, {"sty-info", "/dev/zero"});
-        QVERIFY2(result.exitCode == 1 && result.err.contains("/dev/zero is a device, not a regular file"),
-                 result.err.constData());
+        QVERIFY(
+            cliSays(runCli(env, {"sty-info", "/dev/zero"}), 1, "/dev/zero is a device, not a regular file"));
 #endif
 
         const QString db = env.createDatabase();
@@ -62,14 +59,12 @@ private slots:
                  (result.out + result.err).constData());
         QVERIFY(result.err.isEmpty()); // no progress bar when stderr is not a terminal
         // A pack: its STY entries are imported, the log names the others.
-        result =
-            runCli(env, {"--db", db, "import",
-                         env.writeFile("Pack.tgz", ArchiveMaker::make(ArchiveMaker::Kind::TarGz,
-                                                                      {{"P.SET/STYLE/P.STY", bankFile(1, 7)},
-                                                                       {"P.SET/info.txt", "x"}}))});
-        QVERIFY2(result.exitCode == 0 && result.out.contains("\nPack.tgz: 1 entry that is neither") &&
-                     result.out.contains("1 styles imported"),
-                 (result.out + result.err).constData());
+        const QString pack = env.writeFile(
+            "Pack.tgz", ArchiveMaker::make(ArchiveMaker::Kind::TarGz,
+                                           {{"P.SET/STYLE/P.STY", bankFile(1, 7)}, {"P.SET/info.txt", "x"}}));
+        result = runCli(env, {"--db", db, "import", pack});
+        QVERIFY(cliSays(result, 0, "\nPack.tgz: 1 entry that is neither") &&
+                result.out.contains("1 styles imported"));
         QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFBanks WHERE BankName = 'P003'");
 
         result = runCli(env, {"--db", db, "banks", "--json"});
@@ -97,9 +92,8 @@ private slots:
                          "    2  performance    0  0x1c (USER12)  2024-05-06 07:08:09  Z112A STD v1.3.1\n"),
                  result.out.constData());
         QCOMPARE(runCli(env, {"--db", db, "import", newerPath}).exitCode, 0);
-        result = runCli(env, {"--db", db, "make-sty", "3", env.path("BACK.STY"), "--user-bank", "28"});
-        QVERIFY2(result.exitCode == 0 && result.out.contains("newer layout"),
-                 (result.out + result.err).constData());
+        QVERIFY(cliSays(runCli(env, {"--db", db, "make-sty", "3", env.path("BACK.STY"), "--user-bank", "28"}),
+                        0, "newer layout"));
         QCOMPARE(TestEnvironment::readFile(env.path("BACK.STY")), newer);
 
         // An older bank in the newer layout: its entries carry the library's system string.
@@ -117,34 +111,23 @@ private slots:
 
         // A bank whose style is gone is not written without it.
         QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFStyles WHERE StyleProg = 2");
-        result = runCli(env, {"--db", db, "make-sty", "1", env.path("LESS.STY")});
-        QVERIFY2(result.exitCode == 1 && result.err.contains("names the style 2, which is no longer stored"),
-                 result.err.constData());
+        QVERIFY(cliSays(runCli(env, {"--db", db, "make-sty", "1", env.path("LESS.STY")}), 1,
+                        "names the style 2, which is no longer stored"));
         QVERIFY(!QFileInfo::exists(env.path("LESS.STY")));
     }
 
     void namedFileNotImported() {
         // A file named on its own that is not imported fails and stores nothing: one too short to
-        // be a bank file, and real files of both layouts whose directory length (byte 0x23) was
-        // cut to 0 while their blocks and index remain.
+        // be a bank file, an archive without an STY file and one that cannot be read. (What the
+        // reader refuses in a bank file, the reader's own test walks.)
         TestEnvironment env;
         const QString db = env.createDatabase();
-        // So are an archive without an STY file and one that cannot be read.
         const QByteArray zip = ArchiveMaker::make(ArchiveMaker::Kind::Zip, {{"A.STY", bankFile(2, 1)}});
-        QList<std::pair<QString, QByteArray>> files{
+        const QList<std::pair<QString, QByteArray>> files{
             {env.writeFile("SHORT.STY", QByteArray(20, 'x')), "is not a Pa style"},
             {env.writeFile("NONE.zip", ArchiveMaker::make(ArchiveMaker::Kind::Zip, {{"read.me", "x"}})),
              "NONE.zip was not imported."},
             {env.writeFile("CUT.zip", zip.left(zip.size() / 2)), "CUT.zip is damaged in CUT.zip/A.STY ("}};
-        for (const char* file :
-             {"pa600/empty.SET/STYLE/FAVORITE01.STY", "pa700oriental/empty.SET/STYLE/USER12.STY"}) {
-            QByteArray bytes = TestEnvironment::readFile(qEnvironmentVariable("SBK_REAL_STY") + "/" + file);
-            if (bytes.size() <= 0x23)
-                continue; // the real files are not there
-            bytes[0x23] = 0;
-            files.append({env.writeFile(QFileInfo(file).fileName(), bytes),
-                          "at byte offset 32: the directory is empty"});
-        }
         for (const auto& [path, why] : files) {
             const CliResult result = runCli(env, {"--db", db, "import", path});
             QVERIFY2(result.exitCode == 1 && (result.out + result.err).contains(why),
