@@ -416,10 +416,10 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
         Transaction transaction(db);
         QSqlQuery read(db);
         read.setForwardOnly(true);
-        if (!read.prepare(
-                QStringLiteral("SELECT StyleName1, StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor, "
-                               "FingerprintExact, FingerprintRenamed, FingerprintSettings, NoteFingerprint FROM KORFStyles "
-                               "WHERE StyleProg = ?")))
+        if (!read.prepare(QStringLiteral(
+                "SELECT StyleName1, StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor, "
+                "FingerprintExact, FingerprintRenamed, FingerprintSettings, NoteFingerprint FROM KORFStyles "
+                "WHERE StyleProg = ?")))
             throw SbkError(Database::errorText(read.lastError()));
         QSqlQuery fill(db);
         QStringList assignments;
@@ -459,7 +459,8 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
                 if (!read.isNull(at))
                     row.fingerprint = read.value(at);
                 read.finish();
-                if (row.fingerprint.isNull() || (!stored.isEmpty() && row.fingerprint != stored.first().fingerprint))
+                if (row.fingerprint.isNull() ||
+                    (!stored.isEmpty() && row.fingerprint != stored.first().fingerprint))
                     throw SbkError(
                         QStringLiteral("The style %1 was changed by another program and is no longer a "
                                        "copy of the others of its group. Find the duplicates again. "

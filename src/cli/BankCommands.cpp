@@ -217,10 +217,10 @@ void tellOtherKinds(CliContext& context, const Database& db, const CliArgs& args
         return;
     const qsizetype others = DuplicateStyles::find(db.connection(), DuplicateStyles::kinds().mid(1)).size();
     if (others > 0)
-        context.out << QStringLiteral(
-                           "%1 group(s) of renamed copies, of the same music with other settings "
-                           "or of the same notes were left, as their styles differ: \"sbk-cli duplicates --kind all\" lists "
-                           "them, \"sbk-cli duplicates --merge --kind all\" merges them.\n")
+        context.out << QStringLiteral("%1 group(s) of renamed copies, of the same music with other settings "
+                                      "or of the same notes were left, as their styles differ: \"sbk-cli "
+                                      "duplicates --kind all\" lists "
+                                      "them, \"sbk-cli duplicates --merge --kind all\" merges them.\n")
                            .arg(others);
 }
 

@@ -290,9 +290,10 @@ int runSimilar(CliContext& context) {
     DbKORFStyle row(db->connection());
     row.setStyleProg(prog);
     if (!row.GetKORFStylesNoContent())
-        throw SbkError(row.clsKORFStylesError().isEmpty()
-                           ? QStringLiteral("There is no style %1.").arg(prog)
-                           : QStringLiteral("Style %1 cannot be read: %2").arg(prog).arg(row.clsKORFStylesError()));
+        throw SbkError(
+            row.clsKORFStylesError().isEmpty()
+                ? QStringLiteral("There is no style %1.").arg(prog)
+                : QStringLiteral("Style %1 cannot be read: %2").arg(prog).arg(row.clsKORFStylesError()));
     const SimilarStyles library(db->connection());
     const std::optional<QList<SimilarStyles::Match>> matches = library.nearest(prog, top);
     if (!matches)
@@ -303,11 +304,12 @@ int runSimilar(CliContext& context) {
     if (args.has(QStringLiteral("json"))) {
         QJsonArray array;
         for (const SimilarStyles::Described& style : list)
-            array.append(QJsonObject{{QStringLiteral("StyleProg"), style.prog},
-                                     {QStringLiteral("StyleName1"), style.name},
-                                     {QStringLiteral("StyleTempo"), style.tempo ? QJsonValue(*style.tempo) : QJsonValue()},
-                                     {QStringLiteral("StyleMeter"), style.meter},
-                                     {QStringLiteral("Similarity"), style.similarity}});
+            array.append(QJsonObject{
+                {QStringLiteral("StyleProg"), style.prog},
+                {QStringLiteral("StyleName1"), style.name},
+                {QStringLiteral("StyleTempo"), style.tempo ? QJsonValue(*style.tempo) : QJsonValue()},
+                {QStringLiteral("StyleMeter"), style.meter},
+                {QStringLiteral("Similarity"), style.similarity}});
         context.out << QJsonDocument(array).toJson(QJsonDocument::Indented);
         return 0;
     }
@@ -317,12 +319,13 @@ int runSimilar(CliContext& context) {
                        .arg(QStringLiteral("Prog").rightJustified(6), QStringLiteral("Similar"),
                             QStringLiteral("Tempo"), QStringLiteral("Meter"), QStringLiteral("Name"));
     for (const SimilarStyles::Described& style : list)
-        context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
-                           .arg(QString::number(style.prog).rightJustified(6),
-                                (QString::number(style.similarity) + QLatin1Char('%')).rightJustified(7),
-                                (style.tempo ? QString::number(*style.tempo) : QStringLiteral("-")).rightJustified(5),
-                                (style.meter.isEmpty() ? QStringLiteral("-") : style.meter).leftJustified(5),
-                                SingleByteText::plainText(style.name).trimmed());
+        context.out
+            << QStringLiteral("%1  %2  %3  %4  %5\n")
+                   .arg(QString::number(style.prog).rightJustified(6),
+                        (QString::number(style.similarity) + QLatin1Char('%')).rightJustified(7),
+                        (style.tempo ? QString::number(*style.tempo) : QStringLiteral("-")).rightJustified(5),
+                        (style.meter.isEmpty() ? QStringLiteral("-") : style.meter).leftJustified(5),
+                        SingleByteText::plainText(style.name).trimmed());
     return 0;
 }
 

@@ -97,15 +97,15 @@ void fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, qint64 fr
     QSqlQuery query(db);
     const qint64 total = countOf(query, QStringLiteral("KORFStyles"));
     const ProgressRun run(upgrade.progress, total,
-                          withFacts            ? QStringLiteral("Reading tempo and meter of the stored styles")
+                          withFacts         ? QStringLiteral("Reading tempo and meter of the stored styles")
                           : fromVersion < 4 ? QStringLiteral("Reading the stored styles to find their copies")
                                             : QStringLiteral("Reading the notes of the stored styles"));
 
     QSqlQuery batch(db);
     batch.setForwardOnly(true);
     QSqlQuery update(db);
-    const QString fingerprints =
-        QStringLiteral("FingerprintExact = ?, FingerprintRenamed = ?, FingerprintSettings = ?, NoteFingerprint = ?");
+    const QString fingerprints = QStringLiteral(
+        "FingerprintExact = ?, FingerprintRenamed = ?, FingerprintSettings = ?, NoteFingerprint = ?");
     if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2, StyleName1 FROM "
                                       "KORFStyles WHERE "
                                       "StyleProg > ? ORDER BY StyleProg LIMIT %1")
@@ -157,8 +157,9 @@ void fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, qint64 fr
             update.bindValue(at++, orNull(facts.FingerprintExact));
             update.bindValue(at++, orNull(facts.FingerprintRenamed));
             update.bindValue(at++, orNull(facts.FingerprintSettings));
-            update.bindValue(at++, facts.NoteFingerprint.isEmpty() ? QVariant(QMetaType::fromType<QByteArray>())
-                                                                   : QVariant(facts.NoteFingerprint));
+            update.bindValue(at++, facts.NoteFingerprint.isEmpty()
+                                       ? QVariant(QMetaType::fromType<QByteArray>())
+                                       : QVariant(facts.NoteFingerprint));
             update.bindValue(at, row.prog);
             Database::exec(update);
         }

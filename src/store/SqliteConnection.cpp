@@ -89,10 +89,12 @@ void similarFunction(sqlite3_context* context, int, sqlite3_value** values) {
     if (!row.read(values[0]))
         sqlite3_result_null(context);
     else
-        sqlite3_result_int(context, NoteVector::percent(NoteVector::dot(reference->cells.data(), row.cells.data()),
-                                                        reference->norm2, row.norm2));
+        sqlite3_result_int(context,
+                           NoteVector::percent(NoteVector::dot(reference->cells.data(), row.cells.data()),
+                                               reference->norm2, row.norm2));
     if (fresh)
-        sqlite3_set_auxdata(context, 1, fresh.release(), [](void* p) { delete static_cast<DecodedNotes*>(p); });
+        sqlite3_set_auxdata(context, 1, fresh.release(),
+                            [](void* p) { delete static_cast<DecodedNotes*>(p); });
 }
 
 } // namespace
