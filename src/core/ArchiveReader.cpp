@@ -15,8 +15,10 @@
 
 namespace {
 
-// What the archive file is read in.
+// What the archive file is read in; after a seek, which a ZIP file's reader makes to the next
+// entry it reads (the entries between are passed by), a first read fetches little beyond its header.
 constexpr qsizetype FileChunk = 256 * 1024;
+constexpr qsizetype AfterSeek = 8 * 1024;
 
 bool encrypted(archive* handle) {
     return archive_read_has_encrypted_entries(handle) > 0;
@@ -76,6 +78,7 @@ struct ArchiveReader::Level {
     std::unique_ptr<QFile> file; // the archive file
     QByteArray buffer;           // what was read from the file last
     QString lastEntry;           // the shown path of the entry taken last, to say where damage begins
+    bool sought = false;         // the file was sought since it was read last
 
     ~Level() {
         if (handle)
@@ -84,7 +87,9 @@ struct ArchiveReader::Level {
 
     static la_ssize_t read(archive* handle, void* data, const void** buffer) {
         auto* level = static_cast<Level*>(data);
-        const qint64 got = level->file->read(level->buffer.data(), level->buffer.size());
+        const qint64 got =
+            level->file->read(level->buffer.data(), level->sought ? AfterSeek : level->buffer.size());
+        level->sought = false;
         if (got < 0) {
             archive_set_error(handle, EIO, "%s", qPrintable(level->file->errorString()));
             return ARCHIVE_FATAL;
@@ -93,6 +98,7 @@ struct ArchiveReader::Level {
         return la_ssize_t(got);
     }
     static la_int64_t seek(archive*, void* data, la_int64_t offset, int whence) {
+        static_cast<Level*>(data)->sought = true;
         QFile& file = *static_cast<Level*>(data)->file;
         const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.pos() : file.size();
         if (base + offset < 0 || !file.seek(base + offset))
@@ -100,6 +106,7 @@ struct ArchiveReader::Level {
         return file.pos();
     }
     static la_int64_t skip(archive*, void* data, la_int64_t request) {
+        static_cast<Level*>(data)->sought = true;
         QFile& file = *static_cast<Level*>(data)->file;
         const qint64 from = file.pos();
         if (request <= 0 || !file.seek(qMin(from + request, file.size())))
