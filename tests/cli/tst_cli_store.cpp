@@ -98,9 +98,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, text);
         TestEnvironment env;
-        const CliResult result = runCli(env, args);
-        QCOMPARE(result.exitCode, status);
-        QVERIFY2((status == 0 ? result.out : result.err).contains(text.toUtf8()), result.out + result.err);
+        QVERIFY(cliSays(runCli(env, args), status, text.toUtf8()));
     }
 
     void initRefusals() {
@@ -108,14 +106,11 @@ private Q_SLOTS:
         const QString path = env.path(u"new.mdb"_s);
         QCOMPARE(runCli(env, {u"init"_s, path}).exitCode, 0);
         const QByteArray before = TestEnvironment::readFile(path);
-        const CliResult again = runCli(env, {u"init"_s, path});
-        QVERIFY2(again.exitCode == 1 && again.err.contains("exists"), (again.out + again.err).constData());
+        QVERIFY(cliSays(runCli(env, {u"init"_s, path}), 1, "exists"));
         QCOMPARE(TestEnvironment::readFile(path), before);
         // A folder that cannot be written is named, not the temporary file the database is built in.
         const CliResult locked = runCli(env, {u"init"_s, u"/proc/new.mdb"_s});
-        QVERIFY2(locked.exitCode == 1 && locked.err.contains("the folder /proc") &&
-                     !locked.err.contains(".part"),
-                 locked.err.constData());
+        QVERIFY(cliSays(locked, 1, "the folder /proc") && !locked.err.contains(".part"));
     }
 
     // Every listing writes its rows as it reads them; what it writes is what the listing wrote when
@@ -271,24 +266,18 @@ private Q_SLOTS:
         const QString path = independentDatabase(env);
         SBKSettings().setValue(SBKSettings::Path, SBKSettings::Database, path);
 
-        const CliResult pop =
-            runCli(env, {u"list"_s, u"--json"_s, u"--group"_s, u"pop"_s, u"--sort"_s, u"name"_s});
-        QCOMPARE(numbers(json(pop), u"StyleProg"_s), (QList<int>{3, 2}));
+        // The numbers of the styles a JSON listing with these options lists.
+        const auto listed = [&](const QStringList& options, const QString& key = u"StyleProg"_s) {
+            return numbers(json(runCli(env, QStringList{u"list"_s, u"--json"_s} + options)), key);
+        };
+        QCOMPARE(listed({u"--group"_s, u"pop"_s, u"--sort"_s, u"name"_s}), (QList<int>{3, 2}));
         const CliResult text = runCli(env, {u"list"_s, u"--author"_s, u"ann"_s, u"--sort"_s, u"name:desc"_s});
         QVERIFY(text.out.indexOf("Bossa") < text.out.indexOf("Alpine"));
         QVERIFY(text.out.contains("2 styles available - Database filtering is active"));
         // The style facts filtered by meter and tempo range, and sorted by meter.
-        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--json"_s, u"--meter"_s, u"6/8"_s, u"--tempo"_s,
-                                           u"60-80"_s})),
-                         u"StyleTempo"_s),
-                 QList<int>{70});
-        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--json"_s, u"--tempo"_s, u"100-"_s, u"--group"_s,
-                                           u"latin"_s})),
-                         u"StyleProg"_s),
-                 QList<int>{1});
-        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--json"_s, u"--sort"_s, u"meter:desc"_s})),
-                         u"StyleProg"_s),
-                 (QList<int>{2, 1, 3}));
+        QCOMPARE(listed({u"--meter"_s, u"6/8"_s, u"--tempo"_s, u"60-80"_s}, u"StyleTempo"_s), QList<int>{70});
+        QCOMPARE(listed({u"--tempo"_s, u"100-"_s, u"--group"_s, u"latin"_s}), QList<int>{1});
+        QCOMPARE(listed({u"--sort"_s, u"meter:desc"_s}), (QList<int>{2, 1, 3}));
 
         // Damaged styles are those read without the fingerprint of their decoded blocks; styles that
         // another program stored and never read are not judged.
@@ -296,12 +285,10 @@ private Q_SLOTS:
         runSql(path, {u"UPDATE KORFStyles SET FingerprintExact = StyleProg, FingerprintRenamed = 7 WHERE "
                       "StyleProg <> 2"_s,
                       u"UPDATE KORFStyles SET FingerprintExact = 2 WHERE StyleProg = 2"_s});
-        const CliResult listed = runCli(env, {u"list"_s, u"--damaged"_s, u"--author"_s, u"bob"_s});
-        QVERIFY2(listed.out.contains(" Ballad ") && listed.out.endsWith("1 styles available - Database "
-                                                                        "filtering is active\n"),
-                 listed.out.constData());
-        QCOMPARE(numbers(json(runCli(env, {u"list"_s, u"--damaged"_s, u"--json"_s})), u"StyleProg"_s),
-                 QList<int>{2});
+        const CliResult damagedBob = runCli(env, {u"list"_s, u"--damaged"_s, u"--author"_s, u"bob"_s});
+        QVERIFY(cliSays(damagedBob, 0, " Ballad ") &&
+                damagedBob.out.endsWith("1 styles available - Database filtering is active\n"));
+        QCOMPARE(listed({u"--damaged"_s}), QList<int>{2});
 
         const QJsonArray banks = json(runCli(env, {u"where-is"_s, u"2"_s, u"--json"_s}));
         QCOMPARE(numbers(banks, u"BankProg"_s), (QList<int>{2, 1})); // by bank name
@@ -317,13 +304,9 @@ private Q_SLOTS:
                  "sbk-cli: cannot write to standard output: No space left on device\n");
 
         // A database of another program records no damage: said, not guessed.
-        const CliResult refused =
-            runCli(env, {u"--db"_s, env.createForeignDatabase(), u"list"_s, u"--damaged"_s});
-        QVERIFY2(refused.exitCode == 1 &&
-                     refused.err.endsWith("was made by another program and does not record "
-                                          "which styles are damaged, so --damaged cannot "
-                                          "list them.\n"),
-                 refused.err.constData());
+        QVERIFY(cliSays(runCli(env, {u"--db"_s, env.createForeignDatabase(), u"list"_s, u"--damaged"_s}), 1,
+                        "was made by another program and does not record which styles are damaged, so "
+                        "--damaged cannot list them.\n"));
 
         // A damaged database file is named with the database's own words.
         QFile file(path);
@@ -331,9 +314,8 @@ private Q_SLOTS:
         file.write(QByteArray(int(file.size() / 2), '\xa5'));
         file.close();
         const CliResult damaged = runCli(env, {u"list"_s});
-        QVERIFY2(damaged.exitCode == 1 && damaged.err.contains("malformed"),
-                 (damaged.out + damaged.err).constData());
-        QVERIFY(damaged.err.endsWith("\nThe database file " + path.toUtf8() +
+        QVERIFY(cliSays(damaged, 1, "malformed") &&
+                damaged.err.endsWith("\nThe database file " + path.toUtf8() +
                                      " is damaged; restore it from a backup.\n"));
     }
 };

@@ -17,6 +17,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QSqlQuery>
 #include <QString>
@@ -124,6 +125,11 @@ template <typename T> T* child(QObject* parent, const QString& name) {
     if (!found)
         qFatal("no child %s", qPrintable(name));
     return found;
+}
+
+// The text field txtField_<i> of a window.
+inline QLineEdit* field(QObject* window, int i) {
+    return child<QLineEdit>(window, QStringLiteral("txtField_%1").arg(i));
 }
 
 inline void click(QObject* parent, const QString& name) {

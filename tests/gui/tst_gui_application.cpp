@@ -156,10 +156,10 @@ private slots:
 
         frmParameters dialog(f.module, f.prompt);
         dialog.show();
-        auto* field = child<QLineEdit>(&dialog, u"txtField_0"_s);
-        auto* utilityField = child<QLineEdit>(&dialog, u"txtField_1"_s);
+        auto* databaseField = field(&dialog, 0);
+        auto* utilityField = field(&dialog, 1);
         const QString connectionName = f.module.connection().connectionName();
-        field->setText(u" "_s + first);
+        databaseField->setText(u" "_s + first);
         utilityField->setText(u" "_s + utility);
         f.prompt.answerFile(u" /media/Floppy "_s).answerFile(u"/home/Ann/Backup.pdd"_s).answerFile(soundFont);
         click(&dialog, u"cmdSearch_3"_s); // the floppy is a mounted folder
@@ -177,10 +177,10 @@ private slots:
 
         f.prompt.clear();
         dialog.show();
-        auto* soundFontField = child<QLineEdit>(&dialog, u"txtField_4"_s);
+        auto* soundFontField = field(&dialog, 4);
         for (const QString& path :
              {f.env.path(QString()), first, f.env.path(u"missing.exe"_s)}) { // a folder is no file
-            field->setText(path == f.env.path(QString()) ? path : first);
+            databaseField->setText(path == f.env.path(QString()) ? path : first);
             utilityField->setText(path == first ? f.env.path(u"missing.exe"_s) : QString());
             soundFontField->setText(path == first ? soundFont : f.env.path(u"missing.sf2"_s));
             click(&dialog, u"cmdOk"_s);
@@ -192,8 +192,8 @@ private slots:
 
         utilityField->clear();
         soundFontField->clear(); // the system's SoundFont from now on
-        field->clear();
-        QTest::keyClicks(field, second);
+        databaseField->clear();
+        QTest::keyClicks(databaseField, second);
         click(&dialog, u"cmdOk"_s);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(f.module.connection().databaseName(), second);
@@ -475,7 +475,7 @@ private slots:
                 Qt::QueuedConnection);
         QStringList opened;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-            opened << child<QLineEdit>(&dialog, u"txtField_1"_s)->text();
+            opened << field(&dialog, 1)->text();
             return int(QDialog::Rejected);
         });
         // The client waits for the answer, which this thread's event loop gives.

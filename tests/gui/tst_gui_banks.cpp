@@ -45,10 +45,6 @@ QStringList workingBank(SBKModule& module) {
     return names;
 }
 
-QLineEdit* field(QObject* dialog, int i) {
-    return child<QLineEdit>(dialog, u"txtField_%1"_s.arg(i));
-}
-
 // The texts of a node's children, top to bottom.
 QStringList childTexts(const QModelIndex& parent) {
     QStringList texts;

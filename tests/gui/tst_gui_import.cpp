@@ -83,7 +83,7 @@ private slots:
         QString summary;
         windows.import = [&](frmStyImport& w) {
             child<QLineEdit>(&w, u"txtFolder"_s)->setText(f.env.path(u"in"_s));
-            QTest::keyClicks(child<QLineEdit>(&w, u"txtField_0"_s), u"Pop"_s);
+            QTest::keyClicks(field(&w, 0), u"Pop"_s);
             setChecked<QCheckBox>(&w, u"chkBank"_s, false);
             f.prompt.answer(Prompt::Answer::Yes); // the log
             runImport(w);
@@ -132,7 +132,7 @@ private slots:
         frmStyImport window(f.module, f.prompt);
         f.prompt.answerFile(f.env.path(u"scan/B.STY"_s)); // Search: the folder of the file chosen
         window.cmdSearch_Click();
-        child<QLineEdit>(&window, u"txtField_2"_s)->setText(u"Given"_s);
+        field(&window, 2)->setText(u"Given"_s);
         setChecked<QCheckBox>(&window, u"chkErrors"_s);
 
         QStringList seen;
@@ -145,9 +145,8 @@ private slots:
                 return text;
             };
             seen << picker.windowTitle() + u'|' + ticks() + u'|' +
-                        child<QCheckBox>(&picker, u"Check1_2"_s)->text() + u'|' +
-                        child<QLineEdit>(&picker, u"txtField_2"_s)->text() + u'|' +
-                        child<QLineEdit>(&picker, u"txtField_3"_s)->text();
+                        child<QCheckBox>(&picker, u"Check1_2"_s)->text() + u'|' + field(&picker, 2)->text() +
+                        u'|' + field(&picker, 3)->text();
             if (seen.size() == 3) {
                 picker.show();
                 picker.close();
@@ -157,8 +156,8 @@ private slots:
             click(&picker, u"Command1_0"_s);
             seen << ticks();
             setChecked<QCheckBox>(&picker, u"Check1_1"_s, false);
-            child<QLineEdit>(&picker, u"txtField_2"_s)->setText(u"Picked"_s);
-            child<QLineEdit>(&picker, u"txtField_3"_s)->clear();
+            field(&picker, 2)->setText(u"Picked"_s);
+            field(&picker, 3)->clear();
             click(&picker, u"Command1_2"_s);
             return picker.result();
         };

@@ -1,7 +1,7 @@
 // The styles window's contents pane and live playing: what the grid's current style plays, read
 // as the grid moves (and not while the pane is hidden); Space, the elements and the grid driving
 // the player through an output the test pulls, switching at the next measure; no audio device
-// told, within a timeout, and Export MIDI working without one; the instruments' own styles.
+// told, within a timeout, and Export MIDI working without one.
 
 #include "core/SBKSettings.h"
 #include "gui/music/ContentsPane.h"
@@ -10,12 +10,10 @@
 #include "music/SoundFontLocator.h"
 #include "MusicTestData.h"
 #include "SmfReader.h"
-#include "sty/StyImport.h"
 
 #include <cstring>
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -254,37 +252,6 @@ private Q_SLOTS:
 
         ::close(server); // the call given up comes back
         QTRY_COMPARE_WITH_TIMEOUT(FluidAudioOutput::stillOpening(), 0, 10000);
-    }
-
-    // Every style of the instruments fills the pane; the user kit of the Pa700 is named beyond the
-    // General MIDI map.
-    void realStylesFillThePane() {
-        const QString folder = qEnvironmentVariable("SBK_REAL_STY");
-        if (folder.isEmpty() || !QDir(folder).exists())
-            QSKIP("the instruments' styles are not at hand");
-        Fixture f;
-        StyImport import(f.module.connection());
-        import.setSubfolders(true);
-        import.run(folder, true, QString(), QString(), QString());
-        frmStyles window(f.module, f.prompt);
-        window.show();
-        ContentsPane* pane = window.contentsPane();
-        QVERIFY(window.gridModel()->rowCount() >= 74);
-        QStringList drumNotes;
-        for (int row = 0; row < window.gridModel()->rowCount(); ++row) {
-            chooseRow(window, row);
-            QVERIFY2(pane->music(), qPrintable(pane->error()));
-            QList<int> notEmpty;
-            for (const StyleElement& element : pane->music()->elements)
-                if (!element.isEmpty())
-                    notEmpty << element.index;
-            QCOMPARE(enabledElements(&window), notEmpty);
-            for (const int e : notEmpty) {
-                pane->chooseElement(e);
-                drumNotes << text(&window, u"lbDrumMap"_s);
-            }
-        }
-        QVERIFY(drumNotes.filter(u"(35 to 81): 101, 107, 111."_s).size() > 0);
     }
 };
 

@@ -223,7 +223,7 @@ private slots:
         selectRows(window, 2, 2);
         window.mbank_Click(0);
         WindowOpener::ScopedHook hook([](QDialog& dialog) {
-            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"PARTY"_s);
+            field(&dialog, 0)->setText(u"PARTY"_s);
             static_cast<frmBankSave&>(dialog).cmdOk_Click();
             return dialog.result();
         });
@@ -396,9 +396,6 @@ private slots:
             edit(dialog);
             return dialog.result();
         });
-        const auto field = [](QDialog& dialog, int i) {
-            return child<QLineEdit>(&dialog, u"txtField_%1"_s.arg(i));
-        };
         const auto stored = [&](qint32 prog) {
             DbKORFStyle check(f.module.connection());
             check.setStyleProg(prog);
@@ -408,10 +405,10 @@ private slots:
         };
 
         edit = [&](QDialog& dialog) {
-            field(dialog, 0)->clear();
-            QTest::keyClicks(field(dialog, 0), u"Aardvark"_s);
-            field(dialog, 4)->setText(u"ZOO.STY"_s);
-            field(dialog, 5)->setText(u"Ann"_s);
+            field(&dialog, 0)->clear();
+            QTest::keyClicks(field(&dialog, 0), u"Aardvark"_s);
+            field(&dialog, 4)->setText(u"ZOO.STY"_s);
+            field(&dialog, 5)->setText(u"Ann"_s);
             click(&dialog, u"cbUpdate"_s);
         };
         QTableView* grid = window.grid();
@@ -427,16 +424,16 @@ private slots:
 
         bool stayedOpen = false;
         edit = [&](QDialog& dialog) {
-            QTest::keyClick(field(dialog, 0), Qt::Key_End);
-            QTest::keyClicks(field(dialog, 0), u"x"_s); // not longer than it was put in
-            field(dialog, 3)->setText(u"POP"_s);
-            QLineEdit* family = field(dialog, 2);
+            QTest::keyClick(field(&dialog, 0), Qt::Key_End);
+            QTest::keyClicks(field(&dialog, 0), u"x"_s); // not longer than it was put in
+            field(&dialog, 3)->setText(u"POP"_s);
+            QLineEdit* family = field(&dialog, 2);
             QTest::mouseClick(family, Qt::LeftButton, {}, QPoint(family->width() - 4, family->height() / 2));
             QTest::keyClicks(family, u"ROCK"_s);
-            field(dialog, 5)->insert(u"Zo\u00eb \u65e5"_s); // as pasted
+            field(&dialog, 5)->insert(u"Zo\u00eb \u65e5"_s); // as pasted
             click(&dialog, u"cbUpdate"_s);
             stayedOpen = dialog.isVisible();
-            field(dialog, 5)->clear();
+            field(&dialog, 5)->clear();
             click(&dialog, u"cbUpdate"_s);
         };
         window.grdStyles_DblClick(3);
@@ -446,9 +443,9 @@ private slots:
         QVERIFY(f.prompt.texts()[0].startsWith(
             u"The author \"Zo\u00eb \u65e5\" holds the character \"\u65e5\""_s));
         edit = [&](QDialog& dialog) {
-            field(dialog, 0)->selectAll();
-            QTest::keyClicks(field(dialog, 0), u"ABCDEFGHIJKLMNOP"_s);
-            field(dialog, 2)->clear();
+            field(&dialog, 0)->selectAll();
+            QTest::keyClicks(field(&dialog, 0), u"ABCDEFGHIJKLMNOP"_s);
+            field(&dialog, 2)->clear();
             click(&dialog, u"cbUpdate"_s);
         };
         window.grdStyles_DblClick(3);

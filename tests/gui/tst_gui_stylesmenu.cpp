@@ -115,12 +115,11 @@ private slots:
 
         QString proposed;
         WindowOpener::ScopedHook hook([&](QDialog& dialog) {
-            proposed = u"%1|%2|%3"_s.arg(child<QLineEdit>(&dialog, u"txtField_0"_s)->text(),
-                                         child<QLineEdit>(&dialog, u"txtField_1"_s)->text(),
-                                         child<QLineEdit>(&dialog, u"txtField_2"_s)->text());
-            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"Z"_s);
+            proposed = u"%1|%2|%3"_s.arg(field(&dialog, 0)->text(), field(&dialog, 1)->text(),
+                                         field(&dialog, 2)->text());
+            field(&dialog, 0)->setText(u"Z"_s);
             child<QCheckBox>(&dialog, u"Check1_1"_s)->setChecked(true);
-            child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
+            field(&dialog, 2)->clear();
             click(&dialog, u"cmdOk"_s);
             return dialog.result();
         });
@@ -175,8 +174,8 @@ private slots:
             return dialog.result();
         });
         round = [](QDialog& dialog) {
-            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u" rock% "_s);
-            child<QLineEdit>(&dialog, u"txtField_3"_s)->setText(u"pop"_s);
+            field(&dialog, 0)->setText(u" rock% "_s);
+            field(&dialog, 3)->setText(u"pop"_s);
             child<QComboBox>(&dialog, u"cmdOrder_0"_s)->setCurrentText(u"NAME"_s);
             child<QCheckBox>(&dialog, u"chDesc_0"_s)->setChecked(true);
             click(&dialog, u"cmdOk"_s);
@@ -194,14 +193,14 @@ private slots:
         addStyle(f.module, u"été"_s, {}, u"ŁÓDŹ"_s);
         addStyle(f.module, u"Straße"_s);
         round = [](QDialog& dialog) {
-            child<QLineEdit>(&dialog, u"txtField_2"_s)->setText(u"łódź"_s);
+            field(&dialog, 2)->setText(u"łódź"_s);
             click(&dialog, u"cmdOk"_s);
         };
         window.mStyles_Click(6);
         QCOMPARE(gridNames(window), u"été"_s);
         round = [](QDialog& dialog) {
-            child<QLineEdit>(&dialog, u"txtField_2"_s)->clear();
-            child<QLineEdit>(&dialog, u"txtField_0"_s)->setText(u"strasse"_s);
+            field(&dialog, 2)->clear();
+            field(&dialog, 0)->setText(u"strasse"_s);
             click(&dialog, u"cmdOk"_s);
         };
         window.mStyles_Click(6);

@@ -36,34 +36,27 @@ private slots:
         const QString out = env.path("out");
         QDir().mkpath(out);
 
-        CliResult r = cli(env, a, {"ssf-export", "--to", out, "--all"});
-        QVERIFY2(r.exitCode == 0 && r.out.endsWith("All styles successfully exported to SSF files!\n"),
-                 (r.out + r.err).constData());
-
+        QVERIFY(cliSays(cli(env, a, {"ssf-export", "--to", out, "--all"}), 0,
+                        "All styles successfully exported to SSF files!\n"));
         // Their blocks are no style's: each is named as damaged, and they are counted at the end.
-        r = cli(env, b, {"ssf-import", out});
-        QVERIFY(r.exitCode == 0);
-        QVERIFY2(
-            r.out.startsWith("STYLE1.SSF: imported as style 1, which is damaged: there is no style block. "
-                             "It was stored as it is\nSTYLE2.SSF: imported as style 2, which is damaged"),
-            r.out.constData());
-        QVERIFY2(r.out.endsWith("ended without errors\n3 styles imported are damaged: their blocks do not "
-                                "decode. They were stored as they are.\n"),
-                 r.out.constData());
+        const CliResult imported = cli(env, b, {"ssf-import", out});
+        QVERIFY(
+            imported.out.startsWith("STYLE1.SSF: imported as style 1, which is damaged: there is no style "
+                                    "block. It was stored as it is\nSTYLE2.SSF: imported as style 2"));
+        QVERIFY(
+            cliSays(imported, 0,
+                    "ended without errors\n3 styles imported are damaged: their blocks do not decode. They "
+                    "were stored as they are.\n"));
 
         // The same file again is refused: exit status 1 and the import's own message.
-        r = cli(env, b, {"ssf-import", out + "/STYLE2.SSF"});
-        QVERIFY2(r.exitCode == 1 && r.err == "sbk-cli: SSF file import aborted: style already present\n",
-                 (r.out + r.err).constData());
-        r = cli(env, b, {"ssf-import", out + "/NONE.SSF"});
-        QVERIFY2(r.exitCode == 1 && r.err == "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n",
-                 (r.out + r.err).constData());
-
+        QVERIFY(cliSays(cli(env, b, {"ssf-import", out + "/STYLE2.SSF"}), 1,
+                        "sbk-cli: SSF file import aborted: style already present\n"));
+        QVERIFY(cliSays(cli(env, b, {"ssf-import", out + "/NONE.SSF"}), 1,
+                        "sbk-cli: SSF file not found: " + out.toUtf8() + "/NONE.SSF\n"));
         // A target that is no folder is named for what it is.
-        r = cli(env, a, {"ssf-export", "--to", "/dev/full", "--all"});
-        QVERIFY2(r.exitCode == 1 && r.err == "sbk-cli: The export folder /dev/full is not a folder: it is a "
-                                             "device, not a regular file.\n",
-                 r.err.constData());
+        QVERIFY(cliSays(cli(env, a, {"ssf-export", "--to", "/dev/full", "--all"}), 1,
+                        "sbk-cli: The export folder /dev/full is not a folder: it is a device, not a regular "
+                        "file.\n"));
 
         // A bank by number: a slot below 1 names no style; a renamed file is said on the output.
         {
@@ -72,10 +65,9 @@ private slots:
             addBank(db->connection(), 2, "Odd", QString(), {-5, 1, 4});
         }
         QDir().mkpath(env.path("odd"));
-        r = cli(env, a, {"ssf-export", "--to", env.path("odd"), "--bank", "2"});
-        QVERIFY2(r.out.endsWith("/STYLE1_2.SSF\nstyle 4 (Style-1) written as STYLE1_2.SSF\n"
-                                "Export of bank Odd to SSF files terminated without errors!\n"),
-                 r.out.constData());
+        QVERIFY(cliSays(cli(env, a, {"ssf-export", "--to", env.path("odd"), "--bank", "2"}), 0,
+                        "/STYLE1_2.SSF\nstyle 4 (Style-1) written as STYLE1_2.SSF\n"
+                        "Export of bank Odd to SSF files terminated without errors!\n"));
     }
 
     void backupAndRestore() {
@@ -83,28 +75,19 @@ private slots:
         const auto [a, b] = twoDatabases(env);
         // Where case counts, the file is written as typed, so the restore finds it by the same path.
         const QString written = env.path("dump.pdd");
-        CliResult r = cli(env, a, {"backup", written});
-        QVERIFY2(r.exitCode == 0 && r.out.endsWith("Written to " + written.toUtf8() + "\n"),
-                 (r.out + r.err).constData());
-        r = cli(env, b, {"restore", written, "--yes"});
-        QVERIFY2(r.exitCode == 0 &&
-                     r.out.endsWith("without errors!\n4 records restored\n3 restored styles are "
-                                    "damaged: their blocks do not decode. They were kept as they "
-                                    "are: 1 Style 1, 2 Style 2, 3 Style 3. \"sbk-cli list "
-                                    "--damaged\" lists the damaged styles.\n"),
-                 (r.out + r.err).constData());
+        QVERIFY(cliSays(cli(env, a, {"backup", written}), 0, "Written to " + written.toUtf8() + "\n"));
+        QVERIFY(cliSays(cli(env, b, {"restore", written, "--yes"}), 0,
+                        "without errors!\n4 records restored\n3 restored styles are damaged: their blocks do "
+                        "not decode. They were kept as they are: 1 Style 1, 2 Style 2, 3 Style 3. \"sbk-cli "
+                        "list --damaged\" lists the damaged styles.\n"));
         QCOMPARE(styles(env.openDatabase("b.mdb")->connection()),
                  styles(env.openDatabase("a.mdb")->connection()));
 
         const QString bad = env.writeFile("BAD.PDD", "SBK BACKUP\r\nTABLE KORFSTYLES\r\n");
-        r = cli(env, a, {"restore", bad, "--yes"});
-        QVERIFY2(r.exitCode == 1 &&
-                     r.err.startsWith(("sbk-cli: " + PddRestore::invalidMessage(bad)).toUtf8()),
-                 r.err.constData());
-        r = cli(env, a, {"restore", env.path("NONE.PDD"), "--yes"});
-        QVERIFY2(r.exitCode == 1 &&
-                     r.err == "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n",
-                 (r.out + r.err).constData());
+        QVERIFY(cliSays(cli(env, a, {"restore", bad, "--yes"}), 1,
+                        ("sbk-cli: " + PddRestore::invalidMessage(bad)).toUtf8()));
+        QVERIFY(cliSays(cli(env, a, {"restore", env.path("NONE.PDD"), "--yes"}), 1,
+                        "sbk-cli: Can't find restore file! " + env.path("NONE.PDD").toUtf8() + "\n"));
     }
 
     void realFilesKeepTheirEntriesThroughBackupAndRestore() {

@@ -1,6 +1,7 @@
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
+#include "store/KORFStyles.h"
 #include "TestEnvironment.h"
 
 #include <QtTest>
@@ -131,6 +132,25 @@ private Q_SLOTS:
         style.setStyleProg(99);
         style.setStyleAuthor(QString());
         QVERIFY(!style.UpdKORFStyles() && style.clsKORFStylesError().isEmpty());
+    }
+
+    // The list of styles a bank or a file holds: Swap exchanges the values (the records stay where
+    // they are, shared with their holders), Remove closes the gap, a position outside the list
+    // throws and changes nothing.
+    void styleListSwapsRemovesAndRefusesBadPositions() {
+        KORFStyles list;
+        list.Add(1, u"A"_s, u"a"_s, 1, 2, "x", "y");
+        list.Add(2, u"B"_s, {}, 0, 0, {}, {});
+        list.Add(3, u"C"_s, u"c"_s, 5, 6, TestEnvironment::allBytes(), "z");
+        const KORFStylePtr first = list.Item(1);
+        list.Swap(1, 3);
+        QVERIFY(list.Item(1) == first && first->StyleProg() == 3 && list.Item(3)->StyleName1() == u"A"_s);
+        QCOMPARE(first->StyleContent1(), TestEnvironment::allBytes()); // every byte survives
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Item(0));
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Remove(4));
+        QVERIFY_THROWS_EXCEPTION(SbkError, list.Swap(1, 4));
+        list.Remove(1);
+        QCOMPARE(list.Item(1)->StyleName1() + list.Item(2)->StyleName1(), u"BA"_s);
     }
 
     void removingAStyleCompactsABank_data() {

@@ -121,33 +121,21 @@ private Q_SLOTS:
             expected << row;
         }
         const auto shown = [](const StyleListRow& r) {
-            return QStringList{QString::number(r.StyleProg),
-                               r.StyleName1,
-                               r.StyleDesc,
-                               r.StyleFamily,
-                               r.StyleCat,
-                               r.StyleAuthor,
-                               r.StyleDate,
-                               r.Tempo ? QString::number(*r.Tempo) : u"0?"_s,
-                               r.Meter,
-                               r.StyleFile};
+            const QString tempo = r.Tempo ? QString::number(*r.Tempo) : u"0?"_s;
+            return QStringList{QString::number(r.StyleProg), r.StyleName1, r.StyleDesc, r.StyleFamily} +
+                   QStringList{r.StyleCat, r.StyleAuthor, r.StyleDate, tempo, r.Meter, r.StyleFile};
         };
         QList<QStringList> streamed;
         StyleListing::forEachStyle(db->connection(), {}, {}, {},
                                    [&](StyleListRow& row) { streamed << shown(row); });
-        StyleListing listing = StyleListing::GetAllStyles(db->connection(), {}, {});
-        QList<QStringList> listed;
-        for (const StyleListRow& row : listing)
-            listed << shown(row);
         QCOMPARE(streamed, expected);
-        QCOMPARE(listed, expected);
+        StyleListing listing = StyleListing::GetAllStyles(db->connection(), {}, {});
         QCOMPARE(listing.text(0, StyleListing::Name1), u"Été\0x"_s);
-
         StyleListRow edited = listing.row(1);
         edited.StyleName1 = u"renamed"_s;
         listing.replace(1, edited);
         expected[1][1] = u"renamed"_s;
-        listed.clear();
+        QList<QStringList> listed;
         for (const StyleListRow& row : listing)
             listed << shown(row);
         QCOMPARE(listed, expected);

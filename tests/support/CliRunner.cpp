@@ -57,3 +57,11 @@ CliResult runCli(const TestEnvironment& env, const QStringList& args, qint64 fil
 CliResult runCliCopy(const TestEnvironment& env, const QString& program, const QStringList& args) {
     return run(env, program, args, -1, false);
 }
+
+bool cliSays(const CliResult& result, int status, const QByteArray& text) {
+    if (result.exitCode == status && (status == 0 ? result.out : result.err).contains(text))
+        return true;
+    qWarning("exit status %d, expected %d; output:\n%s\nerrors:\n%s", result.exitCode, status,
+             result.out.constData(), result.err.constData());
+    return false;
+}

@@ -20,3 +20,6 @@ CliResult runCli(const TestEnvironment& env, const QStringList& args, qint64 fil
 // Another copy of sbk-cli, run with the test's folders as its home but without SBK_SETTINGS, so
 // that it chooses its settings store itself.
 CliResult runCliCopy(const TestEnvironment& env, const QString& program, const QStringList& args);
+// The command ended with status and its output (status 0) or its errors hold text; when not, it
+// prints both, so that the failure shows what the command said.
+bool cliSays(const CliResult& result, int status, const QByteArray& text = {});
