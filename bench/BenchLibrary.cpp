@@ -11,7 +11,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <algorithm>
+#include <QAtomicInt>
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <spawn.h>
@@ -302,6 +305,72 @@ QString freshDatabase(const QString& folder, const QString& name) {
     QFile::remove(path + QStringLiteral("-journal"));
     Database::createEmpty(path);
     return path;
+}
+
+QString bareDatabase(const QString& folder, const QString& name) {
+    const QString path = QDir(folder).filePath(name);
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+    BareLibrary library(path);
+    library.exec(QStringLiteral("CREATE TABLE KORFStyles (StyleProg INTEGER PRIMARY KEY NOT NULL, StyleLength1 "
+                                "INTEGER, StyleLength2 INTEGER, StyleContent1 BLOB, StyleContent2 BLOB, "
+                                "StyleSeek BLOB)"));
+    library.exec(
+        QStringLiteral("CREATE INDEX KORFStyles_Seek ON KORFStyles (StyleSeek, StyleLength1, StyleLength2)"));
+    return path;
+}
+
+namespace {
+QAtomicInt bareConnections;
+}
+
+BareLibrary::BareLibrary(const QString& path)
+    : m_name(QStringLiteral("bare-%1").arg(bareConnections.fetchAndAddOrdered(1))) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        throw SbkError(QStringLiteral("cannot open %1: %2").arg(path, db.lastError().text()));
+}
+
+BareLibrary::~BareLibrary() {
+    m_insert.reset();
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void BareLibrary::exec(const QString& sql) {
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    Database::exec(query, sql);
+}
+
+void BareLibrary::commit() {
+    if (m_insert)
+        m_insert->finish();
+    exec(QStringLiteral("COMMIT"));
+}
+
+void BareLibrary::insert(qint32 prog, const QByteArray& content1, const QByteArray& content2) {
+    if (!m_insert) {
+        m_insert = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_name, false));
+        if (!m_insert->prepare(QStringLiteral("INSERT INTO KORFStyles (StyleProg, StyleLength1, StyleLength2, "
+                                              "StyleContent1, StyleContent2, StyleSeek) VALUES (?,?,?,?,?,?)")))
+            throw SbkError(m_insert->lastError().text());
+    }
+    m_insert->bindValue(0, prog);
+    m_insert->bindValue(1, qint32(content1.size()));
+    m_insert->bindValue(2, qint32(content2.size()));
+    m_insert->bindValue(3, content1);
+    m_insert->bindValue(4, content2);
+    m_insert->bindValue(5, QByteArray::fromRawData(content1.constData(), qMin<qsizetype>(250, content1.size())));
+    Database::exec(*m_insert);
+}
+
+double median(QList<double> values) {
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype half = values.size() / 2;
+    return values.size() % 2 ? values.at(half) : (values.at(half - 1) + values.at(half)) / 2;
 }
 
 } // namespace bench

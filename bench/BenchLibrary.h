@@ -5,6 +5,7 @@
 // against), the peak memory of this process and of a child, and the printing of figures.
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <QByteArray>
 #include <QHash>
@@ -13,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+class QSqlQuery;
 
 class BenchLibrary {
 public:
@@ -98,6 +101,31 @@ QString workFolder(const QString& given, const QTemporaryDir& temporary);
 
 // A fresh empty database at folder/name (an older file of that name is removed first).
 QString freshDatabase(const QString& folder, const QString& name);
+
+// The bare floor's library: one table of the styles' numbers, the blocks with their lengths and the
+// search key, with one index on (search key, lengths), the least a library that finds copies by
+// content needs, and nothing else. bareDatabase makes a fresh one at folder/name. A BareLibrary
+// is an open connection to one (closed with it), with its insert prepared once; the journal and
+// the synchronous setting are SQLite's defaults, as the program's.
+QString bareDatabase(const QString& folder, const QString& name);
+class BareLibrary {
+public:
+    explicit BareLibrary(const QString& path);
+    ~BareLibrary();
+    BareLibrary(const BareLibrary&) = delete;
+    BareLibrary& operator=(const BareLibrary&) = delete;
+    void exec(const QString& sql);
+    void begin() { exec(QStringLiteral("BEGIN")); }
+    void commit();
+    void insert(qint32 prog, const QByteArray& content1, const QByteArray& content2);
+
+private:
+    QString m_name;
+    std::unique_ptr<QSqlQuery> m_insert;
+};
+
+// The median of the figures of the rounds.
+double median(QList<double> values);
 
 // Where a style block made by StyleBlocks::styleBlock has room for a number that makes its first
 // 250 bytes (the search key) its own: 8 zeros of the first element's information, inside the

@@ -1,12 +1,16 @@
-// sbk-bench-import: how fast the style import stores STY files, beside a floor measured in the
-// same run: the same rows (styles with their facts, the directory entries of a newer file, one
-// bank per file) inserted with plain prepared statements in one transaction. Measured for both
-// directory layouts, into an empty database and into one that already holds many small styles;
-// the figure is the import's speed as a share of the floor's (goal: at least 0.90). Also: what
-// reading the tempo and meter of every style costs the import, the import of the same files from
-// a ZIP beside their import from the folder (goal: at most 1.2 times as long), and how long
-// opening a library of the previous version takes, which reads the facts of every stored style. The generated
-// blocks are compressed chunk trees as instruments save them (OC31 streams of literal runs), their facts in
+// sbk-bench-import: how fast the style import stores STY files, beside two floors measured in the
+// same run and rounds. The floor: the same rows (styles with their facts and fingerprints, the
+// directory entries of a newer file, one bank per file) inserted into the program's schema with
+// plain prepared statements in one transaction, from styles read before the time counts. The bare
+// floor: the same files read and the same blocks inserted by one prepared statement in one
+// transaction into a table with one index on (search key, lengths) and nothing else
+// (bench::bareDatabase). Measured for both directory layouts, into an empty database and into one
+// that already holds many small styles; the figures are the medians of the rounds, and each floor's
+// time as a share of the import's (goal: at least 0.90 of the bare floor). Also: what reading the
+// tempo and meter of every style costs the import, the import of the same files from a ZIP beside
+// their import from the folder (goal: at most 1.2 times as long), and how long opening a library of
+// the previous version takes, which reads the facts of every stored style. The generated blocks are
+// compressed chunk trees as instruments save them (OC31 streams of literal runs), their facts in
 // front and the bulk of their data after them.
 //
 //   sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--fill N] [--fill-block-size BYTES]
@@ -25,6 +29,8 @@
 #include "sty/StyleFingerprint.h"
 #include "StyleBlocks.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <QCoreApplication>
 #include <QDir>
@@ -64,6 +70,8 @@ struct Collection {
     QString folder;
     QStringList files;
     QList<KORFStyles> lists;
+    // Where the two blocks of each style of each file lie in it: offset and size of each.
+    QList<QList<std::array<qsizetype, 4>>> spans;
     QList<StyleFactsValues> facts; // of every style in order, read before anything is timed
     qint64 styles = 0;
 };
@@ -92,7 +100,22 @@ Collection generate(const QString& folder, int fileCount, int blockSize, Layout 
         library.WriteStyleFromCollection(path, styles, options);
         KORFStyles read;
         library.FillCollectionFromStyle(path, read);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw SbkError(QStringLiteral("cannot read %1").arg(path));
+        const QByteArray bytes = file.readAll();
+        QList<std::array<qsizetype, 4>>& spans = collection.spans.emplace_back();
+        qsizetype from = 0;
         for (const KORFStylePtr& style : read) {
+            std::array<qsizetype, 4>& span = spans.emplace_back();
+            for (int b = 0; b < 2; ++b) {
+                const QByteArray& block = b == 0 ? style->StyleContent1() : style->StyleContent2();
+                span[size_t(2 * b)] = bytes.indexOf(block, from);
+                span[size_t(2 * b + 1)] = block.size();
+                if (span[size_t(2 * b)] < 0)
+                    throw SbkError(QStringLiteral("a block of %1 is not found in it").arg(path));
+                from = span[size_t(2 * b)] + block.size();
+            }
             collection.facts.append(StyleFacts::read(style->StyleContent1(), style->StyleContent2()));
             if (!collection.facts.last().FingerprintSettings)
                 throw SbkError(QStringLiteral("a generated style does not decode to its end"));
@@ -184,9 +207,20 @@ double insertPlain(QSqlDatabase db, const Collection& collection, qint32 firstNu
     return timer.nsecsElapsed() / 1e9;
 }
 
-// count small styles (blocks of about 200 bytes), stored before the import is measured, each with
-// its exact fingerprint as the program stores every style.
-void preload(const QString& path, int count) {
+// The small styles stored before the import is measured (blocks of about 200 bytes).
+QList<QByteArray> smallBlocks(int count) {
+    QList<QByteArray> blocks;
+    blocks.reserve(count);
+    QRandomGenerator random(7);
+    for (int i = 1; i <= count; ++i)
+        blocks.append(QByteArray("\x06\x00\x00\x30", 4) + KORFBytes::LongToBytes(192) +
+                      randomBytes(random, 192));
+    return blocks;
+}
+
+// The small styles stored in the program's library, each with its exact fingerprint as the program
+// stores every style, and in the bare floor's.
+void preload(const QString& path, const QString& barePath, const QList<QByteArray>& blocks) {
     Database db(path);
     QSqlQuery query(db.connection());
     Database::exec(query, QStringLiteral("BEGIN"));
@@ -194,10 +228,10 @@ void preload(const QString& path, int count) {
                                  "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,StyleDesc,"
                                  "StyleCat,StyleFamily,StyleFile,StyleAuthor,FingerprintExact) "
                                  "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-    QRandomGenerator random(7);
-    for (int i = 1; i <= count; ++i) {
-        const QByteArray block =
-            QByteArray("\x06\x00\x00\x30", 4) + KORFBytes::LongToBytes(192) + randomBytes(random, 192);
+    bench::BareLibrary bare(barePath);
+    bare.begin();
+    for (int i = 1; i <= blocks.size(); ++i) {
+        const QByteArray& block = blocks.at(i - 1);
         const QVariant values[] = {i,
                                    QStringLiteral("Small %1").arg(i),
                                    QString(),
@@ -216,9 +250,11 @@ void preload(const QString& path, int count) {
         for (int v = 0; v < 15; ++v)
             query.bindValue(v, values[v]);
         Database::exec(query);
+        bare.insert(i, block, QByteArray(" "));
     }
     QSqlQuery commit(db.connection());
     Database::exec(commit, QStringLiteral("COMMIT"));
+    bare.commit();
 }
 
 // A copy of the prepared start (an empty database or the preloaded one) to run on.
@@ -257,8 +293,32 @@ double floorRun(const QString& databasePath, const Collection& collection, int s
     return insertPlain(db.connection(), collection, stored + 1, 1);
 }
 
+// The bare floor: each file read and its blocks inserted, as they lie in the file, into the bare
+// library. Returns the seconds.
+double bareFloorRun(const QString& databasePath, const Collection& collection, int stored) {
+    bench::BareLibrary bare(databasePath);
+    QElapsedTimer timer;
+    timer.start();
+    bare.begin();
+    qint32 number = stored + 1;
+    for (qsizetype f = 0; f < collection.files.size(); ++f) {
+        QFile file(collection.files.at(f));
+        if (!file.open(QIODevice::ReadOnly))
+            throw SbkError(QStringLiteral("cannot read %1").arg(file.fileName()));
+        const QByteArray bytes = file.readAll();
+        for (const std::array<qsizetype, 4>& span : collection.spans.at(f)) {
+            if (span[2] + span[3] > bytes.size())
+                throw SbkError(QStringLiteral("%1 is shorter than it was").arg(file.fileName()));
+            bare.insert(number++, QByteArray::fromRawData(bytes.constData() + span[0], span[1]),
+                        QByteArray::fromRawData(bytes.constData() + span[2], span[3]));
+        }
+    }
+    bare.commit();
+    return timer.nsecsElapsed() / 1e9;
+}
+
 // The import of the collection's files from a ZIP of them (deflated, as packs are) beside their
-// import from the folder, in turn, rounds times into an empty database; the fastest of each counts.
+// import from the folder, in turn, rounds times into an empty database; the median of each counts.
 void measureZip(const QString& folder, const QString& empty, const Collection& collection, int rounds) {
     QElapsedTimer timer;
     timer.start();
@@ -278,15 +338,20 @@ void measureZip(const QString& folder, const QString& empty, const Collection& c
                     .arg(collection.files.size())
                     .arg(QFileInfo(zip).size() / 1e6, 0, 'f', 0)
                     .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
-    double fromFolder = 1e100, fromZip = 1e100;
+    QList<double> folderTimes, zipTimes;
     for (int round = 0; round < rounds; ++round) {
         for (const bool archive : {round % 2 == 0, round % 2 != 0}) {
             const QString path = startFrom(empty, QStringLiteral("run.mdb"));
             bench::settle();
-            double& best = archive ? fromZip : fromFolder;
-            best = qMin(best, runImport(path, collection, true, archive ? zip : QString()));
+            (archive ? zipTimes : folderTimes).append(runImport(path, collection, true, archive ? zip : QString()));
         }
     }
+    // The median of the rounds, which one slow or fast round on a shared machine does not move.
+    const auto median = [](QList<double> times) {
+        std::sort(times.begin(), times.end());
+        return times.at(times.size() / 2);
+    };
+    const double fromFolder = median(folderTimes), fromZip = median(zipTimes);
     bench::line(QStringLiteral("%1 %2 s, from the folder %3 s: %4 x (goal: at most 1.20)")
                     .arg(bench::padded(QStringLiteral("import from a ZIP")))
                     .arg(fromZip, 0, 'f', 2)
@@ -413,7 +478,9 @@ int main(int argc, char** argv) {
             generate(QDir(folder).filePath(QStringLiteral("newer")), files, blockSize, Layout::Newer);
         const QString empty = bench::freshDatabase(folder, QStringLiteral("empty.mdb"));
         const QString preloaded = bench::freshDatabase(folder, QStringLiteral("preloaded.mdb"));
-        preload(preloaded, preloadCount);
+        const QString bareEmpty = bench::bareDatabase(folder, QStringLiteral("bare-empty.mdb"));
+        const QString barePreloaded = bench::bareDatabase(folder, QStringLiteral("bare-preloaded.mdb"));
+        preload(preloaded, barePreloaded, smallBlocks(preloadCount));
         bench::line(
             QStringLiteral("%1 files x %2 styles in each layout (first blocks of about %3 bytes, second "
                            "blocks a quarter), %4 small styles preloaded: made in %5 s")
@@ -422,39 +489,50 @@ int main(int argc, char** argv) {
                 .arg(blockSize)
                 .arg(preloadCount)
                 .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
-        bench::line(QStringLiteral("%1 %2 %3 %4")
-                        .arg(bench::padded(QStringLiteral("import")), QStringLiteral("import s"),
-                             QStringLiteral("floor s"), QStringLiteral("of floor")));
+        bench::line(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                        .arg(bench::padded(QStringLiteral("import (medians of %1 rounds)").arg(rounds)),
+                             QStringLiteral("import s"), QStringLiteral("floor s"), QStringLiteral("of floor"),
+                             QStringLiteral("bare s"), QStringLiteral("of bare")));
 
-        // Each case: the floor and the import in turn, rounds times, on a copy of the same start;
-        // the fastest of each counts.
+        // Each case: the floor, the bare floor and the import in turn, rounds times, each on a copy
+        // of its start; the median of each counts.
         for (const Collection* collection : {&older, &newer}) {
             const QString layout = collection == &older ? QStringLiteral("older") : QStringLiteral("newer");
             for (const int stored : {0, preloadCount}) {
                 const QString& base = stored == 0 ? empty : preloaded;
-                double floor = 1e100, import = 1e100;
+                const QString& bareBase = stored == 0 ? bareEmpty : barePreloaded;
+                QList<double> floors, bares, imports;
                 for (int round = 0; round < rounds; ++round) {
-                    // In turn first and second, each after the writes before it reached the disk.
-                    for (int turn = 0; turn < 2; ++turn) {
-                        const QString path = startFrom(base, QStringLiteral("run.mdb"));
+                    // In turn first, second and third, each after the writes before it reached the disk.
+                    for (int turn = 0; turn < 3; ++turn) {
+                        const int which = (round + turn) % 3;
+                        const QString path =
+                            startFrom(which == 1 ? bareBase : base, QStringLiteral("run.mdb"));
                         bench::settle();
-                        if ((round + turn) % 2 == 0)
-                            floor = qMin(floor, floorRun(path, *collection, stored));
+                        if (which == 0)
+                            floors.append(floorRun(path, *collection, stored));
+                        else if (which == 1)
+                            bares.append(bareFloorRun(path, *collection, stored));
                         else
-                            import = qMin(import, runImport(path, *collection));
+                            imports.append(runImport(path, *collection));
                     }
                 }
-                bench::line(QStringLiteral("%1 %2 %3 %4")
+                const double import = bench::median(imports), floor = bench::median(floors),
+                             bare = bench::median(bares);
+                bench::line(QStringLiteral("%1 %2 %3 %4 %5 %6")
                                 .arg(bench::padded(
                                     QStringLiteral("%1 layout, %2 styles stored").arg(layout).arg(stored)))
                                 .arg(import, 8, 'f', 2)
                                 .arg(floor, 7, 'f', 2)
-                                .arg(floor / import, 8, 'f', 2));
+                                .arg(floor / import, 8, 'f', 2)
+                                .arg(bare, 6, 'f', 2)
+                                .arg(bare / import, 7, 'f', 2));
             }
         }
         bench::line(
             QStringLiteral("of floor: the import's speed as a share of plain prepared inserts of the same "
-                           "rows (goal: at least 0.90)"));
+                           "rows; of bare: as a share of the same files read and their blocks inserted with "
+                           "one index (goal: at least 0.90)"));
 
         // The facts' cost: the same import without reading them and with, in turn.
         double withFacts = 1e100, withoutFacts = 1e100;

@@ -32,6 +32,8 @@ QString columnOf(Kind kind) {
         return QStringLiteral("FingerprintRenamed");
     case Kind::Settings:
         return QStringLiteral("FingerprintSettings");
+    case Kind::Notes:
+        return QStringLiteral("NoteFingerprint");
     }
     return QString();
 }
@@ -47,13 +49,16 @@ QString havingOf(Kind kind) {
     case Kind::Settings:
         return QStringLiteral(
             "COUNT(DISTINCT FingerprintRenamed) + COUNT(*) - COUNT(FingerprintRenamed) > 1");
+    case Kind::Notes:
+        return QStringLiteral(
+            "COUNT(DISTINCT FingerprintSettings) + COUNT(*) - COUNT(FingerprintSettings) > 1");
     }
     return QString();
 }
 
 // Wider kinds hold the narrower ones: copies that are exact are also renamed copies, and so on.
 int widthOf(Kind kind) {
-    return kind == Kind::Exact ? 0 : kind == Kind::Renamed ? 1 : 2;
+    return int(kind);
 }
 
 QString plain(const QString& stored) {
@@ -85,7 +90,7 @@ struct Described {
     QString StyleFamily;
     QString StyleFile;
     QString StyleAuthor;
-    std::optional<qint64> fingerprint;
+    QVariant fingerprint; // of the group's kind; null when none
 };
 
 const char* const FilledColumns[] = {"StyleDesc", "StyleCat", "StyleFamily", "StyleFile", "StyleAuthor"};
@@ -160,6 +165,8 @@ QString DuplicateStyles::name(Kind kind) {
         return QStringLiteral("renamed");
     case Kind::Settings:
         return QStringLiteral("settings");
+    case Kind::Notes:
+        return QStringLiteral("notes");
     }
     return QString();
 }
@@ -172,12 +179,19 @@ QString DuplicateStyles::kindWords(Kind kind) {
         return QStringLiteral("renamed copies");
     case Kind::Settings:
         return QStringLiteral("same music, other settings");
+    case Kind::Notes:
+        return QStringLiteral("same notes");
     }
     return QString();
 }
 
+const QList<DuplicateStyles::Kind>& DuplicateStyles::kinds() {
+    static const QList<Kind> all{Kind::Exact, Kind::Renamed, Kind::Settings, Kind::Notes};
+    return all;
+}
+
 std::optional<DuplicateStyles::Kind> DuplicateStyles::fromName(const QString& word) {
-    for (Kind kind : {Kind::Exact, Kind::Renamed, Kind::Settings})
+    for (Kind kind : kinds())
         if (word == name(kind))
             return kind;
     return std::nullopt;
@@ -205,10 +219,10 @@ QList<DuplicateStyles::Group> DuplicateStyles::find(QSqlDatabase db, const QList
                                   "IS NOT NULL GROUP BY %1 HAVING %2) g JOIN KORFStyles s ON s.%1 = "
                                   "g.Fingerprint ORDER BY g.FirstProg, s.StyleProg")
                        .arg(column, havingOf(kind)));
-        qint64 current = 0;
+        QVariant current;
         bool any = false;
         while (query.next()) {
-            const qint64 fingerprint = query.value(0).toLongLong();
+            const QVariant fingerprint = query.value(0);
             if (!any || fingerprint != current) {
                 groups.append(Group{kind, {}});
                 current = fingerprint;
@@ -311,6 +325,8 @@ QStringList DuplicateStyles::differences(const Group& group) {
         what << QStringLiteral("meter (%1)").arg(meters.join(QStringLiteral(", ")));
     if (group.kind == Kind::Settings && otherSettingsBesideTempo(group.styles))
         what << QStringLiteral("sounds or mixer settings");
+    if (group.kind == Kind::Notes)
+        what << QStringLiteral("sounds, controllers or key");
     return what;
 }
 
@@ -400,10 +416,10 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
         Transaction transaction(db);
         QSqlQuery read(db);
         read.setForwardOnly(true);
-        if (!read.prepare(
-                QStringLiteral("SELECT StyleName1, StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor, "
-                               "FingerprintExact, FingerprintRenamed, FingerprintSettings FROM KORFStyles "
-                               "WHERE StyleProg = ?")))
+        if (!read.prepare(QStringLiteral(
+                "SELECT StyleName1, StyleDesc, StyleCat, StyleFamily, StyleFile, StyleAuthor, "
+                "FingerprintExact, FingerprintRenamed, FingerprintSettings, NoteFingerprint FROM KORFStyles "
+                "WHERE StyleProg = ?")))
             throw SbkError(Database::errorText(read.lastError()));
         QSqlQuery fill(db);
         QStringList assignments;
@@ -438,12 +454,13 @@ DuplicateStyles::Result DuplicateStyles::merge(QSqlDatabase db, const QList<Merg
                               read.value(3).toString(),
                               read.value(4).toString(),
                               read.value(5).toString(),
-                              std::nullopt};
+                              {}};
                 const int at = 6 + widthOf(merge.group.kind);
                 if (!read.isNull(at))
-                    row.fingerprint = read.value(at).toLongLong();
+                    row.fingerprint = read.value(at);
                 read.finish();
-                if (!row.fingerprint || (!stored.isEmpty() && row.fingerprint != stored.first().fingerprint))
+                if (row.fingerprint.isNull() ||
+                    (!stored.isEmpty() && row.fingerprint != stored.first().fingerprint))
                     throw SbkError(
                         QStringLiteral("The style %1 was changed by another program and is no longer a "
                                        "copy of the others of its group. Find the duplicates again. "

@@ -15,11 +15,15 @@
 // - Renamed: identical once decoded, apart from the style's name inside the blocks.
 // - Settings: the same music (decoded style block without its name) with other performance
 //   settings (tempo, sounds, mixer).
+// - Notes: the same notes (the same note fingerprint, NoteVector) in blocks that differ besides
+//   the performance settings: other sounds, controllers, or the pattern transposed.
 // A group of a wider kind never repeats a group of a narrower one: a renamed group holds styles
 // that are not all exact copies of each other, and so on.
 class DuplicateStyles {
 public:
-    enum class Kind { Exact, Renamed, Settings };
+    enum class Kind { Exact, Renamed, Settings, Notes };
+    // Every kind, the narrowest first.
+    static const QList<Kind>& kinds();
     enum class KeepRule { Oldest, Newest, MostUsed };
 
     struct BankSlot {
@@ -56,10 +60,10 @@ public:
         bool cancelled = false; // the run was cancelled and undone: nothing changed
     };
 
-    // "exact", "renamed", "settings" and back; fromName returns std::nullopt for another word.
+    // "exact", "renamed", "settings", "notes" and back; fromName returns std::nullopt for another word.
     static QString name(Kind kind);
     static std::optional<Kind> fromName(const QString& word);
-    // "exact copies", "renamed copies", "same music, other settings".
+    // "exact copies", "renamed copies", "same music, other settings", "same notes".
     static QString kindWords(Kind kind);
 
     // Every group of the given kinds, kinds in the order given, groups by their first StyleProg; a

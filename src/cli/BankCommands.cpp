@@ -141,11 +141,11 @@ QList<DuplicateStyles::Kind> duplicateKinds(const CliArgs& args, bool merging) {
     const QString word =
         args.value(QStringLiteral("kind"), merging ? QStringLiteral("exact") : QStringLiteral("all"));
     if (word == QStringLiteral("all"))
-        return {DuplicateStyles::Kind::Exact, DuplicateStyles::Kind::Renamed,
-                DuplicateStyles::Kind::Settings};
+        return DuplicateStyles::kinds();
     if (const auto kind = DuplicateStyles::fromName(word))
         return {*kind};
-    throw CliUsageError(QStringLiteral("--kind needs exact, renamed, settings or all, not \"%1\"").arg(word));
+    throw CliUsageError(
+        QStringLiteral("--kind needs exact, renamed, settings, notes or all, not \"%1\"").arg(word));
 }
 
 QString styleLabel(const DuplicateStyles::Style& style) {
@@ -215,14 +215,12 @@ void printGroups(CliContext& context, const QList<DuplicateStyles::Group>& group
 void tellOtherKinds(CliContext& context, const Database& db, const CliArgs& args) {
     if (args.has(QStringLiteral("kind")))
         return;
-    const qsizetype others = DuplicateStyles::find(db.connection(), {DuplicateStyles::Kind::Renamed,
-                                                                     DuplicateStyles::Kind::Settings})
-                                 .size();
+    const qsizetype others = DuplicateStyles::find(db.connection(), DuplicateStyles::kinds().mid(1)).size();
     if (others > 0)
-        context.out << QStringLiteral(
-                           "%1 group(s) of renamed copies or of the same music with other settings "
-                           "were left, as their styles differ: \"sbk-cli duplicates --kind all\" lists "
-                           "them, \"sbk-cli duplicates --merge --kind all\" merges them.\n")
+        context.out << QStringLiteral("%1 group(s) of renamed copies, of the same music with other settings "
+                                      "or of the same notes were left, as their styles differ: \"sbk-cli "
+                                      "duplicates --kind all\" lists "
+                                      "them, \"sbk-cli duplicates --merge --kind all\" merges them.\n")
                            .arg(others);
 }
 
@@ -316,17 +314,18 @@ const CliRegistration bankPrint({QStringLiteral("bank-print"),
                                  true});
 const CliRegistration duplicates(
     {QStringLiteral("duplicates"),
-     QStringLiteral("duplicates [--kind exact|renamed|settings|all] [--json] [--merge] [--keep "
+     QStringLiteral("duplicates [--kind exact|renamed|settings|notes|all] [--json] [--merge] [--keep "
                     "oldest|newest|most-used] [--yes]\n"
                     "  Lists the groups of copies of styles: exact (the same bytes), renamed (the same"
                     "\n  once decompressed but for the name inside), settings (the same music, other"
-                    "\n  tempo, sounds or mixer); all kinds by default. --merge keeps one style of each"
+                    "\n  tempo, sounds or mixer), notes (the same notes, with other sounds, controllers or"
+                    "\n  key); all kinds by default. --merge keeps one style of each"
                     "\n  group (the oldest by default; of copies imported on one day the newest is the"
                     "\n  one stored last), fills its empty fields from the others, points their bank"
                     "\n  slots to it and deletes them, all in one transaction; it asks on"
                     "\n  the terminal, saying what the styles of each group differ in, unless --yes is"
                     "\n  given. Without --kind, --merge merges exact copies only, as the styles of the"
-                    "\n  other kinds differ: give --kind renamed, settings or all to merge them too."),
+                    "\n  other kinds differ: give --kind renamed, settings, notes or all to merge them too."),
      QStringLiteral("find copies of styles across the library, and merge them"), &runDuplicates});
 
 } // namespace

@@ -6,7 +6,7 @@
 #include "store/DamagedStyles.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
-#include "sty/StyleFacts.h"
+#include "music/NoteFingerprint.h"
 
 #include <algorithm>
 
@@ -22,7 +22,7 @@ std::unique_ptr<Database> CliContext::openDatabase() {
     if (dbOption.isEmpty() && path == SBKModule::defaultDatabasePath())
         SBKModule::ensureDefaultDatabase(path);
     CliProgress progress(*this);
-    auto db = std::make_unique<Database>(path, Database::Upgrade{&StyleFacts::read, &progress});
+    auto db = std::make_unique<Database>(path, Database::Upgrade{&NoteFingerprint::readFacts, &progress});
     if (const qint64 without = db->stylesWithoutFacts(); without > 0)
         err << QStringLiteral("sbk-cli: note: the database was brought up to date; the tempo or meter of %1 "
                               "stored styles could not be read from their blocks.\n")

@@ -1,4 +1,4 @@
-// Commands on what the styles play: style-show, midi-export, wav-export.
+// Commands on what the styles play: style-show, midi-export, wav-export, similar.
 #include "cli/CliCommand.h"
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
@@ -6,6 +6,7 @@
 #include "music/ElementTimeline.h"
 #include "music/GeneralMidi.h"
 #include "music/MidiFileWriter.h"
+#include "music/SimilarStyles.h"
 #include "music/SoundFontLocator.h"
 #include "music/SoundFontSynth.h"
 #include "music/StyleMusicReader.h"
@@ -277,6 +278,57 @@ int runWavExport(CliContext& context) {
     return 0;
 }
 
+int runSimilar(CliContext& context) {
+    const CliArgs args(context.args, {QStringLiteral("json")}, {QStringLiteral("top")});
+    args.expectPositionals(1, 1, QStringLiteral("STYLE (a style number)"));
+    const qint32 prog = cliStyleNumbers(args.positionals()).first();
+    bool counted = false;
+    const int top = args.value(QStringLiteral("top"), QStringLiteral("20")).toInt(&counted);
+    if (!counted || top < 1)
+        throw CliUsageError(QStringLiteral("--top needs a number of styles of at least 1"));
+    const auto db = context.openDatabase();
+    DbKORFStyle row(db->connection());
+    row.setStyleProg(prog);
+    if (!row.GetKORFStylesNoContent())
+        throw SbkError(
+            row.clsKORFStylesError().isEmpty()
+                ? QStringLiteral("There is no style %1.").arg(prog)
+                : QStringLiteral("Style %1 cannot be read: %2").arg(prog).arg(row.clsKORFStylesError()));
+    const SimilarStyles library(db->connection());
+    const std::optional<QList<SimilarStyles::Match>> matches = library.nearest(prog, top);
+    if (!matches)
+        context.err << QStringLiteral("sbk-cli: %1 has no notes to compare.\n")
+                           .arg(StyleMusicReader::styleWhat(prog, row.StyleName1()));
+    const QList<SimilarStyles::Described> list =
+        SimilarStyles::describe(db->connection(), matches.value_or(QList<SimilarStyles::Match>()));
+    if (args.has(QStringLiteral("json"))) {
+        QJsonArray array;
+        for (const SimilarStyles::Described& style : list)
+            array.append(QJsonObject{
+                {QStringLiteral("StyleProg"), style.prog},
+                {QStringLiteral("StyleName1"), style.name},
+                {QStringLiteral("StyleTempo"), style.tempo ? QJsonValue(*style.tempo) : QJsonValue()},
+                {QStringLiteral("StyleMeter"), style.meter},
+                {QStringLiteral("Similarity"), style.similarity}});
+        context.out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+        return 0;
+    }
+    if (list.isEmpty())
+        return 0;
+    context.out << QStringLiteral("%1  %2  %3  %4  %5\n")
+                       .arg(QStringLiteral("Prog").rightJustified(6), QStringLiteral("Similar"),
+                            QStringLiteral("Tempo"), QStringLiteral("Meter"), QStringLiteral("Name"));
+    for (const SimilarStyles::Described& style : list)
+        context.out
+            << QStringLiteral("%1  %2  %3  %4  %5\n")
+                   .arg(QString::number(style.prog).rightJustified(6),
+                        (QString::number(style.similarity) + QLatin1Char('%')).rightJustified(7),
+                        (style.tempo ? QString::number(*style.tempo) : QStringLiteral("-")).rightJustified(5),
+                        (style.meter.isEmpty() ? QStringLiteral("-") : style.meter).leftJustified(5),
+                        SingleByteText::plainText(style.name).trimmed());
+    return 0;
+}
+
 const CliRegistration styleShow({QStringLiteral("style-show"),
                                  QStringLiteral("style-show STYLE [--json]\n"
                                                 "  Patterns are shown as recorded."),
@@ -300,5 +352,14 @@ const CliRegistration wavExport(
          "44.1 kHz) at the style's tempo, with 2 seconds of release. The SoundFont is FILE, else "
          "the one set in the Parameters dialog, else the system's General MIDI SoundFont."),
      QStringLiteral("render an element of a stored style to a WAV file"), &runWavExport});
+
+const CliRegistration similar(
+    {QStringLiteral("similar"),
+     QStringLiteral("similar STYLE [--top K] [--json]\n"
+                    "  The K styles (default 20) whose notes are most like those of STYLE, most alike first,"
+                    "\n  with how alike in whole percent: where the notes fall in the measure, drum by drum,"
+                    "\n  and the pitches of bass and accompaniment however transposed; tempo, sounds,"
+                    "\n  controllers and names do not count. A style that plays no note has none."),
+     QStringLiteral("the styles that sound most like a stored style"), &runSimilar});
 
 } // namespace

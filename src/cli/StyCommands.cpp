@@ -4,6 +4,7 @@
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "metadata/StyleGroup.h"
+#include "music/NoteFingerprint.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
@@ -176,6 +177,7 @@ int runImport(CliContext& context) {
 
     const auto db = context.openDatabase();
     StyImport import(db->connection());
+    import.setFactsReader(&NoteFingerprint::readFacts);
     import.setPolicy(policy);
     import.setSubfolders(args.has(QStringLiteral("subfolders")));
     import.setProgress([&context](StyImport::Stage stage, const QString& text, int fileIndex, int fileCount) {

@@ -1,5 +1,6 @@
 #include "core/ArchiveReader.h"
 
+#include "core/ArchiveReadAhead.h"
 #include "core/FolderScan.h"
 #include "core/InputFile.h"
 #include "core/SbkError.h"
@@ -14,8 +15,10 @@
 
 namespace {
 
-// What the archive file is read in.
+// What the archive file is read in; after a seek, which a ZIP file's reader makes to the next
+// entry it reads (the entries between are passed by), a first read fetches little beyond its header.
 constexpr qsizetype FileChunk = 256 * 1024;
+constexpr qsizetype AfterSeek = 8 * 1024;
 
 bool encrypted(archive* handle) {
     return archive_read_has_encrypted_entries(handle) > 0;
@@ -75,6 +78,7 @@ struct ArchiveReader::Level {
     std::unique_ptr<QFile> file; // the archive file
     QByteArray buffer;           // what was read from the file last
     QString lastEntry;           // the shown path of the entry taken last, to say where damage begins
+    bool sought = false;         // the file was sought since it was read last
 
     ~Level() {
         if (handle)
@@ -83,7 +87,9 @@ struct ArchiveReader::Level {
 
     static la_ssize_t read(archive* handle, void* data, const void** buffer) {
         auto* level = static_cast<Level*>(data);
-        const qint64 got = level->file->read(level->buffer.data(), level->buffer.size());
+        const qint64 got =
+            level->file->read(level->buffer.data(), level->sought ? AfterSeek : level->buffer.size());
+        level->sought = false;
         if (got < 0) {
             archive_set_error(handle, EIO, "%s", qPrintable(level->file->errorString()));
             return ARCHIVE_FATAL;
@@ -92,6 +98,7 @@ struct ArchiveReader::Level {
         return la_ssize_t(got);
     }
     static la_int64_t seek(archive*, void* data, la_int64_t offset, int whence) {
+        static_cast<Level*>(data)->sought = true;
         QFile& file = *static_cast<Level*>(data)->file;
         const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.pos() : file.size();
         if (base + offset < 0 || !file.seek(base + offset))
@@ -99,20 +106,13 @@ struct ArchiveReader::Level {
         return file.pos();
     }
     static la_int64_t skip(archive*, void* data, la_int64_t request) {
+        static_cast<Level*>(data)->sought = true;
         QFile& file = *static_cast<Level*>(data)->file;
         const qint64 from = file.pos();
         if (request <= 0 || !file.seek(qMin(from + request, file.size())))
             return 0;
         return file.pos() - from;
     }
-};
-
-// An entry's data as readData found it.
-struct ArchiveReader::EntryData {
-    enum class Outcome { Read, TooLarge, Damaged, ArchiveDamaged, Bomb };
-    Outcome outcome = Outcome::Read;
-    QByteArray bytes;
-    QString problem; // what libarchive or the limits said
 };
 
 ArchiveReader::ArchiveReader(const QString& path, Wanted wanted, qint64 limit, bool readBytes)
@@ -122,6 +122,11 @@ ArchiveReader::ArchiveReader(const QString& path, Wanted wanted, qint64 limit, b
     top->shown = QFileInfo(path).fileName();
     top->file = std::make_unique<QFile>();
     m_levels.push_back(std::move(top));
+}
+
+ArchiveReader::ArchiveReader(const QString& path, Wanted wanted, qint64 limit, Share share)
+    : ArchiveReader(path, std::move(wanted), limit, true) {
+    m_share = std::move(share);
 }
 
 ArchiveReader::ArchiveReader(const QByteArray& bytes, const QString& path, Wanted wanted, qint64 limit)
@@ -312,7 +317,9 @@ bool ArchiveReader::discard(Level& level, qint64 declared) {
         return false;
     }
     const EntryData data = readData(level, declared, -1);
-    if (data.outcome == EntryData::Outcome::Bomb)
+    if (data.outcome == EntryData::Outcome::Stopped)
+        m_levels.clear();
+    else if (data.outcome == EntryData::Outcome::Bomb)
         failAll(data.problem);
     else if (data.outcome == EntryData::Outcome::ArchiveDamaged)
         fail(data.problem);
@@ -322,8 +329,19 @@ bool ArchiveReader::discard(Level& level, qint64 declared) {
 }
 
 void ArchiveReader::take(Level& level, const QString& inner, bool archiveInside, qint64 declared) {
-    EntryData data = readData(level, declared, m_limit - m_held);
+    const bool ahead = readsAhead(level, archiveInside, declared);
+    if (m_share) {
+        // Reading ahead: only the STY entries of the ZIP file are read, and only this reader's share.
+        if (ahead)
+            share(level, declared, m_ordinal++);
+        else
+            discard(level, declared);
+        return;
+    }
+    EntryData data = ahead ? takeAhead(level, declared, m_ordinal++) : readData(level, declared, m_limit - m_held);
     switch (data.outcome) {
+    case EntryData::Outcome::Stopped:
+        return;
     case EntryData::Outcome::Bomb:
         failAll(data.problem);
         return;
@@ -355,6 +373,61 @@ void ArchiveReader::take(Level& level, const QString& inner, bool archiveInside,
     openLevel(*m_levels.back());
 }
 
+bool ArchiveReader::readsAhead(const Level& level, bool archiveInside, qint64 declared) const {
+    // A ZIP file knows where each entry begins and ends, so that a reader passes it by without
+    // reading it while another one reads it.
+    return !archiveInside && m_readBytes && declared >= 0 && m_levels.size() == 1 && level.file &&
+           (archive_format(level.handle) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
+}
+
+ArchiveReader::EntryData ArchiveReader::takeAhead(Level& level, qint64 declared, int ordinal) {
+    if (!m_aheadTried) {
+        m_aheadTried = true;
+        m_ahead = ArchiveReadAhead::start(level.path, m_wanted, m_limit);
+    }
+    std::optional<EntryData> ahead = m_ahead ? m_ahead->take(ordinal) : std::nullopt;
+    if (!ahead)
+        return readData(level, declared, m_limit - m_held); // no thread, or it ended before the entry
+    EntryData data = std::move(*ahead);
+    const qint64 end = data.ends.empty() ? 0 : data.ends.back();
+    // The limits counted here, where every entry before it counts, archives inside included, block
+    // by block as readData counts them: the first block past a limit makes it a bomb.
+    QString bomb;
+    for (const qint64 blockEnd : data.ends) {
+        if (bomb = bombProblem(m_unpacked + qMax(declared, blockEnd)); !bomb.isEmpty())
+            break;
+    }
+    if (!bomb.isEmpty())
+        data = EntryData{EntryData::Outcome::Bomb, QByteArray(), bomb, {}};
+    else if (data.outcome == EntryData::Outcome::Bomb)
+        return readData(level, declared, m_limit - m_held); // counted less there: not one here yet
+    m_unpacked += qMax(declared, end);
+    if (data.outcome != EntryData::Outcome::Bomb && data.outcome != EntryData::Outcome::ArchiveDamaged &&
+        archive_read_data_skip(level.handle) == ARCHIVE_FATAL)
+        data = EntryData{EntryData::Outcome::ArchiveDamaged, QByteArray(),
+                         QStringLiteral("is damaged in %1 (%2)").arg(level.lastEntry, errorOf(level.handle)),
+                         {}};
+    return data;
+}
+
+void ArchiveReader::share(Level& level, qint64 declared, int ordinal) {
+    if (ordinal % m_share->count != m_share->index) {
+        discard(level, declared);
+        return;
+    }
+    if (!m_share->admit(declared)) {
+        m_levels.clear();
+        return;
+    }
+    EntryData data = readData(level, declared, m_limit - m_held);
+    const bool last = data.outcome != EntryData::Outcome::Read && data.outcome != EntryData::Outcome::TooLarge &&
+                      data.outcome != EntryData::Outcome::Damaged;
+    if (data.outcome != EntryData::Outcome::Stopped)
+        m_share->deliver(ordinal, std::move(data));
+    if (last)
+        m_levels.clear(); // the archive cannot be read on, or the reading ahead stops
+}
+
 QString ArchiveReader::tooLarge() const {
     const qint64 room = m_limit - m_held;
     return room == m_limit
@@ -372,6 +445,10 @@ ArchiveReader::EntryData ArchiveReader::readData(Level& level, qint64 declared, 
         const void* block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
+        if (m_share && m_share->stop->load(std::memory_order_relaxed)) {
+            data.outcome = EntryData::Outcome::Stopped;
+            break;
+        }
         const int result = archive_read_data_block(level.handle, &block, &size, &offset);
         if (result == ARCHIVE_EOF)
             break;
@@ -384,6 +461,8 @@ ArchiveReader::EntryData ArchiveReader::readData(Level& level, qint64 declared, 
             break;
         }
         got = qMax(got, qint64(offset) + qint64(size));
+        if (m_share)
+            data.ends.push_back(got);
         if (const QString bomb = bombProblem(m_unpacked + qMax(declared, got)); !bomb.isEmpty()) {
             data.outcome = EntryData::Outcome::Bomb;
             data.problem = bomb;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,12 @@
 // A damaged archive or entry, an encrypted entry and a name that is not valid UTF-8, is absolute or
 // climbs out with ".." are named too: every problem is the end of a sentence that begins with the
 // archive's or the entry's name.
+//
+// The STY entries of a ZIP file are inflated ahead, on threads of their own (ArchiveReadAhead),
+// while the entries before them are used: every item, its order and its problem stay what they are
+// when one thread reads everything, which it still does for every other archive.
+class ArchiveReadAhead;
+
 class ArchiveReader {
 public:
     static constexpr int MaxDepth = 3;
@@ -70,8 +78,29 @@ public:
     static bool looksLikeArchive(const QByteArray& head);
 
 private:
+    friend class ArchiveReadAhead;
     struct Level;
-    struct EntryData;
+    // An entry's data as readData found it.
+    struct EntryData {
+        enum class Outcome { Read, TooLarge, Damaged, ArchiveDamaged, Bomb, Stopped };
+        Outcome outcome = Outcome::Read;
+        QByteArray bytes;
+        QString problem; // what libarchive or the limits said
+        // Read ahead: the end of the data after each block, for the limits to be checked again by
+        // the reader that counts everything the archive unpacked.
+        std::vector<qint64> ends;
+    };
+    // What a reader that reads ahead for another one takes: every count-th STY entry of the ZIP
+    // file from the index-th on; admit waits until there is room for an entry of that many bytes
+    // (false: stop), deliver hands its data on.
+    struct Share {
+        int index = 0;
+        int count = 1;
+        std::function<bool(qint64 declared)> admit;
+        std::function<void(int ordinal, EntryData&& data)> deliver;
+        const std::atomic<bool>* stop = nullptr;
+    };
+    ArchiveReader(const QString& path, Wanted wanted, qint64 limit, Share share);
 
     void openFile();
     void openLevel(Level& level);
@@ -81,6 +110,13 @@ private:
     bool discard(Level& level, qint64 declared);
     // Reads a wanted entry or an archive inside, which then becomes the innermost archive.
     void take(Level& level, const QString& inner, bool archiveInside, qint64 declared);
+    // Whether the entry to be read is one that is read ahead: a STY entry of a ZIP file whose size
+    // is known.
+    bool readsAhead(const Level& level, bool archiveInside, qint64 declared) const;
+    // The entry's data, read ahead (else read here), held to the limits as if it were read here.
+    EntryData takeAhead(Level& level, qint64 declared, int ordinal);
+    // Reading ahead for another reader: reads the entry when it is this reader's share.
+    void share(Level& level, qint64 declared, int ordinal);
     QString tooLarge() const;
     // Reads the entry's data to its end, keeping at most keep bytes (none when keep is negative).
     EntryData readData(Level& level, qint64 declared, qint64 keep);
@@ -103,4 +139,8 @@ private:
     std::vector<std::unique_ptr<Level>> m_levels;
     std::deque<Item> m_queue;
     bool m_started = false;
+    int m_ordinal = 0; // the entries read ahead, so far
+    std::optional<Share> m_share;
+    std::unique_ptr<ArchiveReadAhead> m_ahead;
+    bool m_aheadTried = false;
 };

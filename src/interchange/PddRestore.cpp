@@ -9,7 +9,7 @@
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
-#include "sty/StyleFacts.h"
+#include "music/NoteFingerprint.h"
 
 #include <future>
 #include <QFileInfo>
@@ -82,7 +82,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
                     QList<StyleFactsValues> read;
                     read.reserve(blocks.size());
                     for (const auto& [content1, content2] : blocks)
-                        read.append(StyleFacts::read(content1, content2));
+                        read.append(NoteFingerprint::readFacts(content1, content2));
                     return read;
                 });
             storeReading();

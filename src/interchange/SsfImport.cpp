@@ -8,7 +8,7 @@
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/Transaction.h"
-#include "sty/StyleFacts.h"
+#include "music/NoteFingerprint.h"
 
 #include <QFileInfo>
 
@@ -88,7 +88,7 @@ SsfImport::FileResult SsfImport::importOne(const QString& path) {
     }
 
     // Read before the database is held: the tempo and meter only need the blocks.
-    const StyleFactsValues facts = StyleFacts::read(style.StyleContent1(), style.StyleContent2());
+    const StyleFactsValues facts = NoteFingerprint::readFacts(style.StyleContent1(), style.StyleContent2());
     style.setFacts(facts);
     // The duplicate test, the new number and the insert run with the database held for writing, so
     // that a program storing styles meanwhile (an import) can neither take the same number nor

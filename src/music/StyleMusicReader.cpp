@@ -429,6 +429,10 @@ StyleMusic StyleMusicReader::read(const QByteArray& content1, const QByteArray& 
     return music;
 }
 
+StyleMusic StyleMusicReader::readTree(BlockTree& styleTree) {
+    return Reader(styleTree).read();
+}
+
 StyleMusic StyleMusicReader::readStored(DbKORFStyle& table, qint32 prog) {
     table.setStyleProg(prog);
     if (!table.GetKORFStyles())

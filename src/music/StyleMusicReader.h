@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+class BlockTree;
 class DbKORFStyle;
 
 // Reads what a style plays from its style block (chunk 06xxxxxx, OC31-compressed as instruments
@@ -34,6 +35,8 @@ public:
     // the style in errors ("Style 12 \"Samba\""). The tempo comes from the performance block when
     // it gives one.
     static StyleMusic read(const QByteArray& content1, const QByteArray& content2, const QString& what);
+    // The music of a style block's tree (without its tempo), as read reads it.
+    static StyleMusic readTree(BlockTree& styleTree);
     // The music of the stored style of number prog, fetched through the gateway.
     static StyleMusic readStored(DbKORFStyle& table, qint32 prog);
     // How errors name a stored style: Style 12 "Samba".

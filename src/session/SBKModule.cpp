@@ -4,7 +4,7 @@
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
 #include "store/Database.h"
-#include "sty/StyleFacts.h"
+#include "music/NoteFingerprint.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,7 +51,7 @@ void SBKModule::closeDatabase() {
 
 void SBKModule::ConnectDatabase(Progress* progress) {
     closeDatabase();
-    CN01 = std::make_unique<Database>(DatabasePath, Database::Upgrade{&StyleFacts::read, progress});
+    CN01 = std::make_unique<Database>(DatabasePath, Database::Upgrade{&NoteFingerprint::readFacts, progress});
     StyleTable = std::make_unique<DbKORFStyle>(CN01->connection());
     BankTable = std::make_unique<DbKORFBank>(CN01->connection());
     clearFilter();

@@ -237,7 +237,7 @@ QStringList Database::factsColumns() {
 
 QStringList Database::fingerprintColumns() {
     return {QStringLiteral("FingerprintExact INTEGER"), QStringLiteral("FingerprintRenamed INTEGER"),
-            QStringLiteral("FingerprintSettings INTEGER")};
+            QStringLiteral("FingerprintSettings INTEGER"), QStringLiteral("NoteFingerprint BLOB")};
 }
 
 QStringList Database::fingerprintIndexes() {
@@ -248,7 +248,12 @@ QStringList Database::fingerprintIndexes() {
             QStringLiteral("CREATE INDEX KORFStyles_FingerprintRenamed ON KORFStyles (FingerprintRenamed, "
                            "FingerprintExact)"),
             QStringLiteral("CREATE INDEX KORFStyles_FingerprintSettings ON KORFStyles (FingerprintSettings, "
-                           "FingerprintRenamed)")};
+                           "FingerprintRenamed)"),
+            // The note fingerprints lie behind the blocks in every row: the search for similar styles
+            // and for copies of the same notes reads them from this index alone (with StyleProg and
+            // the fingerprint of the music, which tells copies of a finer kind apart).
+            QStringLiteral("CREATE INDEX KORFStyles_NoteFingerprint ON KORFStyles (NoteFingerprint, "
+                           "FingerprintSettings) WHERE NoteFingerprint IS NOT NULL")};
 }
 
 Database::Database(const QString& path) : Database(path, Upgrade()) {}

@@ -16,8 +16,9 @@ class QSqlQuery;
 class Database {
 public:
     // 2: names of up to 28 characters and the table KORFEntries; 3: the style facts Tempo and
-    // Meter; 4: the fingerprints that find the copies of every style, indexed (SchemaMigration).
-    static constexpr int SchemaVersion = 4;
+    // Meter; 4: the fingerprints that find the copies of every style, indexed; 5: the note
+    // fingerprint of every style, indexed (SchemaMigration).
+    static constexpr int SchemaVersion = 5;
     static constexpr qint32 ApplicationId = 0x53424B31; // "SBK1"
 
     // Creates a new, empty database file with the full schema. Refuses (SbkError) when the file
@@ -70,8 +71,8 @@ public:
     // The statements that create the schema, in order (also used by tests that build databases
     // the way another program would).
     static QStringList schemaStatements();
-    // The column definitions of the style facts (version 3) and of the fingerprints (version 4) in
-    // the style table, and the indexes of the fingerprints.
+    // The column definitions of the style facts (version 3) and of the fingerprints (version 4, the
+    // note fingerprint version 5) in the style table, and the indexes of the fingerprints.
     static QStringList factsColumns();
     static QStringList fingerprintColumns();
     static QStringList fingerprintIndexes();

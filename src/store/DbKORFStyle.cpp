@@ -82,9 +82,9 @@ bool DbKORFStyle::InsKORFStyles() {
                                 "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
                      .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
-                                                     "FingerprintSettings")
+                                                     "FingerprintSettings,NoteFingerprint")
                                     : QString(),
-                          withFacts ? QStringLiteral(",?,?,?,?,?") : QString()));
+                          withFacts ? QStringLiteral(",?,?,?,?,?,?") : QString()));
     if (!statement)
         return false;
     QSqlQuery& query = *statement;
@@ -108,6 +108,8 @@ bool DbKORFStyle::InsKORFStyles() {
         query.addBindValue(orNull(m_FingerprintExact));
         query.addBindValue(orNull(m_FingerprintRenamed));
         query.addBindValue(orNull(m_FingerprintSettings));
+        query.addBindValue(m_NoteFingerprint.isEmpty() ? QVariant(QMetaType::fromType<QByteArray>())
+                                                       : QVariant(m_NoteFingerprint));
     }
     const bool done = query.exec();
     query.finish();
@@ -187,6 +189,7 @@ bool DbKORFStyle::GetKORFStyles() {
     m_FingerprintExact = fingerprintIn(row, QStringLiteral("FingerprintExact"));
     m_FingerprintRenamed = fingerprintIn(row, QStringLiteral("FingerprintRenamed"));
     m_FingerprintSettings = fingerprintIn(row, QStringLiteral("FingerprintSettings"));
+    m_NoteFingerprint = row.value(QStringLiteral("NoteFingerprint")).toByteArray();
     return true;
 }
 

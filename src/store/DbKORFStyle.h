@@ -64,12 +64,15 @@ public:
     const std::optional<qint64>& FingerprintExact() const { return m_FingerprintExact; }
     const std::optional<qint64>& FingerprintRenamed() const { return m_FingerprintRenamed; }
     const std::optional<qint64>& FingerprintSettings() const { return m_FingerprintSettings; }
+    // The note fingerprint (NoteVector's stored form); empty when the style has none (NULL).
+    const QByteArray& NoteFingerprint() const { return m_NoteFingerprint; }
     void setFacts(const StyleFactsValues& facts) {
         m_Tempo = facts.Tempo;
         m_Meter = facts.Meter;
         m_FingerprintExact = facts.FingerprintExact;
         m_FingerprintRenamed = facts.FingerprintRenamed;
         m_FingerprintSettings = facts.FingerprintSettings;
+        m_NoteFingerprint = facts.NoteFingerprint;
     }
 
     QSqlDatabase ActiveConnection() const { return m_connection; }
@@ -162,6 +165,7 @@ private:
     std::optional<qint64> m_FingerprintExact;
     std::optional<qint64> m_FingerprintRenamed;
     std::optional<qint64> m_FingerprintSettings;
+    QByteArray m_NoteFingerprint;
     QSqlDatabase m_connection;
     QString m_error;
     StatementCache m_statements;

@@ -62,7 +62,7 @@ bool hasIndex(QSqlQuery& query, const QString& name) {
     return present;
 }
 
-// The columns of the style facts (version 3) and of the fingerprints (version 4) the table lacks (a
+// The columns of the style facts (version 3) and of the fingerprints (versions 4 and 5) the table lacks (a
 // table rebuilt from version 1 is made with them all).
 void addColumns(QSqlDatabase db, QSqlQuery& query) {
     const QSqlRecord record = db.record(QStringLiteral("KORFStyles"));
@@ -88,22 +88,24 @@ QVariant orNull(const std::optional<qint64>& value) {
 // the fingerprints in the one decoding of each block, from version 3 (whose facts are stored) the
 // fingerprints alone. Counts the styles left without tempo or meter by this run and those whose
 // blocks do not decode. Throws UpgradeCancelled when the progress is cancelled.
-void fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool withFacts,
+void fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, qint64 fromVersion,
                     SchemaMigration::Outcome& outcome) {
+    const bool withFacts = fromVersion < 3;
     if (!upgrade.readFacts)
         throw SbkError(QStringLiteral("the blocks of the stored styles cannot be read here"));
     constexpr int BatchSize = 256;
     QSqlQuery query(db);
     const qint64 total = countOf(query, QStringLiteral("KORFStyles"));
     const ProgressRun run(upgrade.progress, total,
-                          withFacts ? QStringLiteral("Reading tempo and meter of the stored styles")
-                                    : QStringLiteral("Reading the stored styles to find their copies"));
+                          withFacts         ? QStringLiteral("Reading tempo and meter of the stored styles")
+                          : fromVersion < 4 ? QStringLiteral("Reading the stored styles to find their copies")
+                                            : QStringLiteral("Reading the notes of the stored styles"));
 
     QSqlQuery batch(db);
     batch.setForwardOnly(true);
     QSqlQuery update(db);
-    const QString fingerprints =
-        QStringLiteral("FingerprintExact = ?, FingerprintRenamed = ?, FingerprintSettings = ?");
+    const QString fingerprints = QStringLiteral(
+        "FingerprintExact = ?, FingerprintRenamed = ?, FingerprintSettings = ?, NoteFingerprint = ?");
     if (!batch.prepare(QStringLiteral("SELECT StyleProg, StyleContent1, StyleContent2, StyleName1 FROM "
                                       "KORFStyles WHERE "
                                       "StyleProg > ? ORDER BY StyleProg LIMIT %1")
@@ -155,6 +157,9 @@ void fillFromBlocks(QSqlDatabase db, const Database::Upgrade& upgrade, bool with
             update.bindValue(at++, orNull(facts.FingerprintExact));
             update.bindValue(at++, orNull(facts.FingerprintRenamed));
             update.bindValue(at++, orNull(facts.FingerprintSettings));
+            update.bindValue(at++, facts.NoteFingerprint.isEmpty()
+                                       ? QVariant(QMetaType::fromType<QByteArray>())
+                                       : QVariant(facts.NoteFingerprint));
             update.bindValue(at, row.prog);
             Database::exec(update);
         }
@@ -192,7 +197,7 @@ SchemaMigration::Outcome SchemaMigration::migrate(QSqlDatabase db, const QString
         if (fromVersion == 1)
             migrateFrom1(query);
         addColumns(db, query);
-        fillFromBlocks(db, upgrade, fromVersion < 3, outcome);
+        fillFromBlocks(db, upgrade, fromVersion, outcome);
         addFingerprintIndexes(query);
         Database::exec(query, QStringLiteral("PRAGMA user_version = %1").arg(Database::SchemaVersion));
         query.finish();

@@ -1,10 +1,12 @@
 #include "store/SqliteConnection.h"
 
 #include "core/CaseFold.h"
+#include "core/NoteVector.h"
 #include "core/SbkError.h"
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
@@ -55,6 +57,46 @@ void foldFunction(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_text16(context, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
 }
 
+// A stored note fingerprint and its norm, decoded; false for a value that is none.
+struct DecodedNotes {
+    NoteVector::Cells cells;
+    quint32 norm2 = 0;
+    bool read(sqlite3_value* value) {
+        if (sqlite3_value_type(value) != SQLITE_BLOB)
+            return false;
+        const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+        if (!NoteVector::decode(QByteArrayView(data, sqlite3_value_bytes(value)), cells))
+            return false;
+        norm2 = NoteVector::norm2(cells);
+        return true;
+    }
+};
+
+// SBKSIMILAR(a, b): how alike two note fingerprints are, in whole percent; NULL when one is none.
+// The second is most often the same in every row (the style compared with): it is decoded once.
+void similarFunction(sqlite3_context* context, int, sqlite3_value** values) {
+    DecodedNotes row;
+    auto* reference = static_cast<DecodedNotes*>(sqlite3_get_auxdata(context, 1));
+    std::unique_ptr<DecodedNotes> fresh;
+    if (!reference) {
+        fresh = std::make_unique<DecodedNotes>();
+        reference = fresh.get();
+        if (!fresh->read(values[1])) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    if (!row.read(values[0]))
+        sqlite3_result_null(context);
+    else
+        sqlite3_result_int(context,
+                           NoteVector::percent(NoteVector::dot(reference->cells.data(), row.cells.data()),
+                                               reference->norm2, row.norm2));
+    if (fresh)
+        sqlite3_set_auxdata(context, 1, fresh.release(),
+                            [](void* p) { delete static_cast<DecodedNotes*>(p); });
+}
+
 } // namespace
 
 sqlite3* SqliteConnection::handle(const QSqlDatabase& db) {
@@ -85,6 +127,11 @@ void SqliteConnection::prepare(QSqlDatabase db) {
     if (sqlite3_create_function_v2(handle, "SBKFOLD", 1,
                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                                    &foldFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw SbkError(QStringLiteral("Cannot prepare the database connection: %1")
+                           .arg(QString::fromUtf8(sqlite3_errmsg(handle))));
+    if (sqlite3_create_function_v2(handle, "SBKSIMILAR", 2,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   &similarFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
         throw SbkError(QStringLiteral("Cannot prepare the database connection: %1")
                            .arg(QString::fromUtf8(sqlite3_errmsg(handle))));
 }

@@ -14,7 +14,7 @@ public:
     // How long a statement waits for another program's transaction to end before giving up.
     static constexpr int BusyTimeoutMs = 5000;
 
-    // Sets the busy timeout and registers SBKFOLD. Throws SbkError when the driver gives no
+    // Sets the busy timeout and registers SBKFOLD and SBKSIMILAR. Throws SbkError when the driver gives no
     // handle of the SQLite library the program links.
     static void prepare(QSqlDatabase db);
     static void setBusyTimeout(QSqlDatabase db, int milliseconds);
@@ -26,4 +26,6 @@ public:
     // SBKFOLD(text) in SQL: the text without trailing blanks (and 00 bytes), folded by
     // CaseFold::fold, so that filters and sorting treat "Été  " and "ÉTÉ" alike; NULL stays NULL.
     static QString fold(const QString& text);
+    // SBKSIMILAR(a, b) in SQL: how alike two stored note fingerprints are (NoteVector::similarity),
+    // in whole percent; NULL when one of them is no fingerprint.
 };

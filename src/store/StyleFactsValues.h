@@ -25,6 +25,9 @@ struct StyleFactsValues {
     std::optional<qint64> FingerprintExact;
     std::optional<qint64> FingerprintRenamed;
     std::optional<qint64> FingerprintSettings;
+    // The note fingerprint (NoteVector's stored form) of what the style plays; empty when it plays
+    // no note, its notes cannot be read, or the reader was not asked for it.
+    QByteArray NoteFingerprint;
 
     bool complete() const { return Tempo.has_value() && !Meter.isEmpty(); }
 };
@@ -32,6 +35,8 @@ struct StyleFactsValues {
 // Reads the facts of a style from its two blocks as stored (StyleContent1, StyleContent2). The
 // STY engine provides it (StyleFacts::read); the store takes it as a function so that bringing an
 // older database up to date can fill the facts and fingerprints of every stored style. It never throws for a
-// block it cannot read: the facts stay absent and problem is set.
+// block it cannot read: the facts stay absent and problem is set. The reader that also gives the
+// note fingerprint is the music engine's (NoteFingerprint::readFacts), which every way of storing a
+// style hands on.
 using StyleFactsReader =
     std::function<StyleFactsValues(const QByteArray& content1, const QByteArray& content2)>;

@@ -5,6 +5,7 @@
 #include "sty/StyleFingerprint.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <QRegularExpression>
 #include <QStringList>
@@ -149,7 +150,7 @@ QString undecodable(const QString& what, const QString& error) {
 template <typename ReadFact>
 std::optional<quint64> readBlock(const QByteArray& block, quint8 type, const QString& what, ReadFact readFact,
                                  quint64 (*hash)(quint32, const QByteArray&), QStringList& problems,
-                                 QStringList& damage) {
+                                 QStringList& damage, const std::function<void(BlockTree&)>& decoded = {}) {
     try {
         BlockTree tree(block, type, what);
         QString factError;
@@ -161,7 +162,10 @@ std::optional<quint64> readBlock(const QByteArray& block, quint8 type, const QSt
         }
         const bool brokenByFact = tree.broken();
         try {
-            return hash(tree.blockId(), tree.whole());
+            const quint64 value = hash(tree.blockId(), tree.whole());
+            if (decoded)
+                decoded(tree);
+            return value;
         } catch (const SbkError& error) {
             damage << undecodable(what, brokenByFact ? factError : error.message());
         }
@@ -199,6 +203,11 @@ StyleFacts::Blocks StyleFacts::blocksOf(const QByteArray& content1, const QByteA
 }
 
 StyleFactsValues StyleFacts::read(const QByteArray& content1, const QByteArray& content2) {
+    return readWith(content1, content2, nullptr);
+}
+
+StyleFactsValues StyleFacts::readWith(const QByteArray& content1, const QByteArray& content2,
+                                      TreeReader notes) {
     StyleFactsValues facts;
     facts.FingerprintExact = StyleFingerprint::exact(content1, content2);
     const auto [styleBlock, performanceBlock] = blocksOf(content1, content2);
@@ -216,7 +225,11 @@ StyleFactsValues StyleFacts::read(const QByteArray& content1, const QByteArray& 
         styleTree = readBlock(
             *styleBlock, StyleBlockType, QStringLiteral("the style block"),
             [&](BlockTree& tree) { facts.Meter = meterIn(tree); }, &StyleFingerprint::ofStyleTree, problems,
-            damage);
+            damage,
+            [&](BlockTree& tree) {
+                if (notes)
+                    facts.NoteFingerprint = notes(tree);
+            });
     }
     bool performanceRead = !performanceBlock;
     if (!performanceBlock) {

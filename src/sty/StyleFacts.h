@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+class BlockTree;
+
 // Reads a style's tempo and meter from its blocks. A block is a chunk: a 4-byte ID [type, data
 // version major, minor, flags] and a big-endian uint32 size, then its data; flags 0x00 mark a
 // container of chunks, 0x08 data, 0x20 an OC31-compressed block (Oc31Decoder), 0x40 an encrypted
@@ -28,6 +30,12 @@ public:
     // fingerprints (StyleFingerprint), each block decoded once; a blank or missing block leaves its
     // fact absent. Never throws: what cannot be read is said in the result's problem.
     static StyleFactsValues read(const QByteArray& content1, const QByteArray& content2);
+    // The same, handing the style block's tree, once decoded to its end, to notes, whose answer
+    // becomes the facts' NoteFingerprint: so the engine above that reads a style's music (which
+    // this one cannot see) reads it in the same decode. notes must not throw.
+    using TreeReader = QByteArray (*)(BlockTree& tree);
+    static StyleFactsValues readWith(const QByteArray& content1, const QByteArray& content2,
+                                     TreeReader notes);
 
     // The meter of a style block and the tempo of a performance block (whole chunks, header
     // included); SbkError naming the block, the byte offset and the fault when the block does not

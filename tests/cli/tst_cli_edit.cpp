@@ -289,8 +289,8 @@ private Q_SLOTS:
         QCOMPARE(
             l.cli({"duplicates", "--merge", "--yes"}).out,
             "exact copies: kept 1 (Samba), deleted 3 (Samba)\n1 group(s) merged; 1 style(s) deleted; 1 "
-            "bank slot(s) now hold the styles kept\n2 group(s) of renamed copies or of the same music with "
-            "other settings were left, as their styles differ: \"sbk-cli duplicates --kind all\" lists "
+            "bank slot(s) now hold the styles kept\n2 group(s) of renamed copies, of the same music with "
+            "other settings or of the same notes were left, as their styles differ: \"sbk-cli duplicates --kind all\" lists "
             "them, \"sbk-cli duplicates --merge --kind all\" merges them.\n");
         // All kinds: the widest group takes the narrower inside it. Imported on one day, the newest
         // is the one stored last.

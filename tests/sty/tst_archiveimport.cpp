@@ -4,6 +4,7 @@
 #include "ArchiveMaker.h"
 #include "core/ArchiveReader.h"
 #include "sty/ImportSource.h"
+#include "sty/KORFLibrary.h"
 #include "sty/StyleFacts.h"
 #include "StyTestData.h"
 
@@ -27,6 +28,28 @@ void writeTar(const QString& path, const QList<std::tuple<QByteArray, qint64, QB
         at += 512 + (size + 511) / 512 * 512;
     }
     QVERIFY(file.resize(at + 1024));
+}
+
+// Every item an archive reader gives, as a line: its kind, where it is, its problem and its bytes.
+QStringList itemsOf(ArchiveReader& reader) {
+    QStringList items;
+    for (ArchiveReader::Item item; reader.next(item);)
+        items << QStringLiteral("%1 %2 %3 %4")
+                     .arg(int(item.kind))
+                     .arg(item.shown, item.problem, QString::fromLatin1(item.bytes.toHex().left(64)))
+                     .append(QString::number(qHash(item.bytes)));
+    return items;
+}
+
+// A ZIP of count banks E0.STY, E1.STY, ... deflated, with entries after them.
+QByteArray banksZip(int count, const QList<std::pair<QByteArray, QByteArray>>& after = {},
+                    Kind kind = Kind::Zip) {
+    ArchiveMaker maker(kind);
+    for (int i = 0; i < count; ++i)
+        maker.add("E" + QByteArray::number(i) + ".STY", bankFile(2, i));
+    for (const auto& [name, bytes] : after)
+        maker.add(name, bytes);
+    return maker.bytes();
 }
 
 } // namespace
@@ -199,6 +222,61 @@ private slots:
         const QString log = f.run("in", true);
         for (const QString& name : names)
             QVERIFY2(log.contains(name + " "), qPrintable(log));
+    }
+
+    void readAheadReadsAsOneThreadDoes_data() {
+        QTest::addColumn<QByteArray>("zip");
+        QTest::addColumn<QString>("last"); // the start of the last item's line
+        QByteArray damaged = banksZip(9);
+        damaged.replace(damaged.indexOf("E5.STY") + 60, 40, QByteArray(40, '\xFF')); // its deflated data
+        QTest::newRow("damaged") << damaged << "4 x.zip is damaged in x.zip/E5.STY (";
+        QByteArray crc = banksZip(9, {}, Kind::ZipStored);
+        crc[crc.indexOf("E5.STY") + 300] ^= 0x5A;
+        QTest::newRow("bad CRC") << crc << "3 x.zip ";
+        // The archive inside unpacks to a lot, which only the reader that reads it counts; the
+        // entry read ahead after it then makes a bomb of the whole.
+        ArchiveMaker inside(Kind::TarBz2);
+        inside.addZeros("FILL.BIN", 3 << 20);
+        QTest::newRow("bomb") << banksZip(5, {{"in.tar.bz2", inside.bytes()}, {"Z1.STY", QByteArray(2 << 20, '\0')},
+                                              {"E9.STY", bankFile(1)}})
+                              << "4 x.zip unpacks to more than 1000 times its own size, as an archive bomb does "
+                                 "(found at x.zip/Z1.STY)";
+        QTest::newRow("mixed") << banksZip(7, {{"readme.txt", "hi"}, {"../up.sty", bankFile(1)},
+                                               {"in.zip", banksZip(3)}, {"F.STY", bankFile(3)}})
+                               << "3 x.zip ";
+    }
+    void readAheadReadsAsOneThreadDoes() {
+        // The STY entries of a ZIP file are inflated ahead on threads of their own; read from
+        // memory, one thread reads everything. Both give the same items, problems and bytes.
+        QFETCH(QByteArray, zip);
+        QFETCH(QString, last);
+        TestEnvironment env;
+        const QString path = env.writeFile("x.zip", zip);
+        ArchiveReader fromFile(path, &ImportSource::isStyName, KORFLibrary::MaxFileSize);
+        ArchiveReader fromMemory(zip, path, &ImportSource::isStyName, KORFLibrary::MaxFileSize);
+        const QStringList items = itemsOf(fromMemory);
+        QCOMPARE(itemsOf(fromFile), items);
+        QVERIFY2(items.last().startsWith(last), qPrintable(items.join("\n")));
+    }
+
+    void cancellingAZipImportStopsItsReaders() {
+        // Cancelled while the threads read ahead: nothing is kept, nothing hangs, and the next run
+        // (and a reader left after its first entry) ends as well.
+        ImportFixture f;
+        const QString path = f.env.writeFile("many.zip", banksZip(40));
+        f.import.begin(path, false, {}, {}, {});
+        QVERIFY(f.import.importNext());
+        QVERIFY(f.import.importNext());
+        f.import.cancel();
+        QCOMPARE(f.counts(), "0|0");
+        {
+            ArchiveReader reader(path, &ImportSource::isStyName, KORFLibrary::MaxFileSize);
+            ArchiveReader::Item item;
+            QVERIFY(reader.next(item) && reader.next(item));
+            QCOMPARE(item.shown, "many.zip/E0.STY");
+        }
+        QCOMPARE(f.run("many.zip"), QString());
+        QCOMPARE(f.counts(), "80|40");
     }
 
     void archivesInsideShareTheReadLimit() {

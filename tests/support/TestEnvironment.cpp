@@ -2,7 +2,7 @@
 
 #include "core/SBKSettings.h"
 #include "store/Database.h"
-#include "sty/StyleFacts.h"
+#include "music/NoteFingerprint.h"
 
 #include <csignal>
 #include <QDir>
@@ -51,7 +51,7 @@ QString TestEnvironment::createDatabase(const QString& name) const {
 }
 
 std::unique_ptr<Database> TestEnvironment::openDatabase(const QString& name) const {
-    return std::make_unique<Database>(path(name), Database::Upgrade{&StyleFacts::read});
+    return std::make_unique<Database>(path(name), Database::Upgrade{&NoteFingerprint::readFacts});
 }
 
 QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const {

@@ -111,17 +111,7 @@ QModelIndex DuplicateTreeModel::groupIndex(int row) const {
 }
 
 QList<DuplicateStyles::Merge> DuplicateTreeModel::merges(const QList<int>& rows, int* skipped) const {
-    const auto width = [this](int row) {
-        switch (m_groups.at(row).kind) {
-        case DuplicateStyles::Kind::Exact:
-            return 0;
-        case DuplicateStyles::Kind::Renamed:
-            return 1;
-        case DuplicateStyles::Kind::Settings:
-            return 2;
-        }
-        return 0;
-    };
+    const auto width = [this](int row) { return DuplicateStyles::kinds().indexOf(m_groups.at(row).kind); };
     QList<int> widestFirst = rows;
     std::stable_sort(widestFirst.begin(), widestFirst.end(),
                      [&](int a, int b) { return width(a) > width(b); });

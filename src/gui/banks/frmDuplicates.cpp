@@ -89,12 +89,13 @@ frmDuplicates::frmDuplicates(SBKModule& module, Prompt& prompt, QWidget* parent)
     auto* choices = new QHBoxLayout;
     choices->addWidget(new QLabel(QStringLiteral("Find:"), this));
     const QStringList kinds{QStringLiteral("&Exact copies"), QStringLiteral("&Renamed copies"),
-                            QStringLiteral("&Same music, other settings")};
+                            QStringLiteral("&Same music, other settings"), QStringLiteral("Same &notes")};
     const QStringList kindTips{
         QStringLiteral("Styles whose data are the same byte for byte"),
         QStringLiteral("Styles that are the same apart from the name stored inside them"),
-        QStringLiteral("Styles with the same music and another tempo, other sounds or another mixer")};
-    for (int k = 0; k < 3; ++k) {
+        QStringLiteral("Styles with the same music and another tempo, other sounds or another mixer"),
+        QStringLiteral("Styles that play the same notes with other sounds or controllers, or transposed")};
+    for (int k = 0; k < int(m_chkKind.size()); ++k) {
         auto* box = new QCheckBox(kinds.at(k), this);
         box->setObjectName(QStringLiteral("chkKind_%1").arg(k));
         box->setToolTip(kindTips.at(k));
@@ -230,12 +231,10 @@ void frmDuplicates::setProgress(Progress* progress) {
 }
 
 QList<DuplicateStyles::Kind> frmDuplicates::tickedKinds() const {
-    const DuplicateStyles::Kind all[] = {DuplicateStyles::Kind::Exact, DuplicateStyles::Kind::Renamed,
-                                         DuplicateStyles::Kind::Settings};
     QList<DuplicateStyles::Kind> kinds;
-    for (size_t k = 0; k < 3; ++k)
+    for (size_t k = 0; k < m_chkKind.size(); ++k)
         if (m_chkKind.at(k)->isChecked())
-            kinds << all[k];
+            kinds << DuplicateStyles::kinds().at(qsizetype(k));
     return kinds;
 }
 

@@ -77,7 +77,7 @@ private:
     Prompt& m_prompt;
     DuplicateTreeModel* m_model;
     QTreeView* m_tvGroups;
-    std::array<QCheckBox*, 3> m_chkKind{};
+    std::array<QCheckBox*, 4> m_chkKind{};
     QComboBox* m_cboKeep;
     QLabel* m_lblCount;
     QLabel* m_lblResult;

@@ -9,6 +9,7 @@
 #include "gui/main/WindowOpener.h"
 #include "gui/sty/frmStyContent.h"
 #include "metadata/StyleGroup.h"
+#include "music/NoteFingerprint.h"
 #include "session/SBKModule.h"
 #include "session/StartUp.h"
 
@@ -244,6 +245,7 @@ void frmStyImport::cmdOk_Click() {
     setCursor(Qt::BusyCursor); // busy, yet Cancel can be clicked
 
     m_import = std::make_unique<StyImport>(m_module.connection());
+    m_import->setFactsReader(&NoteFingerprint::readFacts);
     const int policy = m_opImport[0]->isChecked() ? 0 : m_opImport[1]->isChecked() ? 1 : 2;
     m_import->setPolicy(StyImport::Policy(policy));
     m_import->setSubfolders(m_folderMode && m_chkSubFolders->isChecked());
