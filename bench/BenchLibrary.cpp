@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "store/SqliteConnection.h"
 #include "sty/StyleFacts.h"
 #include "StyleBlocks.h"
 
@@ -20,6 +21,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -336,6 +338,22 @@ BareLibrary::~BareLibrary() {
     m_insert.reset();
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
+}
+
+QSqlDatabase BareLibrary::connection() const {
+    return QSqlDatabase::database(m_name, false);
+}
+
+QString pageCounts(QSqlDatabase db) {
+    sqlite3* handle = SqliteConnection::handle(db);
+    int counts[3] = {};
+    const int kinds[3] = {SQLITE_DBSTATUS_CACHE_MISS, SQLITE_DBSTATUS_CACHE_WRITE, SQLITE_DBSTATUS_CACHE_SPILL};
+    for (int k = 0; k < 3; ++k) {
+        int highest = 0;
+        if (handle)
+            sqlite3_db_status(handle, kinds[k], &counts[k], &highest, 0);
+    }
+    return QStringLiteral("pages read %1, written %2, spilled %3").arg(counts[0]).arg(counts[1]).arg(counts[2]);
 }
 
 void BareLibrary::exec(const QString& sql) {

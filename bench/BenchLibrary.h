@@ -118,11 +118,16 @@ public:
     void begin() { exec(QStringLiteral("BEGIN")); }
     void commit();
     void insert(qint32 prog, const QByteArray& content1, const QByteArray& content2);
+    QSqlDatabase connection() const;
 
 private:
     QString m_name;
     std::unique_ptr<QSqlQuery> m_insert;
 };
+
+// What the page cache of a connection did since it was opened, from SQLite: its misses (pages
+// read), the pages it wrote and those it spilled in the middle of a transaction.
+QString pageCounts(QSqlDatabase db);
 
 // The median of the figures of the rounds.
 double median(QList<double> values);

@@ -268,8 +268,9 @@ QString startFrom(const QString& base, const QString& name) {
 
 // facts: whether the import reads the tempo and meter of each style (as the program does);
 // archive: the collection's files from this archive instead of their folder.
+// counts: the page counts of its connection, when given.
 double runImport(const QString& databasePath, const Collection& collection, bool facts = true,
-                 const QString& archive = QString()) {
+                 const QString& archive = QString(), QString* counts = nullptr) {
     Database db(databasePath);
     StyImport import(db.connection());
     if (!facts)
@@ -279,6 +280,8 @@ double runImport(const QString& databasePath, const Collection& collection, bool
     const QString log = import.run(archive.isEmpty() ? collection.folder : archive, archive.isEmpty(),
                                    QString(), QString(), QString());
     const double seconds = timer.nsecsElapsed() / 1e9;
+    if (counts)
+        *counts = bench::pageCounts(db.connection());
     if (import.stylesStored() != collection.styles)
         throw SbkError(QStringLiteral("The import stored %1 styles, not %2.")
                            .arg(import.stylesStored())
@@ -288,14 +291,19 @@ double runImport(const QString& databasePath, const Collection& collection, bool
     return seconds;
 }
 
-double floorRun(const QString& databasePath, const Collection& collection, int stored) {
+double floorRun(const QString& databasePath, const Collection& collection, int stored,
+                QString* counts = nullptr) {
     Database db(databasePath);
-    return insertPlain(db.connection(), collection, stored + 1, 1);
+    const double seconds = insertPlain(db.connection(), collection, stored + 1, 1);
+    if (counts)
+        *counts = bench::pageCounts(db.connection());
+    return seconds;
 }
 
 // The bare floor: each file read and its blocks inserted, as they lie in the file, into the bare
 // library. Returns the seconds.
-double bareFloorRun(const QString& databasePath, const Collection& collection, int stored) {
+double bareFloorRun(const QString& databasePath, const Collection& collection, int stored,
+                    QString* counts = nullptr) {
     bench::BareLibrary bare(databasePath);
     QElapsedTimer timer;
     timer.start();
@@ -314,7 +322,10 @@ double bareFloorRun(const QString& databasePath, const Collection& collection, i
         }
     }
     bare.commit();
-    return timer.nsecsElapsed() / 1e9;
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (counts)
+        *counts = bench::pageCounts(bare.connection());
+    return seconds;
 }
 
 // The import of the collection's files from a ZIP of them (deflated, as packs are) beside their
@@ -449,7 +460,8 @@ int main(int argc, char** argv) {
         bench::options(app.arguments().mid(1), {QStringLiteral("--files"), QStringLiteral("--block-size"),
                                                 QStringLiteral("--preload"), QStringLiteral("--fill"),
                                                 QStringLiteral("--fill-block-size"),
-                                                QStringLiteral("--rounds"), QStringLiteral("--folder")});
+                                                QStringLiteral("--rounds"), QStringLiteral("--folder"),
+                                                QStringLiteral("--only")});
     const auto number = [&given](const char* name, int otherwise) {
         return given ? given->value(QLatin1String(name), QString::number(otherwise)).toInt() : -1;
     };
@@ -459,11 +471,16 @@ int main(int argc, char** argv) {
     const int fillCount = number("--fill", 100000);
     const int fillBlockSize = number("--fill-block-size", 4096);
     const int rounds = number("--rounds", 5);
+    // --only floor|bare|import: that run alone, once for each layout into the preloaded library
+    // (for a profiler), and nothing else.
+    const QString only = given ? given->value(QStringLiteral("--only")) : QString();
     if (files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024 ||
-        rounds < 1) {
+        rounds < 1 || !QStringList{QString(), QStringLiteral("floor"), QStringLiteral("bare"),
+                                   QStringLiteral("import")}
+                            .contains(only)) {
         std::fprintf(stderr, "usage: sbk-bench-import [--files N >= 1] [--block-size BYTES >= 1024] "
                              "[--preload N] [--fill N] [--fill-block-size BYTES >= 1024] [--rounds N >= 1] "
-                             "[--folder DIR]\n");
+                             "[--folder DIR] [--only floor|bare|import]\n");
         return 2;
     }
     QTemporaryDir temporary;
@@ -489,6 +506,23 @@ int main(int argc, char** argv) {
                 .arg(blockSize)
                 .arg(preloadCount)
                 .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
+        if (!only.isEmpty()) {
+            for (const Collection* collection : {&older, &newer}) {
+                const QString path = startFrom(only == QStringLiteral("bare") ? barePreloaded : preloaded,
+                                               QStringLiteral("run.mdb"));
+                bench::settle();
+                QString counts;
+                const double seconds =
+                    only == QStringLiteral("bare")    ? bareFloorRun(path, *collection, preloadCount, &counts)
+                    : only == QStringLiteral("floor") ? floorRun(path, *collection, preloadCount, &counts)
+                                                     : runImport(path, *collection, true, QString(), &counts);
+                bench::line(QStringLiteral("%1, %2 layout: %3 s, %4")
+                                .arg(only, collection == &older ? QStringLiteral("older") : QStringLiteral("newer"))
+                                .arg(seconds, 0, 'f', 2)
+                                .arg(counts));
+            }
+            return 0;
+        }
         bench::line(QStringLiteral("%1 %2 %3 %4 %5 %6")
                         .arg(bench::padded(QStringLiteral("import (medians of %1 rounds)").arg(rounds)),
                              QStringLiteral("import s"), QStringLiteral("floor s"), QStringLiteral("of floor"),
