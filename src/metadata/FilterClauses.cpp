@@ -89,6 +89,16 @@ void FilterClauses::addDamaged(FilterState& state) {
         state.FilterWhere.isEmpty() ? damaged : state.FilterWhere + QStringLiteral(" AND ") + damaged;
 }
 
+void FilterClauses::addSimilar(FilterState& state, qint32 prog, int percent) {
+    // The notes compared with are read once, by the subquery that names no column of the row.
+    const QString similar = QStringLiteral(
+        "SBKSIMILAR(NOTEFINGERPRINT, (SELECT LIKENED.NOTEFINGERPRINT FROM KORFSTYLES AS LIKENED WHERE "
+        "LIKENED.STYLEPROG = CAST(? AS INTEGER))) >= CAST(? AS INTEGER)");
+    state.FilterWhere =
+        state.FilterWhere.isEmpty() ? similar : state.FilterWhere + QStringLiteral(" AND ") + similar;
+    state.FilterValues << QString::number(prog) << QString::number(percent);
+}
+
 std::optional<std::pair<int, int>> FilterClauses::tempoRange(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^([0-9]{1,3})?(-)?([0-9]{1,3})?$"));
     const QRegularExpressionMatch match = form.match(text.trimmed());

@@ -47,6 +47,10 @@ public:
     // (StyleFactsValues::damage). The style table must have the fingerprint columns
     // (DbKORFStyle::keepsFacts).
     static void addDamaged(FilterState& state);
+    // Limits the condition, joined by AND, to the styles whose notes are at least percent alike those
+    // of the style prog (SBKSIMILAR, see SqliteConnection), that style among them; a style without
+    // notes meets no such test. The style table must have the fingerprint columns.
+    static void addSimilar(FilterState& state, qint32 prog, int percent);
     // A tempo range as the command line takes it: "90-110", "90-" (from 90), "-110" (up to 110) or
     // "120" (just that); the ends, 0 for an open one; std::nullopt for any other text or a range
     // whose ends are not 1 to 999 and in order.

@@ -92,3 +92,26 @@ QList<SimilarStyles::Described> SimilarStyles::describe(QSqlDatabase db, const Q
     }
     return described;
 }
+
+bool SimilarStyles::storedWithNotes(QSqlDatabase db, qint32 prog) {
+    if (!DbKORFStyle::keepsFacts(db))
+        return false;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(
+            QStringLiteral("SELECT 1 FROM KORFStyles WHERE StyleProg = ? AND NoteFingerprint IS NOT NULL")))
+        throw SbkError(Database::errorText(query.lastError()));
+    query.addBindValue(prog);
+    Database::exec(query);
+    return query.next();
+}
+
+QString SimilarStyles::revision(QSqlDatabase db) {
+    // total_changes() counts what this connection wrote, data_version what the others committed.
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    Database::exec(query, QStringLiteral("SELECT total_changes(), data_version FROM pragma_data_version"));
+    if (!query.next())
+        throw SbkError(QStringLiteral("The database does not say whether it changed."));
+    return query.value(0).toString() + QLatin1Char('/') + query.value(1).toString();
+}

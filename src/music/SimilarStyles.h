@@ -44,6 +44,14 @@ public:
     // left out). Throws SbkError when the database cannot be read.
     static QList<Described> describe(QSqlDatabase db, const QList<Match>& matches);
 
+    // Whether the stored style prog has a note fingerprint (false too for a table without the
+    // column). Throws SbkError when the database cannot be read.
+    static bool storedWithNotes(QSqlDatabase db, qint32 prog);
+    // A mark that differs once anything was written to the database, by this connection or any
+    // other: a picture read under one mark is still the library's while the mark stays. Throws
+    // SbkError when the database cannot be read.
+    static QString revision(QSqlDatabase db);
+
 private:
     int indexOf(qint32 prog) const;
 

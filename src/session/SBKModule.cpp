@@ -66,6 +66,7 @@ void SBKModule::clearFilter() {
     FilterMeter.clear();
     FilterTempoFrom = FilterTempoTo = 0;
     FilterDamaged = false;
+    FilterSimilarTo = 0;
     FilterWhere.clear();
     FilterValues.clear();
     FilterOrder.clear();

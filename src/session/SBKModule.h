@@ -64,6 +64,10 @@ public:
     int FilterTempoTo = 0;
     // The filter dialog's "Damaged styles only": the styles whose blocks do not decode.
     bool FilterDamaged = false;
+    // The filter dialog's "Similar to the selected style, at least N %": the style (0 for no such
+    // test) and N, which stays for the next time when the test goes.
+    qint32 FilterSimilarTo = 0;
+    int FilterSimilarPercent = 80;
 
     // Shared objects.
     KORFLibrary StyleLibrary;

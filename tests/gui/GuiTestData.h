@@ -6,12 +6,12 @@
 #include "gui/banks/BankPrinter.h"
 #include "gui/banks/frmStyles.h"
 #include "gui/banks/StyleGridModel.h"
+#include "music/NoteFingerprint.h"
 #include "ScriptedPrompt.h"
 #include "session/SBKModule.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFStyle.h"
-#include "sty/StyleFacts.h"
 #include "TestEnvironment.h"
 
 #include <QAbstractButton>
@@ -47,7 +47,8 @@ inline qint32 addStyle(SBKModule& module, const QString& name, const QString& de
     return prog;
 }
 
-// A style stored as the import stores it: its blocks with their facts and fingerprints.
+// A style stored as the import stores it: its blocks with their facts and fingerprints, that of
+// its notes too.
 inline qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
                         const QByteArray& performance, const QString& date = QString(),
                         const QString& group = QString()) {
@@ -61,7 +62,7 @@ inline qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray
     table.setStyleLength2(qint32(performance.size()));
     table.setStyleDate(date);
     table.setStyleCat(group);
-    table.setFacts(StyleFacts::read(style, performance));
+    table.setFacts(NoteFingerprint::readFacts(style, performance));
     if (!table.InsKORFStyles())
         qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
     return prog;

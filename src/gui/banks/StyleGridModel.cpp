@@ -123,6 +123,16 @@ qint32 StyleGridModel::styleNumber(int row) const {
     return r < 0 ? 0 : m_listing.number(r);
 }
 
+int StyleGridModel::rowOf(qint32 prog, bool shownOnly) const {
+    // A look through the numbers alone: some 0.1 ms for 100,000 rows.
+    const bool searching = shownOnly && !m_search.isEmpty();
+    const int rows = searching ? int(m_shown.size()) : m_listing.RecordCount();
+    for (int row = 0; row < rows; ++row)
+        if (m_listing.number(searching ? m_shown.at(row) : row) == prog)
+            return row;
+    return -1;
+}
+
 QString StyleGridModel::text(int row, int column) const {
     // The listing's text column behind each grid column that shows one as it stands.
     static constexpr StyleListing::Column texts[ColumnCount] = {

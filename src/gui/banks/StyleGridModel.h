@@ -43,6 +43,9 @@ public:
     QString search() const { return m_search; }
 
     qint32 styleNumber(int row) const;
+    // The grid row that shows the style, -1 when none does; with shownOnly false, the row it has in
+    // the listing whatever the search shows (the grid's row once the search is emptied).
+    int rowOf(qint32 prog, bool shownOnly = true) const;
     QString text(int row, int column) const;
     // Writes an edited style's texts into its row where it stands (it moves at the next refill).
     void updateRow(int row, const DbKORFStyle& style);

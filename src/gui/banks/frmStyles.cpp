@@ -80,6 +80,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         {8, "Where is?", QKeySequence(Qt::CTRL | Qt::Key_W)},
         {10, "Send to Korg utility", QKeySequence(Qt::CTRL | Qt::Key_K)},
         {12, "Find duplicates...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
+        {14, "Similar styles", QKeySequence(Qt::CTRL | Qt::Key_L)},
     };
     const Item bankItems[] = {
         {0, "Insert selected style(s) inside bank", QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
@@ -167,6 +168,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
         if (index.isValid())
             grdStyles_DblClick(index.row());
     });
+    buildSimilarPane();
     buildContentsPane();
     auto* findRow = new QHBoxLayout;
     findRow->addWidget(m_txtFind, 1);
@@ -238,6 +240,7 @@ frmStyles::frmStyles(SBKModule& module, Prompt& prompt, QWidget* parent)
     sizeFromFont();
     restoreWindowLayout();
     buildColumnsMenu();
+    buildGridMenu();
 
     // Load: the listing with the clause in use, an empty working bank.
     updateStylesMenu();
@@ -337,7 +340,7 @@ void frmStyles::mView_Click(int index) {
 
 void frmStyles::updateStylesMenu() {
     const bool rows = m_model->rowCount() > 0;
-    for (int index : {0, 1, 3, 8})
+    for (int index : {0, 1, 3, 8, 14})
         command(QStringLiteral("mStyles"), index)->setEnabled(rows);
     command(QStringLiteral("mStyles"), 10)->setEnabled(rows && !m_module.KorgProgramPath.trimmed().isEmpty());
 }

@@ -20,6 +20,7 @@ class QPushButton;
 class QSplitter;
 class QTableView;
 class SBKModule;
+class SimilarStylesPane;
 class StyleGridModel;
 class WorkingBankModel;
 
@@ -30,7 +31,9 @@ class WorkingBankModel;
 // (section "STYLESWINDOW"); grid rows drag onto the bank's slots, and slots drag to new places.
 //
 // Below the grid, the contents pane shows and plays the grid's current style (View menu; Space in the
-// grid plays and stops, Esc stops before it empties the find field or closes the window).
+// grid plays and stops, Esc stops before it empties the find field or closes the window). Beside
+// the grid, "Similar styles" (Styles menu and the grid's context menu) lists the styles whose notes
+// are most like the current style; choosing one there makes it the grid's current style.
 //
 // Menu items are QActions named after their menu and index ("mbank_0", "mStyles_8"), kept enabled
 // or disabled as the window's state asks. Their commands live in frmStylesCommands.cpp.
@@ -60,6 +63,9 @@ public:
     // The header's context menu: an item "mColumns_N" for each column N, ticked while it shows.
     QMenu* columnsMenu() const { return m_columnsMenu; }
     ContentsPane* contentsPane() const { return m_contents; }
+    SimilarStylesPane* similarPane() const { return m_similar; }
+    // The grid's context menu: "Similar styles" and the commands on the selected styles.
+    QMenu* gridMenu() const { return m_gridMenu; }
 
     // Refills the grid from StyleRecordset as it stands, then the count caption and the menus.
     void RefreshStyleGrid();
@@ -107,6 +113,12 @@ private:
     void whereIs();
     void sendToKorgUtility();
     void findDuplicates();
+    // "Similar styles": the pane beside the grid lists the styles like the current one.
+    void showSimilarStyles();
+    // A style chosen in that pane becomes the grid's current style: the find field is emptied when
+    // it hides the style; a style the filter in use leaves out is shown and played by the contents
+    // pane alone, and the pane says why the grid does not show it.
+    void chooseSimilar(qint32 prog);
     void saveBank(bool asNew);
     void loadBank();
     void exportBankToSsf();
@@ -136,6 +148,11 @@ private:
     // The contents pane below the grid, the two in a splitter (frmStylesLayout.cpp).
     void buildContentsPane();
     void showContents(bool shown);
+    // The similar styles' pane beside the grid, the two in a splitter, and the grid's context menu
+    // (frmStylesLayout.cpp).
+    void buildSimilarPane();
+    void showSimilarPane(bool shown);
+    void buildGridMenu();
     // The contents pane follows the grid's current style.
     void followCurrentStyle();
     // The banks column's texts, read while the column shows.
@@ -164,6 +181,9 @@ private:
     QMenu* m_columnsMenu = nullptr;
     QSplitter* m_split;
     ContentsPane* m_contents;
+    QSplitter* m_sideSplit = nullptr;
+    SimilarStylesPane* m_similar = nullptr;
+    QMenu* m_gridMenu = nullptr;
     bool m_splitPending = false;
     QPoint m_pressPos;   // where the mouse went down on a slot, for dragging it
     int m_dropSlot = -1; // the slot marked as where a drop lands

@@ -12,16 +12,20 @@
 #include "gui/banks/frmDuplicates.h"
 #include "gui/banks/frmShowBanks.h"
 #include "gui/banks/KorgUtility.h"
+#include "gui/banks/SimilarStylesPane.h"
 #include "gui/banks/StyleGridModel.h"
 #include "gui/interchange/frmSSFExport.h"
 #include "gui/interchange/frmSSFImport.h"
 #include "gui/main/WindowOpener.h"
 #include "gui/metadata/frmGroupEdit.h"
 #include "gui/metadata/frmStyFilter.h"
+#include "gui/music/ContentsPane.h"
 #include "gui/sty/frmMakeBank.h"
 #include "gui/sty/frmStyImport.h"
 #include "metadata/StyleGroup.h"
+#include "music/StyleMusicReader.h"
 #include "session/SBKModule.h"
+#include "store/DbKORFStyle.h"
 
 #include <algorithm>
 #include <optional>
@@ -30,8 +34,10 @@
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSet>
 #include <QTableView>
+#include <QTableWidget>
 
 namespace {
 
@@ -208,6 +214,9 @@ void frmStyles::mStyles_Click(int index) {
     case 12:
         findDuplicates();
         break;
+    case 14:
+        showSimilarStyles();
+        break;
     default:
         break;
     }
@@ -293,6 +302,9 @@ void frmStyles::importFromSsf() {
 // a sort by one header column.
 void frmStyles::setFilter() {
     frmStyFilter dialog(m_module, m_prompt, this);
+    const int row = currentRow(*this);
+    if (row >= 0)
+        dialog.setSelectedStyle(m_model->styleNumber(row), m_model->text(row, 1));
     WindowOpener::exec(dialog);
     queryListing();
     RefreshStyleGrid();
@@ -307,14 +319,15 @@ void frmStyles::setFilter() {
     }
 }
 
-// "Reset Filter": the filter values (tempo, meter and damage too) go, the order and the header colours
-// stay.
+// "Reset Filter": the filter values (tempo, meter, damage and likeness too) go, the order and the header
+// colours stay.
 void frmStyles::resetFilter() {
     for (int i = 0; i < 6; ++i)
         m_module.FilterFields[size_t(i)].clear();
     m_module.FilterMeter.clear();
     m_module.FilterTempoFrom = m_module.FilterTempoTo = 0;
     m_module.FilterDamaged = false;
+    m_module.FilterSimilarTo = 0;
     m_module.FilterWhere.clear();
     m_module.FilterValues.clear();
     queryListing();
@@ -354,6 +367,45 @@ void frmStyles::findDuplicates() {
     }
     if (window.stylesChanged())
         refreshKeepingPlace(*this, currentRow(*this), true);
+}
+
+// "Similar styles": the list stays on this style while the player walks through it, and follows
+// another when asked again.
+void frmStyles::showSimilarStyles() {
+    const int row = currentRow(*this);
+    if (row < 0)
+        return;
+    showSimilarPane(true);
+    m_similar->showSimilarTo(m_model->styleNumber(row), m_model->text(row, 1));
+    m_similar->list()->setFocus(); // the arrows walk the list, Space plays
+}
+
+void frmStyles::chooseSimilar(qint32 prog) {
+    // A find that hides the style is the player's passing narrowing: it is emptied.
+    if (m_model->rowOf(prog) < 0 && m_model->rowOf(prog, false) >= 0)
+        m_txtFind->clear();
+    const int row = m_model->rowOf(prog);
+    if (row >= 0) {
+        m_similar->setNote(QString());
+        const QModelIndex index = m_model->index(row, 1);
+        m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+        m_grid->scrollTo(index);
+        return;
+    }
+    // The filter the player set stays: the contents pane shows the style without the grid.
+    DbKORFStyle style(m_module.connection());
+    style.setStyleProg(prog);
+    if (!style.GetKORFStylesNoContent()) {
+        m_similar->setNote(QStringLiteral("Style %1 is no longer in the library.").arg(prog));
+        return;
+    }
+    m_grid->clearSelection();
+    m_contents->showStyle(prog);
+    m_similar->setNote(
+        QStringLiteral("%1 is not in the grid: the filter in use leaves it out (Reset Filter lists it). "
+                       "The contents pane shows and plays it all the same.")
+            .arg(StyleMusicReader::styleWhat(prog, StyleGridModel::shownName(style.StyleName1()).trimmed())));
 }
 
 // ---- Banks menu ------------------------------------------------------------------------------

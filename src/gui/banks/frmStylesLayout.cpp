@@ -1,6 +1,6 @@
 // The styles window's shape: sizes taken from the font and fitted to the screen, the grid's columns
-// chosen from the header's menu, the contents pane below the grid, and the shape, the columns and
-// the pane kept in the settings.
+// chosen from the header's menu, the contents pane below the grid and the similar styles beside it,
+// the grid's context menu, and the shape, the columns and the contents pane kept in the settings.
 
 #include "gui/banks/frmStyles.h"
 
@@ -8,6 +8,7 @@
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "core/SBKSettings.h"
+#include "gui/banks/SimilarStylesPane.h"
 #include "gui/banks/StyleGridHeader.h"
 #include "gui/banks/StyleGridModel.h"
 #include "gui/main/ScreenFit.h"
@@ -26,6 +27,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
+#include <QTableWidget>
 
 namespace {
 
@@ -207,15 +209,72 @@ void frmStyles::buildContentsPane() {
     // Below the grid, what its current style plays.
     m_contents = new ContentsPane(m_module, m_prompt, this);
     m_contents->takeKeysFrom(m_grid);
+    m_contents->takeKeysFrom(m_similar->list()); // Space plays the style chosen there
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmStyles::followCurrentStyle);
     connect(m_model, &QAbstractItemModel::modelReset, this, &frmStyles::followCurrentStyle);
     m_split = new QSplitter(Qt::Vertical, this);
     m_split->setObjectName(QStringLiteral("splContents"));
     m_split->setChildrenCollapsible(false);
-    m_split->addWidget(m_grid);
+    m_split->addWidget(m_sideSplit);
     m_split->addWidget(m_contents);
     m_split->setStretchFactor(0, 1);
+}
+
+void frmStyles::buildSimilarPane() {
+    // Beside the grid, hidden until the first question: the styles like one of its styles.
+    m_similar = new SimilarStylesPane(m_module, m_prompt, this);
+    m_similar->hide();
+    connect(m_similar, &SimilarStylesPane::styleChosen, this, &frmStyles::chooseSimilar);
+    connect(m_similar, &SimilarStylesPane::hideAsked, this, [this] { showSimilarPane(false); });
+    m_sideSplit = new QSplitter(Qt::Horizontal, this);
+    m_sideSplit->setObjectName(QStringLiteral("splSimilar"));
+    m_sideSplit->setChildrenCollapsible(false);
+    m_sideSplit->addWidget(m_grid);
+    m_sideSplit->addWidget(m_similar);
+    m_sideSplit->setStretchFactor(0, 1);
+}
+
+void frmStyles::showSimilarPane(bool shown) {
+    if (shown == m_similar->isVisible())
+        return;
+    if (!shown) {
+        m_similar->hide();
+        m_grid->setFocus();
+        return;
+    }
+    // The window grows by the pane's width as far as the screen has room; the grid gives up the rest.
+    const int pane = m_similar->sizeHint().width();
+    m_similar->show();
+    if (isVisible() && !isMaximized() && !isFullScreen()) {
+        const int wider =
+            std::min(pane + m_sideSplit->handleWidth(), ScreenFit::room(*this).width() - width());
+        if (wider > 0)
+            resize(width() + wider, height());
+        layout()->activate();
+    }
+    const int room = m_sideSplit->width() - m_sideSplit->handleWidth();
+    const int grid = std::max(m_grid->minimumWidth(), room - pane);
+    m_sideSplit->setSizes({grid, std::max(room - grid, m_similar->minimumSizeHint().width())});
+}
+
+void frmStyles::buildGridMenu() {
+    m_gridMenu = new QMenu(this);
+    m_gridMenu->setObjectName(QStringLiteral("mGrid"));
+    m_gridMenu->addAction(command(QStringLiteral("mStyles"), 14));
+    m_gridMenu->addSeparator();
+    m_gridMenu->addAction(command(QStringLiteral("mbank"), 0));
+    for (int index : {8, 0, 3, 1})
+        m_gridMenu->addAction(command(QStringLiteral("mStyles"), index));
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // A click beside the selection selects the row clicked, as a left click would.
+        const QModelIndex index = m_grid->indexAt(at);
+        if (index.isValid() && !m_grid->selectionModel()->isRowSelected(index.row()))
+            m_grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
+        m_gridMenu->popup(m_grid->viewport()->mapToGlobal(at));
+    });
 }
 
 void frmStyles::showContents(bool shown) {

@@ -4,6 +4,8 @@
 #include "gui/main/FieldLimitValidator.h"
 #include "metadata/FilterClauses.h"
 #include "metadata/StyleGroup.h"
+#include "music/SimilarStyles.h"
+#include "music/StyleMusicReader.h"
 #include "session/SBKModule.h"
 #include "store/DbKORFStyle.h"
 #include "store/StyleListing.h"
@@ -134,6 +136,26 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
                                "which styles are damaged."));
     filterGrid->addWidget(m_chkDamaged, factsRow + 2, 1);
 
+    // The styles whose notes are like those of the style selected in the grid (setSelectedStyle).
+    auto* similarRow = new QHBoxLayout;
+    m_chkSimilar = new QCheckBox(QStringLiteral("Similar to the selected style, at least"), frame1);
+    m_chkSimilar->setObjectName(QStringLiteral("chkSimilar"));
+    m_txtSimilar = new QSpinBox(frame1);
+    m_txtSimilar->setObjectName(QStringLiteral("txtSimilar"));
+    m_txtSimilar->setRange(1, 100);
+    m_txtSimilar->setSuffix(QStringLiteral(" %"));
+    m_txtSimilar->setValue(m_module.FilterSimilarPercent);
+    similarRow->addWidget(m_chkSimilar);
+    similarRow->addWidget(m_txtSimilar);
+    similarRow->addStretch();
+    filterGrid->addLayout(similarRow, factsRow + 3, 1);
+    m_lbSimilar = new QLabel(frame1);
+    m_lbSimilar->setObjectName(QStringLiteral("lbSimilar"));
+    m_lbSimilar->setWordWrap(true);
+    filterGrid->addWidget(m_lbSimilar, factsRow + 4, 1);
+    connect(m_chkSimilar, &QCheckBox::toggled, m_txtSimilar, &QWidget::setEnabled);
+    setSelectedStyle(0, QString());
+
     auto* frame2 = new QGroupBox(QStringLiteral(" Order settings "), this);
     frame2->setObjectName(QStringLiteral("Frame2"));
     auto* orderGrid = new QGridLayout(frame2);
@@ -165,7 +187,7 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
         auto* row = new QHBoxLayout;
         row->addStretch();
         row->addWidget(reset);
-        (i == 0 ? filterGrid : orderGrid)->addLayout(row, i == 0 ? FieldCount + 3 : FieldCount, 0, 1, 2);
+        (i == 0 ? filterGrid : orderGrid)->addLayout(row, i == 0 ? FieldCount + 5 : FieldCount, 0, 1, 2);
     }
     QPushButton* ok = makeButton(QStringLiteral("cmdOk"), QStringLiteral("Set filter on"));
     connect(ok, &QPushButton::clicked, this, &frmStyFilter::cmdOk_Click);
@@ -184,12 +206,47 @@ frmStyFilter::frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent)
     layout->addLayout(buttons);
 }
 
+void frmStyFilter::setSelectedStyle(qint32 prog, const QString& name) {
+    const QString what = StyleMusicReader::styleWhat(prog, name.trimmed());
+    QString reason;
+    bool notes = false;
+    if (!m_module.isConnected() || !DbKORFStyle::keepsFacts(m_module.connection())) {
+        reason =
+            QStringLiteral("This database, made by another program, does not keep the notes of its styles.");
+    } else if (prog == 0) {
+        reason = QStringLiteral("No style is selected in the grid: select one to find the styles like it.");
+    } else {
+        try {
+            notes = SimilarStyles::storedWithNotes(m_module.connection(), prog);
+        } catch (const SbkError& e) {
+            reason = e.message();
+        }
+        if (!notes && reason.isEmpty())
+            reason = QStringLiteral("%1 has no notes to compare.").arg(what);
+    }
+    m_selected = notes ? prog : 0;
+    m_chkSimilar->setEnabled(notes);
+    m_chkSimilar->setChecked(notes && m_module.FilterSimilarTo != 0);
+    m_txtSimilar->setEnabled(m_chkSimilar->isChecked());
+    m_chkSimilar->setToolTip(notes
+                                 ? QStringLiteral("Lists the styles whose notes are at least this much like "
+                                                  "those of %1, that style among them.")
+                                       .arg(what)
+                                 : reason);
+    QString text = notes ? what : reason;
+    // The filter in use compared with another style: "Set filter on" compares with this one.
+    if (notes && m_module.FilterSimilarTo != 0 && m_module.FilterSimilarTo != prog)
+        text += QStringLiteral(" (the filter in use compares with style %1)").arg(m_module.FilterSimilarTo);
+    m_lbSimilar->setText(text);
+}
+
 void frmStyFilter::cmdEmpty_Click(int index) {
     if (index == 0) {
         m_cbMeter->setCurrentIndex(0);
         for (QSpinBox* end : m_txtTempo)
             end->setValue(0);
         m_chkDamaged->setChecked(false);
+        m_chkSimilar->setChecked(false);
     }
     for (int i = 0; i < FieldCount; ++i) {
         if (index == 0) {
@@ -221,6 +278,9 @@ void frmStyFilter::cmdOk_Click() {
     const bool damaged = m_chkDamaged->isChecked();
     if (damaged)
         FilterClauses::addDamaged(state);
+    const bool similar = m_chkSimilar->isChecked() && m_selected != 0;
+    if (similar)
+        FilterClauses::addSimilar(state, m_selected, m_txtSimilar->value());
     state.FilterFields[18] = m_module.FilterFields[18]; // not the dialog's
     m_module.FilterWhere = state.FilterWhere;
     m_module.FilterValues = state.FilterValues;
@@ -230,5 +290,7 @@ void frmStyFilter::cmdOk_Click() {
     m_module.FilterTempoFrom = from;
     m_module.FilterTempoTo = to;
     m_module.FilterDamaged = damaged;
+    m_module.FilterSimilarTo = similar ? m_selected : 0;
+    m_module.FilterSimilarPercent = m_txtSimilar->value();
     accept();
 }

@@ -6,14 +6,16 @@
 class Prompt;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 class SBKModule;
 
 // The database filter: six values that the listed styles must match (a value holding "%" is a
-// pattern), a meter (one of those the stored styles have), a tempo range and "Damaged styles only",
-// and six sort keys. It opens with the entries of the filter in use (FilterFields, FilterMeter,
-// FilterTempoFrom, FilterTempoTo and FilterDamaged), and "Set filter on" stores them with the clauses they
+// pattern), a meter (one of those the stored styles have), a tempo range, "Damaged styles only" and
+// "Similar to the selected style, at least N %", and six sort keys. It opens with the entries of the
+// filter in use (FilterFields, FilterMeter, FilterTempoFrom, FilterTempoTo, FilterDamaged,
+// FilterSimilarTo and FilterSimilarPercent), and "Set filter on" stores them with the clauses they
 // give (FilterWhere with its FilterValues, and FilterOrder); Exit changes nothing. Refreshing the grid is the
 // caller's job.
 class frmStyFilter : public QDialog {
@@ -22,6 +24,10 @@ public:
     static constexpr int FieldCount = 6;
 
     frmStyFilter(SBKModule& module, Prompt& prompt, QWidget* parent = nullptr);
+
+    // The style selected in the grid, which the likeness is measured against; without one (or
+    // for a style without notes) that choice is disabled, and says why.
+    void setSelectedStyle(qint32 prog, const QString& name);
 
     void cmdEmpty_Click(int index);
     void cmdOk_Click();
@@ -35,4 +41,8 @@ private:
     QComboBox* m_cbMeter = nullptr;
     std::array<QSpinBox*, 2> m_txtTempo{}; // from, to; 0 shows "any"
     QCheckBox* m_chkDamaged = nullptr;
+    QCheckBox* m_chkSimilar = nullptr;
+    QSpinBox* m_txtSimilar = nullptr;
+    QLabel* m_lbSimilar = nullptr;
+    qint32 m_selected = 0;
 };
