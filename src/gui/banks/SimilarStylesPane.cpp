@@ -87,8 +87,8 @@ SimilarStylesPane::SimilarStylesPane(SBKModule& module, Prompt& prompt, QWidget*
     top->addWidget(m_cmdHide);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(m_lbNote);
     layout->addWidget(m_list, 1);
+    layout->addWidget(m_lbNote); // below, so that the rows stay where they are when it shows
 }
 
 SimilarStylesPane::~SimilarStylesPane() = default;
