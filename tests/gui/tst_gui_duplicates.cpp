@@ -11,8 +11,8 @@
 #include "gui/main/WindowOpener.h"
 #include "gui/metadata/frmStyleEdit.h"
 #include "GuiTestData.h"
+#include "MusicTestData.h"
 #include "PdfText.h"
-#include "sty/StyleFacts.h"
 #include "StyleBlocks.h"
 
 #include <QAbstractItemModelTester>
@@ -75,6 +75,13 @@ void selectGroup(frmDuplicates& window, int row) {
 
 QString result(frmDuplicates& window) {
     return child<QLabel>(&window, u"lblResult"_s)->text();
+}
+
+QList<qint32> workingBank(const SBKModule& module) {
+    QList<qint32> styles;
+    for (const KORFStylePtr& style : module.WorkingBankStyles)
+        styles << style->StyleProg();
+    return styles;
 }
 
 // A progress whose user cancels at once.
@@ -152,6 +159,20 @@ class DuplicatesTest : public QObject {
         QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(), u"No duplicates found."_s);
     }
 
+    // The same notes alone among the kinds (sameNotesMerged), merged.
+    void findSameNotes(frmDuplicates& window, Fixture& f) {
+        for (int kind = 0; kind < 3; ++kind)
+            child<QCheckBox>(&window, u"chkKind_%1"_s.arg(kind))->setChecked(kind == 0);
+        QCOMPARE(child<QLabel>(&window, u"lblCount"_s)->text(), u"No duplicates found."_s);
+        child<QCheckBox>(&window, u"chkKind_3"_s)->setChecked(true);
+        QCOMPARE(treeTexts(*window.treeModel()),
+                 (QStringList{u"Group 1: same notes, 2 styles"_s, u"1|Samba|||96|4/4|2006/01/01|LATIN 1"_s,
+                              u"*2|Samba Rock|||120|4/4|2005/01/01|LATIN 2"_s}));
+        answerYesNo(f.prompt, {1});
+        click(&window, u"cmdMergeAll"_s);
+        QCOMPARE(result(window), u"1 group merged: 1 style deleted, 1 bank slot now holds the style kept."_s);
+    }
+
 private slots:
     // From the menu: exact copies found first, then every kind with the oldest kept; a double click
     // edits a style; a keep choice that behaves as a radio button in every group holding the style;
@@ -185,12 +206,35 @@ private slots:
                  (QStringList{u"3|POP"_s, u"4|"_s, u"5|"_s}));
         QCOMPARE(queryRows(f.module.connection(), Banks),
                  (QStringList{u"PARTY|3|4|5|3"_s, u"ROCK|3|4|0|0"_s}));
-        QList<qint32> working;
-        for (const KORFStylePtr& style : f.module.WorkingBankStyles)
-            working << style->StyleProg();
-        QCOMPARE(working, (QList<qint32>{3, 4, 5, 3}));
+        QCOMPARE(workingBank(f.module), (QList<qint32>{3, 4, 5, 3}));
         QCOMPARE(f.module.BankState, 1);
         QCOMPARE(styles.gridModel()->rowCount(), 3);
+    }
+
+    // The same notes with another piano sound and tempo: found as that kind alone (their bytes differ),
+    // listed with the oldest kept, and merged, the bank holding the style kept.
+    void sameNotesMerged() {
+        Fixture f;
+        StyleBlocks::Music samba = MusicTestData::samba();
+        addBlocks(f.module, u"Samba"_s, StyleBlocks::musicBlock(samba), StyleBlocks::performanceBlock(96),
+                  u"2006/01/01"_s);
+        samba.elements[0].sounds[3].program = 30;
+        addBlocks(f.module, u"Samba Rock"_s, StyleBlocks::musicBlock(samba),
+                  StyleBlocks::performanceBlock(120), u"2005/01/01"_s);
+        addBank(f.module, u"LATIN"_s, {1, 2});
+        frmStyles styles(f.module, f.prompt);
+        showStoredBank(styles, f.module, 1);
+        WindowOpener::ScopedHook hook([&](QDialog& dialog) {
+            findSameNotes(dynamic_cast<frmDuplicates&>(dialog), f);
+            return int(QDialog::Accepted);
+        });
+        styles.command(u"mStyles"_s, 12)->trigger();
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(queryRows(f.module.connection(), Banks), QStringList{u"LATIN|2|2|0|0"_s});
+        QCOMPARE(workingBank(f.module), (QList<qint32>{2, 2}));
+        QCOMPARE(gridNames(styles), u"Samba Rock"_s);
+        QCOMPARE(f.prompt.unexpected(), 0);
     }
 
     // The report of the kinds ticked as CSV with every text quoted and formulas defused, as PDF pages and on
