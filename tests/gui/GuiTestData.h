@@ -31,26 +31,11 @@ inline void connectTo(SBKModule& module, const QString& path) {
     module.ConnectDatabase();
 }
 
-inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
-                       const QString& family = QString(), const QString& group = QString()) {
-    DbKORFStyle table(module.connection());
-    const qint32 prog = table.NextKORFStyle();
-    table.setStyleProg(prog);
-    table.setStyleName1(name);
-    table.setStyleLength1(4);
-    table.setStyleContent1(QByteArray("data"));
-    table.setStyleDesc(desc);
-    table.setStyleFamily(family);
-    table.setStyleCat(group);
-    if (!table.InsKORFStyles())
-        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
-    return prog;
-}
-
 // A style stored as the import stores it: its blocks with their facts and fingerprints.
 inline qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
                         const QByteArray& performance, const QString& date = QString(),
-                        const QString& group = QString()) {
+                        const QString& group = QString(), const QString& desc = QString(),
+                        const QString& family = QString()) {
     DbKORFStyle table(module.connection());
     const qint32 prog = table.NextKORFStyle();
     table.setStyleProg(prog);
@@ -61,10 +46,19 @@ inline qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray
     table.setStyleLength2(qint32(performance.size()));
     table.setStyleDate(date);
     table.setStyleCat(group);
-    table.setFacts(StyleFacts::read(style, performance));
+    table.setStyleDesc(desc);
+    table.setStyleFamily(family);
+    if (!performance.isEmpty())
+        table.setFacts(StyleFacts::read(style, performance));
     if (!table.InsKORFStyles())
         qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
     return prog;
+}
+
+// A style of four bytes, "data", as another program may store one.
+inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
+                       const QString& family = QString(), const QString& group = QString()) {
+    return addBlocks(module, name, QByteArray("data"), {}, {}, group, desc, family);
 }
 
 // Styles "S001".."Snnn" with descriptions "D<n>".
