@@ -5,19 +5,26 @@
 // sorting also as ratios to their floors (the same rows read by a plain query in the same run), and
 // the memory the process holds. The window starts with the settings of a new user.
 //
+// Then "Similar styles" on the current style, every style holding the note fingerprint of one of 16
+// styles of generated music (goal: the first question, which reads the notes of the library, and
+// the next, from what it read, each under 0.3 s).
+//
 // Then Play: a style whose Var1 starts with a note is chosen in the grid and Space is pressed, some
 // rounds (the first opens the output); each round prints the time from the key to the first note
 // given to the synthesizer, and the sound the output keeps in its buffers on top of it. The output is the
 // system's sound when a device opens; else (no device, as on a build machine) a stand-in that asks for its
 // periods of sound in real time from a thread of its own, as a device does, into the same synthesizer.
 
+#include "BenchLibrary.h"
 #include "BenchSupport.h"
 #include "core/Prompt.h"
 #include "core/SbkError.h"
 #include "gui/banks/frmStyles.h"
+#include "gui/banks/SimilarStylesPane.h"
 #include "gui/banks/StyleGridModel.h"
 #include "gui/music/ContentsPane.h"
 #include "gui/music/FluidAudioOutput.h"
+#include "music/NoteFingerprint.h"
 #include "music/SoundFontLocator.h"
 #include "music/SoundFontSynth.h"
 #include "music/SynthSettings.h"
@@ -41,6 +48,7 @@
 #include <QMenu>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <thread>
 #include <vector>
@@ -197,6 +205,15 @@ int main(int argc, char* argv[]) {
               QVariant(int(performance.size())), QVariant(block), QVariant(performance)})
             query.addBindValue(value);
         query.exec();
+        // The notes of 16 styles of music, shared out among the styles.
+        query.prepare(QStringLiteral("UPDATE KORFStyles SET NoteFingerprint = ? WHERE StyleProg % 16 = ?"));
+        for (int seed = 0; seed < 16; ++seed) {
+            query.addBindValue(NoteFingerprint::readFacts(
+                                   BenchLibrary::musicBlock(40000, 0x22, false, quint32(seed)), performance)
+                                   .NoteFingerprint);
+            query.addBindValue(seed);
+            query.exec();
+        }
         db.commit();
     }
     const double openFloor =
@@ -295,6 +312,12 @@ int main(int argc, char* argv[]) {
     bench::figure("show the banks column:", banksMs, 100);
     bench::figure("sort by banks:", sortBanksMs, 300, sortBanksFloor);
     bench::figure("sort by name, banks shown:", sortBesideBanksMs, 300, sortFloor);
+    QAction* similar = window.command(QStringLiteral("mStyles"), 14);
+    const qint64 similarFirstMs = timed([&] { similar->trigger(); });
+    const qint64 similarNextMs = timed([&] { similar->trigger(); });
+    std::printf("  similar styles: %d listed\n", window.similarPane()->list()->rowCount());
+    bench::figure("similar styles, first question:", similarFirstMs, 300);
+    bench::figure("similar styles, next question:", similarNextMs, 300);
     std::printf("  peak memory: %.0f MB\n", bench::peakMegabytes());
     reportPlay(window, app);
     return 0;
