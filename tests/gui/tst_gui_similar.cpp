@@ -1,5 +1,6 @@
 // The styles that sound alike, walked in the styles window: the pane beside the grid that lists them
-// and leads the grid and the player from groove to groove, and the filter dialog's "Similar to the
+// and leads the grid and the player from groove to groove (and reads the library again once it
+// changed), and the filter dialog's "Similar to the
 // selected style" with the other clauses.
 
 #include "gui/banks/SimilarStylesPane.h"
@@ -102,6 +103,10 @@ private Q_SLOTS:
         QVERIFY(window.findField()->text().isEmpty());
         QCOMPARE(currentStyle(window), 2);
         QCOMPARE(pane->style(), 1);
+        // The notes read at the first question are read again once the library changed.
+        queryRows(f.module.connection(), u"UPDATE KORFStyles SET NoteFingerprint = NULL WHERE StyleProg = 3"_s);
+        similar->trigger();
+        QCOMPARE(paneRows(*pane).size(), 1);
 
         window.grid()->setCurrentIndex(window.gridModel()->index(3, 1)); // Empty
         similar->trigger();
