@@ -26,6 +26,7 @@
 // while the entries before them are used: every item, its order and its problem stay what they are
 // when one thread reads everything, which it still does for every other archive.
 class ArchiveReadAhead;
+class ZipInflater;
 
 class ArchiveReader {
 public:
@@ -117,6 +118,8 @@ private:
     EntryData takeAhead(Level& level, qint64 declared, int ordinal);
     // Reading ahead for another reader: reads the entry when it is this reader's share.
     void share(Level& level, qint64 declared, int ordinal);
+    // The entry's data as ZipInflater reads them; any other outcome than Read: read them with readData.
+    EntryData readDirect(Level& level, qint64 declared);
     QString tooLarge() const;
     // Reads the entry's data to its end, keeping at most keep bytes (none when keep is negative).
     EntryData readData(Level& level, qint64 declared, qint64 keep);
@@ -142,5 +145,6 @@ private:
     int m_ordinal = 0; // the entries read ahead, so far
     std::optional<Share> m_share;
     std::unique_ptr<ArchiveReadAhead> m_ahead;
+    std::unique_ptr<ZipInflater> m_inflater; // reading ahead: of the ZIP file, once its first entry is read
     bool m_aheadTried = false;
 };
