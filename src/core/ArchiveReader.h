@@ -90,6 +90,10 @@ private:
         // Read ahead: the end of the data after each block, for the limits to be checked again by
         // the reader that counts everything the archive unpacked.
         std::vector<qint64> ends;
+        // Read ahead: where in the file the entry's data begin, which tells the reader that asks
+        // whether they are those of its entry (libarchive may find other entries after a damaged
+        // one when its data were read than when they were passed by).
+        qint64 at = -1;
     };
     // What a reader that reads ahead for another one takes: every count-th STY entry of the ZIP
     // file from the index-th on; admit waits until there is room for an entry of that many bytes
@@ -118,8 +122,9 @@ private:
     EntryData takeAhead(Level& level, qint64 declared, int ordinal);
     // Reading ahead for another reader: reads the entry when it is this reader's share.
     void share(Level& level, qint64 declared, int ordinal);
-    // The entry's data as ZipInflater reads them; any other outcome than Read: read them with readData.
-    EntryData readDirect(Level& level, qint64 declared);
+    // The data of the entry whose data begin at at, as ZipInflater reads them; any other outcome
+    // than Read: read them with readData.
+    EntryData readDirect(Level& level, qint64 declared, qint64 at);
     QString tooLarge() const;
     // Reads the entry's data to its end, keeping at most keep bytes (none when keep is negative).
     EntryData readData(Level& level, qint64 declared, qint64 keep);
