@@ -62,7 +62,8 @@ QByteArray phraseBytes(QRandomGenerator& random, int size) {
     while (body.size() < size) {
         if (body.size() >= 64 && random.bounded(10) >= 6) {
             const int length = 4 * int(random.bounded(4, 17));
-            const qsizetype from = qsizetype(random.bounded(int(qMax<qsizetype>(1, body.size() - length)))) & ~3;
+            const qsizetype from =
+                qsizetype(random.bounded(int(qMax<qsizetype>(1, body.size() - length)))) & ~3;
             QByteArray phrase = body.mid(from, length);
             for (qsizetype k = 2; k < phrase.size(); k += 4) {
                 if (random.bounded(4) == 0)
@@ -92,8 +93,8 @@ std::pair<QByteArray, QByteArray> styleBlocks(QRandomGenerator& random, int size
     QByteArray first =
         StyleBlocks::styleBlock(meters[n % 5], newer, filler(random, qMax(4, size - 220) & ~3));
     bench::writeNumber(first.data() + bench::numberMark(first), quint32(n));
-    return {first, StyleBlocks::performanceBlock(40 + n % 200, newer,
-                                                 filler(random, qMax(4, size / 4 - 250) & ~3))};
+    return {first,
+            StyleBlocks::performanceBlock(40 + n % 200, newer, filler(random, qMax(4, size / 4 - 250) & ~3))};
 }
 
 // The files of one layout and the styles as the import reads them back from those files (with
@@ -367,8 +368,8 @@ double bareFloorRun(const QString& databasePath, const Collection& collection, i
 void measureZip(const QString& folder, const QString& empty, int files, int blockSize, int rounds) {
     QElapsedTimer timer;
     timer.start();
-    const Collection collection =
-        generate(QDir(folder).filePath(QStringLiteral("packed")), files, blockSize, Layout::Older, &phraseBytes);
+    const Collection collection = generate(QDir(folder).filePath(QStringLiteral("packed")), files, blockSize,
+                                           Layout::Older, &phraseBytes);
     ArchiveMaker maker(ArchiveMaker::Kind::Zip);
     for (const QString& path : collection.files) {
         QFile file(path);
@@ -528,7 +529,8 @@ int main(int argc, char** argv) {
 
     try {
         if (only == QStringLiteral("zip")) {
-            measureZip(folder, bench::freshDatabase(folder, QStringLiteral("empty.mdb")), files, blockSize, rounds);
+            measureZip(folder, bench::freshDatabase(folder, QStringLiteral("empty.mdb")), files, blockSize,
+                       rounds);
             return 0;
         }
         QElapsedTimer timer;

@@ -23,8 +23,9 @@
 // archive's or the entry's name.
 //
 // The STY entries of a ZIP file are inflated ahead, on threads of their own (ArchiveReadAhead),
-// while the entries before them are used: every item, its order and its problem stay what they are
-// when one thread reads everything, which it still does for every other archive.
+// while the entries before them are used, the stored and deflated ones by ZipInflater: every item,
+// its order and its problem stay what they are when one thread reads everything, which it still
+// does for every other archive.
 class ArchiveReadAhead;
 class ZipInflater;
 

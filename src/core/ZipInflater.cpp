@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr qint64 LocalHeader = 30;     // a local header's fixed part, before its name and extra field
-constexpr qint64 DirectoryRecord = 46; // a central directory record's fixed part
-constexpr qint64 EndRecord = 22;       // the end of central directory record, without its comment
+constexpr qint64 LocalHeader = 30;      // a local header's fixed part, before its name and extra field
+constexpr qint64 DirectoryRecord = 46;  // a central directory record's fixed part
+constexpr qint64 EndRecord = 22;        // the end of central directory record, without its comment
 constexpr qint64 EndSearch = 16 * 1024; // how far from its end a ZIP file's end record is looked for
 constexpr quint16 Encrypted = 0x0001, StrongEncrypted = 0x0040;
 constexpr quint16 Stored = 0, Deflated = 8;
@@ -120,8 +120,8 @@ bool ZipInflater::headerAgrees(const Record& record, qint64 offset) {
     // when the central directory says otherwise): both must say the same, or the local header
     // nothing (its data are followed by their sizes, which libarchive does not read then).
     QByteArray header;
-    if (offset - record.header > LocalHeader + 2 * 0xFFFF || !bytesAt(record.header, offset - record.header, header) ||
-        !header.startsWith("PK\x03\x04"))
+    if (offset - record.header > LocalHeader + 2 * 0xFFFF ||
+        !bytesAt(record.header, offset - record.header, header) || !header.startsWith("PK\x03\x04"))
         return false;
     const quint32 crc = le32(header, 14), packed = le32(header, 18), size = le32(header, 22);
     return (le16(header, 6) & (Encrypted | StrongEncrypted)) == 0 && le16(header, 8) == record.method &&

@@ -288,7 +288,8 @@ private slots:
             entries << item.shown;
             QCOMPARE(item.bytes, bankFile(2, item.shown.mid(7, 1).toInt()));
         }
-        QCOMPARE(entries, (QStringList{"x.zip/E0.STY", "x.zip/E1.STY", "x.zip/E3.STY", "x.zip/E4.STY", "x.zip/E5.STY"}));
+        QCOMPARE(entries, (QStringList{"x.zip/E0.STY", "x.zip/E1.STY", "x.zip/E3.STY", "x.zip/E4.STY",
+                                       "x.zip/E5.STY"}));
     }
 
     void zipEntriesAreInflatedStraightFromTheFile() {
@@ -303,12 +304,17 @@ private slots:
             QByteArray badCrc = zip, badSize = zip;
             badCrc[record + 16] ^= 0x01;
             badSize[record + 24] ^= 0x01;
-            for (const auto& [bytes, read] :
-                 {std::pair{zip, true}, {QByteArray(700, 'x') + zip, true}, {badCrc, false}, {badSize, false}}) {
+            for (const auto& [bytes, read] : {std::pair{zip, true},
+                                              {QByteArray(700, 'x') + zip, true},
+                                              {badCrc, false},
+                                              {badSize, false}}) {
                 QFile file(env.writeFile("t.zip", bytes));
                 QVERIFY(file.open(QIODevice::ReadOnly));
-                const qsizetype header = bytes.indexOf("A.STY") - 30, directory = bytes.lastIndexOf("A.STY") - 46;
-                const auto le = [&bytes](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
+                const qsizetype header = bytes.indexOf("A.STY") - 30,
+                                directory = bytes.lastIndexOf("A.STY") - 46;
+                const auto le = [&bytes](qsizetype at) {
+                    return qFromLittleEndian<quint16>(bytes.constData() + at);
+                };
                 ZipInflater inflater(file);
                 const std::optional<QByteArray> data =
                     inflater.read(header + 30 + le(header + 26) + le(header + 28),
