@@ -2,9 +2,7 @@
 // keeps, and merges that either change everything they say or nothing.
 #include "banks/DuplicateStyles.h"
 #include "store/Database.h"
-#include "store/DbKORFBank.h"
-#include "store/DbKORFStyle.h"
-#include "sty/StyleFacts.h"
+#include "StoredStyles.h"
 #include "StyleBlocks.h"
 #include "TestEnvironment.h"
 
@@ -44,32 +42,19 @@ struct Library {
                                    {6, "Waltz", 90, u"2018/01/01"_s, u""_s, u""_s, 0x1A},
                                    {7, "Polka", 90, u"2018/01/01"_s, u""_s, u""_s, 0x12}};
         const QByteArray bulk(3000, 'x');
-        for (const Stored& s : styles) {
-            DbKORFStyle style(c);
-            style.setStyleProg(s.prog);
-            style.setStyleName1(u"Copy %1"_s.arg(s.prog));
-            const QByteArray first = StyleBlocks::styleBlock(s.meter, true, bulk, s.name);
-            const QByteArray second = StyleBlocks::performanceBlock(s.tempo, true, bulk);
-            style.setStyleLength1(qint32(first.size()));
-            style.setStyleLength2(qint32(second.size()));
-            style.setStyleContent1(first);
-            style.setStyleContent2(second);
-            style.setStyleDate(s.date);
-            style.setStyleCat(s.group);
-            style.setStyleAuthor(s.author);
-            style.setFacts(StyleFacts::read(first, second));
-            QVERIFY(style.InsKORFStyles());
-        }
+        for (const Stored& s : styles)
+            addStyle(c, {.prog = s.prog,
+                         .name1 = u"Copy %1"_s.arg(s.prog),
+                         .content1 = StyleBlocks::styleBlock(s.meter, true, bulk, s.name),
+                         .content2 = StyleBlocks::performanceBlock(s.tempo, true, bulk),
+                         .group = s.group,
+                         .author = s.author,
+                         .date = s.date});
         addBank(1, u"PARTY"_s, {2, 5, 1, 6, 4});
         addBank(2, u"ALL"_s, {3, 3, 0, 2});
     }
     void addBank(qint32 prog, const QString& name, const QList<qint32>& values) {
-        DbKORFBank bank(c);
-        bank.setBankProg(prog);
-        bank.setBankName(name);
-        for (qsizetype i = 0; i < values.size(); ++i)
-            bank.setBankStyle(int(i) + 1, values[i]);
-        QVERIFY(bank.InsKORFBanks());
+        ::addBank(c, prog, name, QString(), values);
     }
 
     // Every row of both tables, for "nothing changed".

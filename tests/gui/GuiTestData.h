@@ -9,9 +9,7 @@
 #include "ScriptedPrompt.h"
 #include "session/SBKModule.h"
 #include "store/Database.h"
-#include "store/DbKORFBank.h"
-#include "store/DbKORFStyle.h"
-#include "sty/StyleFacts.h"
+#include "StoredStyles.h"
 #include "TestEnvironment.h"
 
 #include <QAbstractButton>
@@ -31,40 +29,21 @@ inline void connectTo(SBKModule& module, const QString& path) {
     module.ConnectDatabase();
 }
 
-inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
-                       const QString& family = QString(), const QString& group = QString()) {
-    DbKORFStyle table(module.connection());
-    const qint32 prog = table.NextKORFStyle();
-    table.setStyleProg(prog);
-    table.setStyleName1(name);
-    table.setStyleLength1(4);
-    table.setStyleContent1(QByteArray("data"));
-    table.setStyleDesc(desc);
-    table.setStyleFamily(family);
-    table.setStyleCat(group);
-    if (!table.InsKORFStyles())
-        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
-    return prog;
-}
-
 // A style stored as the import stores it: its blocks with their facts and fingerprints.
 inline qint32 addBlocks(SBKModule& module, const QString& name, const QByteArray& style,
                         const QByteArray& performance, const QString& date = QString(),
                         const QString& group = QString()) {
-    DbKORFStyle table(module.connection());
-    const qint32 prog = table.NextKORFStyle();
-    table.setStyleProg(prog);
-    table.setStyleName1(name);
-    table.setStyleContent1(style);
-    table.setStyleLength1(qint32(style.size()));
-    table.setStyleContent2(performance);
-    table.setStyleLength2(qint32(performance.size()));
-    table.setStyleDate(date);
-    table.setStyleCat(group);
-    table.setFacts(StyleFacts::read(style, performance));
-    if (!table.InsKORFStyles())
-        qFatal("cannot insert a test style: %s", qPrintable(table.clsKORFStylesError()));
-    return prog;
+    return addStyle(module.connection(), {.prog = DbKORFStyle(module.connection()).NextKORFStyle(),
+                                          .name1 = name, .content1 = style, .content2 = performance,
+                                          .group = group, .date = date});
+}
+
+// A style of four bytes, "data", as another program may store one, never read.
+inline qint32 addStyle(SBKModule& module, const QString& name, const QString& desc = QString(),
+                       const QString& family = QString(), const QString& group = QString()) {
+    return addStyle(module.connection(), {.prog = DbKORFStyle(module.connection()).NextKORFStyle(),
+                                          .name1 = name, .content1 = "data", .content2 = {}, .desc = desc,
+                                          .group = group, .family = family, .date = {}, .facts = false});
 }
 
 // Styles "S001".."Snnn" with descriptions "D<n>".
@@ -96,17 +75,8 @@ inline void answerYesNo(ScriptedPrompt& prompt, const QList<int>& answers) {
 // A bank under the number given (0: the next free one).
 inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues,
                       const QString& desc, qint32 prog = 0) {
-    DbKORFBank bank(module.connection());
-    if (prog == 0)
-        prog = bank.NextKORFBank();
-    bank.setBankProg(prog);
-    bank.setBankName(name);
-    bank.setBankDesc(desc);
-    for (int i = 0; i < slotValues.size(); ++i)
-        bank.setBankStyle(i + 1, slotValues.at(i));
-    if (!bank.InsKORFBanks())
-        qFatal("cannot insert a test bank: %s", qPrintable(bank.clsKORFBanksError()));
-    return prog;
+    return addBank(module.connection(), prog ? prog : DbKORFBank(module.connection()).NextKORFBank(), name,
+                   desc, slotValues);
 }
 
 inline qint32 addBank(SBKModule& module, const QString& name, const QList<qint32>& slotValues) {

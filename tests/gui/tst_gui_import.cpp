@@ -96,17 +96,10 @@ private slots:
         QCOMPARE(f.prompt.texts(),
                  QStringList{u"Import process terminated. Should I show you the import log?"_s});
         QCOMPARE(windows.logs.size(), 1);
-        // The new styles' blocks do not decode: each is named once, and they are counted.
-        QVERIFY2(
-            windows.logs.first().startsWith(u"|JUNK.STY is probably a style for KORG i30 arranger\n"
-                                            u"Style Fresh 1          (3) from file NEW.STY is damaged: the "
-                                            u"style block does not decode: at byte offset 0"_s),
-            qPrintable(windows.logs.first()));
-        QCOMPARE(windows.logs.first().count(u"It was imported as it is, without its tempo and meter\n"_s), 2);
+        // The engine's own tests hold every line of the log; here its first and the summary.
+        QVERIFY2(windows.logs.first().startsWith(u"|JUNK.STY is probably a style for KORG i30 arranger\n"_s),
+                 qPrintable(windows.logs.first()));
         QVERIFY2(summary.contains(u", 2 damaged styles stored as they are;"_s), qPrintable(summary));
-        QVERIFY(
-            windows.logs.first().contains(u"\nStyle Style 1          (1) from file SAME.STY is the same"_s));
-        QCOMPARE(windows.logs.first().count(u"from file OLD.STY, and will not be imported!\n"_s), 2);
         QCOMPARE(queryRows(f.module.connection(),
                            u"SELECT StyleProg, StyleName1, StyleFamily, StyleCat, StyleFile, "
                            u"length(StyleContent1) FROM KORFStyles ORDER BY StyleProg"_s),

@@ -47,7 +47,6 @@ private Q_SLOTS:
                 shown["StyleName1"].toString().startsWith("Samba"));
         const QJsonArray elements = shown["Elements"].toArray();
         QCOMPARE(elements.size(), 15);
-        QCOMPARE(elements[11].toObject()["Element"], u"Intro3"_s);
         QCOMPARE(elements[1].toObject()["Meter"], u"3/4"_s);
         const QJsonObject var1 = elements[0].toObject();
         QCOMPARE(var1["ChordVariations"].toArray().size(), 6);
@@ -55,14 +54,10 @@ private Q_SLOTS:
         QVERIFY(first["Variation"] == 1 && first["Measures"] == 2 && first["Ticks"] == 3072);
         QCOMPARE(first["Tracks"].toArray()[0].toObject(),
                  (QJsonObject{{"Track", "Drum"}, {"Notes", 8}, {"Events", 16}}));
-        QCOMPARE(first["Tracks"].toArray()[2].toObject()["Events"], 13);
         QCOMPARE(
             var1["Sounds"].toArray()[0].toObject(),
             (QJsonObject{
                 {"Track", "Drum"}, {"BankMSB", 120}, {"BankLSB", 0}, {"Program", 5}, {"Name", "Drum kit"}}));
-        QCOMPARE(var1["Sounds"].toArray()[2].toObject()["Name"], u"Acoustic Bass"_s);
-        QVERIFY(
-            elements[4].toObject()["ChordVariations"].toArray()[1].toObject()["Tracks"].toArray().isEmpty());
 
         result = runCli(env, {"--db", db, "style-show", "1"});
         QVERIFY2(result.exitCode == 0 &&
@@ -122,9 +117,6 @@ private Q_SLOTS:
                 result.err.constData());
         }
         QVERIFY(runCli(env, {"--db", db, "list"}).out.contains("2 styles available"));
-        QVERIFY(QDir().mkpath(env.path(u"ssf"_s)));
-        QCOMPARE(runCli(env, {"--db", db, "ssf-export", "--to", env.path(u"ssf"_s), "2"}).exitCode, 0);
-        QCOMPARE(QDir(env.path(u"ssf"_s)).entryList(QDir::Files).size(), 1);
     }
 };
 
