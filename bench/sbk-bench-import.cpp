@@ -7,14 +7,15 @@
 // (bench::bareDatabase). Measured for both directory layouts, into an empty database and into one
 // that already holds many small styles; the figures are the medians of the rounds, and each floor's
 // time as a share of the import's (goal: at least 0.90 of the bare floor). Also: what reading the
-// tempo and meter of every style costs the import, the import of the same files from a ZIP beside
-// their import from the folder (goal: at most 1.2 times as long), and how long opening a library of
+// tempo and meter of every style costs the import, the import of files from a ZIP beside their
+// import from the folder (goal: at most 1.2 times as long; styles that deflate as real ones do, to
+// about a third, made for it alone), and how long opening a library of
 // the previous version takes, which reads the facts of every stored style. The generated blocks are
 // compressed chunk trees as instruments save them (OC31 streams of literal runs), their facts in
 // front and the bulk of their data after them.
 //
 //   sbk-bench-import [--files N] [--block-size BYTES] [--preload N] [--fill N] [--fill-block-size BYTES]
-//                    [--rounds N] [--folder DIR]
+//                    [--rounds N] [--folder DIR] [--only floor|bare|import|zip]
 #include "ArchiveMaker.h"
 #include "BenchLibrary.h"
 #include "core/Progress.h"
@@ -51,17 +52,49 @@ QByteArray randomBytes(QRandomGenerator& random, int size) {
     return body;
 }
 
+// Bytes that deflate as the data of instruments' styles do (to about 36 %): note events of a few
+// lengths, keys and velocities, in phrases that come again with some of their notes changed.
+QByteArray phraseBytes(QRandomGenerator& random, int size) {
+    static const char steps[] = {0, 0, 24, 48, 96, char(192)};
+    static const char velocities[] = {64, 80, 100, 127};
+    QByteArray body;
+    body.reserve(size + 64);
+    while (body.size() < size) {
+        if (body.size() >= 64 && random.bounded(10) >= 6) {
+            const int length = 4 * int(random.bounded(4, 17));
+            const qsizetype from =
+                qsizetype(random.bounded(int(qMax<qsizetype>(1, body.size() - length)))) & ~3;
+            QByteArray phrase = body.mid(from, length);
+            for (qsizetype k = 2; k < phrase.size(); k += 4) {
+                if (random.bounded(4) == 0)
+                    phrase[k] = char(36 + random.bounded(48));
+            }
+            body += phrase;
+            continue;
+        }
+        for (int n = int(random.bounded(1, 9)); n > 0; --n) {
+            const char event[] = {steps[random.bounded(6)], char(0x90 | random.bounded(4)),
+                                  char(36 + random.bounded(48)), velocities[random.bounded(4)]};
+            body.append(event, 4);
+        }
+    }
+    body.truncate(size);
+    return body;
+}
+using Filler = QByteArray (*)(QRandomGenerator&, int);
+
 // A style's two blocks of about size and size / 4 bytes, the meter and tempo varying with n. As
 // in the styles of instruments, the first 250 bytes (the search key) differ from style to style:
 // n is written into them (bench::writeNumber), and the blocks still decode to their end.
-std::pair<QByteArray, QByteArray> styleBlocks(QRandomGenerator& random, int size, int n) {
+std::pair<QByteArray, QByteArray> styleBlocks(QRandomGenerator& random, int size, int n,
+                                              Filler filler = &randomBytes) {
     static const quint8 meters[] = {0x22, 0x1A, 0x33, 0x63, 0x12};
     const bool newer = n % 2;
     QByteArray first =
-        StyleBlocks::styleBlock(meters[n % 5], newer, randomBytes(random, qMax(4, size - 220) & ~3));
+        StyleBlocks::styleBlock(meters[n % 5], newer, filler(random, qMax(4, size - 220) & ~3));
     bench::writeNumber(first.data() + bench::numberMark(first), quint32(n));
-    return {first, StyleBlocks::performanceBlock(40 + n % 200, newer,
-                                                 randomBytes(random, qMax(4, size / 4 - 250) & ~3))};
+    return {first,
+            StyleBlocks::performanceBlock(40 + n % 200, newer, filler(random, qMax(4, size / 4 - 250) & ~3))};
 }
 
 // The files of one layout and the styles as the import reads them back from those files (with
@@ -77,8 +110,9 @@ struct Collection {
 };
 
 // fileCount bank files of 32 styles in the layout: a first block of about blockSize bytes and a
-// second of a quarter. The same seed gives both layouts the same blocks.
-Collection generate(const QString& folder, int fileCount, int blockSize, Layout layout) {
+// second of a quarter, their bulk made by filler. The same seed gives both layouts the same blocks.
+Collection generate(const QString& folder, int fileCount, int blockSize, Layout layout,
+                    Filler filler = &randomBytes) {
     Collection collection;
     collection.folder = folder;
     QDir().mkpath(folder);
@@ -92,7 +126,7 @@ Collection generate(const QString& folder, int fileCount, int blockSize, Layout 
         KORFStyles styles;
         for (int s = 0; s < StylesPerFile; ++s) {
             const int size1 = (blockSize - 512 + int(random.bounded(1024))) & ~3;
-            const auto [first, second] = styleBlocks(random, size1, f * StylesPerFile + s);
+            const auto [first, second] = styleBlocks(random, size1, f * StylesPerFile + s, filler);
             styles.Add(s + 1, QStringLiteral("Bench %1-%2").arg(f).arg(s), QStringLiteral("Perf"),
                        qint32(first.size()), qint32(second.size()), first, second);
         }
@@ -328,11 +362,14 @@ double bareFloorRun(const QString& databasePath, const Collection& collection, i
     return seconds;
 }
 
-// The import of the collection's files from a ZIP of them (deflated, as packs are) beside their
+// The import of a collection's files from a ZIP of them (deflated, as packs are) beside their
 // import from the folder, in turn, rounds times into an empty database; the median of each counts.
-void measureZip(const QString& folder, const QString& empty, const Collection& collection, int rounds) {
+// Their styles are made of phrases (phraseBytes), so that the ZIP is as small as a real pack of them.
+void measureZip(const QString& folder, const QString& empty, int files, int blockSize, int rounds) {
     QElapsedTimer timer;
     timer.start();
+    const Collection collection = generate(QDir(folder).filePath(QStringLiteral("packed")), files, blockSize,
+                                           Layout::Older, &phraseBytes);
     ArchiveMaker maker(ArchiveMaker::Kind::Zip);
     for (const QString& path : collection.files) {
         QFile file(path);
@@ -345,8 +382,12 @@ void measureZip(const QString& folder, const QString& empty, const Collection& c
     if (!out.open(QIODevice::WriteOnly) || out.write(maker.bytes()) < 0 || !out.flush())
         throw SbkError(QStringLiteral("cannot write %1").arg(zip));
     out.close();
-    bench::line(QStringLiteral("a ZIP of the %1 files of the older layout (%2 MB) made in %3 s")
+    qint64 unpacked = 0;
+    for (const QString& path : collection.files)
+        unpacked += QFileInfo(path).size();
+    bench::line(QStringLiteral("%1 files of the older layout (%2 MB) and a ZIP of them (%3 MB) made in %4 s")
                     .arg(collection.files.size())
+                    .arg(unpacked / 1e6, 0, 'f', 0)
                     .arg(QFileInfo(zip).size() / 1e6, 0, 'f', 0)
                     .arg(timer.nsecsElapsed() / 1e9, 0, 'f', 1));
     QList<double> folderTimes, zipTimes;
@@ -472,21 +513,26 @@ int main(int argc, char** argv) {
     const int fillBlockSize = number("--fill-block-size", 4096);
     const int rounds = number("--rounds", 5);
     // --only floor|bare|import: that run alone, once for each layout into the preloaded library
-    // (for a profiler), and nothing else.
+    // (for a profiler), and nothing else; --only zip: the import from a ZIP beside the folder alone.
     const QString only = given ? given->value(QStringLiteral("--only")) : QString();
     if (files < 1 || blockSize < 1024 || preloadCount < 0 || fillCount < 0 || fillBlockSize < 1024 ||
         rounds < 1 || !QStringList{QString(), QStringLiteral("floor"), QStringLiteral("bare"),
-                                   QStringLiteral("import")}
+                                   QStringLiteral("import"), QStringLiteral("zip")}
                             .contains(only)) {
         std::fprintf(stderr, "usage: sbk-bench-import [--files N >= 1] [--block-size BYTES >= 1024] "
                              "[--preload N] [--fill N] [--fill-block-size BYTES >= 1024] [--rounds N >= 1] "
-                             "[--folder DIR] [--only floor|bare|import]\n");
+                             "[--folder DIR] [--only floor|bare|import|zip]\n");
         return 2;
     }
     QTemporaryDir temporary;
     const QString folder = bench::workFolder(given->value(QStringLiteral("--folder")), temporary);
 
     try {
+        if (only == QStringLiteral("zip")) {
+            measureZip(folder, bench::freshDatabase(folder, QStringLiteral("empty.mdb")), files, blockSize,
+                       rounds);
+            return 0;
+        }
         QElapsedTimer timer;
         timer.start();
         const Collection older =
@@ -583,7 +629,7 @@ int main(int argc, char** argv) {
                         .arg(withFacts, 0, 'f', 2)
                         .arg(withoutFacts, 0, 'f', 2)
                         .arg(withFacts / withoutFacts, 0, 'f', 3));
-        measureZip(folder, empty, older, rounds);
+        measureZip(folder, empty, files, blockSize, rounds);
         if (fillCount > 0)
             measureFill(folder, fillCount, fillBlockSize);
         bench::line(QStringLiteral("peak memory: %1 MB").arg(bench::peakMegabytes(), 0, 'f', 0));

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     cmake ninja-build g++
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev pkg-config libarchive-dev
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev pkg-config libarchive-dev libdeflate-dev
     fonts-liberation poppler-utils libxtst-dev
     libfluidsynth-dev timgm6mb-soundfont
 )

@@ -14,9 +14,10 @@
 // Inflates the STY entries of a ZIP file ahead of the ArchiveReader that hands them on, so that
 // the entries after the one being imported are ready when it asks for them: each of Threads
 // threads reads the archive file with a reader of its own and inflates every Threads-th entry,
-// passing the others by without reading them (a ZIP file says where each one ends). A thread stays
-// at most two entries, or about Bytes bytes, ahead; it stops at the first entry that ends the
-// archive (damage, a bomb), and at once when the reader that asks is destroyed.
+// passing the others by without reading them (a ZIP file says where each one ends), with
+// ZipInflater where it can, else with libarchive. A thread stays at most two entries, or about
+// Bytes bytes, ahead; it stops at the first entry that ends the archive (damage, a bomb), and at
+// once when the reader that asks is destroyed.
 class ArchiveReadAhead {
 public:
     static constexpr int Threads = 2;

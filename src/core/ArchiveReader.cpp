@@ -4,6 +4,7 @@
 #include "core/FolderScan.h"
 #include "core/InputFile.h"
 #include "core/SbkError.h"
+#include "core/ZipInflater.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -386,8 +387,9 @@ ArchiveReader::EntryData ArchiveReader::takeAhead(Level& level, qint64 declared,
         m_ahead = ArchiveReadAhead::start(level.path, m_wanted, m_limit);
     }
     std::optional<EntryData> ahead = m_ahead ? m_ahead->take(ordinal) : std::nullopt;
-    if (!ahead)
-        return readData(level, declared, m_limit - m_held); // no thread, or it ended before the entry
+    // No thread, or it ended before the entry, or what it read is another entry.
+    if (!ahead || ahead->at != archive_filter_bytes(level.handle, -1))
+        return readData(level, declared, m_limit - m_held);
     EntryData data = std::move(*ahead);
     const qint64 end = data.ends.empty() ? 0 : data.ends.back();
     // The limits counted here, where every entry before it counts, archives inside included, block
@@ -419,13 +421,34 @@ void ArchiveReader::share(Level& level, qint64 declared, int ordinal) {
         m_levels.clear();
         return;
     }
-    EntryData data = readData(level, declared, m_limit - m_held);
+    const qint64 at = archive_filter_bytes(level.handle, -1);
+    EntryData data = readDirect(level, declared, at);
+    if (data.outcome != EntryData::Outcome::Read)
+        data = readData(level, declared, m_limit - m_held);
+    data.at = at;
     const bool last = data.outcome != EntryData::Outcome::Read && data.outcome != EntryData::Outcome::TooLarge &&
                       data.outcome != EntryData::Outcome::Damaged;
     if (data.outcome != EntryData::Outcome::Stopped)
         m_share->deliver(ordinal, std::move(data));
     if (last)
         m_levels.clear(); // the archive cannot be read on, or the reading ahead stops
+}
+
+ArchiveReader::EntryData ArchiveReader::readDirect(Level& level, qint64 declared, qint64 at) {
+    // Read by the ZIP file's own inflater only when it is no bomb at its declared size, where
+    // readData alone tells the block that makes it one.
+    EntryData data{EntryData::Outcome::Damaged, {}, {}, {}};
+    if (declared > m_limit - m_held || !bombProblem(m_unpacked + declared).isEmpty())
+        return data;
+    if (!m_inflater)
+        m_inflater = std::make_unique<ZipInflater>(*level.file);
+    if (std::optional<QByteArray> bytes = m_inflater->read(at, declared)) {
+        data.outcome = EntryData::Outcome::Read;
+        data.bytes = std::move(*bytes);
+        data.ends = {declared};
+        m_unpacked += declared;
+    }
+    return data;
 }
 
 QString ArchiveReader::tooLarge() const {

@@ -23,9 +23,11 @@
 // archive's or the entry's name.
 //
 // The STY entries of a ZIP file are inflated ahead, on threads of their own (ArchiveReadAhead),
-// while the entries before them are used: every item, its order and its problem stay what they are
-// when one thread reads everything, which it still does for every other archive.
+// while the entries before them are used, the stored and deflated ones by ZipInflater: every item,
+// its order and its problem stay what they are when one thread reads everything, which it still
+// does for every other archive.
 class ArchiveReadAhead;
+class ZipInflater;
 
 class ArchiveReader {
 public:
@@ -89,6 +91,10 @@ private:
         // Read ahead: the end of the data after each block, for the limits to be checked again by
         // the reader that counts everything the archive unpacked.
         std::vector<qint64> ends;
+        // Read ahead: where in the file the entry's data begin, which tells the reader that asks
+        // whether they are those of its entry (libarchive may find other entries after a damaged
+        // one when its data were read than when they were passed by).
+        qint64 at = -1;
     };
     // What a reader that reads ahead for another one takes: every count-th STY entry of the ZIP
     // file from the index-th on; admit waits until there is room for an entry of that many bytes
@@ -117,6 +123,9 @@ private:
     EntryData takeAhead(Level& level, qint64 declared, int ordinal);
     // Reading ahead for another reader: reads the entry when it is this reader's share.
     void share(Level& level, qint64 declared, int ordinal);
+    // The data of the entry whose data begin at at, as ZipInflater reads them; any other outcome
+    // than Read: read them with readData.
+    EntryData readDirect(Level& level, qint64 declared, qint64 at);
     QString tooLarge() const;
     // Reads the entry's data to its end, keeping at most keep bytes (none when keep is negative).
     EntryData readData(Level& level, qint64 declared, qint64 keep);
@@ -142,5 +151,6 @@ private:
     int m_ordinal = 0; // the entries read ahead, so far
     std::optional<Share> m_share;
     std::unique_ptr<ArchiveReadAhead> m_ahead;
+    std::unique_ptr<ZipInflater> m_inflater; // reading ahead: of the ZIP file, once its first entry is read
     bool m_aheadTried = false;
 };

@@ -3,12 +3,14 @@
 // every kind of damaged or hostile archive named in the log with nothing of it kept.
 #include "ArchiveMaker.h"
 #include "core/ArchiveReader.h"
+#include "core/ZipInflater.h"
 #include "sty/ImportSource.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyleFacts.h"
 #include "StyTestData.h"
 
 #include <QDirIterator>
+#include <QtEndian>
 #include <QtTest>
 
 using namespace StyTestData;
@@ -244,6 +246,13 @@ private slots:
         QTest::newRow("mixed") << banksZip(7, {{"readme.txt", "hi"}, {"../up.sty", bankFile(1)},
                                                {"in.zip", banksZip(3)}, {"F.STY", bankFile(3)}})
                                << "3 x.zip ";
+        // What the central directory says of E5 (its checksum, its size) is not what its data give.
+        for (const auto& [name, field] : {std::pair{"directory CRC", 16}, {"directory size", 24}}) {
+            QByteArray zip = banksZip(9);
+            zip[zip.lastIndexOf("E5.STY") - 46 + field] ^= 0x01;
+            QTest::newRow(name) << zip << "3 x.zip ";
+        }
+        QTest::newRow("after a program") << QByteArray(700, 'x') + banksZip(5) << "3 x.zip ";
     }
     void readAheadReadsAsOneThreadDoes() {
         // The STY entries of a ZIP file are inflated ahead on threads of their own; read from
@@ -257,6 +266,64 @@ private slots:
         const QStringList items = itemsOf(fromMemory);
         QCOMPARE(itemsOf(fromFile), items);
         QVERIFY2(items.last().startsWith(last), qPrintable(items.join("\n")));
+    }
+
+    void entriesReadAheadAreTheirOwn() {
+        // A ZIP whose central directory cannot be found is read from its start, and when the local
+        // header of E1 gives too large a size, a reader that passes E1 by finds E3 next, one that
+        // reads it finds E2: the threads that read ahead see other entries than the reader they
+        // read for, which still hands on every entry with its own bytes.
+        QByteArray zip = banksZip(6);
+        const qsizetype e1 = zip.indexOf("E1.STY") - 30, e2 = zip.indexOf("E2.STY") - 30;
+        const qsizetype data = e1 + 30 + qFromLittleEndian<quint16>(zip.constData() + e1 + 26) +
+                               qFromLittleEndian<quint16>(zip.constData() + e1 + 28);
+        qToLittleEndian<quint32>(quint32(e2 + 100 - data), zip.data() + e1 + 18);
+        zip[zip.size() - 22 + 13] = char(0xD8); // the size of the central directory
+        TestEnvironment env;
+        ArchiveReader reader(env.writeFile("x.zip", zip), &ImportSource::isStyName, KORFLibrary::MaxFileSize);
+        QStringList entries;
+        for (ArchiveReader::Item item; reader.next(item);) {
+            if (item.kind != ArchiveReader::Item::Kind::Entry)
+                continue;
+            entries << item.shown;
+            QCOMPARE(item.bytes, bankFile(2, item.shown.mid(7, 1).toInt()));
+        }
+        QCOMPARE(entries, (QStringList{"x.zip/E0.STY", "x.zip/E1.STY", "x.zip/E3.STY", "x.zip/E4.STY",
+                                       "x.zip/E5.STY"}));
+    }
+
+    void zipEntriesAreInflatedStraightFromTheFile() {
+        // What the threads that read a ZIP file ahead inflate themselves, libarchive only saying
+        // where an entry's data begin: a stored or deflated entry, also behind a program; one whose
+        // checksum or size the central directory gives otherwise is left to libarchive.
+        TestEnvironment env;
+        const QByteArray bank = bankFile(3, 1);
+        for (const Kind kind : {Kind::Zip, Kind::ZipStored}) {
+            const QByteArray zip = ArchiveMaker::make(kind, {{"A.STY", bank}, {"B.STY", bankFile(2, 2)}});
+            const qsizetype record = zip.lastIndexOf("A.STY") - 46; // in the central directory
+            QByteArray badCrc = zip, badSize = zip;
+            badCrc[record + 16] ^= 0x01;
+            badSize[record + 24] ^= 0x01;
+            for (const auto& [bytes, read] : {std::pair{zip, true},
+                                              {QByteArray(700, 'x') + zip, true},
+                                              {badCrc, false},
+                                              {badSize, false}}) {
+                QFile file(env.writeFile("t.zip", bytes));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                const qsizetype header = bytes.indexOf("A.STY") - 30,
+                                directory = bytes.lastIndexOf("A.STY") - 46;
+                const auto le = [&bytes](qsizetype at) {
+                    return qFromLittleEndian<quint16>(bytes.constData() + at);
+                };
+                ZipInflater inflater(file);
+                const std::optional<QByteArray> data =
+                    inflater.read(header + 30 + le(header + 26) + le(header + 28),
+                                  le(directory + 24) | le(directory + 26) << 16);
+                QCOMPARE(data.has_value(), read);
+                QCOMPARE(data.value_or(bank), bank);
+                QCOMPARE(file.pos(), 0);
+            }
+        }
     }
 
     void cancellingAZipImportStopsItsReaders() {
