@@ -245,9 +245,6 @@ private Q_SLOTS:
         QCOMPARE(complete({u"list"_s, u"--sort"_s, u"te"_s}), (QStringList{u"tempo"_s, u"tempo:desc"_s}));
         QCOMPARE(complete({u"--db"_s, db, u"bank-show"_s, u"ZE"_s}),
                  (QStringList{u"ZEBRA\\ NIGHT"_s, u"ZEBRA001"_s}));
-        QCOMPARE(complete({u"--db"_s, db, u"bank-delete"_s, u"--name"_s, u"A"_s}),
-                 QStringList{u"ALPHA002"_s});
-        QCOMPARE(complete({u"--db"_s, db, u"make-sty"_s, u"--name"_s, u"E"_s}), QStringList{u"EMPTY003"_s});
         QCOMPARE(complete({u"--db"_s, db, u"make-sty"_s, u"ALPHA002"_s, env.path(u"fil"_s)}),
                  QStringList{db});
     }

@@ -32,12 +32,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
-#ifdef Q_OS_UNIX
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-#endif
 
 using namespace guitest;
 using namespace Qt::StringLiterals;
@@ -200,36 +194,6 @@ private slots:
         QVERIFY(f.module.FilterWhere.isEmpty() && f.module.FilterOrder.isEmpty());
         QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), second);
         QVERIFY(SBKSettings().value(SBKSettings::Parameters, SBKSettings::SoundFont).isEmpty());
-    }
-
-    void settingsKeptWhenTheirWriteFails() {
-        TestEnvironment env;
-        SBKSettings settings;
-        settings.setValue(SBKSettings::Path, SBKSettings::Database, u"first.mdb"_s);
-        const QByteArray before = TestEnvironment::readFile(settings.fileName());
-        // A write cut short by a file-size limit (as by a full disk) is refused, and the file stays.
-        const QString message = [&] {
-            FileSizeLimit limit(before.size() + 100);
-            return errorOf([&] {
-                settings.setValue(SBKSettings::StylesWindow, SBKSettings::Geometry, QString(4000, u'g'));
-            });
-        }();
-        QVERIFY2(message.startsWith("Cannot write the settings file "_L1), qPrintable(message));
-        QCOMPARE(TestEnvironment::readFile(settings.fileName()), before);
-        QCOMPARE(QFileInfo(settings.fileName()).dir().entryList(QDir::Files | QDir::Hidden),
-                 QStringList{u"SBK.conf"_s});
-        settings.setValue(SBKSettings::Ssf, SBKSettings::Export, u"/ssf"_s);
-        QCOMPARE(SBKSettings().value(SBKSettings::Path, SBKSettings::Database), u"first.mdb"_s);
-        QCOMPARE(SBKSettings().value(SBKSettings::Ssf, SBKSettings::Export), u"/ssf"_s);
-    }
-
-    // File dialog patterns match regardless of case, as the instrument writes upper case.
-    void fileDialogFilters() {
-        const QString filter = DialogPrompt::nameFilters(u"Styles (*.STY)|*.STY"_s).constFirst();
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(
-            filter.mid(filter.lastIndexOf(u'(') + 1).chopped(1)));
-        QVERIFY(re.match(u"user01.sty"_s).hasMatch() && re.match(u"Mixed.Sty"_s).hasMatch());
-        QVERIFY(!re.match(u"user01.pdd"_s).hasMatch());
     }
 
     // Only a left click with Shift, Ctrl and Alt asks; a wrong or cancelled code or No deletes
@@ -455,7 +419,7 @@ private slots:
     // A later start on the same database (any spelling of its path) hands its files over: they
     // open over the main window once the modal window open meanwhile has closed, and a message
     // says so. A start on another database finds no SBK; the hand-overs follow the database the
-    // parameters switch to, and a socket left by an SBK that ended without closing it is replaced.
+    // parameters switch to.
     void laterStartHandsItsFilesOver() {
         Fixture f;
         frmMain window(f.module, f.prompt);
@@ -499,21 +463,6 @@ private slots:
         QCOMPARE(handOver(f.module.DatabasePath, {}), RunningInstance::HandOver::Taken);
         QCOMPARE(handOver(first, {}), RunningInstance::HandOver::NoneRuns);
         QCOMPARE(opened.size(), 1);
-#ifdef Q_OS_UNIX
-        // A socket file that nobody listens on any more, as an SBK killed leaves it.
-        instance.reset();
-        const QByteArray name = QFile::encodeName(RunningInstance::serverName(f.module.DatabasePath));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        QVERIFY(::bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
-        ::close(stale);
-        QCOMPARE(handOver(f.module.DatabasePath, {}), RunningInstance::HandOver::NoneRuns);
-        instance = std::make_unique<RunningInstance>(f.module);
-        QCOMPARE(instance->database(), f.module.DatabasePath);
-        QCOMPARE(handOver(f.module.DatabasePath, {}), RunningInstance::HandOver::Taken);
-#endif
     }
 };
 

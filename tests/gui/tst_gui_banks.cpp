@@ -315,7 +315,6 @@ private slots:
                 QSKIP("pdftotext (poppler-utils) is not installed");
             QCOMPARE(*lines, expected);
         }
-        QCOMPARE(BankPrinter::proposedFileName(u" a/b:c "_s), u"a_b_c.pdf"_s);
     }
 };
 

@@ -125,17 +125,7 @@ private Q_SLOTS:
         QVERIFY(text(&window, u"lbError"_s).contains(u"offset"_s));
         QCOMPARE(f.prompt.asked().size(), 0);
 
-        // Hidden, the pane reads nothing; shown again, it reads the style at once.
         QAction* contents = window.command(u"mView"_s, 0);
-        QVERIFY(contents->isChecked());
-        chooseRow(window, 2);
-        contents->trigger();
-        QVERIFY(window.contentsPane()->isHidden());
-        chooseRow(window, 0);
-        QTest::qWait(3 * ContentsPane::ReadDelayMs);
-        QCOMPARE(text(&window, u"lbStyle"_s), u"Style 3"_s);
-        contents->trigger();
-        QCOMPARE(text(&window, u"lbStyle"_s), u"Style 1 \"Samba\": 96 BPM"_s);
         contents->trigger();
         window.done(QDialog::Accepted);
         frmStyles again(f.module, f.prompt);

@@ -147,16 +147,6 @@ private slots:
                  StyleGroup::refusal(refused));
         QCOMPARE(queryRows(f.module.connection(), texts), updated);
 
-        // Styles 1 and 4 join styles 2 and 3 under Z, where style 2 stands between them: the range
-        // is the current style's alone.
-        f.module.FilterOrder = u"STYLEFAMILY, STYLEPROG"_s;
-        window.queryListing();
-        window.RefreshStyleGrid();
-        selectRows(window, 0, 1);
-        answerYesNo(f.prompt, {1});
-        window.mStyles_Click(0);
-        QCOMPARE(gridNames(window), u"Style1,Style2,Style3,Style4"_s);
-        QCOMPARE(selection(), (QList{3, 3, 3}));
     }
 
     // Values with and without "%", and "Reset Filter" keeping the order and its colour.
@@ -188,26 +178,6 @@ private slots:
         QVERIFY(gridNames(window).startsWith(u"Rocky,Rockabilly,"_s));
         QCOMPARE(headerColour(window, 1), frmStyles::lightGreen());
 
-        // Outside ASCII: a value without a one-byte form is looked for all the same (another
-        // program may have stored it), and a filter value and the find field fold alike.
-        addStyle(f.module, u"été"_s, {}, u"ŁÓDŹ"_s);
-        addStyle(f.module, u"Straße"_s);
-        round = [](QDialog& dialog) {
-            field(&dialog, 2)->setText(u"łódź"_s);
-            click(&dialog, u"cmdOk"_s);
-        };
-        window.mStyles_Click(6);
-        QCOMPARE(gridNames(window), u"été"_s);
-        round = [](QDialog& dialog) {
-            field(&dialog, 2)->clear();
-            field(&dialog, 0)->setText(u"strasse"_s);
-            click(&dialog, u"cmdOk"_s);
-        };
-        window.mStyles_Click(6);
-        QCOMPARE(gridNames(window), u"Straße"_s);
-        window.mStyles_Click(7);
-        window.findField()->setText(u"strasse"_s);
-        QCOMPARE(gridNames(window), u"Straße"_s);
         QCOMPARE(f.prompt.unexpected(), 0);
     }
 
@@ -394,14 +364,6 @@ private slots:
         expected.Add(style, u"Funk"_s, QString(), 9, 0, "Funk-data", " ");
         QCOMPARE(TestEnvironment::readFile(workFile), KORFLibrary::encodeCollection(expected, 17));
 
-        // Deleted by another program: named, not sent, and gone from the grid.
-        QFile::remove(record);
-        QFile::remove(workFile);
-        QSqlQuery(f.module.connection()).exec(u"DELETE FROM KORFStyles"_s);
-        window.mStyles_Click(10);
-        QVERIFY(f.prompt.texts().last().contains(u"Funk is no longer in the database"_s));
-        QVERIFY(!QFile::exists(workFile) && !QFile::exists(record));
-        QCOMPARE(window.gridModel()->rowCount(), 0);
         qunsetenv("TMPDIR");
     }
 };

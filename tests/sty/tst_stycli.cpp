@@ -103,11 +103,6 @@ private slots:
         KORFStyles styles;
         library.FillCollectionFromStyle(env.path("N.STY"), styles);
         QCOMPARE(library.ReadRecords().last().entry.systemText(), "Z112A STD v1.3.1");
-        // User banks above 12 only for the newer layout; a layout of another name.
-        for (const QStringList& wrong :
-             {QStringList{"--user-bank", "28", "--layout", "older"}, QStringList{"--layout", "middle"}})
-            QCOMPARE(
-                runCli(env, QStringList{"--db", db, "make-sty", "3", env.path("X.STY")} + wrong).exitCode, 2);
 
         // A bank whose style is gone is not written without it.
         QSqlQuery(env.openDatabase()->connection()).exec("DELETE FROM KORFStyles WHERE StyleProg = 2");

@@ -11,10 +11,10 @@
 struct StyleFixture {
     qint32 prog = 1;
     QString name1 = QStringLiteral("STYLE");
-    QString name2;
+    QString name2 = {};
     QByteArray content1 = QByteArrayLiteral("data one");
     QByteArray content2 = QByteArrayLiteral("data two");
-    QString desc, group, family, file, author;
+    QString desc = {}, group = {}, family = {}, file = {}, author = {};
     QString date = QStringLiteral("2006/05/12");
     // What every import stores with a style: its facts and fingerprints, read from its blocks.
     // Off: a style as another program may have stored it, never read.
