@@ -56,6 +56,18 @@ bool shownAtFirst(int column) {
     return column != StyleGridModel::NumberColumn && column < FirstChosenColumn;
 }
 
+// Two panes split by a bar the user drags; the first takes the room the window gains.
+QSplitter* stretchingFirst(Qt::Orientation orientation, const QString& name, QWidget* first, QWidget* second,
+                           QWidget* parent) {
+    auto* split = new QSplitter(orientation, parent);
+    split->setObjectName(name);
+    split->setChildrenCollapsible(false);
+    split->addWidget(first);
+    split->addWidget(second);
+    split->setStretchFactor(0, 1);
+    return split;
+}
+
 } // namespace
 
 void frmStyles::sizeFromFont() {
@@ -213,12 +225,7 @@ void frmStyles::buildContentsPane() {
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmStyles::followCurrentStyle);
     connect(m_model, &QAbstractItemModel::modelReset, this, &frmStyles::followCurrentStyle);
-    m_split = new QSplitter(Qt::Vertical, this);
-    m_split->setObjectName(QStringLiteral("splContents"));
-    m_split->setChildrenCollapsible(false);
-    m_split->addWidget(m_sideSplit);
-    m_split->addWidget(m_contents);
-    m_split->setStretchFactor(0, 1);
+    m_split = stretchingFirst(Qt::Vertical, QStringLiteral("splContents"), m_sideSplit, m_contents, this);
 }
 
 void frmStyles::buildSimilarPane() {
@@ -227,12 +234,7 @@ void frmStyles::buildSimilarPane() {
     m_similar->hide();
     connect(m_similar, &SimilarStylesPane::styleChosen, this, &frmStyles::chooseSimilar);
     connect(m_similar, &SimilarStylesPane::hideAsked, this, [this] { showSimilarPane(false); });
-    m_sideSplit = new QSplitter(Qt::Horizontal, this);
-    m_sideSplit->setObjectName(QStringLiteral("splSimilar"));
-    m_sideSplit->setChildrenCollapsible(false);
-    m_sideSplit->addWidget(m_grid);
-    m_sideSplit->addWidget(m_similar);
-    m_sideSplit->setStretchFactor(0, 1);
+    m_sideSplit = stretchingFirst(Qt::Horizontal, QStringLiteral("splSimilar"), m_grid, m_similar, this);
 }
 
 void frmStyles::showSimilarPane(bool shown) {
