@@ -172,6 +172,10 @@ bool ArchiveReader::looksLikeArchive(const QByteArray& head) {
     return head.mid(257, 5) == "ustar"; // a tar file
 }
 
+bool ArchiveReader::passesEntriesCheaply(const QByteArray& head) {
+    return head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06") || head.mid(257, 5) == "ustar";
+}
+
 bool ArchiveReader::next(Item& item) {
     if (!m_started) {
         m_started = true;

@@ -78,6 +78,9 @@ public:
     static bool isArchiveName(const QString& name);
     // Whether the first bytes of a file (512 are enough) are those of an archive read here.
     static bool looksLikeArchive(const QByteArray& head);
+    // Whether the entries of an archive with these first bytes are passed by without unpacking
+    // them (a ZIP file, or a tar file that is not compressed), so that counting them costs little.
+    static bool passesEntriesCheaply(const QByteArray& head);
 
 private:
     friend class ArchiveReadAhead;

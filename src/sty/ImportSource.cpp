@@ -4,6 +4,7 @@
 #include "core/InputFile.h"
 #include "sty/KORFLibrary.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,17 +13,21 @@ namespace {
 
 const QString blank = QStringLiteral(" ");
 
-// Whether the file a run was given is an archive: by its name, else by its first bytes.
-bool isArchiveFile(const QString& path) {
-    if (ArchiveReader::isArchiveName(path))
-        return true;
+// The first bytes of a file, enough to tell an archive's kind; none when it cannot be read (reading
+// it then names the problem).
+QByteArray headOf(const QString& path) {
     QFile file;
     try {
         InputFile::open(file, path);
     } catch (const SbkError&) {
-        return false; // read as a file, which names the problem
+        return {};
     }
-    return ArchiveReader::looksLikeArchive(file.read(512));
+    return file.read(512);
+}
+
+// Whether the file a run was given is an archive: by its name, else by its first bytes.
+bool isArchiveFile(const QString& path) {
+    return ArchiveReader::isArchiveName(path) || ArchiveReader::looksLikeArchive(headOf(path));
 }
 
 } // namespace
@@ -84,10 +89,16 @@ void ImportSource::collect(const QString& folder, bool subfolders, QList<Item>& 
     }
 }
 
-int ImportSource::count() const {
+int ImportSource::count() {
     int count = 0;
-    for (const Item& item : m_items) {
+    for (Item& item : m_items) {
         if (!item.archive || !item.passedOver.isEmpty()) {
+            ++count;
+            continue;
+        }
+        if (const QByteArray head = headOf(item.path);
+            !head.isEmpty() && !ArchiveReader::passesEntriesCheaply(head)) {
+            item.counted = false;
             ++count;
             continue;
         }
@@ -102,12 +113,17 @@ int ImportSource::count() const {
     return count;
 }
 
+bool ImportSource::countedAll() const {
+    return std::all_of(m_items.cbegin(), m_items.cend(), [](const Item& item) { return item.counted; });
+}
+
 bool ImportSource::next(Input& input) {
     for (;;) {
         if (m_archive) {
             ArchiveReader::Item item;
             if (m_archive->next(item)) {
                 input = fromArchive(std::move(item));
+                input.counted = m_items.at(m_next).counted;
                 return true;
             }
             m_archive.reset();

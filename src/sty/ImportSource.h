@@ -33,6 +33,7 @@ public:
         QString line;
         bool folder = false; // PassedOver: a folder whose files were not imported
         int depth = 0;       // ArchiveBegin, ArchiveEnd, ArchiveFailed: 1 for an archive file
+        bool counted = true; // false for what comes of an archive that count() took for one input
     };
 
     // What a run over path takes: the file (an archive when its name or its first bytes say so)
@@ -44,8 +45,12 @@ public:
     ImportSource& operator=(const ImportSource&) = delete;
 
     // The files and entries the run takes, those passed over included, counted before it starts
-    // (the archives are read for it without their styles), so that its progress can be shown.
-    int count() const;
+    // (the archives are read for it without their styles), so that its progress can be shown. An
+    // archive whose entries cannot be passed by without unpacking them (a compressed tar file, 7z,
+    // RAR) is not read twice: it counts as one, and what comes of it has counted set to false.
+    int count();
+    // Whether count() counted the entries of every archive.
+    bool countedAll() const;
     // The next input; false once there is none.
     bool next(Input& input);
 
@@ -58,6 +63,7 @@ private:
         QString passedOver; // the log line; "" for a file or archive to read
         bool folder = false;
         bool archive = false;
+        bool counted = true; // an archive: its entries were counted
     };
     static void collect(const QString& folder, bool subfolders, QList<Item>& items, QSet<QString>& visited);
     static Input fromArchive(ArchiveReader::Item&& item);

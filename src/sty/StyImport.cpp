@@ -251,9 +251,25 @@ bool StyImport::importNext() {
     }
 }
 
+void StyImport::countUncounted(const ImportSource::Input& input) {
+    using Kind = ImportSource::Input::Kind;
+    if (input.counted)
+        return;
+    if (input.kind == Kind::ArchiveBegin) {
+        if (input.depth == 1)
+            m_uncountedTaken = 0;
+    } else if (input.kind == Kind::ArchiveEnd) {
+        if (input.depth == 1 && m_uncountedTaken == 0)
+            --m_fileCount; // an archive of nothing to take
+    } else if (m_uncountedTaken++ > 0) {
+        ++m_fileCount;
+    }
+}
+
 bool StyImport::takeInput(Read& read) {
     using Kind = ImportSource::Input::Kind;
     const ImportSource::Input& input = read.input;
+    countUncounted(input);
     switch (input.kind) {
     case Kind::ArchiveBegin:
         beginArchive();
@@ -416,7 +432,7 @@ StyImport::Read StyImport::parse(Read read, const StyleFactsReader& readFacts) {
 
 void StyImport::startReadingAhead() {
     m_ahead.reset();
-    if (m_fileCount < 2)
+    if (m_fileCount < 2 && m_source->countedAll())
         return;
     auto ahead = std::make_unique<ReadAhead>();
     try {

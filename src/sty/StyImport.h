@@ -109,7 +109,8 @@ public:
     QString finish();
     void cancel();
     bool isRunning() const { return m_transaction != nullptr; }
-    // The files and archive entries of the run, those passed over included.
+    // The files and archive entries of the run, those passed over included. It grows while the run
+    // reads an archive whose entries were not counted at the start (ImportSource::count).
     int fileCount() const { return std::max(m_fileCount, m_next); }
     int filesDone() const { return m_next; }
     // The name a file is known by in the database, the log and its bank's name: the file's own
@@ -160,6 +161,8 @@ private:
     Read takeRead();
     // Takes up one input; true when it counts as a file done.
     bool takeInput(Read& read);
+    // What comes of an archive that was counted as one input adds to the count as it is found.
+    void countUncounted(const ImportSource::Input& input);
     void beginArchive();
     void endArchive();
     // An archive that cannot be read on: everything stored from it is undone.
@@ -187,6 +190,7 @@ private:
     std::vector<ArchiveMark> m_archives; // the archives being read, the innermost last
     std::unique_ptr<ImportSource> m_source;
     int m_fileCount = 0;
+    int m_uncountedTaken = 0; // the inputs taken so far of the archive counted as one
     int m_next = 0;
     bool m_ended = false;
     bool m_folder = false;

@@ -212,6 +212,22 @@ private slots:
         QCOMPARE(f.counts(), "3|3");
     }
 
+    void compressedArchivesAreCountedAsTheyAreRead() {
+        // Not unpacked twice: each counts as one until the run reads it, then as what it held.
+        ImportFixture f;
+        f.env.writeFile("in/None.tar.xz", ArchiveMaker::make(Kind::TarXz, {{"readme.txt", "Enjoy"}}));
+        f.env.writeFile("in/Two.tgz",
+                        ArchiveMaker::make(Kind::TarGz, {{"A.STY", bankFile(1, 1)}, {"B.STY", bankFile(1, 2)}}));
+        QList<int> totals;
+        f.import.setProgress([&totals](StyImport::Stage stage, const QString&, int, int fileCount) {
+            if (stage == StyImport::Stage::File)
+                totals << fileCount;
+        });
+        f.run("in", true);
+        QCOMPARE(totals, (QList<int>{1, 2}));
+        QCOMPARE(f.import.filesDone(), f.import.fileCount());
+    }
+
     void archivesThatOnceMisledTheReader() {
         // Inputs kept from the fuzz target: a folder run names each of them, and none stops it.
         ImportFixture f;

@@ -287,6 +287,7 @@ void frmStyImport::importStep() {
     QString log;
     try {
         const bool more = m_import->importNext();
+        m_pbFiles->setMaximum(qMax(1, m_import->fileCount())); // grows in a compressed archive
         m_pbFiles->advance(m_import->filesDone());
         if (more) {
             // The next file comes once the window has answered what is pending: paints, clicks.
