@@ -1,0 +1,62 @@
+#pragma once
+
+#include "sty/BlockTree.h"
+
+#include <optional>
+#include <QByteArray>
+#include <QString>
+#include <QVarLengthArray>
+
+// Where the parts of a style block's decoded tree lie (the layout StyleMusicReader describes),
+// each checked as it is found, its events left unread: the style's information, its pool of
+// sequences with the pool's index table, its elements and, in each element, its information, its
+// sounds and its master tracks. A fault throws SbkError through the tree, naming the byte offset
+// and what is wrong. data is the tree's decoded bytes (BlockTree::whole).
+class StyleLayout {
+public:
+    static constexpr quint32 MasterId = 0x03000008;
+
+    // The children of the root container that the music is made of.
+    struct Top {
+        Chunk root;
+        std::optional<Chunk> information; // 01000308: the inner name
+        Chunk pool;
+        QVarLengthArray<Chunk, 15> elements;
+    };
+    // Throws when the style holds no pool; the number of elements is the caller's to check.
+    static Top top(BlockTree& tree);
+
+    struct Pool {
+        qsizetype table = 0; // the offset of the first BE16 reference
+        quint32 references = 0;
+        QVarLengthArray<Chunk, 64> sequences; // each checked to be a sequence chunk
+        // The type of the sequence of number n (from 1): MusicTrack::DrumType to AccompanimentType.
+        int typeOf(quint32 n) const { return sequences[qsizetype(n) - 1].type() - 2; }
+    };
+    // The pool's index, its references (each naming a sequence of the pool) and its sequences.
+    static Pool pool(BlockTree& tree, const QByteArray& data, const Chunk& pool);
+    // The pool number that the reference r (from 0) names.
+    static quint32 reference(const QByteArray& data, const Pool& pool, qsizetype r) {
+        const qsizetype at = pool.table + 2 * r;
+        return quint32(quint8(data[at])) << 8 | quint8(data[at + 1]);
+    }
+
+    struct Element {
+        Chunk information; // 0101xx08, 27 bytes at least
+        Chunk sounds;      // 0200xx08, eight records of 6 bytes at least
+        QVarLengthArray<Chunk, 8> masters; // as many as the mask of chord variations names
+        quint8 mask = 0;
+        quint8 signature = 0; // checked to be a meter
+        // Whether track t (0..7) plays a drum kit (bank MSB 120).
+        bool drumKit(const QByteArray& data, int t) const { return quint8(data[sounds.data + 6 * t + 1]) == 120; }
+    };
+    // The element of that index (0..14) in its container.
+    static Element element(BlockTree& tree, const QByteArray& data, int index, const Chunk& container);
+
+    // How many pairs of type and track the trailer of a master track holds, which starts at trailer;
+    // checked to fill the rest of its chunk. element and number name the chord variation in errors.
+    static int pairsOf(BlockTree& tree, const QByteArray& data, const Chunk& master, qsizetype trailer,
+                       int element, int number);
+    // "Var1, chord variation 2": how errors name a chord variation.
+    static QString variationName(int element, int number);
+};
