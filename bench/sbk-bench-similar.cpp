@@ -93,7 +93,9 @@ QString text(const Times& t, int decimals = 2) {
 }
 
 QString increase(double with, double without) {
-    return QStringLiteral("%1%2 %").arg(with >= without ? "+" : "").arg(100.0 * (with - without) / without, 0, 'f', 1);
+    return QStringLiteral("%1%2 %")
+        .arg(with >= without ? "+" : "")
+        .arg(100.0 * (with - without) / without, 0, 'f', 1);
 }
 
 // The note fingerprint read through the full music model StyleMusicReader makes.
@@ -175,8 +177,8 @@ void downgrade(const QString& path) {
 
 // Brings the library of version 4 up to date rounds times (taken back to version 4 between them).
 void benchUpgrade(const QString& path, const Settings& settings, int rounds) {
-    const StyleFactsReader reader = settings.model ? StyleFactsReader(&factsWithModel)
-                                                   : StyleFactsReader(&NoteFingerprint::readFacts);
+    const StyleFactsReader reader =
+        settings.model ? StyleFactsReader(&factsWithModel) : StyleFactsReader(&NoteFingerprint::readFacts);
     QList<Times> times;
     CountingProgress progress;
     for (int r = 0; r < rounds; ++r) {
@@ -246,10 +248,11 @@ void benchLibrary(const Settings& settings) {
     const QString path = bench::freshDatabase(settings.folder, QStringLiteral("similar.mdb"));
     const Stopwatch watch;
     makeLibrary(path, settings.styles, settings.blockSize);
-    bench::line(QStringLiteral("a library of %1 styles of music (style blocks of about %2 bytes) made in %3 s")
-                    .arg(settings.styles)
-                    .arg(settings.blockSize)
-                    .arg(watch.elapsed().wall, 0, 'f', 1));
+    bench::line(
+        QStringLiteral("a library of %1 styles of music (style blocks of about %2 bytes) made in %3 s")
+            .arg(settings.styles)
+            .arg(settings.blockSize)
+            .arg(watch.elapsed().wall, 0, 'f', 1));
     const bool upgrade = settings.only.isEmpty() || settings.only == QLatin1String("upgrade");
     benchUpgrade(path, settings, upgrade ? settings.rounds : 1);
     if (settings.only.isEmpty() || settings.only == QLatin1String("similar"))
@@ -297,8 +300,9 @@ Times importOnce(const QString& folder, const QString& files, const StyleFactsRe
 }
 
 void benchImport(const Settings& settings) {
-    const QString sty = settings.sty.isEmpty() ? makeFiles(settings.folder, settings.files, settings.blockSize)
-                                               : settings.sty;
+    const QString sty = settings.sty.isEmpty()
+                            ? makeFiles(settings.folder, settings.files, settings.blockSize)
+                            : settings.sty;
     int styles = 0;
     QList<Times> without, scan, model;
     for (int r = 0; r < settings.rounds; ++r) {
@@ -310,7 +314,8 @@ void benchImport(const Settings& settings) {
     bench::line(QStringLiteral("%1%2 without the note fingerprints")
                     .arg(bench::padded(QStringLiteral("import of %1 styles of music").arg(styles)))
                     .arg(text(none)));
-    for (const auto& [what, rounds] : {std::pair{"scanned", scan}, std::pair{"read through the model", model}}) {
+    for (const auto& [what, rounds] :
+         {std::pair{"scanned", scan}, std::pair{"read through the model", model}}) {
         const Times with = median(rounds);
         bench::line(QStringLiteral("%1%2: %3 wall, %4 CPU (goal <= 5 %)")
                         .arg(bench::padded(QStringLiteral("  with the notes %1").arg(QLatin1String(what))))
@@ -324,33 +329,39 @@ void benchImport(const Settings& settings) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList known{QStringLiteral("--styles"), QStringLiteral("--block-size"), QStringLiteral("--files"),
-                            QStringLiteral("--sty"),    QStringLiteral("--rounds"),     QStringLiteral("--only"),
-                            QStringLiteral("--notes"),  QStringLiteral("--cli"),        QStringLiteral("--folder")};
+    const QStringList known{
+        QStringLiteral("--styles"), QStringLiteral("--block-size"), QStringLiteral("--files"),
+        QStringLiteral("--sty"),    QStringLiteral("--rounds"),     QStringLiteral("--only"),
+        QStringLiteral("--notes"),  QStringLiteral("--cli"),        QStringLiteral("--folder")};
     const auto given = bench::options(app.arguments().mid(1), known);
     Settings settings;
     if (given) {
         settings.styles = given->value(QStringLiteral("--styles"), QString::number(settings.styles)).toInt();
-        settings.blockSize = given->value(QStringLiteral("--block-size"), QString::number(settings.blockSize)).toInt();
+        settings.blockSize =
+            given->value(QStringLiteral("--block-size"), QString::number(settings.blockSize)).toInt();
         settings.files = given->value(QStringLiteral("--files"), QString::number(settings.files)).toInt();
         settings.rounds = given->value(QStringLiteral("--rounds"), QString::number(settings.rounds)).toInt();
         settings.sty = given->value(QStringLiteral("--sty"));
         settings.only = given->value(QStringLiteral("--only"));
         settings.model = given->value(QStringLiteral("--notes")) == QLatin1String("model");
     }
-    const QStringList parts{QString(), QStringLiteral("import"), QStringLiteral("upgrade"), QStringLiteral("similar")};
+    const QStringList parts{QString(), QStringLiteral("import"), QStringLiteral("upgrade"),
+                            QStringLiteral("similar")};
     const QString notes = given ? given->value(QStringLiteral("--notes"), QStringLiteral("scan")) : QString();
-    if (!given || settings.styles < 2 || settings.blockSize < 4096 || settings.files < 1 || settings.rounds < 1 ||
-        !parts.contains(settings.only) || (notes != QLatin1String("scan") && notes != QLatin1String("model")) ||
+    if (!given || settings.styles < 2 || settings.blockSize < 4096 || settings.files < 1 ||
+        settings.rounds < 1 || !parts.contains(settings.only) ||
+        (notes != QLatin1String("scan") && notes != QLatin1String("model")) ||
         (!settings.sty.isEmpty() && !QFileInfo(settings.sty).isDir())) {
-        std::fprintf(stderr,
-                     "usage: sbk-bench-similar [--styles N >= 2] [--block-size BYTES >= 4096] [--files N] [--sty DIR] "
-                     "[--rounds N] [--only import|upgrade|similar] [--notes scan|model] [--cli SBK-CLI] "
-                     "[--folder DIR]\n");
+        std::fprintf(
+            stderr,
+            "usage: sbk-bench-similar [--styles N >= 2] [--block-size BYTES >= 4096] [--files N] [--sty DIR] "
+            "[--rounds N] [--only import|upgrade|similar] [--notes scan|model] [--cli SBK-CLI] "
+            "[--folder DIR]\n");
         return 2;
     }
-    settings.cli = given->value(QStringLiteral("--cli"),
-                                QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sbk-cli")));
+    settings.cli =
+        given->value(QStringLiteral("--cli"),
+                     QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("sbk-cli")));
     QTemporaryDir temporary;
     settings.folder = bench::workFolder(given->value(QStringLiteral("--folder")), temporary);
     try {

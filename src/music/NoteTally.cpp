@@ -36,14 +36,15 @@ int rootOf(const PitchCounts& a, const PitchCounts& b) {
 } // namespace
 
 void NoteTally::add(Role role, quint32 tick, quint32 measure, int key) {
-    const NoteVector::Group onsets = role == Role::Drums ? NoteVector::Drums
+    const NoteVector::Group onsets = role == Role::Drums  ? NoteVector::Drums
                                      : role == Role::Bass ? NoteVector::BassOnsets
                                                           : NoteVector::AccompanimentOnsets;
     int cell = NoteVector::groupStart(onsets) + slotOf(tick, measure);
     if (role == Role::Drums)
         cell += NoteFingerprint::drumClass(key) * NoteVector::Slots;
     else
-        ++(role == Role::Bass ? m_bassPitches : m_accompanimentPitches)[size_t(key % NoteVector::PitchClasses)];
+        ++(role == Role::Bass ? m_bassPitches
+                              : m_accompanimentPitches)[size_t(key % NoteVector::PitchClasses)];
     m_cells[size_t(cell)] += 1;
     ++m_notes;
 }

@@ -39,11 +39,13 @@ StyleLayout::Top StyleLayout::top(BlockTree& tree) {
 
 StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, const Chunk& container) {
     if (container.size == 0 || tree.chunkAt(container.data, container.end()).id != PoolIndexId)
-        tree.fail(container.data, QStringLiteral("the pool does not start with its index table (chunk 01000008)"));
+        tree.fail(container.data,
+                  QStringLiteral("the pool does not start with its index table (chunk 01000008)"));
     const Chunk index = tree.chunkAt(container.data, container.end());
     if (index.size < 4)
-        tree.fail(index.data,
-                  QStringLiteral("the pool's index table holds %1 bytes, 4 at least expected").arg(index.size));
+        tree.fail(
+            index.data,
+            QStringLiteral("the pool's index table holds %1 bytes, 4 at least expected").arg(index.size));
     const quint32 poolSize = bigEndian16(data, index.data);
     Pool pool;
     pool.references = bigEndian16(data, index.data + 2);
@@ -55,9 +57,10 @@ StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, con
     for (qsizetype at = index.end(); at < container.end(); at = pool.sequences.back().end())
         pool.sequences.append(tree.chunkAt(at, container.end()));
     if (pool.sequences.size() != qsizetype(poolSize))
-        tree.fail(index.data, QStringLiteral("the pool's index table announces %1 sequences, the pool holds %2")
-                                  .arg(poolSize)
-                                  .arg(pool.sequences.size()));
+        tree.fail(index.data,
+                  QStringLiteral("the pool's index table announces %1 sequences, the pool holds %2")
+                      .arg(poolSize)
+                      .arg(pool.sequences.size()));
     for (quint32 r = 0; r < pool.references; ++r) {
         const quint32 number = reference(data, pool, r);
         if (number < 1 || number > poolSize)
@@ -93,8 +96,9 @@ StyleLayout::Element StyleLayout::element(BlockTree& tree, const QByteArray& dat
     element.sounds = chunks[1];
     const Chunk& info = element.information;
     if (info.size < 27)
-        tree.fail(info.data,
-                  QStringLiteral("the information of %1 holds %2 bytes, 27 at least expected").arg(name).arg(info.size));
+        tree.fail(info.data, QStringLiteral("the information of %1 holds %2 bytes, 27 at least expected")
+                                 .arg(name)
+                                 .arg(info.size));
     element.mask = quint8(data[info.data]);
     element.signature = quint8(data[info.data + 1]);
     if (StyleFacts::meterText(element.signature).isEmpty())

@@ -42,13 +42,15 @@ public:
     }
 
     struct Element {
-        Chunk information; // 0101xx08, 27 bytes at least
-        Chunk sounds;      // 0200xx08, eight records of 6 bytes at least
+        Chunk information;                 // 0101xx08, 27 bytes at least
+        Chunk sounds;                      // 0200xx08, eight records of 6 bytes at least
         QVarLengthArray<Chunk, 8> masters; // as many as the mask of chord variations names
         quint8 mask = 0;
         quint8 signature = 0; // checked to be a meter
         // Whether track t (0..7) plays a drum kit (bank MSB 120).
-        bool drumKit(const QByteArray& data, int t) const { return quint8(data[sounds.data + 6 * t + 1]) == 120; }
+        bool drumKit(const QByteArray& data, int t) const {
+            return quint8(data[sounds.data + 6 * t + 1]) == 120;
+        }
     };
     // The element of that index (0..14) in its container.
     static Element element(BlockTree& tree, const QByteArray& data, int index, const Chunk& container);

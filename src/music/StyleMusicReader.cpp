@@ -70,10 +70,11 @@ public:
         for (int i = 0; i < StyleElement::Count; ++i)
             music.elements << readElement(i, top.elements[i]);
         if (m_pair != qsizetype(m_layout.references))
-            m_tree.fail(m_layout.table, QStringLiteral("the pool's index holds %1 references, but the elements "
-                                                       "name %2 tracks")
-                                            .arg(m_layout.references)
-                                            .arg(m_pair));
+            m_tree.fail(m_layout.table,
+                        QStringLiteral("the pool's index holds %1 references, but the elements "
+                                       "name %2 tracks")
+                            .arg(m_layout.references)
+                            .arg(m_pair));
         music.poolSize = int(m_pool.size());
         music.references = int(m_layout.references);
         return music;
@@ -120,8 +121,7 @@ private:
         variation.ticks = master.ticks;
         variation.tempoChanges = master.tempoChanges;
         variation.skipped = master.skipped;
-        const int pairs =
-            StyleLayout::pairsOf(m_tree, m_data, chunk, master.trailer, element.index, number);
+        const int pairs = StyleLayout::pairsOf(m_tree, m_data, chunk, master.trailer, element.index, number);
         QList<std::optional<quint32>> started(pairs); // the tick each track starts at
         for (const Sequence::Start& start : master.starts) {
             if (start.track >= pairs || started.at(start.track))

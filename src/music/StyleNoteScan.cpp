@@ -29,10 +29,11 @@ struct StartFinder {
             return;
         const int track = quint8(data[from + 1]);
         if (track >= pairs || starts[size_t(track)] != NotStarted)
-            tree.fail(at, QStringLiteral("%1 starts its track %2 %3")
-                              .arg(StyleLayout::variationName(element, number))
-                              .arg(track)
-                              .arg(track >= pairs ? QStringLiteral("of %1").arg(pairs) : QStringLiteral("twice")));
+            tree.fail(
+                at, QStringLiteral("%1 starts its track %2 %3")
+                        .arg(StyleLayout::variationName(element, number))
+                        .arg(track)
+                        .arg(track >= pairs ? QStringLiteral("of %1").arg(pairs) : QStringLiteral("twice")));
         starts[size_t(track)] = tick;
     }
     void unknown() {}
@@ -81,11 +82,12 @@ public:
 private:
     void element(int index, const Chunk& container) {
         const StyleLayout::Element layout = StyleLayout::element(m_tree, m_data, index, container);
-        const quint32 measure = StyleElement{.signature = layout.signature}.measureTicks();
+        const quint32 measure = StyleElement::measureTicksOf(layout.signature);
         for (qsizetype v = 0; v < layout.masters.size(); ++v) {
             const Chunk& chunk = layout.masters[v];
             const StyleSequence master(m_tree, m_data, chunk);
-            const int pairs = StyleLayout::pairsOf(m_tree, m_data, chunk, master.trailer(), index, int(v) + 1);
+            const int pairs =
+                StyleLayout::pairsOf(m_tree, m_data, chunk, master.trailer(), index, int(v) + 1);
             if (v == 0)
                 variation(layout, index, master, measure, pairs);
             else
@@ -96,9 +98,10 @@ private:
     void variation(const StyleLayout::Element& element, int index, const StyleSequence& master,
                    quint32 measure, int pairs) {
         if (master.ticks() % measure != 0)
-            m_tree.fail(element.masters[0].data, QStringLiteral("%1 lasts %2 ticks, no whole number of measures")
-                                                     .arg(StyleLayout::variationName(index, 1))
-                                                     .arg(master.ticks()));
+            m_tree.fail(element.masters[0].data,
+                        QStringLiteral("%1 lasts %2 ticks, no whole number of measures")
+                            .arg(StyleLayout::variationName(index, 1))
+                            .arg(master.ticks()));
         StartFinder finder{m_tree, m_data, pairs, index, 1, {}};
         finder.starts.fill(NotStarted);
         master.walk(finder);
@@ -132,14 +135,15 @@ private:
         const quint32 number = StyleLayout::reference(m_data, m_pool, m_pair++);
         StyleSequence sequence(m_tree, m_data, m_pool.sequences[qsizetype(number) - 1]);
         if (m_pool.typeOf(number) != type || sequence.ticks() != ticks)
-            m_tree.fail(at, QStringLiteral("%1 plays a track with the pool sequence %2 of type %3 and %4 ticks; "
-                                           "type %5 and %6 ticks expected")
-                                .arg(StyleLayout::variationName(index, 1))
-                                .arg(number)
-                                .arg(m_pool.typeOf(number))
-                                .arg(sequence.ticks())
-                                .arg(type)
-                                .arg(ticks));
+            m_tree.fail(at,
+                        QStringLiteral("%1 plays a track with the pool sequence %2 of type %3 and %4 ticks; "
+                                       "type %5 and %6 ticks expected")
+                            .arg(StyleLayout::variationName(index, 1))
+                            .arg(number)
+                            .arg(m_pool.typeOf(number))
+                            .arg(sequence.ticks())
+                            .arg(type)
+                            .arg(ticks));
         return sequence;
     }
 

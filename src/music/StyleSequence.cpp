@@ -40,9 +40,10 @@ qsizetype StyleSequence::channelEvent(qsizetype at, qsizetype p, quint8 type, qu
     for (int i = 0; i < n; ++i) {
         const bool last = i == n - 1;
         if (bool(byte(p + i) & 0x80) != last)
-            m_tree.fail(p + i, last ? QStringLiteral("the last data byte of an event lacks bit 7, which marks it")
-                                    : QStringLiteral("a data byte of an event has bit 7 set, which marks the "
-                                                     "last"));
+            m_tree.fail(p + i,
+                        last ? QStringLiteral("the last data byte of an event lacks bit 7, which marks it")
+                             : QStringLiteral("a data byte of an event has bit 7 set, which marks the "
+                                              "last"));
     }
     data1 = byte(p) & 0x7F;
     if (n == 2)
@@ -62,12 +63,12 @@ void StyleSequence::failDelta(qsizetype at, bool inside) const {
 }
 
 void StyleSequence::failTick(qsizetype at, quint64 tick, bool ending) const {
-    m_tree.fail(at, ending ? QStringLiteral("the sequence ends at tick %1; its length is %2 ticks")
-                                 .arg(tick)
-                                 .arg(m_ticks)
-                           : QStringLiteral("an event at tick %1, past the sequence's length of %2 ticks")
-                                 .arg(tick)
-                                 .arg(m_ticks));
+    m_tree.fail(
+        at,
+        ending ? QStringLiteral("the sequence ends at tick %1; its length is %2 ticks").arg(tick).arg(m_ticks)
+               : QStringLiteral("an event at tick %1, past the sequence's length of %2 ticks")
+                     .arg(tick)
+                     .arg(m_ticks));
 }
 
 void StyleSequence::failEvent(qsizetype at, quint8 type) const {

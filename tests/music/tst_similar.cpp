@@ -130,14 +130,14 @@ QList<std::pair<QString, KORFStylePtr>> realStyles() {
 }
 
 // Whether the scan of the style block counts what the music model counts, and gives the same
-// fingerprint; false (with nothing compared) when the model cannot read the music.
-bool scanAgrees(const QByteArray& block) {
+// fingerprint; std::nullopt (with nothing compared) when the model cannot read the music.
+std::optional<bool> scanAgrees(const QByteArray& block) {
     StyleMusic music;
     try {
         BlockTree tree(block, StyleFacts::StyleBlockType, u"the style"_s);
         music = StyleMusicReader::readTree(tree);
     } catch (const SbkError&) {
-        return false;
+        return std::nullopt;
     }
     BlockTree tree(block, StyleFacts::StyleBlockType, u"the style"_s);
     BlockTree again(block, StyleFacts::StyleBlockType, u"the style"_s);
@@ -159,11 +159,11 @@ StyleBlocks::Music everyRole() {
     StyleBlocks::Element& var1 = music.elements[0];
     var1.sounds[0] = {121, 0, 0};
     var1.sounds[5] = {120, 0, 16};
-    QList<StyleBlocks::Event> offbeat = StyleBlocks::notes(200, 384, 8, 62, 0);
+    QList<StyleBlocks::Event> offbeat = StyleBlocks::notes(200, 384, 7, 62, 0);
     offbeat << StyleBlocks::notes(190, 384, 7, 67) << StyleBlocks::Event{3072, 0x90, 69, 80};
     var1.variations = {{3072,
                         {{0, StyleBlocks::notes(0, 192, 16, 48)},
-                         {1, StyleBlocks::notes(0, 96, 32, 42), 0, 1000},
+                         {1, StyleBlocks::notes(0, 96, 32, 42, 100, 48), 0, 1000},
                          {2, StyleBlocks::notes(0, 384, 8, 45), 2},
                          {4, StyleBlocks::notes(10, 384, 8, 43), 1},
                          {5, StyleBlocks::notes(0, 768, 4, 38), -1, 384},
@@ -171,7 +171,7 @@ StyleBlocks::Music everyRole() {
                         {}},
                        {3072, {{0, StyleBlocks::notes(0, 384, 8, 36)}}, {}}};
     music.elements[2].signature = 0x33; // 6/8
-    music.elements[2].variations = {{2304, {{7, StyleBlocks::notes(100, 288, 8, 71)}}, {}}};
+    music.elements[2].variations = {{2304, {{7, StyleBlocks::notes(100, 288, 7, 71)}}, {}}};
     return music;
 }
 
@@ -188,23 +188,21 @@ private Q_SLOTS:
     void scanCountsWhatTheModelCounts() {
         const StyleBlocks::Music samba = MusicTestData::samba();
         StyleBlocks::Music fillsOnly = samba;
+        fillsOnly.name = "Fills only";
         for (int e = 0; e < 4; ++e)
-            fillsOnly.elements[e].variations.clear();
-        for (const StyleBlocks::Music& music : {samba, transposed(samba, 7), retouched(samba), fillsOnly, everyRole(),
-                                                transposed(everyRole(), 3), StyleBlocks::Music()})
+            fillsOnly.elements[e] = StyleBlocks::Element();
+        for (const StyleBlocks::Music& music :
+             {samba, transposed(samba, 7), retouched(samba), fillsOnly, everyRole(),
+              transposed(everyRole(), 3), StyleBlocks::Music()})
             for (const QByteArray& block : {StyleBlocks::musicBlock(music),
                                             StyleBlocks::chunk(0x06000008, StyleBlocks::musicTree(music))})
-                QVERIFY2(scanAgrees(block), music.name.constData());
+                QVERIFY2(scanAgrees(block).value_or(false), music.name.constData());
         QVERIFY(fingerprintOf(StyleBlocks::musicBlock(StyleBlocks::Music())).isEmpty());
-        int real = 0;
         for (const auto& [set, style] : realStyles()) {
-            const StyleFacts::Blocks blocks = StyleFacts::blocksOf(style->StyleContent1(), style->StyleContent2());
-            if (blocks.style && !fingerprintOf(*blocks.style).isEmpty()) {
-                QVERIFY2(scanAgrees(*blocks.style), qPrintable(set));
-                ++real;
-            }
+            const StyleFacts::Blocks blocks =
+                StyleFacts::blocksOf(style->StyleContent1(), style->StyleContent2());
+            QVERIFY2(blocks.style && scanAgrees(*blocks.style).value_or(false), qPrintable(set));
         }
-        QVERIFY(real == 0 || real >= 20);
 
         // Fill1 alone plays key 77, Var1's bass alone key 40: each note's type byte made unknown.
         StyleBlocks::Music marked = samba;
