@@ -34,6 +34,7 @@
 #include <ctime>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -299,6 +300,47 @@ Times importOnce(const QString& folder, const QString& files, const StyleFactsRe
     return spent;
 }
 
+// The facts of every style of the files read in this thread alone, without the import around them.
+void benchFacts(const QString& sty, int rounds) {
+    QList<std::pair<QByteArray, QByteArray>> blocks;
+    QDirIterator it(sty, {QStringLiteral("*.STY")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        KORFStyles styles;
+        KORFLibrary().FillCollectionFromStyle(it.next(), styles);
+        for (const KORFStylePtr& style : styles)
+            blocks.append({style->StyleContent1(), style->StyleContent2()});
+    }
+    // The readers take turns in each round, so that other work on the machine weighs on each alike.
+    const QList<StyleFactsReader> readers{&StyleFacts::read, &NoteFingerprint::readFacts, &factsWithModel};
+    QList<QList<Times>> times(readers.size());
+    QList<int> noted(readers.size());
+    for (int r = 0; r < rounds; ++r) {
+        for (qsizetype k = 0; k < readers.size(); ++k) {
+            noted[k] = 0;
+            const Stopwatch watch;
+            for (const auto& [first, second] : std::as_const(blocks))
+                noted[k] += !readers[k](first, second).NoteFingerprint.isEmpty();
+            times[k] << watch.elapsed();
+        }
+    }
+    const auto perStyle = [&](int k) {
+        return 1e6 * median(times[k]).cpu / double(qMax<qsizetype>(1, blocks.size()));
+    };
+    const double none = perStyle(0);
+    const double scan = perStyle(1);
+    const double model = perStyle(2);
+    bench::line(QStringLiteral("%1%2 us a style (CPU); with the notes scanned %3 us (%4), through the "
+                               "model %5 us (%6); %7 and %8 styles with notes")
+                    .arg(bench::padded(QStringLiteral("  the facts alone, in one thread")))
+                    .arg(none, 0, 'f', 1)
+                    .arg(scan, 0, 'f', 1)
+                    .arg(increase(scan, none))
+                    .arg(model, 0, 'f', 1)
+                    .arg(increase(model, none))
+                    .arg(noted[1])
+                    .arg(noted[2]));
+}
+
 void benchImport(const Settings& settings) {
     const QString sty = settings.sty.isEmpty()
                             ? makeFiles(settings.folder, settings.files, settings.blockSize)
@@ -323,6 +365,7 @@ void benchImport(const Settings& settings) {
                         .arg(increase(with.wall, none.wall))
                         .arg(increase(with.cpu, none.cpu)));
     }
+    benchFacts(sty, settings.rounds);
 }
 
 } // namespace

@@ -49,6 +49,8 @@ std::optional<NoteVector::Cells> NoteVector::fromCounts(const Counts& counts) {
             continue;
         const double factor = Scale * std::sqrt(Weights[size_t(g)] / length);
         for (int i = from; i < to; ++i) {
+            if (counts[size_t(i)] <= 0)
+                continue; // most cells are empty
             const long value = std::lround(std::sqrt(counts[size_t(i)]) * factor);
             cells[size_t(i)] = quint8(value > 255 ? 255 : value);
             any = any || value > 0;
@@ -58,15 +60,16 @@ std::optional<NoteVector::Cells> NoteVector::fromCounts(const Counts& counts) {
 }
 
 QByteArray NoteVector::encode(const Cells& cells) {
-    QByteArray bytes(1 + BitmapBytes, '\0');
+    std::array<char, 1 + BitmapBytes + Size> bytes{};
     bytes[0] = Tag;
+    qsizetype at = 1 + BitmapBytes;
     for (int i = 0; i < Size; ++i) {
         if (cells[size_t(i)] == 0)
             continue;
-        bytes[1 + i / 8] = char(quint8(bytes[1 + i / 8]) | 1u << (i % 8));
-        bytes.append(char(cells[size_t(i)]));
+        bytes[size_t(1 + i / 8)] = char(quint8(bytes[size_t(1 + i / 8)]) | 1u << (i % 8));
+        bytes[size_t(at++)] = char(cells[size_t(i)]);
     }
-    return bytes;
+    return QByteArray(bytes.data(), at);
 }
 
 bool NoteVector::decode(QByteArrayView bytes, Cells& cells) {

@@ -22,8 +22,9 @@ StyleLayout::Top StyleLayout::top(BlockTree& tree) {
     Top top;
     top.root = tree.root(0x01);
     bool pooled = false;
+    const QByteArray& data = tree.whole();
     for (qsizetype at = top.root.data; at < top.root.end();) {
-        const Chunk chunk = tree.chunkAt(at, top.root.end());
+        const Chunk chunk = chunkAt(tree, data, at, top.root.end());
         if (chunk.id == StyleInformationId && chunk.size > 0)
             top.information = chunk;
         else if (chunk.id == PoolId && !pooled)
@@ -38,10 +39,10 @@ StyleLayout::Top StyleLayout::top(BlockTree& tree) {
 }
 
 StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, const Chunk& container) {
-    if (container.size == 0 || tree.chunkAt(container.data, container.end()).id != PoolIndexId)
+    if (container.size == 0 || chunkAt(tree, data, container.data, container.end()).id != PoolIndexId)
         tree.fail(container.data,
                   QStringLiteral("the pool does not start with its index table (chunk 01000008)"));
-    const Chunk index = tree.chunkAt(container.data, container.end());
+    const Chunk index = chunkAt(tree, data, container.data, container.end());
     if (index.size < 4)
         tree.fail(
             index.data,
@@ -54,9 +55,19 @@ StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, con
         tree.fail(index.data + 2, QStringLiteral("the pool's index table announces %1 references in %2 bytes")
                                       .arg(pool.references)
                                       .arg(index.size));
-    for (qsizetype at = index.end(); at < container.end(); at = pool.sequences.back().end())
-        pool.sequences.append(tree.chunkAt(at, container.end()));
-    if (pool.sequences.size() != qsizetype(poolSize))
+    // Each sequence takes 8 bytes at least: no more are made room for than the pool can hold.
+    pool.sequences.reserve(size_t(qMin<qsizetype>(poolSize, (container.end() - index.end()) / 8)));
+    for (qsizetype at = index.end(); at < container.end();) {
+        const Chunk chunk = chunkAt(tree, data, at, container.end());
+        const int type = chunk.type() - 2;
+        if (!chunk.isData() || (chunk.id & 0x00FFFF00) != 0 || type < 0 || type > 2)
+            tree.fail(chunk.data - 8, QStringLiteral("the chunk %1 in the pool is no sequence (02000008, "
+                                                     "03000008 or 04000008)")
+                                          .arg(Chunk::idText(chunk.id)));
+        pool.sequences.push_back(chunk);
+        at = chunk.end();
+    }
+    if (pool.sequences.size() != size_t(poolSize))
         tree.fail(index.data,
                   QStringLiteral("the pool's index table announces %1 sequences, the pool holds %2")
                       .arg(poolSize)
@@ -70,13 +81,6 @@ StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, con
                           .arg(number)
                           .arg(poolSize));
     }
-    for (const Chunk& chunk : std::as_const(pool.sequences)) {
-        const int type = chunk.type() - 2;
-        if (!chunk.isData() || (chunk.id & 0x00FFFF00) != 0 || type < 0 || type > 2)
-            tree.fail(chunk.data - 8, QStringLiteral("the chunk %1 in the pool is no sequence (02000008, "
-                                                     "03000008 or 04000008)")
-                                          .arg(Chunk::idText(chunk.id)));
-    }
     return pool;
 }
 
@@ -85,7 +89,7 @@ StyleLayout::Element StyleLayout::element(BlockTree& tree, const QByteArray& dat
     Element element;
     QVarLengthArray<Chunk, 10> chunks;
     for (qsizetype at = container.data; at < container.end(); at = chunks.back().end())
-        chunks.append(tree.chunkAt(at, container.end()));
+        chunks.append(chunkAt(tree, data, at, container.end()));
     const QString name = StyleElement::names().at(index);
     if (chunks.size() < 2 || chunks[0].type() != 0x01 || chunks[0].major() != 0x01 || !chunks[0].isData() ||
         chunks[1].type() != 0x02 || !chunks[1].isData())

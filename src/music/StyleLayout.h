@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVarLengthArray>
+#include <vector>
 
 // Where the parts of a style block's decoded tree lie (the layout StyleMusicReader describes),
 // each checked as it is found, its events left unread: the style's information, its pool of
@@ -29,9 +30,9 @@ public:
     struct Pool {
         qsizetype table = 0; // the offset of the first BE16 reference
         quint32 references = 0;
-        QVarLengthArray<Chunk, 64> sequences; // each checked to be a sequence chunk
+        std::vector<Chunk> sequences; // each checked to be a sequence chunk
         // The type of the sequence of number n (from 1): MusicTrack::DrumType to AccompanimentType.
-        int typeOf(quint32 n) const { return sequences[qsizetype(n) - 1].type() - 2; }
+        int typeOf(quint32 n) const { return sequences[size_t(n) - 1].type() - 2; }
     };
     // The pool's index, its references (each naming a sequence of the pool) and its sequences.
     static Pool pool(BlockTree& tree, const QByteArray& data, const Chunk& pool);
@@ -59,6 +60,18 @@ public:
     // checked to fill the rest of its chunk. element and number name the chord variation in errors.
     static int pairsOf(BlockTree& tree, const QByteArray& data, const Chunk& master, qsizetype trailer,
                        int element, int number);
+    // The chunk whose header starts at at, in a container that ends at end, read from data; a header
+    // that does not fit is BlockTree::chunkAt's to refuse.
+    static Chunk chunkAt(BlockTree& tree, const QByteArray& data, qsizetype at, qsizetype end) {
+        if (end - at >= 8) {
+            const auto* p = reinterpret_cast<const uchar*>(data.constData() + at);
+            const quint32 size = quint32(p[4]) << 24 | quint32(p[5]) << 16 | quint32(p[6]) << 8 | p[7];
+            if (size <= quint64(end - at - 8))
+                return {quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3], at + 8,
+                        qsizetype(size)};
+        }
+        return tree.chunkAt(at, end);
+    }
     // "Var1, chord variation 2": how errors name a chord variation.
     static QString variationName(int element, int number);
 };

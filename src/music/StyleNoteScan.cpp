@@ -133,7 +133,7 @@ private:
                                 .arg(StyleLayout::variationName(index, 1))
                                 .arg(m_pool.references));
         const quint32 number = StyleLayout::reference(m_data, m_pool, m_pair++);
-        StyleSequence sequence(m_tree, m_data, m_pool.sequences[qsizetype(number) - 1]);
+        StyleSequence sequence(m_tree, m_data, m_pool.sequences[size_t(number) - 1]);
         if (m_pool.typeOf(number) != type || sequence.ticks() != ticks)
             m_tree.fail(at,
                         QStringLiteral("%1 plays a track with the pool sequence %2 of type %3 and %4 ticks; "

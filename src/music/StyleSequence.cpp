@@ -32,23 +32,9 @@ StyleSequence::StyleSequence(BlockTree& tree, const QByteArray& data, const Chun
     m_trailer = m_events + qsizetype(count);
 }
 
-qsizetype StyleSequence::channelEvent(qsizetype at, qsizetype p, quint8 type, quint8& data1,
-                                      quint8& data2) const {
-    // Program change and channel pressure (0c and 0d as MIDI status nibbles) have one data byte.
-    const int n = type == 0x04 || type == 0x05 ? 1 : 2;
-    const qsizetype next = need(at, p, n);
-    for (int i = 0; i < n; ++i) {
-        const bool last = i == n - 1;
-        if (bool(byte(p + i) & 0x80) != last)
-            m_tree.fail(p + i,
-                        last ? QStringLiteral("the last data byte of an event lacks bit 7, which marks it")
-                             : QStringLiteral("a data byte of an event has bit 7 set, which marks the "
-                                              "last"));
-    }
-    data1 = byte(p) & 0x7F;
-    if (n == 2)
-        data2 = byte(p + 1) & 0x7F;
-    return next;
+void StyleSequence::failDataByte(qsizetype at, bool last) const {
+    m_tree.fail(at, last ? QStringLiteral("the last data byte of an event lacks bit 7, which marks it")
+                         : QStringLiteral("a data byte of an event has bit 7 set, which marks the last"));
 }
 
 void StyleSequence::failInside(qsizetype at, qsizetype p, qsizetype n) const {

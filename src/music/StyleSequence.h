@@ -37,7 +37,26 @@ private:
             failInside(at, p, n);
         return p + n;
     }
-    qsizetype channelEvent(qsizetype at, qsizetype p, quint8 type, quint8& data1, quint8& data2) const;
+    // The data bytes of a channel event of that type (00 to 06) at p: one for a program change or
+    // channel pressure, else two, only the last with bit 7 set.
+    qsizetype channelEvent(qsizetype at, qsizetype p, quint8 type, quint8& data1, quint8& data2) const {
+        if (type == 0x04 || type == 0x05) {
+            const qsizetype next = need(at, p, 1);
+            if (!(byte(p) & 0x80))
+                failDataByte(p, true);
+            data1 = byte(p) & 0x7F;
+            return next;
+        }
+        const qsizetype next = need(at, p, 2);
+        if (byte(p) & 0x80)
+            failDataByte(p, false);
+        if (!(byte(p + 1) & 0x80))
+            failDataByte(p + 1, true);
+        data1 = byte(p);
+        data2 = byte(p + 1) & 0x7F;
+        return next;
+    }
+    [[noreturn]] void failDataByte(qsizetype at, bool last) const;
     [[noreturn]] void failInside(qsizetype at, qsizetype p, qsizetype n) const;
     [[noreturn]] void failDelta(qsizetype at, bool inside) const;
     [[noreturn]] void failTick(qsizetype at, quint64 tick, bool ending) const;
