@@ -47,41 +47,63 @@ StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, con
         tree.fail(
             index.data,
             QStringLiteral("the pool's index table holds %1 bytes, 4 at least expected").arg(index.size));
-    const quint32 poolSize = bigEndian16(data, index.data);
     Pool pool;
+    pool.size = bigEndian16(data, index.data);
     pool.references = bigEndian16(data, index.data + 2);
     pool.table = index.data + 4;
+    pool.index = index.data;
+    pool.next = index.end();
+    pool.end = container.end();
     if (index.size != 4 + 2 * qsizetype(pool.references))
         tree.fail(index.data + 2, QStringLiteral("the pool's index table announces %1 references in %2 bytes")
                                       .arg(pool.references)
                                       .arg(index.size));
     // Each sequence takes 8 bytes at least: no more are made room for than the pool can hold.
-    pool.sequences.reserve(size_t(qMin<qsizetype>(poolSize, (container.end() - index.end()) / 8)));
-    for (qsizetype at = index.end(); at < container.end();) {
-        const Chunk chunk = chunkAt(tree, data, at, container.end());
-        const int type = chunk.type() - 2;
-        if (!chunk.isData() || (chunk.id & 0x00FFFF00) != 0 || type < 0 || type > 2)
-            tree.fail(chunk.data - 8, QStringLiteral("the chunk %1 in the pool is no sequence (02000008, "
-                                                     "03000008 or 04000008)")
-                                          .arg(Chunk::idText(chunk.id)));
-        pool.sequences.push_back(chunk);
-        at = chunk.end();
-    }
-    if (pool.sequences.size() != size_t(poolSize))
-        tree.fail(index.data,
-                  QStringLiteral("the pool's index table announces %1 sequences, the pool holds %2")
-                      .arg(poolSize)
-                      .arg(pool.sequences.size()));
-    for (quint32 r = 0; r < pool.references; ++r) {
-        const quint32 number = reference(data, pool, r);
-        if (number < 1 || number > poolSize)
-            tree.fail(pool.table + 2 * qsizetype(r),
-                      QStringLiteral("the reference %1 names the sequence %2; the pool holds 1 to %3")
-                          .arg(r + 1)
-                          .arg(number)
-                          .arg(poolSize));
-    }
+    pool.sequences.reserve(size_t(qMin<qsizetype>(pool.size, (pool.end - pool.next) / 8)));
     return pool;
+}
+
+void StyleLayout::readAll(BlockTree& tree, const QByteArray& data, Pool& pool) {
+    while (readNext(tree, data, pool))
+        continue;
+    if (pool.sequences.size() != size_t(pool.size))
+        failCount(tree, pool);
+    for (quint32 r = 0; r < pool.references; ++r)
+        referenced(tree, data, pool, r);
+}
+
+quint32 StyleLayout::referenced(BlockTree& tree, const QByteArray& data, Pool& pool, qsizetype r) {
+    const quint32 number = reference(data, pool, r);
+    if (number < 1 || number > pool.size)
+        tree.fail(pool.table + 2 * r,
+                  QStringLiteral("the reference %1 names the sequence %2; the pool holds 1 to %3")
+                      .arg(r + 1)
+                      .arg(number)
+                      .arg(pool.size));
+    while (pool.sequences.size() < number)
+        if (!readNext(tree, data, pool))
+            failCount(tree, pool);
+    return number;
+}
+
+bool StyleLayout::readNext(BlockTree& tree, const QByteArray& data, Pool& pool) {
+    if (pool.next >= pool.end)
+        return false;
+    const Chunk chunk = chunkAt(tree, data, pool.next, pool.end);
+    const int type = chunk.type() - 2;
+    if (!chunk.isData() || (chunk.id & 0x00FFFF00) != 0 || type < 0 || type > 2)
+        tree.fail(chunk.data - 8, QStringLiteral("the chunk %1 in the pool is no sequence (02000008, "
+                                                 "03000008 or 04000008)")
+                                      .arg(Chunk::idText(chunk.id)));
+    pool.sequences.push_back(chunk);
+    pool.next = chunk.end();
+    return true;
+}
+
+void StyleLayout::failCount(BlockTree& tree, const Pool& pool) {
+    tree.fail(pool.index, QStringLiteral("the pool's index table announces %1 sequences, the pool holds %2")
+                              .arg(pool.size)
+                              .arg(pool.sequences.size()));
 }
 
 StyleLayout::Element StyleLayout::element(BlockTree& tree, const QByteArray& data, int index,

@@ -27,16 +27,29 @@ public:
     // Throws when the style holds no pool; the number of elements is the caller's to check.
     static Top top(BlockTree& tree);
 
+    // The pool, read as far as it is asked for: its index at once, its sequences' headers (each
+    // checked to be a sequence chunk) up to the last one asked for.
     struct Pool {
+        quint32 size = 0;    // the sequences the index announces
         qsizetype table = 0; // the offset of the first BE16 reference
         quint32 references = 0;
-        std::vector<Chunk> sequences; // each checked to be a sequence chunk
-        // The type of the sequence of number n (from 1): MusicTrack::DrumType to AccompanimentType.
+        std::vector<Chunk> sequences; // the headers read so far, in the order of their numbers
+        qsizetype next = 0;           // where the next header starts
+        qsizetype end = 0;            // where the pool ends
+        qsizetype index = 0;          // the offset of the index's data
+        // The type of the sequence of number n (from 1), read: MusicTrack::DrumType to
+        // AccompanimentType.
         int typeOf(quint32 n) const { return sequences[size_t(n) - 1].type() - 2; }
     };
-    // The pool's index, its references (each naming a sequence of the pool) and its sequences.
+    // The pool's index.
     static Pool pool(BlockTree& tree, const QByteArray& data, const Chunk& pool);
-    // The pool number that the reference r (from 0) names.
+    // Every sequence of the pool, checked to be as many as the index announces, and every reference,
+    // checked to name one of them.
+    static void readAll(BlockTree& tree, const QByteArray& data, Pool& pool);
+    // The pool number that the reference r (from 0) names, checked to be one of the pool's, and its
+    // sequence read.
+    static quint32 referenced(BlockTree& tree, const QByteArray& data, Pool& pool, qsizetype r);
+    // The pool number that the reference r (from 0) names, unchecked.
     static quint32 reference(const QByteArray& data, const Pool& pool, qsizetype r) {
         const qsizetype at = pool.table + 2 * r;
         return quint32(quint8(data[at])) << 8 | quint8(data[at + 1]);
@@ -74,4 +87,10 @@ public:
     }
     // "Var1, chord variation 2": how errors name a chord variation.
     static QString variationName(int element, int number);
+
+private:
+    // Reads the header of the pool's next sequence; false at the pool's end.
+    static bool readNext(BlockTree& tree, const QByteArray& data, Pool& pool);
+    // The pool, read to its end, holds fewer sequences than its index announces.
+    [[noreturn]] static void failCount(BlockTree& tree, const Pool& pool);
 };

@@ -85,6 +85,7 @@ private:
 
     void readPool(const Chunk& pool) {
         m_layout = StyleLayout::pool(m_tree, m_data, pool);
+        StyleLayout::readAll(m_tree, m_data, m_layout);
         for (const Chunk& chunk : std::as_const(m_layout.sequences)) {
             Sequence sequence = readSequence(chunk, false);
             sequence.type = chunk.type() - 2;

@@ -132,7 +132,7 @@ private:
             m_tree.fail(at, QStringLiteral("%1 names more tracks than the %2 the pool's index resolves")
                                 .arg(StyleLayout::variationName(index, 1))
                                 .arg(m_pool.references));
-        const quint32 number = StyleLayout::reference(m_data, m_pool, m_pair++);
+        const quint32 number = StyleLayout::referenced(m_tree, m_data, m_pool, m_pair++);
         StyleSequence sequence(m_tree, m_data, m_pool.sequences[size_t(number) - 1]);
         if (m_pool.typeOf(number) != type || sequence.ticks() != ticks)
             m_tree.fail(at,
