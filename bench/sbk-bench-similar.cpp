@@ -7,10 +7,11 @@
 //
 // The styles play music as BenchLibrary makes it (notes on every track of every element, spread
 // over the keys), so their fingerprints are fuller than most instruments' styles; --sty imports
-// the STY files of a folder instead. After the upgrade each style's fingerprint is changed a
-// little, so that no two are alike. The import is measured with the notes read by the scan of the
-// style block (as the program reads them), by the full music model (for comparison) and not at
-// all; --notes model makes the upgrade read them through the model.
+// the STY files of a folder (not of its subfolders) instead. After the upgrade each style's
+// fingerprint is changed a little, so that no two are alike. The import is measured with the notes
+// read by the scan of the style block (as the program reads them), scanned but not stored, read
+// through the full music model (for comparison) and not read at all; --notes model makes the
+// upgrade read them through the model.
 //
 //   sbk-bench-similar [--styles N] [--block-size BYTES] [--files N] [--sty DIR] [--rounds N]
 //   [--only import|upgrade|similar] [--notes scan|model] [--cli SBK-CLI] [--folder DIR]
@@ -310,7 +311,7 @@ Times importOnce(const QString& folder, const QString& files, const StyleFactsRe
 // The facts of every style of the files read in this thread alone, without the import around them.
 void benchFacts(const QString& sty, int rounds) {
     QList<std::pair<QByteArray, QByteArray>> blocks;
-    QDirIterator it(sty, {QStringLiteral("*.STY")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(sty, {QStringLiteral("*.STY")}, QDir::Files);
     while (it.hasNext()) {
         KORFStyles styles;
         KORFLibrary().FillCollectionFromStyle(it.next(), styles);
