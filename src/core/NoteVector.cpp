@@ -76,17 +76,25 @@ bool NoteVector::decode(QByteArrayView bytes, Cells& cells) {
     if (bytes.size() < 1 + BitmapBytes || bytes[0] != Tag)
         return false;
     const auto* bitmap = reinterpret_cast<const quint8*>(bytes.data()) + 1;
-    qsizetype at = 1 + BitmapBytes;
-    for (int i = 0; i < Size; ++i) {
-        if (!(bitmap[i / 8] & (1u << (i % 8)))) {
-            cells[size_t(i)] = 0;
-            continue;
+    const quint8* values = bitmap + BitmapBytes;
+    const qsizetype count = bytes.size() - 1 - BitmapBytes;
+    qsizetype at = 0;
+    // A byte of the bitmap at a time: most are 0, eight empty cells.
+    for (int b = 0; b < BitmapBytes; ++b) {
+        const int first = 8 * b;
+        const int n = qMin(8, Size - first);
+        const quint8 bits = bitmap[b];
+        for (int i = 0; i < n; ++i) {
+            if (!(bits & (1u << i))) {
+                cells[size_t(first + i)] = 0;
+                continue;
+            }
+            if (at >= count)
+                return false;
+            cells[size_t(first + i)] = values[at++];
         }
-        if (at >= bytes.size())
-            return false;
-        cells[size_t(i)] = quint8(bytes[at++]);
     }
-    return at == bytes.size();
+    return at == count;
 }
 
 quint32 NoteVector::norm2(const Cells& cells) {
