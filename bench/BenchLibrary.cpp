@@ -286,6 +286,8 @@ ChildRun runChild(const QString& program, const QStringList& args) {
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     run.seconds = timer.nsecsElapsed() / 1e9;
+    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     run.peakMegabytes = usage.ru_maxrss / 1024.0;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.outputSha1 = sha1.result().toHex().left(12);

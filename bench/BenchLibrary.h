@@ -78,10 +78,11 @@ void settle();
 // The peak resident memory of this process so far, in MB (getrusage).
 double peakMegabytes();
 
-// A child's run: its wall time, its peak resident memory (from wait4), its exit status and the
-// size and SHA-1 of what it wrote to standard output.
+// A child's run: its wall time, its processor time (user and system, from wait4), its peak
+// resident memory, its exit status and the size and SHA-1 of what it wrote to standard output.
 struct ChildRun {
     double seconds = 0;
+    double cpuSeconds = 0;
     double peakMegabytes = 0;
     int exitStatus = -1;
     qint64 outputBytes = 0;

@@ -3,11 +3,15 @@
 // any bytes must give a model or an SbkError. A model holds 15 elements whose chord variations match
 // their masks, tracks numbered 0 to 7 at most once each, events within their variation's length and
 // data bytes below 128; every chord variation writes as a MIDI file and plays through the scheduler.
+// The scan of the notes (NoteFingerprint::ofTree) never throws, and gives the fingerprint of the
+// model wherever the model reads the music.
 #include "core/SbkError.h"
 #include "music/ElementTimeline.h"
 #include "music/MidiFileWriter.h"
+#include "music/NoteFingerprint.h"
 #include "music/PatternScheduler.h"
 #include "music/StyleMusicReader.h"
+#include "sty/BlockTree.h"
 
 #include <bit>
 #include <cstdlib>
@@ -85,13 +89,27 @@ void check(const StyleMusic& music) {
     }
 }
 
+// The fingerprint the scan reads from the block; std::nullopt when the block's header is no block.
+std::optional<QByteArray> scanned(const QByteArray& block) {
+    std::optional<BlockTree> tree;
+    try {
+        tree.emplace(block, 0x06, QStringLiteral("fuzz"));
+    } catch (const SbkError&) {
+        return std::nullopt;
+    }
+    return NoteFingerprint::ofTree(*tree);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray tree(reinterpret_cast<const char*>(data), qsizetype(size));
     for (const QByteArray& block : {chunk(0x06000008, tree), chunk(0x06000030, compressed(tree))}) {
+        const std::optional<QByteArray> notes = scanned(block);
         try {
-            check(StyleMusicReader::read(block, {}, QStringLiteral("fuzz")));
+            const StyleMusic music = StyleMusicReader::read(block, {}, QStringLiteral("fuzz"));
+            require(notes == NoteFingerprint::of(music));
+            check(music);
         } catch (const SbkError& error) {
             require(error.message().startsWith(QStringLiteral("fuzz")));
         }

@@ -49,6 +49,8 @@ std::optional<NoteVector::Cells> NoteVector::fromCounts(const Counts& counts) {
             continue;
         const double factor = Scale * std::sqrt(Weights[size_t(g)] / length);
         for (int i = from; i < to; ++i) {
+            if (counts[size_t(i)] <= 0)
+                continue; // most cells are empty
             const long value = std::lround(std::sqrt(counts[size_t(i)]) * factor);
             cells[size_t(i)] = quint8(value > 255 ? 255 : value);
             any = any || value > 0;
@@ -58,32 +60,41 @@ std::optional<NoteVector::Cells> NoteVector::fromCounts(const Counts& counts) {
 }
 
 QByteArray NoteVector::encode(const Cells& cells) {
-    QByteArray bytes(1 + BitmapBytes, '\0');
+    std::array<char, 1 + BitmapBytes + Size> bytes{};
     bytes[0] = Tag;
+    qsizetype at = 1 + BitmapBytes;
     for (int i = 0; i < Size; ++i) {
         if (cells[size_t(i)] == 0)
             continue;
-        bytes[1 + i / 8] = char(quint8(bytes[1 + i / 8]) | 1u << (i % 8));
-        bytes.append(char(cells[size_t(i)]));
+        bytes[size_t(1 + i / 8)] = char(quint8(bytes[size_t(1 + i / 8)]) | 1u << (i % 8));
+        bytes[size_t(at++)] = char(cells[size_t(i)]);
     }
-    return bytes;
+    return QByteArray(bytes.data(), at);
 }
 
 bool NoteVector::decode(QByteArrayView bytes, Cells& cells) {
     if (bytes.size() < 1 + BitmapBytes || bytes[0] != Tag)
         return false;
     const auto* bitmap = reinterpret_cast<const quint8*>(bytes.data()) + 1;
-    qsizetype at = 1 + BitmapBytes;
-    for (int i = 0; i < Size; ++i) {
-        if (!(bitmap[i / 8] & (1u << (i % 8)))) {
-            cells[size_t(i)] = 0;
-            continue;
+    const quint8* values = bitmap + BitmapBytes;
+    const qsizetype count = bytes.size() - 1 - BitmapBytes;
+    qsizetype at = 0;
+    // A byte of the bitmap at a time: most are 0, eight empty cells.
+    for (int b = 0; b < BitmapBytes; ++b) {
+        const int first = 8 * b;
+        const int n = qMin(8, Size - first);
+        const quint8 bits = bitmap[b];
+        for (int i = 0; i < n; ++i) {
+            if (!(bits & (1u << i))) {
+                cells[size_t(first + i)] = 0;
+                continue;
+            }
+            if (at >= count)
+                return false;
+            cells[size_t(first + i)] = values[at++];
         }
-        if (at >= bytes.size())
-            return false;
-        cells[size_t(i)] = quint8(bytes[at++]);
     }
-    return at == bytes.size();
+    return at == count;
 }
 
 quint32 NoteVector::norm2(const Cells& cells) {

@@ -1,73 +1,24 @@
 #include "music/NoteFingerprint.h"
 
 #include "core/SbkError.h"
+#include "music/NoteTally.h"
 #include "music/StyleMusic.h"
-#include "music/StyleMusicReader.h"
+#include "music/StyleNoteScan.h"
 #include "sty/StyleFacts.h"
-
-#include <array>
 
 namespace {
 
-using PitchCounts = std::array<int, NoteVector::PitchClasses>;
-
-struct Tally {
-    NoteVector::Counts cells{};
-    PitchCounts bassPitches{};
-    PitchCounts accompanimentPitches{};
-    int notes = 0;
-};
-
-// The grid slot of a tick in a measure, rounded to the nearest: a note played a little early
-// falls where it was meant.
-int slotOf(quint32 tick, quint32 measure) {
-    const quint64 at = tick % measure;
-    return int((at * NoteVector::Slots + measure / 2) / measure) % NoteVector::Slots;
-}
-
-void count(const StyleElement& element, const ChordVariation& variation, Tally& tally) {
+void count(const StyleElement& element, const ChordVariation& variation, NoteTally& tally) {
     const quint32 measure = element.measureTicks();
     if (measure == 0)
         return;
     for (const MusicTrack& track : variation.tracks) {
-        const bool drums = element.sounds[size_t(track.track & 7)].isDrumKit();
-        const bool bass = !drums && track.type == MusicTrack::BassType;
-        const NoteVector::Group onsets = drums  ? NoteVector::Drums
-                                         : bass ? NoteVector::BassOnsets
-                                                : NoteVector::AccompanimentOnsets;
-        PitchCounts& pitches = bass ? tally.bassPitches : tally.accompanimentPitches;
-        for (const MusicEvent& event : track.events) {
-            if (!event.startsNote())
-                continue;
-            int cell = NoteVector::groupStart(onsets) + slotOf(event.tick, measure);
-            if (drums)
-                cell += NoteFingerprint::drumClass(event.data1) * NoteVector::Slots;
-            else
-                ++pitches[size_t(event.data1 % NoteVector::PitchClasses)];
-            tally.cells[size_t(cell)] += 1;
-            ++tally.notes;
-        }
+        const NoteTally::Role role =
+            NoteTally::roleOf(element.sounds[size_t(track.track & 7)].isDrumKit(), track.type);
+        for (const MusicEvent& event : track.events)
+            if (event.startsNote())
+                tally.add(role, event.tick, measure, event.data1);
     }
-}
-
-// The rotation of the pitch classes that reads greatest, cell by cell: the same for a pattern and
-// any transposed copy of it.
-int rootOf(const PitchCounts& a, const PitchCounts& b) {
-    PitchCounts sum{};
-    for (int i = 0; i < NoteVector::PitchClasses; ++i)
-        sum[size_t(i)] = a[size_t(i)] + b[size_t(i)];
-    const auto at = [&](int root, int i) { return sum[size_t((root + i) % NoteVector::PitchClasses)]; };
-    int best = 0;
-    for (int root = 1; root < NoteVector::PitchClasses; ++root) {
-        for (int i = 0; i < NoteVector::PitchClasses; ++i) {
-            if (at(root, i) != at(best, i)) {
-                if (at(root, i) > at(best, i))
-                    best = root;
-                break;
-            }
-        }
-    }
-    return best;
 }
 
 } // namespace
@@ -118,33 +69,33 @@ int NoteFingerprint::drumClass(int key) {
 }
 
 NoteVector::Counts NoteFingerprint::countsOf(const StyleMusic& music) {
-    Tally tally;
+    NoteTally tally;
     for (const StyleElement& element : music.elements)
         if (element.index < 4 && !element.variations.isEmpty())
             count(element, element.variations.first(), tally);
-    if (tally.notes == 0)
+    if (tally.notes() == 0)
         for (const StyleElement& element : music.elements)
             if (!element.variations.isEmpty())
                 count(element, element.variations.first(), tally);
-    const int root = rootOf(tally.bassPitches, tally.accompanimentPitches);
-    const int bassAt = NoteVector::groupStart(NoteVector::BassPitches);
-    const int accompanimentAt = NoteVector::groupStart(NoteVector::AccompanimentPitches);
-    for (int i = 0; i < NoteVector::PitchClasses; ++i) {
-        const size_t from = size_t((root + i) % NoteVector::PitchClasses);
-        tally.cells[size_t(bassAt + i)] = tally.bassPitches[from];
-        tally.cells[size_t(accompanimentAt + i)] = tally.accompanimentPitches[from];
-    }
-    return tally.cells;
+    return tally.counts();
 }
 
-QByteArray NoteFingerprint::of(const StyleMusic& music) {
-    const std::optional<NoteVector::Cells> cells = NoteVector::fromCounts(countsOf(music));
+namespace {
+
+QByteArray encoded(const NoteVector::Counts& counts) {
+    const std::optional<NoteVector::Cells> cells = NoteVector::fromCounts(counts);
     return cells ? NoteVector::encode(*cells) : QByteArray();
+}
+
+} // namespace
+
+QByteArray NoteFingerprint::of(const StyleMusic& music) {
+    return encoded(countsOf(music));
 }
 
 QByteArray NoteFingerprint::ofTree(BlockTree& styleTree) {
     try {
-        return of(StyleMusicReader::readTree(styleTree));
+        return encoded(StyleNoteScan::countsOf(styleTree));
     } catch (const SbkError&) {
         return {}; // music that cannot be read has no fingerprint; the facts say why the block is damaged
     } catch (const std::bad_alloc&) {

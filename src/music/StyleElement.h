@@ -26,7 +26,11 @@ struct StyleElement {
     int numerator() const { return signature >> 3; }
     int denominator() const { return 1 << (signature & 7); }
     QString meter() const;
-    quint32 measureTicks() const { return quint32(4 * TicksPerQuarter * numerator() / denominator()); }
+    quint32 measureTicks() const { return measureTicksOf(signature); }
+    // The ticks of a measure in the meter of a time signature byte.
+    static quint32 measureTicksOf(quint8 signature) {
+        return quint32(4 * TicksPerQuarter * (signature >> 3) / (1 << (signature & 7)));
+    }
     // Whether no chord variation plays a note.
     bool isEmpty() const;
     // The keys outside the General MIDI drum map (35 to 81) that the element's drum-kit tracks play,

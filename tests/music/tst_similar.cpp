@@ -4,13 +4,17 @@
 #include "banks/DuplicateStyles.h"
 #include "CliRunner.h"
 #include "core/Progress.h"
+#include "core/SbkError.h"
 #include "music/NoteFingerprint.h"
 #include "music/SimilarStyles.h"
+#include "music/StyleNoteScan.h"
 #include "MusicTestData.h"
 #include "store/Database.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
+#include "sty/BlockTree.h"
 #include "sty/KORFLibrary.h"
+#include "sty/StyleFacts.h"
 #include "TestEnvironment.h"
 
 #include <QDirIterator>
@@ -107,34 +111,128 @@ void storeLibrary(QSqlDatabase c) {
     store(c, 5, empty, 96);
 }
 
+// The styles of the instrument-saved STY files (SBK_REAL_STY), each with the set it comes from
+// ("pa600/x.SET"); empty when the folder is not there.
+QList<std::pair<QString, KORFStylePtr>> realStyles() {
+    QList<std::pair<QString, KORFStylePtr>> all;
+    const QString folder = qEnvironmentVariable("SBK_REAL_STY");
+    if (folder.isEmpty() || !QDir(folder).exists())
+        return all;
+    QDirIterator it(folder, {u"*.STY"_s}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        KORFStyles styles;
+        KORFLibrary().FillCollectionFromStyle(file, styles);
+        for (const KORFStylePtr& style : styles)
+            all.append({QDir(folder).relativeFilePath(file).section(u'/', 0, 1), style});
+    }
+    return all;
+}
+
+// Whether the scan of the style block counts what the music model counts, and gives the same
+// fingerprint; std::nullopt (with nothing compared) when the model cannot read the music.
+std::optional<bool> scanAgrees(const QByteArray& block) {
+    StyleMusic music;
+    try {
+        BlockTree tree(block, StyleFacts::StyleBlockType, u"the style"_s);
+        music = StyleMusicReader::readTree(tree);
+    } catch (const SbkError&) {
+        return std::nullopt;
+    }
+    BlockTree tree(block, StyleFacts::StyleBlockType, u"the style"_s);
+    BlockTree again(block, StyleFacts::StyleBlockType, u"the style"_s);
+    return StyleNoteScan::countsOf(tree) == NoteFingerprint::countsOf(music) &&
+           NoteFingerprint::ofTree(again) == NoteFingerprint::of(music);
+}
+
+QByteArray fingerprintOf(const QByteArray& block) {
+    BlockTree tree(block, StyleFacts::StyleBlockType, u"the style"_s);
+    return NoteFingerprint::ofTree(tree);
+}
+
+// Roles told by the sounds and the sequences' types: a drum track playing a piano, a kit on an
+// accompaniment track, a bass sequence on Acc2 and an accompaniment on Bass; tracks started late
+// (their notes cut at the end), a note on at the very end, notes of velocity 0, other meters.
+StyleBlocks::Music everyRole() {
+    StyleBlocks::Music music;
+    music.name = "Roles";
+    StyleBlocks::Element& var1 = music.elements[0];
+    var1.sounds[0] = {121, 0, 0};
+    var1.sounds[5] = {120, 0, 16};
+    QList<StyleBlocks::Event> offbeat = StyleBlocks::notes(200, 384, 7, 62, 0);
+    offbeat << StyleBlocks::notes(190, 384, 7, 67) << StyleBlocks::Event{3072, 0x90, 69, 80};
+    var1.variations = {{3072,
+                        {{0, StyleBlocks::notes(0, 192, 16, 48)},
+                         {1, StyleBlocks::notes(0, 96, 32, 42, 100, 48), 0, 1000},
+                         {2, StyleBlocks::notes(0, 384, 8, 45), 2},
+                         {4, StyleBlocks::notes(10, 384, 8, 43), 1},
+                         {5, StyleBlocks::notes(0, 768, 4, 38), -1, 384},
+                         {6, offbeat}},
+                        {}},
+                       {3072, {{0, StyleBlocks::notes(0, 384, 8, 36)}}, {}}};
+    music.elements[2].signature = 0x33; // 6/8
+    music.elements[2].variations = {{2304, {{7, StyleBlocks::notes(100, 288, 7, 71)}}, {}}};
+    return music;
+}
+
 } // namespace
 
 class TestSimilar : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The scan of a style block counts the notes the music model counts, cell by cell: in styles of
+    // every role, transposed, retouched, silent in Var1 to Var4 or empty, and in the instrument-saved
+    // styles. Damage where no counted note lies leaves the fingerprint of the notes that can be
+    // read; damage in a counted note leaves none.
+    void scanCountsWhatTheModelCounts() {
+        const StyleBlocks::Music samba = MusicTestData::samba();
+        StyleBlocks::Music fillsOnly = samba;
+        fillsOnly.name = "Fills only";
+        for (int e = 0; e < 4; ++e)
+            fillsOnly.elements[e] = StyleBlocks::Element();
+        for (const StyleBlocks::Music& music :
+             {samba, transposed(samba, 7), retouched(samba), fillsOnly, everyRole(),
+              transposed(everyRole(), 3), StyleBlocks::Music()})
+            for (const QByteArray& block : {StyleBlocks::musicBlock(music),
+                                            StyleBlocks::chunk(0x06000008, StyleBlocks::musicTree(music))})
+                QVERIFY2(scanAgrees(block).value_or(false), music.name.constData());
+        QVERIFY(fingerprintOf(StyleBlocks::musicBlock(StyleBlocks::Music())).isEmpty());
+        for (const auto& [set, style] : realStyles()) {
+            const StyleFacts::Blocks blocks =
+                StyleFacts::blocksOf(style->StyleContent1(), style->StyleContent2());
+            QVERIFY2(blocks.style && scanAgrees(*blocks.style).value_or(false), qPrintable(set));
+        }
+
+        // Fill1 alone plays key 77, Var1's bass alone key 40: each note's type byte made unknown.
+        StyleBlocks::Music marked = samba;
+        marked.elements[6].variations[1].tracks[0].events = StyleBlocks::notes(0, 192, 8, 77);
+        const QByteArray tree = StyleBlocks::musicTree(marked);
+        const QByteArray fingerprint = fingerprintOf(StyleBlocks::chunk(0x06000008, tree));
+        QCOMPARE(fingerprint, fingerprintOf(StyleBlocks::musicBlock(samba)));
+        for (const char key : {77, 40}) {
+            QByteArray damaged = tree;
+            damaged[damaged.indexOf(QByteArray("\x01") + key + char(0x80 | 100))] = 0x0b;
+            const QByteArray block = StyleBlocks::chunk(0x06000008, damaged);
+            QVERIFY_THROWS_EXCEPTION(SbkError, MusicTestData::read(block));
+            QCOMPARE(fingerprintOf(block), key == 77 ? fingerprint : QByteArray());
+        }
+    }
+
     // The instrument's four maqsum styles (one plain, three with a controller, pressure or bend
     // added) are each other's nearest among all the instrument-saved styles.
     void realTwinsFindEachOtherFirst() {
-        const QString folder = qEnvironmentVariable("SBK_REAL_STY");
-        if (folder.isEmpty() || !QDir(folder).exists())
+        const QList<std::pair<QString, KORFStylePtr>> styles = realStyles();
+        if (styles.isEmpty())
             QSKIP("the folder of instrument-saved STY files is not available");
         TestEnvironment env;
         const std::unique_ptr<Database> db = (env.createDatabase(), env.openDatabase());
         QHash<QString, qint32> maqsum;
         qint32 prog = 0;
-        QDirIterator it(folder, {u"*.STY"_s}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString file = it.next();
-            const QString set = QDir(folder).relativeFilePath(file).section(u'/', 0, 1);
-            KORFLibrary library;
-            KORFStyles styles;
-            library.FillCollectionFromStyle(file, styles);
-            for (const KORFStylePtr& style : styles) {
-                store(db->connection(), ++prog, set, style->StyleContent1(), style->StyleContent2());
-                if (set.startsWith(u"pa700oriental/maqsum_custom_drum_kit"_s))
-                    maqsum.insert(set, prog);
-            }
+        for (const auto& [set, style] : styles) {
+            store(db->connection(), ++prog, set, style->StyleContent1(), style->StyleContent2());
+            if (set.startsWith(u"pa700oriental/maqsum_custom_drum_kit"_s))
+                maqsum.insert(set, prog);
         }
         QCOMPARE(maqsum.size(), 4);
         const SimilarStyles library(db->connection());
