@@ -612,13 +612,14 @@ int main(int argc, char** argv) {
                                 .arg(bare / import, 7, 'f', 2));
                 const double importCpu = bench::median(cpu[2]), floorCpu = bench::median(cpu[0]),
                              bareCpu = bench::median(cpu[1]);
-                bench::line(QStringLiteral("%1 %2 %3 %4 %5 %6")
-                                .arg(bench::padded(QStringLiteral("  the same in CPU time (user and system)")))
-                                .arg(importCpu, 8, 'f', 2)
-                                .arg(floorCpu, 7, 'f', 2)
-                                .arg(floorCpu / importCpu, 8, 'f', 2)
-                                .arg(bareCpu, 6, 'f', 2)
-                                .arg(bareCpu / importCpu, 7, 'f', 2));
+                bench::line(
+                    QStringLiteral("%1 %2 %3 %4 %5 %6")
+                        .arg(bench::padded(QStringLiteral("  the same in CPU time (user and system)")))
+                        .arg(importCpu, 8, 'f', 2)
+                        .arg(floorCpu, 7, 'f', 2)
+                        .arg(floorCpu / importCpu, 8, 'f', 2)
+                        .arg(bareCpu, 6, 'f', 2)
+                        .arg(bareCpu / importCpu, 7, 'f', 2));
             }
         }
         bench::line(

@@ -191,8 +191,8 @@ int main(int argc, char** argv) {
                     floorRun = measureFloor(bench::freshDatabase(folder, QStringLiteral("floor.mdb")),
                                             library, styles);
                 else if (which == 1)
-                    bareRun = measureBare(bench::bareDatabase(folder, QStringLiteral("bare.mdb")), library,
-                                          styles);
+                    bareRun =
+                        measureBare(bench::bareDatabase(folder, QStringLiteral("bare.mdb")), library, styles);
                 else
                     restoreRun = restore(bench::freshDatabase(folder, QStringLiteral("restored.mdb")),
                                          pddPath, check.records);

@@ -4,13 +4,13 @@
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "interchange/PddReader.h"
+#include "music/NoteFingerprint.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/PageCacheScope.h"
 #include "store/Transaction.h"
-#include "music/NoteFingerprint.h"
 
 #include <future>
 #include <QFileInfo>

@@ -76,14 +76,15 @@ bool DbKORFStyle::InsKORFStyles() {
     if (!m_statements.keepsFacts)
         m_statements.keepsFacts = keepsFacts(m_connection);
     const bool withFacts = *m_statements.keepsFacts;
-    const QString sql = QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
-                                "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
-                                "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
-                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
-                     .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
-                                                     "FingerprintSettings,NoteFingerprint")
-                                    : QString(),
-                          withFacts ? QStringLiteral(",?,?,?,?,?,?") : QString());
+    const QString sql =
+        QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
+                       "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
+                       "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
+                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
+            .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
+                                            "FingerprintSettings,NoteFingerprint")
+                           : QString(),
+                 withFacts ? QStringLiteral(",?,?,?,?,?,?") : QString());
     if (m_statements.direct)
         return insertDirect(sql, withFacts);
     QSqlQuery* statement = prepared(m_statements.insert, sql);
@@ -137,7 +138,8 @@ bool DbKORFStyle::insertDirect(const QString& sql, bool withFacts) {
     insert.bindBlob(5, m_StyleContent1);
     insert.bindBlob(6, m_StyleContent2);
     insert.bindBlob(7, m_StyleSeek);
-    const QString* texts[] = {&m_StyleDate, &m_StyleDesc, &m_StyleCat, &m_StyleFamily, &m_StyleFile, &m_StyleAuthor};
+    const QString* texts[] = {&m_StyleDate,   &m_StyleDesc, &m_StyleCat,
+                              &m_StyleFamily, &m_StyleFile, &m_StyleAuthor};
     for (int k = 0; k < 6; ++k)
         insert.bindText(8 + k, *texts[k]);
     if (withFacts) {

@@ -33,8 +33,8 @@ SqliteStatement::~SqliteStatement() {
 void SqliteStatement::check(int code) {
     if (code != SQLITE_OK && m_bindCode == 0) {
         m_bindCode = code;
-        m_error = Database::gatewayError(
-            lastError(m_handle, QStringLiteral("Unable to bind parameters"), code));
+        m_error =
+            Database::gatewayError(lastError(m_handle, QStringLiteral("Unable to bind parameters"), code));
     }
 }
 
@@ -45,7 +45,8 @@ void SqliteStatement::bindInt(int index, qint64 value) {
 void SqliteStatement::bindText(int index, const QString& value) {
     if (value.isNull())
         return bindNull(index);
-    check(sqlite3_bind_text16(m_statement, index + 1, value.utf16(), int(value.size() * 2), SQLITE_TRANSIENT));
+    check(
+        sqlite3_bind_text16(m_statement, index + 1, value.utf16(), int(value.size() * 2), SQLITE_TRANSIENT));
 }
 
 void SqliteStatement::bindBlob(int index, const QByteArray& value) {
@@ -66,8 +67,8 @@ bool SqliteStatement::exec() {
         const int code = sqlite3_step(m_statement);
         done = code == SQLITE_DONE || code == SQLITE_ROW;
         if (!done)
-            m_error = Database::gatewayError(
-                lastError(m_handle, QStringLiteral("Unable to fetch row"), code));
+            m_error =
+                Database::gatewayError(lastError(m_handle, QStringLiteral("Unable to fetch row"), code));
     }
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);

@@ -114,19 +114,24 @@ private Q_SLOTS:
             style.setStyleAuthor(u" "_s);
             StyleFactsValues facts;
             if (full)
-                facts = {120, u"12/8"_s, {}, {}, -1, std::numeric_limits<qint64>::min(), 7, QByteArray("\x01\x00\x02", 3)};
+                facts = {120, u"12/8"_s,
+                         {},  {},
+                         -1,  std::numeric_limits<qint64>::min(),
+                         7,   QByteArray("\x01\x00\x02", 3)};
             style.setFacts(facts);
             return style.InsKORFStyles() ? QString() : style.clsKORFStylesError();
         };
-        const QString columns = u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
-                                "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
-                                "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s;
+        const QString columns =
+            u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
+            "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
+            "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s;
         QStringList quoted;
         for (const QString& column : columns.split(u','))
             quoted << u"typeof(%1) || quote(%1)"_s.arg(column);
         const auto stored = [&](qint32 prog) {
             QSqlQuery query(db->connection());
-            if (!query.prepare(u"SELECT "_s + quoted.join(u" || ',' || "_s) + u" FROM KORFStyles WHERE StyleProg = ?"_s))
+            if (!query.prepare(u"SELECT "_s + quoted.join(u" || ',' || "_s) +
+                               u" FROM KORFStyles WHERE StyleProg = ?"_s))
                 return query.lastError().text();
             query.addBindValue(prog);
             return query.exec() && query.next() ? query.value(0).toString() : query.lastError().text();
