@@ -238,6 +238,13 @@ void settle() {
     ::sync();
 }
 
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double peakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

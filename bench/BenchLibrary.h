@@ -75,6 +75,10 @@ namespace bench {
 // pay for the write-back of the one before it.
 void settle();
 
+// The CPU time (user and system, of all its threads) this process has spent so far, in seconds:
+// on a machine that other work shares, it tells runs apart where wall time cannot.
+double cpuSeconds();
+
 // The peak resident memory of this process so far, in MB (getrusage).
 double peakMegabytes();
 

@@ -582,6 +582,7 @@ int main(int argc, char** argv) {
                 const QString& base = stored == 0 ? empty : preloaded;
                 const QString& bareBase = stored == 0 ? bareEmpty : barePreloaded;
                 QList<double> floors, bares, imports;
+                std::array<QList<double>, 3> cpu; // of the floor, the bare floor and the import
                 for (int round = 0; round < rounds; ++round) {
                     // In turn first, second and third, each after the writes before it reached the disk.
                     for (int turn = 0; turn < 3; ++turn) {
@@ -589,12 +590,14 @@ int main(int argc, char** argv) {
                         const QString path =
                             startFrom(which == 1 ? bareBase : base, QStringLiteral("run.mdb"));
                         bench::settle();
+                        const double cpuBefore = bench::cpuSeconds();
                         if (which == 0)
                             floors.append(floorRun(path, *collection, stored));
                         else if (which == 1)
                             bares.append(bareFloorRun(path, *collection, stored));
                         else
                             imports.append(runImport(path, *collection));
+                        cpu[size_t(which)].append(bench::cpuSeconds() - cpuBefore);
                     }
                 }
                 const double import = bench::median(imports), floor = bench::median(floors),
@@ -607,6 +610,16 @@ int main(int argc, char** argv) {
                                 .arg(floor / import, 8, 'f', 2)
                                 .arg(bare, 6, 'f', 2)
                                 .arg(bare / import, 7, 'f', 2));
+                const double importCpu = bench::median(cpu[2]), floorCpu = bench::median(cpu[0]),
+                             bareCpu = bench::median(cpu[1]);
+                bench::line(
+                    QStringLiteral("%1 %2 %3 %4 %5 %6")
+                        .arg(bench::padded(QStringLiteral("  the same in CPU time (user and system)")))
+                        .arg(importCpu, 8, 'f', 2)
+                        .arg(floorCpu, 7, 'f', 2)
+                        .arg(floorCpu / importCpu, 8, 'f', 2)
+                        .arg(bareCpu, 6, 'f', 2)
+                        .arg(bareCpu / importCpu, 7, 'f', 2));
             }
         }
         bench::line(

@@ -7,7 +7,10 @@
 // in rounds, and the fastest of each counts. The restore
 // over the full library is measured against a floor of its own: the same inserts into a copy of
 // the library, after deleting its banks and styles in the same transaction. Before each measured
-// run the writes of the one before are synced, so that none pays for another's write-back.
+// run the writes of the one before are synced, so that none pays for another's write-back. The
+// bare floor, in the same rounds: the same blocks inserted by one prepared statement in one
+// transaction into a table with one index on (search key, lengths) and nothing else
+// (bench::bareDatabase); goal: a restore into an empty database at most 1.2 times as long.
 //
 //   sbk-bench-restore [--styles N] [--block-size BYTES] [--rounds N] [--folder DIR]
 #include "BenchLibrary.h"
@@ -46,6 +49,27 @@ double measureFloor(const QString& path, const BenchLibrary& library, int styles
     timer.restart();
     Database::exec(query, QStringLiteral("COMMIT"));
     return seconds + timer.nsecsElapsed() / 1e9;
+}
+
+// The bare floor: the blocks of the styles inserted into a fresh bare library in one transaction;
+// the blocks are made before the time counts. Returns the seconds spent in the database.
+double measureBare(const QString& path, const BenchLibrary& library, int styles) {
+    bench::BareLibrary bare(path);
+    bench::settle();
+    QElapsedTimer timer;
+    qint64 spent = 0;
+    timer.start();
+    bare.begin();
+    spent += timer.nsecsElapsed();
+    for (qint32 n = 1; n <= styles; ++n) {
+        const BenchLibrary::Style style = library.style(n);
+        timer.restart();
+        bare.insert(n, style.content1, style.content2);
+        spent += timer.nsecsElapsed();
+    }
+    timer.restart();
+    bare.commit();
+    return (spent + timer.nsecsElapsed()) / 1e9;
 }
 
 // A copy of the library to replace.
@@ -156,24 +180,34 @@ int main(int argc, char** argv) {
         // counts. The runs before (the first floor made the library) are printed as they were.
         double floor = 1e100;
         double intoEmpty = 1e100;
+        QList<double> bares, restores;
         for (int round = 0; round < rounds; ++round) {
             double floorRun = 0;
             double restoreRun = 0;
-            for (int turn = 0; turn < 2; ++turn) {
-                if ((round + turn) % 2 == 0)
+            double bareRun = 0;
+            for (int turn = 0; turn < 3; ++turn) {
+                const int which = (round + turn) % 3;
+                if (which == 0)
                     floorRun = measureFloor(bench::freshDatabase(folder, QStringLiteral("floor.mdb")),
                                             library, styles);
+                else if (which == 1)
+                    bareRun =
+                        measureBare(bench::bareDatabase(folder, QStringLiteral("bare.mdb")), library, styles);
                 else
                     restoreRun = restore(bench::freshDatabase(folder, QStringLiteral("restored.mdb")),
                                          pddPath, check.records);
             }
-            bench::line(QStringLiteral("%1 floor %2 s, restore %3 s: %4 x")
+            bench::line(QStringLiteral("%1 floor %2 s, bare %3 s, restore %4 s: %5 x floor, %6 x bare")
                             .arg(bench::padded(QStringLiteral("round %1").arg(round + 1)))
                             .arg(floorRun, 0, 'f', 2)
+                            .arg(bareRun, 0, 'f', 2)
                             .arg(restoreRun, 0, 'f', 2)
-                            .arg(restoreRun / floorRun, 0, 'f', 2));
+                            .arg(restoreRun / floorRun, 0, 'f', 2)
+                            .arg(restoreRun / bareRun, 0, 'f', 2));
             floor = qMin(floor, floorRun);
             intoEmpty = qMin(intoEmpty, restoreRun);
+            bares.append(bareRun);
+            restores.append(restoreRun);
         }
         print(QStringLiteral("floor, fastest of the rounds"), floor, floor);
         bench::line(QStringLiteral("the PDD file: %1 MB").arg(QFileInfo(pddPath).size() / 1e6, 0, 'f', 0));
@@ -184,6 +218,12 @@ int main(int argc, char** argv) {
         print(QStringLiteral("floor over the full library (deletes first)"), replaceFloor, replaceFloor);
         print(QStringLiteral("restore over the full library"), overFull, replaceFloor);
         print(QStringLiteral("validation and restore into an empty one"), validateSeconds + intoEmpty, floor);
+        const double bare = bench::median(bares), restoreMedian = bench::median(restores);
+        bench::line(QStringLiteral("%1 %2 s, bare floor %3 s: %4 x bare (goal: at most 1.20)")
+                        .arg(bench::padded(QStringLiteral("restore, medians of the rounds")))
+                        .arg(restoreMedian, 0, 'f', 2)
+                        .arg(bare, 0, 'f', 2)
+                        .arg(restoreMedian / bare, 0, 'f', 2));
         bench::line(QStringLiteral("restored: %1").arg(restored));
         bench::line(
             QStringLiteral("goal: a restore at most 1.50 x floor (over the full library: its own floor)"));

@@ -4,12 +4,13 @@
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
 #include "interchange/PddReader.h"
+#include "music/NoteFingerprint.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
+#include "store/PageCacheScope.h"
 #include "store/Transaction.h"
-#include "music/NoteFingerprint.h"
 
 #include <future>
 #include <QFileInfo>
@@ -41,6 +42,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
     // any other one the file's.
     bool storing = false;
     try {
+        const PageCacheScope cache(db);
         Transaction transaction(db);
         QSqlQuery query(db);
         qint64 done = 0;
@@ -50,6 +52,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
         // next are read from their blocks on a thread of their own. Every other row waits until
         // the styles before it are stored, so the rows go in in the file's order.
         DbKORFStyle inserter(db); // its insert is prepared once
+        inserter.setDirectInsert(true);
         QList<DbKORFStyle> gathered;
         QList<DbKORFStyle> reading;
         std::future<QList<StyleFactsValues>> readingFacts;

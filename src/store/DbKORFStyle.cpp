@@ -3,6 +3,7 @@
 #include "core/SbkError.h"
 #include "store/Database.h"
 #include "store/SqliteRows.h"
+#include "store/SqliteStatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -75,16 +76,18 @@ bool DbKORFStyle::InsKORFStyles() {
     if (!m_statements.keepsFacts)
         m_statements.keepsFacts = keepsFacts(m_connection);
     const bool withFacts = *m_statements.keepsFacts;
-    QSqlQuery* statement =
-        prepared(m_statements.insert,
-                 QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
-                                "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
-                                "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
-                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
-                     .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
-                                                     "FingerprintSettings,NoteFingerprint")
-                                    : QString(),
-                          withFacts ? QStringLiteral(",?,?,?,?,?,?") : QString()));
+    const QString sql =
+        QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
+                       "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
+                       "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
+                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
+            .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
+                                            "FingerprintSettings,NoteFingerprint")
+                           : QString(),
+                 withFacts ? QStringLiteral(",?,?,?,?,?,?") : QString());
+    if (m_statements.direct)
+        return insertDirect(sql, withFacts);
+    QSqlQuery* statement = prepared(m_statements.insert, sql);
     if (!statement)
         return false;
     QSqlQuery& query = *statement;
@@ -116,6 +119,46 @@ bool DbKORFStyle::InsKORFStyles() {
     if (!done)
         return fail(Database::gatewayError(query.lastError()));
     return true;
+}
+
+bool DbKORFStyle::insertDirect(const QString& sql, bool withFacts) {
+    if (!m_statements.directInsert) {
+        try {
+            m_statements.directInsert = std::make_shared<SqliteStatement>(m_connection, sql);
+        } catch (const SbkError& error) {
+            return fail(QStringLiteral("1 ") + error.message());
+        }
+    }
+    SqliteStatement& insert = *m_statements.directInsert;
+    insert.bindInt(0, m_StyleProg);
+    insert.bindText(1, m_StyleName1);
+    insert.bindText(2, m_StyleName2);
+    insert.bindInt(3, m_StyleLength1);
+    insert.bindInt(4, m_StyleLength2);
+    insert.bindBlob(5, m_StyleContent1);
+    insert.bindBlob(6, m_StyleContent2);
+    insert.bindBlob(7, m_StyleSeek);
+    const QString* texts[] = {&m_StyleDate,   &m_StyleDesc, &m_StyleCat,
+                              &m_StyleFamily, &m_StyleFile, &m_StyleAuthor};
+    for (int k = 0; k < 6; ++k)
+        insert.bindText(8 + k, *texts[k]);
+    if (withFacts) {
+        if (m_Tempo)
+            insert.bindInt(14, *m_Tempo);
+        else
+            insert.bindNull(14);
+        insert.bindText(15, m_Meter.isEmpty() ? QString() : m_Meter);
+        const std::optional<qint64>* fingerprints[] = {&m_FingerprintExact, &m_FingerprintRenamed,
+                                                       &m_FingerprintSettings};
+        for (int k = 0; k < 3; ++k) {
+            if (*fingerprints[k])
+                insert.bindInt(16 + k, **fingerprints[k]);
+            else
+                insert.bindNull(16 + k);
+        }
+        insert.bindBlob(19, m_NoteFingerprint.isEmpty() ? QByteArray() : m_NoteFingerprint);
+    }
+    return insert.exec() || fail(insert.error());
 }
 
 bool DbKORFStyle::UpdKORFStyles() {

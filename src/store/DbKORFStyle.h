@@ -13,6 +13,7 @@
 #include <vector>
 
 class QSqlQuery;
+class SqliteStatement;
 
 // Gateway to the table KORFStyles. An instance holds one row's values in properties named after
 // the columns; the operations copy between them and the database. Every value is bound as a
@@ -94,6 +95,10 @@ public:
     }
 
     bool InsKORFStyles();
+    // Whether the insert goes through SQLite's own statement (SqliteStatement), which binds the
+    // blocks without copying them: for a gateway that a run of many inserts (the import, the
+    // restore) destroys before the connection is closed. Copies of an instance insert as usual.
+    void setDirectInsert(bool on) { m_statements.direct = on; }
     bool UpdKORFStyles();
     bool DelKORFStyles();
     bool GetKORFStyles();
@@ -121,7 +126,9 @@ private:
         std::shared_ptr<QSqlQuery> byContent;
         std::shared_ptr<QSqlQuery> byFingerprint;
         std::shared_ptr<QSqlQuery> next;
+        std::shared_ptr<SqliteStatement> directInsert;
         std::optional<bool> keepsFacts;
+        bool direct = false;
         StatementCache() = default;
         StatementCache(const StatementCache&) {}
         StatementCache& operator=(const StatementCache&) {
@@ -129,7 +136,9 @@ private:
             byContent.reset();
             byFingerprint.reset();
             next.reset();
+            directInsert.reset();
             keepsFacts.reset();
+            direct = false;
             return *this;
         }
         void swap(StatementCache& other) {
@@ -137,11 +146,14 @@ private:
             std::swap(byContent, other.byContent);
             std::swap(byFingerprint, other.byFingerprint);
             std::swap(next, other.next);
+            std::swap(directInsert, other.directInsert);
             std::swap(keepsFacts, other.keepsFacts);
+            std::swap(direct, other.direct);
         }
     };
 
     bool fail(const QString& text);
+    bool insertDirect(const QString& sql, bool withFacts);
     void readDescriptive(const QSqlRecord& row);
     // The cached statement, prepared on first use; nullptr when the database refuses it.
     QSqlQuery* prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql);

@@ -8,6 +8,7 @@
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
+#include "store/PageCacheScope.h"
 #include "store/Transaction.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyleFacts.h"
@@ -214,9 +215,11 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
 
     m_keepsEntries = DbKORFEntry::isAvailable(m_connection);
     m_table = std::make_unique<DbKORFStyle>(m_connection);
+    m_table->setDirectInsert(true); // the run's gateway ends with the run
     m_entries = std::make_unique<DbKORFEntry>(m_connection);
     m_banks = std::make_unique<DbKORFBank>(m_connection);
     try {
+        m_cache = std::make_unique<PageCacheScope>(m_connection);
         m_transaction = std::make_unique<Transaction>(m_connection);
         m_everyStyleFingerprinted = DbKORFStyle::everyStyleFingerprinted(m_connection);
         m_storedFingerprints.reset();
@@ -353,6 +356,7 @@ QString StyImport::finish() {
     m_ahead.reset();
     m_source.reset();
     m_transaction.reset();
+    m_cache.reset();
     m_table.reset();
     m_entries.reset();
     m_banks.reset();
@@ -364,6 +368,7 @@ void StyImport::cancel() {
     m_source.reset();
     m_archives.clear();    // each savepoint rolls back, the innermost first
     m_transaction.reset(); // rolls back unless committed
+    m_cache.reset();
     m_table.reset();
     m_entries.reset();
     m_banks.reset();

@@ -20,6 +20,7 @@ class DbKORFEntry;
 class DbKORFStyle;
 class KORFStyle;
 class KORFStyles;
+class PageCacheScope;
 class SbkError;
 class Transaction;
 
@@ -186,6 +187,7 @@ private:
     std::unique_ptr<DbKORFStyle> m_table;
     std::unique_ptr<DbKORFEntry> m_entries;
     std::unique_ptr<DbKORFBank> m_banks;
+    std::unique_ptr<PageCacheScope> m_cache; // the run's larger page cache
     std::unique_ptr<Transaction> m_transaction;
     std::vector<ArchiveMark> m_archives; // the archives being read, the innermost last
     std::unique_ptr<ImportSource> m_source;

@@ -4,6 +4,9 @@
 #include "store/KORFStyles.h"
 #include "TestEnvironment.h"
 
+#include <limits>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -92,6 +95,54 @@ private Q_SLOTS:
         QCOMPARE(byName.NumbersByName(), (QList<qint32>{41, 42}));
         byName.setBankName(u"nobody's"_s);
         QVERIFY(!byName.GetKORFBanksByName() && byName.clsKORFBanksError().isEmpty());
+    }
+
+    // The import's and the restore's insert through SQLite's own statement stores each column as
+    // the insert through the driver does (NULL and empty text told apart, blobs byte for byte) and
+    // fails with the same words.
+    void directInsertStoresWhatTheDriverDoes() {
+        const auto row = [&](qint32 prog, bool direct, bool full) {
+            DbKORFStyle style(db->connection());
+            style.setDirectInsert(direct);
+            style.setStyleProg(prog);
+            style.setStyleName1(full ? u"Été"_s : u""_s);
+            style.setStyleName2(full ? u"second"_s : QString());
+            style.setStyleContent1(full ? TestEnvironment::allBytes() : QByteArray());
+            style.setStyleContent2(full ? QByteArray(3, '\0') : QByteArray(""));
+            style.setStyleLength1(full ? 256 : 0);
+            style.setStyleDesc(full ? QString() : u""_s);
+            style.setStyleAuthor(u" "_s);
+            StyleFactsValues facts;
+            if (full)
+                facts = {120, u"12/8"_s,
+                         {},  {},
+                         -1,  std::numeric_limits<qint64>::min(),
+                         7,   QByteArray("\x01\x00\x02", 3)};
+            style.setFacts(facts);
+            return style.InsKORFStyles() ? QString() : style.clsKORFStylesError();
+        };
+        const QString columns =
+            u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
+            "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
+            "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s;
+        QStringList quoted;
+        for (const QString& column : columns.split(u','))
+            quoted << u"typeof(%1) || quote(%1)"_s.arg(column);
+        const auto stored = [&](qint32 prog) {
+            QSqlQuery query(db->connection());
+            if (!query.prepare(u"SELECT "_s + quoted.join(u" || ',' || "_s) +
+                               u" FROM KORFStyles WHERE StyleProg = ?"_s))
+                return query.lastError().text();
+            query.addBindValue(prog);
+            return query.exec() && query.next() ? query.value(0).toString() : query.lastError().text();
+        };
+        for (const bool full : {true, false}) {
+            QCOMPARE(row(full ? 1 : 3, false, full), QString());
+            QCOMPARE(row(full ? 2 : 4, true, full), QString());
+            QVERIFY2(stored(full ? 1 : 3).startsWith(u"text"_s), qPrintable(stored(full ? 1 : 3)));
+            QCOMPARE(stored(full ? 2 : 4), stored(full ? 1 : 3));
+        }
+        QCOMPARE(row(2, true, true), row(2, false, true));
     }
 
     void duplicateSearchByContent() {

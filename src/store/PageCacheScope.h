@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSqlDatabase>
+
+// A larger page cache for a connection while a run that writes much in one transaction lasts (the
+// import, the restore): with the default cache the pages of the indexes that a run changes are
+// written out and read back part way. The cache size the connection had is set again when the
+// scope ends. Nothing of it is stored in the database file.
+class PageCacheScope {
+public:
+    static constexpr int RunKibibytes = 64 * 1024;
+
+    // Throws SbkError when the database refuses the setting.
+    explicit PageCacheScope(QSqlDatabase connection, int kibibytes = RunKibibytes);
+    ~PageCacheScope();
+    PageCacheScope(const PageCacheScope&) = delete;
+    PageCacheScope& operator=(const PageCacheScope&) = delete;
+
+private:
+    QSqlDatabase m_connection;
+    qint64 m_before = 0; // PRAGMA cache_size as it was: pages, or kibibytes when negative
+    bool m_changed = false;
+};
