@@ -76,18 +76,21 @@ bool DbKORFStyle::InsKORFStyles() {
     if (!m_statements.keepsFacts)
         m_statements.keepsFacts = keepsFacts(m_connection);
     const bool withFacts = *m_statements.keepsFacts;
-    const QString sql =
-        QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
-                       "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
-                       "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
-                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
+    // The statement's text is made once, when it is prepared.
+    const auto sql = [withFacts] {
+        return QStringLiteral("INSERT INTO KORFStyles (StyleProg,StyleName1,StyleName2,StyleLength1,"
+                              "StyleLength2,StyleContent1,StyleContent2,StyleSeek,StyleDate,"
+                              "StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor%1) "
+                              "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?%2)")
             .arg(withFacts ? QStringLiteral(",Tempo,Meter,FingerprintExact,FingerprintRenamed,"
                                             "FingerprintSettings,NoteFingerprint")
                            : QString(),
                  withFacts ? QStringLiteral(",?,?,?,?,?,?") : QString());
+    };
     if (m_statements.direct)
         return insertDirect(sql, withFacts);
-    QSqlQuery* statement = prepared(m_statements.insert, sql);
+    QSqlQuery* statement =
+        m_statements.insert ? m_statements.insert.get() : prepared(m_statements.insert, sql());
     if (!statement)
         return false;
     QSqlQuery& query = *statement;
@@ -121,10 +124,10 @@ bool DbKORFStyle::InsKORFStyles() {
     return true;
 }
 
-bool DbKORFStyle::insertDirect(const QString& sql, bool withFacts) {
+bool DbKORFStyle::insertDirect(const std::function<QString()>& sql, bool withFacts) {
     if (!m_statements.directInsert) {
         try {
-            m_statements.directInsert = std::make_shared<SqliteStatement>(m_connection, sql);
+            m_statements.directInsert = std::make_shared<SqliteStatement>(m_connection, sql());
         } catch (const SbkError& error) {
             return fail(QStringLiteral("1 ") + error.message());
         }

@@ -2,6 +2,7 @@
 
 #include "store/StyleFactsValues.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <QByteArray>
@@ -153,7 +154,7 @@ private:
     };
 
     bool fail(const QString& text);
-    bool insertDirect(const QString& sql, bool withFacts);
+    bool insertDirect(const std::function<QString()>& sql, bool withFacts);
     void readDescriptive(const QSqlRecord& row);
     // The cached statement, prepared on first use; nullptr when the database refuses it.
     QSqlQuery* prepared(std::shared_ptr<QSqlQuery>& slot, const QString& sql);
