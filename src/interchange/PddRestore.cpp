@@ -10,6 +10,7 @@
 #include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/PageCacheScope.h"
+#include "store/WriteBehindScope.h"
 #include "store/Transaction.h"
 
 #include <future>
@@ -43,6 +44,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
     bool storing = false;
     try {
         const PageCacheScope cache(db);
+        const WriteBehindScope writeBehind(db);
         Transaction transaction(db);
         QSqlQuery query(db);
         qint64 done = 0;

@@ -9,6 +9,7 @@
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "store/PageCacheScope.h"
+#include "store/WriteBehindScope.h"
 #include "store/Transaction.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyleFacts.h"
@@ -220,6 +221,7 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     m_banks = std::make_unique<DbKORFBank>(m_connection);
     try {
         m_cache = std::make_unique<PageCacheScope>(m_connection);
+        m_writeBehind = std::make_unique<WriteBehindScope>(m_connection);
         m_transaction = std::make_unique<Transaction>(m_connection);
         m_everyStyleFingerprinted = DbKORFStyle::everyStyleFingerprinted(m_connection);
         m_storedFingerprints.reset();
@@ -356,6 +358,7 @@ QString StyImport::finish() {
     m_ahead.reset();
     m_source.reset();
     m_transaction.reset();
+    m_writeBehind.reset();
     m_cache.reset();
     m_table.reset();
     m_entries.reset();
@@ -368,6 +371,7 @@ void StyImport::cancel() {
     m_source.reset();
     m_archives.clear();    // each savepoint rolls back, the innermost first
     m_transaction.reset(); // rolls back unless committed
+    m_writeBehind.reset();
     m_cache.reset();
     m_table.reset();
     m_entries.reset();

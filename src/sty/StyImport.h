@@ -21,6 +21,7 @@ class DbKORFStyle;
 class KORFStyle;
 class KORFStyles;
 class PageCacheScope;
+class WriteBehindScope;
 class SbkError;
 class Transaction;
 
@@ -188,6 +189,7 @@ private:
     std::unique_ptr<DbKORFEntry> m_entries;
     std::unique_ptr<DbKORFBank> m_banks;
     std::unique_ptr<PageCacheScope> m_cache; // the run's larger page cache
+    std::unique_ptr<WriteBehindScope> m_writeBehind; // the run's early disk writing
     std::unique_ptr<Transaction> m_transaction;
     std::vector<ArchiveMark> m_archives; // the archives being read, the innermost last
     std::unique_ptr<ImportSource> m_source;

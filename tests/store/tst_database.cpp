@@ -1,9 +1,11 @@
 #include "core/Progress.h"
 #include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/PageCacheScope.h"
 #include "store/SchemaMigration.h"
 #include "store/StyleListing.h"
 #include "store/Transaction.h"
+#include "store/WriteBehindScope.h"
 #include "sty/KORFLibrary.h"
 #include "sty/StyImport.h"
 #include "sty/StyleFacts.h"
@@ -240,15 +242,32 @@ private Q_SLOTS:
         const auto insert = [&](int prog) {
             queryRows(db->connection(), u"INSERT INTO KORFStyles (StyleProg) VALUES (%1)"_s.arg(prog));
         };
+        const QStringList cacheBefore = queryRows(db->connection(), u"PRAGMA cache_size"_s);
         {
+            // The scopes of a long run: the larger cache, and the file written out while it lasts.
+            const PageCacheScope cache(db->connection());
+            const WriteBehindScope writeBehind(db->connection());
+#ifdef __linux__
+            QVERIFY(writeBehind.active());
+#endif
             Transaction outer(db->connection());
             insert(1);
             {
                 Transaction inner(db->connection());
                 insert(2);
             }
+            queryRows(db->connection(), u"UPDATE KORFStyles SET StyleContent1 = zeroblob(4000000)"_s);
+            QTest::qWait(3 * WriteBehindScope::IntervalMs);
             outer.commit();
         }
+        QCOMPARE(queryRows(db->connection(), u"PRAGMA cache_size"_s), cacheBefore);
+        {
+            QSqlDatabase memory = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"memory"_s);
+            memory.setDatabaseName(u":memory:"_s);
+            QVERIFY(memory.open());
+            QVERIFY(!WriteBehindScope(memory).active()); // no file to write
+        }
+        QSqlDatabase::removeDatabase(u"memory"_s);
         {
             Transaction abandoned(db->connection());
             insert(3);
