@@ -3,8 +3,8 @@
 #include "core/ProgressRun.h"
 #include "core/SbkError.h"
 #include "core/SingleByteText.h"
+#include "interchange/PddReadAhead.h"
 #include "interchange/PddReader.h"
-#include "music/NoteFingerprint.h"
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
 #include "store/DbKORFEntry.h"
@@ -13,7 +13,6 @@
 #include "store/WriteBehindScope.h"
 #include "store/Transaction.h"
 
-#include <future>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <utility>
@@ -30,18 +29,11 @@ PddRestore::Check PddRestore::validate(const QString& path) {
     return check;
 }
 
-namespace {
-constexpr qsizetype FactsBatch = 64; // styles whose facts are read at a time
-}
-
 DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 total, Progress* progress) {
     // Anything else in the file's place is refused by the reader, with its reason.
     if (!QFileInfo::exists(path))
         throw SbkError(MissingFileMessage);
     DamagedStyles damaged;
-    // Set while the reader hands a block or record on: an error thrown then is the database's,
-    // any other one the file's.
-    bool storing = false;
     try {
         const PageCacheScope cache(db);
         const WriteBehindScope writeBehind(db);
@@ -49,118 +41,42 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
         QSqlQuery query(db);
         qint64 done = 0;
         const ProgressRun run(progress, total, QStringLiteral("Restoring the database"));
-
-        // Styles are stored a batch behind the reader: while one batch is stored, the facts of the
-        // next are read from their blocks on a thread of their own. Every other row waits until
-        // the styles before it are stored, so the rows go in in the file's order.
-        DbKORFStyle inserter(db); // its insert is prepared once
-        inserter.setDirectInsert(true);
-        QList<DbKORFStyle> gathered;
-        QList<DbKORFStyle> reading;
-        std::future<QList<StyleFactsValues>> readingFacts;
-        const auto storeReading = [&] {
-            if (reading.isEmpty())
-                return;
-            const QList<StyleFactsValues> facts = readingFacts.get();
-            for (qsizetype i = 0; i < reading.size(); ++i) {
-                inserter.setValues(reading.at(i));
-                inserter.setFacts(facts.at(i));
-                if (!inserter.InsKORFStyles())
-                    throw SbkError(QStringLiteral("Style %1 (%2) cannot be stored: %3")
-                                       .arg(inserter.StyleProg())
-                                       .arg(SingleByteText::plainText(inserter.StyleName1()),
-                                            Database::inWords(inserter.clsKORFStylesError())));
-                if (!facts.at(i).damage.isEmpty())
-                    damaged.add(inserter.StyleProg(), inserter.StyleName1());
-                run.step(++done, inserter.StyleName1());
-            }
-            reading.clear();
-        };
-        const auto passOnGathered = [&] {
-            QList<std::pair<QByteArray, QByteArray>> blocks;
-            blocks.reserve(gathered.size());
-            for (const DbKORFStyle& style : std::as_const(gathered))
-                blocks.append({style.StyleContent1(), style.StyleContent2()});
-            // Read on the spot when no thread can be had.
-            std::future<QList<StyleFactsValues>> facts =
-                std::async(std::launch::async | std::launch::deferred, [blocks] {
-                    QList<StyleFactsValues> read;
-                    read.reserve(blocks.size());
-                    for (const auto& [content1, content2] : blocks)
-                        read.append(NoteFingerprint::readFacts(content1, content2));
-                    return read;
-                });
-            storeReading();
-            reading = std::move(gathered);
-            gathered.clear();
-            readingFacts = std::move(facts);
-        };
-        const auto storeAll = [&] {
-            if (!gathered.isEmpty())
-                passOnGathered();
-            storeReading();
-        };
-
-        // A handler's work is marked as storing, so that what it throws is told from the file's errors.
-        const auto marked = [&storing](auto work) {
-            return [&storing, work](auto&&... args) {
-                storing = true;
-                work(std::forward<decltype(args)>(args)...);
-                storing = false;
-            };
-        };
-        PddReader::Handlers handlers;
-        // A table is emptied when its block is reached; a song block is always empty (the reader
-        // refuses one with records), and this program keeps no song tables to empty.
-        handlers.table = marked([&](const QString& table, qint64) {
-            storeAll();
-            if (table == QStringLiteral("KORFBANKS"))
-                Database::exec(query, QStringLiteral("DELETE FROM KORFBanks"));
-            else if (table == QStringLiteral("KORFSTYLES"))
-                Database::exec(query, QStringLiteral("DELETE FROM KORFStyles")); // and their entries
-            else if (table == QStringLiteral("KORFENTRIES") && !DbKORFEntry::isAvailable(db))
-                throw SbkError(
-                    QStringLiteral("the file holds the directory entries of styles from newer bank "
-                                   "files, which this database of another program cannot keep"));
-        });
+        // Each gateway prepares its insert once.
+        DbKORFStyle styles(db);
+        styles.setDirectInsert(true);
         DbKORFEntry entries(db);
-        handlers.entry = marked([&](qint32 styleProg, int block, const KORFEntry& entry) {
-            storeAll();
-            if (!entries.InsKORFEntries(styleProg, block == 1 ? entry : KORFEntry(),
-                                        block == 2 ? entry : KORFEntry()))
-                throw SbkError(
-                    QStringLiteral("The directory entry of block %1 of style %2 cannot be stored: %3")
-                        .arg(block)
-                        .arg(styleProg)
-                        .arg(entries.clsKORFEntriesError()));
-            run.step(++done);
-        });
-        // The reader hands the same record for every row of a block: it is bound to the
-        // connection once, so that its insert is prepared once.
-        handlers.bank = marked([&](DbKORFBank& bank) {
-            storeAll();
-            bank.setActiveConnection(db);
-            if (!bank.InsKORFBanks())
-                throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
-                                   .arg(bank.BankProg())
-                                   .arg(bank.BankName(), Database::inWords(bank.clsKORFBanksError())));
-            run.step(++done, bank.BankName());
-        });
-        // The dump does not carry the facts: they are read from the blocks again.
-        handlers.style = marked([&](DbKORFStyle& style) {
-            gathered.append(style);
-            if (gathered.size() == FactsBatch)
-                passOnGathered();
-        });
+        DbKORFBank banks(db);
         try {
-            PddReader(path).read(handlers);
-        } catch (const SbkError& error) {
-            if (storing)
-                throw;
+            // The file is read, and the facts of its styles with it, on a thread of its own while
+            // the records read before are stored here, in the file's order.
+            PddReadAhead::read(path, [&](PddReadAhead::Record& record) {
+                using Kind = PddReadAhead::Record::Kind;
+                switch (record.kind) {
+                case Kind::Table:
+                    emptyTable(db, query, record.table);
+                    break;
+                case Kind::Bank:
+                    storeBank(banks, record.bank);
+                    run.step(++done, banks.BankName());
+                    break;
+                case Kind::Style:
+                    styles.setValues(record.style);
+                    styles.setFacts(record.facts);
+                    storeStyle(styles);
+                    if (!record.facts.damage.isEmpty())
+                        damaged.add(styles.StyleProg(), styles.StyleName1());
+                    run.step(++done, styles.StyleName1());
+                    break;
+                case Kind::Entry:
+                    storeEntry(entries, record.styleProg, record.block, record.entry);
+                    run.step(++done);
+                    break;
+                }
+            });
+        } catch (const PddReadAhead::FileError& error) {
             throw NotABackup(notABackupMessage(path) + QStringLiteral("\n\n") + error.message() +
                              QStringLiteral("\nThe database was not changed."));
         }
-        storeAll();
         query.finish();
         transaction.commit();
     } catch (const NotABackup&) {
@@ -170,4 +86,43 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
                            .arg(path, error.message()));
     }
     return damaged;
+}
+
+void PddRestore::emptyTable(QSqlDatabase db, QSqlQuery& query, const QString& table) {
+    // A table is emptied when its block is reached; a song block is always empty (the reader
+    // refuses one with records), and this program keeps no song tables to empty.
+    if (table == QStringLiteral("KORFBANKS"))
+        Database::exec(query, QStringLiteral("DELETE FROM KORFBanks"));
+    else if (table == QStringLiteral("KORFSTYLES"))
+        Database::exec(query, QStringLiteral("DELETE FROM KORFStyles")); // and their entries
+    else if (table == QStringLiteral("KORFENTRIES") && !DbKORFEntry::isAvailable(db))
+        throw SbkError(QStringLiteral("the file holds the directory entries of styles from newer bank "
+                                      "files, which this database of another program cannot keep"));
+}
+
+void PddRestore::storeBank(DbKORFBank& banks, const DbKORFBank& bank) {
+    banks.setBankProg(bank.BankProg());
+    banks.setBankName(bank.BankName());
+    banks.setBankDesc(bank.BankDesc());
+    banks.setSlotValues(bank.slotValues());
+    if (!banks.InsKORFBanks())
+        throw SbkError(QStringLiteral("Bank %1 (%2) cannot be stored: %3")
+                           .arg(banks.BankProg())
+                           .arg(banks.BankName(), Database::inWords(banks.clsKORFBanksError())));
+}
+
+void PddRestore::storeStyle(DbKORFStyle& styles) {
+    if (!styles.InsKORFStyles())
+        throw SbkError(QStringLiteral("Style %1 (%2) cannot be stored: %3")
+                           .arg(styles.StyleProg())
+                           .arg(SingleByteText::plainText(styles.StyleName1()),
+                                Database::inWords(styles.clsKORFStylesError())));
+}
+
+void PddRestore::storeEntry(DbKORFEntry& entries, qint32 styleProg, int block, const KORFEntry& entry) {
+    if (!entries.InsKORFEntries(styleProg, block == 1 ? entry : KORFEntry(), block == 2 ? entry : KORFEntry()))
+        throw SbkError(QStringLiteral("The directory entry of block %1 of style %2 cannot be stored: %3")
+                           .arg(block)
+                           .arg(styleProg)
+                           .arg(entries.clsKORFEntriesError()));
 }

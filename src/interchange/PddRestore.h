@@ -6,7 +6,12 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class DbKORFBank;
+class DbKORFEntry;
+class DbKORFStyle;
+class KORFEntry;
 class Progress;
+class QSqlQuery;
 
 // Reads a PDD dump back into the database. The validation pass reads the whole file and checks
 // every record, so a restore that follows it rarely meets a surprise; the restore reads the file
@@ -49,4 +54,11 @@ public:
     // not decode, which are restored as they are.
     static DamagedStyles restore(QSqlDatabase db, const QString& path, qint64 total,
                                  Progress* progress = nullptr);
+
+private:
+    // Each throws SbkError saying what could not be stored.
+    static void emptyTable(QSqlDatabase db, QSqlQuery& query, const QString& table);
+    static void storeBank(DbKORFBank& banks, const DbKORFBank& bank);
+    static void storeStyle(DbKORFStyle& styles);
+    static void storeEntry(DbKORFEntry& entries, qint32 styleProg, int block, const KORFEntry& entry);
 };

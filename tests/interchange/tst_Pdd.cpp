@@ -250,25 +250,36 @@ private slots:
 
     void failedRestoreLeavesDatabaseUnchanged_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QList<QByteArray> head{"SBK BACKUP", "TABLE KORFBANKS", "##NR1"};
-        head << bankLines(1, "NEW", "", {1, 2}) << "TABLE KORFSTYLES"
-             << "##NR3" << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij");
+        QTest::addColumn<QString>("reason");
+        const auto head = [](int count) {
+            QList<QByteArray> lines{"SBK BACKUP", "TABLE KORFBANKS", "##NR1"};
+            lines << bankLines(1, "NEW", "", {1, 2}) << "TABLE KORFSTYLES" << "##NR" + QByteArray::number(count)
+                  << styleLines(1, "A", "abc", "de") << styleLines(2, "B", "fgh", "ij");
+            return lines;
+        };
         const QList<QByteArray> end{"SBK BACKUP"};
         QTest::newRow("repeated style number refused by the insert")
-            << lines(head + styleLines(2, "C", "klm", "no") + end);
+            << lines(head(3) + styleLines(2, "C", "klm", "no") + end) << "cannot be stored";
+        // The reader is far ahead when the store fails, and is stopped.
+        QList<QByteArray> many = head(2000) + styleLines(2, "C", "klm", "no");
+        for (int prog = 4; prog <= 2000; ++prog)
+            many << styleLines(prog, "D", QByteArray(3000, 'x'), "pq");
+        QTest::newRow("repeated style number before many more") << lines(many + end) << "cannot be stored";
         QTest::newRow("file cut inside the third record")
-            << lines(head + QList<QByteArray>{"3", "C", "", "3"});
+            << lines(head(3) + QList<QByteArray>{"3", "C", "", "3"}) << "is not a SBK backup file";
     }
 
     void failedRestoreLeavesDatabaseUnchanged() {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
         TestDb t;
         addStyle(t.c, {.prog = 50});
         addBank(t.c, 9, "KEPT", "old", {50});
         const auto stylesBefore = styles(t.c), banksBefore = banks(t.c);
         const QString path = t.env.writeFile("HALF.PDD", bytes);
         const QString message = errorOf([&] { PddRestore::restore(t.c, path, 4); });
-        QVERIFY2(message.contains("The database was not changed.") && message.contains(path),
+        QVERIFY2(message.contains("The database was not changed.") && message.contains(path) &&
+                     message.contains(reason),
                  qPrintable(message));
         QCOMPARE(styles(t.c), stylesBefore);
         QCOMPARE(banks(t.c), banksBefore);
