@@ -121,7 +121,8 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
                     QStringLiteral("the file holds the directory entries of styles from newer bank "
                                    "files, which this database of another program cannot keep"));
         });
-        DbKORFEntry entries(db);
+        DbKORFEntry entries(db); // ends with the run, as the inserter does
+        entries.setDirectInsert(true);
         handlers.entry = marked([&](qint32 styleProg, int block, const KORFEntry& entry) {
             storeAll();
             if (!entries.InsKORFEntries(styleProg, block == 1 ? entry : KORFEntry(),
