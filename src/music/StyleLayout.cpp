@@ -21,7 +21,8 @@ quint32 bigEndian16(const QByteArray& data, qsizetype at) {
 StyleLayout::Top StyleLayout::top(BlockTree& tree) {
     std::optional<Top> top = tryTop(tree);
     if (!top)
-        tree.fail(tree.root(0x01).data, QStringLiteral("the style holds no pool of sequences (chunk 02000000)"));
+        tree.fail(tree.root(0x01).data,
+                  QStringLiteral("the style holds no pool of sequences (chunk 02000000)"));
     return *top;
 }
 
@@ -45,8 +46,8 @@ std::optional<StyleLayout::Top> StyleLayout::tryTop(BlockTree& tree) {
     return top;
 }
 
-StyleLayout::IndexFault StyleLayout::readIndex(BlockTree& tree, const QByteArray& data, const Chunk& container,
-                                               Pool& pool) {
+StyleLayout::IndexFault StyleLayout::readIndex(BlockTree& tree, const QByteArray& data,
+                                               const Chunk& container, Pool& pool) {
     if (container.size == 0 || chunkAt(tree, data, container.data, container.end()).id != PoolIndexId)
         return IndexFault::Missing;
     const Chunk index = chunkAt(tree, data, container.data, container.end());

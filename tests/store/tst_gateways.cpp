@@ -128,50 +128,47 @@ private Q_SLOTS:
             DbKORFEntry gateway(db->connection());
             gateway.setDirectInsert(direct);
             const KORFEntry place(KORFEntry::encodeProperty(KORFEntry::Place, QByteArray("\x02\x01\x05", 3)));
-            const KORFEntry first(place.properties() +
-                                  KORFEntry::encodeProperty(KORFEntry::Timestamp,
-                                                            KORFEntry::timestampBytes(2024, 2, 29, 23, 5, 9)) +
-                                  KORFEntry::encodeProperty(KORFEntry::System, "Pa1000 v1.5"));
+            const KORFEntry first(
+                place.properties() +
+                KORFEntry::encodeProperty(KORFEntry::Timestamp,
+                                          KORFEntry::timestampBytes(2024, 2, 29, 23, 5, 9)) +
+                KORFEntry::encodeProperty(KORFEntry::System, "Pa1000 v1.5"));
             const KORFEntry second(KORFEntry::encodeProperty(KORFEntry::Timestamp, "\x14\x18\x01") +
                                    KORFEntry::encodeProperty(KORFEntry::System, ""));
             return gateway.InsKORFEntries(prog, full ? first : place, full ? second : KORFEntry())
                        ? QString()
                        : gateway.clsKORFEntriesError();
         };
-        const auto stored = [&](const QString& table, const QString& columns, qint32 prog) {
+        const auto stored = [&](bool ofEntries, qint32 prog) {
             QStringList quoted;
-            for (const QString& column : columns.split(u','))
+            for (const QString& column :
+                 (ofEntries
+                      ? u"EntryBlock,EntryTime,EntrySystem,EntryProperties"_s
+                      : u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
+                        "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
+                        "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s)
+                     .split(u','))
                 quoted << u"typeof(%1) || quote(%1)"_s.arg(column);
             QSqlQuery query(db->connection());
             if (!query.prepare(u"SELECT group_concat("_s + quoted.join(u" || ',' || "_s) + u", ';') FROM "_s +
-                               table + u" WHERE StyleProg = ?"_s))
+                               (ofEntries ? u"KORFEntries"_s : u"KORFStyles"_s) + u" WHERE StyleProg = ?"_s))
                 return query.lastError().text();
             query.addBindValue(prog);
             return query.exec() && query.next() ? query.value(0).toString() : query.lastError().text();
         };
-        const auto styleRow = [&](qint32 prog) {
-            return stored(u"KORFStyles"_s,
-                          u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
-                          "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
-                          "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s,
-                          prog);
-        };
-        const auto entryRows = [&](qint32 prog) {
-            return stored(u"KORFEntries"_s, u"EntryBlock,EntryTime,EntrySystem,EntryProperties"_s, prog);
-        };
         for (const bool full : {true, false}) {
             const qint32 driver = full ? 1 : 3;
-            for (const bool direct : {false, true}) {
-                QCOMPARE(row(driver + direct, direct, full), QString());
-                QCOMPARE(entries(driver + direct, direct, full), QString());
-            }
-            QVERIFY2(styleRow(driver).startsWith(u"text"_s), qPrintable(styleRow(driver)));
-            QCOMPARE(styleRow(driver + 1), styleRow(driver));
-            QCOMPARE(entryRows(driver + 1), entryRows(driver));
+            for (const bool direct : {false, true})
+                QVERIFY(row(driver + direct, direct, full).isEmpty() &&
+                        entries(driver + direct, direct, full).isEmpty());
+            QVERIFY2(stored(false, driver).startsWith(u"text"_s), qPrintable(stored(false, driver)));
+            QCOMPARE(stored(false, driver + 1), stored(false, driver));
+            QCOMPARE(stored(true, driver + 1), stored(true, driver));
         }
-        QVERIFY2(entryRows(1).contains(u"text'2024-02-29 23:05:09',text'Pa1000 v1.5'"_s), qPrintable(entryRows(1)));
-        QVERIFY2(entryRows(1).contains(u"text'14 18 01',text''"_s), qPrintable(entryRows(1)));
-        QVERIFY2(entryRows(3).contains(u"nullNULL,nullNULL"_s), qPrintable(entryRows(3)));
+        QVERIFY2(stored(true, 1).contains(u"text'2024-02-29 23:05:09',text'Pa1000 v1.5'"_s) &&
+                     stored(true, 1).contains(u"text'14 18 01',text''"_s) &&
+                     stored(true, 3).contains(u"nullNULL,nullNULL"_s),
+                 qPrintable(stored(true, 1) + u" / "_s + stored(true, 3)));
         QCOMPARE(row(2, true, true), row(2, false, true));
         QVERIFY(!entries(2, true, true).isEmpty());
         QCOMPARE(entries(2, true, true), entries(2, false, true));
