@@ -123,21 +123,21 @@ private Q_SLOTS:
             return style.InsKORFStyles() ? QString() : style.clsKORFStylesError();
         };
         // A full style's entries: a timestamp and a system string, then an odd timestamp (shown in
-        // hexadecimal) and an empty system string; the other style has one entry without either.
+        // hexadecimal) and an empty system string; the other style's one entry has neither.
         const auto entries = [&](qint32 prog, bool direct, bool full) {
+            const auto entry = [](const QByteArray& timestamp, const QByteArray& system) {
+                return KORFEntry(KORFEntry::encodeProperty(KORFEntry::Timestamp, timestamp) +
+                                 KORFEntry::encodeProperty(KORFEntry::System, system));
+            };
             DbKORFEntry gateway(db->connection());
             gateway.setDirectInsert(direct);
-            const KORFEntry place(KORFEntry::encodeProperty(KORFEntry::Place, QByteArray("\x02\x01\x05", 3)));
-            const KORFEntry first(
-                place.properties() +
-                KORFEntry::encodeProperty(KORFEntry::Timestamp,
-                                          KORFEntry::timestampBytes(2024, 2, 29, 23, 5, 9)) +
-                KORFEntry::encodeProperty(KORFEntry::System, "Pa1000 v1.5"));
-            const KORFEntry second(KORFEntry::encodeProperty(KORFEntry::Timestamp, "\x14\x18\x01") +
-                                   KORFEntry::encodeProperty(KORFEntry::System, ""));
-            return gateway.InsKORFEntries(prog, full ? first : place, full ? second : KORFEntry())
-                       ? QString()
-                       : gateway.clsKORFEntriesError();
+            const bool done =
+                full ? gateway.InsKORFEntries(
+                           prog, entry(KORFEntry::timestampBytes(2024, 2, 29, 23, 5, 9), "Pa1000"),
+                           entry("\x14\x18\x01", ""))
+                     : gateway.InsKORFEntries(
+                           prog, KORFEntry(KORFEntry::encodeProperty(KORFEntry::Place, "\x02")), KORFEntry());
+            return done ? QString() : gateway.clsKORFEntriesError();
         };
         const auto stored = [&](bool ofEntries, qint32 prog) {
             QStringList quoted;
@@ -165,7 +165,7 @@ private Q_SLOTS:
             QCOMPARE(stored(false, driver + 1), stored(false, driver));
             QCOMPARE(stored(true, driver + 1), stored(true, driver));
         }
-        QVERIFY2(stored(true, 1).contains(u"text'2024-02-29 23:05:09',text'Pa1000 v1.5'"_s) &&
+        QVERIFY2(stored(true, 1).contains(u"text'2024-02-29 23:05:09',text'Pa1000'"_s) &&
                      stored(true, 1).contains(u"text'14 18 01',text''"_s) &&
                      stored(true, 3).contains(u"nullNULL,nullNULL"_s),
                  qPrintable(stored(true, 1) + u" / "_s + stored(true, 3)));
