@@ -45,6 +45,7 @@ DamagedStyles PddRestore::restore(QSqlDatabase db, const QString& path, qint64 t
         DbKORFStyle styles(db);
         styles.setDirectInsert(true);
         DbKORFEntry entries(db);
+        entries.setDirectInsert(true); // the gateways end with the run
         DbKORFBank banks(db);
         try {
             // The file is read, and the facts of its styles with it, on a thread of its own while

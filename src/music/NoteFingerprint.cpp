@@ -95,7 +95,8 @@ QByteArray NoteFingerprint::of(const StyleMusic& music) {
 
 QByteArray NoteFingerprint::ofTree(BlockTree& styleTree) {
     try {
-        return encoded(StyleNoteScan::countsOf(styleTree));
+        const std::optional<NoteVector::Counts> counts = StyleNoteScan::countsOf(styleTree);
+        return counts ? encoded(*counts) : QByteArray();
     } catch (const SbkError&) {
         return {}; // music that cannot be read has no fingerprint; the facts say why the block is damaged
     } catch (const std::bad_alloc&) {

@@ -19,6 +19,14 @@ quint32 bigEndian16(const QByteArray& data, qsizetype at) {
 } // namespace
 
 StyleLayout::Top StyleLayout::top(BlockTree& tree) {
+    std::optional<Top> top = tryTop(tree);
+    if (!top)
+        tree.fail(tree.root(0x01).data,
+                  QStringLiteral("the style holds no pool of sequences (chunk 02000000)"));
+    return *top;
+}
+
+std::optional<StyleLayout::Top> StyleLayout::tryTop(BlockTree& tree) {
     Top top;
     top.root = tree.root(0x01);
     bool pooled = false;
@@ -34,32 +42,54 @@ StyleLayout::Top StyleLayout::top(BlockTree& tree) {
         at = chunk.end();
     }
     if (!pooled)
-        tree.fail(top.root.data, QStringLiteral("the style holds no pool of sequences (chunk 02000000)"));
+        return std::nullopt;
     return top;
 }
 
-StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, const Chunk& container) {
+StyleLayout::IndexFault StyleLayout::readIndex(BlockTree& tree, const QByteArray& data,
+                                               const Chunk& container, Pool& pool) {
     if (container.size == 0 || chunkAt(tree, data, container.data, container.end()).id != PoolIndexId)
-        tree.fail(container.data,
-                  QStringLiteral("the pool does not start with its index table (chunk 01000008)"));
+        return IndexFault::Missing;
     const Chunk index = chunkAt(tree, data, container.data, container.end());
-    if (index.size < 4)
-        tree.fail(
-            index.data,
-            QStringLiteral("the pool's index table holds %1 bytes, 4 at least expected").arg(index.size));
-    Pool pool;
-    pool.size = bigEndian16(data, index.data);
-    pool.references = bigEndian16(data, index.data + 2);
-    pool.table = index.data + 4;
     pool.index = index.data;
     pool.next = index.end();
     pool.end = container.end();
+    if (index.size < 4)
+        return IndexFault::Short;
+    pool.size = bigEndian16(data, index.data);
+    pool.references = bigEndian16(data, index.data + 2);
+    pool.table = index.data + 4;
     if (index.size != 4 + 2 * qsizetype(pool.references))
-        tree.fail(index.data + 2, QStringLiteral("the pool's index table announces %1 references in %2 bytes")
-                                      .arg(pool.references)
-                                      .arg(index.size));
+        return IndexFault::References;
     // Each sequence takes 8 bytes at least: no more are made room for than the pool can hold.
     pool.sequences.reserve(size_t(qMin<qsizetype>(pool.size, (pool.end - pool.next) / 8)));
+    return IndexFault::None;
+}
+
+StyleLayout::Pool StyleLayout::pool(BlockTree& tree, const QByteArray& data, const Chunk& container) {
+    Pool pool;
+    switch (readIndex(tree, data, container, pool)) {
+    case IndexFault::None:
+        break;
+    case IndexFault::Missing:
+        tree.fail(container.data,
+                  QStringLiteral("the pool does not start with its index table (chunk 01000008)"));
+    case IndexFault::Short:
+        tree.fail(pool.index, QStringLiteral("the pool's index table holds %1 bytes, 4 at least expected")
+                                  .arg(pool.next - pool.index));
+    case IndexFault::References:
+        tree.fail(pool.index + 2, QStringLiteral("the pool's index table announces %1 references in %2 bytes")
+                                      .arg(pool.references)
+                                      .arg(pool.next - pool.index));
+    }
+    return pool;
+}
+
+std::optional<StyleLayout::Pool> StyleLayout::tryPool(BlockTree& tree, const QByteArray& data,
+                                                      const Chunk& container) {
+    Pool pool;
+    if (readIndex(tree, data, container, pool) != IndexFault::None)
+        return std::nullopt;
     return pool;
 }
 

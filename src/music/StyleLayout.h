@@ -26,6 +26,8 @@ public:
     };
     // Throws when the style holds no pool; the number of elements is the caller's to check.
     static Top top(BlockTree& tree);
+    // The same, std::nullopt where top throws for want of a pool.
+    static std::optional<Top> tryTop(BlockTree& tree);
 
     // The pool, read as far as it is asked for: its index at once, its sequences' headers (each
     // checked to be a sequence chunk) up to the last one asked for.
@@ -43,6 +45,10 @@ public:
     };
     // The pool's index.
     static Pool pool(BlockTree& tree, const QByteArray& data, const Chunk& pool);
+    // The same, std::nullopt where pool throws for an index table that is missing, too short or
+    // announces another number of references than it holds: a scan that only asks whether the
+    // music can be read is told so without the cost of an exception.
+    static std::optional<Pool> tryPool(BlockTree& tree, const QByteArray& data, const Chunk& pool);
     // Every sequence of the pool, checked to be as many as the index announces, and every reference,
     // checked to name one of them.
     static void readAll(BlockTree& tree, const QByteArray& data, Pool& pool);
@@ -89,6 +95,9 @@ public:
     static QString variationName(int element, int number);
 
 private:
+    enum class IndexFault { None, Missing, Short, References };
+    // The pool's index read into pool, as far as the first fault.
+    static IndexFault readIndex(BlockTree& tree, const QByteArray& data, const Chunk& container, Pool& pool);
     // Reads the header of the pool's next sequence; false at the pool's end.
     static bool readNext(BlockTree& tree, const QByteArray& data, Pool& pool);
     // The pool, read to its end, holds fewer sequences than its index announces.

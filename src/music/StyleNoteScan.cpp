@@ -63,18 +63,19 @@ class Scan {
 public:
     explicit Scan(BlockTree& tree) : m_tree(tree), m_data(tree.whole()) {}
 
-    NoteVector::Counts run() {
-        const StyleLayout::Top top = StyleLayout::top(m_tree);
-        m_pool = StyleLayout::pool(m_tree, m_data, top.pool);
-        if (top.elements.size() != StyleElement::Count)
-            m_tree.fail(top.root.data, QStringLiteral("the style holds %1 elements (chunk 03000000), not %2")
-                                           .arg(top.elements.size())
-                                           .arg(StyleElement::Count));
+    std::optional<NoteVector::Counts> run() {
+        const std::optional<StyleLayout::Top> top = StyleLayout::tryTop(m_tree);
+        if (!top)
+            return std::nullopt;
+        std::optional<StyleLayout::Pool> pool = StyleLayout::tryPool(m_tree, m_data, top->pool);
+        if (!pool || top->elements.size() != StyleElement::Count)
+            return std::nullopt;
+        m_pool = std::move(*pool);
         // Var1 to Var4 come first, so the pairs before every element counted are counted too.
         for (int i = 0; i < StyleElement::Count; ++i) {
             if (i == 4 && m_tally.notes() > 0)
                 break;
-            element(i, top.elements[i]);
+            element(i, top->elements[i]);
         }
         return m_tally.counts();
     }
@@ -156,6 +157,6 @@ private:
 
 } // namespace
 
-NoteVector::Counts StyleNoteScan::countsOf(BlockTree& styleTree) {
+std::optional<NoteVector::Counts> StyleNoteScan::countsOf(BlockTree& styleTree) {
     return Scan(styleTree).run();
 }

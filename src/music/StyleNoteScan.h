@@ -2,6 +2,8 @@
 
 #include "core/NoteVector.h"
 
+#include <optional>
+
 class BlockTree;
 
 // The counts of a style's note fingerprint read straight from its style block's decoded tree: the
@@ -12,7 +14,9 @@ class BlockTree;
 // which pool sequence each track plays, and the events of the first chord variation of the
 // elements counted (Var1 to Var4, or every element when they play no note) and of the sequences
 // their tracks play. Every length is checked against what is left, and every part it
-// reads is checked as StyleMusicReader checks it: a fault there throws SbkError.
+// reads is checked as StyleMusicReader checks it: a fault there throws SbkError, but for the
+// faults found first, which most damaged blocks show (no pool, a pool's index table that is not as
+// the layout says, not 15 elements): those give std::nullopt without the cost of an exception.
 //
 // Damage in what the fingerprint does not count (the events of the other chord variations, the
 // sequences no counted track plays, the elements after Var4 when Var1 to Var4 play notes) is not
@@ -20,5 +24,5 @@ class BlockTree;
 // that can be read. For every style that StyleMusicReader reads, the counts are the same.
 class StyleNoteScan {
 public:
-    static NoteVector::Counts countsOf(BlockTree& styleTree);
+    static std::optional<NoteVector::Counts> countsOf(BlockTree& styleTree);
 };

@@ -1,6 +1,8 @@
 #include "store/DbKORFEntry.h"
 
+#include "core/SbkError.h"
 #include "store/Database.h"
+#include "store/SqliteStatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -34,21 +36,32 @@ bool DbKORFEntry::fail(const QString& text) {
     return false;
 }
 
+namespace {
+
+const QString insertText = QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, "
+                                          "EntrySystem, EntryProperties) VALUES (?, ?, ?, ?, ?)");
+
+} // namespace
+
 bool DbKORFEntry::InsKORFEntries(qint32 styleProg, const KORFEntry& entry1, const KORFEntry& entry2) {
     m_error.clear();
-    if (!m_insert) {
+    if (!m_direct && !m_insert) {
         auto insert = std::make_unique<QSqlQuery>(m_connection);
-        if (!insert->prepare(QStringLiteral("INSERT INTO KORFEntries (StyleProg, EntryBlock, EntryTime, "
-                                            "EntrySystem, EntryProperties) VALUES (?, ?, ?, ?, ?)")))
+        if (!insert->prepare(insertText))
             return fail(Database::errorText(insert->lastError()));
         m_insert = std::move(insert);
     }
-    QSqlQuery& query = *m_insert;
     const KORFEntry* entries[] = {&entry1, &entry2};
     for (int block = 1; block <= 2; ++block) {
         const KORFEntry& entry = *entries[block - 1];
         if (entry.isEmpty())
             continue;
+        if (m_direct) {
+            if (!insertDirect(styleProg, block, entry))
+                return false;
+            continue;
+        }
+        QSqlQuery& query = *m_insert;
         query.addBindValue(styleProg);
         query.addBindValue(block);
         query.addBindValue(entry.timestampText());
@@ -60,6 +73,24 @@ bool DbKORFEntry::InsKORFEntries(qint32 styleProg, const KORFEntry& entry1, cons
             return fail(Database::errorText(query.lastError()));
     }
     return true;
+}
+
+bool DbKORFEntry::insertDirect(qint32 styleProg, int block, const KORFEntry& entry) {
+    if (!m_directInsert) {
+        try {
+            m_directInsert = std::make_unique<SqliteStatement>(m_connection, insertText);
+        } catch (const SbkError& error) {
+            return fail(error.message());
+        }
+    }
+    SqliteStatement& insert = *m_directInsert;
+    insert.bindInt(0, styleProg);
+    insert.bindInt(1, block);
+    insert.bindText(2, entry.timestampText());
+    insert.bindText(3, entry.systemText());
+    insert.bindBlob(4, entry.properties());
+    // The statement's error carries the number of the failure in front, which this table's do not.
+    return insert.exec() || fail(Database::inWords(insert.error()));
 }
 
 bool DbKORFEntry::GetKORFEntries(qint32 styleProg, KORFEntry& entry1, KORFEntry& entry2) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -53,6 +54,8 @@ public:
 
 private:
     int placeByte(int index) const;
+    // Where the data of the first property of the type lies in the properties, walked in place.
+    std::optional<QByteArrayView> find(quint16 type) const;
 
     QByteArray m_properties;
 };

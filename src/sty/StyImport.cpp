@@ -218,6 +218,7 @@ void StyImport::begin(const QString& path, bool folder, const QString& family, c
     m_table = std::make_unique<DbKORFStyle>(m_connection);
     m_table->setDirectInsert(true); // the run's gateway ends with the run
     m_entries = std::make_unique<DbKORFEntry>(m_connection);
+    m_entries->setDirectInsert(true);
     m_banks = std::make_unique<DbKORFBank>(m_connection);
     try {
         m_cache = std::make_unique<PageCacheScope>(m_connection);

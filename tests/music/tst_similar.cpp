@@ -217,6 +217,14 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(SbkError, MusicTestData::read(block));
             QCOMPARE(fingerprintOf(block), key == 77 ? fingerprint : QByteArray());
         }
+        // A pool's index table that announces a reference more than it holds: no fingerprint.
+        QByteArray unindexed = tree;
+        unindexed[unindexed.indexOf(QByteArray("\x01\x00\x00\x08", 4)) + 11] += 1;
+        const QByteArray block = StyleBlocks::chunk(0x06000008, unindexed);
+        QVERIFY(errorOf([&] {
+                    MusicTestData::read(block);
+                }).contains(u"announces 101 references in 204 bytes"_s));
+        QVERIFY(fingerprintOf(block).isEmpty());
     }
 
     // The instrument's four maqsum styles (one plain, three with a controller, pressure or bend

@@ -1,5 +1,6 @@
 #include "store/Database.h"
 #include "store/DbKORFBank.h"
+#include "store/DbKORFEntry.h"
 #include "store/DbKORFStyle.h"
 #include "store/KORFStyles.h"
 #include "TestEnvironment.h"
@@ -97,9 +98,9 @@ private Q_SLOTS:
         QVERIFY(!byName.GetKORFBanksByName() && byName.clsKORFBanksError().isEmpty());
     }
 
-    // The import's and the restore's insert through SQLite's own statement stores each column as
-    // the insert through the driver does (NULL and empty text told apart, blobs byte for byte) and
-    // fails with the same words.
+    // The import's and the restore's inserts of styles and of their directory entries through
+    // SQLite's own statement store each column as the inserts through the driver do (NULL and empty
+    // text told apart, blobs byte for byte) and fail with the same words.
     void directInsertStoresWhatTheDriverDoes() {
         const auto row = [&](qint32 prog, bool direct, bool full) {
             DbKORFStyle style(db->connection());
@@ -121,28 +122,56 @@ private Q_SLOTS:
             style.setFacts(facts);
             return style.InsKORFStyles() ? QString() : style.clsKORFStylesError();
         };
-        const QString columns =
-            u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
-            "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
-            "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s;
-        QStringList quoted;
-        for (const QString& column : columns.split(u','))
-            quoted << u"typeof(%1) || quote(%1)"_s.arg(column);
-        const auto stored = [&](qint32 prog) {
+        // A full style's entries: a timestamp and a system string, then an odd timestamp (shown in
+        // hexadecimal) and an empty system string; the other style's one entry has neither.
+        const auto entries = [&](qint32 prog, bool direct, bool full) {
+            const auto entry = [](const QByteArray& timestamp, const QByteArray& system) {
+                return KORFEntry(KORFEntry::encodeProperty(KORFEntry::Timestamp, timestamp) +
+                                 KORFEntry::encodeProperty(KORFEntry::System, system));
+            };
+            DbKORFEntry gateway(db->connection());
+            gateway.setDirectInsert(direct);
+            const bool done =
+                full ? gateway.InsKORFEntries(
+                           prog, entry(KORFEntry::timestampBytes(2024, 2, 29, 23, 5, 9), "Pa1000"),
+                           entry("\x14\x18\x01", ""))
+                     : gateway.InsKORFEntries(
+                           prog, KORFEntry(KORFEntry::encodeProperty(KORFEntry::Place, "\x02")), KORFEntry());
+            return done ? QString() : gateway.clsKORFEntriesError();
+        };
+        const auto stored = [&](bool ofEntries, qint32 prog) {
+            QStringList quoted;
+            for (const QString& column :
+                 (ofEntries
+                      ? u"EntryBlock,EntryTime,EntrySystem,EntryProperties"_s
+                      : u"StyleName1,StyleName2,StyleLength1,StyleLength2,StyleContent1,StyleContent2,"
+                        "StyleSeek,StyleDate,StyleDesc,StyleCat,StyleFamily,StyleFile,StyleAuthor,Tempo,"
+                        "Meter,FingerprintExact,FingerprintRenamed,FingerprintSettings,NoteFingerprint"_s)
+                     .split(u','))
+                quoted << u"typeof(%1) || quote(%1)"_s.arg(column);
             QSqlQuery query(db->connection());
-            if (!query.prepare(u"SELECT "_s + quoted.join(u" || ',' || "_s) +
-                               u" FROM KORFStyles WHERE StyleProg = ?"_s))
+            if (!query.prepare(u"SELECT group_concat("_s + quoted.join(u" || ',' || "_s) + u", ';') FROM "_s +
+                               (ofEntries ? u"KORFEntries"_s : u"KORFStyles"_s) + u" WHERE StyleProg = ?"_s))
                 return query.lastError().text();
             query.addBindValue(prog);
             return query.exec() && query.next() ? query.value(0).toString() : query.lastError().text();
         };
         for (const bool full : {true, false}) {
-            QCOMPARE(row(full ? 1 : 3, false, full), QString());
-            QCOMPARE(row(full ? 2 : 4, true, full), QString());
-            QVERIFY2(stored(full ? 1 : 3).startsWith(u"text"_s), qPrintable(stored(full ? 1 : 3)));
-            QCOMPARE(stored(full ? 2 : 4), stored(full ? 1 : 3));
+            const qint32 driver = full ? 1 : 3;
+            for (const bool direct : {false, true})
+                QVERIFY(row(driver + direct, direct, full).isEmpty() &&
+                        entries(driver + direct, direct, full).isEmpty());
+            QVERIFY2(stored(false, driver).startsWith(u"text"_s), qPrintable(stored(false, driver)));
+            QCOMPARE(stored(false, driver + 1), stored(false, driver));
+            QCOMPARE(stored(true, driver + 1), stored(true, driver));
         }
+        QVERIFY2(stored(true, 1).contains(u"text'2024-02-29 23:05:09',text'Pa1000'"_s) &&
+                     stored(true, 1).contains(u"text'14 18 01',text''"_s) &&
+                     stored(true, 3).contains(u"nullNULL,nullNULL"_s),
+                 qPrintable(stored(true, 1) + u" / "_s + stored(true, 3)));
         QCOMPARE(row(2, true, true), row(2, false, true));
+        QVERIFY(!entries(2, true, true).isEmpty());
+        QCOMPARE(entries(2, true, true), entries(2, false, true));
     }
 
     void duplicateSearchByContent() {
