@@ -7,7 +7,6 @@
 #include <deque>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -32,10 +31,12 @@ public:
         m_changed.wait(lock, [this] { return m_stopped || (m_records.size() < Records && m_bytes < Bytes); });
         if (m_stopped)
             throw Stopped();
+        const bool wasEmpty = m_records.empty();
         m_bytes += sizeOf(record);
         m_records.push_back(std::move(record));
         lock.unlock();
-        m_changed.notify_all();
+        if (wasEmpty) // only then may the taker wait
+            m_changed.notify_all();
     }
     void end(std::exception_ptr error) {
         {
@@ -45,21 +46,22 @@ public:
         }
         m_changed.notify_all();
     }
-    // The next record; std::nullopt at the end of the file. Throws what ended the reading.
-    std::optional<Record> take() {
+    // Every record read so far, into taken (empty before); false at the end of the file. Throws
+    // what ended the reading. Taking them all at once keeps the two threads from waking each other
+    // for every record.
+    bool takeAll(std::deque<Record>& taken) {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_records.empty() || m_ended; });
         if (m_records.empty()) {
             if (m_error)
                 std::rethrow_exception(m_error);
-            return std::nullopt;
+            return false;
         }
-        Record record = std::move(m_records.front());
-        m_records.pop_front();
-        m_bytes -= sizeOf(record);
+        taken.swap(m_records);
+        m_bytes = 0;
         lock.unlock();
         m_changed.notify_all();
-        return record;
+        return true;
     }
     void stop() {
         {
@@ -97,8 +99,12 @@ void PddReadAhead::read(const QString& path, const std::function<void(Record&)>&
             reader.join();
         }
     } join{queue, reader};
-    while (std::optional<Record> record = queue.take())
-        store(*record);
+    std::deque<Record> taken;
+    while (queue.takeAll(taken)) {
+        for (Record& record : taken)
+            store(record);
+        taken.clear();
+    }
 }
 
 void PddReadAhead::readInto(const QString& path, Queue& queue) {

@@ -11,13 +11,13 @@
 
 // Reads a PDD file (PddReader) on a thread of its own, with the facts of every style read from its
 // blocks there too, and hands each table block and record to the caller on the caller's thread, in
-// the file's order. Reading stays a little ahead of storing: a few hundred records, or about
-// 32 MiB of blocks, at most. Where no thread can be had, each record is read and handed on in
-// its turn.
+// the file's order. Reading stays a little ahead of storing: while the records read are stored,
+// at most this many more, or about this many bytes of blocks, are read. Where no thread can be
+// had, each record is read and handed on in its turn.
 class PddReadAhead {
 public:
-    static constexpr qsizetype Records = 256;
-    static constexpr qint64 Bytes = 32 * 1024 * 1024;
+    static constexpr qsizetype Records = 128;
+    static constexpr qint64 Bytes = 16 * 1024 * 1024;
 
     struct Record {
         enum class Kind { Table, Bank, Style, Entry };
